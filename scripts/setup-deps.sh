@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Corvasse need,
+# asking apt-get only for those that are missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ qt6-base-dev libgl-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # fonts: Arial is mapped to Liberation Sans
+  fonts-liberation
+  # real servers the integration tests start on loopback
+  nginx-light python3-aiosmtpd dovecot-pop3d
+  # ping tests, namespaces, fetch comparison, screenshots
+  iputils-ping iproute2 curl xvfb x11-apps imagemagick
+  # sanitizers and fuzzing
+  clang-14 libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

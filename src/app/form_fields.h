@@ -1,0 +1,40 @@
+#pragma once
+// The settings fields of the main window, as the core reads and writes them.
+// Readers always take a field as it stands at the moment of use.
+
+#include <string>
+
+namespace corvasse {
+
+enum class Field {
+    // "URL Details"
+    txtURL2watch,
+    txtFileSize,
+    txtLookFor,
+    ckPingOnly,
+    editIPaddr,
+    txtWatchFreq,
+    // "SMTP Details"
+    txtSMTPhost,
+    txtSendto,
+    txtSendto2,
+    txtYourEmail,
+    ckPOPbefore,
+    txtUserid,
+    txtPass,
+    rad_atLogin,
+    rad_atNone,
+};
+
+class FormFields {
+public:
+    virtual ~FormFields() = default;
+    // Text of a one-line field.
+    virtual std::string Text(Field field) const = 0;
+    virtual void SetText(Field field, const std::string& text) = 0;
+    // State of a check box or radio button.
+    virtual bool Checked(Field field) const = 0;
+    virtual void SetChecked(Field field, bool checked) = 0;
+};
+
+}  // namespace corvasse

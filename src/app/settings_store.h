@@ -1,0 +1,52 @@
+#pragma once
+// The per-user settings: named text values in sections, kept in
+// <folder>/Corvasse.conf. Every call reads or rewrites the file afresh, so
+// nothing is cached and hand edits are seen at the next read.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace corvasse {
+
+// What a read returns for a missing section or value.
+inline constexpr std::string_view kAbsentSetting = "n/a";
+
+// Every failure of the store carries one of its fixed messages.
+class RegistryError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class SettingsStore {
+public:
+    // The folder is created (mode 0700) by every operation when it is missing.
+    explicit SettingsStore(std::filesystem::path folder);
+
+    // $XDG_CONFIG_HOME/Corvasse, or $HOME/.config/Corvasse.
+    static std::filesystem::path DefaultFolder();
+
+    // The stored text, or "n/a" when the section or the value is missing.
+    // Throws RegistryError "Failed to get data for '<key>'" when the file
+    // cannot be read.
+    std::string ReadSetting(std::string_view section, std::string_view key) const;
+
+    // Stores the text, replacing any earlier value. The file is rewritten
+    // atomically with mode 0600; other lines keep their text and place.
+    // Throws RegistryError "Failed to create key <section>" or
+    // "Failed to set data for '<key>'".
+    void WriteSetting(std::string_view section, std::string_view key, std::string_view value);
+
+    // Removes the value; a missing section or value is not an error.
+    void DeleteSetting(std::string_view section, std::string_view key);
+
+    std::filesystem::path FilePath() const;
+
+private:
+    void EnsureFolder() const;
+
+    std::filesystem::path folder_;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,23 @@
+#pragma once
+// What the watch cycle and the alert report need of the HTTP client.
+
+#include <string>
+
+namespace corvasse {
+
+class WebClient {
+public:
+    virtual ~WebClient() = default;
+    // Milliseconds after which a connect attempt gives up.
+    virtual void SetConnectTimeout(int timeoutMs) = 0;
+    // Fetches the address and returns the whole body; throws on any failure.
+    virtual std::string Get(const std::string& url) = 0;
+    // Closes the connection when it is open; may throw.
+    virtual void Disconnect() = 0;
+    // Status line of the latest response ever read (empty before the first).
+    virtual std::string ResponseText() const = 0;
+    // Its code, -1 when there is none.
+    virtual int ResponseCode() const = 0;
+};
+
+}  // namespace corvasse

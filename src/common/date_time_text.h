@@ -1,0 +1,14 @@
+#pragma once
+// Local date-time texts written into the status pane and the log.
+
+#include <ctime>
+#include <string>
+
+namespace corvasse {
+
+// The user's short date and long time ("%x %X" in the LC_TIME locale); the
+// time is left out when it is exactly midnight.
+std::string DateTimeText(std::time_t when);
+std::string DateTimeTextNow();
+
+}  // namespace corvasse

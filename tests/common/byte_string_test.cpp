@@ -1,0 +1,51 @@
+#include "common/byte_string.h"
+
+#include <gtest/gtest.h>
+
+namespace corvasse {
+namespace {
+
+TEST(TrimTest, RemovesControlCharactersAndBlanksAtBothEnds) {
+    EXPECT_EQ(Trim(" \t\r\n abc \x01\x1f"), "abc");
+    EXPECT_EQ(Trim("a b"), "a b");
+    EXPECT_EQ(Trim("   "), "");
+    // Bytes above 127 are text, not blanks.
+    EXPECT_EQ(Trim("\xA0x\xFF"), "\xA0x\xFF");
+}
+
+TEST(StrToIntTest, AcceptsDecimalHexAndSigns) {
+    EXPECT_EQ(StrToInt("15"), 15);
+    EXPECT_EQ(StrToInt("  42"), 42);
+    EXPECT_EQ(StrToInt("+7"), 7);
+    EXPECT_EQ(StrToInt("-1"), -1);
+    EXPECT_EQ(StrToInt("$1F"), 31);
+    EXPECT_EQ(StrToInt("x10"), 16);
+    EXPECT_EQ(StrToInt("X10"), 16);
+    EXPECT_EQ(StrToInt("0x10"), 16);
+    EXPECT_EQ(StrToInt("-$10"), -16);
+    EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+    EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+}
+
+TEST(StrToIntTest, RefusesAnythingElseWithTheConversionMessage) {
+    for (const char* bad : {"", " ", "1 ", "12a", "abc", "2147483648", "-2147483649", "$", "0x", "+", "1.5",
+                            "99999999999999999999"}) {
+        EXPECT_FALSE(TryStrToInt(bad).has_value()) << bad;
+    }
+    try {
+        StrToInt("15 ");
+        FAIL() << "no error";
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'15 ' is not a valid integer value");
+    }
+}
+
+TEST(ContainsBytesTest, IsExactAndNeverFindsEmptyText) {
+    EXPECT_TRUE(ContainsBytes("abc https:// x", "https://"));
+    EXPECT_FALSE(ContainsBytes("HTTPS://x", "https://"));
+    EXPECT_FALSE(ContainsBytes("abc", ""));
+    EXPECT_FALSE(ContainsBytes("", ""));
+}
+
+}  // namespace
+}  // namespace corvasse
