@@ -1,0 +1,39 @@
+#include "support/temp_dir.h"
+
+#include <stdexcept>
+#include <string>
+
+#include <stdlib.h>
+
+namespace corvasse::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvasse-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Tests may leave read-only folders behind; make them writable before removing.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored)) {
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+        }
+    }
+    std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedWorkingDir::ScopedWorkingDir(const std::filesystem::path& dir)
+    : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+}
+
+ScopedWorkingDir::~ScopedWorkingDir() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+}
+
+}  // namespace corvasse::test

@@ -1,0 +1,34 @@
+#pragma once
+// A fresh folder under /tmp that is removed with everything in it when the
+// object goes away.
+
+#include <filesystem>
+
+namespace corvasse::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Changes the working directory for the object's lifetime.
+class ScopedWorkingDir {
+public:
+    explicit ScopedWorkingDir(const std::filesystem::path& dir);
+    ~ScopedWorkingDir();
+    ScopedWorkingDir(const ScopedWorkingDir&) = delete;
+    ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+}  // namespace corvasse::test
