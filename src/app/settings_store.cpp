@@ -1,0 +1,304 @@
+#include "app/settings_store.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/byte_string.h"
+
+namespace corvasse {
+
+namespace {
+
+constexpr const char* kFileName = "Corvasse.conf";
+constexpr const char* kHeaderComment = "# Corvasse settings; lines starting with # or ; are comments";
+
+bool IsComment(std::string_view trimmed) {
+    return !trimmed.empty() && (trimmed[0] == '#' || trimmed[0] == ';');
+}
+
+// "[Name]" gives Name; anything else gives nothing.
+std::optional<std::string> GroupName(std::string_view line) {
+    std::string trimmed = Trim(line);
+    if (trimmed.size() < 2 || trimmed.front() != '[' || trimmed.back() != ']') return std::nullopt;
+    return Trim(std::string_view(trimmed).substr(1, trimmed.size() - 2));
+}
+
+// The name before the first "=", or nothing for a line that holds no value.
+std::optional<std::string> ValueName(std::string_view line) {
+    std::string trimmed = Trim(line);
+    if (trimmed.empty() || IsComment(trimmed) || GroupName(trimmed)) return std::nullopt;
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    return Trim(line.substr(0, eq));
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string Unescape(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c != '\\' || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        char next = text[i + 1];
+        switch (next) {
+            case 's': out += ' '; ++i; break;
+            case 't': out += '\t'; ++i; break;
+            case 'n': out += '\n'; ++i; break;
+            case 'r': out += '\r'; ++i; break;
+            case '\\': out += '\\'; ++i; break;
+            case 'x': {
+                int hi = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+                int lo = i + 3 < text.size() ? HexDigit(text[i + 3]) : -1;
+                if (hi < 0 || lo < 0) {
+                    out += c;  // not a byte escape: the pair stands as it is
+                    break;
+                }
+                out += static_cast<char>(hi * 16 + lo);
+                i += 3;
+                break;
+            }
+            default: out += c; break;
+        }
+    }
+    // A NUL ends the text, as it would in a registry string.
+    size_t nul = out.find('\0');
+    if (nul != std::string::npos) out.resize(nul);
+    return out;
+}
+
+std::string Escape(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool atEdge = i == 0 || i + 1 == text.size();
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 32) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else if (c == ' ' && atEdge) {
+            out += "\\s";  // surrounding blanks would be trimmed away on reading
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+struct Document {
+    std::vector<std::string> lines;
+    bool endsWithNewline = true;
+};
+
+// Where a section's lines are: the group line and one past its last line.
+struct GroupRange {
+    size_t header;
+    size_t end;
+};
+
+std::optional<GroupRange> FindGroup(const Document& doc, std::string_view section) {
+    for (size_t i = 0; i < doc.lines.size(); ++i) {
+        auto name = GroupName(doc.lines[i]);
+        if (!name || !EqualsNoCase(*name, section)) continue;
+        size_t end = i + 1;
+        while (end < doc.lines.size() && !GroupName(doc.lines[end])) ++end;
+        return GroupRange{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> FindValue(const Document& doc, const GroupRange& group, std::string_view key) {
+    for (size_t i = group.header + 1; i < group.end; ++i) {
+        auto name = ValueName(doc.lines[i]);
+        if (name && EqualsNoCase(*name, key)) return i;
+    }
+    return std::nullopt;
+}
+
+// Reads the file; a missing file is an empty document, an unreadable one an error.
+std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
+    missing = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        if (missing) return Document{};
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        content.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    Document doc;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t nl = content.find('\n', start);
+        if (nl == std::string::npos) {
+            doc.lines.push_back(content.substr(start));
+            doc.endsWithNewline = false;
+            break;
+        }
+        std::string line = content.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        doc.lines.push_back(std::move(line));
+        start = nl + 1;
+    }
+    return doc;
+}
+
+bool WriteFully(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Replaces the file as a whole: a reader sees either the old or the new file.
+bool Save(const std::filesystem::path& path, const Document& doc) {
+    std::string content;
+    for (size_t i = 0; i < doc.lines.size(); ++i) {
+        content += doc.lines[i];
+        if (i + 1 < doc.lines.size() || doc.endsWithNewline) content += '\n';
+    }
+    std::string tempName = path.string() + ".XXXXXX";
+    int fd = ::mkstemp(tempName.data());
+    if (fd < 0) return false;
+    bool ok = ::fchmod(fd, 0600) == 0 && WriteFully(fd, content) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ok = ::rename(tempName.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempName.c_str());
+        return false;
+    }
+    int dirFd = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+std::filesystem::path SettingsStore::DefaultFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && *config != '\0') return std::filesystem::path(config) / "Corvasse";
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : ".") / ".config" / "Corvasse";
+}
+
+std::filesystem::path SettingsStore::FilePath() const { return folder_ / kFileName; }
+
+void SettingsStore::EnsureFolder() const {
+    std::error_code error;
+    if (std::filesystem::is_directory(folder_, error)) return;
+    std::filesystem::create_directories(folder_.parent_path(), error);
+    if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
+        throw std::system_error(errno, std::generic_category());
+    }
+}
+
+std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {
+    try {
+        EnsureFolder();
+    } catch (const std::system_error&) {
+        // Without the folder there is no file either: everything reads as missing.
+        return std::string(kAbsentSetting);
+    }
+    bool missing = false;
+    auto doc = Load(FilePath(), missing);
+    if (!doc) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
+    auto group = FindGroup(*doc, section);
+    if (!group) return std::string(kAbsentSetting);
+    auto index = FindValue(*doc, *group, key);
+    if (!index) return std::string(kAbsentSetting);
+    const std::string& line = doc->lines[*index];
+    return Unescape(Trim(std::string_view(line).substr(line.find('=') + 1)));
+}
+
+void SettingsStore::WriteSetting(std::string_view section, std::string_view key, std::string_view value) {
+    try {
+        EnsureFolder();
+    } catch (const std::system_error&) {
+        throw RegistryError("Failed to create key " + std::string(section));
+    }
+    bool missing = false;
+    auto doc = Load(FilePath(), missing);
+    // Never rewrite a file that could not be read: its values would be lost.
+    if (!doc) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
+    if (missing) doc->lines.push_back(kHeaderComment);
+
+    std::string line = std::string(key) + "=" + Escape(value);
+    auto group = FindGroup(*doc, section);
+    if (!group) {
+        if (!doc->lines.empty() && !Trim(doc->lines.back()).empty()) doc->lines.push_back("");
+        doc->lines.push_back("[" + std::string(section) + "]");
+        doc->lines.push_back(line);
+    } else if (auto index = FindValue(*doc, *group, key)) {
+        doc->lines[*index] = line;
+    } else {
+        // After the group's last non-blank line, so a blank separator stays before the next group.
+        size_t insertAt = group->end;
+        while (insertAt > group->header + 1 && Trim(doc->lines[insertAt - 1]).empty()) --insertAt;
+        doc->lines.insert(doc->lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+    }
+    if (!Save(FilePath(), *doc)) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
+}
+
+void SettingsStore::DeleteSetting(std::string_view section, std::string_view key) {
+    try {
+        EnsureFolder();
+    } catch (const std::system_error&) {
+        return;
+    }
+    bool missing = false;
+    auto doc = Load(FilePath(), missing);
+    if (!doc || missing) return;
+    auto group = FindGroup(*doc, section);
+    if (!group) return;
+    auto index = FindValue(*doc, *group, key);
+    if (!index) return;
+    doc->lines.erase(doc->lines.begin() + static_cast<std::ptrdiff_t>(*index));
+    Save(FilePath(), *doc);  // the outcome of a removal is not reported
+}
+
+}  // namespace corvasse

@@ -1,0 +1,154 @@
+#include "app/settings_store.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    test::TempDir temp_;
+    std::filesystem::path folder_ = temp_.Path() / "config" / "Corvasse";
+    SettingsStore store_{folder_};
+};
+
+TEST_F(SettingsStoreTest, FreshInstallationReadsAbsentAndCreatesOnlyTheFolder) {
+    EXPECT_EQ(store_.ReadSetting("Settings", "url2watch"), "n/a");
+    EXPECT_TRUE(std::filesystem::is_directory(folder_));
+    EXPECT_FALSE(std::filesystem::exists(store_.FilePath()));
+    struct stat info {};
+    ASSERT_EQ(::stat(folder_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(SettingsStoreTest, WrittenValuesReadBackAtOnceWithoutRegardToCase) {
+    store_.WriteSetting("Settings", "url2watch", "http://127.0.0.1/");
+    EXPECT_EQ(store_.ReadSetting("Settings", "url2watch"), "http://127.0.0.1/");
+    EXPECT_EQ(store_.ReadSetting("SETTINGS", "URL2WATCH"), "http://127.0.0.1/");
+    store_.WriteSetting("settings", "Url2Watch", "second");
+    EXPECT_EQ(store_.ReadSetting("Settings", "url2watch"), "second");
+    EXPECT_EQ(store_.ReadSetting("Other", "url2watch"), "n/a");
+}
+
+TEST_F(SettingsStoreTest, EmptyValueIsPresentButNaIsIndistinguishableFromMissing) {
+    store_.WriteSetting("Settings", "PingAddr", "");
+    EXPECT_EQ(store_.ReadSetting("Settings", "PingAddr"), "");
+    store_.WriteSetting("Settings", "txtPass", "n/a");
+    EXPECT_EQ(store_.ReadSetting("Settings", "txtPass"), "n/a");
+}
+
+TEST_F(SettingsStoreTest, EveryByteRoundTripsAndNulEndsTheText) {
+    std::string all;
+    for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+    const std::string texts[] = {all, " lead and trail ", "\\x41 is not an escape", "a\\", "=x=", "[Settings]",
+                                 "# not a comment", "\t\r\n", " "};
+    for (const std::string& text : texts) {
+        store_.WriteSetting("Settings", "value", text);
+        EXPECT_EQ(store_.ReadSetting("Settings", "value"), text);
+    }
+    store_.WriteSetting("Settings", "value", std::string("ab\0cd", 5));
+    EXPECT_EQ(store_.ReadSetting("Settings", "value"), "ab");
+}
+
+TEST_F(SettingsStoreTest, HandEditsAndCommentsAreSeenAndKept) {
+    std::filesystem::create_directories(folder_);
+    WriteFile(store_.FilePath(),
+              "; my notes\n[Other]\nkeep=1\n\n[Settings]\n  txtWatchFreq =  5  \nthis line is odd\nport=\\s25\n"
+              "\n[Last]\nz=\\q\\x4\n");
+    EXPECT_EQ(store_.ReadSetting("Settings", "txtWatchFreq"), "5");
+    EXPECT_EQ(store_.ReadSetting("Settings", "port"), " 25");
+    EXPECT_EQ(store_.ReadSetting("Last", "z"), "\\q\\x4");
+
+    store_.WriteSetting("Settings", "txtWatchFreq", "10");
+    store_.WriteSetting("Settings", "PingOnly", "y");
+    store_.WriteSetting("New", "a", "b");
+    EXPECT_EQ(ReadFile(store_.FilePath()),
+              "; my notes\n[Other]\nkeep=1\n\n[Settings]\ntxtWatchFreq=10\nthis line is odd\nport=\\s25\nPingOnly=y\n"
+              "\n[Last]\nz=\\q\\x4\n\n[New]\na=b\n");
+}
+
+TEST_F(SettingsStoreTest, WritesReplaceTheFileWithModeOwnerOnly) {
+    store_.WriteSetting("Settings", "txtPass", "secret");
+    struct stat info {};
+    ASSERT_EQ(::stat(store_.FilePath().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // No temporary file is left beside it.
+    int files = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(folder_)) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(SettingsStoreTest, DeleteRemovesOnlyThatValueAndIgnoresWhatIsMissing) {
+    EXPECT_NO_THROW(store_.DeleteSetting("Settings", "ckPOPbefore"));
+    store_.WriteSetting("Settings", "ckPOPbefore", "y");
+    store_.WriteSetting("Settings", "txtUserid", "me");
+    store_.DeleteSetting("Settings", "CKPOPBEFORE");
+    EXPECT_EQ(store_.ReadSetting("Settings", "ckPOPbefore"), "n/a");
+    EXPECT_EQ(store_.ReadSetting("Settings", "txtUserid"), "me");
+    EXPECT_NO_THROW(store_.DeleteSetting("Missing", "x"));
+}
+
+TEST_F(SettingsStoreTest, UnreadableFileGivesTheStoreErrorsAndLosesNothing) {
+    if (::geteuid() == 0) {
+        // root reads any file; a folder in place of the file fails for everyone
+        std::filesystem::create_directories(store_.FilePath());
+    } else {
+        store_.WriteSetting("Settings", "url2watch", "keep me");
+        std::filesystem::permissions(store_.FilePath(), std::filesystem::perms::none);
+    }
+    try {
+        store_.ReadSetting("Settings", "url2watch");
+        FAIL() << "no error";
+    } catch (const RegistryError& e) {
+        EXPECT_STREQ(e.what(), "Failed to get data for 'url2watch'");
+    }
+    try {
+        store_.WriteSetting("Settings", "url2watch", "new");
+        FAIL() << "no error";
+    } catch (const RegistryError& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'url2watch'");
+    }
+}
+
+TEST_F(SettingsStoreTest, FolderThatCannotBeCreatedFailsTheWrite) {
+    WriteFile(temp_.Path() / "blocker", "x");
+    SettingsStore blocked(temp_.Path() / "blocker" / "Corvasse");
+    EXPECT_EQ(blocked.ReadSetting("Settings", "x"), "n/a");
+    try {
+        blocked.WriteSetting("Settings", "x", "y");
+        FAIL() << "no error";
+    } catch (const RegistryError& e) {
+        EXPECT_STREQ(e.what(), "Failed to create key Settings");
+    }
+}
+
+TEST(SettingsStoreFolderTest, FollowsXdgConfigHome) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    std::string savedValue = saved ? saved : "";
+    ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+    EXPECT_EQ(SettingsStore::DefaultFolder(), "/tmp/xdg-test/Corvasse");
+    ::setenv("XDG_CONFIG_HOME", "", 1);
+    EXPECT_EQ(SettingsStore::DefaultFolder(), std::filesystem::path(std::getenv("HOME")) / ".config/Corvasse");
+    if (saved) ::setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace corvasse
