@@ -1,0 +1,149 @@
+#pragma once
+// Stand-ins for the window and the network components, recording what the
+// core does to them so tests can assert on it.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/alert_sender.h"
+#include "app/dialogs.h"
+#include "app/form_fields.h"
+#include "app/interval_timer.h"
+#include "app/monitor_view.h"
+#include "app/ping_client.h"
+#include "app/web_client.h"
+
+namespace corvasse::test {
+
+class FakeFormFields : public FormFields {
+public:
+    std::map<Field, std::string> texts;
+    std::map<Field, bool> checks;
+
+    std::string Text(Field field) const override {
+        auto it = texts.find(field);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    void SetText(Field field, const std::string& text) override { texts[field] = text; }
+    bool Checked(Field field) const override {
+        auto it = checks.find(field);
+        return it != checks.end() && it->second;
+    }
+    void SetChecked(Field field, bool checked) override { checks[field] = checked; }
+};
+
+class FakeMonitorView : public MonitorView {
+public:
+    std::string statusText;
+    std::vector<std::string> statusHistory;  // every first-panel text in order
+    std::string watchCountText;
+    std::vector<std::string> lines;
+    int paneRepaints = 0;
+    int barRepaints = 0;
+    int progressMax = 100;
+    int progressPosition = 0;
+    int statusPageSelections = 0;
+
+    void SetStatusText(const std::string& text) override {
+        statusText = text;
+        statusHistory.push_back(text);
+    }
+    std::string StatusText() const override { return statusText; }
+    void SetWatchCountText(const std::string& text) override { watchCountText = text; }
+    void RepaintStatusBar() override { ++barRepaints; }
+    void AddStatusLine(const std::string& line) override { lines.push_back(line); }
+    void ClearStatusLines() override { lines.clear(); }
+    void RepaintStatusPane() override { ++paneRepaints; }
+    void SetProgressMax(int max) override { progressMax = max; }
+    int ProgressMax() const override { return progressMax; }
+    void SetProgressPosition(int position) override { progressPosition = position; }
+    void SelectStatusPage() override { ++statusPageSelections; }
+};
+
+class FakeDialogs : public Dialogs {
+public:
+    // "beep", "message:<text>" and "error:<text>" in the order they happened.
+    std::vector<std::string> calls;
+    std::function<void()> onMessage;  // runs while a message box would be open
+
+    void Beep() override { calls.push_back("beep"); }
+    void ShowMessage(const std::string& text) override {
+        calls.push_back("message:" + text);
+        if (onMessage) onMessage();
+    }
+    void ShowError(const std::string& text) override { calls.push_back("error:" + text); }
+};
+
+class FakeTimer : public IntervalTimer {
+public:
+    bool enabled = false;
+    uint32_t interval = 1000;
+    int periodRestarts = 0;  // how often the schedule started afresh
+
+    void SetEnabled(bool value) override {
+        if (value && !enabled) ++periodRestarts;
+        enabled = value;
+    }
+    bool Enabled() const override { return enabled; }
+    void SetInterval(uint32_t value) override {
+        if (value != interval && enabled) ++periodRestarts;
+        interval = value;
+    }
+    uint32_t Interval() const override { return interval; }
+};
+
+class FakeWebClient : public WebClient {
+public:
+    std::string body;
+    std::string failure;  // non-empty: Get throws this message
+    std::string disconnectFailure;
+    std::vector<std::string> calls;
+    int connectTimeout = 0;
+    std::string responseText;
+    int responseCode = -1;
+
+    void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
+    std::string Get(const std::string& url) override {
+        calls.push_back("get:" + url);
+        if (!failure.empty()) throw std::runtime_error(failure);
+        return body;
+    }
+    void Disconnect() override {
+        calls.push_back("disconnect");
+        if (!disconnectFailure.empty()) throw std::runtime_error(disconnectFailure);
+    }
+    std::string ResponseText() const override { return responseText; }
+    int ResponseCode() const override { return responseCode; }
+};
+
+class FakePingClient : public PingClient {
+public:
+    std::vector<std::string> hosts;
+    std::string failure;
+    int responseTime = 0;
+    std::function<void()> duringPing;
+
+    void PingHost(const std::string& host) override {
+        hosts.push_back(host);
+        if (duringPing) duringPing();
+        if (!failure.empty()) throw std::runtime_error(failure);
+    }
+    int ResponseTime() const override { return responseTime; }
+};
+
+class FakeAlertSender : public AlertSender {
+public:
+    int attempts = 0;
+    std::string failure;
+
+    void SendAlert() override {
+        ++attempts;
+        if (!failure.empty()) throw std::runtime_error(failure);
+    }
+};
+
+}  // namespace corvasse::test

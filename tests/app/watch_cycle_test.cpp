@@ -1,0 +1,258 @@
+#include "app/watch_cycle.h"
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "app/activity_log.h"
+#include "app/fakes.h"
+#include "app/settings_store.h"
+#include "app/watch_state.h"
+#include "common/byte_string.h"
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+class WatchCycleTest : public ::testing::Test {
+protected:
+    WatchCycleTest() {
+        form_.texts[Field::txtWatchFreq] = "15";
+        form_.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
+        form_.texts[Field::txtLookFor] = "Welcome";
+        web_.body = "<h1>Welcome</h1>";
+    }
+
+    std::string LogText() {
+        std::ifstream in(temp_.Path() / "Corvasse.log", std::ios::binary);
+        std::stringstream buffer;
+        buffer << in.rdbuf();
+        return buffer.str();
+    }
+
+    test::TempDir temp_;
+    test::ScopedWorkingDir cwd_{temp_.Path()};
+    test::FakeFormFields form_;
+    test::FakeMonitorView view_;
+    test::FakeDialogs dialogs_;
+    test::FakeTimer timer_;
+    SettingsStore settings_{temp_.Path() / "config"};
+    ActivityLog log_;
+    test::FakeWebClient web_;
+    test::FakePingClient pinger_;
+    test::FakeAlertSender alert_;
+    WatchState state_;
+    WatchCycle cycle_{form_, view_, dialogs_, timer_, settings_, log_, web_, pinger_, alert_, state_};
+};
+
+TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
+    view_.lines = {"old line"};
+    cycle_.StartWatching();
+    EXPECT_TRUE(timer_.enabled);
+    EXPECT_EQ(timer_.interval, 900000u);
+    ASSERT_GE(view_.statusHistory.size(), 2u);
+    EXPECT_EQ(view_.statusHistory[0], "Timer set to 900000 millisecond interval.");
+    EXPECT_EQ(view_.statusText, "Watching...");
+    EXPECT_EQ(view_.watchCountText, "Watch count:1");
+    EXPECT_TRUE(view_.lines.empty());
+    EXPECT_EQ(web_.calls, (std::vector<std::string>{"get:http://127.0.0.1:8080/index.html", "disconnect"}));
+    EXPECT_EQ(web_.connectTimeout, 120000);
+    EXPECT_EQ(alert_.attempts, 0);
+    EXPECT_EQ(state_.FoundFlag, "y");
+}
+
+TEST_F(WatchCycleTest, IntervalIsUnsigned32BitArithmetic) {
+    // 71583 minutes overflow 32 bits and wrap like the rest.
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"-1", 4294907296u}, {"36000", 2160000000u}, {"71583", 12704u}, {"0", 0u}, {"$10", 960000u}};
+    for (auto [text, expected] : cases) {
+        form_.texts[Field::txtWatchFreq] = text;
+        cycle_.StartWatching();
+        EXPECT_EQ(timer_.interval, expected) << text;
+        EXPECT_EQ(view_.statusHistory.end()[-2], "Timer set to " + std::to_string(expected) + " millisecond interval.");
+    }
+}
+
+TEST_F(WatchCycleTest, RestartWithTheSameIntervalKeepsTheSchedule) {
+    cycle_.StartWatching();
+    EXPECT_EQ(timer_.periodRestarts, 2);  // enabled, then given 900000 instead of its initial 1000
+    cycle_.StartWatching();
+    EXPECT_EQ(timer_.periodRestarts, 2);
+    form_.texts[Field::txtWatchFreq] = "5";
+    cycle_.StartWatching();
+    EXPECT_EQ(timer_.periodRestarts, 3);
+}
+
+TEST_F(WatchCycleTest, BadIntervalFailsBeforeTouchingTheTimerOrWatching) {
+    form_.texts[Field::txtWatchFreq] = "abc";
+    try {
+        cycle_.StartWatching();
+        FAIL() << "no error";
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
+    }
+    EXPECT_FALSE(timer_.enabled);
+    EXPECT_EQ(timer_.interval, 1000u);
+    EXPECT_TRUE(view_.statusHistory.empty());
+    EXPECT_TRUE(web_.calls.empty());
+}
+
+TEST_F(WatchCycleTest, StopDisarmsButTheCountGoesOn) {
+    cycle_.StartWatching();
+    view_.progressPosition = 40;
+    cycle_.StopWatching();
+    EXPECT_FALSE(timer_.enabled);
+    EXPECT_EQ(view_.statusText, "Watching process stopped...");
+    EXPECT_EQ(view_.progressPosition, 0);
+    cycle_.StartWatching();
+    EXPECT_EQ(view_.watchCountText, "Watch count:2");
+    EXPECT_EQ(state_.WatchCount, 2);
+}
+
+TEST_F(WatchCycleTest, SizeCheckAlertsOnlyForALongerBody) {
+    web_.body = std::string(1000, 'x');
+    const std::pair<const char*, int> cases[] = {{"1000", 0}, {"999", 1}, {"1001", 0}, {" 999", 1}, {"0", 1}};
+    for (auto [size, alerts] : cases) {
+        alert_.attempts = 0;
+        form_.texts[Field::txtFileSize] = size;
+        cycle_.Tick();
+        EXPECT_EQ(alert_.attempts, alerts) << size;
+    }
+    web_.body.clear();
+    alert_.attempts = 0;
+    form_.texts[Field::txtFileSize] = "0";
+    cycle_.Tick();
+    EXPECT_EQ(alert_.attempts, 0);
+}
+
+TEST_F(WatchCycleTest, ExpectedSizeThatDoesNotConvertAlertsThroughTheErrorPath) {
+    form_.texts[Field::txtFileSize] = "1000 ";
+    cycle_.Tick();
+    EXPECT_EQ(alert_.attempts, 1);
+    // The disconnect after the check was skipped.
+    EXPECT_EQ(web_.calls, (std::vector<std::string>{"get:http://127.0.0.1:8080/index.html"}));
+    EXPECT_EQ(view_.watchCountText, "Watch count:1");
+}
+
+TEST_F(WatchCycleTest, TextCheckIsCaseSensitiveAndEmptyTextAlwaysAlerts) {
+    form_.texts[Field::txtLookFor] = "welcome";
+    cycle_.Tick();
+    EXPECT_EQ(alert_.attempts, 1);
+    EXPECT_EQ(state_.FoundFlag, "");
+    form_.texts[Field::txtLookFor] = "";
+    form_.texts[Field::txtFileSize] = "   ";
+    cycle_.Tick();
+    EXPECT_EQ(alert_.attempts, 2);
+}
+
+TEST_F(WatchCycleTest, FailedFetchAlertsOnceAndKeepsTheEarlierFoundFlag) {
+    cycle_.Tick();
+    EXPECT_EQ(state_.FoundFlag, "y");
+    EXPECT_EQ(state_.FetchedBody, "<h1>Welcome</h1>");
+    web_.failure = "Socket Error # 10061\r\nConnection refused.";
+    cycle_.Tick();
+    EXPECT_EQ(alert_.attempts, 1);
+    EXPECT_EQ(state_.FoundFlag, "y");
+    EXPECT_EQ(state_.FetchedBody, "");
+    EXPECT_EQ(view_.watchCountText, "Watch count:2");
+}
+
+TEST_F(WatchCycleTest, FailedDisconnectAlerts) {
+    web_.disconnectFailure = "Disconnected.";
+    cycle_.Tick();
+    EXPECT_EQ(alert_.attempts, 1);
+}
+
+TEST_F(WatchCycleTest, FailingDeliveryIsTriedTwiceFromTheCheckThenLeavesTheTickUncounted) {
+    form_.texts[Field::txtLookFor] = "missing";
+    alert_.failure = "Socket Error # 10061\r\nConnection refused.";
+    view_.statusText = "before";
+    EXPECT_THROW(cycle_.Tick(), std::runtime_error);
+    EXPECT_EQ(alert_.attempts, 2);
+    EXPECT_EQ(state_.WatchCount, 0);
+    EXPECT_EQ(view_.watchCountText, "");
+    EXPECT_EQ(view_.statusText, "before");
+}
+
+TEST_F(WatchCycleTest, FailingDeliveryAfterAFailedFetchIsTriedOnce) {
+    web_.failure = "Read Timeout";
+    alert_.failure = "Connection Closed Gracefully.";
+    EXPECT_THROW(cycle_.Tick(), std::runtime_error);
+    EXPECT_EQ(alert_.attempts, 1);
+    EXPECT_EQ(state_.WatchCount, 0);
+}
+
+TEST_F(WatchCycleTest, HttpsAddressIsRefusedWithABeepOnEveryTick) {
+    for (const char* url : {"https://example.com/", "http://host/?next=https://x"}) {
+        form_.texts[Field::txtURL2watch] = url;
+        dialogs_.calls.clear();
+        cycle_.Tick();
+        EXPECT_EQ(dialogs_.calls,
+                  (std::vector<std::string>{"beep", "message:Sorry, we do not support HTTPS protocol at this time."}));
+    }
+    EXPECT_TRUE(web_.calls.empty());
+    EXPECT_EQ(alert_.attempts, 0);
+    EXPECT_EQ(view_.watchCountText, "Watch count:2");
+    EXPECT_FALSE(std::filesystem::exists(temp_.Path() / "Corvasse.log"));
+
+    form_.texts[Field::txtURL2watch] = "HTTPS://127.0.0.1/";
+    cycle_.Tick();
+    EXPECT_EQ(web_.calls.front(), "get:HTTPS://127.0.0.1/");
+}
+
+TEST_F(WatchCycleTest, TicksThatRunInsideTheRefusalBoxAreCountedInOrder) {
+    form_.texts[Field::txtURL2watch] = "https://x/";
+    int nested = 0;
+    dialogs_.onMessage = [&] {
+        if (nested++ == 0) cycle_.Tick();
+    };
+    cycle_.Tick();
+    EXPECT_EQ(state_.WatchCount, 2);
+}
+
+TEST_F(WatchCycleTest, PingWatchWritesTheResponseTimeAndNeverAlerts) {
+    settings_.WriteSetting("Settings", "PingOnly", "y");
+    form_.texts[Field::editIPaddr] = "  127.0.0.1 \t";
+    pinger_.responseTime = 3;
+    cycle_.Tick();
+    EXPECT_EQ(pinger_.hosts, (std::vector<std::string>{"127.0.0.1"}));
+    ASSERT_EQ(view_.lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(view_.lines[0], std::regex(".+ - Ping response time: 3 \\(ms\\)")));
+    EXPECT_TRUE(std::regex_match(LogText(), std::regex(".+ - Ping response time: 3 \\(ms\\)\r\n")));
+    EXPECT_TRUE(web_.calls.empty());
+    EXPECT_EQ(view_.watchCountText, "Watch count:1");
+}
+
+TEST_F(WatchCycleTest, FailedPingWritesErrorLinesThenTheResponseTime) {
+    settings_.WriteSetting("Settings", "PingOnly", "y");
+    form_.checks[Field::ckPingOnly] = false;  // the saved setting decides, not the box
+    form_.texts[Field::editIPaddr] = " no.such.host ";
+    pinger_.failure = "11001: Host not found";
+    cycle_.Tick();
+    ASSERT_EQ(view_.lines.size(), 2u);
+    EXPECT_TRUE(std::regex_match(view_.lines[0], std::regex(".+ - error Pinging site:no\\.such\\.host")));
+    EXPECT_TRUE(std::regex_match(view_.lines[1], std::regex(".+ - Ping response time: 0 \\(ms\\)")));
+    EXPECT_TRUE(std::regex_match(
+        LogText(), std::regex(".+ - error pinging site\\.no\\.such\\.host\r\n.+ - Ping response time: 0 \\(ms\\)\r\n")));
+    EXPECT_EQ(alert_.attempts, 0);
+    EXPECT_EQ(view_.watchCountText, "Watch count:1");
+}
+
+TEST_F(WatchCycleTest, OtherPingOnlyValuesRunTheWebWatch) {
+    settings_.WriteSetting("Settings", "PingOnly", "Y");
+    cycle_.Tick();
+    EXPECT_TRUE(pinger_.hosts.empty());
+    EXPECT_EQ(web_.calls.size(), 2u);
+}
+
+TEST_F(WatchCycleTest, AbortClosesTheConnection) {
+    cycle_.AbortConnection();
+    EXPECT_EQ(web_.calls, (std::vector<std::string>{"disconnect"}));
+    EXPECT_EQ(view_.statusText, "Connection Aborted...");
+    EXPECT_EQ(view_.barRepaints, 1);
+}
+
+}  // namespace
+}  // namespace corvasse
