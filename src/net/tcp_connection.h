@@ -1,0 +1,179 @@
+#pragma once
+// The blocking TCP connection every protocol client derives from: the input
+// buffer and its fill with read time-out and close detection, reading lines,
+// blocks and streams, writing text, lines, blocks and streams, buffered writes
+// that gather a request into one send, and disconnecting.
+//
+// Every read and write blocks the calling thread; status and work events are
+// raised on it, inside the operation that causes them. Reads count as
+// WorkMode::Read work (when bytes leave the input buffer), sends as
+// WorkMode::Write work.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/managed_buffer.h"
+#include "net/net_component.h"
+
+namespace corvasse {
+
+class IOHandler;
+class MemoryStream;
+
+// What ReadLn does with a line longer than its limit.
+enum class MaxLineAction {
+    Exception,  // throw MaxLineLengthExceededError
+    Split,      // return the first MaxLineLength bytes; the rest stays buffered
+};
+
+inline constexpr int kDefaultMaxLineLength = 16384;
+inline constexpr int kDefaultRecvBufferSize = 32768;
+inline constexpr int kDefaultSendBufferSize = 32768;
+
+class TcpConnection : public NetComponent {
+public:
+    TcpConnection();
+    // Closes the socket (no events) and frees a handler the connection made.
+    ~TcpConnection() override;
+
+    // ---- published properties ----
+    // Clears bit 7 of every received byte.
+    bool ASCIIFilter = false;
+    // Longest line ReadLn accepts, counted in bytes before the terminator;
+    // 0 means no limit.
+    int MaxLineLength = kDefaultMaxLineLength;
+    // The property carries the name of its enumeration type; inside a derived
+    // class spell the type corvasse::MaxLineAction (MaxLineAction::Split
+    // works everywhere, as a name before :: only finds types).
+    corvasse::MaxLineAction MaxLineAction = corvasse::MaxLineAction::Exception;
+    // Milliseconds a read waits for data; 0 waits without limit.
+    int ReadTimeout = 0;
+    // Bytes asked for by one receive.
+    int RecvBufferSize = kDefaultRecvBufferSize;
+    // Chunk size of stream writes.
+    int SendBufferSize = kDefaultSendBufferSize;
+    // Raised when the connection closes (see Disconnect and DetectDisconnect).
+    std::function<void()> OnDisconnected;
+
+    // Uses a handler supplied from outside (shared by the SMTP and POP3
+    // clients); the connection never frees it. nullptr lets the next Connect
+    // create one of its own.
+    void SetIOHandler(IOHandler* handler);
+    IOHandler* Handler() const { return handler_; }
+
+    // ---- connection state ----
+    // Notices a closed connection first (DetectDisconnect without raising).
+    virtual bool IsConnected();
+    // When connected: status Disconnecting, close the socket, free a handler
+    // the connection made, then OnDisconnected and status Disconnected (event
+    // before status). Silent when nothing is open.
+    virtual void Disconnect();
+    // Closes the socket without any event.
+    virtual void DropSocket();
+    // The connection counts as closed when the last receive got 0 bytes (then,
+    // if the socket is still open: close it, status Disconnected, then
+    // OnDisconnected - status before event) or when the handler holds no
+    // socket. When closed and raise is set, throws ConnClosedGracefullyError
+    // unless ignoreBuffer is false and unread bytes remain.
+    virtual void DetectDisconnect(bool raise, bool ignoreBuffer);
+    // True when the last receive got 0 bytes (the peer closed).
+    bool PeerClosed() const { return peerClosed_; }
+
+    // ---- reading ----
+    // Waits for data and appends one receive to the input buffer. timeoutMs -1
+    // means ReadTimeout (0 there: no limit), -2 no limit. Returns the count
+    // received, 0 when the peer closed, -1 on time-out (or throws
+    // ReadTimeoutError "Read Timeout" with raiseOnTimeout). Throws
+    // ConnClosedGracefullyError, NotConnectedError, SocketError.
+    virtual int FillInputBuffer(bool raiseIfDisconnected = true, int timeoutMs = -1,
+                                bool raiseOnTimeout = true);
+    // A 1 ms fill that notices a peer that closed a kept connection.
+    virtual void PollForClose(bool raise);
+    // Reads one line ended by terminator (empty: LF); the terminator is
+    // removed, and with LF a CR right before it too. timeoutMs -1 uses
+    // ReadTimeout and throws ReadTimeoutError; an explicit time-out that
+    // expires returns "" and sets LineTimedOut(). maxLength -1 uses
+    // MaxLineLength, 0 means no limit. Throws MaxLineLengthExceededError,
+    // ConnClosedGracefullyError and the fill's errors.
+    virtual std::string ReadLn(const std::string& terminator = "\n", int timeoutMs = -1, int maxLength = -1);
+    // Reads lines, trimmed of blanks, until one is not empty or maxTries lines
+    // were read (-1: no limit); returns the last one.
+    std::string ReadLnSkipEmpty(int maxTries = -1);
+    // Appends exactly n bytes to out, waiting for them as needed.
+    void ReadBytes(std::string& out, int64_t n);
+    // Reads n bytes into the stream at its position; n -1 reads a 4-byte
+    // length prefix first; untilClose reads until the peer closes. One
+    // WorkMode::Read bracket (max n, or 0 until close). Bytes that arrived
+    // before a failure are written to the stream before the error passes.
+    void ReadStreamData(MemoryStream& stream, int64_t n = -1, bool untilClose = false);
+    // A 4-byte integer, converted from network order when convert is set.
+    int32_t ReadInt32(bool convert = true);
+    // Reads lines until one equals delimiter; with dotStuffed a line starting
+    // ".." loses one dot. One WorkMode::Read bracket. Returns the line count.
+    int CaptureLines(std::vector<std::string>& lines, const std::string& delimiter = ".",
+                     bool dotStuffed = true);
+    // The same into a stream, each line followed by CR LF.
+    int CaptureLines(MemoryStream& stream, const std::string& delimiter = ".", bool dotStuffed = true);
+    // Bytes waiting in the input buffer.
+    int64_t InputBufferSize() const { return static_cast<int64_t>(inputBuffer_.Size()); }
+    // The last ReadLn ended by its explicit time-out / returned a split line.
+    bool LineTimedOut() const { return lineTimedOut_; }
+    bool LineWasSplit() const { return lineWasSplit_; }
+
+    // ---- writing ----
+    // Sends count bytes (or adds them to an open write buffer unless writeNow).
+    // Throws NotConnectedError, ConnClosedGracefullyError, SocketError.
+    void WriteBytes(const char* data, size_t count, bool writeNow = false);
+    virtual void WriteText(std::string_view text);
+    // The text followed by CR LF.
+    virtual void WriteLn(std::string_view text = "");
+    // Each line with WriteLn, after a 4-byte count in network order when
+    // withCount is set.
+    void WriteLines(const std::vector<std::string>& lines, bool withCount = false);
+    void WriteInt32(int32_t value, bool convert = true);
+    // Sends the stream from its start (or position) to its end (or count bytes)
+    // in chunks of SendBufferSize, after a 4-byte length when withLength is
+    // set. One WorkMode::Write bracket. Throws NoDataToReadError when the
+    // stream ends early.
+    virtual void WriteStreamData(MemoryStream& stream, bool fromStart = true, int64_t count = 0,
+                                 bool withLength = false);
+    // Sends a whole file; throws FileNotFoundError "File \"%s\" not found".
+    virtual void WriteFile(const std::string& fileName);
+
+    // Gathers writes in a buffer; a positive threshold sends that many bytes
+    // whenever the buffer reaches it, -1 sends only at the end.
+    void BeginBufferedWrites(int threshold = -1);
+    // Sends count bytes when that many are buffered, else everything.
+    void FlushBufferedWrites(int count = -1);
+    // Sends everything and closes the buffer (also when the send throws).
+    void EndBufferedWrites();
+    // Empties the buffer without sending.
+    void DiscardBufferedWrites();
+    bool WritesBuffered() const { return writeBufferOpen_; }
+
+protected:
+    // Empties the input buffer and clears PeerClosed (at every connect).
+    void ResetConnection();
+    // Takes a handler the connection made itself; Disconnect frees it.
+    void AdoptOwnHandler(IOHandler* handler);
+    bool OwnsHandler() const { return ownsHandler_; }
+
+private:
+    bool HandlerConnected() const;
+    void SendAll(const char* data, size_t count);
+
+    IOHandler* handler_ = nullptr;
+    bool ownsHandler_ = false;
+    ManagedBuffer inputBuffer_;
+    bool peerClosed_ = false;
+    bool lineTimedOut_ = false;
+    bool lineWasSplit_ = false;
+    bool writeBufferOpen_ = false;
+    int writeThreshold_ = -1;
+    std::string writeBuffer_;
+};
+
+}  // namespace corvasse
