@@ -1,0 +1,181 @@
+#include "app/settings_form.h"
+
+#include <gtest/gtest.h>
+
+#include "app/fakes.h"
+#include "app/settings_store.h"
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+class SettingsFormTest : public ::testing::Test {
+protected:
+    // A complete, valid form as the user would fill it in.
+    void FillValid() {
+        form_.texts = {{Field::txtURL2watch, "http://127.0.0.1/"},
+                       {Field::txtFileSize, ""},
+                       {Field::txtLookFor, "Welcome"},
+                       {Field::txtWatchFreq, "15"},
+                       {Field::txtSMTPhost, "127.0.0.1"},
+                       {Field::txtSendto, "ops@example.org"},
+                       {Field::txtSendto2, ""},
+                       {Field::txtYourEmail, "me@example.org"},
+                       {Field::editIPaddr, " 127.0.0.1 "},
+                       {Field::txtUserid, "me"},
+                       {Field::txtPass, " p w "}};
+    }
+
+    std::string Read(const char* key) { return settings_.ReadSetting("Settings", key); }
+
+    // The message of the one box the save showed, with "beep:" before it when it beeped.
+    std::string Outcome() {
+        std::string out;
+        for (const auto& call : dialogs_.calls) out += call == "beep" ? "beep:" : call.substr(8);
+        return out;
+    }
+
+    test::TempDir temp_;
+    test::FakeFormFields form_;
+    test::FakeMonitorView view_;
+    test::FakeDialogs dialogs_;
+    SettingsStore settings_{temp_.Path()};
+    SettingsForm settingsForm_{form_, view_, dialogs_, settings_};
+};
+
+TEST_F(SettingsFormTest, EmptyStoreLeavesTheInitialValues) {
+    form_.texts = {{Field::txtWatchFreq, "15"}, {Field::txtSendto, kPlaceholderAddress}};
+    settingsForm_.Load();
+    EXPECT_EQ(view_.statusPageSelections, 1);
+    EXPECT_EQ(form_.Text(Field::txtURL2watch), "http://");
+    EXPECT_EQ(form_.Text(Field::txtWatchFreq), "15");
+    EXPECT_EQ(form_.Text(Field::txtSendto), kPlaceholderAddress);
+    EXPECT_FALSE(form_.Checked(Field::ckPingOnly));
+    EXPECT_FALSE(form_.Checked(Field::ckPOPbefore));
+    EXPECT_FALSE(form_.Checked(Field::rad_atLogin));
+    EXPECT_FALSE(form_.Checked(Field::rad_atNone));
+}
+
+TEST_F(SettingsFormTest, SaveThenLoadRestoresEveryField) {
+    FillValid();
+    form_.checks = {{Field::ckPingOnly, true}, {Field::ckPOPbefore, true}, {Field::rad_atLogin, true}};
+    settingsForm_.Save();
+    EXPECT_EQ(view_.statusText, "Settings saved...");
+
+    test::FakeFormFields fresh;
+    SettingsForm loader(fresh, view_, dialogs_, settings_);
+    loader.Load();
+    EXPECT_EQ(fresh.Text(Field::txtURL2watch), "http://127.0.0.1/");
+    EXPECT_EQ(fresh.Text(Field::txtLookFor), "Welcome");
+    EXPECT_EQ(fresh.Text(Field::txtSendto), "ops@example.org");
+    EXPECT_EQ(fresh.Text(Field::editIPaddr), "127.0.0.1");  // stored trimmed
+    EXPECT_EQ(fresh.Text(Field::txtPass), " p w ");          // stored as typed
+    EXPECT_TRUE(fresh.Checked(Field::ckPingOnly));
+    EXPECT_TRUE(fresh.Checked(Field::ckPOPbefore));
+    EXPECT_TRUE(fresh.Checked(Field::rad_atLogin));
+    EXPECT_EQ(Read("checktype"), "lookfor");
+    EXPECT_EQ(Read("cboAuthType"), "atLogin");
+}
+
+TEST_F(SettingsFormTest, StoredEmptyValuesLoadByTheirOwnRules) {
+    for (const char* key : {"url2watch", "txtWatchFreq", "PingAddr", "txtUserid", "txtPass"}) {
+        settings_.WriteSetting("Settings", key, "");
+    }
+    form_.texts = {{Field::txtWatchFreq, "15"}, {Field::editIPaddr, "x"}, {Field::txtUserid, "x"},
+                   {Field::txtPass, "x"}, {Field::txtURL2watch, "typed"}};
+    settingsForm_.Load();
+    EXPECT_EQ(form_.Text(Field::txtURL2watch), "http://");
+    EXPECT_EQ(form_.Text(Field::txtWatchFreq), "15");
+    EXPECT_EQ(form_.Text(Field::editIPaddr), "");
+    EXPECT_EQ(form_.Text(Field::txtUserid), "");
+    EXPECT_EQ(form_.Text(Field::txtPass), "");
+}
+
+TEST_F(SettingsFormTest, ValidationReportsTheFirstProblemOnly) {
+    struct Case {
+        Field field;
+        const char* text;
+        const char* outcome;
+    };
+    const Case cases[] = {
+        {Field::txtURL2watch, "http://a/", "beep:Sorry, invalid URL entered..."},
+        {Field::txtURL2watch, "  http://a/ \t", "beep:Sorry, invalid URL entered..."},
+        {Field::txtFileSize, "100", "beep:Sorry, you cannot enter both File Size and What to Look For criteria..."},
+        {Field::txtWatchFreq, "", "Sorry, invalid Watch Frequency entered..."},
+        {Field::txtSendto, "a@bcdef", "Invalid e-mail address."},
+        {Field::txtSendto, "abcdefgh", "Invalid e-mail address."},
+        {Field::txtSendto, kRefusedSampleAddress, "Invalid e-mail address."},
+        {Field::txtYourEmail, "me@x.io", "Invalid (Your) e-mail address."},
+    };
+    for (const Case& c : cases) {
+        FillValid();
+        dialogs_.calls.clear();
+        form_.texts[c.field] = c.text;
+        settingsForm_.Save();
+        EXPECT_EQ(Outcome(), c.outcome) << c.text;
+        EXPECT_EQ(Read("url2watch"), "n/a") << "nothing is written before the checks pass";
+    }
+}
+
+TEST_F(SettingsFormTest, CriteriaRules) {
+    FillValid();
+    form_.texts[Field::txtFileSize] = " 100 ";
+    form_.texts[Field::txtLookFor] = "x";
+    settingsForm_.Save();
+    EXPECT_TRUE(dialogs_.calls.empty());
+    EXPECT_EQ(Read("checktype"), "filesize");
+    EXPECT_EQ(Read("expfilesize"), "100");
+    EXPECT_EQ(form_.Text(Field::txtFileSize), "100");
+
+    form_.texts[Field::txtFileSize] = "   ";
+    form_.texts[Field::txtLookFor] = "";
+    settingsForm_.Save();
+    EXPECT_EQ(Outcome(), "beep:Sorry, you missed entering File Size or what to look for...");
+    EXPECT_EQ(form_.Text(Field::txtFileSize), "");
+}
+
+TEST_F(SettingsFormTest, AddressesAtTheBoundariesAndPlaceholderPass) {
+    FillValid();
+    form_.texts[Field::txtURL2watch] = "http://a/b";  // exactly 10 characters
+    form_.texts[Field::txtSendto] = "a@bcdefg";       // exactly 8 characters
+    form_.texts[Field::txtYourEmail] = kPlaceholderAddress;
+    form_.texts[Field::txtWatchFreq] = "letters";
+    settingsForm_.Save();
+    EXPECT_TRUE(dialogs_.calls.empty());
+    EXPECT_EQ(Read("txtWatchFreq"), "letters");
+}
+
+TEST_F(SettingsFormTest, ShortPingHostStopsAfterTheFirstTenKeys) {
+    FillValid();
+    form_.checks[Field::ckPingOnly] = true;
+    form_.texts[Field::editIPaddr] = "a.bc";
+    view_.statusText = "before";
+    settingsForm_.Save();
+    EXPECT_EQ(Outcome(), "beep:Sorry, you didn't enter a valid IP address for Pinging.");
+    EXPECT_EQ(Read("PingOnly"), "y");
+    EXPECT_EQ(Read("txtYourEmail"), "me@example.org");
+    EXPECT_EQ(Read("PingAddr"), "n/a");
+    EXPECT_EQ(Read("cboAuthType"), "n/a");
+    EXPECT_EQ(view_.statusText, "before");
+
+    form_.texts[Field::editIPaddr] = "a.b.c";
+    dialogs_.calls.clear();
+    settingsForm_.Save();
+    EXPECT_TRUE(dialogs_.calls.empty());
+    EXPECT_EQ(Read("PingAddr"), "a.b.c");
+}
+
+TEST_F(SettingsFormTest, UncheckedBoxesAndNoRadioButton) {
+    FillValid();
+    form_.checks[Field::ckPOPbefore] = true;
+    settingsForm_.Save();
+    EXPECT_EQ(Read("ckPOPbefore"), "y");
+    form_.checks[Field::ckPOPbefore] = false;
+    settingsForm_.Save();
+    EXPECT_EQ(Read("ckPOPbefore"), "n/a");
+    EXPECT_EQ(Read("PingOnly"), "");
+    EXPECT_EQ(Read("cboAuthType"), "atNone");
+}
+
+}  // namespace
+}  // namespace corvasse
