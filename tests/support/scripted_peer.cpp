@@ -1,0 +1,344 @@
+#include "support/scripted_peer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace corvasse::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bytes asked for by one receive of the peer.
+constexpr size_t kPeerReceiveBytes = 65536;
+// How long the full-queue listener waits to see whether a connect completes.
+constexpr int kHandshakeWaitMs = 200;
+// Most connections the full-queue listener makes before giving up.
+constexpr int kMaxFillers = 64;
+
+int LoopbackListener(int backlog, int& port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("peer: socket failed");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, backlog) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(fd);
+        throw std::runtime_error("peer: cannot listen on loopback");
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+int RemainingMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+namespace peer {
+PeerStep Send(std::string bytes) { return {PeerStep::Kind::Send, std::move(bytes)}; }
+PeerStep SendLine(std::string_view text) { return {PeerStep::Kind::Send, std::string(text) + "\r\n"}; }
+PeerStep Trickle(std::string bytes, int delayMs) { return {PeerStep::Kind::Trickle, std::move(bytes), 0, delayMs}; }
+PeerStep ReadLine() { return {PeerStep::Kind::ReadLine, {}}; }
+PeerStep ReadBytes(size_t n) { return {PeerStep::Kind::ReadBytes, {}, n}; }
+PeerStep ReadUntilClose() { return {PeerStep::Kind::ReadUntilClose, {}}; }
+PeerStep Sleep(int ms) { return {PeerStep::Kind::Sleep, {}, 0, ms}; }
+PeerStep ShutdownSend() { return {PeerStep::Kind::ShutdownSend, {}}; }
+PeerStep Close() { return {PeerStep::Kind::Close, {}}; }
+PeerStep Reset() { return {PeerStep::Kind::Reset, {}}; }
+PeerStep Accept() { return {PeerStep::Kind::Accept, {}}; }
+}  // namespace peer
+
+ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script) : script_(std::move(script)) {
+    listener_ = LoopbackListener(16, port_);
+    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_ < 0) {
+        close(listener_);
+        throw std::runtime_error("peer: eventfd failed");
+    }
+    thread_ = std::thread([this] { Run(); });
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t written = write(wake_, &one, sizeof one);
+    thread_.join();
+    for (auto& open : open_) close(open.fd);
+    close(listener_);
+    close(wake_);
+}
+
+bool ScriptedPeer::WaitScript(int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return scriptDone_; });
+}
+
+bool ScriptedPeer::WaitClosed(int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [this] { return scriptDone_ && closed_; });
+}
+
+std::string ScriptedPeer::Received(size_t connection) const {
+    std::lock_guard lock(mutex_);
+    return connection < received_.size() ? received_[connection] : std::string();
+}
+
+size_t ScriptedPeer::ConnectionCount() const {
+    std::lock_guard lock(mutex_);
+    return received_.size();
+}
+
+std::string ScriptedPeer::Failure() const {
+    std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+void ScriptedPeer::Fail(const std::string& what) {
+    std::lock_guard lock(mutex_);
+    if (failure_.empty()) failure_ = what;
+}
+
+void ScriptedPeer::Record(size_t connection, const char* data, size_t count) {
+    std::lock_guard lock(mutex_);
+    received_[connection].append(data, count);
+}
+
+void ScriptedPeer::Run() {
+    if (AcceptNext()) {
+        for (const PeerStep& step : script_) {
+            if (!RunStep(step)) break;
+        }
+    }
+    {
+        std::lock_guard lock(mutex_);
+        scriptDone_ = true;
+    }
+    changed_.notify_all();
+    PumpUntilClosed();
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    changed_.notify_all();
+}
+
+int ScriptedPeer::WaitFor(int fd, short events, int timeoutMs) {
+    pollfd fds[2] = {{fd, events, 0}, {wake_, POLLIN, 0}};
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int ready = poll(fds, 2, RemainingMs(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || fds[1].revents != 0) return -1;
+        if (ready == 0) return 0;
+        return 1;
+    }
+}
+
+bool ScriptedPeer::AcceptNext() {
+    if (current_ >= 0) current_ = -1;  // stays open in open_ and is read to its end later
+    unread_.clear();
+    int ready = WaitFor(listener_, POLLIN, kPeerStepTimeoutMs);
+    if (ready <= 0) {
+        if (ready == 0) Fail("no client connected");
+        return false;
+    }
+    int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        Fail(std::string("accept failed: ") + std::strerror(errno));
+        return false;
+    }
+    size_t index;
+    {
+        std::lock_guard lock(mutex_);
+        index = received_.size();
+        received_.emplace_back();
+    }
+    open_.push_back({fd, index});
+    current_ = static_cast<int>(open_.size() - 1);
+    return true;
+}
+
+long ScriptedPeer::ReceiveSome(Open& open, std::string* unread) {
+    char buffer[kPeerReceiveBytes];
+    long count = recv(open.fd, buffer, sizeof buffer, 0);
+    if (count > 0) {
+        Record(open.index, buffer, static_cast<size_t>(count));
+        if (unread) unread->append(buffer, static_cast<size_t>(count));
+    }
+    return count;
+}
+
+bool ScriptedPeer::FillUnread(const char* what, TimePoint deadline) {
+    Open& open = open_[current_];
+    int ready = WaitFor(open.fd, POLLIN, RemainingMs(deadline));
+    if (ready < 0) return false;
+    if (ready == 0) {
+        Fail(std::string("timed out waiting for ") + what);
+        return false;
+    }
+    long count = ReceiveSome(open, &unread_);
+    if (count <= 0) {
+        Fail(std::string("connection ended while waiting for ") + what);
+        return false;
+    }
+    return true;
+}
+
+bool ScriptedPeer::SendAll(std::string_view bytes) {
+    int fd = open_[current_].fd;
+    while (!bytes.empty()) {
+        long sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (WaitFor(fd, POLLOUT, kPeerStepTimeoutMs) <= 0) return false;
+            continue;
+        }
+        if (sent <= 0) {
+            Fail(std::string("send failed: ") + std::strerror(errno));
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+bool ScriptedPeer::Pause(int ms) {
+    pollfd wake{wake_, POLLIN, 0};
+    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        int ready = poll(&wake, 1, RemainingMs(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        return ready == 0;
+    }
+}
+
+void ScriptedPeer::CloseCurrent() {
+    close(open_[current_].fd);
+    open_.erase(open_.begin() + current_);
+    current_ = -1;
+}
+
+bool ScriptedPeer::RunStep(const PeerStep& step) {
+    using Kind = PeerStep::Kind;
+    if (step.kind == Kind::Accept) return AcceptNext();
+    if (step.kind == Kind::Sleep) return Pause(step.delayMs);
+    if (current_ < 0) {
+        Fail("step after the connection was reset");
+        return false;
+    }
+    auto deadline = Clock::now() + std::chrono::milliseconds(kPeerStepTimeoutMs);
+    switch (step.kind) {
+        case Kind::Send:
+            return SendAll(step.bytes);
+        case Kind::Trickle:
+            for (char byte : step.bytes) {
+                if (!Pause(step.delayMs) || !SendAll(std::string_view(&byte, 1))) return false;
+            }
+            return true;
+        case Kind::ReadLine:
+            for (;;) {
+                size_t end = unread_.find('\n');
+                if (end != std::string::npos) {
+                    unread_.erase(0, end + 1);
+                    return true;
+                }
+                if (!FillUnread("a line", deadline)) return false;
+            }
+        case Kind::ReadBytes:
+            while (unread_.size() < step.count) {
+                if (!FillUnread("bytes", deadline)) return false;
+            }
+            unread_.erase(0, step.count);
+            return true;
+        case Kind::ReadUntilClose:
+            for (;;) {
+                int ready = WaitFor(open_[current_].fd, POLLIN, RemainingMs(deadline));
+                if (ready < 0) return false;
+                if (ready == 0) {
+                    Fail("timed out waiting for the client to close");
+                    return false;
+                }
+                if (ReceiveSome(open_[current_], nullptr) <= 0) {
+                    unread_.clear();
+                    CloseCurrent();
+                    return true;
+                }
+            }
+        case Kind::ShutdownSend:
+        case Kind::Close:
+            // The socket stays open for reading so that whatever the client
+            // still sends is recorded, and closing later sends no reset.
+            shutdown(open_[current_].fd, SHUT_WR);
+            return true;
+        case Kind::Reset: {
+            linger abort{1, 0};
+            setsockopt(open_[current_].fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            CloseCurrent();
+            return true;
+        }
+        case Kind::Sleep:
+        case Kind::Accept:
+            break;
+    }
+    return true;
+}
+
+void ScriptedPeer::PumpUntilClosed() {
+    current_ = -1;
+    while (!open_.empty()) {
+        std::vector<pollfd> fds;
+        for (const Open& open : open_) fds.push_back({open.fd, POLLIN, 0});
+        fds.push_back({wake_, POLLIN, 0});
+        int ready = poll(fds.data(), fds.size(), -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || fds.back().revents != 0) return;
+        for (size_t i = open_.size(); i-- > 0;) {
+            if (fds[i].revents == 0) continue;
+            if (ReceiveSome(open_[i], nullptr) <= 0) {
+                close(open_[i].fd);
+                open_.erase(open_.begin() + static_cast<long>(i));
+            }
+        }
+    }
+}
+
+FullListener::FullListener() {
+    listener_ = LoopbackListener(1, port_);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    // Connect until one handshake no longer completes: the queue is full then.
+    for (int i = 0; i < kMaxFillers; ++i) {
+        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) break;
+        fillers_.push_back(fd);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) continue;
+        if (errno != EINPROGRESS) break;
+        pollfd wait{fd, POLLOUT, 0};
+        if (poll(&wait, 1, kHandshakeWaitMs) == 0) return;
+    }
+    throw std::runtime_error("FullListener: the accept queue never filled");
+}
+
+FullListener::~FullListener() {
+    for (int fd : fillers_) close(fd);
+    close(listener_);
+}
+
+}  // namespace corvasse::test

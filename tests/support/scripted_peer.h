@@ -1,0 +1,150 @@
+#pragma once
+// A loopback TCP server that plays one side of a dialogue from a script and
+// records every byte the client sent, per connection, for exact assertions.
+//
+//     ScriptedPeer server({peer::SendLine("220 ready"), peer::ReadLine(),
+//                          peer::SendLine("250 ok"), peer::Close()});
+//     client.Host = server.Host(); client.Port = server.Port();
+//     ... run the client ...
+//     ASSERT_TRUE(server.WaitClosed());
+//     EXPECT_EQ(server.Received(), "EHLO vm\r\n");
+//     EXPECT_EQ(server.Failure(), "");
+//
+// The peer listens on 127.0.0.1 on a free port and runs on its own thread. It
+// accepts the first connection before the first step. When the script ends it
+// goes on reading (and recording) until the client closes. Every wait of a
+// step gives up after kPeerStepTimeoutMs and ends the script with a failure.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace corvasse::test {
+
+inline constexpr int kPeerStepTimeoutMs = 10000;
+
+struct PeerStep {
+    enum class Kind { Send, Trickle, ReadLine, ReadBytes, ReadUntilClose, Sleep, ShutdownSend, Close, Reset, Accept };
+    Kind kind;
+    std::string bytes;
+    size_t count = 0;
+    int delayMs = 0;
+};
+
+namespace peer {
+// Sends the bytes.
+PeerStep Send(std::string bytes);
+// Sends the text followed by CR LF.
+PeerStep SendLine(std::string_view text);
+// Sends the bytes one at a time with a pause before each.
+PeerStep Trickle(std::string bytes, int delayMs);
+// Reads up to and including the next LF.
+PeerStep ReadLine();
+// Reads exactly n bytes.
+PeerStep ReadBytes(size_t n);
+// Reads until the client closes.
+PeerStep ReadUntilClose();
+// Does nothing for a while (a stalled server).
+PeerStep Sleep(int ms);
+// Half-closes: the client sees the end of the stream, the peer still reads.
+PeerStep ShutdownSend();
+// Closes gracefully: the client sees the end of the stream; what the client
+// still sends is read and recorded until it closes too.
+PeerStep Close();
+// Aborts the connection with a reset (SO_LINGER 0).
+PeerStep Reset();
+// Closes the current connection (if any) and accepts the next one.
+PeerStep Accept();
+}  // namespace peer
+
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(std::vector<PeerStep> script);
+    // Stops the script at once and closes every socket.
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+
+    std::string Host() const { return "127.0.0.1"; }
+    int Port() const { return port_; }
+
+    // Waits until every step ran; false on time-out.
+    bool WaitScript(int timeoutMs = kPeerStepTimeoutMs);
+    // Waits until every step ran and the last connection ended; false on
+    // time-out.
+    bool WaitClosed(int timeoutMs = kPeerStepTimeoutMs);
+
+    // Everything received on a connection (0: the first accepted).
+    std::string Received(size_t connection = 0) const;
+    size_t ConnectionCount() const;
+    // What went differently from the script ("" when nothing did).
+    std::string Failure() const;
+
+private:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    struct Open {
+        int fd;
+        size_t index;  // into received_
+    };
+
+    void Run();
+    bool AcceptNext();
+    bool RunStep(const PeerStep& step);
+    // 1 when fd is ready, 0 on time-out, -1 when stopping or on error.
+    int WaitFor(int fd, short events, int timeoutMs);
+    // One receive, recorded (and appended to unread); 0 at end of stream.
+    long ReceiveSome(Open& open, std::string* unread);
+    // Receives more of the current connection into unread_; false (with a
+    // failure) when nothing comes before the deadline.
+    bool FillUnread(const char* what, TimePoint deadline);
+    bool SendAll(std::string_view bytes);
+    // false when stopping.
+    bool Pause(int ms);
+    void CloseCurrent();
+    // Reads every connection still open until its client closes.
+    void PumpUntilClosed();
+    void Record(size_t connection, const char* data, size_t count);
+    void Fail(const std::string& what);
+
+    std::vector<PeerStep> script_;
+    int listener_ = -1;
+    int wake_ = -1;
+    int port_ = 0;
+    // Used by the peer's thread only.
+    std::vector<Open> open_;
+    int current_ = -1;    // index into open_, -1 when none
+    std::string unread_;  // received bytes no read step consumed yet
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> received_;
+    std::string failure_;
+    bool scriptDone_ = false;
+    bool closed_ = false;
+
+    std::thread thread_;
+};
+
+// A loopback listener whose accept queue is full, so that a further connect
+// to it hangs (its SYN is dropped) until the connecting side gives up.
+class FullListener {
+public:
+    FullListener();
+    ~FullListener();
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+
+    int Port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> fillers_;
+};
+
+}  // namespace corvasse::test
