@@ -1,0 +1,325 @@
+#include "http/http_client.h"
+
+#include "common/byte_string.h"
+#include "common/memory_stream.h"
+#include "http/http_errors.h"
+#include "net/net_error.h"
+
+namespace corvasse {
+
+namespace {
+
+// Sets a connection's read time-out for one step and restores it afterwards,
+// also when the step throws.
+class ReadTimeoutOverride {
+public:
+    ReadTimeoutOverride(TcpConnection& connection, int timeoutMs)
+        : connection_(connection), saved_(connection.ReadTimeout) {
+        connection_.ReadTimeout = timeoutMs;
+    }
+    ~ReadTimeoutOverride() { connection_.ReadTimeout = saved_; }
+    ReadTimeoutOverride(const ReadTimeoutOverride&) = delete;
+    ReadTimeoutOverride& operator=(const ReadTimeoutOverride&) = delete;
+
+private:
+    TcpConnection& connection_;
+    int saved_;
+};
+
+const char* MethodWord(HttpMethod method) {
+    switch (method) {
+        case HttpMethod::Head: return "HEAD ";
+        case HttpMethod::Get: return "GET ";
+        case HttpMethod::Post: return "POST ";
+        case HttpMethod::Options: return "OPTIONS ";
+        case HttpMethod::Trace: return "TRACE ";
+        case HttpMethod::Put: return "PUT ";
+        case HttpMethod::Delete: return "DELETE ";
+        case HttpMethod::Connect: return "CONNECT ";
+    }
+    return "GET ";
+}
+
+bool NeedsHttp11(HttpMethod method) {
+    return method == HttpMethod::Options || method == HttpMethod::Trace || method == HttpMethod::Put ||
+           method == HttpMethod::Delete;
+}
+
+bool SendsBody(HttpMethod method) { return method == HttpMethod::Post || method == HttpMethod::Put; }
+
+}  // namespace
+
+HttpClient::HttpClient() { Port = kDefaultHttpPort; }
+
+std::string HttpClient::Get(const std::string& url) {
+    MemoryStream body;
+    SendRequest(HttpMethod::Get, url, nullptr, &body);
+    return body.Release();
+}
+
+void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body) {
+    const int64_t bodyStart = body ? body->Position() : 0;
+    Request.RequestTarget = url;
+    Request.RequestMethod = method;
+    Request.SourceStream = source;
+    Response.BodyStream = body;
+    try {
+        bool finished = false;
+        while (!finished) {
+            ++RedirectCounter;
+            PrepareTarget();
+            OpenForRequest();
+            do {
+                Response.ResponseText = ReadLn();
+                ReadResponseHeaders();
+            } while (ResponseCode() == 100);
+
+            switch (DecideNextStep()) {
+                case NextStep::FollowRedirect:
+                    if (body) {
+                        body->SetPosition(bodyStart);
+                        body->SetSize(bodyStart);
+                    }
+                    break;
+                case NextStep::Finish:
+                    finished = true;
+                    break;
+                case NextStep::Undecided:
+                    throw NetError("Undefined situation");
+            }
+        }
+    } catch (const HttpProtocolError&) {
+        // The error response was read whole, so the connection may serve the
+        // next fetch when the server allows it.
+        Request.SourceStream = nullptr;
+        Response.BodyStream = nullptr;
+        if (!IsKeepAlive()) Disconnect();
+        throw;
+    } catch (...) {
+        // Anything else may leave part of a response unread on the connection;
+        // a later request must not take those bytes for its own answer.
+        Request.SourceStream = nullptr;
+        Response.BodyStream = nullptr;
+        Disconnect();
+        throw;
+    }
+    Request.SourceStream = nullptr;
+    Response.BodyStream = nullptr;
+    if (!IsKeepAlive()) Disconnect();
+    RedirectCounter = 0;
+}
+
+void HttpClient::PrepareTarget() {
+    const Uri target(Request.RequestTarget);
+    if (!target.Username.empty()) {
+        Request.Username = target.Username;
+        Request.Password = target.Password;
+    }
+    CurrentURI.Username = Request.Username;
+    CurrentURI.Password = Request.Password;
+
+    CurrentURI.Path = MergePath(CurrentURI.Path, target.Path);
+    // A relative reference keeps its "#fragment" in the resource; a fragment
+    // is never sent to the server.
+    CurrentURI.Resource = target.Resource.substr(0, target.Resource.find('#'));
+    CurrentURI.Query = target.Query;
+    if (!target.Host.empty()) CurrentURI.Host = target.Host;
+    CurrentURI.Protocol = target.Protocol.empty() ? "http" : target.Protocol;
+
+    // A relative redirect names no protocol and so keeps the old port.
+    if (!target.Port.empty()) {
+        CurrentURI.Port = target.Port;
+    } else if (EqualsNoCase(target.Protocol, "http")) {
+        CurrentURI.Port = "80";
+    } else if (EqualsNoCase(target.Protocol, "https")) {
+        CurrentURI.Port = "443";
+    } else if (CurrentURI.Port.empty()) {
+        throw UnknownProtocolError();
+    }
+
+    Request.RequestTarget = CurrentURI.Path + CurrentURI.Resource + CurrentURI.Query;
+    if (Request.RequestMethod == HttpMethod::Options && CurrentURI.Resource == "*") Request.RequestTarget = "*";
+    if (NeedsHttp11(Request.RequestMethod) && ProtocolVersion != HttpVersion::V1_1) {
+        throw NetError("This request method is supported in HTTP 1.1");
+    }
+    Request.SetContentLength(SendsBody(Request.RequestMethod) && Request.SourceStream
+                                 ? static_cast<int32_t>(Request.SourceStream->Size())
+                                 : -1);
+    Request.Host = CurrentURI.Host;
+    if (CurrentURI.Port != "80") Request.Host += ":" + CurrentURI.Port;
+}
+
+void HttpClient::OpenForRequest() {
+    SelectEndpoint();
+    if (ProtocolVersion == HttpVersion::V1_0 && Request.Connection.empty()) Request.Connection = "keep-alive";
+
+    if (!IsKeepAlive()) Disconnect();
+    if (IsConnected()) {
+        // Notices a server that closed the kept connection meanwhile.
+        PollForClose(false);
+        // Bytes that arrived unasked belong to no request of ours.
+        if (IsConnected() && InputBufferSize() > 0) Disconnect();
+    }
+    if (!IsConnected()) Connect(ConnectTimeout);
+
+    WriteRequestHead();
+    if (SendsBody(Request.RequestMethod) && Request.SourceStream) WriteStreamData(*Request.SourceStream, true);
+}
+
+void HttpClient::SelectEndpoint() {
+    const int port = StrToInt(CurrentURI.Port);
+    if (!EqualsNoCase(Host, CurrentURI.Host) || Port != port) {
+        if (IsConnected()) Disconnect();
+        Host = CurrentURI.Host;
+        Port = port;
+    }
+    // There is no TLS handler to speak https with.
+    if (EqualsNoCase(CurrentURI.Protocol, "https")) throw IOHandlerPropInvalidError();
+}
+
+void HttpClient::WriteRequestHead() {
+    Request.SetHeaders();
+    BeginBufferedWrites(-1);
+    try {
+        WriteLn(MethodWord(Request.RequestMethod) + Request.RequestTarget +
+                (ProtocolVersion == HttpVersion::V1_0 ? " HTTP/1.0" : " HTTP/1.1"));
+        for (const std::string& line : Request.RawHeaders().Lines()) {
+            if (!line.empty()) WriteLn(line);
+        }
+        WriteLn();
+    } catch (...) {
+        DiscardBufferedWrites();
+        EndBufferedWrites();
+        throw;
+    }
+    // The whole head leaves in one send.
+    EndBufferedWrites();
+}
+
+void HttpClient::ReadResponseHeaders() {
+    HeaderList& raw = Response.RawHeaders();
+    raw.Clear();
+    try {
+        for (std::string line = ReadLn(); !line.empty(); line = ReadLn()) raw.Add(std::move(line));
+    } catch (const ConnClosedGracefullyError&) {
+        // The headers read so far count.
+        Disconnect();
+    }
+    Response.ResponseVersion =
+        Response.ResponseText.rfind("HTTP/1.0", 0) == 0 ? HttpVersion::V1_0 : HttpVersion::V1_1;
+    Response.ProcessHeaders();
+}
+
+bool HttpClient::IsKeepAlive() {
+    if (!IsConnected()) return false;
+    auto either = [this](const char* word) {
+        return EqualsNoCase(Trim(Response.Connection), word) || EqualsNoCase(Trim(Response.ProxyConnection), word);
+    };
+    return ProtocolVersion == HttpVersion::V1_0 ? either("KEEP-ALIVE") : !either("CLOSE");
+}
+
+HttpClient::NextStep HttpClient::DecideNextStep() {
+    const int32_t code = ResponseCode();
+    if ((code / 100 == 3 && code != 304) || !Response.Location.empty()) {
+        std::string dest = Response.Location;
+        HttpMethod method = Request.RequestMethod;
+        NextStep step;
+        if (HandleRedirects && RedirectCounter < RedirectMaximum) {
+            if (!FireRedirect(dest, method)) RaiseProtocolError();
+            step = NextStep::FollowRedirect;
+            Request.RequestTarget = dest;
+            Request.RequestMethod = method;
+        } else {
+            if (!FireRedirect(dest, method)) RaiseProtocolError();
+            step = NextStep::Finish;
+            Response.Location = dest;
+        }
+        if (IsConnected()) DrainBody();
+        return step;
+    }
+    if (code / 100 != 2) {
+        if (code == 401) OfferAuthentication();
+        RaiseProtocolError();
+    }
+    if (!IsConnected()) return NextStep::Undecided;
+    if (HasBody() && Response.BodyStream) ReadBody(*Response.BodyStream, true);
+    return NextStep::Finish;
+}
+
+bool HttpClient::FireRedirect(std::string& dest, HttpMethod& method) {
+    bool handled = HandleRedirects;
+    if (OnRedirect) OnRedirect(dest, RedirectCounter, handled, method);
+    return handled;
+}
+
+void HttpClient::OfferAuthentication() {
+    for (const std::string& challenge : Response.WWWAuthenticate) {
+        if (EqualsNoCase(challenge.substr(0, challenge.find(' ')), Authentication::kScheme)) {
+            if (!Request.Authentication) Request.Authentication = std::make_unique<Authentication>();
+            break;
+        }
+    }
+    // No credentials are ever supplied in process, so the attempt fails at
+    // once and its count starts over. The (empty) credentials stay with the
+    // request and go out with every later one.
+    if (Request.Authentication) Request.Authentication->Reset();
+}
+
+void HttpClient::RaiseProtocolError() {
+    MemoryStream body;
+    if (IsConnected() || InputBufferSize() > 0) {
+        ReadTimeoutOverride timeout(*this, kErrorBodyTimeoutMs);
+        if (HasBody()) ReadBody(body, false);
+    }
+    throw HttpProtocolError(ResponseCode(), ResponseText(), body.Release());
+}
+
+void HttpClient::DrainBody() {
+    MemoryStream scratch;
+    ReadTimeoutOverride timeout(*this, kRedirectDrainTimeoutMs);
+    try {
+        ReadBody(scratch, false);
+    } catch (...) {
+        // What is left of that body may still arrive; the next request must
+        // not take it for its answer.
+        Disconnect();
+    }
+}
+
+bool HttpClient::HasBody() const {
+    return Response.ResponseCode() != 204 && Request.RequestMethod != HttpMethod::Head;
+}
+
+void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
+    const HeaderList& raw = Response.RawHeaders();
+    if (Response.ContentLength() >= 1) {
+        try {
+            ReadStreamData(stream, Response.ContentLength());
+        } catch (const ConnClosedGracefullyError&) {
+            // The bytes that arrived stay in the stream. A page cut short is
+            // an error; a redirect or error body cut short is not.
+            if (wholeBodyRequired) throw;
+        }
+    } else if (ContainsBytes(raw.GetHeaderValue("Transfer-Encoding"), "chunked")) {
+        ReportStatus(Status::StatusText, "Chunk Started");
+        for (int32_t size = ParseChunkSize(); size > 0; size = ParseChunkSize()) {
+            ReadStreamData(stream, size);
+            ReadLn();  // the CR LF after the chunk
+        }
+        ReadLn();  // the line that ends the body; trailers are not read
+    } else if (raw.IndexOfHeader("Content-Length") < 0) {
+        ReadStreamData(stream, -1, true);
+    }
+}
+
+int32_t HttpClient::ParseChunkSize() {
+    std::string line = ReadLn();
+    line = line.substr(0, line.find(' '));
+    // An extension (";name=value") may follow the size.
+    line = Trim(line.substr(0, line.find(';')));
+    std::optional<int32_t> size = TryStrToInt("$" + line);
+    if (!size || *size < 0) throw InvalidChunkSizeError();
+    return *size;
+}
+
+}  // namespace corvasse

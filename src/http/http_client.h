@@ -1,0 +1,99 @@
+#pragma once
+// A blocking HTTP/1.1 client: sends a request head (and body) over a TCP
+// connection it opens or reuses, reads the status line and headers, follows
+// redirects, and reads the body in any of the three framings (Content-Length,
+// chunked, until close). Status and work events come from the connection.
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "http/http_request.h"
+#include "http/http_response.h"
+#include "http/uri.h"
+#include "net/tcp_client.h"
+
+namespace corvasse {
+
+class MemoryStream;
+
+enum class HttpOption { InProcessAuth, KeepOrigProtocol, ForceEncodeParams };
+
+// How long a redirect's body may take to be read and dropped, and an error
+// response's body to be read for the error.
+inline constexpr int kRedirectDrainTimeoutMs = 4000;
+inline constexpr int kErrorBodyTimeoutMs = 2000;
+inline constexpr int kDefaultHttpPort = 80;
+inline constexpr int kDefaultRedirectMaximum = 15;
+inline constexpr int kDefaultAuthRetries = 3;
+
+class HttpClient : public TcpClient {
+public:
+    HttpClient();
+
+    int AuthRetries = kDefaultAuthRetries;
+    // Kept for the shape of the interface; no cookies are ever handled.
+    bool AllowCookies = true;
+    bool HandleRedirects = false;
+    // Requests per fetch: with 15, at most 14 redirects are followed.
+    int RedirectMaximum = kDefaultRedirectMaximum;
+    HttpVersion ProtocolVersion = HttpVersion::V1_1;
+    // Stored only: the request target is always sent exactly as written.
+    std::set<HttpOption> HTTPOptions{HttpOption::ForceEncodeParams};
+    // Milliseconds a connect may take (0: a plain blocking connect).
+    int ConnectTimeout = 0;
+
+    HttpRequest Request;
+    HttpResponse Response;
+    // The URL of the current (or last) request, after merging redirects.
+    Uri CurrentURI;
+    // Requests made during the current fetch; 0 again after a fetch that ended
+    // without an error, kept as it stands after one that raised.
+    int RedirectCounter = 0;
+
+    // Raised for every redirect response with the target as received, the
+    // request count so far (a copy), whether to follow it (entering as
+    // HandleRedirects) and the method to use; the handler may change the
+    // target, the flag and the method.
+    std::function<void(std::string& dest, int numRedirect, bool& handled, HttpMethod& method)> OnRedirect;
+
+    // GETs the URL and returns the body.
+    // Throws HttpProtocolError for a status that is not 2xx and not a followed
+    // redirect, NetError "Undefined situation" for a 2xx on a connection that
+    // is already gone, UnknownProtocolError, ConversionError for a port that
+    // is not a number, InvalidChunkSizeError, and every connection error
+    // (SocketError, ConnectTimeoutError, ReadTimeoutError,
+    // ConnClosedGracefullyError for a body cut short, MaxLineLengthExceededError).
+    std::string Get(const std::string& url);
+
+    // Sends the request and reads the response body into `body` (nullptr:
+    // the body is not read). `source` is sent for Post and Put. After a
+    // redirect the body stream is cut back to where it started.
+    void SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body);
+
+    // The status line of the last response read, in any fetch; empty before the first.
+    const std::string& ResponseText() const { return Response.ResponseText; }
+    // Its code; -1 when there is none.
+    int32_t ResponseCode() const { return Response.ResponseCode(); }
+
+private:
+    enum class NextStep { FollowRedirect, Finish, Undecided };
+
+    void PrepareTarget();
+    void OpenForRequest();
+    void SelectEndpoint();
+    void WriteRequestHead();
+    void ReadResponseHeaders();
+    NextStep DecideNextStep();
+    bool FireRedirect(std::string& dest, HttpMethod& method);
+    [[noreturn]] void RaiseProtocolError();
+    void ReadBody(MemoryStream& stream, bool wholeBodyRequired);
+    int32_t ParseChunkSize();
+    void DrainBody();
+    bool IsKeepAlive();
+    bool HasBody() const;
+    void OfferAuthentication();
+};
+
+}  // namespace corvasse

@@ -1,0 +1,142 @@
+#include "http/uri.h"
+
+#include <algorithm>
+
+#include "http/http_errors.h"
+
+namespace corvasse {
+
+namespace {
+
+// Where the path ends: the query starts at the first "?", or at the first "="
+// when there is none. `split` counts the bytes of the path part: up to and
+// including the last "/" before the query start (0 when there is none).
+struct PathSplit {
+    size_t queryStart;  // npos when there is no query
+    size_t split;
+};
+
+PathSplit SplitPath(std::string_view work) {
+    size_t query = work.find('?');
+    if (query == std::string_view::npos) query = work.find('=');
+    std::string_view beforeQuery = query == std::string_view::npos ? work : work.substr(0, query);
+    size_t lastSlash = beforeQuery.rfind('/');
+    return {query, lastSlash == std::string_view::npos ? 0 : lastSlash + 1};
+}
+
+}  // namespace
+
+Uri::Uri(std::string_view text) {
+    if (!text.empty()) Parse(text);
+}
+
+void Uri::Parse(std::string_view text) {
+    *this = Uri();
+    Text = std::string(text);
+    std::replace(Text.begin(), Text.end(), '\\', '/');
+    std::string work = Text;
+
+    const size_t protocolEnd = work.find("://");
+    const bool absolute = protocolEnd != std::string::npos;
+    if (absolute) {
+        Protocol = work.substr(0, protocolEnd);
+        work.erase(0, protocolEnd + 3);
+
+        std::string authority;
+        size_t slash = work.find('/');
+        if (slash == std::string::npos) {
+            authority = std::move(work);
+            work.clear();
+        } else {
+            authority = work.substr(0, slash);
+            work.erase(0, slash + 1);
+        }
+        size_t at = authority.find('@');
+        if (at != std::string::npos) {
+            std::string userInfo = authority.substr(0, at);
+            authority.erase(0, at + 1);
+            size_t colon = userInfo.find(':');
+            Username = userInfo.substr(0, colon);
+            if (colon != std::string::npos) Password = userInfo.substr(colon + 1);
+            if (Username.empty()) Password.clear();
+        }
+        size_t colon = authority.find(':');
+        Host = authority.substr(0, colon);
+        if (colon != std::string::npos) Port = authority.substr(colon + 1);
+    }
+
+    PathSplit split = SplitPath(work);
+    Path = (absolute ? "/" : "") + work.substr(0, split.split);
+    if (split.queryStart != std::string::npos) {
+        Resource = work.substr(0, split.queryStart);
+        Query = work.substr(split.queryStart);
+    } else {
+        Resource = work;
+    }
+    Resource.erase(0, split.split);
+
+    // A relative reference keeps "#" in its resource; only the query is searched.
+    if (absolute) {
+        size_t hash = Resource.find('#');
+        if (hash != std::string::npos) {
+            Fragment = Resource.substr(hash + 1);
+            Resource.erase(hash);
+        }
+    }
+    if (Fragment.empty()) {
+        size_t hash = Query.find('#');
+        if (hash != std::string::npos) {
+            Fragment = Query.substr(hash + 1);
+            Query.erase(hash);
+        }
+    }
+}
+
+std::string Uri::ComposeURI(bool includeUserInfo, bool includeFragment) const {
+    if (Protocol.empty()) throw UriError("Protocol field is empty");
+    std::string result = Protocol + "://";
+    if (includeUserInfo && !Username.empty()) {
+        result += Username;
+        if (!Password.empty()) result += ":" + Password;
+        result += "@";
+    }
+    if (Host.empty()) throw UriError("Host field is empty");
+    result += Host;
+    if (!Port.empty()) result += ":" + Port;
+    result += Path + Resource + Query;
+    if (includeFragment && !Fragment.empty()) result += "#" + Fragment;
+    return result;
+}
+
+std::string MergePath(std::string_view base, std::string_view newPath) {
+    if (!newPath.empty() && newPath.front() == '/') return std::string(newPath);
+    const bool keepTrailingSlash = newPath.empty() || newPath.back() == '/';
+
+    std::string joined(base);
+    if (!joined.empty() && joined.back() != '/') joined += '/';
+    joined += newPath;
+
+    std::string result;
+    for (size_t i = 0; i < joined.size(); ++i) {
+        const char c = joined[i];
+        if (c == '/') {
+            if (i == 0) {
+                result = "/";
+            } else if (result.empty() || result.back() != '/') {
+                result += '/';
+            }
+        } else if (c == '.' && !result.empty() && result.back() == '/' && i + 1 < joined.size() &&
+                   joined[i + 1] == '.') {
+            // "..": go up one segment.
+            result.pop_back();
+            while (!result.empty() && result.back() != '/') result.pop_back();
+            ++i;
+        } else {
+            result += c;
+        }
+    }
+    if (result != "/" && !result.empty() && result.back() == '/' && !keepTrailingSlash) result.pop_back();
+    return result;
+}
+
+}  // namespace corvasse

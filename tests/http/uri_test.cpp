@@ -1,0 +1,111 @@
+#include "http/uri.h"
+
+#include <gtest/gtest.h>
+
+#include "http/http_errors.h"
+
+namespace corvasse {
+namespace {
+
+struct Parts {
+    std::string protocol, username, password, host, port, path, resource, query, fragment;
+};
+
+void ExpectParts(const Uri& uri, const Parts& want) {
+    EXPECT_EQ(uri.Protocol, want.protocol) << uri.Text;
+    EXPECT_EQ(uri.Username, want.username) << uri.Text;
+    EXPECT_EQ(uri.Password, want.password) << uri.Text;
+    EXPECT_EQ(uri.Host, want.host) << uri.Text;
+    EXPECT_EQ(uri.Port, want.port) << uri.Text;
+    EXPECT_EQ(uri.Path, want.path) << uri.Text;
+    EXPECT_EQ(uri.Resource, want.resource) << uri.Text;
+    EXPECT_EQ(uri.Query, want.query) << uri.Text;
+    EXPECT_EQ(uri.Fragment, want.fragment) << uri.Text;
+}
+
+TEST(UriTest, SplitsAbsoluteUrls) {
+    ExpectParts(Uri("http://user:pw@www.example.com:8080/a/b/doc.html?x=1#top"),
+                {"http", "user", "pw", "www.example.com", "8080", "/a/b/", "doc.html", "?x=1", "top"});
+    ExpectParts(Uri("http://host"), {"http", "", "", "host", "", "/", "", "", ""});
+    ExpectParts(Uri("http://host/dir"), {"http", "", "", "host", "", "/", "dir", "", ""});
+    ExpectParts(Uri("HTTP://host/dir/"), {"HTTP", "", "", "host", "", "/dir/", "", "", ""});
+    // No "/" after the host: the query stays in the host.
+    ExpectParts(Uri("http://host?q=1"), {"http", "", "", "host?q=1", "", "/", "", "", ""});
+    // Without "?", the first "=" starts the query, and slashes after it are query text.
+    ExpectParts(Uri("http://h/a/b=c/d"), {"http", "", "", "h", "", "/a/", "b", "=c/d", ""});
+    // A "#" inside the query ends it.
+    ExpectParts(Uri("http://h/p?a=1#frag"), {"http", "", "", "h", "", "/", "p", "?a=1", "frag"});
+    // Nothing is decoded or lower-cased.
+    ExpectParts(Uri("http://H/%41b/C%20d"), {"http", "", "", "H", "", "/%41b/", "C%20d", "", ""});
+}
+
+TEST(UriTest, UserInfoRules) {
+    ExpectParts(Uri("http://bob@h/"), {"http", "bob", "", "h", "", "/", "", "", ""});
+    // A password without a user name is dropped.
+    ExpectParts(Uri("http://:secret@h/"), {"http", "", "", "h", "", "/", "", "", ""});
+    // The first "@" ends the user info; the first ":" of it ends the name.
+    ExpectParts(Uri("ftp://a:b:c@d@h:21/x"), {"ftp", "a", "b:c", "d@h", "21", "/", "x", "", ""});
+}
+
+TEST(UriTest, BackslashesAreSlashes) {
+    Uri uri("http:\\\\host\\dir\\page.html");
+    EXPECT_EQ(uri.Text, "http://host/dir/page.html");
+    ExpectParts(uri, {"http", "", "", "host", "", "/dir/", "page.html", "", ""});
+}
+
+TEST(UriTest, RelativeReferences) {
+    ExpectParts(Uri("/x/y.html?z"), {"", "", "", "", "", "/x/", "y.html", "?z", ""});
+    ExpectParts(Uri("../up/"), {"", "", "", "", "", "../up/", "", "", ""});
+    // Only the query is searched for a fragment in the relative form.
+    ExpectParts(Uri("page.html#sec"), {"", "", "", "", "", "", "page.html#sec", "", ""});
+    ExpectParts(Uri("page.html?a#sec"), {"", "", "", "", "", "", "page.html", "?a", "sec"});
+}
+
+TEST(UriTest, ParseClearsEarlierFields) {
+    Uri uri("http://u:p@h:1/a/b?c#d");
+    uri.Parse("rel");
+    ExpectParts(uri, {"", "", "", "", "", "", "rel", "", ""});
+    uri.Parse("");
+    EXPECT_EQ(uri.Resource, "");
+    EXPECT_EQ(uri.Text, "");
+}
+
+TEST(UriTest, ComposesTheParts) {
+    Uri uri("http://user:pw@h:8080/a/doc?x=1#top");
+    EXPECT_EQ(uri.ComposeURI(true, true), "http://user:pw@h:8080/a/doc?x=1#top");
+    EXPECT_EQ(uri.ComposeURI(false, false), "http://h:8080/a/doc?x=1");
+    uri.Password.clear();
+    EXPECT_EQ(uri.ComposeURI(true, false), "http://user@h:8080/a/doc?x=1");
+
+    Uri empty;
+    try {
+        empty.ComposeURI(false, false);
+        FAIL();
+    } catch (const UriError& e) {
+        EXPECT_STREQ(e.what(), "Protocol field is empty");
+    }
+    empty.Protocol = "http";
+    try {
+        empty.ComposeURI(false, false);
+        FAIL();
+    } catch (const NetError& e) {
+        EXPECT_STREQ(e.what(), "Host field is empty");
+    }
+}
+
+TEST(MergePathTest, ResolvesRelativePaths) {
+    EXPECT_EQ(MergePath("/a/b/", "../c/"), "/a/c/");
+    EXPECT_EQ(MergePath("/dir/", ""), "/dir/");
+    EXPECT_EQ(MergePath("/a/", "./b"), "/a/./b");
+    EXPECT_EQ(MergePath("/a/./b", ""), "/a/./b/");
+    EXPECT_EQ(MergePath("/old/", "/new/x"), "/new/x");
+    EXPECT_EQ(MergePath("/a/b", "c/"), "/a/b/c/");
+    EXPECT_EQ(MergePath("/a//b/", "c"), "/a/b/c");
+    EXPECT_EQ(MergePath("/a/b/c/", "../../"), "/a/");
+    EXPECT_EQ(MergePath("/", "../../x/"), "/x/");
+    EXPECT_EQ(MergePath("", "x/"), "x/");
+    EXPECT_EQ(MergePath("", ""), "");
+}
+
+}  // namespace
+}  // namespace corvasse

@@ -1,0 +1,54 @@
+#pragma once
+// A private nginx on a free 127.0.0.1 port for tests and benchmarks. Its
+// configuration, pid file, logs, temporary folders and document root all live
+// in a fresh temporary folder; it runs in the foreground as a single process
+// and is stopped when the object goes away.
+//
+//     NginxServer server("location = /old { return 302 /new.html; }");
+//     server.WriteFile("new.html", "<p>hi</p>");
+//     client.Get(server.Url("/old"));
+//
+// Works as root and as a normal user. Throws std::runtime_error (with the
+// error log) when nginx cannot be started.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "support/temp_dir.h"
+
+namespace corvasse::test {
+
+inline constexpr const char* kNginxBinary = "/usr/sbin/nginx";
+inline constexpr int kNginxStartTimeoutMs = 10000;
+
+class NginxServer {
+public:
+    // serverDirectives go inside the server block; "@PORT@" in them is
+    // replaced by the port nginx listens on. Files are served from Root().
+    explicit NginxServer(std::string_view serverDirectives = "");
+    ~NginxServer();
+    NginxServer(const NginxServer&) = delete;
+    NginxServer& operator=(const NginxServer&) = delete;
+
+    std::string Host() const { return "127.0.0.1"; }
+    int Port() const { return port_; }
+    // "http://127.0.0.1:<port>" followed by the path.
+    std::string Url(std::string_view path) const;
+    const std::filesystem::path& Root() const { return root_; }
+    // Writes a file under the document root, creating its folders.
+    void WriteFile(std::string_view relativePath, std::string_view bytes) const;
+    // The error log so far (for failure messages).
+    std::string ErrorLog() const;
+
+private:
+    bool TryStart(std::string_view serverDirectives);
+    void Stop();
+
+    TempDir dir_;
+    std::filesystem::path root_;
+    int port_ = 0;
+    int pid_ = -1;
+};
+
+}  // namespace corvasse::test
