@@ -1,0 +1,54 @@
+#pragma once
+// Encoding of header texts that hold characters outside printable ASCII as
+// RFC 2047 encoded words, and the header forms of addresses.
+
+#include <string>
+#include <string_view>
+
+#include "mail/email_address.h"
+#include "mail/email_address_list.h"
+
+namespace corvasse {
+
+enum class TransferMode { EightBit, Iso2022Jp };
+
+// How header texts are encoded: the charset named in encoded words, the
+// encoding letter ('Q', 'B', or '8' for no encoding) and the transfer mode
+// of the body text.
+struct HeaderCharset {
+    std::string CharSet;
+    char EncodingLetter = 'Q';
+    TransferMode Mode = TransferMode::EightBit;
+};
+
+// An encoded word is closed and a new one started before it would grow
+// beyond this many characters.
+inline constexpr size_t kEncodedWordMaxLength = 75;
+
+// The RFC 822 specials, encoded as well inside display names that need
+// encoding.
+inline constexpr std::string_view kAddressSpecials = "\"(),.:;<>@[\\]";
+
+// The charset for a locale name ("de_DE.UTF-8", "zh_CN", "C"): Chinese
+// (simplified: GB2312, other: Big5), Japanese (ISO-2022-JP), Korean (EUC-KR)
+// with base64 words, anything else ISO-8859-1 with Q words.
+HeaderCharset SelectHeaderCharset(std::string_view localeName);
+
+// The same for the program's character-type locale, read once.
+HeaderCharset DefaultHeaderCharset();
+
+// Encodes the words of `text` that hold control characters, bytes above 126
+// or one of `extraChars` as encoded words; other words pass unchanged.
+// Consecutive words that need encoding share one encoded word; long encoded
+// words are folded with CR LF TAB. CR and LF always go inside an encoded
+// word, so the result never breaks the header line on its own.
+std::string EncodeHeaderText(std::string_view text, std::string_view extraChars, const HeaderCharset& charset);
+
+// "address", or the name (quoted, or encoded when it holds characters
+// outside printable ASCII), a blank and "<address>".
+std::string EncodeAddressForHeader(const EmailAddress& address, const HeaderCharset& charset);
+
+// The items of the list in that form, joined by ", ".
+std::string EncodeAddressListForHeader(const EmailAddressList& list, const HeaderCharset& charset);
+
+}  // namespace corvasse

@@ -1,0 +1,43 @@
+#pragma once
+// Errors of the mail clients and the mail message.
+
+#include <string>
+
+#include "net/net_error.h"
+
+namespace corvasse {
+
+// A reply whose code the command does not allow. The message is the reply
+// text, every line followed by CR LF.
+class ProtocolReplyError : public NetError {
+public:
+    ProtocolReplyError(int replyCode, const std::string& message);
+    int ReplyCode;
+};
+
+// A command line that holds CR or LF: sent, it would become several commands.
+class CommandLineBreakError : public NetError {
+public:
+    CommandLineBreakError();
+};
+
+// A message that cannot be written as it stands (encoding, line breaks in
+// address fields).
+class MessageError : public NetError {
+public:
+    using NetError::NetError;
+};
+
+// An address text that cannot be parsed ("@ Outside address").
+class EmailParseError : public NetError {
+public:
+    using NetError::NetError;
+};
+
+// The local time-zone information could not be read.
+class TimeZoneInfoError : public NetError {
+public:
+    TimeZoneInfoError();
+};
+
+}  // namespace corvasse

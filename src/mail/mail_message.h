@@ -1,0 +1,93 @@
+#pragma once
+// One outgoing e-mail: addresses, subject, body lines, text parts and extra
+// headers, and the header block generated from them.
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/header_list.h"
+#include "mail/email_address.h"
+#include "mail/email_address_list.h"
+#include "mail/header_encoding.h"
+#include "mail/message_part.h"
+
+namespace corvasse {
+
+enum class MessageEncoding { Mime, UU };
+
+enum class MessagePriority { Highest, High, Normal, Low, Lowest };
+
+// The fixed MIME boundaries of every message this program writes.
+inline constexpr std::string_view kMainBoundary = "=_MoreStuf_2zzz1234sadvnqw3nerasdf";
+
+class MailMessage {
+public:
+    MailMessage();
+
+    // The plain body; sent when the message has no text parts.
+    std::vector<std::string> Body;
+    // Receive RCPT commands only; never shown in a header.
+    EmailAddressList BccList;
+    // Announced as the charset parameter of the Content-Type header.
+    std::string CharSet;
+    EmailAddressList CCList;
+    std::string ContentType;
+    std::string ContentTransferEncoding;
+    // 0: the current time when the headers are built.
+    std::time_t Date = 0;
+    MessageEncoding Encoding = MessageEncoding::Mime;
+    // Appended after the generated headers, unchanged.
+    HeaderList ExtraHeaders;
+    EmailAddress From;
+    std::vector<std::string> NewsGroups;
+    // Sends Headers and Body as they stand instead of generating them.
+    bool NoEncode = false;
+    std::string Organization;
+    MessagePriority Priority = MessagePriority::Normal;
+    EmailAddress ReceiptRecipient;
+    EmailAddressList Recipients;
+    std::string References;
+    EmailAddressList ReplyTo;
+    std::string Subject;
+    EmailAddress Sender;
+    // The raw header list: copied to the top of the generated headers, and
+    // sent alone with NoEncode.
+    HeaderList Headers;
+    // The text parts, in order.
+    std::vector<std::unique_ptr<TextPart>> MessageParts;
+
+    // May change the header charset, encoding letter and transfer mode
+    // before the headers are encoded.
+    std::function<void(HeaderCharset&)> OnInitializeISO;
+
+    // True exactly when Date is 0; setting it stores 0 or the current time.
+    bool UseNowForDate() const { return Date == 0; }
+    void SetUseNowForDate(bool useNow);
+
+    // Empties every header field and address list, the raw and extra
+    // headers, the body and the parts. Encoding and NoEncode stay.
+    void ResetMessage();
+    void ResetHeaderFields();
+    void ResetBody();
+
+    // Appends a text part and returns it.
+    TextPart& AddTextPart(std::vector<std::string> body = {});
+
+    // The header block: From, Subject, To, Cc, Newsgroups, Content-Type,
+    // MIME-Version, Content-Transfer-Encoding, Sender, Reply-To,
+    // Organization, Disposition-Notification-To, References, Date and
+    // X-Priority, each only when it has a value, then ExtraHeaders. Throws
+    // MessageError for UU encoding with text parts, and for a line break in
+    // an address, a display name or another text written unencoded (it would
+    // start a header line of its own); TimeZoneInfoError from the date.
+    HeaderList BuildHeaderList() const;
+
+    // The charset and encoding used for header texts (the locale's, then
+    // OnInitializeISO).
+    HeaderCharset SelectHeaderCharset() const;
+};
+
+}  // namespace corvasse
