@@ -110,6 +110,18 @@ std::string ActivityLog::ReadAll() const {
     return content;
 }
 
+std::string ActivityLog::ViewerText(const std::string& content) {
+    std::string text = content;
+    // A line end closes the last line; it does not open an empty one.
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) {
+        text.resize(text.size() - 2);
+    } else if (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    if (!content.empty()) text += "\n";
+    return text + " \n--- End of File --";
+}
+
 void ActivityLog::Clear() {
     FileDescriptor file(::open(fileName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     auto fail = [this](int error) {

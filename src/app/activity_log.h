@@ -35,6 +35,10 @@ public:
 
     std::filesystem::path FullPath() const;
 
+    // What the viewer shows for a file's content: its lines, then a line
+    // holding one space and the line "--- End of File --".
+    static std::string ViewerText(const std::string& content);
+
 private:
     std::filesystem::path fileName_;
 };

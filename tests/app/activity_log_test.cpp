@@ -49,6 +49,13 @@ TEST_F(ActivityLogTest, ClearTruncatesOrCreatesAndAppendingGoesOn) {
     EXPECT_EQ(log_.ReadAll(), "b\r\n");
 }
 
+TEST(ActivityLogViewerTextTest, EndsWithASpaceLineAndTheMarker) {
+    EXPECT_EQ(ActivityLog::ViewerText(""), " \n--- End of File --");
+    EXPECT_EQ(ActivityLog::ViewerText("a\r\nb\r\n"), "a\r\nb\n \n--- End of File --");
+    EXPECT_EQ(ActivityLog::ViewerText("a\r\n\r\n"), "a\r\n\n \n--- End of File --");
+    EXPECT_EQ(ActivityLog::ViewerText("no line end"), "no line end\n \n--- End of File --");
+}
+
 TEST_F(ActivityLogTest, MissingFileCannotBeOpenedForViewing) {
     try {
         log_.ReadAll();
