@@ -1,0 +1,178 @@
+#pragma once
+// Network namespaces for tests that must not reach any real network: a fresh
+// namespace has only its own loopback interface, so nothing sent inside it
+// leaves the machine.
+
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace corvasse::testing {
+
+inline void SetSysctl(const std::string& name, const std::string& value) {
+    std::ofstream file("/proc/sys/" + name);
+    file << value;
+    file.close();
+    if (!file) {
+        throw std::runtime_error("cannot set " + name);
+    }
+}
+
+inline void BringLoopbackUp() {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    std::strcpy(request.ifr_name, "lo");
+    const bool ok = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
+                    (request.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &request) == 0);
+    if (fd >= 0) {
+        close(fd);
+    }
+    if (!ok) {
+        throw std::runtime_error("cannot bring the loopback interface up");
+    }
+}
+
+// Moves the calling thread into a fresh network namespace with loopback up,
+// and back into the original one when destroyed. Needs CAP_SYS_ADMIN.
+class ScopedNetNamespace {
+public:
+    ScopedNetNamespace() {
+        original_ = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        if (original_ < 0 || unshare(CLONE_NEWNET) != 0) {
+            throw std::runtime_error(std::string("cannot create a network namespace: ") + std::strerror(errno));
+        }
+        BringLoopbackUp();
+    }
+    ~ScopedNetNamespace() {
+        setns(original_, CLONE_NEWNET);
+        close(original_);
+    }
+    ScopedNetNamespace(const ScopedNetNamespace&) = delete;
+    ScopedNetNamespace& operator=(const ScopedNetNamespace&) = delete;
+
+private:
+    int original_ = -1;
+};
+
+// Runs body in a forked child and returns the text it produced; a child that
+// dies or throws gives "child failed: ...". For steps that cannot be undone
+// (dropping privileges, private mounts).
+inline std::string RunInChild(const std::function<std::string()>& body) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        std::string result;
+        try {
+            result = body();
+        } catch (const std::exception& error) {
+            result = std::string("child failed: ") + error.what();
+        }
+        const char* data = result.data();
+        size_t left = result.size();
+        while (left > 0) {
+            const ssize_t written = write(pipeFds[1], data, left);
+            if (written <= 0) {
+                break;
+            }
+            data += written;
+            left -= static_cast<size_t>(written);
+        }
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string result;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+        result.append(buffer, static_cast<size_t>(got));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status)) {
+        return "child failed: died";
+    }
+    return result;
+}
+
+// For a forked child only: gives it its own network and mount namespaces in
+// which /etc/resolv.conf names 127.0.0.1, where a small DNS server answers
+// every query with "no such name". Lookups of names outside /etc/hosts then
+// fail as they do for a name that does not exist.
+inline void EnterNxDomainNetwork() {
+    if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) {
+        throw std::runtime_error(std::string("cannot create namespaces: ") + std::strerror(errno));
+    }
+    BringLoopbackUp();
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        throw std::runtime_error("cannot make mounts private");
+    }
+    char confPath[] = "/tmp/corvasse-resolv-XXXXXX";
+    const int confFd = mkstemp(confPath);
+    const std::string conf = "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n";
+    if (confFd < 0 || write(confFd, conf.data(), conf.size()) != static_cast<ssize_t>(conf.size())) {
+        throw std::runtime_error("cannot write the resolver file");
+    }
+    close(confFd);
+    const bool mounted = mount(confPath, "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0;
+    unlink(confPath);
+    if (!mounted) {
+        throw std::runtime_error("cannot mount the resolver file");
+    }
+
+    const int server = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(53);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (server < 0 || bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        throw std::runtime_error("cannot start the DNS server");
+    }
+    // The child ends with _exit, which also ends this thread.
+    std::thread([server] {
+        unsigned char query[512];
+        for (;;) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t got = recvfrom(server, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (got < 12) {
+                continue;
+            }
+            // Keep the header and the question; answer "no such name".
+            size_t end = 12;
+            while (end < static_cast<size_t>(got) && query[end] != 0) {
+                end += query[end] + 1u;
+            }
+            end += 5;  // root label, type and class
+            if (end > static_cast<size_t>(got)) {
+                continue;
+            }
+            query[2] = static_cast<unsigned char>(0x80 | (query[2] & 0x79));  // response, same opcode and RD
+            query[3] = 0x83;                                                    // RA, NXDOMAIN
+            std::memset(query + 6, 0, 6);                                       // no answer, authority, extra
+            sendto(server, query, end, 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+        }
+    }).detach();
+}
+
+}  // namespace corvasse::testing

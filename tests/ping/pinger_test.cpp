@@ -1,0 +1,404 @@
+#include "ping/pinger.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "common/event_pump.h"
+#include "ping/echo_request.h"
+#include "ping/internet_checksum.h"
+#include "ping/isolated_network.h"
+#include "ping/ping_error.h"
+
+namespace corvasse {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<uint8_t>;
+using testing::EnterNxDomainNetwork;
+using testing::RunInChild;
+using testing::ScopedNetNamespace;
+using testing::SetSysctl;
+
+constexpr uid_t kNobody = 65534;
+
+#define REQUIRE_ROOT() \
+    if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces"
+
+// An event pump whose rounds run a test's script.
+class ScriptedPump : public EventPump {
+public:
+    void ProcessEvents(int maxWaitMs) override {
+        rounds.push_back(Clock::now());
+        lastMaxWaitMs = maxWaitMs;
+        if (OnRound) {
+            OnRound();
+        }
+    }
+    bool QuitRequested() const override { return quit; }
+
+    std::function<void()> OnRound;
+    std::vector<Clock::time_point> rounds;
+    int lastMaxWaitMs = -1;
+    bool quit = false;
+};
+
+// Fails the ping and returns its error; an error when it succeeds.
+PingError PingFailure(Pinger& pinger, const std::string& host) {
+    try {
+        pinger.PingHost(host);
+    } catch (const PingError& error) {
+        return error;
+    }
+    return PingError(0, "ping succeeded");
+}
+
+size_t OpenDescriptors() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+// A raw ICMP socket that sees the request on loopback and answers it the way
+// a test wants.
+class LoopbackResponder {
+public:
+    LoopbackResponder() : fd_(socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP)) {}
+    ~LoopbackResponder() { close(fd_); }
+    bool Ok() const { return fd_ >= 0; }
+
+    // The latest echo request seen, with its IP header (empty before one).
+    const Bytes& Request() {
+        uint8_t buffer[4096];
+        ssize_t got;
+        while ((got = recv(fd_, buffer, sizeof buffer, 0)) > 0) {
+            if (got >= 28 && buffer[20] == 8) {
+                request_.assign(buffer, buffer + got);
+            }
+        }
+        return request_;
+    }
+
+    void Send(Bytes message) {
+        if (message.size() >= 4) {
+            message[2] = message[3] = 0;
+            const uint16_t checksum = InternetChecksum(message);
+            std::memcpy(message.data() + 2, &checksum, 2);
+        }
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sendto(fd_, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+
+    void SendReply(bool foreign) {
+        Bytes reply(request_.begin() + 20, request_.end());
+        reply[0] = 0;
+        if (foreign) {
+            reply[7] ^= 0x5A;
+        }
+        Send(reply);
+    }
+
+    void SendUnreachable(uint8_t code) {
+        Bytes answer = {3, code, 0, 0, 0, 0, 0, 0};
+        answer.insert(answer.end(), request_.begin(), request_.begin() + 28);
+        Send(answer);
+    }
+
+private:
+    int fd_;
+    Bytes request_;
+};
+
+TEST(PingerTest, EchoFromLoopback) {
+    REQUIRE_ROOT();
+    Pinger pinger;
+    pinger.PingHost("127.0.0.1");
+    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+    EXPECT_GE(pinger.ResponseTime(), 0);
+    EXPECT_LT(pinger.ResponseTime(), 1000);
+
+    // Names come through the lookup; /etc/hosts knows this one.
+    pinger.PingHost("localhost");
+    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+
+    // The largest message goes out and comes back; one byte more is refused.
+    pinger.SetPacketSize(2052);
+    pinger.PingHost("127.0.0.2");
+    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.2");
+    pinger.SetPacketSize(2053);
+    const PingError tooLong = PingFailure(pinger, "127.0.0.1");
+    EXPECT_EQ(tooLong.Code, 118);
+    EXPECT_EQ(tooLong.Description, "Message can't be longer than MaxMessageSize.");
+    EXPECT_EQ(pinger.ResponseSource(), "");
+
+    pinger.SetPacketSize(8);
+    pinger.PingHost("127.0.0.1");
+    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+}
+
+TEST(PingerTest, EmptyHostSendsNothing) {
+    REQUIRE_ROOT();
+    Pinger pinger;
+    pinger.PingHost("127.0.0.1");
+    pinger.PingHost("");
+    EXPECT_EQ(pinger.ResponseSource(), "");
+}
+
+TEST(PingerTest, SilentHostTimesOut) {
+    REQUIRE_ROOT();
+    ScopedNetNamespace network;
+    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    Pinger pinger;
+    pinger.Timeout = 1;
+    const auto start = Clock::now();
+    const PingError error = PingFailure(pinger, "127.0.0.1");
+    const auto elapsed = Clock::now() - start;
+    EXPECT_EQ(error.Code, 301);
+    EXPECT_STREQ(error.what(), "301: Timeout.");
+    EXPECT_EQ(pinger.ResponseTime(), 0);
+    EXPECT_EQ(pinger.ResponseSource(), "");
+    EXPECT_GE(elapsed, std::chrono::milliseconds(990));
+    EXPECT_LT(elapsed, std::chrono::seconds(3));
+}
+
+TEST(PingerTest, AcceptsOnlyAnswersToItsOwnRequest) {
+    REQUIRE_ROOT();
+    ScopedNetNamespace network;
+    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    LoopbackResponder responder;
+    ASSERT_TRUE(responder.Ok());
+    ScriptedPump pump;
+    Pinger pinger(&pump);
+    pinger.Timeout = 2;
+    // Round by round: a foreign reply, two quiet rounds, then the answer.
+    int step = 0;
+    std::optional<size_t> roundsBeforeAnswer;
+    pump.OnRound = [&] {
+        if (responder.Request().empty()) {
+            return;
+        }
+        switch (step++) {
+            case 0: responder.SendReply(true); break;
+            case 3: roundsBeforeAnswer = pump.rounds.size(); responder.SendReply(false); break;
+            default: break;
+        }
+    };
+    pinger.PingHost("127.0.0.1");
+    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+    // The foreign reply did not end the wait.
+    ASSERT_TRUE(roundsBeforeAnswer.has_value()) << "ended before the answer";
+    EXPECT_GE(step, 4);
+
+    // A destination-unreachable answer that quotes the request.
+    step = 0;
+    responder.Request();
+    pump.OnRound = [&] {
+        const Bytes& request = responder.Request();
+        if (!request.empty() && step++ == 0) {
+            responder.SendUnreachable(1);
+        }
+    };
+    const PingError unreachable = PingFailure(pinger, "127.0.0.1");
+    EXPECT_EQ(unreachable.Code, 127);
+    EXPECT_EQ(unreachable.Description, "Host unreachable.");
+    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+}
+
+TEST(PingerTest, EventsRunNestedInsideTheWait) {
+    REQUIRE_ROOT();
+    ScopedNetNamespace network;
+    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    ScriptedPump pump;
+    Pinger pinger(&pump);
+    pinger.Timeout = 1;
+    const auto start = Clock::now();
+    bool tickRan = false;
+    pump.OnRound = [&] {
+        if (!tickRan && Clock::now() - start > std::chrono::milliseconds(300)) {
+            tickRan = true;
+        }
+    };
+    EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 301);
+    EXPECT_TRUE(tickRan);
+    // Rounds follow each other at most one wait slice apart (with room for a
+    // busy machine), all through the second.
+    ASSERT_GE(pump.rounds.size(), 20u);
+    Clock::duration longestGap{};
+    for (size_t i = 1; i < pump.rounds.size(); ++i) {
+        longestGap = std::max(longestGap, pump.rounds[i] - pump.rounds[i - 1]);
+    }
+    EXPECT_LT(longestGap, std::chrono::milliseconds(100));
+    EXPECT_GT(pump.rounds.back() - start, std::chrono::milliseconds(900));
+}
+
+TEST(PingerTest, QuitRequestEndsTheWaitLikeATimeout) {
+    REQUIRE_ROOT();
+    ScopedNetNamespace network;
+    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    ScriptedPump pump;
+    Pinger pinger(&pump);
+    pinger.Timeout = 0;  // no limit: only the quit ends it
+    pump.OnRound = [&] { pump.quit = pump.rounds.size() >= 5; };
+    const PingError error = PingFailure(pinger, "127.0.0.1");
+    EXPECT_EQ(error.Code, 301);
+    EXPECT_EQ(error.Description, "Timeout.");
+    EXPECT_EQ(pinger.ResponseTime(), 0);
+    EXPECT_EQ(pump.rounds.size(), 5u);
+}
+
+TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
+    REQUIRE_ROOT();
+    ScopedNetNamespace network;
+    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    const size_t before = OpenDescriptors();
+    Pinger pinger;
+    pinger.Timeout = 1;
+    EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 301);
+    EXPECT_EQ(OpenDescriptors(), before);
+    pinger.SetPacketSize(4000);
+    EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 118);
+    EXPECT_EQ(OpenDescriptors(), before);
+    SetSysctl("net/ipv4/icmp_echo_ignore_all", "0");
+    pinger.SetPacketSize(64);
+    pinger.PingHost("127.0.0.1");
+    EXPECT_EQ(OpenDescriptors(), before);
+    // An unreachable answer, and an event handler that throws out of the wait.
+    LoopbackResponder responder;
+    ScriptedPump pump;
+    Pinger pumped(&pump);
+    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    pump.OnRound = [&] {
+        if (!responder.Request().empty()) {
+            responder.SendUnreachable(3);
+        }
+    };
+    EXPECT_EQ(PingFailure(pumped, "127.0.0.1").Description, "Port unreachable.");
+    pump.OnRound = [] { throw std::runtime_error("handler failed"); };
+    EXPECT_THROW(pumped.PingHost("127.0.0.1"), std::runtime_error);
+    EXPECT_EQ(OpenDescriptors(), before + 1);  // the responder's socket only
+    pump.OnRound = nullptr;
+    pumped.Timeout = 1;
+    EXPECT_EQ(PingFailure(pumped, "127.0.0.1").Code, 301);
+}
+
+// The child of a privileged test: a fresh network namespace whose ping group
+// range is groupRange, then the privileges of "nobody".
+void BecomeNobodyInNamespace(const std::string& groupRange) {
+    if (unshare(CLONE_NEWNET) != 0) {
+        throw std::runtime_error("unshare failed");
+    }
+    testing::BringLoopbackUp();
+    SetSysctl("net/ipv4/ping_group_range", groupRange);
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+        throw std::runtime_error("cannot drop privileges");
+    }
+    const int raw = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+    if (raw >= 0) {
+        throw std::runtime_error("raw socket still allowed");
+    }
+}
+
+TEST(PingerTest, UnprivilegedUserPingsThroughThePingSocket) {
+    REQUIRE_ROOT();
+    const std::string result = RunInChild([] {
+        BecomeNobodyInNamespace("0 2147483647");
+        Pinger pinger;
+        pinger.PingHost("127.0.0.1");
+        return "ok " + pinger.ResponseSource();
+    });
+    EXPECT_EQ(result, "ok 127.0.0.1");
+}
+
+TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
+    REQUIRE_ROOT();
+    const std::string result = RunInChild([] {
+        LoopbackResponder* responder = nullptr;
+        if (unshare(CLONE_NEWNET) != 0) {
+            throw std::runtime_error("unshare failed");
+        }
+        testing::BringLoopbackUp();
+        SetSysctl("net/ipv4/ping_group_range", "0 2147483647");
+        SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+        // Opened before the privileges go, to play the far side.
+        responder = new LoopbackResponder;
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            throw std::runtime_error("cannot drop privileges");
+        }
+        std::string outcome;
+        ScriptedPump pump;
+        Pinger pinger(&pump);
+        pinger.Timeout = 1;
+        outcome += std::to_string(PingFailure(pinger, "127.0.0.1").Code);
+
+        // A foreign reply is ignored (by the kernel or by the sequence half),
+        // the own one accepted.
+        int step = 0;
+        pump.OnRound = [&] {
+            if (!responder->Request().empty()) {
+                if (step == 0) {
+                    responder->SendReply(true);
+                } else if (step == 3) {
+                    responder->SendReply(false);
+                }
+                ++step;
+            }
+        };
+        pinger.PingHost("127.0.0.1");
+        outcome += " " + pinger.ResponseSource() + " after " + std::to_string(step >= 4 ? 4 : step);
+        return outcome;
+    });
+    EXPECT_EQ(result, "301 127.0.0.1 after 4");
+}
+
+TEST(PingerTest, NeitherSocketAllowedGivesAccessDenied) {
+    REQUIRE_ROOT();
+    const std::string result = RunInChild([] {
+        BecomeNobodyInNamespace("1 0");
+        Pinger pinger;
+        const PingError error = PingFailure(pinger, "127.0.0.1");
+        return std::string(error.what());
+    });
+    EXPECT_EQ(result, "10013: Access denied");
+}
+
+TEST(PingerTest, UnresolvableNamesGiveLookupErrors) {
+    REQUIRE_ROOT();
+    const std::string result = RunInChild([] {
+        EnterNxDomainNetwork();
+        Pinger pinger;
+        std::string codes = PingFailure(pinger, "no-such-host.invalid").what();
+        const std::string hosts[] = {
+            std::string(300, 'a'),
+            std::string(100000, 'x') + ".example",
+            std::string("127.0.0.1\0.evil", 15),
+            "bad host\t\r\n!",
+            "999.1.1.1",
+            "..",
+            std::string(1, '\xff'),
+        };
+        for (const auto& host : hosts) {
+            const int code = PingFailure(pinger, host).Code;
+            codes += code >= 11001 && code <= 11004 ? " lookup" : " " + std::to_string(code);
+        }
+        return codes;
+    });
+    EXPECT_EQ(result, "11001: Host not found lookup lookup lookup lookup lookup lookup lookup");
+}
+
+}  // namespace
+}  // namespace corvasse
