@@ -50,6 +50,8 @@ public:
     void ExtractTo(MemoryStream& stream, size_t count);
     // Empties the buffer without reporting a removal.
     void Clear();
+    // How many consumed bytes still sit before the unread ones.
+    size_t ConsumedOffset() const { return offset_; }
 
 private:
     std::unique_ptr<char[]> data_;

@@ -24,6 +24,7 @@ public:
     int SetSocketOption(int socket, int level, int option, int value) override;
     int GetSocketOption(int socket, int level, int option, int& value) override;
     int OpenSocket(int family, int type, int protocol) override;
+    int SetBlocking(int socket, bool blocking) override;
     int ShutdownSocket(int socket, int how) override;
     int LastSocketError() override;
     SocketEndpoint PeerEndpoint(int socket) override;

@@ -28,7 +28,7 @@ public:
     // Shuts down the sending side and closes the socket; the handle is free
     // afterwards. Nothing happens when no socket is held.
     void CloseSocket();
-    // Forgets addresses and binding (the socket stays as it is).
+    // Closes the socket and forgets addresses and binding.
     void Reset();
     // Reads the local / peer address back from the system.
     void UpdateBindingLocal();

@@ -104,6 +104,8 @@ public:
     virtual int GetSocketOption(int socket, int level, int option, int& value) = 0;
     // A new socket or kInvalidSocket.
     virtual int OpenSocket(int family, int type, int protocol) = 0;
+    // Switches a socket between blocking and non-blocking calls; 0 or -1.
+    virtual int SetBlocking(int socket, bool blocking) = 0;
     // shutdown (how: 0 receive, 1 send, 2 both); 0 or -1.
     virtual int ShutdownSocket(int socket, int how) = 0;
     // The error of the last failed call on this thread, as a Winsock-style code.

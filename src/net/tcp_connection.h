@@ -11,16 +11,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "net/io_handler.h"
 #include "net/managed_buffer.h"
 #include "net/net_component.h"
 
 namespace corvasse {
 
-class IOHandler;
 class MemoryStream;
 
 // What ReadLn does with a line longer than its limit.
@@ -59,8 +60,8 @@ public:
     std::function<void()> OnDisconnected;
 
     // Uses a handler supplied from outside (shared by the SMTP and POP3
-    // clients); the connection never frees it. nullptr lets the next Connect
-    // create one of its own.
+    // clients); the connection never frees it, and it must outlive the
+    // connection. nullptr lets the next Connect create one of its own.
     void SetIOHandler(IOHandler* handler);
     IOHandler* Handler() const { return handler_; }
 
@@ -158,15 +159,16 @@ protected:
     // Empties the input buffer and clears PeerClosed (at every connect).
     void ResetConnection();
     // Takes a handler the connection made itself; Disconnect frees it.
-    void AdoptOwnHandler(IOHandler* handler);
-    bool OwnsHandler() const { return ownsHandler_; }
+    void AdoptOwnHandler(std::unique_ptr<IOHandler> handler);
+    bool OwnsHandler() const { return ownHandler_ != nullptr; }
 
 private:
     bool HandlerConnected() const;
     void SendAll(const char* data, size_t count);
+    int RecvSize() const;
 
     IOHandler* handler_ = nullptr;
-    bool ownsHandler_ = false;
+    std::unique_ptr<IOHandler> ownHandler_;  // set when handler_ is the connection's own
     ManagedBuffer inputBuffer_;
     bool peerClosed_ = false;
     bool lineTimedOut_ = false;

@@ -1,0 +1,87 @@
+#include "net/socket_io_handler.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
+#include "net/connect_thread.h"
+#include "net/net_error.h"
+
+namespace corvasse {
+
+namespace {
+
+SocketStack& Stack() { return *SocketStack::Instance(); }
+
+bool IsPlainBlockingConnect(int timeoutMs) { return timeoutMs == 0 || timeoutMs == -1; }
+
+}  // namespace
+
+SocketIOHandler::~SocketIOHandler() { binding_.CloseSocket(); }
+
+void SocketIOHandler::Open() {
+    IOHandler::Open();
+    binding_.Reset();
+}
+
+void SocketIOHandler::Close() {
+    IOHandler::Close();
+    binding_.CloseSocket();
+}
+
+void SocketIOHandler::ConnectClient(const std::string& host, int port, int timeoutMs, int boundPortMax,
+                                    int boundPortMin, int boundPort, const std::string& boundIP) {
+    SocketStack& stack = Stack();
+    binding_.AllocateSocket(kSocketTypeStream, 0);
+    binding_.IP = boundIP;
+    binding_.Port = boundPort;
+    binding_.ClientPortMin = boundPortMin;
+    binding_.ClientPortMax = boundPortMax;
+    binding_.Bind();
+
+    if (!SocketStack::IsIPAddress(host)) ReportStatus(Status::Resolving, host);
+    binding_.PeerIP = stack.LookupHost(host);
+    binding_.PeerPort = port;
+    binding_.SetSocketOption(IPPROTO_TCP, TCP_NODELAY, UseNagle ? 0 : 1);
+    ReportStatus(Status::Connecting, binding_.PeerIP);
+
+    if (IsPlainBlockingConnect(timeoutMs)) {
+        binding_.Connect();
+    } else {
+        ConnectThread connecting(binding_);
+        if (!connecting.Wait(timeoutMs)) {
+            connecting.Stop();
+            Close();
+            connecting.Join();
+            throw ConnectTimeoutError();
+        }
+        connecting.Join();
+        if (!connecting.FailureMessage().empty()) {
+            if (connecting.FailureCode() != 0) {
+                throw SocketError(connecting.FailureCode(), connecting.FailureMessage());
+            }
+            throw ConnectError(connecting.FailureMessage());
+        }
+    }
+    binding_.UpdateBindingLocal();
+    binding_.UpdateBindingPeer();
+}
+
+bool SocketIOHandler::Connected() { return binding_.HandleAllocated(); }
+
+bool SocketIOHandler::Readable(int timeoutMs) {
+    if (!binding_.HandleAllocated()) throw ConnClosedGracefullyError();
+    std::vector<int> readList{binding_.Handle()};
+    return Stack().SelectSockets(&readList, nullptr, nullptr, timeoutMs) == 1;
+}
+
+long SocketIOHandler::Recv(char* buffer, size_t length) {
+    if (!binding_.HandleAllocated()) throw ClosedSocketError();
+    return Stack().ReceiveBytes(binding_.Handle(), buffer, length, 0);
+}
+
+long SocketIOHandler::Send(const char* buffer, size_t length) {
+    if (!binding_.HandleAllocated()) throw ClosedSocketError();
+    return Stack().SendBytes(binding_.Handle(), buffer, length, 0);
+}
+
+}  // namespace corvasse

@@ -1,0 +1,403 @@
+#include "net/tcp_connection.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <stdexcept>
+
+#include <arpa/inet.h>
+
+#include "common/byte_string.h"
+#include "common/memory_stream.h"
+#include "net/net_error.h"
+#include "net/socket_stack.h"
+
+namespace corvasse {
+
+namespace {
+
+// Send and receive failures that mean the socket is gone for good.
+constexpr int kShutDown = 10058;
+constexpr int kAborted = 10053;
+constexpr int kReset = 10054;
+
+// A stream is pre-sized for the announced length only up to this much; a
+// larger announcement grows the stream as the bytes actually arrive.
+constexpr int64_t kMaxStreamReserveBytes = int64_t{1} << 30;
+
+SocketStack& Stack() { return *SocketStack::Instance(); }
+
+// Closes a work bracket however the scope is left.
+class WorkBracket {
+public:
+    WorkBracket(NetComponent& component, WorkMode mode, int64_t countMax) : component_(component), mode_(mode) {
+        component_.StartWork(mode_, countMax);
+    }
+    ~WorkBracket() { component_.FinishWork(mode_); }
+    WorkBracket(const WorkBracket&) = delete;
+    WorkBracket& operator=(const WorkBracket&) = delete;
+
+private:
+    NetComponent& component_;
+    WorkMode mode_;
+};
+
+}  // namespace
+
+TcpConnection::TcpConnection() {
+    inputBuffer_.OnRemove = [this](int64_t count) { AdvanceWork(WorkMode::Read, count); };
+}
+
+TcpConnection::~TcpConnection() {
+    if (handler_) handler_->Close();
+}
+
+void TcpConnection::SetIOHandler(IOHandler* handler) {
+    if (handler == handler_) return;
+    handler_ = handler;
+    ownHandler_.reset();
+}
+
+void TcpConnection::AdoptOwnHandler(std::unique_ptr<IOHandler> handler) {
+    ownHandler_ = std::move(handler);
+    handler_ = ownHandler_.get();
+}
+
+void TcpConnection::ResetConnection() {
+    inputBuffer_.Clear();
+    peerClosed_ = false;
+}
+
+bool TcpConnection::HandlerConnected() const { return handler_ && handler_->Connected(); }
+
+int TcpConnection::RecvSize() const { return RecvBufferSize > 0 ? RecvBufferSize : kDefaultRecvBufferSize; }
+
+// ---- connection state ---------------------------------------------------
+
+bool TcpConnection::IsConnected() {
+    DetectDisconnect(false, false);
+    return HandlerConnected();
+}
+
+void TcpConnection::Disconnect() {
+    bool wasConnected = IsConnected();
+    if (wasConnected) {
+        ReportStatus(Status::Disconnecting);
+        DropSocket();
+    }
+    if (ownHandler_) {
+        handler_ = nullptr;
+        ownHandler_.reset();
+    }
+    if (wasConnected) {
+        if (OnDisconnected) OnDisconnected();
+        ReportStatus(Status::Disconnected);
+    }
+}
+
+void TcpConnection::DropSocket() {
+    if (handler_) handler_->Close();
+}
+
+void TcpConnection::DetectDisconnect(bool raise, bool ignoreBuffer) {
+    bool disconnected = false;
+    if (peerClosed_) {
+        disconnected = true;
+        if (HandlerConnected()) {
+            DropSocket();
+            ReportStatus(Status::Disconnected);
+            if (OnDisconnected) OnDisconnected();
+        }
+    } else if (handler_ && !handler_->Connected()) {
+        disconnected = true;
+    }
+    if (disconnected && raise && (ignoreBuffer || inputBuffer_.Empty())) throw ConnClosedGracefullyError();
+}
+
+// ---- reading ------------------------------------------------------------
+
+int TcpConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool raiseOnTimeout) {
+    if (timeoutMs == -1) timeoutMs = ReadTimeout != 0 ? ReadTimeout : kWaitForeverMs;
+    DetectDisconnect(raiseIfDisconnected, false);
+    if (!HandlerConnected()) {
+        if (raiseIfDisconnected) throw NotConnectedError();
+        return 0;
+    }
+    long count;
+    do {
+        if (!handler_->Readable(timeoutMs)) {
+            if (raiseOnTimeout) throw ReadTimeoutError();
+            return -1;
+        }
+        size_t size = static_cast<size_t>(RecvSize());
+        char* into = inputBuffer_.Reserve(size);
+        count = handler_->Recv(into, size);
+        peerClosed_ = count == 0;
+        if (count == -1) {
+            SocketStack& stack = Stack();
+            // Throws at once for every code but these two.
+            stack.CheckSocketResult(count, {kShutDown, kAborted});
+            int code = stack.StoredSocketError();
+            DropSocket();
+            if (inputBuffer_.Empty()) stack.RaiseSocketError(code);
+            count = 0;
+        }
+        if (count > 0) {
+            if (ASCIIFilter) {
+                for (long i = 0; i < count; ++i) into[i] = static_cast<char>(into[i] & 0x7F);
+            }
+            inputBuffer_.Commit(static_cast<size_t>(count));
+        }
+        DetectDisconnect(raiseIfDisconnected, false);
+    } while (count == 0 && HandlerConnected());
+    return static_cast<int>(count);
+}
+
+void TcpConnection::PollForClose(bool raise) { FillInputBuffer(raise, 1, false); }
+
+std::string TcpConnection::ReadLn(const std::string& terminator, int timeoutMs, int maxLength) {
+    const std::string& term = terminator.empty() ? std::string("\n") : terminator;
+    lineWasSplit_ = false;
+    lineTimedOut_ = false;
+    if (maxLength < 0) maxLength = MaxLineLength;
+    const auto limit = static_cast<size_t>(std::max(maxLength, 0));
+
+    size_t searchFrom = 0;
+    size_t found;
+    for (;;) {
+        found = inputBuffer_.Find(term, searchFrom);
+        bool tooLong = found != std::string_view::npos ? found > limit : inputBuffer_.Size() > limit;
+        if (limit > 0 && tooLong) {
+            if (MaxLineAction == MaxLineAction::Exception) throw MaxLineLengthExceededError();
+            lineWasSplit_ = true;
+            return inputBuffer_.Extract(limit);
+        }
+        if (found != std::string_view::npos) break;
+        // The terminator may straddle what is buffered and what comes next.
+        searchFrom = inputBuffer_.Size() >= term.size() ? inputBuffer_.Size() - term.size() + 1 : 0;
+        DetectDisconnect(true, true);
+        if (FillInputBuffer(true, timeoutMs, timeoutMs == -1) == -1) {
+            lineTimedOut_ = true;
+            return std::string();
+        }
+    }
+    std::string_view unread = inputBuffer_.View();
+    size_t length = found;
+    if (term == "\n" && length > 0 && unread[length - 1] == '\r') --length;
+    std::string line(unread.substr(0, length));
+    inputBuffer_.Remove(found + term.size());
+    return line;
+}
+
+std::string TcpConnection::ReadLnSkipEmpty(int maxTries) {
+    std::string line;
+    int tries = 0;
+    do {
+        line = Trim(ReadLn());
+        ++tries;
+    } while (line.empty() && (maxTries < 0 || tries < maxTries));
+    return line;
+}
+
+void TcpConnection::ReadBytes(std::string& out, int64_t n) {
+    if (n <= 0) return;
+    auto count = static_cast<size_t>(n);
+    while (inputBuffer_.Size() < count) {
+        FillInputBuffer(true, -1, true);
+        DetectDisconnect(true, true);
+    }
+    inputBuffer_.ExtractAppend(out, count);
+}
+
+void TcpConnection::ReadStreamData(MemoryStream& stream, int64_t n, bool untilClose) {
+    if (n == -1 && !untilClose) n = ReadInt32();
+    if (n >= 0 && !untilClose) {
+        try {
+            stream.Reserve(stream.Position() + std::min(n, kMaxStreamReserveBytes));
+        } catch (const std::bad_alloc&) {
+            // Only an optimisation: the stream grows as the bytes arrive.
+        } catch (const std::length_error&) {
+        }
+    }
+    int64_t remaining = untilClose ? INT64_MAX : std::max<int64_t>(n, 0);
+
+    struct CutAtEnd {
+        MemoryStream& stream;
+        ~CutAtEnd() {
+            if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
+        }
+    } cut{stream};
+    WorkBracket work(*this, WorkMode::Read, untilClose ? 0 : remaining);
+
+    auto moveBuffered = [&] {
+        auto count = static_cast<size_t>(std::min<int64_t>(remaining, static_cast<int64_t>(inputBuffer_.Size())));
+        inputBuffer_.ExtractTo(stream, count);
+        remaining -= static_cast<int64_t>(count);
+    };
+    moveBuffered();
+    while (remaining > 0 && IsConnected()) {
+        try {
+            FillInputBuffer(true, -1, true);
+            DetectDisconnect(true, true);
+            moveBuffered();
+        } catch (const ConnClosedGracefullyError&) {
+            moveBuffered();
+            if (!untilClose) throw;
+            break;
+        } catch (...) {
+            moveBuffered();
+            throw;
+        }
+    }
+}
+
+int32_t TcpConnection::ReadInt32(bool convert) {
+    std::string bytes;
+    ReadBytes(bytes, sizeof(uint32_t));
+    uint32_t value;
+    std::memcpy(&value, bytes.data(), sizeof value);
+    return static_cast<int32_t>(convert ? ntohl(value) : value);
+}
+
+int TcpConnection::CaptureLines(std::vector<std::string>& lines, const std::string& delimiter, bool dotStuffed) {
+    WorkBracket work(*this, WorkMode::Read, 0);
+    int count = 0;
+    for (;;) {
+        std::string line = ReadLn();
+        if (line == delimiter) break;
+        if (dotStuffed && line.starts_with("..")) line.erase(0, 1);
+        lines.push_back(std::move(line));
+        ++count;
+    }
+    return count;
+}
+
+int TcpConnection::CaptureLines(MemoryStream& stream, const std::string& delimiter, bool dotStuffed) {
+    WorkBracket work(*this, WorkMode::Read, 0);
+    int count = 0;
+    for (;;) {
+        std::string line = ReadLn();
+        if (line == delimiter) break;
+        if (dotStuffed && line.starts_with("..")) line.erase(0, 1);
+        line += "\r\n";
+        stream.Write(line);
+        ++count;
+    }
+    return count;
+}
+
+// ---- writing ------------------------------------------------------------
+
+void TcpConnection::WriteBytes(const char* data, size_t count, bool writeNow) {
+    if (count == 0) return;
+    DetectDisconnect(true, true);
+    if (!HandlerConnected()) throw NotConnectedError();
+    if (writeBufferOpen_ && !writeNow) {
+        writeBuffer_.append(data, count);
+        if (writeThreshold_ > 0 && writeBuffer_.size() >= static_cast<size_t>(writeThreshold_)) {
+            FlushBufferedWrites(writeThreshold_);
+        }
+        return;
+    }
+    SendAll(data, count);
+}
+
+void TcpConnection::SendAll(const char* data, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        long sent = handler_->Send(data + done, count - done);
+        if (sent == -1) {
+            SocketStack& stack = Stack();
+            // Throws at once for every code but these three.
+            stack.CheckSocketResult(sent, {kShutDown, kAborted, kReset});
+            int code = stack.StoredSocketError();
+            DropSocket();
+            stack.RaiseSocketError(code);
+        }
+        peerClosed_ = sent == 0;
+        DetectDisconnect(true, false);
+        AdvanceWork(WorkMode::Write, sent);
+        done += static_cast<size_t>(sent);
+    }
+}
+
+void TcpConnection::WriteText(std::string_view text) {
+    if (!text.empty()) WriteBytes(text.data(), text.size());
+}
+
+void TcpConnection::WriteLn(std::string_view text) {
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text);
+    line.append("\r\n");
+    WriteText(line);
+}
+
+void TcpConnection::WriteLines(const std::vector<std::string>& lines, bool withCount) {
+    if (withCount) WriteInt32(static_cast<int32_t>(lines.size()));
+    for (const std::string& line : lines) WriteLn(line);
+}
+
+void TcpConnection::WriteInt32(int32_t value, bool convert) {
+    uint32_t bits = static_cast<uint32_t>(value);
+    if (convert) bits = htonl(bits);
+    char bytes[sizeof bits];
+    std::memcpy(bytes, &bits, sizeof bits);
+    WriteBytes(bytes, sizeof bytes);
+}
+
+void TcpConnection::WriteStreamData(MemoryStream& stream, bool fromStart, int64_t count, bool withLength) {
+    if (fromStart) stream.SetPosition(0);
+    int64_t end = count == 0 ? stream.Size() : stream.Position() + count;
+    int64_t total = std::max<int64_t>(end - stream.Position(), 0);
+    if (withLength) WriteInt32(static_cast<int32_t>(total));
+    WorkBracket work(*this, WorkMode::Write, total);
+    std::string chunk(static_cast<size_t>(SendBufferSize > 0 ? SendBufferSize : kDefaultSendBufferSize), '\0');
+    while (stream.Position() < end) {
+        auto want = static_cast<size_t>(std::min<int64_t>(end - stream.Position(), static_cast<int64_t>(chunk.size())));
+        size_t got = stream.Read(chunk.data(), want);
+        if (got == 0) throw NoDataToReadError();
+        WriteBytes(chunk.data(), got);
+    }
+}
+
+void TcpConnection::WriteFile(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) throw FileNotFoundError(fileName);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    MemoryStream stream(std::move(bytes));
+    WriteStreamData(stream);
+}
+
+void TcpConnection::BeginBufferedWrites(int threshold) {
+    writeBufferOpen_ = true;
+    writeThreshold_ = threshold;
+}
+
+void TcpConnection::FlushBufferedWrites(int count) {
+    if (!writeBufferOpen_ || writeBuffer_.empty()) return;
+    std::string chunk;
+    if (count != -1 && count >= 0 && writeBuffer_.size() >= static_cast<size_t>(count)) {
+        chunk = writeBuffer_.substr(0, static_cast<size_t>(count));
+        writeBuffer_.erase(0, static_cast<size_t>(count));
+    } else {
+        chunk.swap(writeBuffer_);
+    }
+    WriteBytes(chunk.data(), chunk.size(), true);
+}
+
+void TcpConnection::EndBufferedWrites() {
+    struct CloseBuffer {
+        TcpConnection& connection;
+        ~CloseBuffer() {
+            connection.writeBufferOpen_ = false;
+            connection.writeBuffer_.clear();
+        }
+    } close{*this};
+    FlushBufferedWrites();
+}
+
+void TcpConnection::DiscardBufferedWrites() { writeBuffer_.clear(); }
+
+}  // namespace corvasse
