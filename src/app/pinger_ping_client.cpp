@@ -1,0 +1,17 @@
+#include "app/pinger_ping_client.h"
+
+#include "ping/pinger.h"
+
+namespace corvasse {
+
+PingerPingClient::PingerPingClient(Pinger& pinger) : pinger_(pinger) {}
+
+void PingerPingClient::PingHost(const std::string& host) {
+    pinger_.PingHost(host);
+}
+
+int PingerPingClient::ResponseTime() const {
+    return pinger_.ResponseTime();
+}
+
+}  // namespace corvasse
