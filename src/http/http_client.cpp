@@ -287,7 +287,10 @@ void HttpClient::DrainBody() {
 }
 
 bool HttpClient::HasBody() const {
-    return Response.ResponseCode() != 204 && Request.RequestMethod != HttpMethod::Head;
+    // These responses end with their headers whatever they announce; waiting
+    // for a body would only run into the read time-out.
+    const int32_t code = Response.ResponseCode();
+    return code / 100 != 1 && code != 204 && code != 304 && Request.RequestMethod != HttpMethod::Head;
 }
 
 void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {

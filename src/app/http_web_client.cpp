@@ -1,0 +1,19 @@
+#include "app/http_web_client.h"
+
+#include "http/http_client.h"
+
+namespace corvasse {
+
+HttpWebClient::HttpWebClient(HttpClient& client) : client_(client) {}
+
+void HttpWebClient::SetConnectTimeout(int timeoutMs) { client_.ConnectTimeout = timeoutMs; }
+
+std::string HttpWebClient::Get(const std::string& url) { return client_.Get(url); }
+
+void HttpWebClient::Disconnect() { client_.Disconnect(); }
+
+std::string HttpWebClient::ResponseText() const { return client_.ResponseText(); }
+
+int HttpWebClient::ResponseCode() const { return client_.ResponseCode(); }
+
+}  // namespace corvasse

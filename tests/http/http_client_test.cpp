@@ -1,0 +1,434 @@
+// HttpClient against a scripted loopback peer: exact request bytes, every
+// framing, redirects, error statuses and faults.
+
+#include "http/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/byte_string.h"
+#include "http/http_errors.h"
+#include "net/net_error.h"
+#include "support/scripted_peer.h"
+
+namespace corvasse {
+namespace {
+
+using test::PeerStep;
+using test::ScriptedPeer;
+namespace peer = test::peer;
+using Steps = std::vector<PeerStep>;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTestReadTimeoutMs = 5000;
+
+// Reads one request head of the program's GET (request line, three headers,
+// empty line).
+Steps ReadHead() { return {peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine()}; }
+
+Steps Script(std::initializer_list<Steps> parts) {
+    Steps all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+std::string Head(const std::string& target, int port) {
+    return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+           "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Corvasse)\r\n\r\n";
+}
+
+std::string Url(const ScriptedPeer& server, const std::string& path) {
+    return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
+}
+
+long ElapsedMs(Clock::time_point since) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+class HttpClientTest : public ::testing::Test {
+protected:
+    HttpClientTest() {
+        client.ReadTimeout = kTestReadTimeoutMs;
+        client.HandleRedirects = true;
+        client.OnStatus = [this](Status, const std::string& text) { statuses.push_back(text); };
+        client.OnWorkBegin = [this](WorkMode mode, int64_t max) {
+            if (mode == WorkMode::Read) workBegins.push_back(max);
+        };
+        client.OnWorkEnd = [this](WorkMode mode) {
+            if (mode == WorkMode::Read) ++workEnds;
+        };
+        client.OnRedirect = [this](std::string& dest, int count, bool&, HttpMethod&) {
+            redirects.push_back(dest + " #" + std::to_string(count));
+        };
+    }
+
+    int Count(const std::string& status) const {
+        return static_cast<int>(std::count(statuses.begin(), statuses.end(), status));
+    }
+
+    HttpClient client;
+    std::vector<std::string> statuses;
+    std::vector<int64_t> workBegins;
+    int workEnds = 0;
+    std::vector<std::string> redirects;
+};
+
+TEST_F(HttpClientTest, SendsTheExactRequestHeadAndReadsALengthBody) {
+    EXPECT_EQ(client.ResponseCode(), -1);
+    EXPECT_EQ(client.ResponseText(), "");
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length:  5 \r\n\r\nhello")}}));
+    EXPECT_EQ(client.Get(Url(server, "/a/b.html?x=1&y=%20#frag")), "hello");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.Received(), Head("/a/b.html?x=1&y=%20", server.Port()));
+    EXPECT_EQ(server.Failure(), "");
+    EXPECT_EQ(client.ResponseText(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(client.ResponseCode(), 200);
+    EXPECT_EQ(client.RedirectCounter, 0);
+    EXPECT_EQ(workBegins, (std::vector<int64_t>{5}));
+    EXPECT_EQ(workEnds, 1);
+}
+
+TEST_F(HttpClientTest, BareHostAsksForTheRootAndPort80IsLeftOutOfHost) {
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")}}));
+    EXPECT_EQ(client.Get(Url(server, "")), "ok");
+    EXPECT_EQ(client.Request.RequestTarget, "/");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.Received(), Head("/", server.Port()));
+
+    // Nothing listens on the loopback port 80 in the tests; the head is
+    // prepared before the connect fails.
+    EXPECT_THROW(client.Get("http://127.0.0.1/x"), NetError);
+    EXPECT_EQ(client.Request.Host, "127.0.0.1");
+    EXPECT_EQ(client.ResponseText(), "HTTP/1.1 200 OK");  // kept from the last response
+}
+
+TEST_F(HttpClientTest, FirstFetchRefusedLeavesNoResponse) {
+    int port;
+    {
+        ScriptedPeer closed({});
+        port = closed.Port();
+    }
+    EXPECT_THROW(client.Get("http://127.0.0.1:" + std::to_string(port) + "/"), SocketError);
+    EXPECT_EQ(client.ResponseText(), "");
+    EXPECT_EQ(client.ResponseCode(), -1);
+}
+
+TEST_F(HttpClientTest, SkipsContinueResponses) {
+    ScriptedPeer server(Script({ReadHead(),
+                                {peer::Send("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nX: y\r\n\r\n"
+                                            "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")}}));
+    EXPECT_EQ(client.Get(Url(server, "/")), "ok");
+    EXPECT_EQ(client.ResponseCode(), 200);
+}
+
+TEST_F(HttpClientTest, ChunkedBodyInEverySplit) {
+    const std::string response =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"
+        "0C;name=value\r\n, big world!\r\n0\r\n\r\n";
+    for (bool trickle : {false, true}) {
+        statuses.clear();
+        workBegins.clear();
+        workEnds = 0;
+        ScriptedPeer server(Script({ReadHead(), {trickle ? peer::Trickle(response, 1) : peer::Send(response)}}));
+        EXPECT_EQ(client.Get(Url(server, "/")), "hello, big world!");
+        EXPECT_EQ(Count("Chunk Started"), 1);
+        // One work bracket per chunk.
+        EXPECT_EQ(workBegins, (std::vector<int64_t>{5, 12}));
+        EXPECT_EQ(workEnds, 2);
+        client.Disconnect();
+    }
+}
+
+TEST_F(HttpClientTest, ChunkSizeThatIsNotHexIsAnError) {
+    ScriptedPeer server(Script(
+        {ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\nmore\r\n")}}));
+    try {
+        client.Get(Url(server, "/"));
+        FAIL() << "no error";
+    } catch (const InvalidChunkSizeError& e) {
+        EXPECT_STREQ(e.what(), "Invalid chunk size.");
+    }
+    // The rest of that response must not be read as the next one's.
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(HttpClientTest, BodyUntilCloseAndEmptyBodies) {
+    {
+        ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.0 200 OK\r\n\r\nall of "), peer::Send("it"),
+                                                 peer::Close()}}));
+        EXPECT_EQ(client.Get(Url(server, "/")), "all of it");
+        EXPECT_EQ(workBegins, (std::vector<int64_t>{0}));
+    }
+    {
+        // 204 reads nothing even when bytes follow; a length of 0 reads nothing.
+        ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 204 No Content\r\n\r\njunk")}}));
+        EXPECT_EQ(client.Get(Url(server, "/")), "");
+        client.Disconnect();
+    }
+    {
+        ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")}}));
+        EXPECT_EQ(client.Get(Url(server, "/")), "");
+    }
+}
+
+TEST_F(HttpClientTest, BodyCutShortIsAnError) {
+    {
+        ScriptedPeer server(
+            Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhalf"), peer::Close()}}));
+        EXPECT_THROW(client.Get(Url(server, "/")), ConnClosedGracefullyError);
+    }
+    {
+        ScriptedPeer server(Script(
+            {ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nhalf"), peer::Close()}}));
+        EXPECT_THROW(client.Get(Url(server, "/")), ConnClosedGracefullyError);
+    }
+    {
+        // The status line arrived, then the server went away.
+        ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nServer: x\r\n"), peer::Close()}}));
+        try {
+            client.Get(Url(server, "/"));
+            FAIL() << "no error";
+        } catch (const NetError& e) {
+            EXPECT_STREQ(e.what(), "Undefined situation");
+        }
+    }
+    {
+        ScriptedPeer server(Script({ReadHead(), {peer::Close()}}));
+        EXPECT_THROW(client.Get(Url(server, "/")), ConnClosedGracefullyError);
+    }
+}
+
+TEST_F(HttpClientTest, OverlongLinesAndSilentServers) {
+    {
+        ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 " + std::string(16385, 'x') + "\n")}}));
+        EXPECT_THROW(client.Get(Url(server, "/")), MaxLineLengthExceededError);
+    }
+    {
+        ScriptedPeer server(
+            Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'y') + "\r\n\r\n")}}));
+        EXPECT_THROW(client.Get(Url(server, "/")), MaxLineLengthExceededError);
+    }
+    {
+        ScriptedPeer server(Script({ReadHead(), {peer::Sleep(2000)}}));
+        client.ReadTimeout = 300;
+        auto start = Clock::now();
+        EXPECT_THROW(client.Get(Url(server, "/")), ReadTimeoutError);
+        EXPECT_LT(ElapsedMs(start), 1500);
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
+TEST_F(HttpClientTest, FollowsARelativeRedirectOnTheSameConnection) {
+    ScriptedPeer server(Script({ReadHead(),
+                                {peer::Send("HTTP/1.1 302 Found\r\nLocation: ../b/next.html#part\r\n"
+                                            "Content-Length: 3\r\n\r\nabc")},
+                                ReadHead(),
+                                {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone")}}));
+    EXPECT_EQ(client.Get(Url(server, "/a/start.html")), "done");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+    EXPECT_EQ(server.Received(), Head("/a/start.html", server.Port()) + Head("/b/next.html", server.Port()));
+    EXPECT_EQ(redirects, (std::vector<std::string>{"../b/next.html#part #1"}));
+    EXPECT_EQ(client.RedirectCounter, 0);
+}
+
+TEST_F(HttpClientTest, FollowsAnAbsoluteRedirectToAnotherServer) {
+    ScriptedPeer second(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecond")}}));
+    ScriptedPeer first(Script({ReadHead(), {peer::Send("HTTP/1.1 301 Moved\r\nLocation: " + Url(second, "/x") +
+                                                       "\r\nContent-Length: 0\r\n\r\n")}}));
+    EXPECT_EQ(client.Get(Url(first, "/")), "second");
+    client.Disconnect();
+    ASSERT_TRUE(first.WaitClosed());
+    ASSERT_TRUE(second.WaitClosed());
+    EXPECT_EQ(second.Received(), Head("/x", second.Port()));
+}
+
+TEST_F(HttpClientTest, A200WithLocationIsARedirectAndAHostlessLocationKeepsTheHost) {
+    ScriptedPeer server(Script({ReadHead(),
+                                {peer::Send("HTTP/1.1 200 OK\r\nLocation: http://:@PORT@/other.html\r\n"
+                                            "Content-Length: 4\r\n\r\nskip")},
+                                ReadHead(),
+                                {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nother")}}));
+    client.OnRedirect = [&](std::string& dest, int, bool&, HttpMethod&) {
+        dest.replace(dest.find("@PORT@"), 6, std::to_string(server.Port()));
+    };
+    EXPECT_EQ(client.Get(Url(server, "/")), "other");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.Received(), Head("/", server.Port()) + Head("/other.html", server.Port()));
+}
+
+TEST_F(HttpClientTest, FollowsFourteenRedirectsAndStopsAtTheFifteenth) {
+    Steps script;
+    for (int i = 0; i < 15; ++i) {
+        script = Script({script, ReadHead(), {peer::Send("HTTP/1.1 302 Found\r\nLocation: /r\r\nContent-Length: 0\r\n\r\n")}});
+    }
+    ScriptedPeer server(script);
+    EXPECT_EQ(client.Get(Url(server, "/r")), "");
+    ASSERT_EQ(redirects.size(), 15u);
+    EXPECT_EQ(redirects.back(), "/r #15");
+    EXPECT_EQ(client.Response.Location, "/r");
+    EXPECT_EQ(client.RedirectCounter, 0);
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.Failure(), "");
+}
+
+TEST_F(HttpClientTest, UnhandledRedirectIsAProtocolError) {
+    client.HandleRedirects = false;
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 302 Found\r\nLocation: /x\r\n"
+                                                        "Content-Length: 5\r\n\r\nmoved")}}));
+    try {
+        client.Get(Url(server, "/"));
+        FAIL() << "no error";
+    } catch (const HttpProtocolError& e) {
+        EXPECT_STREQ(e.what(), "HTTP/1.1 302 Found");
+        EXPECT_EQ(e.ReplyCode(), 302);
+        EXPECT_EQ(e.ResponseBody(), "moved");
+    }
+    EXPECT_EQ(redirects, (std::vector<std::string>{"/x #1"}));
+}
+
+TEST_F(HttpClientTest, RedirectBodyThatNeverEndsIsDroppedAfterFourSeconds) {
+    client.ReadTimeout = 120000;
+    ScriptedPeer server(Script({ReadHead(),
+                                {peer::Send("HTTP/1.1 302 Found\r\nLocation: /x\r\nContent-Length: 100\r\n\r\nabc"),
+                                 peer::Sleep(4300), peer::Accept()},
+                                ReadHead(),
+                                {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")}}));
+    auto start = Clock::now();
+    EXPECT_EQ(client.Get(Url(server, "/")), "ok");
+    long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 3900);
+    EXPECT_LT(elapsed, 5500);
+    EXPECT_EQ(client.ReadTimeout, 120000);
+}
+
+TEST_F(HttpClientTest, ErrorStatusesCarryTheirBody) {
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!")},
+                                ReadHead(), {peer::Send("HTTP/1.1 304 Not Modified\r\n\r\n")}}));
+    try {
+        client.Get(Url(server, "/missing"));
+        FAIL() << "no error";
+    } catch (const HttpProtocolError& e) {
+        EXPECT_STREQ(e.what(), "HTTP/1.1 404 Not Found");
+        EXPECT_EQ(e.ReplyCode(), 404);
+        EXPECT_EQ(e.ResponseBody(), "not here!");
+    }
+    EXPECT_EQ(client.ResponseCode(), 404);
+    // The error response allowed keep-alive: the next fetch reuses the connection.
+    try {
+        client.Get(Url(server, "/cached"));
+        FAIL() << "no error";
+    } catch (const HttpProtocolError& e) {
+        EXPECT_EQ(e.ReplyCode(), 304);
+    }
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+}
+
+TEST_F(HttpClientTest, ErrorBodyThatNeverArrivesRaisesTheReadTimeout) {
+    client.ReadTimeout = 120000;
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\n"),
+                                             peer::Sleep(4000)}}));
+    auto start = Clock::now();
+    EXPECT_THROW(client.Get(Url(server, "/")), ReadTimeoutError);
+    long elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 1900);
+    EXPECT_LT(elapsed, 3500);
+    EXPECT_EQ(client.ReadTimeout, 120000);
+    EXPECT_EQ(client.ResponseCode(), 404);
+}
+
+TEST_F(HttpClientTest, RedirectCounterCarriesOverAfterAFailedFetch) {
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 302 Found\r\nLocation: /2\r\nContent-Length: 0\r\n\r\n")},
+                                ReadHead(), {peer::Send("HTTP/1.1 302 Found\r\nLocation: /3\r\nContent-Length: 0\r\n\r\n")},
+                                ReadHead(), {peer::Send("HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n")},
+                                ReadHead(), {peer::Send("HTTP/1.1 302 Found\r\nLocation: /5\r\nContent-Length: 0\r\n\r\n")},
+                                ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")}}));
+    EXPECT_THROW(client.Get(Url(server, "/1")), HttpProtocolError);
+    EXPECT_EQ(client.RedirectCounter, 3);
+    EXPECT_EQ(client.Get(Url(server, "/4")), "");
+    EXPECT_EQ(redirects, (std::vector<std::string>{"/2 #1", "/3 #2", "/5 #4"}));
+    EXPECT_EQ(client.RedirectCounter, 0);
+}
+
+TEST_F(HttpClientTest, KeptConnectionIsReusedOrReopened) {
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na")},
+                                ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb"), peer::Close(),
+                                             peer::Accept()},
+                                ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 4\r\n\r\ncEXTRA")},
+                                {peer::Accept()},
+                                ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nd")}}));
+    EXPECT_EQ(client.Get(Url(server, "/")), "a");
+    EXPECT_EQ(client.Get(Url(server, "/")), "b");
+    // The server closed the kept connection: polling notices, and the client reconnects.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(client.Get(Url(server, "/")), "cEXT");
+    // "Connection: close" ends the connection after the response.
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(client.Get(Url(server, "/")), "d");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.ConnectionCount(), 3u);
+}
+
+TEST_F(HttpClientTest, UnaskedBytesOnAKeptConnectionForceANewOne) {
+    // The server keeps the first connection open a while, so only the stray
+    // bytes can make the client leave it.
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\naHTTP/1.1 200 OK\r\n\r\n")},
+                                {peer::Sleep(300), peer::Accept()},
+                                ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb")}}));
+    EXPECT_EQ(client.Get(Url(server, "/")), "a");
+    EXPECT_EQ(client.Get(Url(server, "/")), "b");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.ConnectionCount(), 2u);
+}
+
+TEST_F(HttpClientTest, BasicChallengeLeavesEmptyCredentialsOnLaterRequests) {
+    ScriptedPeer server(Script({ReadHead(),
+                                {peer::Send("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: basic realm=\"x\"\r\n"
+                                            "Content-Length: 4\r\n\r\nauth")},
+                                {peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine(),
+                                 peer::ReadLine(),
+                                 peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")}}));
+    EXPECT_THROW(client.Get(Url(server, "/")), HttpProtocolError);
+    EXPECT_EQ(client.Get(Url(server, "/")), "ok");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    const std::string second = server.Received().substr(Head("/", server.Port()).size());
+    EXPECT_EQ(second, "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
+                          "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Corvasse)\r\n"
+                          "Authorization: Basic Og==\r\n\r\n");
+}
+
+TEST_F(HttpClientTest, UrlsThatCannotBeFetched) {
+    EXPECT_THROW(client.Get("ftp://127.0.0.1/x"), UnknownProtocolError);
+    try {
+        client.Get("www.example.com");
+        FAIL() << "no error";
+    } catch (const UnknownProtocolError& e) {
+        EXPECT_STREQ(e.what(), "");
+    }
+    try {
+        client.Get("http://127.0.0.1:8o8o/");
+        FAIL() << "no error";
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'8o8o' is not a valid integer value");
+    }
+    EXPECT_THROW(client.Get("https://127.0.0.1:1/"), IOHandlerPropInvalidError);
+    EXPECT_EQ(client.ResponseCode(), -1);
+}
+
+}  // namespace
+}  // namespace corvasse
