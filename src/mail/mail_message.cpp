@@ -83,11 +83,7 @@ HeaderCharset MailMessage::SelectHeaderCharset() const {
     return charset;
 }
 
-HeaderList MailMessage::BuildHeaderList() const {
-    if (Encoding == MessageEncoding::UU && !MessageParts.empty()) {
-        throw MessageError("Invalid Encoding. UU only allows Body and Attachments");
-    }
-    // Texts that go into the header unencoded must stay on their line.
+void MailMessage::CheckHeaderFields() const {
     RefuseLineBreak(From, "From");
     RefuseLineBreak(Recipients, "To");
     RefuseLineBreak(CCList, "Cc");
@@ -98,6 +94,13 @@ HeaderList MailMessage::BuildHeaderList() const {
     RefuseLineBreak(References, "References");
     RefuseLineBreak(CharSet, "charset");
     for (const std::string& group : NewsGroups) RefuseLineBreak(group, "Newsgroups");
+}
+
+HeaderList MailMessage::BuildHeaderList() const {
+    if (Encoding == MessageEncoding::UU && !MessageParts.empty()) {
+        throw MessageError("Invalid Encoding. UU only allows Body and Attachments");
+    }
+    CheckHeaderFields();
 
     // Computed here rather than stored back into ContentType, so that building
     // the headers twice gives the same lines.

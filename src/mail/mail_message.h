@@ -76,13 +76,17 @@ public:
     // Appends a text part and returns it.
     TextPart& AddTextPart(std::vector<std::string> body = {});
 
+    // Throws MessageError when an address, a display name or another text
+    // that goes into the header unencoded holds CR or LF: it would start a
+    // header line of its own.
+    void CheckHeaderFields() const;
+
     // The header block: From, Subject, To, Cc, Newsgroups, Content-Type,
     // MIME-Version, Content-Transfer-Encoding, Sender, Reply-To,
     // Organization, Disposition-Notification-To, References, Date and
     // X-Priority, each only when it has a value, then ExtraHeaders. Throws
-    // MessageError for UU encoding with text parts, and for a line break in
-    // an address, a display name or another text written unencoded (it would
-    // start a header line of its own); TimeZoneInfoError from the date.
+    // MessageError for UU encoding with text parts and as CheckHeaderFields
+    // does; TimeZoneInfoError from the date.
     HeaderList BuildHeaderList() const;
 
     // The charset and encoding used for header texts (the locale's, then

@@ -1,0 +1,42 @@
+#pragma once
+// The common base of the SMTP and POP3 clients. Its sending side writes a
+// MailMessage as the lines that follow SMTP's DATA: the header block, an
+// empty line, then the plain body or the text parts between the fixed MIME
+// boundary lines. The terminating "." is the SMTP client's.
+
+#include <string_view>
+
+#include "mail/command_client.h"
+#include "mail/mail_message.h"
+
+namespace corvasse {
+
+class MessageClient : public CommandClient {
+public:
+    // Writes the whole message (only the header block and the empty line
+    // after it with headersOnly). Body lines are dot-stuffed; a body line
+    // that holds line breaks goes out as the lines it holds, each stuffed, so
+    // no line of a message can end the data early. Reports the status
+    // "Encoding text" once per text written and brackets the body in one
+    // WorkMode::Write work bracket. Throws the message's MessageError and
+    // TimeZoneInfoError and the connection's write errors.
+    void WriteMessage(MailMessage& message, bool headersOnly = false);
+
+    // Writes QUIT without waiting for the reply when connected, then closes
+    // the connection in every case, also when the QUIT cannot be sent.
+    void Disconnect() override;
+
+protected:
+    virtual void WriteHeader(const MailMessage& message);
+    virtual void WriteBody(MailMessage& message);
+    // Writes a part's headers and its lines: quoted-printable unless the
+    // part says otherwise. An empty type becomes "text/plain" and an empty
+    // transfer encoding "quoted-printable", stored into the part.
+    virtual void WriteTextPart(TextPart& part);
+    virtual void WriteBodyLines(const MailMessage& message);
+
+    // Writes one body line unencoded, dot-stuffed.
+    void WriteStuffedLine(std::string_view line);
+};
+
+}  // namespace corvasse

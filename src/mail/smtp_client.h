@@ -1,0 +1,73 @@
+#pragma once
+// An SMTP client (RFC 821 with EHLO and AUTH LOGIN) that sends one
+// MailMessage per transaction.
+
+#include <string>
+#include <vector>
+
+#include "mail/mail_message.h"
+#include "mail/message_client.h"
+
+namespace corvasse {
+
+enum class AuthType { None, Login };
+
+inline constexpr int kSmtpDefaultPort = 25;
+
+class SmtpClient : public MessageClient {
+public:
+    SmtpClient();
+
+    // AuthType::Login also turns UseEhlo on.
+    AuthType AuthenticationType() const { return authenticationType_; }
+    void SetAuthenticationType(AuthType type);
+    // Off also sets AuthenticationType to AuthType::None.
+    bool UseEhlo() const { return useEhlo_; }
+    void SetUseEhlo(bool useEhlo);
+
+    // Becomes the "X-Mailer" header of each message sent; empty: none.
+    std::string MailAgent;
+    // Name sent with EHLO or HELO; empty: this machine's name.
+    std::string HeloName;
+    std::string Username;
+    std::string Password;
+
+    // The AUTH mechanisms the server advertised on this connection.
+    const std::vector<std::string>& AuthSchemes() const { return authSchemes_; }
+    // Set by Authenticate, cleared by Disconnect.
+    bool Authenticated() const { return authenticated_; }
+
+    // Connects, reads the 220 greeting, then EHLO (any reply; on 250 the AUTH
+    // mechanisms are noted) or, when EHLO is off or refused, HELO (250). Any
+    // failure disconnects before the error passes.
+    void Connect(int timeoutMs = -1) override;
+
+    // With AuthType::Login: AUTH LOGIN (334), the base64 user name (334) and
+    // password (235); returns true. With AuthType::None sends nothing and
+    // returns false. Either way marks the connection authenticated.
+    bool Authenticate();
+
+    // One transaction: RSET (any reply), AUTH LOGIN when it is asked for,
+    // advertised and not yet done on this connection, MAIL FROM with the bare
+    // From address (250), RCPT TO for every To, Cc and Bcc address (250 or
+    // 251), DATA (354), the message, "." (250). A refused step throws
+    // ProtocolReplyError and leaves the connection open. A message whose
+    // header fields hold line breaks is refused (MessageError) before any
+    // command is sent.
+    void Send(MailMessage& message);
+
+    // QUIT and close (MessageClient::Disconnect); the next connection
+    // authenticates afresh.
+    void Disconnect() override;
+
+private:
+    bool AuthenticationNeeded() const;
+    void ReadCapabilities();
+
+    AuthType authenticationType_ = AuthType::None;
+    bool useEhlo_ = true;
+    std::vector<std::string> authSchemes_;
+    bool authenticated_ = false;
+};
+
+}  // namespace corvasse

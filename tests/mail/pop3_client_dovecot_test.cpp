@@ -1,0 +1,63 @@
+// The POP3 client against a real server (dovecot on loopback).
+
+#include <gtest/gtest.h>
+
+#include "mail/mail_errors.h"
+#include "mail/pop3_client.h"
+#include "support/pop3_server.h"
+
+namespace corvasse {
+namespace {
+
+using test::Pop3Server;
+
+constexpr int kTestReadTimeoutMs = 10000;
+
+class Pop3ClientDovecotTest : public ::testing::Test {
+protected:
+    void ConnectTo(const Pop3Server& server) {
+        client.ReadTimeout = kTestReadTimeoutMs;
+        client.Host = server.Host();
+        client.Port = server.Port();
+        client.Connect();
+    }
+
+    Pop3Server server;
+    Pop3Client client;
+};
+
+TEST_F(Pop3ClientDovecotTest, UserPassAndStat) {
+    client.Username = test::kPop3TestUser;
+    client.Password = test::kPop3TestPassword;
+    ConnectTo(server);
+    EXPECT_EQ(client.CheckMessages(), test::kPop3TestMessages);
+    EXPECT_EQ(client.LastReply.Text.front(),
+              std::to_string(test::kPop3TestMessages) + " " + std::to_string(server.MailboxBytes()));
+    client.Disconnect();
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(Pop3ClientDovecotTest, ApopLogin) {
+    client.APOP = true;
+    client.Username = test::kPop3TestUser;
+    client.Password = test::kPop3TestPassword;
+    ConnectTo(server);
+    EXPECT_EQ(client.CheckMessages(), test::kPop3TestMessages);
+    client.Disconnect();
+}
+
+TEST_F(Pop3ClientDovecotTest, WrongPasswordFailsWithCodeTwoAndDisconnects) {
+    client.Username = test::kPop3TestUser;
+    client.Password = "wrong";
+    try {
+        ConnectTo(server);
+        FAIL() << "no error";
+    } catch (const ProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyCode, kPop3Err);
+        EXPECT_NE(std::string(e.what()).find("Authentication failed"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(client.IsConnected());
+}
+
+}  // namespace
+}  // namespace corvasse

@@ -1,0 +1,115 @@
+// The SMTP client against a real server (aiosmtpd on loopback).
+
+#include <gtest/gtest.h>
+
+#include "mail/mail_errors.h"
+#include "mail/smtp_client.h"
+#include "support/smtp_server.h"
+
+namespace corvasse {
+namespace {
+
+using test::SmtpServer;
+
+constexpr int kTestReadTimeoutMs = 10000;
+
+class SmtpClientAiosmtpdTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        client.ReadTimeout = kTestReadTimeoutMs;
+        message.From.Address = "me@example.org";
+        message.From.Name = "me@example.org";
+        message.Sender.Address = "alerts@example.org";
+        message.Sender.Name = "Watcher";
+        message.Recipients.AddressListText("<alerts@example.org>");
+        message.BccList.AddressListText("hidden@example.org");
+        message.Subject = "Corvasse Alert";
+        message.CharSet = "iso-8859-1";
+        TextPart& part = message.AddTextPart({"line one", ".", "\fFF line"});
+        part.SetContentType("text/plain");
+        part.SetContentTransfer("7bit");
+    }
+
+    void ConnectTo(const SmtpServer& server) {
+        client.Host = server.Host();
+        client.Port = server.Port();
+        client.Connect();
+    }
+
+    SmtpClient client;
+    MailMessage message;
+};
+
+TEST_F(SmtpClientAiosmtpdTest, ServerThatRequiresLoginGetsAuthLogin) {
+    SmtpServer server(SmtpServer::Login::Required);
+    client.SetAuthenticationType(AuthType::Login);
+    client.Username = test::kSmtpTestUser;
+    client.Password = test::kSmtpTestPassword;
+    ConnectTo(server);
+    EXPECT_NE(std::find(client.AuthSchemes().begin(), client.AuthSchemes().end(), "LOGIN"), client.AuthSchemes().end());
+    client.Send(message);
+    client.Send(message);  // the second transaction needs no new login
+    client.Disconnect();
+
+    ASSERT_TRUE(server.WaitForMessages(2)) << server.Output();
+    for (const test::ReceivedMail& mail : server.Messages()) {
+        EXPECT_EQ(mail.authUser, test::kSmtpTestUser);
+        EXPECT_EQ(mail.mailFrom, "me@example.org");
+        EXPECT_EQ(mail.rcptTo, (std::vector<std::string>{"alerts@example.org", "hidden@example.org"}));
+        std::vector<std::string> lines = test::SplitCrLfLines(mail.content);
+        ASSERT_GE(lines.size(), 20u) << mail.content;
+        EXPECT_EQ(lines[0], "From: \"me@example.org\" <me@example.org>");
+        EXPECT_EQ(lines[2], "To: alerts@example.org");
+        EXPECT_EQ(lines[6], "MIME-Version: 1.0");
+        EXPECT_EQ(lines[7], "Sender: Watcher <alerts@example.org>");
+        // The stuffed full stop arrives as the single one it was.
+        const std::vector<std::string> body(lines.end() - 6, lines.end());
+        EXPECT_EQ(body, (std::vector<std::string>{"", "line one", ".", "\fFF line", "",
+                                                  "--=_MoreStuf_2zzz1234sadvnqw3nerasdf--"}));
+        EXPECT_EQ(mail.content.find("hidden"), std::string::npos);
+    }
+}
+
+TEST_F(SmtpClientAiosmtpdTest, WrongPasswordIsRefused) {
+    SmtpServer server(SmtpServer::Login::Required);
+    client.SetAuthenticationType(AuthType::Login);
+    client.Username = test::kSmtpTestUser;
+    client.Password = "wrong";
+    ConnectTo(server);
+    try {
+        client.Send(message);
+        FAIL() << "no error";
+    } catch (const ProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyCode, 535);
+    }
+    client.Disconnect();
+    EXPECT_TRUE(server.Messages().empty());
+}
+
+TEST_F(SmtpClientAiosmtpdTest, WithoutLoginTheServerRefusesTheSender) {
+    SmtpServer server(SmtpServer::Login::Required);
+    ConnectTo(server);
+    try {
+        client.Send(message);
+        FAIL() << "no error";
+    } catch (const ProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyCode, 530);
+    }
+    client.Disconnect();
+}
+
+TEST_F(SmtpClientAiosmtpdTest, ServerWithoutAuthGetsNoLoginEvenWhenAskedFor) {
+    SmtpServer server(SmtpServer::Login::NotOffered);
+    client.SetAuthenticationType(AuthType::Login);
+    client.Username = "nobody";
+    ConnectTo(server);
+    EXPECT_TRUE(client.AuthSchemes().empty());
+    client.Send(message);
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitForMessages(1)) << server.Output();
+    EXPECT_EQ(server.Messages()[0].authUser, "");
+    EXPECT_EQ(server.Messages()[0].rcptTo.size(), 2u);
+}
+
+}  // namespace
+}  // namespace corvasse

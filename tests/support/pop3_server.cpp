@@ -1,0 +1,214 @@
+#include "support/pop3_server.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace corvasse::test {
+
+namespace {
+
+constexpr int kStartAttempts = 5;
+constexpr int kStopTimeoutMs = 5000;
+constexpr int kPollIntervalMs = 20;
+constexpr uid_t kNobodyId = 65534;
+
+sockaddr_in Address(const std::string& host, int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+        throw std::runtime_error("not an IPv4 address: " + host);
+    }
+    return address;
+}
+
+// Binds a socket to host:port (0: any port); returns the port, or 0 when
+// the bind fails.
+int TryBind(const std::string& host, int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("socket failed");
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address = Address(host, port);
+    socklen_t length = sizeof address;
+    int bound = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        bound = ntohs(address.sin_port);
+    }
+    close(fd);
+    return bound;
+}
+
+bool Accepts(const std::string& host, int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in address = Address(host, port);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string UserName(uid_t uid) {
+    passwd* entry = getpwuid(uid);
+    if (entry == nullptr) throw std::runtime_error("no user name for uid " + std::to_string(uid));
+    return entry->pw_name;
+}
+
+std::string GroupName(gid_t gid) {
+    group* entry = getgrgid(gid);
+    if (entry == nullptr) throw std::runtime_error("no group name for gid " + std::to_string(gid));
+    return entry->gr_name;
+}
+
+}  // namespace
+
+std::string FreeLoopbackAddress(int port) {
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> byte(1, 254);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const std::string host =
+            "127." + std::to_string(byte(random)) + "." + std::to_string(byte(random)) + "." + std::to_string(byte(random));
+        if (TryBind(host, port) == port) return host;
+    }
+    throw std::runtime_error("no loopback address with port " + std::to_string(port) + " free");
+}
+
+Pop3Server::Pop3Server(std::string address, int port) : address_(std::move(address)) {
+    PrepareMailbox();
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        if (TryStart(port)) return;
+    }
+    throw std::runtime_error("dovecot did not start:\n" + Log());
+}
+
+Pop3Server::~Pop3Server() { Stop(); }
+
+std::string Pop3Server::Log() const { return ReadFile(dir_.Path() / "dovecot.log"); }
+
+void Pop3Server::PrepareMailbox() {
+    const std::filesystem::path home = dir_.Path() / "home";
+    const std::filesystem::path maildir = home / "Maildir";
+    for (const char* sub : {"cur", "new", "tmp"}) std::filesystem::create_directories(maildir / sub);
+    std::filesystem::create_directories(dir_.Path() / "run");
+    std::filesystem::create_directories(dir_.Path() / "state");
+    for (int i = 1; i <= kPop3TestMessages; ++i) {
+        const std::string message = "From: sender@example.org\r\nSubject: message " + std::to_string(i) +
+                                    "\r\n\r\nBody of message " + std::to_string(i) + ".\r\n";
+        mailboxBytes_ += static_cast<int>(message.size());
+        WriteFile(maildir / "cur" / ("100000000" + std::to_string(i) + ".M1P1.corvasse:2,S"), message);
+    }
+    // As root the mail process runs as nobody, which must reach the mailbox.
+    const bool root = geteuid() == 0;
+    const uid_t uid = root ? kNobodyId : geteuid();
+    const gid_t gid = root ? kNobodyId : getegid();
+    if (root) {
+        std::filesystem::permissions(dir_.Path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_exec |
+                                                      std::filesystem::perms::others_exec);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
+            if (chown(entry.path().c_str(), uid, gid) != 0) throw std::runtime_error("chown failed");
+        }
+        if (chown(home.c_str(), uid, gid) != 0) throw std::runtime_error("chown failed");
+    }
+    WriteFile(dir_.Path() / "passwd", std::string(kPop3TestUser) + ":{PLAIN}" + kPop3TestPassword + ":" +
+                                          std::to_string(uid) + ":" + std::to_string(gid) + "::" + home.string() +
+                                          "\n");
+}
+
+bool Pop3Server::TryStart(int port) {
+    port_ = port != 0 ? port : TryBind(address_, 0);
+    const std::string dir = dir_.Path().string();
+    std::ostringstream conf;
+    conf << "base_dir = " << dir << "/run\n"
+         << "state_dir = " << dir << "/state\n"
+         << "log_path = " << dir << "/dovecot.log\n"
+         << "protocols = pop3\n"
+         << "listen = " << address_ << "\n"
+         << "ssl = no\n"
+         << "disable_plaintext_auth = no\n"
+         << "auth_mechanisms = plain apop\n"
+         << "mail_location = maildir:~/Maildir\n"
+         << "first_valid_uid = 1\n"
+         << "passdb {\n  driver = passwd-file\n  args = " << dir << "/passwd\n}\n"
+         << "userdb {\n  driver = passwd-file\n  args = " << dir << "/passwd\n}\n"
+         << "service pop3-login {\n"
+         << "  inet_listener pop3 {\n    address = " << address_ << "\n    port = " << port_ << "\n  }\n"
+         << "  inet_listener pop3s {\n    port = 0\n  }\n"
+         << "}\n";
+    if (geteuid() != 0) {
+        // Without root every dovecot process runs as the caller.
+        const std::string user = UserName(geteuid());
+        conf << "default_login_user = " << user << "\n"
+             << "default_internal_user = " << user << "\n"
+             << "default_internal_group = " << GroupName(getegid()) << "\n";
+    }
+    const std::string confPath = dir + "/dovecot.conf";
+    WriteFile(confPath, conf.str());
+
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        execl(kDovecotBinary, kDovecotBinary, "-F", "-c", confPath.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    pid_ = pid;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPop3StartTimeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;  // it exited: most likely the port was taken meanwhile
+            if (port != 0) throw std::runtime_error("dovecot exited:\n" + Log());
+            return false;
+        }
+        if (Accepts(address_, port_)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+    }
+    Stop();
+    throw std::runtime_error("dovecot did not accept connections in time:\n" + Log());
+}
+
+void Pop3Server::Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+    }
+    pid_ = -1;
+}
+
+}  // namespace corvasse::test

@@ -1,0 +1,55 @@
+#pragma once
+// A private dovecot POP3 server on a loopback address. Its configuration,
+// run and state folders, log, passwd-file and mailbox live in a temporary
+// folder; the mailbox of kPop3TestUser holds kPop3TestMessages messages. It
+// runs in the foreground and is stopped when the object goes away.
+//
+//     Pop3Server server;                        // 127.0.0.1, a free port
+//     Pop3Server onStandardPort("127.8.9.10", 110);
+//
+// As root the mail process runs as nobody; as another user, as that user.
+// Throws std::runtime_error (with dovecot's log) when it cannot start.
+
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace corvasse::test {
+
+inline constexpr const char* kDovecotBinary = "/usr/sbin/dovecot";
+inline constexpr const char* kPop3TestUser = "bob";
+inline constexpr const char* kPop3TestPassword = "pop s3cret";
+inline constexpr int kPop3TestMessages = 3;
+inline constexpr int kPop3StartTimeoutMs = 15000;
+
+class Pop3Server {
+public:
+    // port 0 picks a free port of the address.
+    explicit Pop3Server(std::string address = "127.0.0.1", int port = 0);
+    ~Pop3Server();
+    Pop3Server(const Pop3Server&) = delete;
+    Pop3Server& operator=(const Pop3Server&) = delete;
+
+    const std::string& Host() const { return address_; }
+    int Port() const { return port_; }
+    // Total size in bytes of the messages in the mailbox, as STAT counts it.
+    int MailboxBytes() const { return mailboxBytes_; }
+    std::string Log() const;
+
+private:
+    void PrepareMailbox();
+    bool TryStart(int port);
+    void Stop();
+
+    TempDir dir_;
+    std::string address_;
+    int port_ = 0;
+    int pid_ = -1;
+    int mailboxBytes_ = 0;
+};
+
+// A 127.x.y.z address whose port is free at the moment of asking (for a
+// server that must use a fixed port such as 110).
+std::string FreeLoopbackAddress(int port);
+
+}  // namespace corvasse::test

@@ -1,0 +1,197 @@
+#include "support/smtp_server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace corvasse::test {
+
+namespace {
+
+constexpr int kStartAttempts = 5;
+constexpr int kStopTimeoutMs = 5000;
+constexpr int kPollIntervalMs = 20;
+
+sockaddr_in Loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+int FreePort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("socket failed");
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(fd);
+        throw std::runtime_error("cannot find a free port");
+    }
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in address = Loopback(port);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::filesystem::path MailDir(const TempDir& dir) { return dir.Path() / "mail"; }
+
+}  // namespace
+
+std::vector<std::string> SplitCrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+SmtpServer::SmtpServer(Login login) {
+    std::filesystem::create_directories(MailDir(dir_));
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        if (TryStart(login)) return;
+    }
+    throw std::runtime_error("aiosmtpd did not start:\n" + Output());
+}
+
+SmtpServer::~SmtpServer() { Stop(); }
+
+bool SmtpServer::TryStart(Login login) {
+    port_ = FreePort();
+    const std::string script = std::string(CORVASSE_SOURCE_DIR) + "/tests/support/smtp_server.py";
+    const std::string port = std::to_string(port_);
+    const std::string outdir = MailDir(dir_).string();
+    const std::string logPath = (dir_.Path() / "server.log").string();
+    std::vector<std::string> args = {kPython3Binary, script, "--port", port, "--outdir", outdir};
+    if (login == Login::Required) {
+        args.insert(args.end(), {"--user", kSmtpTestUser, "--password", kSmtpTestPassword});
+    }
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (log < 0) throw std::runtime_error("cannot open " + logPath);
+
+    // Everything the child needs is prepared before the fork: a forked child
+    // of a threaded process must not allocate.
+    pid_t pid = fork();
+    if (pid < 0) {
+        close(log);
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        dup2(log, STDOUT_FILENO);
+        dup2(log, STDERR_FILENO);
+        execv(kPython3Binary, argv.data());
+        _exit(127);
+    }
+    close(log);
+    pid_ = pid;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSmtpStartTimeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;  // it exited: most likely the port was taken meanwhile
+            return false;
+        }
+        if (Accepts(port_)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+    }
+    Stop();
+    throw std::runtime_error("aiosmtpd did not accept connections in time:\n" + Output());
+}
+
+void SmtpServer::Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+    }
+    pid_ = -1;
+}
+
+bool SmtpServer::WaitForMessages(size_t count, int timeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (Messages().size() >= count) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+    }
+}
+
+std::vector<ReceivedMail> SmtpServer::Messages() const {
+    // The envelope is renamed into place after the content, so a message
+    // whose envelope is there is complete.
+    std::vector<std::filesystem::path> envelopes;
+    for (const auto& entry : std::filesystem::directory_iterator(MailDir(dir_))) {
+        if (entry.path().extension() == ".env" && entry.path().filename().string()[0] != '.') {
+            envelopes.push_back(entry.path());
+        }
+    }
+    std::sort(envelopes.begin(), envelopes.end());
+    std::vector<ReceivedMail> messages;
+    for (const auto& envelope : envelopes) {
+        ReceivedMail mail;
+        std::istringstream lines(ReadFile(envelope));
+        for (std::string line; std::getline(lines, line);) {
+            auto bracketed = [&](std::string_view prefix) {
+                return line.substr(prefix.size() + 1, line.size() - prefix.size() - 2);
+            };
+            if (line.rfind("MAIL FROM:", 0) == 0) {
+                mail.mailFrom = bracketed("MAIL FROM:");
+            } else if (line.rfind("RCPT TO:", 0) == 0) {
+                mail.rcptTo.push_back(bracketed("RCPT TO:"));
+            } else if (line.rfind("AUTH:", 0) == 0) {
+                mail.authUser = line.substr(5);
+            }
+        }
+        std::filesystem::path content = envelope;
+        mail.content = ReadFile(content.replace_extension(".eml"));
+        messages.push_back(std::move(mail));
+    }
+    return messages;
+}
+
+std::string SmtpServer::Output() const { return ReadFile(dir_.Path() / "server.log"); }
+
+}  // namespace corvasse::test
