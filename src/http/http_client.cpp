@@ -1,5 +1,10 @@
 #include "http/http_client.h"
 
+#include <cstdint>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "common/byte_string.h"
 #include "common/memory_stream.h"
 #include "http/http_errors.h"
@@ -46,6 +51,20 @@ bool NeedsHttp11(HttpMethod method) {
 }
 
 bool SendsBody(HttpMethod method) { return method == HttpMethod::Post || method == HttpMethod::Put; }
+
+// Reserves the whole of a large body at once and asks for transparent huge
+// pages behind it. Touching fresh memory one 4 KiB page at a time costs more
+// than receiving the bytes; with 2 MiB pages a 64 MiB body takes 32 faults
+// instead of 16384. Without huge pages the advice fails and nothing changes.
+void ReserveLargeBody(MemoryStream& stream, int64_t length) {
+    stream.Reserve(stream.Position() + length);
+    const std::string& bytes = stream.Bytes();
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<uintptr_t>(bytes.data());
+    const uintptr_t begin = (start + page - 1) / page * page;
+    const uintptr_t end = (start + bytes.capacity()) / page * page;
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
 
 }  // namespace
 
@@ -138,7 +157,7 @@ void HttpClient::PrepareTarget() {
     }
 
     Request.RequestTarget = CurrentURI.Path + CurrentURI.Resource + CurrentURI.Query;
-    if (Request.RequestMethod == HttpMethod::Options && CurrentURI.Resource == "*") Request.RequestTarget = "*";
+    if (Request.RequestMethod == HttpMethod::Options && CurrentURI.Resource == "*") Request.RequestTarget.assign(1, '*');
     if (NeedsHttp11(Request.RequestMethod) && ProtocolVersion != HttpVersion::V1_1) {
         throw NetError("This request method is supported in HTTP 1.1");
     }
@@ -296,6 +315,7 @@ bool HttpClient::HasBody() const {
 void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
     const HeaderList& raw = Response.RawHeaders();
     if (Response.ContentLength() >= 1) {
+        if (Response.ContentLength() >= kLargeBodyBytes) ReserveLargeBody(stream, Response.ContentLength());
         try {
             ReadStreamData(stream, Response.ContentLength());
         } catch (const ConnClosedGracefullyError&) {

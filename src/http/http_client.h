@@ -24,6 +24,8 @@ enum class HttpOption { InProcessAuth, KeepOrigProtocol, ForceEncodeParams };
 // response's body to be read for the error.
 inline constexpr int kRedirectDrainTimeoutMs = 4000;
 inline constexpr int kErrorBodyTimeoutMs = 2000;
+// A body of at least this size is reserved whole before it is read.
+inline constexpr int64_t kLargeBodyBytes = int64_t{4} << 20;
 inline constexpr int kDefaultHttpPort = 80;
 inline constexpr int kDefaultRedirectMaximum = 15;
 inline constexpr int kDefaultAuthRetries = 3;

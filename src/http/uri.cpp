@@ -66,7 +66,8 @@ void Uri::Parse(std::string_view text) {
     }
 
     PathSplit split = SplitPath(work);
-    Path = (absolute ? "/" : "") + work.substr(0, split.split);
+    if (absolute) Path.push_back('/');
+    Path.append(work, 0, split.split);
     if (split.queryStart != std::string::npos) {
         Resource = work.substr(0, split.queryStart);
         Query = work.substr(split.queryStart);
@@ -121,7 +122,7 @@ std::string MergePath(std::string_view base, std::string_view newPath) {
         const char c = joined[i];
         if (c == '/') {
             if (i == 0) {
-                result = "/";
+                result.assign(1, '/');
             } else if (result.empty() || result.back() != '/') {
                 result += '/';
             }

@@ -1,0 +1,118 @@
+// HttpClient::Get of a 1 MiB and a 64 MiB file from a loopback nginx, beside
+// `curl -s -o /dev/null` of the same URL, with the peak memory of each.
+//
+// Peak memory is the maximum resident set of a fresh process doing one fetch:
+// this program re-run as "--fetch-once URL", and curl; both read with wait4.
+// Counters: peak_MiB, and peak_per_body (peak / body size).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "http/http_client.h"
+#include "support/nginx_server.h"
+
+namespace {
+
+using corvasse::HttpClient;
+
+constexpr const char* kCurl = "/usr/bin/curl";
+constexpr const char* kFetchOnceFlag = "--fetch-once";
+
+std::unique_ptr<corvasse::test::NginxServer> server;
+std::string selfPath;
+
+std::string FileName(int64_t size) { return "/file-" + std::to_string(size) + ".bin"; }
+
+// Runs a program and returns its peak resident set in KiB; throws when it fails.
+long RunForPeakKiB(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        throw std::runtime_error(argv[0] + std::string(" failed"));
+    }
+    return usage.ru_maxrss;
+}
+
+void SetPeakCounters(benchmark::State& state, long peakKiB, int64_t size) {
+    state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+    state.counters["peak_per_body"] = static_cast<double>(peakKiB) * 1024.0 / static_cast<double>(size);
+}
+
+void BM_HttpClientGet(benchmark::State& state) {
+    const int64_t size = state.range(0);
+    const std::string url = server->Url(FileName(size));
+    HttpClient client;
+    client.ReadTimeout = 120000;
+    client.HandleRedirects = true;
+    for (auto _ : state) {
+        std::string body = client.Get(url);
+        if (static_cast<int64_t>(body.size()) != size) state.SkipWithError("short body");
+        benchmark::DoNotOptimize(body.data());
+        // The watch closes the connection after every fetch.
+        client.Disconnect();
+    }
+    state.SetBytesProcessed(state.iterations() * size);
+    SetPeakCounters(state, RunForPeakKiB({selfPath, kFetchOnceFlag, url}), size);
+}
+
+void BM_CurlGet(benchmark::State& state) {
+    const int64_t size = state.range(0);
+    const std::string url = server->Url(FileName(size));
+    long peakKiB = 0;
+    for (auto _ : state) peakKiB = std::max(peakKiB, RunForPeakKiB({kCurl, "-s", "-o", "/dev/null", url}));
+    state.SetBytesProcessed(state.iterations() * size);
+    SetPeakCounters(state, peakKiB, size);
+}
+
+BENCHMARK(BM_HttpClientGet)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CurlGet)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One fetch in a fresh process, for the peak-memory measurement.
+int FetchOnce(const std::string& url) {
+    HttpClient client;
+    client.ReadTimeout = 120000;
+    std::string body = client.Get(url);
+    client.Disconnect();
+    return body.empty() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], kFetchOnceFlag) == 0) return FetchOnce(argv[2]);
+
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return 1;
+    selfPath.assign(path, static_cast<size_t>(length));
+
+    server = std::make_unique<corvasse::test::NginxServer>();
+    for (int64_t size : {int64_t{1} << 20, int64_t{64} << 20}) {
+        std::string bytes(static_cast<size_t>(size), '\0');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+        server->WriteFile(FileName(size).substr(1), bytes);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    server.reset();
+    return 0;
+}
