@@ -1,0 +1,11 @@
+#pragma once
+// The application's own icon, built into the program.
+
+class QIcon;
+
+namespace corvasse {
+
+// The icon of the window, the tray and the About box.
+QIcon AppIcon();
+
+}  // namespace corvasse
