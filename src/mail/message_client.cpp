@@ -13,6 +13,8 @@ constexpr std::string_view kEncodingTextStatus = "Encoding text";
 
 }  // namespace
 
+MessageClient::MessageClient() { ReadTimeout = kMailReadTimeoutMs; }
+
 void MessageClient::WriteMessage(MailMessage& message, bool headersOnly) {
     if (message.NoEncode) {
         WriteLines(message.Headers.Lines());

@@ -11,8 +11,15 @@
 
 namespace corvasse {
 
+// How long a mail client waits for a reply before ReadTimeoutError: a
+// server that stops answering must not hold the program forever.
+inline constexpr int kMailReadTimeoutMs = 120000;
+
 class MessageClient : public CommandClient {
 public:
+    // ReadTimeout starts at kMailReadTimeoutMs.
+    MessageClient();
+
     // Writes the whole message (only the header block and the empty line
     // after it with headersOnly). Body lines are dot-stuffed; a body line
     // that holds line breaks goes out as the lines it holds, each stuffed, so

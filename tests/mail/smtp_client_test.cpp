@@ -286,6 +286,7 @@ TEST_F(SmtpClientTest, PropertyCouplings) {
     client.SetAuthenticationType(AuthType::Login);
     EXPECT_TRUE(client.UseEhlo());
     EXPECT_EQ(SmtpClient().Port, 25);
+    EXPECT_EQ(SmtpClient().ReadTimeout, kMailReadTimeoutMs);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #pragma once
 // A private dovecot POP3 server on a loopback address. Its configuration,
 // run and state folders, log, passwd-file and mailbox live in a temporary
-// folder; the mailbox of kPop3TestUser holds kPop3TestMessages messages. It
-// runs in the foreground and is stopped when the object goes away.
+// folder; the mailbox of kPop3TestUser holds kPop3TestMessages messages. The
+// user and password are those of the SMTP fixture, as "POP before SMTP"
+// uses one login for both. It runs in the foreground and is stopped when the
+// object goes away.
 //
 //     Pop3Server server;                        // 127.0.0.1, a free port
 //     Pop3Server onStandardPort("127.8.9.10", 110);
@@ -17,8 +19,8 @@
 namespace corvasse::test {
 
 inline constexpr const char* kDovecotBinary = "/usr/sbin/dovecot";
-inline constexpr const char* kPop3TestUser = "bob";
-inline constexpr const char* kPop3TestPassword = "pop s3cret";
+inline constexpr const char* kPop3TestUser = "alice";
+inline constexpr const char* kPop3TestPassword = "wonder land";
 inline constexpr int kPop3TestMessages = 3;
 inline constexpr int kPop3StartTimeoutMs = 15000;
 

@@ -1,0 +1,134 @@
+#include "app/alert_delivery.h"
+
+#include <string>
+#include <vector>
+
+#include "app/alert_report.h"
+#include "app/form_fields.h"
+#include "app/monitor_view.h"
+#include "app/settings_store.h"
+#include "common/byte_string.h"
+#include "mail/mail_message.h"
+#include "mail/pop3_client.h"
+#include "mail/smtp_client.h"
+
+namespace corvasse {
+
+namespace {
+
+constexpr std::string_view kSection = "Settings";
+
+// Lines split at every LF, CR or CR LF; a final line end adds no empty line.
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return lines;
+}
+
+// Runs a step and, when it fails, closes the client's connection before the
+// error passes on. Closing first matters because both clients share one
+// socket I/O handler: a connection left open would make the next alert's
+// connect fail as already connected.
+template <typename Client, typename Step>
+void ClosingOnFailure(Client& client, Step step) {
+    try {
+        step();
+    } catch (...) {
+        try {
+            client.Disconnect();
+        } catch (...) {
+            // The step's error is the one worth reporting.
+        }
+        throw;
+    }
+}
+
+}  // namespace
+
+AlertDelivery::AlertDelivery(AlertReport& report, FormFields& form, SettingsStore& settings, MonitorView& view,
+                             Pop3Client& pop3Client, SmtpClient& smtpClient, MailMessage& alertMessage)
+    : report_(report),
+      form_(form),
+      settings_(settings),
+      view_(view),
+      pop3Client_(pop3Client),
+      smtpClient_(smtpClient),
+      alertMessage_(alertMessage) {}
+
+void AlertDelivery::SendAlert() {
+    report_.build_msg();
+    view_.SetStatusText("Sending e-mail alert...");
+    view_.AddStatusLine("Sending e-mail alert...");
+    report_.AlertText += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
+
+    if (settings_.ReadSetting(kSection, "ckPOPbefore") == "y") LoginViaPop();
+
+    ConfigureSmtp();
+    const std::string charSetSetting = settings_.ReadSetting(kSection, "charSet");
+    const std::string charSet = charSetSetting == kAbsentSetting ? std::string(kDefaultAlertCharSet) : charSetSetting;
+    const std::string port = settings_.ReadSetting(kSection, "port");
+    if (port != kAbsentSetting) smtpClient_.Port = StrToInt(port);
+
+    ClosingOnFailure(smtpClient_, [&] {
+        smtpClient_.Connect(-1);
+        FillMessage(charSet);
+        smtpClient_.Send(alertMessage_);
+        smtpClient_.Disconnect();
+    });
+    alertMessage_.MessageParts.clear();
+}
+
+void AlertDelivery::LoginViaPop() {
+    pop3Client_.Host = settings_.ReadSetting(kSection, "txtSMTPhost");
+    pop3Client_.Username = settings_.ReadSetting(kSection, "txtUserid");
+    pop3Client_.Password = settings_.ReadSetting(kSection, "txtPass");
+    view_.AddStatusLine("*** Connecting via POP...");
+    view_.RepaintStatusPane();
+    ClosingOnFailure(pop3Client_, [&] {
+        if (!pop3Client_.IsConnected()) pop3Client_.Connect(-1);
+        view_.AddStatusLine("*** POP connected...");
+        const int count = pop3Client_.CheckMessages();
+        view_.AddStatusLine("*** Total Messages: " + std::to_string(count));
+        view_.RepaintStatusPane();
+        pop3Client_.Disconnect();
+    });
+}
+
+void AlertDelivery::ConfigureSmtp() {
+    smtpClient_.Host = settings_.ReadSetting(kSection, "txtSMTPhost");
+    if (std::string user = settings_.ReadSetting(kSection, "txtUserid"); user != kAbsentSetting) {
+        smtpClient_.Username = user;
+    }
+    if (std::string password = settings_.ReadSetting(kSection, "txtPass"); password != kAbsentSetting) {
+        smtpClient_.Password = password;
+    }
+    if (std::string type = settings_.ReadSetting(kSection, "cboAuthType"); type != kAbsentSetting) {
+        smtpClient_.SetAuthenticationType(type == "atLogin" ? AuthType::Login : AuthType::None);
+    }
+}
+
+void AlertDelivery::FillMessage(const std::string& charSet) {
+    alertMessage_.ResetMessage();
+    alertMessage_.CharSet = charSet;
+    const std::string ownAddress = form_.Text(Field::txtYourEmail);
+    const std::string sendTo = form_.Text(Field::txtSendto);
+    alertMessage_.From.Address = ownAddress;
+    alertMessage_.From.Name = ownAddress;
+    alertMessage_.Sender.Address = sendTo;
+    const std::string user = settings_.ReadSetting(kSection, "txtUserid");
+    alertMessage_.Sender.Name = user == kAbsentSetting ? ownAddress : user;
+    alertMessage_.Recipients.AddressListText("<" + sendTo + ">");
+    alertMessage_.Subject = kAlertSubject;
+    // Replies go to the From address, the user's own; no Reply-To is set.
+    TextPart& part = alertMessage_.AddTextPart(SplitLines(report_.AlertText));
+    part.SetContentType("text/plain");
+    part.SetContentTransfer("7bit");
+}
+
+}  // namespace corvasse

@@ -1,0 +1,57 @@
+#pragma once
+// Turns a failed watch into an e-mail: composes and logs the report, logs in
+// to the POP3 server first when "POP before SMTP" is on, configures the SMTP
+// client from the saved settings, fills the alert message and sends it.
+
+#include <string_view>
+
+#include "app/alert_sender.h"
+
+namespace corvasse {
+
+class AlertReport;
+class FormFields;
+class MailMessage;
+class MonitorView;
+class Pop3Client;
+class SettingsStore;
+class SmtpClient;
+
+// The footer line of every alert: "Corvasse " and this notice.
+inline constexpr std::string_view kPublisherNotice = "web watch alert, published by the Corvasse project.";
+inline constexpr std::string_view kAlertSubject = "Corvasse Alert";
+// The message's charset when the "charSet" setting is missing.
+inline constexpr std::string_view kDefaultAlertCharSet = "iso-8859-1";
+
+class AlertDelivery : public AlertSender {
+public:
+    // Every object must outlive this one. The two clients share one socket
+    // I/O handler and are used strictly one after the other.
+    AlertDelivery(AlertReport& report, FormFields& form, SettingsStore& settings, MonitorView& view,
+                  Pop3Client& pop3Client, SmtpClient& smtpClient, MailMessage& alertMessage);
+
+    // Delivers one alert. The report is in the log before anything goes on
+    // the network. Settings are read afresh; a user name, password,
+    // authentication type or port that reads "n/a" leaves the SMTP client's
+    // previous value. The first error of any step passes to the caller; a
+    // POP3 or SMTP connection that step left open is closed first, so the
+    // next alert can connect again. Throws ConversionError for a "port" that
+    // is not a number (before any SMTP connection), the settings store's,
+    // the log's, the clients' and the message's errors.
+    void SendAlert() override;
+
+private:
+    void LoginViaPop();
+    void ConfigureSmtp();
+    void FillMessage(const std::string& charSet);
+
+    AlertReport& report_;
+    FormFields& form_;
+    SettingsStore& settings_;
+    MonitorView& view_;
+    Pop3Client& pop3Client_;
+    SmtpClient& smtpClient_;
+    MailMessage& alertMessage_;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,50 @@
+#include "app/alert_report.h"
+
+#include <cstdio>
+
+#include "app/activity_log.h"
+#include "app/form_fields.h"
+#include "app/settings_store.h"
+#include "app/watch_state.h"
+#include "app/web_client.h"
+
+namespace corvasse {
+
+AlertReport::AlertReport(FormFields& form, SettingsStore& settings, WebClient& web, const WatchState& state,
+                         ActivityLog& log)
+    : form_(form), settings_(settings), web_(web), state_(state), log_(log) {}
+
+void AlertReport::build_msg() {
+    AlertText = FormatAlertDate(std::time(nullptr)) + "\n";
+    AlertText += "Watching address: " + form_.Text(Field::txtURL2watch) + "\n";
+    if (form_.Checked(Field::ckPingOnly)) {
+        AlertText += "Error Pinging address: " + form_.Text(Field::editIPaddr) + "\n\f";
+    } else {
+        const std::string checkType = settings_.ReadSetting("Settings", "checktype");
+        if (checkType == "filesize") {
+            AlertText += "Expected file size:" + form_.Text(Field::txtFileSize) +
+                         ", Actual file size:" + std::to_string(state_.FetchedBody.size()) + "\n";
+        } else if (checkType == "lookfor") {
+            AlertText += (state_.FoundFlag == "y" ? "Looked for and found:" : "Looked for but did not find:") +
+                         form_.Text(Field::txtLookFor) + "\n";
+        } else {
+            AlertText = "WARNING: no value found for \"checktype\".\n";
+        }
+    }
+    AlertText += "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " +
+                 std::to_string(web_.ResponseCode()) + "\n";
+    AlertText += "----------\n";
+    log_.AppendLogLine(AlertText);
+}
+
+std::string FormatAlertDate(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d, %02d:%02d %s", local.tm_mon + 1, local.tm_mday,
+                  local.tm_year + 1900, hour12, local.tm_min, local.tm_hour < 12 ? "AM" : "PM");
+    return text;
+}
+
+}  // namespace corvasse

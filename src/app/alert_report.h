@@ -1,0 +1,42 @@
+#pragma once
+// The short plain-text report of a failed watch: what was watched and what
+// went wrong. It is appended to the log and becomes the alert e-mail's body.
+
+#include <ctime>
+#include <string>
+
+namespace corvasse {
+
+class ActivityLog;
+class FormFields;
+class SettingsStore;
+class WebClient;
+struct WatchState;
+
+class AlertReport {
+public:
+    AlertReport(FormFields& form, SettingsStore& settings, WebClient& web, const WatchState& state,
+                ActivityLog& log);
+
+    // The latest report; lines end with LF. The delivery extends it in place.
+    std::string AlertText;
+
+    // Composes the report from the form as it stands, the saved "checktype",
+    // the fetched body and the HTTP client's latest status line into
+    // AlertText (replacing it), then appends it to the log as one entry.
+    // Throws the log's IoError and the store's RegistryError.
+    void build_msg();
+
+private:
+    FormFields& form_;
+    SettingsStore& settings_;
+    WebClient& web_;
+    const WatchState& state_;
+    ActivityLog& log_;
+};
+
+// The report's time stamp, "mm/dd/yyyy, hh:mm AM/PM" in local time
+// ("12/06/2026, 05:05 PM"), on the 12-hour clock.
+std::string FormatAlertDate(std::time_t when);
+
+}  // namespace corvasse

@@ -1,0 +1,339 @@
+#include "app/alert_delivery.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/activity_log.h"
+#include "app/alert_report.h"
+#include "app/fakes.h"
+#include "app/mail_event_report.h"
+#include "app/settings_store.h"
+#include "app/watch_state.h"
+#include "common/base64.h"
+#include "common/byte_string.h"
+#include "mail/mail_errors.h"
+#include "mail/mail_message.h"
+#include "mail/pop3_client.h"
+#include "mail/smtp_client.h"
+#include "net/socket_io_handler.h"
+#include "support/pop3_server.h"
+#include "support/scripted_peer.h"
+#include "support/smtp_server.h"
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+using test::PeerStep;
+using test::ScriptedPeer;
+namespace peer = test::peer;
+using Lines = std::vector<std::string>;
+
+constexpr int kTestReadTimeoutMs = 10000;
+const std::regex kReportDate(R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM))");
+const std::regex kDateHeader(R"(Date: \w{3}, \d{1,2} \w{3} \d{4} \d\d:\d\d:\d\d [+-]\d{4})");
+
+// The lines of the alert as they go on the wire after DATA. "@DATE@" and
+// "@REPORTDATE@" stand for the lines that hold the time.
+Lines AlertLines(const std::string& sender, const std::string& charSet = "iso-8859-1") {
+    return {"From: \"me@example.org\" <me@example.org>",
+            "Subject: Corvasse Alert",
+            "To: alerts@example.org",
+            "Content-Type: multipart/alternative;",
+            " boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";",
+            "\tcharset=\"" + charSet + "\"",
+            "MIME-Version: 1.0",
+            "Sender: " + sender,
+            "@DATE@",
+            "",
+            "This is a multi-part message in MIME format",
+            "",
+            "--=_MoreStuf_2zzz1234sadvnqw3nerasdf",
+            "Content-Type: text/plain",
+            "Content-Transfer-Encoding: 7bit",
+            "",
+            "@REPORTDATE@",
+            "Watching address: http://127.0.0.1:8080/",
+            "Expected file size:100, Actual file size:2048",
+            "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200",
+            "----------",
+            "",
+            "\fCorvasse web watch alert, published by the Corvasse project.",
+            "\f",
+            "",
+            "--=_MoreStuf_2zzz1234sadvnqw3nerasdf--"};
+}
+
+// Compares received lines with AlertLines, matching the time lines by pattern.
+void ExpectAlertLines(const Lines& received, const Lines& expected) {
+    ASSERT_EQ(received.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i] == "@DATE@") {
+            EXPECT_TRUE(std::regex_match(received[i], kDateHeader)) << received[i];
+        } else if (expected[i] == "@REPORTDATE@") {
+            EXPECT_TRUE(std::regex_match(received[i], kReportDate)) << received[i];
+        } else {
+            EXPECT_EQ(received[i], expected[i]) << "line " << i;
+        }
+    }
+}
+
+std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts) {
+    std::vector<PeerStep> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// An SMTP server's side of one alert: greeting, EHLO offering LOGIN, RSET,
+// the login when asked for, MAIL, RCPT, DATA, the message and QUIT.
+std::vector<PeerStep> SmtpDialogue(bool login, size_t messageLines) {
+    std::vector<PeerStep> steps = {peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
+                                   peer::Send("250-mail.test\r\n250 AUTH LOGIN\r\n"), peer::ReadLine(),
+                                   peer::SendLine("250 reset")};
+    if (login) {
+        steps.insert(steps.end(), {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"), peer::ReadLine(),
+                                   peer::SendLine("334 UGFzc3dvcmQ6"), peer::ReadLine(), peer::SendLine("235 ok")});
+    }
+    steps.insert(steps.end(), {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
+                               peer::ReadLine(), peer::SendLine("354 go ahead")});
+    steps.insert(steps.end(), messageLines + 1, peer::ReadLine());
+    steps.insert(steps.end(), {peer::SendLine("250 queued"), peer::ReadLine()});
+    return steps;
+}
+
+std::vector<PeerStep> Pop3Dialogue() {
+    return {peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
+            peer::SendLine("+OK logged in"), peer::ReadLine(), peer::SendLine("+OK 3 1200"), peer::ReadLine()};
+}
+
+// The lines of what the client sent after DATA, up to the final ".".
+Lines MessageLinesOf(const std::string& received) {
+    const size_t start = received.find("DATA\r\n") + 6;
+    const size_t end = received.find("\r\n.\r\n", start);
+    return test::SplitCrLfLines(received.substr(start, end + 2 - start));
+}
+
+class AlertDeliveryTest : public ::testing::Test {
+protected:
+    AlertDeliveryTest()
+        : settings(dir.Path() / "config"),
+          log(dir.Path() / "Corvasse.log"),
+          report(form, settings, web, state, log),
+          pop3Events(view, MailProtocol::Pop3),
+          smtpEvents(view, MailProtocol::Smtp),
+          delivery(report, form, settings, view, pop3Client, smtpClient, message) {
+        pop3Client.SetIOHandler(&mailSocketHandler);
+        smtpClient.SetIOHandler(&mailSocketHandler);
+        pop3Client.ReadTimeout = kTestReadTimeoutMs;
+        smtpClient.ReadTimeout = kTestReadTimeoutMs;
+        pop3Events.Bind(pop3Client);
+        smtpEvents.Bind(smtpClient);
+
+        form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/";
+        form.texts[Field::txtFileSize] = "100";
+        form.texts[Field::txtYourEmail] = "me@example.org";
+        form.texts[Field::txtSendto] = "alerts@example.org";
+        form.texts[Field::txtSendto2] = "second@example.org";
+        web.responseText = "HTTP/1.1 200 OK";
+        web.responseCode = 200;
+        state.FetchedBody.assign(2048, 'x');
+        Set("checktype", "filesize");
+        Set("txtSMTPhost", "127.0.0.1");
+    }
+
+    void Set(const char* key, const std::string& value) { settings.WriteSetting("Settings", key, value); }
+
+    std::string LogText() const {
+        std::ifstream in(dir.Path() / "Corvasse.log", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    test::TempDir dir;
+    SettingsStore settings;
+    ActivityLog log;
+    test::FakeFormFields form;
+    test::FakeMonitorView view;
+    test::FakeWebClient web;
+    WatchState state;
+    AlertReport report;
+    SocketIOHandler mailSocketHandler;
+    Pop3Client pop3Client;
+    SmtpClient smtpClient;
+    MailMessage message;
+    MailEventReport pop3Events;
+    MailEventReport smtpEvents;
+    AlertDelivery delivery;
+};
+
+TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
+    const Lines expected = AlertLines("alice <alerts@example.org>");
+    ScriptedPeer pop3(Concat({Pop3Dialogue(), {peer::Close()}}));
+    ScriptedPeer smtp(Concat({SmtpDialogue(true, expected.size()), {peer::Close()}}));
+    pop3Client.Port = pop3.Port();
+    Set("ckPOPbefore", "y");
+    Set("txtUserid", "alice");
+    Set("txtPass", "wonder land");
+    Set("cboAuthType", "atLogin");
+    Set("port", std::to_string(smtp.Port()));
+
+    delivery.SendAlert();
+
+    ASSERT_TRUE(pop3.WaitClosed());
+    ASSERT_TRUE(smtp.WaitClosed());
+    EXPECT_EQ(pop3.Failure(), "");
+    EXPECT_EQ(smtp.Failure(), "");
+    EXPECT_EQ(pop3.Received(), "USER alice\r\nPASS wonder land\r\nSTAT\r\nQUIT\r\n");
+    const std::string sent = smtp.Received();
+    EXPECT_EQ(sent.substr(sent.find("\r\n") + 2, sent.find("DATA\r\n") - sent.find("\r\n") - 2),
+              "RSET\r\nAUTH LOGIN\r\n" + EncodeBase64("alice") + "\r\n" + EncodeBase64("wonder land") +
+                  "\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n");
+    ExpectAlertLines(MessageLinesOf(sent), expected);
+    EXPECT_TRUE(sent.ends_with("\r\n.\r\nQUIT\r\n"));
+
+    EXPECT_EQ(view.lines, (Lines{"Sending e-mail alert...", "*** Connecting via POP...", "POP3: Connected.",
+                                 "POP3 Connected...", "*** POP connected...", "*** Total Messages: 3",
+                                 "POP3: Disconnecting.", "POP3 Disconnected...", "POP3: Disconnected.",
+                                 "SMTP: Connected.", "SMTP Connected...", "SMTP: Encoding text", "SMTP done...",
+                                 "SMTP: Disconnecting.", "SMTP Disconnected...", "SMTP: Disconnected."}));
+    EXPECT_EQ(view.statusHistory.front(), "Sending e-mail alert...");
+    // The report went to the log before anything else, without the footer.
+    const std::string logged = LogText();
+    EXPECT_TRUE(std::regex_search(logged, kReportDate));
+    EXPECT_TRUE(logged.ends_with("----------\n\r\n"));
+    // The part is gone again; the addresses stay until the next alert.
+    EXPECT_TRUE(message.MessageParts.empty());
+    EXPECT_FALSE(pop3Client.IsConnected());
+}
+
+TEST_F(AlertDeliveryTest, SettingsThatReadNaKeepThePreviousAlertsValues) {
+    const Lines first = AlertLines("alice <alerts@example.org>", "utf-8");
+    const Lines second = AlertLines("\"me@example.org\" <alerts@example.org>");
+    ScriptedPeer smtp(Concat({SmtpDialogue(true, first.size()), {peer::Accept()},
+                              SmtpDialogue(true, second.size()), {peer::Close()}}));
+    Set("txtUserid", "alice");
+    Set("txtPass", "wonder land");
+    Set("cboAuthType", "atLogin");
+    Set("port", std::to_string(smtp.Port()));
+    Set("charSet", "utf-8");
+    delivery.SendAlert();
+
+    for (const char* key : {"txtUserid", "txtPass", "cboAuthType", "port", "charSet"}) {
+        settings.DeleteSetting("Settings", key);
+    }
+    delivery.SendAlert();
+
+    ASSERT_TRUE(smtp.WaitClosed());
+    EXPECT_EQ(smtp.Failure(), "");
+    ASSERT_EQ(smtp.ConnectionCount(), 2u);
+    ExpectAlertLines(MessageLinesOf(smtp.Received(0)), first);
+    // User name, password, login and port carried over; the sender's name and
+    // the charset did not.
+    EXPECT_NE(smtp.Received(1).find("AUTH LOGIN\r\n" + EncodeBase64("alice") + "\r\n" + EncodeBase64("wonder land")),
+              std::string::npos);
+    ExpectAlertLines(MessageLinesOf(smtp.Received(1)), second);
+}
+
+TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {
+    const Lines expected = AlertLines("alice <alerts@example.org>");
+    ScriptedPeer smtp(Concat({SmtpDialogue(false, expected.size()), {peer::Close()}}));
+    Set("txtUserid", "alice");
+    Set("cboAuthType", "atNone");
+    Set("port", std::to_string(smtp.Port()));
+    delivery.SendAlert();
+    ASSERT_TRUE(smtp.WaitClosed());
+    EXPECT_EQ(smtp.Failure(), "");
+    EXPECT_EQ(smtp.Received().find("AUTH"), std::string::npos);
+}
+
+TEST_F(AlertDeliveryTest, PortThatIsNotANumberFailsBeforeAnySmtpConnection) {
+    ScriptedPeer smtp({peer::SendLine("220 never seen")});
+    Set("port", "25x");
+    try {
+        delivery.SendAlert();
+        FAIL() << "no error";
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'25x' is not a valid integer value");
+    }
+    EXPECT_EQ(smtp.ConnectionCount(), 0u);
+    EXPECT_EQ(view.lines, Lines{"Sending e-mail alert..."});
+    EXPECT_NE(LogText().find("Expected file size:100, Actual file size:2048"), std::string::npos);
+}
+
+TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
+    ScriptedPeer pop3({peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
+                       peer::SendLine("-ERR [AUTH] Authentication failed."), peer::ReadUntilClose()});
+    ScriptedPeer smtp({peer::SendLine("220 never seen")});
+    pop3Client.Port = pop3.Port();
+    Set("ckPOPbefore", "y");
+    Set("port", std::to_string(smtp.Port()));
+    try {
+        delivery.SendAlert();
+        FAIL() << "no error";
+    } catch (const ProtocolReplyError& e) {
+        EXPECT_EQ(e.ReplyCode, kPop3Err);
+    }
+    EXPECT_EQ(smtp.ConnectionCount(), 0u);
+    EXPECT_FALSE(pop3Client.IsConnected());
+    // "n/a" user name and password go to the POP3 server as they read.
+    ASSERT_TRUE(pop3.WaitClosed());
+    EXPECT_EQ(pop3.Received(), "USER n/a\r\nPASS n/a\r\nQUIT\r\n");
+    EXPECT_NE(LogText().find("----------"), std::string::npos);
+}
+
+TEST_F(AlertDeliveryTest, FailureAfterConnectingClosesTheConnectionForTheNextAlert) {
+    const Lines expected = AlertLines("\"me@example.org\" <alerts@example.org>");
+    ScriptedPeer smtp(Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"),
+                               peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(), peer::SendLine("250 ok"),
+                               peer::ReadLine(), peer::SendLine("550 no such user"), peer::ReadLine(),
+                               peer::Accept()},
+                              SmtpDialogue(false, expected.size()),
+                              {peer::Close()}}));
+    Set("port", std::to_string(smtp.Port()));
+    EXPECT_THROW(delivery.SendAlert(), ProtocolReplyError);
+    EXPECT_FALSE(smtpClient.IsConnected());
+    EXPECT_FALSE(pop3Client.IsConnected());
+    delivery.SendAlert();
+    ASSERT_TRUE(smtp.WaitClosed());
+    EXPECT_EQ(smtp.Failure(), "");
+    EXPECT_TRUE(smtp.Received(0).ends_with("RCPT TO:<alerts@example.org>\r\nQUIT\r\n"));
+    ExpectAlertLines(MessageLinesOf(smtp.Received(1)), expected);
+}
+
+TEST_F(AlertDeliveryTest, LineBreakInTheSenderNameNeverReachesTheWire) {
+    ScriptedPeer smtp({peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"),
+                       peer::ReadUntilClose()});
+    Set("port", std::to_string(smtp.Port()));
+    Set("txtUserid", "alice\r\nBcc: victim@example.org");
+    EXPECT_THROW(delivery.SendAlert(), MessageError);
+    ASSERT_TRUE(smtp.WaitClosed());
+    EXPECT_EQ(smtp.Received().substr(smtp.Received().find("\r\n") + 2), "QUIT\r\n");
+}
+
+TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
+    test::SmtpServer smtpServer(test::SmtpServer::Login::Required);
+    test::Pop3Server pop3Server;
+    pop3Client.Port = pop3Server.Port();
+    Set("ckPOPbefore", "y");
+    Set("txtUserid", test::kSmtpTestUser);
+    Set("txtPass", test::kSmtpTestPassword);
+    Set("cboAuthType", "atLogin");
+    Set("port", std::to_string(smtpServer.Port()));
+
+    delivery.SendAlert();
+
+    ASSERT_TRUE(smtpServer.WaitForMessages(1)) << smtpServer.Output();
+    const test::ReceivedMail mail = smtpServer.Messages()[0];
+    EXPECT_EQ(mail.authUser, test::kSmtpTestUser);
+    EXPECT_EQ(mail.mailFrom, "me@example.org");
+    EXPECT_EQ(mail.rcptTo, Lines{"alerts@example.org"});
+    ExpectAlertLines(test::SplitCrLfLines(mail.content), AlertLines("alice <alerts@example.org>"));
+    EXPECT_NE(std::find(view.lines.begin(), view.lines.end(), "*** Total Messages: 3"), view.lines.end());
+}
+
+}  // namespace
+}  // namespace corvasse

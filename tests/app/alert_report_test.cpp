@@ -1,0 +1,122 @@
+#include "app/alert_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/activity_log.h"
+#include "app/fakes.h"
+#include "app/settings_store.h"
+#include "app/watch_state.h"
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+using test::FakeFormFields;
+using test::FakeWebClient;
+
+class AlertReportTest : public ::testing::Test {
+protected:
+    AlertReportTest()
+        : settings(dir.Path() / "config"), log(dir.Path() / "Corvasse.log"), report(form, settings, web, state, log) {
+        form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
+        form.texts[Field::txtFileSize] = "1000";
+        form.texts[Field::txtLookFor] = "Welcome";
+        form.texts[Field::editIPaddr] = " host.example ";
+        web.responseText = "HTTP/1.1 404 Not Found";
+        web.responseCode = 404;
+    }
+
+    // The report without its first line, which holds the time.
+    std::string AfterDateLine() const {
+        const size_t end = report.AlertText.find('\n');
+        EXPECT_TRUE(std::regex_match(report.AlertText.substr(0, end),
+                                     std::regex(R"(\d\d/\d\d/\d{4}, (0[1-9]|1[0-2]):[0-5]\d (AM|PM))")))
+            << report.AlertText;
+        return report.AlertText.substr(end + 1);
+    }
+
+    std::string LogText() const {
+        std::ifstream in(dir.Path() / "Corvasse.log", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    test::TempDir dir;
+    SettingsStore settings;
+    ActivityLog log;
+    FakeFormFields form;
+    FakeWebClient web;
+    WatchState state;
+    AlertReport report;
+};
+
+TEST_F(AlertReportTest, SizeCheckReportGoesToTheLogAsOneEntry) {
+    settings.WriteSetting("Settings", "checktype", "filesize");
+    state.FetchedBody.assign(2048, 'x');
+    report.build_msg();
+    EXPECT_EQ(AfterDateLine(),
+              "Watching address: http://127.0.0.1:8080/index.html\n"
+              "Expected file size:1000, Actual file size:2048\n"
+              "HTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n"
+              "----------\n");
+    EXPECT_EQ(LogText(), report.AlertText + "\r\n");
+    // Every call starts afresh, and every call is logged.
+    report.build_msg();
+    EXPECT_EQ(LogText(), report.AlertText + "\r\n" + report.AlertText + "\r\n");
+}
+
+TEST_F(AlertReportTest, LookForReportFollowsTheFoundFlag) {
+    settings.WriteSetting("Settings", "checktype", "lookfor");
+    report.build_msg();
+    EXPECT_NE(report.AlertText.find("\nLooked for but did not find:Welcome\n"), std::string::npos);
+    state.FoundFlag = "y";
+    report.build_msg();
+    EXPECT_NE(report.AlertText.find("\nLooked for and found:Welcome\n"), std::string::npos);
+    state.FoundFlag = "Y";
+    report.build_msg();
+    EXPECT_NE(report.AlertText.find("\nLooked for but did not find:Welcome\n"), std::string::npos);
+}
+
+TEST_F(AlertReportTest, MissingOrUnknownCheckTypeLeavesOnlyTheWarning) {
+    web.responseText.clear();
+    web.responseCode = -1;
+    report.build_msg();
+    EXPECT_EQ(report.AlertText,
+              "WARNING: no value found for \"checktype\".\n"
+              "HTTP reply #:, Last Error Number was -1\n"
+              "----------\n");
+    settings.WriteSetting("Settings", "checktype", "FileSize");  // case matters
+    report.build_msg();
+    EXPECT_EQ(report.AlertText.rfind("WARNING: no value found for \"checktype\".\n", 0), 0u);
+}
+
+TEST_F(AlertReportTest, PingBoxWinsOverTheCheckType) {
+    settings.WriteSetting("Settings", "checktype", "filesize");
+    form.checks[Field::ckPingOnly] = true;
+    report.build_msg();
+    EXPECT_EQ(AfterDateLine(),
+              "Watching address: http://127.0.0.1:8080/index.html\n"
+              "Error Pinging address:  host.example \n"
+              "\fHTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n"
+              "----------\n");
+}
+
+TEST(FormatAlertDateTest, TwelveHourClockWithLeadingZeros) {
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    EXPECT_EQ(FormatAlertDate(1796576700), "12/06/2026, 05:05 PM");  // 17:05 on 6 December 2026
+    EXPECT_EQ(FormatAlertDate(1767225600), "01/01/2026, 12:00 AM");  // midnight
+    EXPECT_EQ(FormatAlertDate(1767268800), "01/01/2026, 12:00 PM");  // noon
+    EXPECT_EQ(FormatAlertDate(1767268740), "01/01/2026, 11:59 AM");
+    unsetenv("TZ");
+    tzset();
+}
+
+}  // namespace
+}  // namespace corvasse
