@@ -13,7 +13,7 @@ packages=(
   # real servers the integration tests start on loopback
   nginx-light python3-aiosmtpd dovecot-pop3d
   # ping tests, namespaces, fetch comparison, screenshots
-  iputils-ping iproute2 curl xvfb x11-apps imagemagick
+  iputils-ping iproute2 curl xvfb x11-apps x11-utils imagemagick
   # sanitizers and fuzzing
   clang-14 libclang-rt-14-dev
 )
