@@ -261,7 +261,12 @@ HttpClient::NextStep HttpClient::DecideNextStep() {
         RaiseProtocolError();
     }
     if (!IsConnected()) return NextStep::Undecided;
-    if (HasBody() && Response.BodyStream) ReadBody(*Response.BodyStream, true);
+    if (HasBody()) {
+        // Without a stream the body is still read, so that the connection
+        // stays usable for the next request.
+        MemoryStream dropped;
+        ReadBody(Response.BodyStream ? *Response.BodyStream : dropped, true);
+    }
     return NextStep::Finish;
 }
 

@@ -70,8 +70,8 @@ public:
     std::string Get(const std::string& url);
 
     // Sends the request and reads the response body into `body` (nullptr:
-    // the body is not read). `source` is sent for Post and Put. After a
-    // redirect the body stream is cut back to where it started.
+    // the body is read and dropped). `source` is sent for Post and Put. After
+    // a redirect the body stream is cut back to where it started. Throws as Get.
     void SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body);
 
     // The status line of the last response read, in any fetch; empty before the first.

@@ -395,6 +395,17 @@ TEST_F(HttpClientTest, UnaskedBytesOnAKeptConnectionForceANewOne) {
     EXPECT_EQ(server.ConnectionCount(), 2u);
 }
 
+TEST_F(HttpClientTest, ABodyNobodyAskedForIsStillReadOff) {
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n"), peer::Sleep(100),
+                                             peer::Send("abc")},
+                                ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nxyz")}}));
+    client.SendRequest(HttpMethod::Get, Url(server, "/"), nullptr, nullptr);
+    EXPECT_EQ(client.Get(Url(server, "/")), "xyz");
+    client.Disconnect();
+    ASSERT_TRUE(server.WaitClosed());
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+}
+
 TEST_F(HttpClientTest, BasicChallengeLeavesEmptyCredentialsOnLaterRequests) {
     ScriptedPeer server(Script({ReadHead(),
                                 {peer::Send("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: basic realm=\"x\"\r\n"

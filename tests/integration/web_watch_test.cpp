@@ -1,0 +1,85 @@
+// A whole web watch through the real main window against a loopback nginx.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStringList>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/fakes.h"
+#include "app/monitor.h"
+#include "app/watch_state.h"
+#include "support/nginx_server.h"
+#include "support/temp_dir.h"
+#include "ui/main_window.h"
+#include "ui/qt_test_app.h"
+
+namespace corvasse {
+namespace {
+
+std::vector<std::string> PaneLines(MainWindow& window) {
+    std::vector<std::string> lines;
+    const QString text = window.findChild<QPlainTextEdit*>("richStatus")->toPlainText();
+    if (text.isEmpty()) return lines;
+    for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
+    return lines;
+}
+
+TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
+    test::TestApp();
+    test::TempDir dir;
+    test::ScopedWorkingDir workingDir(dir.Path());
+    test::NginxServer server("absolute_redirect off;\nlocation = /old { return 302 /page.html; }");
+    const std::string page = "<html>" + std::string(200000, '.') + " all is well</html>\n";
+    server.WriteFile("page.html", page);
+
+    test::FakeDialogs dialogs;
+    MainWindow window(dir.Path() / "config", &dialogs);
+    window.show();
+    QApplication::processEvents();
+    window.SetText(Field::txtURL2watch, server.Url("/old"));
+    window.SetText(Field::txtFileSize, "");
+    window.SetText(Field::txtLookFor, "all is well");
+    window.SetText(Field::txtWatchFreq, "15");
+
+    auto* progress = window.findChild<QProgressBar*>("httpProgressBar");
+    ASSERT_NE(progress, nullptr);
+    std::vector<int> positions;
+    QObject::connect(progress, &QProgressBar::valueChanged, [&](int value) { positions.push_back(value); });
+
+    // "Start Watching" runs the first watch at once, inside the click.
+    window.findChild<QPushButton*>("btnOkay")->click();
+
+    EXPECT_EQ(window.monitor().State().FetchedBody, page);
+    EXPECT_EQ(window.monitor().State().FoundFlag, "y");
+    // The redirect's own body is read and dropped in a transfer of its own.
+    EXPECT_EQ(PaneLines(window), (std::vector<std::string>{"HTTP Connected...", "HTTP done...", "HTTP done...",
+                                                            "HTTP Disconnected..."}));
+    EXPECT_EQ(window.findChild<QLabel*>("statusPanel")->text().toStdString(), "Watching...");
+    EXPECT_EQ(window.findChild<QLabel*>("watchCountPanel")->text().toStdString(), "Watch count:1");
+    // The bar climbed to the page's size while the body came in, and went back
+    // to 0 when the connection closed.
+    EXPECT_EQ(progress->maximum(), static_cast<int>(page.size()));
+    ASSERT_GE(positions.size(), 3u);
+    EXPECT_EQ(positions.back(), 0);
+    EXPECT_EQ(positions[positions.size() - 2], static_cast<int>(page.size()));
+    // The page's transfer: a climb through intermediate positions to the end.
+    size_t climbStart = positions.size() - 2;
+    while (climbStart > 0 && positions[climbStart - 1] <= positions[climbStart]) --climbStart;
+    EXPECT_GE(positions.size() - 1 - climbStart, 3u) << "no progress shown while the page came in";
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Corvasse.log"));
+
+    window.findChild<QPushButton*>("btnCancel")->click();
+    EXPECT_EQ(window.StatusText(), "Watching process stopped...");
+}
+
+}  // namespace
+}  // namespace corvasse
