@@ -396,8 +396,8 @@ TEST_F(HttpClientTest, UnaskedBytesOnAKeptConnectionForceANewOne) {
 }
 
 TEST_F(HttpClientTest, ABodyNobodyAskedForIsStillReadOff) {
-    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n"), peer::Sleep(100),
-                                             peer::Send("abc")},
+    ScriptedPeer server(Script({ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"), peer::Sleep(100),
+                                             peer::Send("abc\r\n")},
                                 ReadHead(), {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nxyz")}}));
     client.SendRequest(HttpMethod::Get, Url(server, "/"), nullptr, nullptr);
     EXPECT_EQ(client.Get(Url(server, "/")), "xyz");
