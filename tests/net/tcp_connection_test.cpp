@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "net/socket_io_handler.h"
 #include "net/tcp_client.h"
 #include "support/scripted_peer.h"
+#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
@@ -322,6 +324,34 @@ TEST(WriteTest, WritingWithoutAConnectionRaises) {
     EXPECT_THROW(bare.ReadLn(), ConnClosedGracefullyError);
 }
 
+TEST(WriteTest, FilesAndHandlerErrors) {
+    test::TempDir dir;
+    std::string path = (dir.Path() / "body.txt").string();
+    std::ofstream(path, std::ios::binary) << "file bytes\r\n";
+    Connected c({peer::ReadUntilClose()});
+    c.client.WriteFile(path);
+    try {
+        c.client.WriteFile(path + ".missing");
+        FAIL();
+    } catch (const FileNotFoundError& e) {
+        EXPECT_EQ(std::string(e.what()), "File \"" + path + ".missing\" not found");
+    }
+    c.client.Disconnect();
+    ASSERT_TRUE(c.server.WaitClosed());
+    EXPECT_EQ(c.server.Received(), "file bytes\r\n");
+
+    SocketIOHandler handler;
+    char byte;
+    try {
+        handler.Recv(&byte, 1);
+        FAIL();
+    } catch (const ClosedSocketError& e) {
+        EXPECT_STREQ(e.what(), "Disconnected.");
+    }
+    EXPECT_THROW(handler.Send("x", 1), ClosedSocketError);
+    EXPECT_THROW(handler.Readable(0), ConnClosedGracefullyError);
+}
+
 TEST(WriteTest, SendingToAPeerThatResetNeverKillsTheProcess) {
     Connected c({peer::Reset()});
     ASSERT_TRUE(c.server.WaitScript());
@@ -357,7 +387,6 @@ TEST(ReadTest, ConnectionIsUsableAgainAfterAReset) {
     client.Host = server.Host();
     client.Port = server.Port();
     client.Connect();
-    server.WaitScript(2000);
     try {
         for (;;) client.ReadLn();
     } catch (const NetError&) {
