@@ -1,6 +1,8 @@
 #include "http/http_client.h"
 
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -57,7 +59,13 @@ bool SendsBody(HttpMethod method) { return method == HttpMethod::Post || method 
 // than receiving the bytes; with 2 MiB pages a 64 MiB body takes 32 faults
 // instead of 16384. Without huge pages the advice fails and nothing changes.
 void ReserveLargeBody(MemoryStream& stream, int64_t length) {
-    stream.Reserve(stream.Position() + length);
+    try {
+        stream.Reserve(stream.Position() + length);
+    } catch (const std::bad_alloc&) {
+        return;  // a length the memory cannot hold: the stream grows as bytes arrive
+    } catch (const std::length_error&) {
+        return;
+    }
     const std::string& bytes = stream.Bytes();
     const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     const auto start = reinterpret_cast<uintptr_t>(bytes.data());
