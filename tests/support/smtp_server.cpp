@@ -24,18 +24,20 @@ constexpr int kStartAttempts = 5;
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kPollIntervalMs = 20;
 
-sockaddr_in Loopback(int port) {
+sockaddr_in Loopback(const std::string& host, int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+        throw std::runtime_error("not an IPv4 address: " + host);
+    }
     return address;
 }
 
-int FreePort() {
+int FreePort(const std::string& host) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw std::runtime_error("socket failed");
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address = Loopback(host, 0);
     socklen_t length = sizeof address;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -46,10 +48,10 @@ int FreePort() {
     return ntohs(address.sin_port);
 }
 
-bool Accepts(int port) {
+bool Accepts(const std::string& host, int port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    sockaddr_in address = Loopback(port);
+    sockaddr_in address = Loopback(host, port);
     bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     return ok;
@@ -78,7 +80,7 @@ std::vector<std::string> SplitCrLfLines(const std::string& text) {
     return lines;
 }
 
-SmtpServer::SmtpServer(Login login) {
+SmtpServer::SmtpServer(Login login, std::string address) : address_(std::move(address)) {
     std::filesystem::create_directories(MailDir(dir_));
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
         if (TryStart(login)) return;
@@ -89,12 +91,12 @@ SmtpServer::SmtpServer(Login login) {
 SmtpServer::~SmtpServer() { Stop(); }
 
 bool SmtpServer::TryStart(Login login) {
-    port_ = FreePort();
+    port_ = FreePort(address_);
     const std::string script = std::string(CORVASSE_SOURCE_DIR) + "/tests/support/smtp_server.py";
     const std::string port = std::to_string(port_);
     const std::string outdir = MailDir(dir_).string();
     const std::string logPath = (dir_.Path() / "server.log").string();
-    std::vector<std::string> args = {kPython3Binary, script, "--port", port, "--outdir", outdir};
+    std::vector<std::string> args = {kPython3Binary, script, "--host", address_, "--port", port, "--outdir", outdir};
     if (login == Login::Required) {
         args.insert(args.end(), {"--user", kSmtpTestUser, "--password", kSmtpTestPassword});
     }
@@ -127,7 +129,7 @@ bool SmtpServer::TryStart(Login login) {
             pid_ = -1;  // it exited: most likely the port was taken meanwhile
             return false;
         }
-        if (Accepts(port_)) return true;
+        if (Accepts(address_, port_)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
     }
     Stop();

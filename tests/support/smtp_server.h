@@ -1,6 +1,6 @@
 #pragma once
 // A private SMTP server (aiosmtpd, run by /usr/bin/python3 from
-// tests/support/smtp_server.py) on a free 127.0.0.1 port. It stores every
+// tests/support/smtp_server.py) on a free port of a loopback address. It stores every
 // message it accepts in a temporary folder, from where the test reads it; it
 // is stopped when the object goes away.
 //
@@ -39,12 +39,12 @@ public:
         Required,    // AUTH LOGIN advertised; mail only after kSmtpTestUser logged in
     };
 
-    explicit SmtpServer(Login login);
+    explicit SmtpServer(Login login, std::string address = "127.0.0.1");
     ~SmtpServer();
     SmtpServer(const SmtpServer&) = delete;
     SmtpServer& operator=(const SmtpServer&) = delete;
 
-    std::string Host() const { return "127.0.0.1"; }
+    const std::string& Host() const { return address_; }
     int Port() const { return port_; }
 
     // Waits until at least count messages were stored; false on time-out.
@@ -59,6 +59,7 @@ private:
     void Stop();
 
     TempDir dir_;
+    std::string address_;
     int port_ = 0;
     int pid_ = -1;
 };

@@ -1,6 +1,6 @@
 """A small SMTP server for the mail tests, built on aiosmtpd.
 
-Listens on 127.0.0.1:PORT and stores every accepted message in OUTDIR as
+Listens on HOST:PORT (127.0.0.1 by default) and stores every accepted message in OUTDIR as
 NNN.eml (the message as received after DATA, dot-stuffing removed) beside
 NNN.env (one "MAIL FROM:<...>" line, one "RCPT TO:<...>" line per recipient
 and, after a login, "AUTH:<user>"), each written under a temporary name and
@@ -42,6 +42,7 @@ class StoringHandler:
 
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--outdir", required=True)
     parser.add_argument("--user")
@@ -70,7 +71,7 @@ def main():
                     auth_require_tls=not requires_login,
                     auth_exclude_mechanism=["PLAIN"] if requires_login else None)
 
-    server = loop.run_until_complete(loop.create_server(factory, "127.0.0.1", args.port))
+    server = loop.run_until_complete(loop.create_server(factory, args.host, args.port))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     print("ready", flush=True)
     try:

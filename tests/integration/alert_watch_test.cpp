@@ -1,0 +1,144 @@
+// A whole failing web watch through the real main window: the page comes from
+// a loopback nginx, the alert goes out through "POP before SMTP" to dovecot
+// and aiosmtpd with AUTH LOGIN.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/fakes.h"
+#include "app/monitor.h"
+#include "app/settings_store.h"
+#include "support/nginx_server.h"
+#include "support/pop3_server.h"
+#include "support/smtp_server.h"
+#include "support/temp_dir.h"
+#include "ui/main_window.h"
+#include "ui/qt_test_app.h"
+
+namespace corvasse {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The POP3 client keeps the standard port; its server gets a loopback
+// address of its own, which the SMTP server shares as the one mail host.
+constexpr int kPop3StandardPort = 110;
+
+Lines PaneLines(MainWindow& window) {
+    Lines lines;
+    const QString text = window.findChild<QPlainTextEdit*>("richStatus")->toPlainText();
+    if (text.isEmpty()) return lines;
+    for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
+    return lines;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
+    test::TestApp();
+    test::TempDir dir;
+    test::ScopedWorkingDir workingDir(dir.Path());
+    test::NginxServer web;
+    web.WriteFile("index.html", "<html>maintenance</html>\n");
+    const std::string mailHost = test::FreeLoopbackAddress(kPop3StandardPort);
+    test::Pop3Server pop3(mailHost, kPop3StandardPort);
+    test::SmtpServer smtp(test::SmtpServer::Login::Required, mailHost);
+
+    test::FakeDialogs dialogs;
+    MainWindow window(dir.Path() / "config", &dialogs);
+    window.show();
+    QApplication::processEvents();
+    window.SetText(Field::txtURL2watch, web.Url("/index.html"));
+    window.SetText(Field::txtFileSize, "");
+    window.SetText(Field::txtLookFor, "all is well");
+    window.SetText(Field::txtWatchFreq, "15");
+    window.SetText(Field::txtSMTPhost, mailHost);
+    window.SetText(Field::txtSendto, "alerts@example.org");
+    window.SetText(Field::txtYourEmail, "me@example.org");
+    window.SetChecked(Field::ckPOPbefore, true);
+    window.SetText(Field::txtUserid, test::kSmtpTestUser);
+    window.SetText(Field::txtPass, test::kSmtpTestPassword);
+    window.SetChecked(Field::rad_atLogin, true);
+    window.findChild<QPushButton*>("btnSave")->click();
+    ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
+    // No window writes the port; it is set in the store by other means.
+    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+
+    window.findChild<QPushButton*>("btnOkay")->click();
+
+    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
+    EXPECT_EQ(PaneLines(window),
+              (Lines{"HTTP Connected...", "HTTP done...", "Sending e-mail alert...", "*** Connecting via POP...",
+                     "POP3: Connected.", "POP3 Connected...", "*** POP connected...", "*** Total Messages: 3",
+                     "POP3: Disconnecting.", "POP3 Disconnected...", "POP3: Disconnected.", "SMTP: Connected.",
+                     "SMTP Connected...", "SMTP: Encoding text", "SMTP done...", "SMTP: Disconnecting.",
+                     "SMTP Disconnected...", "SMTP: Disconnected.", "HTTP Disconnected..."}));
+    EXPECT_EQ(window.findChild<QLabel*>("statusPanel")->text().toStdString(), "Watching...");
+    EXPECT_EQ(window.findChild<QLabel*>("watchCountPanel")->text().toStdString(), "Watch count:1");
+
+    // The report is in the log as one entry.
+    const std::string log = ReadFile(dir.Path() / "Corvasse.log");
+    const std::regex report(
+        R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/index\.html\n)"
+        R"(Looked for but did not find:all is well\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
+        R"(----------\n\r\n)");
+    EXPECT_TRUE(std::regex_match(log, report)) << log;
+
+    ASSERT_TRUE(smtp.WaitForMessages(1)) << smtp.Output();
+    const test::ReceivedMail mail = smtp.Messages()[0];
+    EXPECT_EQ(mail.authUser, test::kSmtpTestUser);
+    EXPECT_EQ(mail.mailFrom, "me@example.org");
+    EXPECT_EQ(mail.rcptTo, Lines{"alerts@example.org"});
+    const Lines lines = test::SplitCrLfLines(mail.content);
+    const std::string logged = log.substr(0, log.size() - 2);  // without the log's CR LF
+    Lines expected = {"From: \"me@example.org\" <me@example.org>",
+                      "Subject: Corvasse Alert",
+                      "To: alerts@example.org",
+                      "Content-Type: multipart/alternative;",
+                      " boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";",
+                      "\tcharset=\"iso-8859-1\"",
+                      "MIME-Version: 1.0",
+                      "Sender: alice <alerts@example.org>",
+                      "(the date)",
+                      "",
+                      "This is a multi-part message in MIME format",
+                      "",
+                      "--=_MoreStuf_2zzz1234sadvnqw3nerasdf",
+                      "Content-Type: text/plain",
+                      "Content-Transfer-Encoding: 7bit",
+                      ""};
+    // The report's lines, exactly as logged.
+    for (size_t start = 0, end; (end = logged.find('\n', start)) != std::string::npos; start = end + 1) {
+        expected.push_back(logged.substr(start, end - start));
+    }
+    expected.insert(expected.end(), {"", "\fCorvasse web watch alert, published by the Corvasse project.", "\f", "",
+                                     "--=_MoreStuf_2zzz1234sadvnqw3nerasdf--"});
+    ASSERT_EQ(lines.size(), expected.size()) << mail.content;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (expected[i] == "(the date)") {
+            EXPECT_TRUE(std::regex_match(lines[i], std::regex(R"(Date: \w{3}, \d{1,2} \w{3} \d{4} \d\d:\d\d:\d\d [+-]\d{4})")))
+                << lines[i];
+        } else {
+            EXPECT_EQ(lines[i], expected[i]) << "line " << i;
+        }
+    }
+
+    window.findChild<QPushButton*>("btnCancel")->click();
+}
+
+}  // namespace
+}  // namespace corvasse
