@@ -90,6 +90,25 @@ TEST_F(Pop3ClientTest, RefusedPasswordDisconnects) {
     EXPECT_NO_THROW(client.Disconnect());
 }
 
+TEST_F(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {
+    const std::vector<test::PeerStep> full = {peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"),
+                                              peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine()};
+    for (size_t cut = 0; cut <= full.size(); ++cut) {
+        std::vector<test::PeerStep> script(full.begin(), full.begin() + static_cast<long>(cut));
+        script.push_back(peer::Close());
+        ScriptedPeer server(script);
+        EXPECT_THROW(
+            {
+                ConnectTo(server);
+                client.CheckMessages();
+            },
+            NetError)
+            << "cut after step " << cut;
+        client.Disconnect();
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
 TEST_F(Pop3ClientTest, UnrecognizedStatusLine) {
     ScriptedPeer server({peer::SendLine("* OK IMAP4 ready"), peer::ReadUntilClose()});
     try {

@@ -252,6 +252,28 @@ TEST_F(SmtpClientTest, FailedGreetingOrHeloDisconnects) {
     client.Disconnect();
 }
 
+TEST_F(SmtpClientTest, ServerClosingAtAnyPointGivesAnError) {
+    std::vector<PeerStep> full = Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(),
+                                          peer::SendLine("250 mail.test")},
+                                         Transaction()});
+    for (size_t cut = 0; cut < full.size(); ++cut) {
+        std::vector<PeerStep> script(full.begin(), full.begin() + static_cast<long>(cut));
+        script.push_back(peer::Close());
+        ScriptedPeer server(script);
+        client.Host = server.Host();
+        client.Port = server.Port();
+        EXPECT_THROW(
+            {
+                client.Connect();
+                client.Send(message);
+            },
+            NetError)
+            << "cut after step " << cut;
+        client.Disconnect();
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
 TEST_F(SmtpClientTest, GarbageAndSilenceGiveErrors) {
     ScriptedPeer garbage({peer::SendLine("hello there"), peer::ReadUntilClose()});
     try {
