@@ -48,13 +48,6 @@ QImage FastBitmap::View() {
     return QImage(pixels_.data(), width_, height_, stride_, QImage::Format_BGR888);
 }
 
-const QImage FastBitmap::View() const {
-    if (pixels_.empty()) {
-        return QImage();
-    }
-    return QImage(pixels_.data(), width_, height_, stride_, QImage::Format_BGR888);
-}
-
 void FastBitmap::CopyFrom(const QImage& image) {
     const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
     const int width = std::min(width_, bgr.width());

@@ -35,7 +35,6 @@ public:
     // A QImage that draws straight into these pixels (no copy); valid while the
     // bitmap lives. Null for an empty bitmap.
     QImage View();
-    const QImage View() const;
 
     // Copies an image of the same size, converting it to blue, green, red.
     void CopyFrom(const QImage& image);
