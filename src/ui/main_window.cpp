@@ -1,0 +1,352 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/activity_log.h"
+#include "app/monitor.h"
+#include "app/settings_form.h"
+#include "app/watch_cycle.h"
+#include "ui/log_viewer.h"
+#include "ui/qt_dialogs.h"
+#include "ui/qt_event_pump.h"
+#include "ui/qt_interval_timer.h"
+
+namespace corvasse {
+
+namespace {
+
+constexpr int kClientWidthPx = 617;
+constexpr int kClientHeightPx = 461;
+constexpr int kButtonPanelHeightPx = 67;
+constexpr int kStatusPanelWidthPx = 300;
+constexpr int kWatchCountPanelWidthPx = 50;
+constexpr const char* kCaptionNotice = "watches a web page or a host";
+
+QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text); }
+std::string ToBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+}  // namespace
+
+MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dialogs, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
+      dialogs_(dialogs ? *dialogs : *ownDialogs_),
+      guard_(dialogs_),
+      Timer1(new QtIntervalTimer(this)),
+      pump_(std::make_unique<QtEventPump>()) {
+    setWindowTitle(QString("Corvasse - ") + kCaptionNotice);
+    createPages();
+    createMenus();
+    createStatusBar();
+    resize(kClientWidthPx, kClientHeightPx);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+
+    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, settingsFolder);
+    Timer1->OnTimer = [this] { guard_.Run([this] { Timer1Timer(); }); };
+    logViewer_ = new LogViewer(monitor_->Log(), guard_, this);
+}
+
+MainWindow::~MainWindow() = default;
+
+template <typename Sender, typename Signal>
+void MainWindow::connectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)()) {
+    connect(sender, signal, this, [this, handler] { guard_.Run([this, handler] { (this->*handler)(); }); });
+}
+
+void MainWindow::createPages() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    pages_ = new QTabWidget(central);
+    pages_->addTab(createStatusPage(), "Status");
+    pages_->addTab(createUrlPage(), "URL Details");
+    pages_->addTab(createSmtpPage(), "SMTP Details");
+    layout->addWidget(pages_, 1);
+    layout->addWidget(createButtonPanel());
+    setCentralWidget(central);
+}
+
+QWidget* MainWindow::createStatusPage() {
+    richStatus = new QPlainTextEdit;
+    richStatus->setObjectName("richStatus");
+    richStatus->setLineWrapMode(QPlainTextEdit::NoWrap);
+    richStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    richStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    richStatus->setTabChangesFocus(false);
+    return richStatus;
+}
+
+void MainWindow::addLineEdit(Field field, QLineEdit* edit) { lineEdits_[field] = edit; }
+void MainWindow::addButton(Field field, QAbstractButton* button) { buttons_[field] = button; }
+
+QWidget* MainWindow::createUrlPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* content = new QGroupBox("  Watch for Content  ");
+    auto* contentForm = new QFormLayout(content);
+    auto* txtURL2watch = new QLineEdit("http://");
+    auto* txtFileSize = new QLineEdit;
+    auto* txtLookFor = new QLineEdit;
+    contentForm->addRow("URL to watch:", txtURL2watch);
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(txtFileSize);
+    sizeRow->addWidget(new QLabel("bytes."));
+    contentForm->addRow("Expected File Size:", sizeRow);
+    contentForm->addRow("OR look for text:", txtLookFor);
+    layout->addWidget(content);
+
+    auto* ping = new QGroupBox("  Ping Only  ");
+    auto* pingForm = new QFormLayout(ping);
+    auto* ckPingOnly = new QCheckBox("Just ping, don't watch for specific content.");
+    auto* editIPaddr = new QLineEdit;
+    pingForm->addRow(ckPingOnly);
+    pingForm->addRow("Domain or IP Address to Ping:", editIPaddr);
+    layout->addWidget(ping);
+
+    auto* frequency = new QHBoxLayout;
+    auto* txtWatchFreq = new QLineEdit("15");
+    txtWatchFreq->setMaximumWidth(80);
+    frequency->addWidget(new QLabel("Watch interval:"));
+    frequency->addWidget(txtWatchFreq);
+    frequency->addWidget(new QLabel("minutes."));
+    frequency->addStretch(1);
+    layout->addLayout(frequency);
+    layout->addStretch(1);
+
+    addLineEdit(Field::txtURL2watch, txtURL2watch);
+    addLineEdit(Field::txtFileSize, txtFileSize);
+    addLineEdit(Field::txtLookFor, txtLookFor);
+    addLineEdit(Field::editIPaddr, editIPaddr);
+    addLineEdit(Field::txtWatchFreq, txtWatchFreq);
+    addButton(Field::ckPingOnly, ckPingOnly);
+    return page;
+}
+
+QWidget* MainWindow::createSmtpPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* form = new QFormLayout;
+    auto* txtSMTPhost = new QLineEdit;
+    auto* txtSendto = new QLineEdit(kPlaceholderAddress);
+    auto* txtSendto2 = new QLineEdit;
+    auto* txtYourEmail = new QLineEdit(kPlaceholderAddress);
+    auto* sendto2Label = new QLabel("Send-to E-mail addr. #2:");
+    txtSendto2->setEnabled(false);
+    sendto2Label->setEnabled(false);
+    form->addRow("SMTP Host:", txtSMTPhost);
+    form->addRow("Send-to E-mail addr:", txtSendto);
+    form->addRow(sendto2Label, txtSendto2);
+    form->addRow("Your E-mail addr:", txtYourEmail);
+    layout->addLayout(form);
+
+    auto* auth = new QGroupBox("SMTP Authentication");
+    auto* authForm = new QFormLayout(auth);
+    auto* ckPOPbefore = new QCheckBox("POP before SMTP");
+    auto* txtUserid = new QLineEdit;
+    auto* txtPass = new QLineEdit;  // shown in clear, as the user asked for
+    auto* rad_atLogin = new QRadioButton("atLogin");
+    auto* rad_atNone = new QRadioButton("atNone");
+    auto* authType = new QHBoxLayout;
+    authType->addWidget(rad_atLogin);
+    authType->addWidget(rad_atNone);
+    authType->addStretch(1);
+    authForm->addRow(ckPOPbefore);
+    authForm->addRow("Userid:", txtUserid);
+    authForm->addRow("Password:", txtPass);
+    authForm->addRow("Auth. Type:", authType);
+    layout->addWidget(auth);
+    layout->addStretch(1);
+
+    addLineEdit(Field::txtSMTPhost, txtSMTPhost);
+    addLineEdit(Field::txtSendto, txtSendto);
+    addLineEdit(Field::txtSendto2, txtSendto2);
+    addLineEdit(Field::txtYourEmail, txtYourEmail);
+    addLineEdit(Field::txtUserid, txtUserid);
+    addLineEdit(Field::txtPass, txtPass);
+    addButton(Field::ckPOPbefore, ckPOPbefore);
+    addButton(Field::rad_atLogin, rad_atLogin);
+    addButton(Field::rad_atNone, rad_atNone);
+    return page;
+}
+
+QWidget* MainWindow::createButtonPanel() {
+    auto* panel = new QWidget;
+    panel->setFixedHeight(kButtonPanelHeightPx);
+    auto* layout = new QHBoxLayout(panel);
+
+    btnSave = new QPushButton("&Save Settings");
+    btnSave->setObjectName("btnSave");
+    btnSave->setToolTip("Save settings now");
+    btnSave->setDefault(true);
+    btnOkay = new QPushButton("Start &Watching");
+    btnOkay->setObjectName("btnOkay");
+    btnCancel = new QPushButton("Stop Watching");
+    btnCancel->setObjectName("btnCancel");
+    httpProgressBar = new QProgressBar;
+    httpProgressBar->setObjectName("httpProgressBar");
+    httpProgressBar->setToolTip("Loading webpage");
+    httpProgressBar->setRange(0, progressMax_);
+    httpProgressBar->setTextVisible(false);
+
+    auto* start = new QVBoxLayout;
+    start->addWidget(httpProgressBar);
+    start->addWidget(btnOkay);
+    layout->addWidget(btnSave);
+    layout->addStretch(1);
+    layout->addLayout(start);
+    layout->addWidget(btnCancel, 0, Qt::AlignBottom);
+
+    connectGuarded(btnSave, &QPushButton::clicked, &MainWindow::btnSaveClick);
+    connectGuarded(btnOkay, &QPushButton::clicked, &MainWindow::btnOkayClick);
+    connectGuarded(btnCancel, &QPushButton::clicked, &MainWindow::btnCancelClick);
+    // Enter presses the default button and Esc the cancel button, wherever the focus is.
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, btnSave, &QPushButton::click);
+    }
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, btnCancel,
+            &QPushButton::click);
+    return panel;
+}
+
+void MainWindow::createMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    connectGuarded(file->addAction("&Abort Connection"), &QAction::triggered, &MainWindow::mnuAbortConnection1Click);
+    file->addSeparator();
+    connectGuarded(file->addAction("&Minimize"), &QAction::triggered, &MainWindow::mnuMinimizeClick);
+    file->addSeparator();
+    connect(file->addAction("E&xit"), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* log = menuBar()->addMenu("&Log");
+    connectGuarded(log->addAction("&View Log"), &QAction::triggered, &MainWindow::mnuViewLog1Click);
+    log->addSeparator();
+    connectGuarded(log->addAction("&Clear Log"), &QAction::triggered, &MainWindow::mnuClearLog1Click);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("&About...");
+    help->addAction("Visit &Corvasse web site...");
+}
+
+void MainWindow::createStatusBar() {
+    statusPanel_ = new QLabel;
+    statusPanel_->setObjectName("statusPanel");
+    statusPanel_->setFixedWidth(kStatusPanelWidthPx);
+    watchCountPanel_ = new QLabel;
+    watchCountPanel_->setObjectName("watchCountPanel");
+    watchCountPanel_->setMinimumWidth(kWatchCountPanelWidthPx);
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("StatusBar1");
+    bar->setSizeGripEnabled(false);
+    bar->addWidget(statusPanel_);
+    bar->addWidget(watchCountPanel_, 1);  // the last panel takes the rest of the bar
+}
+
+// --- FormFields ---
+
+std::string MainWindow::Text(Field field) const {
+    auto it = lineEdits_.find(field);
+    return it == lineEdits_.end() ? std::string() : ToBytes(it->second->text());
+}
+
+void MainWindow::SetText(Field field, const std::string& text) {
+    if (auto it = lineEdits_.find(field); it != lineEdits_.end()) it->second->setText(FromBytes(text));
+}
+
+bool MainWindow::Checked(Field field) const {
+    auto it = buttons_.find(field);
+    return it != buttons_.end() && it->second->isChecked();
+}
+
+void MainWindow::SetChecked(Field field, bool checked) {
+    if (auto it = buttons_.find(field); it != buttons_.end()) it->second->setChecked(checked);
+}
+
+// --- MonitorView ---
+
+void MainWindow::SetStatusText(const std::string& text) { statusPanel_->setText(FromBytes(text)); }
+
+std::string MainWindow::StatusText() const { return ToBytes(statusPanel_->text()); }
+
+void MainWindow::SetWatchCountText(const std::string& text) { watchCountPanel_->setText(FromBytes(text)); }
+
+void MainWindow::RepaintStatusBar() { statusBar()->repaint(); }
+
+void MainWindow::AddStatusLine(const std::string& line) { richStatus->appendPlainText(FromBytes(line)); }
+
+void MainWindow::ClearStatusLines() { richStatus->clear(); }
+
+void MainWindow::RepaintStatusPane() { richStatus->viewport()->repaint(); }
+
+void MainWindow::SetProgressMax(int max) {
+    progressMax_ = max;
+    // A range of 0..0 would make Qt animate a busy bar; an empty bar is meant.
+    httpProgressBar->setRange(0, std::max(max, 1));
+    SetProgressPosition(progressPosition_);
+}
+
+void MainWindow::SetProgressPosition(int position) {
+    progressPosition_ = position;
+    // A position outside the range shows as the nearest end.
+    httpProgressBar->setValue(std::clamp(position, 0, progressMax_));
+}
+
+void MainWindow::SelectStatusPage() { pages_->setCurrentIndex(0); }
+
+// --- Window events ---
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Restoring from the tray or from a minimised state is not a new show.
+    if (shown_) return;
+    shown_ = true;
+    guard_.Run([this] { FormShow(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    // Closing the main window by any means ends the program, other windows included.
+    QCoreApplication::quit();
+}
+
+// --- Handlers ---
+
+void MainWindow::FormShow() { monitor_->Form().Load(); }
+
+void MainWindow::btnSaveClick() { monitor_->Form().Save(); }
+
+void MainWindow::btnOkayClick() { monitor_->Cycle().StartWatching(); }
+
+void MainWindow::btnCancelClick() { monitor_->Cycle().StopWatching(); }
+
+void MainWindow::Timer1Timer() { monitor_->Cycle().Tick(); }
+
+void MainWindow::mnuAbortConnection1Click() { monitor_->Cycle().AbortConnection(); }
+
+void MainWindow::mnuMinimizeClick() { showMinimized(); }
+
+void MainWindow::mnuViewLog1Click() { logViewer_->ShowLog(); }
+
+void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
+
+}  // namespace corvasse

@@ -1,0 +1,118 @@
+#pragma once
+// The main window: the "Status", "URL Details" and "SMTP Details" pages, the
+// button panel with the progress bar, the two-panel status bar and the menus.
+// It shows what the monitor reports and forwards every button, menu command
+// and timer tick to it, each inside the handler guard.
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include <QMainWindow>
+
+#include "app/form_fields.h"
+#include "app/handler_guard.h"
+#include "app/monitor_view.h"
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+
+namespace corvasse {
+
+class LogViewer;
+class Monitor;
+class QtEventPump;
+class QtIntervalTimer;
+
+class MainWindow : public QMainWindow, public FormFields, public MonitorView {
+    Q_OBJECT
+public:
+    // The settings live in settingsFolder. Message boxes go through dialogs,
+    // or through Qt's message boxes when it is null.
+    explicit MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dialogs = nullptr,
+                        QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // FormFields
+    std::string Text(Field field) const override;
+    void SetText(Field field, const std::string& text) override;
+    bool Checked(Field field) const override;
+    void SetChecked(Field field, bool checked) override;
+
+    // MonitorView
+    void SetStatusText(const std::string& text) override;
+    std::string StatusText() const override;
+    void SetWatchCountText(const std::string& text) override;
+    void RepaintStatusBar() override;
+    void AddStatusLine(const std::string& line) override;
+    void ClearStatusLines() override;
+    void RepaintStatusPane() override;
+    void SetProgressMax(int max) override;
+    int ProgressMax() const override { return progressMax_; }
+    void SetProgressPosition(int position) override;
+    void SelectStatusPage() override;
+
+    Monitor& monitor() { return *monitor_; }
+    LogViewer& logViewer() { return *logViewer_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createPages();
+    QWidget* createStatusPage();
+    QWidget* createUrlPage();
+    QWidget* createSmtpPage();
+    QWidget* createButtonPanel();
+    void createMenus();
+    void createStatusBar();
+    void addLineEdit(Field field, QLineEdit* edit);
+    void addButton(Field field, QAbstractButton* button);
+    // Connects a signal to a handler that runs inside the guard.
+    template <typename Sender, typename Signal>
+    void connectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)());
+
+    // Handlers, named after their component and event.
+    void FormShow();
+    void btnSaveClick();
+    void btnOkayClick();
+    void btnCancelClick();
+    void Timer1Timer();
+    void mnuAbortConnection1Click();
+    void mnuMinimizeClick();
+    void mnuViewLog1Click();
+    void mnuClearLog1Click();
+
+    std::unique_ptr<Dialogs> ownDialogs_;
+    Dialogs& dialogs_;
+    HandlerGuard guard_;
+    QtIntervalTimer* Timer1;
+    std::unique_ptr<QtEventPump> pump_;
+
+    QTabWidget* pages_ = nullptr;
+    QPlainTextEdit* richStatus = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnOkay = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QProgressBar* httpProgressBar = nullptr;
+    QLabel* statusPanel_ = nullptr;
+    QLabel* watchCountPanel_ = nullptr;
+    std::map<Field, QLineEdit*> lineEdits_;
+    std::map<Field, QAbstractButton*> buttons_;
+    int progressMax_ = 100;
+    int progressPosition_ = 0;
+    bool shown_ = false;
+
+    std::unique_ptr<Monitor> monitor_;
+    LogViewer* logViewer_ = nullptr;
+};
+
+}  // namespace corvasse
