@@ -353,7 +353,8 @@ TEST(WriteTest, FilesAndHandlerErrors) {
 }
 
 TEST(WriteTest, SendingToAPeerThatResetNeverKillsTheProcess) {
-    Connected c({peer::Reset()});
+    // The pause lets the connect finish before the reset.
+    Connected c({peer::Sleep(50), peer::Reset()});
     ASSERT_TRUE(c.server.WaitScript());
     // The read takes the reset; the send after it is the one that would
     // raise SIGPIPE.
