@@ -1,9 +1,9 @@
 #include <clocale>
 
 #include <QApplication>
-#include <QIcon>
 
 #include "app/settings_store.h"
+#include "ui/app_icon.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     // Qt sets the locale from the environment; the core's date texts rely on it too.
     std::setlocale(LC_ALL, "");
     QApplication::setApplicationName("Corvasse");
-    QApplication::setWindowIcon(QIcon(":/icons/corvasse.png"));
+    QApplication::setDesktopFileName("corvasse");
+    QApplication::setWindowIcon(corvasse::AppIcon());
 
     corvasse::MainWindow window(corvasse::SettingsStore::DefaultFolder());
     window.show();

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -24,10 +25,14 @@
 #include "app/monitor.h"
 #include "app/settings_form.h"
 #include "app/watch_cycle.h"
+#include "ui/about_box.h"
+#include "ui/app_icon.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_event_pump.h"
 #include "ui/qt_interval_timer.h"
+#include "ui/tray_icon.h"
+#include "ui/web_links.h"
 
 namespace corvasse {
 
@@ -54,6 +59,7 @@ MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dia
       Timer1(new QtIntervalTimer(this)),
       pump_(std::make_unique<QtEventPump>()) {
     setWindowTitle(QString("Corvasse - ") + kCaptionNotice);
+    setWindowIcon(AppIcon());
     createPages();
     createMenus();
     createStatusBar();
@@ -65,6 +71,8 @@ MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dia
     monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, settingsFolder);
     Timer1->OnTimer = [this] { guard_.Run([this] { Timer1Timer(); }); };
     logViewer_ = new LogViewer(monitor_->Log(), guard_, this);
+    aboutBox_ = new AboutBox(this);
+    createTrayIcon();
 }
 
 MainWindow::~MainWindow() = default;
@@ -244,8 +252,26 @@ void MainWindow::createMenus() {
     connectGuarded(log->addAction("&Clear Log"), &QAction::triggered, &MainWindow::mnuClearLog1Click);
 
     QMenu* help = menuBar()->addMenu("&Help");
-    help->addAction("&About...");
-    help->addAction("Visit &Corvasse web site...");
+    connectGuarded(help->addAction("&About..."), &QAction::triggered, &MainWindow::mnuAboutClick);
+    connect(help->addAction("Visit &Corvasse web site..."), &QAction::triggered, this, [] { OpenProductWebPage(); });
+}
+
+void MainWindow::createTrayIcon() {
+    auto* pmnLeft = new QMenu(this);
+    connect(pmnLeft->addAction("&Show window"), &QAction::triggered, this,
+            [this] { trayIcon_->SetWindowVisible(true); });
+    auto* pmnRight = new QMenu(this);
+    connect(pmnRight->addAction("E&xit"), &QAction::triggered, this, &QWidget::close);
+
+    trayIcon_ = std::make_unique<TrayIcon>(this);
+    trayIcon_->InstallMinimizeLogic();
+    trayIcon_->SetHint(QApplication::applicationName());
+    trayIcon_->SetIcon(AppIcon());
+    trayIcon_->LeftPopupMenu = pmnLeft;
+    trayIcon_->RightPopupMenu = pmnRight;
+    trayIcon_->SetWindowVisible(true);
+    trayIcon_->SetActive(true);
+    trayIcon_->SetShowOnLeftClick(true);
 }
 
 void MainWindow::createStatusBar() {
@@ -325,6 +351,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
+    trayIcon_.reset();  // removes the icon from the tray
     // Closing the main window by any means ends the program, other windows included.
     QCoreApplication::quit();
 }
@@ -343,10 +370,12 @@ void MainWindow::Timer1Timer() { monitor_->Cycle().Tick(); }
 
 void MainWindow::mnuAbortConnection1Click() { monitor_->Cycle().AbortConnection(); }
 
-void MainWindow::mnuMinimizeClick() { showMinimized(); }
+void MainWindow::mnuMinimizeClick() { trayIcon_->SetWindowVisible(false); }
 
 void MainWindow::mnuViewLog1Click() { logViewer_->ShowLog(); }
 
 void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
+
+void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }
 
 }  // namespace corvasse

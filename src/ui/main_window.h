@@ -26,10 +26,12 @@ class QWidget;
 
 namespace corvasse {
 
+class AboutBox;
 class LogViewer;
 class Monitor;
 class QtEventPump;
 class QtIntervalTimer;
+class TrayIcon;
 
 class MainWindow : public QMainWindow, public FormFields, public MonitorView {
     Q_OBJECT
@@ -61,6 +63,7 @@ public:
 
     Monitor& monitor() { return *monitor_; }
     LogViewer& logViewer() { return *logViewer_; }
+    AboutBox& aboutBox() { return *aboutBox_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -74,6 +77,7 @@ private:
     QWidget* createButtonPanel();
     void createMenus();
     void createStatusBar();
+    void createTrayIcon();
     void addLineEdit(Field field, QLineEdit* edit);
     void addButton(Field field, QAbstractButton* button);
     // Connects a signal to a handler that runs inside the guard.
@@ -90,6 +94,7 @@ private:
     void mnuMinimizeClick();
     void mnuViewLog1Click();
     void mnuClearLog1Click();
+    void mnuAboutClick();
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
@@ -113,6 +118,8 @@ private:
 
     std::unique_ptr<Monitor> monitor_;
     LogViewer* logViewer_ = nullptr;
+    AboutBox* aboutBox_ = nullptr;
+    std::unique_ptr<TrayIcon> trayIcon_;
 };
 
 }  // namespace corvasse
