@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "net/net_error.h"
 
@@ -28,18 +29,24 @@ public:
     InvalidChunkSizeError() : NetError("Invalid chunk size.") {}
 };
 
+// A response whose body would pass the client's limit (kMaxResponseBodyBytes):
+// "Response body exceeds 268435456 bytes."
+class ResponseBodyTooLargeError : public NetError {
+public:
+    explicit ResponseBodyTooLargeError(int64_t limit)
+        : NetError("Response body exceeds " + std::to_string(limit) + " bytes.") {}
+};
+
 // A response that is neither a success nor a followed redirect. The message
 // is the status line; ReplyCode its code; ResponseBody the body read with it.
-class HttpProtocolError : public NetError {
+class HttpProtocolError : public ProtocolReplyError {
 public:
     HttpProtocolError(int32_t replyCode, const std::string& statusLine, std::string responseBody)
-        : NetError(statusLine), replyCode_(replyCode), responseBody_(std::move(responseBody)) {}
+        : ProtocolReplyError(replyCode, statusLine), responseBody_(std::move(responseBody)) {}
 
-    int32_t ReplyCode() const { return replyCode_; }
     const std::string& ResponseBody() const { return responseBody_; }
 
 private:
-    int32_t replyCode_;
     std::string responseBody_;
 };
 

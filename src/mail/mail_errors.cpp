@@ -2,9 +2,6 @@
 
 namespace corvasse {
 
-ProtocolReplyError::ProtocolReplyError(int replyCode, const std::string& message)
-    : NetError(message), ReplyCode(replyCode) {}
-
 CommandLineBreakError::CommandLineBreakError()
     : NetError("Refused to send a command line that holds a line break (CR or LF).") {}
 

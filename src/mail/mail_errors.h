@@ -7,14 +7,6 @@
 
 namespace corvasse {
 
-// A reply whose code the command does not allow. The message is the reply
-// text, every line followed by CR LF.
-class ProtocolReplyError : public NetError {
-public:
-    ProtocolReplyError(int replyCode, const std::string& message);
-    int ReplyCode;
-};
-
 // A command line that holds CR or LF: sent, it would become several commands.
 class CommandLineBreakError : public NetError {
 public:

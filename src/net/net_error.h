@@ -201,4 +201,12 @@ public:
     explicit FileNotFoundError(const std::string& fileName);
 };
 
+// A protocol reply whose code the request does not allow: a mail reply
+// (message: the reply text, every line followed by CR LF) or an HTTP status.
+class ProtocolReplyError : public NetError {
+public:
+    ProtocolReplyError(int replyCode, const std::string& message) : NetError(message), ReplyCode(replyCode) {}
+    int ReplyCode;
+};
+
 }  // namespace corvasse

@@ -100,7 +100,7 @@ TEST_F(HttpClientNginxTest, NotFoundCarriesNginxsPage) {
         FAIL() << "no error";
     } catch (const HttpProtocolError& e) {
         EXPECT_STREQ(e.what(), "HTTP/1.1 404 Not Found");
-        EXPECT_EQ(e.ReplyCode(), 404);
+        EXPECT_EQ(e.ReplyCode, 404);
         EXPECT_NE(e.ResponseBody().find("<title>404 Not Found</title>"), std::string::npos);
     }
     EXPECT_EQ(client.ResponseCode(), 404);

@@ -291,7 +291,7 @@ TEST_F(HttpClientTest, UnhandledRedirectIsAProtocolError) {
         FAIL() << "no error";
     } catch (const HttpProtocolError& e) {
         EXPECT_STREQ(e.what(), "HTTP/1.1 302 Found");
-        EXPECT_EQ(e.ReplyCode(), 302);
+        EXPECT_EQ(e.ReplyCode, 302);
         EXPECT_EQ(e.ResponseBody(), "moved");
     }
     EXPECT_EQ(redirects, (std::vector<std::string>{"/x #1"}));
@@ -320,7 +320,7 @@ TEST_F(HttpClientTest, ErrorStatusesCarryTheirBody) {
         FAIL() << "no error";
     } catch (const HttpProtocolError& e) {
         EXPECT_STREQ(e.what(), "HTTP/1.1 404 Not Found");
-        EXPECT_EQ(e.ReplyCode(), 404);
+        EXPECT_EQ(e.ReplyCode, 404);
         EXPECT_EQ(e.ResponseBody(), "not here!");
     }
     EXPECT_EQ(client.ResponseCode(), 404);
@@ -329,7 +329,7 @@ TEST_F(HttpClientTest, ErrorStatusesCarryTheirBody) {
         client.Get(Url(server, "/cached"));
         FAIL() << "no error";
     } catch (const HttpProtocolError& e) {
-        EXPECT_EQ(e.ReplyCode(), 304);
+        EXPECT_EQ(e.ReplyCode, 304);
     }
     client.Disconnect();
     ASSERT_TRUE(server.WaitClosed());
