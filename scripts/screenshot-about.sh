@@ -117,6 +117,7 @@ done
 [ -n "$about" ] || { echo "the About box did not open" >&2; exit 1; }
 sleep 0.5
 
-xwd -root -silent >"$work/screen.xwd"
+# Without a window manager the root window does not show the box's contents, so take the box itself.
+xwd -id "$about" -silent >"$work/screen.xwd"
 convert "xwd:$work/screen.xwd" "png:$output"
 echo "saved $output"

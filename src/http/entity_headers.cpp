@@ -4,6 +4,7 @@
 
 #include "common/byte_string.h"
 #include "http/http_date.h"
+#include "net/date_header.h"
 
 namespace corvasse {
 

@@ -117,14 +117,4 @@ std::string FormatHttpDate(std::time_t when) {
     return Format(tm, "GMT");
 }
 
-std::string FormatDateHeader(std::time_t when) {
-    std::tm tm{};
-    localtime_r(&when, &tm);
-    long offset = tm.tm_gmtoff / 60;
-    char zone[32];
-    std::snprintf(zone, sizeof zone, "%c%.2ld%.2ld", offset < 0 ? '-' : '+', std::labs(offset) / 60,
-                  std::labs(offset) % 60);
-    return Format(tm, zone);
-}
-
 }  // namespace corvasse

@@ -1,6 +1,7 @@
 #pragma once
-// Date texts in HTTP headers: the forms a server sends, and the two forms a
-// request writes.
+// Date texts in HTTP headers: the forms a server sends, and the GMT form a
+// request writes ("Date" and "Expires" take FormatDateHeader of
+// net/date_header.h).
 
 #include <ctime>
 #include <string>
@@ -16,8 +17,5 @@ std::time_t ParseInternetDate(std::string_view text);
 
 // "Sun, 06 Nov 1994 08:49:37 GMT": the moment in GMT with English names.
 std::string FormatHttpDate(std::time_t when);
-
-// "Sun, 06 Nov 1994 09:49:37 +0100": local time with its offset from UTC.
-std::string FormatDateHeader(std::time_t when);
 
 }  // namespace corvasse

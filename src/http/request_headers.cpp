@@ -2,6 +2,7 @@
 
 #include "common/base64.h"
 #include "http/http_date.h"
+#include "net/date_header.h"
 
 namespace corvasse {
 

@@ -5,6 +5,4 @@ namespace corvasse {
 CommandLineBreakError::CommandLineBreakError()
     : NetError("Refused to send a command line that holds a line break (CR or LF).") {}
 
-TimeZoneInfoError::TimeZoneInfoError() : NetError("Failed attempting to retrieve time zone information.") {}
-
 }  // namespace corvasse

@@ -26,10 +26,4 @@ public:
     using NetError::NetError;
 };
 
-// The local time-zone information could not be read.
-class TimeZoneInfoError : public NetError {
-public:
-    TimeZoneInfoError();
-};
-
 }  // namespace corvasse

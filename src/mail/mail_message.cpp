@@ -1,6 +1,6 @@
 #include "mail/mail_message.h"
 
-#include "mail/date_header.h"
+#include "net/date_header.h"
 #include "mail/mail_errors.h"
 
 namespace corvasse {

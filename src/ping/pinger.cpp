@@ -21,7 +21,7 @@
 #include "ping/echo_answer.h"
 #include "ping/echo_request.h"
 #include "ping/ping_error.h"
-#include "ping/socket_error_text.h"
+#include "ping/ping_socket_error_text.h"
 
 namespace corvasse {
 
@@ -54,7 +54,7 @@ int64_t MonotonicNs() {
 }
 
 [[noreturn]] void ThrowSocketError(int code) {
-    throw PingError(code, SocketErrorText(code));
+    throw PingError(code, PingSocketErrorText(code));
 }
 
 std::string DottedAddress(uint32_t networkOrderAddress) {

@@ -71,7 +71,7 @@ MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dia
     monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, settingsFolder);
     Timer1->OnTimer = [this] { guard_.Run([this] { Timer1Timer(); }); };
     logViewer_ = new LogViewer(monitor_->Log(), guard_, this);
-    aboutBox_ = new AboutBox(this);
+    aboutBox_ = std::make_unique<AboutBox>();
     createTrayIcon();
 }
 

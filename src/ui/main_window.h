@@ -118,7 +118,7 @@ private:
 
     std::unique_ptr<Monitor> monitor_;
     LogViewer* logViewer_ = nullptr;
-    AboutBox* aboutBox_ = nullptr;
+    std::unique_ptr<AboutBox> aboutBox_;
     std::unique_ptr<TrayIcon> trayIcon_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "common/byte_string.h"
 #include "http/http_date.h"
+#include "net/date_header.h"
 #include "http/request_headers.h"
 #include "http/response_headers.h"
 

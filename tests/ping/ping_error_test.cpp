@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ping/socket_error_text.h"
+#include "ping/ping_socket_error_text.h"
 
 namespace corvasse {
 namespace {
@@ -29,24 +29,24 @@ TEST(PingErrorTest, UnreachableDescriptions) {
 }
 
 TEST(PingErrorTest, SocketErrorTexts) {
-    EXPECT_EQ(SocketErrorText(10013), "Access denied");
-    EXPECT_EQ(SocketErrorText(10060), "Connection timed out");
-    EXPECT_EQ(SocketErrorText(10061), "Connection refused");
-    EXPECT_EQ(SocketErrorText(10065), "No route to host");
-    EXPECT_EQ(SocketErrorText(10093), "Winsock not loaded yet (WSANOTINITIALISED)");
-    EXPECT_EQ(SocketErrorText(11001), "Host not found");
-    EXPECT_EQ(SocketErrorText(11004), "Valid name, no data record (check DNS setup)");
+    EXPECT_EQ(PingSocketErrorText(10013), "Access denied");
+    EXPECT_EQ(PingSocketErrorText(10060), "Connection timed out");
+    EXPECT_EQ(PingSocketErrorText(10061), "Connection refused");
+    EXPECT_EQ(PingSocketErrorText(10065), "No route to host");
+    EXPECT_EQ(PingSocketErrorText(10093), "Winsock not loaded yet (WSANOTINITIALISED)");
+    EXPECT_EQ(PingSocketErrorText(11001), "Host not found");
+    EXPECT_EQ(PingSocketErrorText(11004), "Valid name, no data record (check DNS setup)");
     // Every number of the table has its own text; its neighbours have none.
     int described = 0;
     for (int code = 10000; code < 11010; ++code) {
-        if (SocketErrorText(code) != "(no description available)") {
+        if (PingSocketErrorText(code) != "(no description available)") {
             ++described;
         }
     }
     EXPECT_EQ(described, 50);
-    EXPECT_EQ(SocketErrorText(10072), "(no description available)");
-    EXPECT_EQ(SocketErrorText(11005), "(no description available)");
-    EXPECT_EQ(SocketErrorText(-1), "(no description available)");
+    EXPECT_EQ(PingSocketErrorText(10072), "(no description available)");
+    EXPECT_EQ(PingSocketErrorText(11005), "(no description available)");
+    EXPECT_EQ(PingSocketErrorText(-1), "(no description available)");
 }
 
 }  // namespace

@@ -1,10 +1,18 @@
 #pragma once
-// The RFC 822 "Date" header text of outgoing mail.
+// The internet "Date" header text of outgoing mail and HTTP requests.
 
 #include <ctime>
 #include <string>
 
+#include "net/net_error.h"
+
 namespace corvasse {
+
+// The local time-zone information could not be read.
+class TimeZoneInfoError : public NetError {
+public:
+    TimeZoneInfoError() : NetError("Failed attempting to retrieve time zone information.") {}
+};
 
 // "Sun, 6 Dec 2026 17:05:09 +0100": English day and month names, the day
 // without a leading zero, the local time with colons and the local offset

@@ -7,6 +7,6 @@ namespace corvasse {
 
 // The text for a Winsock-style error number ("Access denied" for 10013), or
 // "(no description available)" for a number without one.
-std::string SocketErrorText(int code);
+std::string PingSocketErrorText(int code);
 
 }  // namespace corvasse

@@ -1,4 +1,4 @@
-#include "ping/socket_error_text.h"
+#include "ping/ping_socket_error_text.h"
 
 #include <algorithm>
 #include <iterator>
@@ -68,7 +68,7 @@ constexpr SocketErrorRow kSocketErrorTexts[] = {
 
 }  // namespace
 
-std::string SocketErrorText(int code) {
+std::string PingSocketErrorText(int code) {
     const auto row = std::lower_bound(std::begin(kSocketErrorTexts), std::end(kSocketErrorTexts), code,
                                       [](const SocketErrorRow& r, int c) { return r.Code < c; });
     if (row == std::end(kSocketErrorTexts) || row->Code != code) {

@@ -1,4 +1,4 @@
-#include "mail/date_header.h"
+#include "net/date_header.h"
 
 #include <gtest/gtest.h>
 

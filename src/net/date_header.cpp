@@ -1,9 +1,8 @@
-#include "mail/date_header.h"
+#include "net/date_header.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "mail/mail_errors.h"
 
 namespace corvasse {
 
