@@ -36,7 +36,7 @@ std::string TrimRight(std::string_view text) {
     return std::string(text.substr(0, end));
 }
 
-std::optional<int32_t> TryStrToInt(std::string_view text) {
+std::optional<int64_t> TryStrToInt64(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     bool negative = false;
@@ -53,19 +53,26 @@ std::optional<int32_t> TryStrToInt(std::string_view text) {
         i += 2;
     }
     if (i == text.size()) return std::nullopt;
-    // Accumulate in 64 bits; anything beyond 2^31 cannot fit whatever the sign.
-    int64_t value = 0;
+    // The magnitude may reach 2^63 for the most negative value.
+    constexpr uint64_t kLimit = uint64_t{1} << 63;
+    uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
         int digit = base == 16 ? HexValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (digit < 0) return std::nullopt;
-        value = value * base + digit;
-        if (value > int64_t{1} << 31) return std::nullopt;
+        if (magnitude > (kLimit - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base)) return std::nullopt;
+        magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
     }
-    if (negative) value = -value;
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) {
+    if (negative) return magnitude == kLimit ? std::numeric_limits<int64_t>::min() : -static_cast<int64_t>(magnitude);
+    if (magnitude == kLimit) return std::nullopt;
+    return static_cast<int64_t>(magnitude);
+}
+
+std::optional<int32_t> TryStrToInt(std::string_view text) {
+    auto value = TryStrToInt64(text);
+    if (!value || *value < std::numeric_limits<int32_t>::min() || *value > std::numeric_limits<int32_t>::max()) {
         return std::nullopt;
     }
-    return static_cast<int32_t>(value);
+    return static_cast<int32_t>(*value);
 }
 
 int32_t StrToInt(std::string_view text) {

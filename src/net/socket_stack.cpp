@@ -43,36 +43,6 @@ void StartLibrary(StackRegistry& registry) {
     registry.started = true;
 }
 
-// A whole number in the syntax of StrToInt, in 64 bits.
-std::optional<int64_t> ParseInt64(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int base = 10;
-    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i == text.size()) return std::nullopt;
-    int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        if (digit < 0) return std::nullopt;
-        // Beyond 2^40 no address can come out of it; stop before overflowing.
-        if (value > (int64_t{1} << 40)) return std::nullopt;
-        value = value * base + digit;
-    }
-    return negative ? -value : value;
-}
-
 int64_t PartValue(std::string_view part) {
     auto value = TryStrToInt(part);
     return value ? *value : -1;
@@ -182,7 +152,7 @@ IPAddressInfo SocketStack::ClassifyIPAddress(const std::string& text) {
     bool valid = false;
     switch (parts.size()) {
         case 1: {
-            auto value = ParseInt64(text);
+            auto value = TryStrToInt64(text);
             if (value && InRange(*value, 0xFFFFFFFFll)) {
                 for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(*value >> (24 - 8 * i));
                 info.form = IPAddressForm::SingleNumber;

@@ -40,6 +40,16 @@ TEST(StrToIntTest, RefusesAnythingElseWithTheConversionMessage) {
     }
 }
 
+TEST(StrToIntTest, SixtyFourBitFormCoversTheWholeRange) {
+    EXPECT_EQ(TryStrToInt64("4294967295"), 4294967295LL);
+    EXPECT_EQ(TryStrToInt64("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(TryStrToInt64("-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(TryStrToInt64("$FFFFFFFFFF"), 0xFFFFFFFFFFLL);
+    EXPECT_FALSE(TryStrToInt64("9223372036854775808").has_value());
+    EXPECT_FALSE(TryStrToInt64("-9223372036854775809").has_value());
+    EXPECT_FALSE(TryStrToInt64("$10000000000000000").has_value());
+}
+
 TEST(ContainsBytesTest, IsExactAndNeverFindsEmptyText) {
     EXPECT_TRUE(ContainsBytes("abc https:// x", "https://"));
     EXPECT_FALSE(ContainsBytes("HTTPS://x", "https://"));
