@@ -1,16 +1,12 @@
 #include "support/nginx_server.h"
 
-#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace corvasse::test {
@@ -18,8 +14,6 @@ namespace corvasse::test {
 namespace {
 
 constexpr int kStartAttempts = 5;
-constexpr int kStopTimeoutMs = 5000;
-constexpr int kPollIntervalMs = 20;
 
 sockaddr_in Loopback(int port) {
     sockaddr_in address{};
@@ -45,15 +39,6 @@ int FreePort() {
     return ntohs(address.sin_port);
 }
 
-bool Accepts(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    sockaddr_in address = Loopback(port);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
-}
-
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
@@ -74,7 +59,7 @@ NginxServer::NginxServer(std::string_view serverDirectives) : root_(dir_.Path() 
     throw std::runtime_error("nginx did not start:\n" + ErrorLog());
 }
 
-NginxServer::~NginxServer() { Stop(); }
+NginxServer::~NginxServer() = default;
 
 std::string NginxServer::Url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
@@ -129,47 +114,13 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
         if (!out) throw std::runtime_error("cannot write " + confPath);
     }
 
-    // Everything the child needs is prepared before the fork: a forked child
-    // of a threaded process must not allocate.
-    const std::string errorLog = dir + "/logs/error.log";
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        execl(kNginxBinary, kNginxBinary, "-p", dir.c_str(), "-c", confPath.c_str(), "-e", errorLog.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
+    process_.Start({kNginxBinary, "-p", dir, "-c", confPath, "-e", dir + "/logs/error.log"});
+    switch (process_.WaitUntilAccepting("127.0.0.1", port_, kNginxStartTimeoutMs)) {
+        case ServerProcess::Readiness::Accepting: return true;
+        case ServerProcess::Readiness::Exited: return false;
+        case ServerProcess::Readiness::TimedOut: break;
     }
-    pid_ = pid;
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNginxStartTimeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            // It exited: most likely the port was taken meanwhile.
-            pid_ = -1;
-            return false;
-        }
-        if (Accepts(port_)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
-    }
-    Stop();
     throw std::runtime_error("nginx did not accept connections in time:\n" + ErrorLog());
-}
-
-void NginxServer::Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
-    }
-    pid_ = -1;
 }
 
 }  // namespace corvasse::test

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 namespace corvasse::test {
@@ -43,12 +44,11 @@ public:
 
 private:
     bool TryStart(std::string_view serverDirectives);
-    void Stop();
 
     TempDir dir_;
     std::filesystem::path root_;
     int port_ = 0;
-    int pid_ = -1;
+    ServerProcess process_;
 };
 
 }  // namespace corvasse::test

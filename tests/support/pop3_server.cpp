@@ -1,20 +1,16 @@
 #include "support/pop3_server.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include <arpa/inet.h>
 #include <grp.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace corvasse::test {
@@ -22,8 +18,6 @@ namespace corvasse::test {
 namespace {
 
 constexpr int kStartAttempts = 5;
-constexpr int kStopTimeoutMs = 5000;
-constexpr int kPollIntervalMs = 20;
 constexpr uid_t kNobodyId = 65534;
 
 sockaddr_in Address(const std::string& host, int port) {
@@ -52,15 +46,6 @@ int TryBind(const std::string& host, int port) {
     }
     close(fd);
     return bound;
-}
-
-bool Accepts(const std::string& host, int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    sockaddr_in address = Address(host, port);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -109,7 +94,7 @@ Pop3Server::Pop3Server(std::string address, int port) : address_(std::move(addre
     throw std::runtime_error("dovecot did not start:\n" + Log());
 }
 
-Pop3Server::~Pop3Server() { Stop(); }
+Pop3Server::~Pop3Server() = default;
 
 std::string Pop3Server::Log() const { return ReadFile(dir_.Path() / "dovecot.log"); }
 
@@ -172,43 +157,15 @@ bool Pop3Server::TryStart(int port) {
     const std::string confPath = dir + "/dovecot.conf";
     WriteFile(confPath, conf.str());
 
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        execl(kDovecotBinary, kDovecotBinary, "-F", "-c", confPath.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    pid_ = pid;
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPop3StartTimeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;  // it exited: most likely the port was taken meanwhile
+    process_.Start({kDovecotBinary, "-F", "-c", confPath});
+    switch (process_.WaitUntilAccepting(address_, port_, kPop3StartTimeoutMs)) {
+        case ServerProcess::Readiness::Accepting: return true;
+        case ServerProcess::Readiness::Exited:
             if (port != 0) throw std::runtime_error("dovecot exited:\n" + Log());
             return false;
-        }
-        if (Accepts(address_, port_)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+        case ServerProcess::Readiness::TimedOut: break;
     }
-    Stop();
     throw std::runtime_error("dovecot did not accept connections in time:\n" + Log());
-}
-
-void Pop3Server::Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
-    }
-    pid_ = -1;
 }
 
 }  // namespace corvasse::test

@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 namespace corvasse::test {
@@ -41,12 +42,11 @@ public:
 private:
     void PrepareMailbox();
     bool TryStart(int port);
-    void Stop();
 
     TempDir dir_;
     std::string address_;
     int port_ = 0;
-    int pid_ = -1;
+    ServerProcess process_;
     int mailboxBytes_ = 0;
 };
 

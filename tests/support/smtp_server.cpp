@@ -9,11 +9,8 @@
 #include <thread>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace corvasse::test {
@@ -21,7 +18,6 @@ namespace corvasse::test {
 namespace {
 
 constexpr int kStartAttempts = 5;
-constexpr int kStopTimeoutMs = 5000;
 constexpr int kPollIntervalMs = 20;
 
 sockaddr_in Loopback(const std::string& host, int port) {
@@ -46,15 +42,6 @@ int FreePort(const std::string& host) {
     }
     close(fd);
     return ntohs(address.sin_port);
-}
-
-bool Accepts(const std::string& host, int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    sockaddr_in address = Loopback(host, port);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -88,7 +75,7 @@ SmtpServer::SmtpServer(Login login, std::string address) : address_(std::move(ad
     throw std::runtime_error("aiosmtpd did not start:\n" + Output());
 }
 
-SmtpServer::~SmtpServer() { Stop(); }
+SmtpServer::~SmtpServer() = default;
 
 bool SmtpServer::TryStart(Login login) {
     port_ = FreePort(address_);
@@ -100,56 +87,13 @@ bool SmtpServer::TryStart(Login login) {
     if (login == Login::Required) {
         args.insert(args.end(), {"--user", kSmtpTestUser, "--password", kSmtpTestPassword});
     }
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (log < 0) throw std::runtime_error("cannot open " + logPath);
-
-    // Everything the child needs is prepared before the fork: a forked child
-    // of a threaded process must not allocate.
-    pid_t pid = fork();
-    if (pid < 0) {
-        close(log);
-        throw std::runtime_error("fork failed");
+    process_.Start(std::move(args), logPath);
+    switch (process_.WaitUntilAccepting(address_, port_, kSmtpStartTimeoutMs)) {
+        case ServerProcess::Readiness::Accepting: return true;
+        case ServerProcess::Readiness::Exited: return false;
+        case ServerProcess::Readiness::TimedOut: break;
     }
-    if (pid == 0) {
-        dup2(log, STDOUT_FILENO);
-        dup2(log, STDERR_FILENO);
-        execv(kPython3Binary, argv.data());
-        _exit(127);
-    }
-    close(log);
-    pid_ = pid;
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSmtpStartTimeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;  // it exited: most likely the port was taken meanwhile
-            return false;
-        }
-        if (Accepts(address_, port_)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
-    }
-    Stop();
     throw std::runtime_error("aiosmtpd did not accept connections in time:\n" + Output());
-}
-
-void SmtpServer::Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
-    }
-    pid_ = -1;
 }
 
 bool SmtpServer::WaitForMessages(size_t count, int timeoutMs) const {

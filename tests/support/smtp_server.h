@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 namespace corvasse::test {
@@ -56,12 +57,11 @@ public:
 
 private:
     bool TryStart(Login login);
-    void Stop();
 
     TempDir dir_;
     std::string address_;
     int port_ = 0;
-    int pid_ = -1;
+    ServerProcess process_;
 };
 
 // The lines of a text split at CR LF (a final CR LF adds no empty line).

@@ -1,0 +1,96 @@
+#include "support/server_process.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace corvasse::test {
+
+namespace {
+
+constexpr int kStopTimeoutMs = 5000;
+constexpr int kPollIntervalMs = 20;
+
+}  // namespace
+
+bool Accepts(const std::string& host, int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, host.c_str(), &address.sin_addr);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
+}
+
+void ServerProcess::Start(std::vector<std::string> args, const std::string& outputPath) {
+    Stop();
+    // Everything the child needs is prepared before the fork: a forked child
+    // of a threaded process must not allocate.
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int output = -1;
+    if (!outputPath.empty()) {
+        output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (output < 0) throw std::runtime_error("cannot open " + outputPath);
+    }
+    pid_t pid = fork();
+    if (pid < 0) {
+        if (output >= 0) close(output);
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        if (output >= 0) {
+            dup2(output, STDOUT_FILENO);
+            dup2(output, STDERR_FILENO);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (output >= 0) close(output);
+    pid_ = pid;
+}
+
+ServerProcess::Readiness ServerProcess::WaitUntilAccepting(const std::string& host, int port, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return Readiness::Exited;
+        }
+        if (Accepts(host, port)) return Readiness::Accepting;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+    }
+    Stop();
+    return Readiness::TimedOut;
+}
+
+void ServerProcess::Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs);
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
+    }
+    pid_ = -1;
+}
+
+}  // namespace corvasse::test
