@@ -1,5 +1,6 @@
 #include "http/http_client.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -31,6 +32,23 @@ public:
 private:
     TcpConnection& connection_;
     int saved_;
+};
+
+// A body read until the server closes comes in pieces of this size, so that
+// the limit is checked as it grows.
+constexpr int64_t kUntilClosePieceBytes = int64_t{1} << 20;
+
+// Holds a read work bracket open, so that the pieces of one body report as
+// one stretch of work.
+class ReadWork {
+public:
+    explicit ReadWork(NetComponent& component) : component_(component) { component_.StartWork(WorkMode::Read, 0); }
+    ~ReadWork() { component_.FinishWork(WorkMode::Read); }
+    ReadWork(const ReadWork&) = delete;
+    ReadWork& operator=(const ReadWork&) = delete;
+
+private:
+    NetComponent& component_;
 };
 
 const char* MethodWord(HttpMethod method) {
@@ -301,7 +319,13 @@ void HttpClient::RaiseProtocolError() {
     MemoryStream body;
     if (IsConnected() || InputBufferSize() > 0) {
         ReadTimeoutOverride timeout(*this, kErrorBodyTimeoutMs);
-        if (HasBody()) ReadBody(body, false);
+        try {
+            if (HasBody()) ReadBody(body, false);
+        } catch (const ResponseBodyTooLargeError&) {
+            // The status tells what went wrong; the rest of the body stays
+            // unread, so the connection cannot serve another request.
+            Disconnect();
+        }
     }
     throw HttpProtocolError(ResponseCode(), ResponseText(), body.Release());
 }
@@ -327,7 +351,14 @@ bool HttpClient::HasBody() const {
 
 void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
     const HeaderList& raw = Response.RawHeaders();
+    const int64_t bodyStart = stream.Position();
+    auto checkRoom = [&](int64_t count) {
+        if (count > kMaxResponseBodyBytes - (stream.Position() - bodyStart)) {
+            throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
+        }
+    };
     if (Response.ContentLength() >= 1) {
+        checkRoom(Response.ContentLength());
         if (Response.ContentLength() >= kLargeBodyBytes) ReserveLargeBody(stream, Response.ContentLength());
         try {
             ReadStreamData(stream, Response.ContentLength());
@@ -339,12 +370,34 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
     } else if (ContainsBytes(raw.GetHeaderValue("Transfer-Encoding"), "chunked")) {
         ReportStatus(Status::StatusText, "Chunk Started");
         for (int32_t size = ParseChunkSize(); size > 0; size = ParseChunkSize()) {
+            checkRoom(size);
             ReadStreamData(stream, size);
             ReadLn();  // the CR LF after the chunk
         }
         ReadLn();  // the line that ends the body; trailers are not read
     } else if (raw.IndexOfHeader("Content-Length") < 0) {
-        ReadStreamData(stream, -1, true);
+        ReadUntilClose(stream, bodyStart);
+    }
+}
+
+void HttpClient::ReadUntilClose(MemoryStream& stream, int64_t bodyStart) {
+    ReadWork work(*this);
+    for (;;) {
+        const int64_t room = kMaxResponseBodyBytes - (stream.Position() - bodyStart);
+        // At the limit one more byte tells a body that ends there from one
+        // that goes on; it goes aside so that the body never grows past it.
+        MemoryStream probe;
+        MemoryStream& into = room > 0 ? stream : probe;
+        const int64_t piece = room > 0 ? std::min(kUntilClosePieceBytes, room) : 1;
+        const int64_t before = into.Position();
+        try {
+            ReadStreamData(into, piece);
+        } catch (const ConnClosedGracefullyError&) {
+            return;
+        }
+        // A connection found closed gives back less without an error.
+        if (into.Position() - before < piece) return;
+        if (room == 0) throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
     }
 }
 

@@ -26,6 +26,10 @@ inline constexpr int kRedirectDrainTimeoutMs = 4000;
 inline constexpr int kErrorBodyTimeoutMs = 2000;
 // A body of at least this size is reserved whole before it is read.
 inline constexpr int64_t kLargeBodyBytes = int64_t{4} << 20;
+// The most body bytes one response may bring. A body announced larger, or a
+// body that goes on past it (chunked or read until the server closes), fails
+// the fetch with ResponseBodyTooLargeError instead of taking all memory.
+inline constexpr int64_t kMaxResponseBodyBytes = int64_t{256} << 20;
 inline constexpr int kDefaultHttpPort = 80;
 inline constexpr int kDefaultRedirectMaximum = 15;
 inline constexpr int kDefaultAuthRetries = 3;
@@ -91,6 +95,7 @@ private:
     bool FireRedirect(std::string& dest, HttpMethod& method);
     [[noreturn]] void RaiseProtocolError();
     void ReadBody(MemoryStream& stream, bool wholeBodyRequired);
+    void ReadUntilClose(MemoryStream& stream, int64_t bodyStart);
     int32_t ParseChunkSize();
     void DrainBody();
     bool IsKeepAlive();

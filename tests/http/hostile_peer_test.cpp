@@ -1,0 +1,316 @@
+// HttpClient against servers that misbehave on purpose: lines without end,
+// trickles, bodies without end or with absurd sizes, bodies cut short and
+// redirects in a circle. Every fetch must end in bounded time and memory with
+// its error; each test prints how long the fetch took and how much the
+// process's peak memory grew.
+
+#include "http/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "http/http_errors.h"
+#include "net/net_error.h"
+#include "support/scripted_peer.h"
+
+namespace corvasse {
+namespace {
+
+using test::PeerStep;
+using test::ScriptedPeer;
+namespace peer = test::peer;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTestReadTimeoutMs = 5000;
+
+int64_t PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Times a fetch and the growth of the peak resident memory it caused.
+class Measure {
+public:
+    Measure() : start_(Clock::now()), rss_(PeakRssKiB()) {}
+    long ElapsedMs() const {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
+    }
+    int64_t PeakGrowthMiB() const { return (PeakRssKiB() - rss_) / 1024; }
+    void Print(const char* what) const {
+        std::printf("[ hostile  ] %s: %ld ms, peak memory +%lld MiB\n", what, ElapsedMs(),
+                    static_cast<long long>(PeakGrowthMiB()));
+    }
+
+private:
+    Clock::time_point start_;
+    int64_t rss_;
+};
+
+// A loopback server that answers the first request with a head and then a
+// body that never ends, until the client goes away.
+class EndlessServer {
+public:
+    explicit EndlessServer(std::string head) : head_(std::move(head)) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 1) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            ADD_FAILURE() << "cannot listen on loopback";
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~EndlessServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        ::close(listener_);
+    }
+    int Port() const { return port_; }
+    int64_t BodyBytesSent() const { return sent_; }
+
+private:
+    void Run() {
+        pollfd waiting{listener_, POLLIN, 0};
+        while (!stop_ && ::poll(&waiting, 1, 50) == 0) {
+        }
+        if (stop_) return;
+        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) return;
+        // The request head ends with an empty line; its exact bytes do not matter here.
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            request.append(buffer, static_cast<size_t>(n));
+        }
+        const std::string block(64 * 1024, 'z');
+        bool ok = ::send(fd, head_.data(), head_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(head_.size());
+        while (ok && !stop_) {
+            pollfd writable{fd, POLLOUT, 0};
+            if (::poll(&writable, 1, 50) <= 0) continue;
+            const ssize_t n = ::send(fd, block.data(), block.size(), MSG_NOSIGNAL);
+            ok = n > 0;
+            if (ok) sent_ += n;
+        }
+        ::close(fd);
+    }
+
+    std::string head_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int64_t> sent_{0};
+    std::thread thread_;
+};
+
+std::vector<PeerStep> ReadHead() {
+    return {peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine()};
+}
+
+std::vector<PeerStep> Script(std::vector<PeerStep> answer) {
+    std::vector<PeerStep> all = ReadHead();
+    all.insert(all.end(), answer.begin(), answer.end());
+    return all;
+}
+
+class HostilePeerTest : public ::testing::Test {
+protected:
+    HostilePeerTest() { client.ReadTimeout = kTestReadTimeoutMs; }
+
+    std::string Url(int port, const std::string& path = "/") {
+        return "http://127.0.0.1:" + std::to_string(port) + path;
+    }
+
+    // Fetches and returns the message of the error the fetch ended with.
+    template <typename Error>
+    std::string FetchFails(const std::string& url) {
+        try {
+            client.Get(url);
+        } catch (const Error& e) {
+            return e.what();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "other error: " << e.what();
+            return e.what();
+        }
+        ADD_FAILURE() << "the fetch succeeded";
+        return "";
+    }
+
+    HttpClient client;
+};
+
+TEST_F(HostilePeerTest, StatusLineOrHeaderWithoutEndHitsTheLineLimit) {
+    const std::string endless(4 * kDefaultMaxLineLength, 'x');
+    for (const std::string& start : {std::string("HTTP/1.1 200 OK"), std::string("HTTP/1.1 200 OK\r\nX-Header: ")}) {
+        ScriptedPeer server(Script({peer::Send(start + endless), peer::ReadUntilClose()}));
+        Measure measure;
+        EXPECT_EQ(FetchFails<MaxLineLengthExceededError>(Url(server.Port())), "Max line length exceeded.");
+        measure.Print(start.size() > 20 ? "endless header" : "endless status line");
+        EXPECT_LT(measure.ElapsedMs(), 3000);
+        EXPECT_FALSE(client.IsConnected());
+        EXPECT_TRUE(server.WaitClosed());
+        EXPECT_EQ(server.Failure(), "");
+    }
+}
+
+TEST_F(HostilePeerTest, TrickleSlowerThanTheReadTimeOutEndsWithIt) {
+    // One byte at a time with pauses longer than the read time-out: the
+    // time-out counts from the last byte and ends the fetch after the first gap.
+    client.ReadTimeout = 300;
+    ScriptedPeer server(Script({peer::Trickle("HTTP/1.1 200 OK\r\n\r\n", 1000), peer::ReadUntilClose()}));
+    Measure measure;
+    EXPECT_EQ(FetchFails<ReadTimeoutError>(Url(server.Port())), "Read Timeout");
+    measure.Print("trickle 1 byte/s, read time-out 300 ms");
+    EXPECT_GE(measure.ElapsedMs(), 250);
+    EXPECT_LT(measure.ElapsedMs(), 2500);
+}
+
+TEST_F(HostilePeerTest, TrickleFasterThanTheReadTimeOutEndsAtTheLineLimit) {
+    // Each byte comes before the read time-out runs out, so only the limit
+    // on a line's length ends a status line that never ends.
+    client.ReadTimeout = 1000;
+    client.MaxLineLength = 8;
+    ScriptedPeer server(Script({peer::Trickle("HTTP/1.1 200 OK and on and on", 100), peer::ReadUntilClose()}));
+    Measure measure;
+    EXPECT_EQ(FetchFails<MaxLineLengthExceededError>(Url(server.Port())), "Max line length exceeded.");
+    measure.Print("trickle 10 bytes/s, line limit 8");
+    EXPECT_GE(measure.ElapsedMs(), 700);
+    EXPECT_LT(measure.ElapsedMs(), 3000);
+}
+
+TEST_F(HostilePeerTest, EndlessBodyWithoutLengthStopsAtTheLimit) {
+    EndlessServer server("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n");
+    Measure measure;
+    EXPECT_EQ(FetchFails<ResponseBodyTooLargeError>(Url(server.Port())), "Response body exceeds 268435456 bytes.");
+    measure.Print("endless body without length");
+    EXPECT_GT(server.BodyBytesSent(), kMaxResponseBodyBytes);
+    EXPECT_FALSE(client.IsConnected());
+    // The body itself plus the copy its last growth makes.
+    EXPECT_LT(measure.PeakGrowthMiB(), 2 * (kMaxResponseBodyBytes >> 20));
+    EXPECT_LT(measure.ElapsedMs(), 60000);
+}
+
+TEST_F(HostilePeerTest, BodyEndingExactlyAtTheLimitIsWhole) {
+    // A body of exactly the limit, sent until close, is still a page.
+    std::string body(static_cast<size_t>(kMaxResponseBodyBytes), 'b');
+    body.back() = 'e';
+    ScriptedPeer server(Script({peer::Send("HTTP/1.1 200 OK\r\n\r\n" + body), peer::Close()}));
+    body.clear();
+    body.shrink_to_fit();
+    const std::string page = client.Get(Url(server.Port()));
+    EXPECT_EQ(static_cast<int64_t>(page.size()), kMaxResponseBodyBytes);
+    EXPECT_EQ(page.back(), 'e');
+}
+
+TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
+    struct Case {
+        const char* what;
+        std::string head;
+        bool tooLarge;
+    };
+    const std::vector<Case> cases = {
+        {"chunk size ffffffffffff", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nffffffffffff\r\n", false},
+        {"chunk size 7fffffff", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7fffffff\r\n", true},
+        {"chunks adding up past the limit",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n10000000\r\n", true},
+        {"Content-Length 2 GB", "HTTP/1.1 200 OK\r\nContent-Length: 2000000000\r\n\r\nstart", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The server would go on sending; the client must not wait for it.
+        ScriptedPeer server(Script({peer::Send(c.head), peer::Sleep(3000), peer::Close()}));
+        Measure measure;
+        if (c.tooLarge) {
+            EXPECT_EQ(FetchFails<ResponseBodyTooLargeError>(Url(server.Port())),
+                      "Response body exceeds 268435456 bytes.");
+        } else {
+            EXPECT_EQ(FetchFails<InvalidChunkSizeError>(Url(server.Port())), "Invalid chunk size.");
+        }
+        measure.Print(c.what);
+        EXPECT_LT(measure.ElapsedMs(), 1500);
+        EXPECT_LT(measure.PeakGrowthMiB(), 16);
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
+TEST_F(HostilePeerTest, ErrorStatusWithAnEndlessBodyReportsTheStatus) {
+    EndlessServer server("HTTP/1.1 500 Internal Server Error\r\n\r\n");
+    Measure measure;
+    try {
+        client.Get(Url(server.Port()));
+        FAIL() << "the fetch succeeded";
+    } catch (const HttpProtocolError& e) {
+        EXPECT_EQ(e.ReplyCode, 500);
+        EXPECT_STREQ(e.what(), "HTTP/1.1 500 Internal Server Error");
+    }
+    measure.Print("error status with endless body");
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(HostilePeerTest, ChunkedBodyThatStopsMidChunk) {
+    ScriptedPeer server(
+        Script({peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Close()}));
+    Measure measure;
+    EXPECT_EQ(FetchFails<ConnClosedGracefullyError>(Url(server.Port())), "Connection Closed Gracefully.");
+    measure.Print("chunked body stopping mid-chunk");
+    EXPECT_LT(measure.ElapsedMs(), 1500);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(HostilePeerTest, ChunkedBodyThatStallsMidChunkTimesOut) {
+    client.ReadTimeout = 300;
+    ScriptedPeer server(Script(
+        {peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Sleep(3000)}));
+    Measure measure;
+    EXPECT_EQ(FetchFails<ReadTimeoutError>(Url(server.Port())), "Read Timeout");
+    measure.Print("chunked body stalling mid-chunk");
+    EXPECT_LT(measure.ElapsedMs(), 2000);
+}
+
+TEST_F(HostilePeerTest, RedirectLoopEndsAfterTheRedirectMaximum) {
+    client.HandleRedirects = true;
+    client.RedirectMaximum = 5;
+    std::vector<PeerStep> script;
+    for (int i = 0; i < 10; ++i) {
+        for (const PeerStep& step : ReadHead()) script.push_back(step);
+        script.push_back(peer::Send("HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n"));
+    }
+    ScriptedPeer server(script);
+    Measure measure;
+    // The last redirect is not followed: the fetch ends with it, no page.
+    EXPECT_EQ(client.Get(Url(server.Port(), "/loop")), "");
+    measure.Print("redirect loop, maximum 5");
+    EXPECT_EQ(client.ResponseCode(), 302);
+    EXPECT_EQ(client.Response.Location, "/loop");
+    EXPECT_LT(measure.ElapsedMs(), 3000);
+    // One request for the start and each followed redirect, on one connection.
+    const std::string received = server.Received();
+    size_t requests = 0;
+    for (size_t at = received.find("GET /loop "); at != std::string::npos; at = received.find("GET /loop ", at + 1)) {
+        ++requests;
+    }
+    EXPECT_EQ(requests, 5u);
+}
+
+}  // namespace
+}  // namespace corvasse
