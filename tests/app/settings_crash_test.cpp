@@ -1,0 +1,126 @@
+// The settings file survives the program being killed while it saves: a child
+// process saves in a loop and is killed (SIGKILL) at random moments; after
+// each kill the file must be whole and hold either the value before the save
+// that was cut off or the one after it.
+
+#include "app/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "common/byte_string.h"
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+constexpr int kKills = 200;
+constexpr int kMaxKillDelayUs = 20000;
+
+// A value long enough that a save takes several writes' worth of time, with
+// its number at both ends so that a torn value cannot pass for a whole one.
+std::string ValueFor(int number) {
+    const std::string tag = std::to_string(number);
+    std::string value = tag + ":";
+    while (value.size() < 6000) value += "filler " + tag + " ";
+    return value + ":" + tag;
+}
+
+// -1 when the text is not a value made by ValueFor.
+int NumberOf(const std::string& value) {
+    const size_t colon = value.find(':');
+    if (colon == std::string::npos) return -1;
+    const std::optional<int32_t> number = TryStrToInt(value.substr(0, colon));
+    if (!number || value != ValueFor(*number)) return -1;
+    return *number;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+// Every line of the file is blank, a comment, a group or a value.
+bool WellFormed(const std::string& content) {
+    if (content.empty() || content.back() != '\n') return false;
+    std::istringstream lines(content);
+    for (std::string line; std::getline(lines, line);) {
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == '#' || trimmed[0] == ';') continue;
+        if (trimmed.front() == '[' && trimmed.back() == ']') continue;
+        if (trimmed.find('=') == std::string::npos) return false;
+    }
+    return true;
+}
+
+[[noreturn]] void SaveForever(const std::filesystem::path& folder, int from) {
+    SettingsStore store(folder);
+    for (int number = from;; ++number) {
+        try {
+            store.WriteSetting("Settings", "counter", ValueFor(number));
+        } catch (...) {
+            _exit(3);
+        }
+    }
+}
+
+TEST(SettingsCrashTest, FileIsOldOrNewAfterAKillDuringASave) {
+    test::TempDir temp;
+    const std::filesystem::path folder = temp.Path() / "Corvasse";
+    SettingsStore store(folder);
+    store.WriteSetting("Settings", "url2watch", "http://example.org/page");
+    store.WriteSetting("Settings", "counter", ValueFor(0));
+    store.WriteSetting("Mail", "port", "25");
+
+    std::mt19937 random(20261207);
+    int last = 0;
+    int advanced = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) SaveForever(folder, last + 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % kMaxKillDelayUs));
+        ASSERT_EQ(::kill(child, SIGKILL), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child ended by itself, status " << status;
+
+        const std::string content = ReadFile(store.FilePath());
+        ASSERT_TRUE(WellFormed(content)) << "after kill " << kill << ":\n" << content.substr(0, 400);
+        const int number = NumberOf(store.ReadSetting("Settings", "counter"));
+        ASSERT_GE(number, last) << "after kill " << kill;
+        if (number > last) ++advanced;
+        last = number;
+        EXPECT_EQ(store.ReadSetting("Settings", "url2watch"), "http://example.org/page");
+        EXPECT_EQ(store.ReadSetting("Mail", "port"), "25");
+    }
+    // Most kills land after some saves went through, and so some in the middle of one.
+    EXPECT_GT(advanced, kKills / 2);
+    std::printf("[ crash    ] %d kills, %d saves completed, value advanced after %d kills\n", kKills, last, advanced);
+
+    // A kill between creating the temporary file and renaming it leaves that
+    // file behind; the settings file itself is never one of them.
+    int leftovers = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path() != store.FilePath()) ++leftovers;
+    }
+    std::printf("[ crash    ] temporary files left behind: %d\n", leftovers);
+}
+
+}  // namespace
+}  // namespace corvasse

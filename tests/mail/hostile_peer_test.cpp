@@ -1,0 +1,213 @@
+// The mail clients against servers that misbehave on purpose: an SMTP server
+// that drops the connection during or after the message, and a POP3 server
+// that answers with megabytes of garbage. Each exchange must end in bounded
+// time and memory with its error; each test prints how long it took and how
+// much the process's peak memory grew.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include "mail/mail_message.h"
+#include "mail/pop3_client.h"
+#include "mail/smtp_client.h"
+#include "net/net_error.h"
+#include "support/scripted_peer.h"
+
+namespace corvasse {
+namespace {
+
+using test::PeerStep;
+using test::ScriptedPeer;
+namespace peer = test::peer;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTestReadTimeoutMs = 5000;
+constexpr size_t kGarbageBytes = 10u << 20;
+
+int64_t PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+class Measure {
+public:
+    Measure() : start_(Clock::now()), rss_(PeakRssKiB()) {}
+    long ElapsedMs() const {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
+    }
+    int64_t PeakGrowthMiB() const { return (PeakRssKiB() - rss_) / 1024; }
+    void Print(const std::string& what) const {
+        std::printf("[ hostile  ] %s: %ld ms, peak memory +%lld MiB\n", what.c_str(), ElapsedMs(),
+                    static_cast<long long>(PeakGrowthMiB()));
+    }
+
+private:
+    Clock::time_point start_;
+    int64_t rss_;
+};
+
+// Random bytes; with lineEvery > 0 a CR LF after every that many.
+std::string Garbage(size_t size, size_t lineEvery, std::string start = "") {
+    std::mt19937 random(7);
+    std::string bytes = std::move(start);
+    bytes.reserve(size);
+    while (bytes.size() < size) {
+        if (lineEvery > 0 && bytes.size() % lineEvery == lineEvery - 2) {
+            bytes += "\r\n";
+        } else {
+            char c = static_cast<char>(random() % 256);
+            bytes += c == '\r' || c == '\n' ? 'x' : c;
+        }
+    }
+    return bytes;
+}
+
+std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts) {
+    std::vector<PeerStep> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+class SmtpHostileTest : public ::testing::Test {
+protected:
+    SmtpHostileTest() {
+        client.HeloName = "client.test";
+        client.ReadTimeout = kTestReadTimeoutMs;
+        message.From.Address = "me@example.org";
+        message.Subject = "Corvasse Alert";
+        message.Recipients.AddressListText("<alerts@example.org>");
+        TextPart& part = message.AddTextPart({"the watch failed"});
+        part.SetContentType("text/plain");
+    }
+
+    // The dialogue up to DATA.
+    static std::vector<PeerStep> UpToData() {
+        return {peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(), peer::SendLine("250 mail.test"),
+                peer::ReadLine(), peer::SendLine("250 reset"),                    // RSET
+                peer::ReadLine(), peer::SendLine("250 sender ok"),                // MAIL FROM
+                peer::ReadLine(), peer::SendLine("250 ok"),                       // RCPT TO
+                peer::ReadLine()};                                                // DATA
+    }
+
+    // Sends the message and returns the message of the error it ends with.
+    std::string SendFails(const ScriptedPeer& server) {
+        client.Host = server.Host();
+        client.Port = server.Port();
+        try {
+            client.Connect();
+            client.Send(message);
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        ADD_FAILURE() << "the message went out";
+        return "";
+    }
+
+    SmtpClient client;
+    MailMessage message;
+};
+
+TEST_F(SmtpHostileTest, ServerDropsTheConnectionAfterData) {
+    struct Case {
+        const char* what;
+        std::vector<PeerStep> end;
+    };
+    const std::vector<Case> cases = {
+        {"close instead of the DATA reply", {peer::Close()}},
+        {"reset instead of the DATA reply", {peer::Reset()}},
+        {"close after the message, before its reply",
+         Concat({{peer::SendLine("354 go ahead")}, std::vector<PeerStep>{peer::ReadBytes(1)}, {peer::Sleep(200)},
+                 {peer::Close()}})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedPeer server(Concat({UpToData(), c.end}));
+        Measure measure;
+        const std::string error = SendFails(server);
+        measure.Print(std::string("SMTP ") + c.what + " (" + error + ")");
+        EXPECT_TRUE(error == "Connection Closed Gracefully." || error.rfind("Socket Error # 10054", 0) == 0) << error;
+        EXPECT_LT(measure.ElapsedMs(), 2000);
+        client.Disconnect();
+    }
+}
+
+TEST_F(SmtpHostileTest, ServerThatStallsAfterTheMessageTimesOut) {
+    client.ReadTimeout = 300;
+    ScriptedPeer server(Concat({UpToData(), {peer::SendLine("354 go ahead"), peer::Sleep(3000)}}));
+    Measure measure;
+    EXPECT_EQ(SendFails(server), "Read Timeout");
+    measure.Print("SMTP stalling after the message");
+    EXPECT_LT(measure.ElapsedMs(), 2000);
+}
+
+class Pop3HostileTest : public ::testing::Test {
+protected:
+    Pop3HostileTest() {
+        client.ReadTimeout = kTestReadTimeoutMs;
+        client.Username = "bob";
+        client.Password = "secret";
+    }
+
+    std::string LoginFails(const ScriptedPeer& server) {
+        client.Host = server.Host();
+        client.Port = server.Port();
+        try {
+            client.Connect();
+            client.CheckMessages();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        ADD_FAILURE() << "the login went through";
+        return "";
+    }
+
+    Pop3Client client;
+};
+
+TEST_F(Pop3HostileTest, TenMegabytesOfGarbageWithoutLineBreaks) {
+    ScriptedPeer server({peer::Send(Garbage(kGarbageBytes, 0, "+OK ")), peer::Close()});
+    Measure measure;
+    EXPECT_EQ(LoginFails(server), "Max line length exceeded.");
+    measure.Print("POP3 10 MB garbage without line breaks");
+    EXPECT_LT(measure.ElapsedMs(), 3000);
+    EXPECT_LT(measure.PeakGrowthMiB(), 16);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(Pop3HostileTest, TenMegabytesOfGarbageLines) {
+    ScriptedPeer server({peer::Send(Garbage(kGarbageBytes, 80, "garbage ")), peer::Close()});
+    Measure measure;
+    const std::string error = LoginFails(server);
+    measure.Print("POP3 10 MB garbage lines");
+    // The first line is the reply (its first four bytes taken for the code
+    // and separator); the rest is never read.
+    EXPECT_EQ(error.rfind("Unrecognized POP3 Response Header:\n\"age ", 0), 0u) << ::testing::PrintToString(error.substr(0, 80));
+    EXPECT_LT(error.size(), 200u);
+    EXPECT_LT(measure.ElapsedMs(), 3000);
+    EXPECT_LT(measure.PeakGrowthMiB(), 16);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST_F(Pop3HostileTest, MultiLineReplyOfTenMegabytesOfGarbage) {
+    // "+OK-" opens a reply of many lines, which never meets its end line.
+    ScriptedPeer server({peer::Send(Garbage(kGarbageBytes, 80, "+OK-")), peer::Close()});
+    Measure measure;
+    const std::string error = LoginFails(server);
+    measure.Print("POP3 multi-line reply of 10 MB garbage (" + error.substr(0, 40) + ")");
+    EXPECT_EQ(error, "Connection Closed Gracefully.");
+    EXPECT_LT(measure.ElapsedMs(), 5000);
+    EXPECT_LT(measure.PeakGrowthMiB(), 64);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+}  // namespace
+}  // namespace corvasse
