@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         headers.Add(std::string(text.substr(start, end - start)));
         start = end + 1;
     }
-    for (int i = 0; i < headers.Count(); ++i) {
+    // Each look-up walks every line: a few names suffice, and keep runs fast.
+    for (int i = 0; i < headers.Count() && i < 8; ++i) {
         const std::string name = headers.Name(i);
         headers.GetHeaderValue(name);
         headers.Value(i);
