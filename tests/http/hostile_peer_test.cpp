@@ -19,12 +19,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "http/http_errors.h"
 #include "net/net_error.h"
+#include "support/cost_meter.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -33,33 +33,8 @@ namespace {
 using test::PeerStep;
 using test::ScriptedPeer;
 namespace peer = test::peer;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kTestReadTimeoutMs = 5000;
-
-int64_t PeakRssKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Times a fetch and the growth of the peak resident memory it caused.
-class Measure {
-public:
-    Measure() : start_(Clock::now()), rss_(PeakRssKiB()) {}
-    long ElapsedMs() const {
-        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
-    }
-    int64_t PeakGrowthMiB() const { return (PeakRssKiB() - rss_) / 1024; }
-    void Print(const char* what) const {
-        std::printf("[ hostile  ] %s: %ld ms, peak memory +%lld MiB\n", what, ElapsedMs(),
-                    static_cast<long long>(PeakGrowthMiB()));
-    }
-
-private:
-    Clock::time_point start_;
-    int64_t rss_;
-};
 
 // A loopback server that answers the first request with a head and then a
 // body that never ends, until the client goes away.
@@ -163,7 +138,7 @@ TEST_F(HostilePeerTest, StatusLineOrHeaderWithoutEndHitsTheLineLimit) {
     const std::string endless(4 * kDefaultMaxLineLength, 'x');
     for (const std::string& start : {std::string("HTTP/1.1 200 OK"), std::string("HTTP/1.1 200 OK\r\nX-Header: ")}) {
         ScriptedPeer server(Script({peer::Send(start + endless), peer::ReadUntilClose()}));
-        Measure measure;
+        test::CostMeter measure;
         EXPECT_EQ(FetchFails<MaxLineLengthExceededError>(Url(server.Port())), "Max line length exceeded.");
         measure.Print(start.size() > 20 ? "endless header" : "endless status line");
         EXPECT_LT(measure.ElapsedMs(), 3000);
@@ -178,7 +153,7 @@ TEST_F(HostilePeerTest, TrickleSlowerThanTheReadTimeOutEndsWithIt) {
     // time-out counts from the last byte and ends the fetch after the first gap.
     client.ReadTimeout = 300;
     ScriptedPeer server(Script({peer::Trickle("HTTP/1.1 200 OK\r\n\r\n", 1000), peer::ReadUntilClose()}));
-    Measure measure;
+    test::CostMeter measure;
     EXPECT_EQ(FetchFails<ReadTimeoutError>(Url(server.Port())), "Read Timeout");
     measure.Print("trickle 1 byte/s, read time-out 300 ms");
     EXPECT_GE(measure.ElapsedMs(), 250);
@@ -191,7 +166,7 @@ TEST_F(HostilePeerTest, TrickleFasterThanTheReadTimeOutEndsAtTheLineLimit) {
     client.ReadTimeout = 1000;
     client.MaxLineLength = 8;
     ScriptedPeer server(Script({peer::Trickle("HTTP/1.1 200 OK and on and on", 100), peer::ReadUntilClose()}));
-    Measure measure;
+    test::CostMeter measure;
     EXPECT_EQ(FetchFails<MaxLineLengthExceededError>(Url(server.Port())), "Max line length exceeded.");
     measure.Print("trickle 10 bytes/s, line limit 8");
     EXPECT_GE(measure.ElapsedMs(), 700);
@@ -200,7 +175,7 @@ TEST_F(HostilePeerTest, TrickleFasterThanTheReadTimeOutEndsAtTheLineLimit) {
 
 TEST_F(HostilePeerTest, EndlessBodyWithoutLengthStopsAtTheLimit) {
     EndlessServer server("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n");
-    Measure measure;
+    test::CostMeter measure;
     EXPECT_EQ(FetchFails<ResponseBodyTooLargeError>(Url(server.Port())), "Response body exceeds 268435456 bytes.");
     measure.Print("endless body without length");
     EXPECT_GT(server.BodyBytesSent(), kMaxResponseBodyBytes);
@@ -240,7 +215,7 @@ TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
         SCOPED_TRACE(c.what);
         // The server would go on sending; the client must not wait for it.
         ScriptedPeer server(Script({peer::Send(c.head), peer::Sleep(3000), peer::Close()}));
-        Measure measure;
+        test::CostMeter measure;
         if (c.tooLarge) {
             EXPECT_EQ(FetchFails<ResponseBodyTooLargeError>(Url(server.Port())),
                       "Response body exceeds 268435456 bytes.");
@@ -256,7 +231,7 @@ TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
 
 TEST_F(HostilePeerTest, ErrorStatusWithAnEndlessBodyReportsTheStatus) {
     EndlessServer server("HTTP/1.1 500 Internal Server Error\r\n\r\n");
-    Measure measure;
+    test::CostMeter measure;
     try {
         client.Get(Url(server.Port()));
         FAIL() << "the fetch succeeded";
@@ -271,7 +246,7 @@ TEST_F(HostilePeerTest, ErrorStatusWithAnEndlessBodyReportsTheStatus) {
 TEST_F(HostilePeerTest, ChunkedBodyThatStopsMidChunk) {
     ScriptedPeer server(
         Script({peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Close()}));
-    Measure measure;
+    test::CostMeter measure;
     EXPECT_EQ(FetchFails<ConnClosedGracefullyError>(Url(server.Port())), "Connection Closed Gracefully.");
     measure.Print("chunked body stopping mid-chunk");
     EXPECT_LT(measure.ElapsedMs(), 1500);
@@ -282,7 +257,7 @@ TEST_F(HostilePeerTest, ChunkedBodyThatStallsMidChunkTimesOut) {
     client.ReadTimeout = 300;
     ScriptedPeer server(Script(
         {peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Sleep(3000)}));
-    Measure measure;
+    test::CostMeter measure;
     EXPECT_EQ(FetchFails<ReadTimeoutError>(Url(server.Port())), "Read Timeout");
     measure.Print("chunked body stalling mid-chunk");
     EXPECT_LT(measure.ElapsedMs(), 2000);
@@ -297,7 +272,7 @@ TEST_F(HostilePeerTest, RedirectLoopEndsAfterTheRedirectMaximum) {
         script.push_back(peer::Send("HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n"));
     }
     ScriptedPeer server(script);
-    Measure measure;
+    test::CostMeter measure;
     // The last redirect is not followed: the fetch ends with it, no page.
     EXPECT_EQ(client.Get(Url(server.Port(), "/loop")), "");
     measure.Print("redirect loop, maximum 5");

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
 #include "net/net_error.h"
+#include "support/cost_meter.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -27,33 +27,9 @@ namespace {
 using test::PeerStep;
 using test::ScriptedPeer;
 namespace peer = test::peer;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kTestReadTimeoutMs = 5000;
 constexpr size_t kGarbageBytes = 10u << 20;
-
-int64_t PeakRssKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-class Measure {
-public:
-    Measure() : start_(Clock::now()), rss_(PeakRssKiB()) {}
-    long ElapsedMs() const {
-        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count());
-    }
-    int64_t PeakGrowthMiB() const { return (PeakRssKiB() - rss_) / 1024; }
-    void Print(const std::string& what) const {
-        std::printf("[ hostile  ] %s: %ld ms, peak memory +%lld MiB\n", what.c_str(), ElapsedMs(),
-                    static_cast<long long>(PeakGrowthMiB()));
-    }
-
-private:
-    Clock::time_point start_;
-    int64_t rss_;
-};
 
 // Random bytes; with lineEvery > 0 a CR LF after every that many.
 std::string Garbage(size_t size, size_t lineEvery, std::string start = "") {
@@ -131,7 +107,7 @@ TEST_F(SmtpHostileTest, ServerDropsTheConnectionAfterData) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedPeer server(Concat({UpToData(), c.end}));
-        Measure measure;
+        test::CostMeter measure;
         const std::string error = SendFails(server);
         measure.Print(std::string("SMTP ") + c.what + " (" + error + ")");
         EXPECT_TRUE(error == "Connection Closed Gracefully." || error.rfind("Socket Error # 10054", 0) == 0) << error;
@@ -143,7 +119,7 @@ TEST_F(SmtpHostileTest, ServerDropsTheConnectionAfterData) {
 TEST_F(SmtpHostileTest, ServerThatStallsAfterTheMessageTimesOut) {
     client.ReadTimeout = 300;
     ScriptedPeer server(Concat({UpToData(), {peer::SendLine("354 go ahead"), peer::Sleep(3000)}}));
-    Measure measure;
+    test::CostMeter measure;
     EXPECT_EQ(SendFails(server), "Read Timeout");
     measure.Print("SMTP stalling after the message");
     EXPECT_LT(measure.ElapsedMs(), 2000);
@@ -175,7 +151,7 @@ protected:
 
 TEST_F(Pop3HostileTest, TenMegabytesOfGarbageWithoutLineBreaks) {
     ScriptedPeer server({peer::Send(Garbage(kGarbageBytes, 0, "+OK ")), peer::Close()});
-    Measure measure;
+    test::CostMeter measure;
     EXPECT_EQ(LoginFails(server), "Max line length exceeded.");
     measure.Print("POP3 10 MB garbage without line breaks");
     EXPECT_LT(measure.ElapsedMs(), 3000);
@@ -185,7 +161,7 @@ TEST_F(Pop3HostileTest, TenMegabytesOfGarbageWithoutLineBreaks) {
 
 TEST_F(Pop3HostileTest, TenMegabytesOfGarbageLines) {
     ScriptedPeer server({peer::Send(Garbage(kGarbageBytes, 80, "garbage ")), peer::Close()});
-    Measure measure;
+    test::CostMeter measure;
     const std::string error = LoginFails(server);
     measure.Print("POP3 10 MB garbage lines");
     // The first line is the reply (its first four bytes taken for the code
@@ -200,7 +176,7 @@ TEST_F(Pop3HostileTest, TenMegabytesOfGarbageLines) {
 TEST_F(Pop3HostileTest, MultiLineReplyOfTenMegabytesOfGarbage) {
     // "+OK-" opens a reply of many lines, which never meets its end line.
     ScriptedPeer server({peer::Send(Garbage(kGarbageBytes, 80, "+OK-")), peer::Close()});
-    Measure measure;
+    test::CostMeter measure;
     const std::string error = LoginFails(server);
     measure.Print("POP3 multi-line reply of 10 MB garbage (" + error.substr(0, 40) + ")");
     EXPECT_EQ(error, "Connection Closed Gracefully.");

@@ -1,0 +1,41 @@
+#pragma once
+// Measures what a piece of work cost: the time since the meter was made and
+// how far the process's peak resident memory grew meanwhile.
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include <sys/resource.h>
+
+namespace corvasse::test {
+
+class CostMeter {
+public:
+    CostMeter() : start_(std::chrono::steady_clock::now()), rss_(PeakRssKiB()) {}
+
+    long ElapsedMs() const {
+        return static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count());
+    }
+    int64_t PeakGrowthMiB() const { return (PeakRssKiB() - rss_) / 1024; }
+
+    // One line in the test output, so runs can be compared.
+    void Print(const std::string& what) const {
+        std::printf("[ hostile  ] %s: %ld ms, peak memory +%lld MiB\n", what.c_str(), ElapsedMs(),
+                    static_cast<long long>(PeakGrowthMiB()));
+    }
+
+private:
+    static int64_t PeakRssKiB() {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss;
+    }
+
+    std::chrono::steady_clock::time_point start_;
+    int64_t rss_;
+};
+
+}  // namespace corvasse::test
