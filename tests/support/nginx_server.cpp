@@ -15,30 +15,6 @@ namespace {
 
 constexpr int kStartAttempts = 5;
 
-sockaddr_in Loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-// A port that was free a moment ago; nginx may still lose it to another
-// process, which TryStart notices.
-int FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) throw std::runtime_error("socket failed");
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(fd);
-        throw std::runtime_error("cannot find a free port");
-    }
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
@@ -81,7 +57,7 @@ std::string NginxServer::ErrorLog() const {
 }
 
 bool NginxServer::TryStart(std::string_view serverDirectives) {
-    port_ = FreePort();
+    port_ = FreePort("127.0.0.1");
     const std::string dir = dir_.Path().string();
     // A single foreground process: nothing forks, and as root nothing changes
     // user, so the private folders need no other permissions.

@@ -19,18 +19,39 @@ namespace {
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kPollIntervalMs = 20;
 
+sockaddr_in Address(const std::string& host, int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+        throw std::runtime_error("not an IPv4 address: " + host);
+    }
+    return address;
+}
+
 }  // namespace
 
 bool Accepts(const std::string& host, int port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    inet_pton(AF_INET, host.c_str(), &address.sin_addr);
+    sockaddr_in address = Address(host, port);
     bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     return ok;
+}
+
+int FreePort(const std::string& host) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("socket failed");
+    sockaddr_in address = Address(host, 0);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(fd);
+        throw std::runtime_error("cannot find a free port");
+    }
+    close(fd);
+    return ntohs(address.sin_port);
 }
 
 void ServerProcess::Start(std::vector<std::string> args, const std::string& outputPath) {

@@ -10,6 +10,9 @@ namespace corvasse::test {
 // True when host:port accepts a TCP connection now.
 bool Accepts(const std::string& host, int port);
 
+// A TCP port that is free on the given IPv4 address at the moment of asking.
+int FreePort(const std::string& host);
+
 class ServerProcess {
 public:
     enum class Readiness { Accepting, Exited, TimedOut };
