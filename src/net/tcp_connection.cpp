@@ -1,6 +1,8 @@
 #include "net/tcp_connection.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -117,6 +119,27 @@ void TcpConnection::DetectDisconnect(bool raise, bool ignoreBuffer) {
 
 // ---- reading ------------------------------------------------------------
 
+bool TcpConnection::ReadDeadlinePassed() const {
+    return readDeadline_ && std::chrono::steady_clock::now() >= *readDeadline_;
+}
+
+bool TcpConnection::WaitReadable(int timeoutMs) {
+    if (!readDeadline_) return handler_->Readable(timeoutMs);
+    for (;;) {
+        // Past the deadline even bytes that are already waiting are not
+        // taken, or a fast sender could keep the exchange going for ever.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        const int leftMs = static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX));
+        const bool cut = timeoutMs == kWaitForeverMs || leftMs < timeoutMs;
+        if (handler_->Readable(cut ? leftMs : timeoutMs)) return true;
+        // A wait cut short by the deadline may end a moment before it; the
+        // next round either finds it passed or waits out the rest.
+        if (!cut) return false;
+        if (timeoutMs != kWaitForeverMs) timeoutMs -= leftMs;
+    }
+}
+
 int TcpConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool raiseOnTimeout) {
     if (timeoutMs == -1) timeoutMs = ReadTimeout != 0 ? ReadTimeout : kWaitForeverMs;
     DetectDisconnect(raiseIfDisconnected, false);
@@ -126,7 +149,7 @@ int TcpConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool
     }
     long count;
     do {
-        if (!handler_->Readable(timeoutMs)) {
+        if (!WaitReadable(timeoutMs)) {
             if (raiseOnTimeout) throw ReadTimeoutError();
             return -1;
         }

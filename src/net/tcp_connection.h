@@ -9,8 +9,10 @@
 // WorkMode::Read work (when bytes leave the input buffer), sends as
 // WorkMode::Write work.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -82,6 +84,15 @@ public:
     virtual void DetectDisconnect(bool raise, bool ignoreBuffer);
     // True when the last receive got 0 bytes (the peer closed).
     bool PeerClosed() const { return peerClosed_; }
+
+    // ---- read deadline ----
+    // Until it is cleared, no read waits past this moment: a fill that would
+    // wait longer, or that starts after it, times out as if ReadTimeout had
+    // run out. This bounds a whole exchange against a peer that sends just
+    // often enough to keep each single wait short.
+    void SetReadDeadline(std::chrono::steady_clock::time_point deadline) { readDeadline_ = deadline; }
+    void ClearReadDeadline() { readDeadline_.reset(); }
+    bool ReadDeadlinePassed() const;
 
     // ---- reading ----
     // Waits for data and appends one receive to the input buffer. timeoutMs -1
@@ -164,12 +175,15 @@ protected:
 
 private:
     bool HandlerConnected() const;
+    // Waits up to timeoutMs (kWaitForeverMs: no limit) and never past the read deadline.
+    bool WaitReadable(int timeoutMs);
     void SendAll(const char* data, size_t count);
     int RecvSize() const;
 
     IOHandler* handler_ = nullptr;
     std::unique_ptr<IOHandler> ownHandler_;  // set when handler_ is the connection's own
     ManagedBuffer inputBuffer_;
+    std::optional<std::chrono::steady_clock::time_point> readDeadline_;
     bool peerClosed_ = false;
     bool lineTimedOut_ = false;
     bool lineWasSplit_ = false;

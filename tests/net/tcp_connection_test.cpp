@@ -5,6 +5,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -126,6 +127,31 @@ TEST(ReadLnTest, DefaultTimeOutRaisesReadTimeout) {
     EXPECT_TRUE(c.client.IsConnected()) << "a time-out leaves the connection open";
 }
 
+
+TEST(ReadLnTest, ReadDeadlineEndsATrickleThatEachWaitAloneWouldNot) {
+    Connected c({peer::Trickle("slow line\n", 150)});
+    c.client.ReadTimeout = 1000;
+    auto start = Clock::now();
+    c.client.SetReadDeadline(start + std::chrono::milliseconds(500));
+    EXPECT_THROW(c.client.ReadLn(), ReadTimeoutError);
+    auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(495));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1400));
+    EXPECT_TRUE(c.client.ReadDeadlinePassed());
+    c.client.ClearReadDeadline();
+    EXPECT_FALSE(c.client.ReadDeadlinePassed());
+    EXPECT_EQ(c.client.ReadLn(), "slow line") << "the bytes read before the deadline are kept";
+}
+
+TEST(ReadLnTest, PastReadDeadlineLeavesWaitingBytesUnread) {
+    Connected c({peer::Send("ready\n"), peer::Sleep(2000)});
+    c.client.SetReadDeadline(Clock::now() - std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(c.client.FillInputBuffer(true, -1, false), -1);
+    EXPECT_EQ(c.client.InputBufferSize(), 0);
+    c.client.ClearReadDeadline();
+    EXPECT_EQ(c.client.ReadLn(), "ready");
+}
 TEST(ReadLnTest, PeerThatClosesMidLineRaisesClosedGracefully) {
     Connected c({peer::Send("whole\npart"), peer::Close()});
     EXPECT_EQ(c.client.ReadLn(), "whole");
