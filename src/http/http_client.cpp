@@ -1,6 +1,7 @@
 #include "http/http_client.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -108,14 +109,16 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     Request.RequestMethod = method;
     Request.SourceStream = source;
     Response.BodyStream = body;
+    if (FetchTimeout > 0) SetReadDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(FetchTimeout));
     try {
         bool finished = false;
         while (!finished) {
             ++RedirectCounter;
+            headBytes_ = 0;
             PrepareTarget();
             OpenForRequest();
             do {
-                Response.ResponseText = ReadLn();
+                Response.ResponseText = ReadHeadLine();
                 ReadResponseHeaders();
             } while (ResponseCode() == 100);
 
@@ -136,22 +139,31 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     } catch (const HttpProtocolError&) {
         // The error response was read whole, so the connection may serve the
         // next fetch when the server allows it.
-        Request.SourceStream = nullptr;
-        Response.BodyStream = nullptr;
+        EndFetch();
         if (!IsKeepAlive()) Disconnect();
+        throw;
+    } catch (const ReadTimeoutError&) {
+        const bool late = ReadDeadlinePassed();
+        EndFetch();
+        Disconnect();
+        if (late) throw FetchTimeoutError(FetchTimeout);
         throw;
     } catch (...) {
         // Anything else may leave part of a response unread on the connection;
         // a later request must not take those bytes for its own answer.
-        Request.SourceStream = nullptr;
-        Response.BodyStream = nullptr;
+        EndFetch();
         Disconnect();
         throw;
     }
-    Request.SourceStream = nullptr;
-    Response.BodyStream = nullptr;
+    EndFetch();
     if (!IsKeepAlive()) Disconnect();
     RedirectCounter = 0;
+}
+
+void HttpClient::EndFetch() {
+    Request.SourceStream = nullptr;
+    Response.BodyStream = nullptr;
+    ClearReadDeadline();
 }
 
 void HttpClient::PrepareTarget() {
@@ -241,11 +253,19 @@ void HttpClient::WriteRequestHead() {
     EndBufferedWrites();
 }
 
+std::string HttpClient::ReadHeadLine() {
+    std::string line = ReadLn();
+    // Each line counts with its line end.
+    headBytes_ += static_cast<int64_t>(line.size()) + 2;
+    if (headBytes_ > kMaxResponseHeaderBytes) throw ResponseHeadersTooLargeError(kMaxResponseHeaderBytes);
+    return line;
+}
+
 void HttpClient::ReadResponseHeaders() {
     HeaderList& raw = Response.RawHeaders();
     raw.Clear();
     try {
-        for (std::string line = ReadLn(); !line.empty(); line = ReadLn()) raw.Add(std::move(line));
+        for (std::string line = ReadHeadLine(); !line.empty(); line = ReadHeadLine()) raw.Add(std::move(line));
     } catch (const ConnClosedGracefullyError&) {
         // The headers read so far count.
         Disconnect();
@@ -357,6 +377,12 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
             throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
         }
     };
+    // A length too big for the header field's 32 bits is far past the limit.
+    const std::string announced = Trim(raw.GetHeaderValue("Content-Length"));
+    if (Response.ContentLength() < 0 && !announced.empty() &&
+        std::all_of(announced.begin(), announced.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
+    }
     if (Response.ContentLength() >= 1) {
         checkRoom(Response.ContentLength());
         if (Response.ContentLength() >= kLargeBodyBytes) ReserveLargeBody(stream, Response.ContentLength());

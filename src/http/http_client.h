@@ -30,6 +30,14 @@ inline constexpr int64_t kLargeBodyBytes = int64_t{4} << 20;
 // body that goes on past it (chunked or read until the server closes), fails
 // the fetch with ResponseBodyTooLargeError instead of taking all memory.
 inline constexpr int64_t kMaxResponseBodyBytes = int64_t{256} << 20;
+// The most bytes the status lines and headers of one request's responses may
+// take together (interim 100 responses included). More fail the fetch with
+// ResponseHeadersTooLargeError.
+inline constexpr int64_t kMaxResponseHeaderBytes = int64_t{256} << 10;
+// How long one fetch, redirects included, may go on reading before it fails
+// with FetchTimeoutError. Each single wait is also limited by ReadTimeout;
+// this bounds a server that sends just often enough to keep every wait short.
+inline constexpr int kDefaultFetchTimeoutMs = 600000;
 inline constexpr int kDefaultHttpPort = 80;
 inline constexpr int kDefaultRedirectMaximum = 15;
 inline constexpr int kDefaultAuthRetries = 3;
@@ -49,6 +57,8 @@ public:
     std::set<HttpOption> HTTPOptions{HttpOption::ForceEncodeParams};
     // Milliseconds a connect may take (0: a plain blocking connect).
     int ConnectTimeout = 0;
+    // Milliseconds a whole fetch may spend reading (0: no limit).
+    int FetchTimeout = kDefaultFetchTimeoutMs;
 
     HttpRequest Request;
     HttpResponse Response;
@@ -70,7 +80,9 @@ public:
     // is already gone, UnknownProtocolError, ConversionError for a port that
     // is not a number, InvalidChunkSizeError, and every connection error
     // (SocketError, ConnectTimeoutError, ReadTimeoutError,
-    // ConnClosedGracefullyError for a body cut short, MaxLineLengthExceededError).
+    // ConnClosedGracefullyError for a body cut short, MaxLineLengthExceededError),
+    // and the limits' ResponseHeadersTooLargeError, ResponseBodyTooLargeError
+    // and FetchTimeoutError.
     std::string Get(const std::string& url);
 
     // Sends the request and reads the response body into `body` (nullptr:
@@ -90,7 +102,9 @@ private:
     void OpenForRequest();
     void SelectEndpoint();
     void WriteRequestHead();
+    std::string ReadHeadLine();
     void ReadResponseHeaders();
+    void EndFetch();
     NextStep DecideNextStep();
     bool FireRedirect(std::string& dest, HttpMethod& method);
     [[noreturn]] void RaiseProtocolError();
@@ -101,6 +115,9 @@ private:
     bool IsKeepAlive();
     bool HasBody() const;
     void OfferAuthentication();
+
+    // Bytes of status and header lines read for the current request.
+    int64_t headBytes_ = 0;
 };
 
 }  // namespace corvasse

@@ -37,6 +37,22 @@ public:
         : NetError("Response body exceeds " + std::to_string(limit) + " bytes.") {}
 };
 
+// A response whose status and header lines would pass the client's limit
+// (kMaxResponseHeaderBytes): "Response headers exceed 262144 bytes."
+class ResponseHeadersTooLargeError : public NetError {
+public:
+    explicit ResponseHeadersTooLargeError(int64_t limit)
+        : NetError("Response headers exceed " + std::to_string(limit) + " bytes.") {}
+};
+
+// A fetch still reading when its time (HttpClient::FetchTimeout) ran out:
+// "Response not complete within 600000 ms."
+class FetchTimeoutError : public NetError {
+public:
+    explicit FetchTimeoutError(int timeoutMs)
+        : NetError("Response not complete within " + std::to_string(timeoutMs) + " ms.") {}
+};
+
 // A response that is neither a success nor a followed redirect. The message
 // is the status line; ReplyCode its code; ResponseBody the body read with it.
 class HttpProtocolError : public ProtocolReplyError {

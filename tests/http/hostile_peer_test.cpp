@@ -36,11 +36,12 @@ namespace peer = test::peer;
 
 constexpr int kTestReadTimeoutMs = 5000;
 
-// A loopback server that answers the first request with a head and then a
-// body that never ends, until the client goes away.
+// A loopback server that answers the first request with a head and then
+// repeats a block (by default 64 KiB of body bytes) until the client goes away.
 class EndlessServer {
 public:
-    explicit EndlessServer(std::string head) : head_(std::move(head)) {
+    explicit EndlessServer(std::string head, std::string block = std::string(64 * 1024, 'z'))
+        : head_(std::move(head)), block_(std::move(block)) {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -78,12 +79,11 @@ private:
             if (n <= 0) break;
             request.append(buffer, static_cast<size_t>(n));
         }
-        const std::string block(64 * 1024, 'z');
         bool ok = ::send(fd, head_.data(), head_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(head_.size());
         while (ok && !stop_) {
             pollfd writable{fd, POLLOUT, 0};
             if (::poll(&writable, 1, 50) <= 0) continue;
-            const ssize_t n = ::send(fd, block.data(), block.size(), MSG_NOSIGNAL);
+            const ssize_t n = ::send(fd, block_.data(), block_.size(), MSG_NOSIGNAL);
             ok = n > 0;
             if (ok) sent_ += n;
         }
@@ -91,6 +91,7 @@ private:
     }
 
     std::string head_;
+    std::string block_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
@@ -146,6 +147,71 @@ TEST_F(HostilePeerTest, StatusLineOrHeaderWithoutEndHitsTheLineLimit) {
         EXPECT_TRUE(server.WaitClosed());
         EXPECT_EQ(server.Failure(), "");
     }
+}
+
+TEST_F(HostilePeerTest, EndlessHeadersStopAtTheHeaderLimit) {
+    // Every line is short enough on its own; together they never end.
+    std::string fillerLines;
+    while (fillerLines.size() < 64 * 1024) fillerLines += "X-Filler: " + std::string(1000, 'f') + "\r\n";
+    std::string interimResponses;
+    while (interimResponses.size() < 64 * 1024) interimResponses += "HTTP/1.1 100 Continue\r\n\r\n";
+    struct Case {
+        const char* what;
+        std::string head;
+        std::string block;
+    };
+    for (const Case& c : {Case{"endless header lines", "HTTP/1.1 200 OK\r\n", fillerLines},
+                          Case{"endless 100 Continue responses", "", interimResponses}}) {
+        SCOPED_TRACE(c.what);
+        EndlessServer server(c.head, c.block);
+        test::CostMeter measure;
+        EXPECT_EQ(FetchFails<ResponseHeadersTooLargeError>(Url(server.Port())),
+                  "Response headers exceed 262144 bytes.");
+        measure.Print(c.what);
+        EXPECT_LT(measure.ElapsedMs(), 3000);
+        EXPECT_LT(measure.PeakGrowthMiB(), 16);
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
+TEST_F(HostilePeerTest, FetchTimeoutEndsWhatNoSingleWaitWould) {
+    // The watch's own read time-out: no single wait ever comes near it.
+    client.ReadTimeout = 120000;
+    client.FetchTimeout = 1500;
+    {
+        // Header lines a byte at a time, each byte well within the read time-out.
+        ScriptedPeer server(
+            Script({peer::Trickle("HTTP/1.1 200 OK\r\n" + std::string(200, 'X') + ": y\r\n", 50), peer::Close()}));
+        test::CostMeter measure;
+        EXPECT_EQ(FetchFails<FetchTimeoutError>(Url(server.Port())), "Response not complete within 1500 ms.");
+        measure.Print("header trickle, fetch time-out 1500 ms");
+        EXPECT_GE(measure.ElapsedMs(), 1400);
+        EXPECT_LT(measure.ElapsedMs(), 3500);
+        EXPECT_FALSE(client.IsConnected());
+    }
+    {
+        // A body that streams as fast as loopback allows, without an end.
+        EndlessServer server("HTTP/1.1 200 OK\r\n\r\n");
+        client.FetchTimeout = 300;
+        test::CostMeter measure;
+        EXPECT_EQ(FetchFails<FetchTimeoutError>(Url(server.Port())), "Response not complete within 300 ms.");
+        measure.Print("endless fast body, fetch time-out 300 ms");
+        EXPECT_LT(measure.ElapsedMs(), 2500);
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
+TEST_F(HostilePeerTest, FetchTimeoutCountsEachFetchAfresh) {
+    // Two fetches on one kept connection, the second begun after the first
+    // fetch's time would have run out.
+    client.FetchTimeout = 400;
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    std::vector<PeerStep> steps = Script({peer::Send(answer)});
+    for (const PeerStep& step : Script({peer::Send(answer), peer::ReadUntilClose()})) steps.push_back(step);
+    ScriptedPeer server(steps);
+    EXPECT_EQ(client.Get(Url(server.Port())), "ok");
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(client.Get(Url(server.Port())), "ok");
 }
 
 TEST_F(HostilePeerTest, TrickleSlowerThanTheReadTimeOutEndsWithIt) {
@@ -210,6 +276,7 @@ TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
         {"chunks adding up past the limit",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n10000000\r\n", true},
         {"Content-Length 2 GB", "HTTP/1.1 200 OK\r\nContent-Length: 2000000000\r\n\r\nstart", true},
+        {"Content-Length 5 GB", "HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\nstart", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
