@@ -1,6 +1,7 @@
 #include "mail/command_client.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include "common/byte_string.h"
@@ -12,6 +13,18 @@ namespace {
 
 // A reply code is three characters; a fourth "-" continues the reply.
 constexpr size_t kCodeLength = 3;
+
+// Clears the connection's read deadline however the reply read ends.
+class ReadDeadlineScope {
+public:
+    explicit ReadDeadlineScope(TcpConnection& connection) : connection_(connection) {}
+    ~ReadDeadlineScope() { connection_.ClearReadDeadline(); }
+    ReadDeadlineScope(const ReadDeadlineScope&) = delete;
+    ReadDeadlineScope& operator=(const ReadDeadlineScope&) = delete;
+
+private:
+    TcpConnection& connection_;
+};
 
 }  // namespace
 
@@ -31,12 +44,21 @@ int CommandClient::GetResponse(const std::vector<int>& allowed) {
 }
 
 void CommandClient::ReadReply() {
-    std::vector<std::string> lines{ReadLnSkipEmpty()};
+    if (ReadTimeout > 0) SetReadDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(ReadTimeout));
+    ReadDeadlineScope deadline(*this);
+    int64_t size = 0;
+    auto nextLine = [&] {
+        std::string line = ReadLnSkipEmpty();
+        size += static_cast<int64_t>(line.size());
+        if (size > kMaxReplyBytes) throw ReplyTooLargeError(kMaxReplyBytes);
+        return line;
+    };
+    std::vector<std::string> lines{nextLine()};
     const std::string& first = lines.front();
     if (first.size() > kCodeLength && first[kCodeLength] == '-') {
         const std::string endMarker = first.substr(0, kCodeLength) + " ";
         for (;;) {
-            std::string line = ReadLnSkipEmpty();
+            std::string line = nextLine();
             const bool last = line.size() <= kCodeLength || StartsWithNoCase(line, endMarker);
             lines.push_back(std::move(line));
             if (last) break;

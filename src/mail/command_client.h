@@ -3,6 +3,7 @@
 // command line out, one reply (possibly over several lines) in, its code
 // tested against the codes the command allows.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,10 @@
 #include "net/tcp_client.h"
 
 namespace corvasse {
+
+// The most bytes the lines of one reply may hold together; a longer reply
+// raises ReplyTooLargeError.
+inline constexpr int64_t kMaxReplyBytes = int64_t{64} << 10;
 
 class CommandClient : public TcpClient {
 public:
@@ -32,6 +37,9 @@ public:
     // into LastReply. A first line "250-..." opens a multi-line reply that
     // ends with a line starting "250 " (any case) or shorter than four
     // characters. On a read error LastReply keeps the previous reply.
+    // The whole reply must arrive within ReadTimeout (when it is set), not
+    // only each piece of it, and hold at most kMaxReplyBytes; otherwise
+    // ReadTimeoutError or ReplyTooLargeError.
     void ReadReply();
 
     // Returns the code when `allowed` is empty or holds it (compared as a

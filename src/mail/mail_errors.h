@@ -1,6 +1,7 @@
 #pragma once
 // Errors of the mail clients and the mail message.
 
+#include <cstdint>
 #include <string>
 
 #include "net/net_error.h"
@@ -11,6 +12,13 @@ namespace corvasse {
 class CommandLineBreakError : public NetError {
 public:
     CommandLineBreakError();
+};
+
+// A reply whose lines together pass the client's limit (kMaxReplyBytes):
+// "Reply exceeds 65536 bytes."
+class ReplyTooLargeError : public NetError {
+public:
+    explicit ReplyTooLargeError(int64_t limit);
 };
 
 // A message that cannot be written as it stands (encoding, line breaks in

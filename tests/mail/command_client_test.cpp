@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "mail/mail_errors.h"
 #include "support/scripted_peer.h"
 
@@ -110,6 +112,55 @@ TEST_F(CommandClientTest, SilentPeerTimesOut) {
     } catch (const ReadTimeoutError& e) {
         EXPECT_STREQ(e.what(), "Read Timeout");
     }
+}
+
+TEST_F(CommandClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
+    // Each byte comes long before the read time-out; the reply as a whole does not.
+    ScriptedPeer server({peer::SendLine("220 hi"), peer::Trickle("250-one\r\n250-two\r\n250 three\r\n", 40),
+                         peer::SendLine("250 next"), peer::ReadUntilClose()});
+    ConnectTo(server);
+    client.ReadReply();
+    client.ReadTimeout = 400;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(client.ReadReply(), ReadTimeoutError);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(390));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+    EXPECT_EQ(client.LastReply.Text, Lines{"hi"}) << "the previous reply stays";
+    // The next reply gets its own time: the rest of the trickle and the next
+    // reply arrive within it.
+    client.ReadTimeout = kTestReadTimeoutMs;
+    client.ReadReply();
+    EXPECT_EQ(client.LastReply.Text.back(), "three");
+    client.ReadReply();
+    EXPECT_EQ(client.LastReply.Text, Lines{"next"});
+    client.Disconnect();
+}
+
+TEST_F(CommandClientTest, ReplyMayHoldUpToTheLimit) {
+    // Lines of 1000 bytes ("250-" and 996 more), the last one cut to fit exactly.
+    auto reply = [](int64_t total) {
+        std::string text;
+        int64_t left = total;
+        while (left > 1000) {
+            text += "250-" + std::string(996, 'a') + "\r\n";
+            left -= 1000;
+        }
+        return text + "250 " + std::string(static_cast<size_t>(left - 4), 'z') + "\r\n";
+    };
+    ScriptedPeer server({peer::Send(reply(kMaxReplyBytes)), peer::Send(reply(kMaxReplyBytes + 1)),
+                         peer::ReadUntilClose()});
+    ConnectTo(server);
+    client.ReadReply();
+    EXPECT_EQ(client.LastReply.NumericCode(), 250);
+    EXPECT_EQ(client.LastReply.Text.size(), 66u);
+    try {
+        client.ReadReply();
+        FAIL() << "a reply past the limit was taken";
+    } catch (const ReplyTooLargeError& e) {
+        EXPECT_STREQ(e.what(), "Reply exceeds 65536 bytes.");
+    }
+    client.Disconnect();
 }
 
 TEST_F(CommandClientTest, OverLongReplyLineIsAnError) {
