@@ -1,5 +1,7 @@
 #include "app/settings_store.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +193,42 @@ bool WriteFully(int fd, const std::string& data) {
     return true;
 }
 
+// The process that wrote a temporary file "<file>.<pid>.XXXXXX", when the
+// name has that form.
+std::optional<pid_t> TempFileOwner(const std::string& name, const std::string& fileName) {
+    constexpr size_t kRandomPart = 6;
+    if (name.size() <= fileName.size() + 1 + kRandomPart + 1 || name.compare(0, fileName.size(), fileName) != 0 ||
+        name[fileName.size()] != '.') {
+        return std::nullopt;
+    }
+    const std::string_view rest = std::string_view(name).substr(fileName.size() + 1);
+    const size_t dot = rest.size() - kRandomPart - 1;
+    if (rest[dot] != '.') return std::nullopt;
+    const std::string_view digits = rest.substr(0, dot);
+    if (digits.empty() || digits.size() > 9 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        !std::all_of(rest.begin() + static_cast<std::ptrdiff_t>(dot) + 1, rest.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
+        return std::nullopt;
+    }
+    return static_cast<pid_t>(std::stol(std::string(digits)));
+}
+
+// A save killed between creating its temporary file and renaming it leaves
+// that file behind. Those of processes that no longer exist are removed; a
+// live process's file may be a save in progress and stays.
+void RemoveAbandonedTempFiles(const std::filesystem::path& path) {
+    const std::string fileName = path.filename().string();
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), error)) {
+        const std::optional<pid_t> owner = TempFileOwner(entry.path().filename().string(), fileName);
+        if (owner && *owner != ::getpid() && ::kill(*owner, 0) != 0 && errno == ESRCH &&
+            entry.is_regular_file(error)) {
+            ::unlink(entry.path().c_str());
+        }
+    }
+}
+
 // Replaces the file as a whole: a reader sees either the old or the new file.
 bool Save(const std::filesystem::path& path, const Document& doc) {
     std::string content;
@@ -197,7 +236,9 @@ bool Save(const std::filesystem::path& path, const Document& doc) {
         content += doc.lines[i];
         if (i + 1 < doc.lines.size() || doc.endsWithNewline) content += '\n';
     }
-    std::string tempName = path.string() + ".XXXXXX";
+    RemoveAbandonedTempFiles(path);
+    // The writer's process number in the name tells whether the file is abandoned.
+    std::string tempName = path.string() + "." + std::to_string(::getpid()) + ".XXXXXX";
     int fd = ::mkstemp(tempName.data());
     if (fd < 0) return false;
     bool ok = ::fchmod(fd, 0600) == 0 && WriteFully(fd, content) && ::fsync(fd) == 0;

@@ -2,9 +2,12 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "support/temp_dir.h"
@@ -94,6 +97,29 @@ TEST_F(SettingsStoreTest, WritesReplaceTheFileWithModeOwnerOnly) {
     int files = 0;
     for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(folder_)) ++files;
     EXPECT_EQ(files, 1);
+}
+
+TEST_F(SettingsStoreTest, SaveRemovesTempFilesOfSavesThatWereKilled) {
+    store_.WriteSetting("Settings", "counter", "1");
+    // A process that has ended, as a killed save's would have.
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const std::string dead = std::to_string(gone);
+    const std::vector<std::string> abandoned = {"Corvasse.conf." + dead + ".aB3xYz"};
+    // Not ours to remove: a live process's save in progress, and names of
+    // another form (a user's backup among them).
+    const std::vector<std::string> kept = {"Corvasse.conf.1.aB3xYz", "Corvasse.conf.bak",
+                                           "Corvasse.conf." + dead + ".aB3xYz7", "Corvasse.conf." + dead + ".aB-xYz",
+                                           "Corvasse.conf.x" + dead + ".aB3xYz", "Other.conf." + dead + ".aB3xYz"};
+    for (const std::string& name : abandoned) WriteFile(folder_ / name, "counter=0\n");
+    for (const std::string& name : kept) WriteFile(folder_ / name, "counter=0\n");
+
+    store_.WriteSetting("Settings", "counter", "2");
+    for (const std::string& name : abandoned) EXPECT_FALSE(std::filesystem::exists(folder_ / name)) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(folder_ / name)) << name;
+    EXPECT_EQ(store_.ReadSetting("Settings", "counter"), "2");
 }
 
 TEST_F(SettingsStoreTest, DeleteRemovesOnlyThatValueAndIgnoresWhatIsMissing) {
