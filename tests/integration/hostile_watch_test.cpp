@@ -1,0 +1,84 @@
+// A web watch through the real main window against a server that sends
+// header lines without end: the fetch ends at the header limit, the failure
+// is logged and the alert reaches a loopback aiosmtpd, and the watch goes on.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/fakes.h"
+#include "app/monitor.h"
+#include "app/settings_store.h"
+#include "http/http_client.h"
+#include "support/scripted_peer.h"
+#include "support/smtp_server.h"
+#include "support/temp_dir.h"
+#include "ui/main_window.h"
+#include "ui/qt_test_app.h"
+
+namespace corvasse {
+namespace {
+
+namespace peer = test::peer;
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
+    test::TestApp();
+    test::TempDir dir;
+    test::ScopedWorkingDir workingDir(dir.Path());
+    std::string head = "HTTP/1.1 200 OK\r\n";
+    while (head.size() <= static_cast<size_t>(2 * kMaxResponseHeaderBytes)) {
+        head += "X-Filler: " + std::string(500, 'f') + "\r\n";
+    }
+    test::ScriptedPeer web({peer::ReadLine(), peer::Send(head), peer::ReadUntilClose()});
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+
+    test::FakeDialogs dialogs;
+    MainWindow window(dir.Path() / "config", &dialogs);
+    window.show();
+    QApplication::processEvents();
+    window.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(web.Port()) + "/");
+    window.SetText(Field::txtFileSize, "");
+    window.SetText(Field::txtLookFor, "all is well");
+    window.SetText(Field::txtWatchFreq, "15");
+    window.SetText(Field::txtSMTPhost, smtp.Host());
+    window.SetText(Field::txtSendto, "alerts@example.org");
+    window.SetText(Field::txtYourEmail, "me@example.org");
+    window.SetChecked(Field::ckPOPbefore, false);
+    window.SetChecked(Field::rad_atLogin, true);
+    window.findChild<QPushButton*>("btnSave")->click();
+    ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
+    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+
+    const auto start = std::chrono::steady_clock::now();
+    window.findChild<QPushButton*>("btnOkay")->click();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    // Without the limit the fetch would wait out the watch's two-minute read time-out.
+    EXPECT_LT(elapsed, std::chrono::seconds(10));
+    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
+    EXPECT_EQ(window.findChild<QLabel*>("statusPanel")->text().toStdString(), "Watching...");
+    EXPECT_EQ(window.findChild<QLabel*>("watchCountPanel")->text().toStdString(), "Watch count:1");
+    const std::string log = ReadFile(dir.Path() / "Corvasse.log");
+    EXPECT_NE(log.find("Looked for but did not find:all is well\nHTTP reply #:HTTP/1.1 200 OK"), std::string::npos)
+        << log;
+    ASSERT_TRUE(smtp.WaitForMessages(1));
+    EXPECT_NE(smtp.Messages()[0].content.find("Looked for but did not find:all is well"), std::string::npos);
+
+    window.findChild<QPushButton*>("btnCancel")->click();
+}
+
+}  // namespace
+}  // namespace corvasse
