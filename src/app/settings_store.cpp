@@ -195,36 +195,32 @@ bool WriteFully(int fd, const std::string& data) {
 
 // The process that wrote a temporary file "<file>.<pid>.XXXXXX", when the
 // name has that form.
-std::optional<pid_t> TempFileOwner(const std::string& name, const std::string& fileName) {
-    constexpr size_t kRandomPart = 6;
-    if (name.size() <= fileName.size() + 1 + kRandomPart + 1 || name.compare(0, fileName.size(), fileName) != 0 ||
-        name[fileName.size()] != '.') {
+std::optional<pid_t> TempFileOwner(std::string_view name, std::string_view fileName) {
+    constexpr size_t kRandomPart = 6;  // what mkstemp puts in place of XXXXXX
+    if (!name.starts_with(fileName) || name.size() < fileName.size() + kRandomPart + 3) return std::nullopt;
+    const std::string_view rest = name.substr(fileName.size());
+    const size_t secondDot = rest.size() - kRandomPart - 1;
+    const std::string_view random = rest.substr(secondDot + 1);
+    auto isAlphanumeric = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    if (rest.front() != '.' || rest[secondDot] != '.' || !IsDecimalDigits(rest.substr(1, secondDot - 1)) ||
+        !std::all_of(random.begin(), random.end(), isAlphanumeric)) {
         return std::nullopt;
     }
-    const std::string_view rest = std::string_view(name).substr(fileName.size() + 1);
-    const size_t dot = rest.size() - kRandomPart - 1;
-    if (rest[dot] != '.') return std::nullopt;
-    const std::string_view digits = rest.substr(0, dot);
-    if (digits.empty() || digits.size() > 9 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-        !std::all_of(rest.begin() + static_cast<std::ptrdiff_t>(dot) + 1, rest.end(),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; })) {
-        return std::nullopt;
-    }
-    return static_cast<pid_t>(std::stol(std::string(digits)));
+    return TryStrToInt(rest.substr(1, secondDot - 1));
 }
 
 // A save killed between creating its temporary file and renaming it leaves
 // that file behind. Those of processes that no longer exist are removed; a
-// live process's file may be a save in progress and stays.
+// live process's file may be a save in progress and stays. Tidying only: a
+// folder that cannot be listed leaves the files and does not stop the save.
 void RemoveAbandonedTempFiles(const std::filesystem::path& path) {
     const std::string fileName = path.filename().string();
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), error)) {
-        const std::optional<pid_t> owner = TempFileOwner(entry.path().filename().string(), fileName);
-        if (owner && *owner != ::getpid() && ::kill(*owner, 0) != 0 && errno == ESRCH &&
-            entry.is_regular_file(error)) {
-            ::unlink(entry.path().c_str());
+    for (std::filesystem::directory_iterator it(path.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::optional<pid_t> owner = TempFileOwner(it->path().filename().string(), fileName);
+        if (owner && *owner != ::getpid() && ::kill(*owner, 0) != 0 && errno == ESRCH && it->is_regular_file(error)) {
+            ::unlink(it->path().c_str());
         }
     }
 }

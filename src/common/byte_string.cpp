@@ -1,5 +1,7 @@
 #include "common/byte_string.h"
 
+#include <algorithm>
+
 #include <limits>
 
 namespace corvasse {
@@ -78,6 +80,10 @@ std::optional<int32_t> TryStrToInt(std::string_view text) {
 int32_t StrToInt(std::string_view text) {
     if (auto value = TryStrToInt(text)) return *value;
     throw ConversionError(text);
+}
+
+bool IsDecimalDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool ContainsBytes(std::string_view haystack, std::string_view needle) {

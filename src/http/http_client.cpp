@@ -379,8 +379,7 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
     };
     // A length too big for the header field's 32 bits is far past the limit.
     const std::string announced = Trim(raw.GetHeaderValue("Content-Length"));
-    if (Response.ContentLength() < 0 && !announced.empty() &&
-        std::all_of(announced.begin(), announced.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (Response.ContentLength() < 0 && IsDecimalDigits(announced)) {
         throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
     }
     if (Response.ContentLength() >= 1) {

@@ -128,7 +128,8 @@ bool TcpConnection::WaitReadable(int timeoutMs) {
     for (;;) {
         // Past the deadline even bytes that are already waiting are not
         // taken, or a fast sender could keep the exchange going for ever.
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*readDeadline_ - std::chrono::steady_clock::now());
+        using std::chrono::milliseconds;
+        const auto left = std::chrono::ceil<milliseconds>(*readDeadline_ - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         const int leftMs = static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX));
         const bool cut = timeoutMs == kWaitForeverMs || leftMs < timeoutMs;
