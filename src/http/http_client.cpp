@@ -1,7 +1,6 @@
 #include "http/http_client.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -109,7 +108,7 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     Request.RequestMethod = method;
     Request.SourceStream = source;
     Response.BodyStream = body;
-    if (FetchTimeout > 0) SetReadDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(FetchTimeout));
+    ScopedReadDeadline deadline(*this, FetchTimeout);
     try {
         bool finished = false;
         while (!finished) {
@@ -139,31 +138,30 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     } catch (const HttpProtocolError&) {
         // The error response was read whole, so the connection may serve the
         // next fetch when the server allows it.
-        EndFetch();
+        ReleaseStreams();
         if (!IsKeepAlive()) Disconnect();
         throw;
     } catch (const ReadTimeoutError&) {
         const bool late = ReadDeadlinePassed();
-        EndFetch();
+        ReleaseStreams();
         Disconnect();
         if (late) throw FetchTimeoutError(FetchTimeout);
         throw;
     } catch (...) {
         // Anything else may leave part of a response unread on the connection;
         // a later request must not take those bytes for its own answer.
-        EndFetch();
+        ReleaseStreams();
         Disconnect();
         throw;
     }
-    EndFetch();
+    ReleaseStreams();
     if (!IsKeepAlive()) Disconnect();
     RedirectCounter = 0;
 }
 
-void HttpClient::EndFetch() {
+void HttpClient::ReleaseStreams() {
     Request.SourceStream = nullptr;
     Response.BodyStream = nullptr;
-    ClearReadDeadline();
 }
 
 void HttpClient::PrepareTarget() {

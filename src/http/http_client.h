@@ -104,7 +104,7 @@ private:
     void WriteRequestHead();
     std::string ReadHeadLine();
     void ReadResponseHeaders();
-    void EndFetch();
+    void ReleaseStreams();
     NextStep DecideNextStep();
     bool FireRedirect(std::string& dest, HttpMethod& method);
     [[noreturn]] void RaiseProtocolError();

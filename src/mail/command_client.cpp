@@ -1,7 +1,6 @@
 #include "mail/command_client.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 
 #include "common/byte_string.h"
@@ -13,18 +12,6 @@ namespace {
 
 // A reply code is three characters; a fourth "-" continues the reply.
 constexpr size_t kCodeLength = 3;
-
-// Clears the connection's read deadline however the reply read ends.
-class ReadDeadlineScope {
-public:
-    explicit ReadDeadlineScope(TcpConnection& connection) : connection_(connection) {}
-    ~ReadDeadlineScope() { connection_.ClearReadDeadline(); }
-    ReadDeadlineScope(const ReadDeadlineScope&) = delete;
-    ReadDeadlineScope& operator=(const ReadDeadlineScope&) = delete;
-
-private:
-    TcpConnection& connection_;
-};
 
 }  // namespace
 
@@ -44,8 +31,7 @@ int CommandClient::GetResponse(const std::vector<int>& allowed) {
 }
 
 void CommandClient::ReadReply() {
-    if (ReadTimeout > 0) SetReadDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(ReadTimeout));
-    ReadDeadlineScope deadline(*this);
+    ScopedReadDeadline deadline(*this, ReadTimeout);
     int64_t size = 0;
     auto nextLine = [&] {
         std::string line = ReadLnSkipEmpty();

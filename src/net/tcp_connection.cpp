@@ -119,6 +119,12 @@ void TcpConnection::DetectDisconnect(bool raise, bool ignoreBuffer) {
 
 // ---- reading ------------------------------------------------------------
 
+ScopedReadDeadline::ScopedReadDeadline(TcpConnection& connection, int timeoutMs) : connection_(connection) {
+    if (timeoutMs > 0) {
+        connection_.SetReadDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs));
+    }
+}
+
 bool TcpConnection::ReadDeadlinePassed() const {
     return readDeadline_ && std::chrono::steady_clock::now() >= *readDeadline_;
 }

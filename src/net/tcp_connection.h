@@ -192,4 +192,17 @@ private:
     std::string writeBuffer_;
 };
 
+// Gives a connection a read deadline timeoutMs from now (none when timeoutMs
+// is 0 or less) and clears it however the scope is left.
+class ScopedReadDeadline {
+public:
+    ScopedReadDeadline(TcpConnection& connection, int timeoutMs);
+    ~ScopedReadDeadline() { connection_.ClearReadDeadline(); }
+    ScopedReadDeadline(const ScopedReadDeadline&) = delete;
+    ScopedReadDeadline& operator=(const ScopedReadDeadline&) = delete;
+
+private:
+    TcpConnection& connection_;
+};
+
 }  // namespace corvasse
