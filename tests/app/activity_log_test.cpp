@@ -1,7 +1,5 @@
 #include "app/activity_log.h"
 
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,12 +9,7 @@
 namespace corvasse {
 namespace {
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
+using test::ReadFile;
 
 class ActivityLogTest : public ::testing::Test {
 protected:

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -26,6 +25,8 @@
 
 namespace corvasse {
 namespace {
+
+using test::ReadFile;
 
 constexpr int kKills = 200;
 constexpr int kMaxKillDelayUs = 20000;
@@ -46,13 +47,6 @@ int NumberOf(const std::string& value) {
     const std::optional<int32_t> number = TryStrToInt(value.substr(0, colon));
     if (!number || value != ValueFor(*number)) return -1;
     return *number;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
 }
 
 // Every line of the file is blank, a comment, a group or a value.

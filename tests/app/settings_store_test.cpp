@@ -1,7 +1,6 @@
 #include "app/settings_store.h"
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,12 +14,7 @@
 namespace corvasse {
 namespace {
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
+using test::ReadFile;
 
 void WriteFile(const std::filesystem::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;

@@ -8,9 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +25,8 @@
 namespace corvasse {
 namespace {
 
+using test::ReadFile;
+
 using Lines = std::vector<std::string>;
 
 // The POP3 client keeps the standard port; its server gets a loopback
@@ -39,13 +39,6 @@ Lines PaneLines(MainWindow& window) {
     if (text.isEmpty()) return lines;
     for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
     return lines;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {

@@ -8,8 +8,6 @@
 #include <QPushButton>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/fakes.h"
@@ -25,14 +23,9 @@
 namespace corvasse {
 namespace {
 
-namespace peer = test::peer;
+using test::ReadFile;
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+namespace peer = test::peer;
 
 TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
     test::TestApp();

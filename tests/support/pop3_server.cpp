@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 namespace corvasse::test {
 
 namespace {
@@ -46,13 +48,6 @@ int TryBind(const std::string& host, int port) {
     }
     close(fd);
     return bound;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -13,19 +12,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 namespace corvasse::test {
 
 namespace {
 
 constexpr int kStartAttempts = 5;
 constexpr int kPollIntervalMs = 20;
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::filesystem::path MailDir(const TempDir& dir) { return dir.Path() / "mail"; }
 

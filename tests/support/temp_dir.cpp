@@ -1,5 +1,7 @@
 #include "support/temp_dir.h"
 
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -34,6 +36,13 @@ ScopedWorkingDir::ScopedWorkingDir(const std::filesystem::path& dir)
 ScopedWorkingDir::~ScopedWorkingDir() {
     std::error_code ignored;
     std::filesystem::current_path(previous_, ignored);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 }  // namespace corvasse::test

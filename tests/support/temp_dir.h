@@ -1,8 +1,9 @@
 #pragma once
 // A fresh folder under /tmp that is removed with everything in it when the
-// object goes away.
+// object goes away, and reading a file back whole.
 
 #include <filesystem>
+#include <string>
 
 namespace corvasse::test {
 
@@ -30,5 +31,8 @@ public:
 private:
     std::filesystem::path previous_;
 };
+
+// The file's bytes; empty when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
 
 }  // namespace corvasse::test
