@@ -6,11 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <arpa/inet.h>
 #include <grp.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include "support/temp_dir.h"
@@ -21,34 +18,6 @@ namespace {
 
 constexpr int kStartAttempts = 5;
 constexpr uid_t kNobodyId = 65534;
-
-sockaddr_in Address(const std::string& host, int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-        throw std::runtime_error("not an IPv4 address: " + host);
-    }
-    return address;
-}
-
-// Binds a socket to host:port (0: any port); returns the port, or 0 when
-// the bind fails.
-int TryBind(const std::string& host, int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw std::runtime_error("socket failed");
-    int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address = Address(host, port);
-    socklen_t length = sizeof address;
-    int bound = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        bound = ntohs(address.sin_port);
-    }
-    close(fd);
-    return bound;
-}
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -40,18 +40,26 @@ bool Accepts(const std::string& host, int port) {
     return ok;
 }
 
-int FreePort(const std::string& host) {
+int TryBind(const std::string& host, int port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw std::runtime_error("socket failed");
-    sockaddr_in address = Address(host, 0);
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address = Address(host, port);
     socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(fd);
-        throw std::runtime_error("cannot find a free port");
+    int bound = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        bound = ntohs(address.sin_port);
     }
     close(fd);
-    return ntohs(address.sin_port);
+    return bound;
+}
+
+int FreePort(const std::string& host) {
+    const int port = TryBind(host, 0);
+    if (port == 0) throw std::runtime_error("cannot find a free port");
+    return port;
 }
 
 void ServerProcess::Start(std::vector<std::string> args, const std::string& outputPath) {

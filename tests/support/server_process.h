@@ -10,6 +10,10 @@ namespace corvasse::test {
 // True when host:port accepts a TCP connection now.
 bool Accepts(const std::string& host, int port);
 
+// Binds a TCP socket to host:port (0: any port) and closes it again; returns
+// the port, or 0 when the bind fails.
+int TryBind(const std::string& host, int port);
+
 // A TCP port that is free on the given IPv4 address at the moment of asking.
 int FreePort(const std::string& host);
 
