@@ -148,7 +148,8 @@ int PlatformSocketStack::SelectSockets(std::vector<int>* readList, std::vector<i
     for (;;) {
         int wait = -1;
         if (timeoutMs != kWaitForeverMs) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            // Rounded up: a wait never ends before the time it was given.
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             wait = static_cast<int>(std::max<long long>(left, 0));
         }
         result = poll(fds.data(), fds.size(), wait);

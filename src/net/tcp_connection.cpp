@@ -131,19 +131,21 @@ bool TcpConnection::ReadDeadlinePassed() const {
 
 bool TcpConnection::WaitReadable(int timeoutMs) {
     if (!readDeadline_) return handler_->Readable(timeoutMs);
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    // Both limits are moments, so a wait that ends a little early (or a
+    // round that finds nothing) never counts as time that has passed.
+    std::optional<Clock::time_point> waitEnd;
+    if (timeoutMs != kWaitForeverMs) waitEnd = Clock::now() + milliseconds(timeoutMs);
     for (;;) {
+        const Clock::time_point now = Clock::now();
         // Past the deadline even bytes that are already waiting are not
         // taken, or a fast sender could keep the exchange going for ever.
-        using std::chrono::milliseconds;
-        const auto left = std::chrono::ceil<milliseconds>(*readDeadline_ - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        const int leftMs = static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX));
-        const bool cut = timeoutMs == kWaitForeverMs || leftMs < timeoutMs;
-        if (handler_->Readable(cut ? leftMs : timeoutMs)) return true;
-        // A wait cut short by the deadline may end a moment before it; the
-        // next round either finds it passed or waits out the rest.
-        if (!cut) return false;
-        if (timeoutMs != kWaitForeverMs) timeoutMs -= leftMs;
+        if (now >= *readDeadline_) return false;
+        if (waitEnd && now >= *waitEnd) return false;
+        const Clock::time_point end = waitEnd ? std::min(*waitEnd, *readDeadline_) : *readDeadline_;
+        const auto left = std::chrono::ceil<milliseconds>(end - now).count();
+        if (handler_->Readable(static_cast<int>(std::min<int64_t>(left, INT32_MAX)))) return true;
     }
 }
 
