@@ -1,6 +1,7 @@
 #include "http/http_client.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -21,9 +22,9 @@ namespace {
 // also when the step throws.
 class ReadTimeoutOverride {
 public:
-    ReadTimeoutOverride(TcpConnection& connection, int timeoutMs)
+    ReadTimeoutOverride(TcpConnection& connection, std::chrono::milliseconds timeout)
         : connection_(connection), saved_(connection.ReadTimeout) {
-        connection_.ReadTimeout = timeoutMs;
+        connection_.ReadTimeout = static_cast<int>(timeout.count());
     }
     ~ReadTimeoutOverride() { connection_.ReadTimeout = saved_; }
     ReadTimeoutOverride(const ReadTimeoutOverride&) = delete;
@@ -72,6 +73,27 @@ bool NeedsHttp11(HttpMethod method) {
 
 bool SendsBody(HttpMethod method) { return method == HttpMethod::Post || method == HttpMethod::Put; }
 
+// An address typed without "scheme://" is a host (and path), as a browser
+// takes it, never a path relative to whatever was fetched before.
+std::string AbsoluteAddress(const std::string& url) {
+    const size_t end = url.find("://");
+    auto isSchemeChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+    };
+    const bool hasScheme = end != std::string::npos && end > 0 && std::isalpha(static_cast<unsigned char>(url[0])) &&
+                           std::all_of(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(end), isSchemeChar);
+    return hasScheme ? url : "http://" + url;
+}
+
+// The errors of a kept connection that the server (or a middlebox) closed or
+// reset while it was idle.
+bool IsDeadConnectionError(const SocketError& error) {
+    constexpr int kAborted = 10053;
+    constexpr int kReset = 10054;
+    constexpr int kShutDown = 10058;
+    return error.Code() == kAborted || error.Code() == kReset || error.Code() == kShutDown;
+}
+
 // Reserves the whole of a large body at once and asks for transparent huge
 // pages behind it. Touching fresh memory one 4 KiB page at a time costs more
 // than receiving the bytes; with 2 MiB pages a 64 MiB body takes 32 faults
@@ -104,7 +126,12 @@ std::string HttpClient::Get(const std::string& url) {
 
 void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body) {
     const int64_t bodyStart = body ? body->Position() : 0;
-    Request.RequestTarget = url;
+    // Nothing of an earlier fetch carries over: not its address, which a
+    // relative text would be merged into, nor its count of requests, which
+    // would stop this fetch at its first redirect once it reached the maximum.
+    CurrentURI = Uri();
+    RedirectCounter = 0;
+    Request.RequestTarget = AbsoluteAddress(url);
     Request.RequestMethod = method;
     Request.SourceStream = source;
     Response.BodyStream = body;
@@ -210,8 +237,14 @@ void HttpClient::OpenForRequest() {
 
     if (!IsKeepAlive()) Disconnect();
     if (IsConnected()) {
-        // Notices a server that closed the kept connection meanwhile.
-        PollForClose(false);
+        // Notices a server (or a middlebox) that closed or reset the kept
+        // connection meanwhile; the request then goes over a new one.
+        try {
+            PollForClose(false);
+        } catch (const SocketError& error) {
+            if (!IsDeadConnectionError(error)) throw;
+            Disconnect();
+        }
         // Bytes that arrived unasked belong to no request of ours.
         if (IsConnected() && InputBufferSize() > 0) Disconnect();
     }
@@ -336,7 +369,7 @@ void HttpClient::OfferAuthentication() {
 void HttpClient::RaiseProtocolError() {
     MemoryStream body;
     if (IsConnected() || InputBufferSize() > 0) {
-        ReadTimeoutOverride timeout(*this, kErrorBodyTimeoutMs);
+        ReadTimeoutOverride timeout(*this, ErrorBodyTimeout);
         try {
             if (HasBody()) ReadBody(body, false);
         } catch (const ResponseBodyTooLargeError&) {
@@ -349,8 +382,11 @@ void HttpClient::RaiseProtocolError() {
 }
 
 void HttpClient::DrainBody() {
+    // A 204, 304, 1xx or the answer to a HEAD ends with its headers, also
+    // when it carries a Location.
+    if (!HasBody()) return;
     MemoryStream scratch;
-    ReadTimeoutOverride timeout(*this, kRedirectDrainTimeoutMs);
+    ReadTimeoutOverride timeout(*this, RedirectDrainTimeout);
     try {
         ReadBody(scratch, false);
     } catch (...) {
@@ -371,14 +407,26 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
     const HeaderList& raw = Response.RawHeaders();
     const int64_t bodyStart = stream.Position();
     auto checkRoom = [&](int64_t count) {
-        if (count > kMaxResponseBodyBytes - (stream.Position() - bodyStart)) {
-            throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
+        if (count > MaxResponseBodyBytes - (stream.Position() - bodyStart)) {
+            throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
         }
     };
+    // A chunked body is read as chunked whatever Content-Length says: the
+    // length of a message sent in chunks means nothing.
+    if (ContainsBytes(raw.GetHeaderValue("Transfer-Encoding"), "chunked")) {
+        ReportStatus(Status::StatusText, "Chunk Started");
+        for (int32_t size = ParseChunkSize(); size > 0; size = ParseChunkSize()) {
+            checkRoom(size);
+            ReadStreamData(stream, size);
+            ReadLn();  // the CR LF after the chunk
+        }
+        ReadLn();  // the line that ends the body; trailers are not read
+        return;
+    }
     // A length too big for the header field's 32 bits is far past the limit.
     const std::string announced = Trim(raw.GetHeaderValue("Content-Length"));
     if (Response.ContentLength() < 0 && IsDecimalDigits(announced)) {
-        throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
+        throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
     }
     if (Response.ContentLength() >= 1) {
         checkRoom(Response.ContentLength());
@@ -390,14 +438,6 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
             // an error; a redirect or error body cut short is not.
             if (wholeBodyRequired) throw;
         }
-    } else if (ContainsBytes(raw.GetHeaderValue("Transfer-Encoding"), "chunked")) {
-        ReportStatus(Status::StatusText, "Chunk Started");
-        for (int32_t size = ParseChunkSize(); size > 0; size = ParseChunkSize()) {
-            checkRoom(size);
-            ReadStreamData(stream, size);
-            ReadLn();  // the CR LF after the chunk
-        }
-        ReadLn();  // the line that ends the body; trailers are not read
     } else if (raw.IndexOfHeader("Content-Length") < 0) {
         ReadUntilClose(stream, bodyStart);
     }
@@ -406,7 +446,7 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
 void HttpClient::ReadUntilClose(MemoryStream& stream, int64_t bodyStart) {
     ReadWork work(*this);
     for (;;) {
-        const int64_t room = kMaxResponseBodyBytes - (stream.Position() - bodyStart);
+        const int64_t room = MaxResponseBodyBytes - (stream.Position() - bodyStart);
         // At the limit one more byte tells a body that ends there from one
         // that goes on; it goes aside so that the body never grows past it.
         MemoryStream probe;
@@ -420,7 +460,7 @@ void HttpClient::ReadUntilClose(MemoryStream& stream, int64_t bodyStart) {
         }
         // A connection found closed gives back less without an error.
         if (into.Position() - before < piece) return;
-        if (room == 0) throw ResponseBodyTooLargeError(kMaxResponseBodyBytes);
+        if (room == 0) throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
     }
 }
 

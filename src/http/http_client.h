@@ -4,6 +4,7 @@
 // redirects, and reads the body in any of the three framings (Content-Length,
 // chunked, until close). Status and work events come from the connection.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -21,9 +22,10 @@ class MemoryStream;
 enum class HttpOption { InProcessAuth, KeepOrigProtocol, ForceEncodeParams };
 
 // How long a redirect's body may take to be read and dropped, and an error
-// response's body to be read for the error.
-inline constexpr int kRedirectDrainTimeoutMs = 4000;
-inline constexpr int kErrorBodyTimeoutMs = 2000;
+// response's body to be read for the error (the defaults of
+// RedirectDrainTimeout and ErrorBodyTimeout).
+inline constexpr std::chrono::milliseconds kRedirectDrainTimeout{4000};
+inline constexpr std::chrono::milliseconds kErrorBodyTimeout{2000};
 // A body of at least this size is reserved whole before it is read.
 inline constexpr int64_t kLargeBodyBytes = int64_t{4} << 20;
 // The most body bytes one response may bring. A body announced larger, or a
@@ -59,13 +61,20 @@ public:
     int ConnectTimeout = 0;
     // Milliseconds a whole fetch may spend reading (0: no limit).
     int FetchTimeout = kDefaultFetchTimeoutMs;
+    // The read time-out while a redirect's body is dropped, and while an
+    // error response's body is read for its error.
+    std::chrono::milliseconds RedirectDrainTimeout = kRedirectDrainTimeout;
+    std::chrono::milliseconds ErrorBodyTimeout = kErrorBodyTimeout;
+    // The most body bytes one response may bring (ResponseBodyTooLargeError).
+    int64_t MaxResponseBodyBytes = kMaxResponseBodyBytes;
 
     HttpRequest Request;
     HttpResponse Response;
     // The URL of the current (or last) request, after merging redirects.
+    // Every fetch starts with an empty one.
     Uri CurrentURI;
-    // Requests made during the current fetch; 0 again after a fetch that ended
-    // without an error, kept as it stands after one that raised.
+    // Requests made during the current fetch: every fetch counts from 0, and
+    // the count is 0 again after a fetch that ended without an error.
     int RedirectCounter = 0;
 
     // Raised for every redirect response with the target as received, the
@@ -74,7 +83,8 @@ public:
     // target, the flag and the method.
     std::function<void(std::string& dest, int numRedirect, bool& handled, HttpMethod& method)> OnRedirect;
 
-    // GETs the URL and returns the body.
+    // GETs the URL and returns the body. A URL that does not start with a
+    // scheme and "://" is taken as "http://" followed by the text.
     // Throws HttpProtocolError for a status that is not 2xx and not a followed
     // redirect, NetError "Undefined situation" for a 2xx on a connection that
     // is already gone, UnknownProtocolError, ConversionError for a port that
@@ -99,6 +109,9 @@ private:
     enum class NextStep { FollowRedirect, Finish, Undecided };
 
     void PrepareTarget();
+    // Opens or reuses the connection and sends the request. A kept connection
+    // found closed or reset before the request is written is dropped, and the
+    // request goes over a new connection.
     void OpenForRequest();
     void SelectEndpoint();
     void WriteRequestHead();

@@ -87,6 +87,11 @@ bool ScriptedPeer::WaitScript(int timeoutMs) {
     return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return scriptDone_; });
 }
 
+bool ScriptedPeer::WaitSteps(size_t count, int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return stepsDone_ >= count; });
+}
+
 bool ScriptedPeer::WaitClosed(int timeoutMs) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
@@ -122,6 +127,11 @@ void ScriptedPeer::Run() {
     if (AcceptNext()) {
         for (const PeerStep& step : script_) {
             if (!RunStep(step)) break;
+            {
+                std::lock_guard lock(mutex_);
+                ++stepsDone_;
+            }
+            changed_.notify_all();
         }
     }
     {

@@ -75,6 +75,8 @@ public:
 
     // Waits until every step ran; false on time-out.
     bool WaitScript(int timeoutMs = kPeerStepTimeoutMs);
+    // Waits until the first `count` steps ran; false on time-out.
+    bool WaitSteps(size_t count, int timeoutMs = kPeerStepTimeoutMs);
     // Waits until every step ran and the last connection ended; false on
     // time-out.
     bool WaitClosed(int timeoutMs = kPeerStepTimeoutMs);
@@ -124,6 +126,7 @@ private:
     std::condition_variable changed_;
     std::vector<std::string> received_;
     std::string failure_;
+    size_t stepsDone_ = 0;
     bool scriptDone_ = false;
     bool closed_ = false;
 
