@@ -38,6 +38,7 @@ constexpr int kUnreachableCode = 127;
 constexpr int kMessageTooLongCode = 118;
 constexpr int kMessageTooShortCode = 119;
 constexpr int kWouldBlockCode = 10035;
+constexpr int kInProgressCode = 10036;
 constexpr int kBadSocketCode = 10009;
 constexpr int kNotSocketCode = 10038;
 constexpr int kHostNotFoundCode = 11001;
@@ -101,6 +102,18 @@ int Pinger::ResponseTime() const {
 }
 
 void Pinger::PingHost(const std::string& host) {
+    // A handler that runs inside the wait (the Start button, a tick falling
+    // due) must not take the socket of the ping that waits: that ping would
+    // then end with an answer it never got.
+    if (waiting_) {
+        responseTime_ = 0;
+        ThrowSocketError(kInProgressCode);
+    }
+    struct Waiting {
+        bool& flag;
+        explicit Waiting(bool& f) : flag(f) { flag = true; }
+        ~Waiting() { flag = false; }
+    } waiting(waiting_);
     responseSource_.clear();
     CloseSocket();
     if (host.empty()) {
@@ -139,9 +152,6 @@ void Pinger::PingHost(const std::string& host) {
         while (socket_ >= 0) {
             if (eventPump_ != nullptr) {
                 eventPump_->ProcessEvents(0);
-                if (socket_ < 0) {
-                    break;  // a ping started by a nested handler took over and ended
-                }
                 if (eventPump_->QuitRequested()) {
                     timedOut_ = true;
                     break;

@@ -21,7 +21,10 @@ public:
     // Sends one echo request to host (a name, a dotted IPv4 address or
     // "255.255.255.255") and returns once the answer has arrived. An empty host
     // returns at once without sending. While waiting, the event pump runs at
-    // most about 10 ms apart; errors met while receiving go to OnError.
+    // most about 10 ms apart; errors met while receiving go to OnError. A
+    // call made by a handler that runs inside that wait is refused with
+    // 10036 "Operation now in progress" (ResponseTime 0), and the waiting
+    // ping goes on.
     // Throws PingError: 301 "Timeout." (also when the application is asked to
     // quit meanwhile; ResponseTime is then 0), 127 for a destination-
     // unreachable answer, 118 for a PacketSize above kMaxMessageBytes, or the
@@ -42,7 +45,7 @@ public:
     // a ping runs and after a ping that got none.
     const std::string& ResponseSource() const;
     // Milliseconds from sending to the answer of the latest ping; 0 after a
-    // time-out; unchanged by a ping to an empty host or one that failed
+    // time-out or a refused call; unchanged by a ping to an empty host or one that failed
     // before sending.
     int ResponseTime() const;
 
@@ -72,8 +75,8 @@ private:
     std::string responseSource_;
     int responseTime_ = 0;
 
-    // The request in flight. The outcome lives in the instance so that a ping
-    // started by a handler nested inside the wait also ends the waiting one.
+    // The request in flight.
+    bool waiting_ = false;
     int socket_ = -1;
     bool pingSocket_ = false;
     uint32_t requestId_ = 0;
