@@ -5,15 +5,15 @@
 
 namespace corvasse {
 
-namespace {
-
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
-
-void RefuseLineBreak(std::string_view text, std::string_view field) {
-    if (HasLineBreak(text)) {
+void RefuseHeaderLineBreak(std::string_view text, std::string_view field) {
+    if (text.find_first_of("\r\n") != std::string_view::npos) {
         throw MessageError("The " + std::string(field) + " field holds a line break (CR or LF).");
     }
 }
+
+namespace {
+
+void RefuseLineBreak(std::string_view text, std::string_view field) { RefuseHeaderLineBreak(text, field); }
 
 void RefuseLineBreak(const EmailAddress& address, std::string_view field) {
     RefuseLineBreak(address.Address, field);
@@ -23,6 +23,12 @@ void RefuseLineBreak(const EmailAddress& address, std::string_view field) {
 void RefuseLineBreak(const EmailAddressList& list, std::string_view field) {
     for (const EmailAddress& address : list) RefuseLineBreak(address, field);
 }
+
+// Each line of a header list is written as it stands.
+void RefuseLineBreak(const HeaderList& headers) {
+    for (const std::string& line : headers.Lines()) RefuseLineBreak(line, line.substr(0, line.find(':')));
+}
+
 
 std::string JoinWithCommas(const std::vector<std::string>& items) {
     std::string out;
@@ -94,6 +100,11 @@ void MailMessage::CheckHeaderFields() const {
     RefuseLineBreak(References, "References");
     RefuseLineBreak(CharSet, "charset");
     for (const std::string& group : NewsGroups) RefuseLineBreak(group, "Newsgroups");
+    RefuseLineBreak(ContentType, "Content-Type");
+    RefuseLineBreak(ContentTransferEncoding, "Content-Transfer-Encoding");
+    RefuseLineBreak(Headers);
+    RefuseLineBreak(ExtraHeaders);
+    for (const auto& part : MessageParts) RefuseLineBreak(part->ExtraHeaders);
 }
 
 HeaderList MailMessage::BuildHeaderList() const {

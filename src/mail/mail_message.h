@@ -23,6 +23,10 @@ enum class MessagePriority { Highest, High, Normal, Low, Lowest };
 // The fixed MIME boundaries of every message this program writes.
 inline constexpr std::string_view kMainBoundary = "=_MoreStuf_2zzz1234sadvnqw3nerasdf";
 
+// Throws MessageError "The <field> field holds a line break (CR or LF)." when
+// a text meant for one header line holds CR or LF.
+void RefuseHeaderLineBreak(std::string_view text, std::string_view field);
+
 class MailMessage {
 public:
     MailMessage();
@@ -77,7 +81,8 @@ public:
     TextPart& AddTextPart(std::vector<std::string> body = {});
 
     // Throws MessageError when an address, a display name or another text
-    // that goes into the header unencoded holds CR or LF: it would start a
+    // that goes into a header unencoded (the message's or a text part's, the
+    // raw and extra header lines included) holds CR or LF: it would start a
     // header line of its own.
     void CheckHeaderFields() const;
 

@@ -15,13 +15,14 @@ public:
     virtual ~MessagePart() = default;
 
     // Each reads the part's header of that name; setting an empty value
-    // removes the header.
+    // removes the header. The setters throw MessageError for a value that
+    // holds CR or LF: it would start a header line of its own.
     std::string ContentID() const { return headers_.GetHeaderValue("Content-ID"); }
-    void SetContentID(std::string_view value) { headers_.SetHeaderValue("Content-ID", value); }
+    void SetContentID(std::string_view value) { SetHeader("Content-ID", value); }
     std::string ContentTransfer() const { return headers_.GetHeaderValue("Content-Transfer-Encoding"); }
-    void SetContentTransfer(std::string_view value) { headers_.SetHeaderValue("Content-Transfer-Encoding", value); }
+    void SetContentTransfer(std::string_view value) { SetHeader("Content-Transfer-Encoding", value); }
     std::string ContentType() const { return headers_.GetHeaderValue("Content-Type"); }
-    void SetContentType(std::string_view value) { headers_.SetHeaderValue("Content-Type", value); }
+    void SetContentType(std::string_view value) { SetHeader("Content-Type", value); }
 
     // Written after the part's own headers, unchanged.
     HeaderList ExtraHeaders;
@@ -30,6 +31,8 @@ protected:
     MessagePart() = default;
 
 private:
+    void SetHeader(std::string_view name, std::string_view value);
+
     HeaderList headers_;
 };
 

@@ -87,6 +87,7 @@ bool SmtpClient::AuthenticationNeeded() const {
 void SmtpClient::Send(MailMessage& message) {
     // Refused before anything is sent, not halfway through DATA.
     message.CheckHeaderFields();
+    RefuseHeaderLineBreak(MailAgent, "X-Mailer");
     SendCmd("RSET");
     if (AuthenticationNeeded()) Authenticate();
     SendCmd("MAIL FROM:<" + message.From.Address + ">", kOkay);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include <unistd.h>
 
@@ -288,14 +289,42 @@ TEST_F(SmtpClientTest, GarbageAndSilenceGiveErrors) {
     EXPECT_FALSE(client.IsConnected());
 }
 
-TEST_F(SmtpClientTest, LineBreaksInAddressesNeverReachTheWire) {
+TEST_F(SmtpClientTest, LineBreaksInHeaderTextsNeverReachTheWire) {
     ScriptedPeer server({peer::SendLine("220 hi"), peer::ReadLine(), peer::SendLine("250 hi"), peer::ReadUntilClose()});
     ConnectTo(server);
-    message.Recipients[0].Address = "alerts@example.org>\r\nRCPT TO:<victim@example.org";
-    EXPECT_THROW(client.Send(message), MessageError);
-    message.Recipients[0].Address = "alerts@example.org";
-    message.Sender.Name = "x\nBcc: victim@example.org";
-    EXPECT_THROW(client.Send(message), MessageError);
+    TextPart& part = *message.MessageParts.front();
+    const std::string injected = "\r\nBcc: victim@example.org";
+    struct Case {
+        const char* field;
+        std::function<void()> inject;
+        std::function<void()> undo;
+    } cases[] = {
+        {"To", [&] { message.Recipients[0].Address += ">" + injected; },
+         [&] { message.Recipients[0].Address = "alerts@example.org"; }},
+        {"Sender", [&] { message.Sender.Name = "x\nBcc: victim@example.org"; }, [&] { message.Sender.Name.clear(); }},
+        {"Content-Type", [&] { message.ContentType = "text/plain" + injected; }, [&] { message.ContentType.clear(); }},
+        {"Content-Transfer-Encoding", [&] { message.ContentTransferEncoding = "7bit\n"; },
+         [&] { message.ContentTransferEncoding.clear(); }},
+        {"X-Extra", [&] { message.ExtraHeaders.Add("X-Extra: a" + injected); }, [&] { message.ExtraHeaders.Clear(); }},
+        {"X-Mailer", [&] { client.MailAgent = "agent" + injected; }, [&] { client.MailAgent.clear(); }},
+        {"Content-Type", [&] { part.SetContentType("text/plain" + injected); }, [&] { part.SetContentType("text/plain"); }},
+        {"Content-Transfer-Encoding", [&] { part.SetContentTransfer("7bit\r"); }, [&] { part.SetContentTransfer("7bit"); }},
+        {"X-Part", [&] { part.ExtraHeaders.Add("X-Part: a" + injected); }, [&] { part.ExtraHeaders.Clear(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        try {
+            c.inject();
+            client.Send(message);
+            ADD_FAILURE() << "no error";
+        } catch (const MessageError& e) {
+            EXPECT_EQ(std::string(e.what()), "The " + std::string(c.field) + " field holds a line break (CR or LF).");
+        } catch (const NetError& e) {
+            ADD_FAILURE() << "sent: " << e.what();
+            break;
+        }
+        c.undo();
+    }
     client.Disconnect();
     ASSERT_TRUE(server.WaitClosed());
     EXPECT_EQ(server.Received(), "EHLO client.test\r\nQUIT\r\n");
