@@ -111,9 +111,26 @@ std::string Escape(std::string_view text) {
     return out;
 }
 
+// The file as lines without their endings. Each line keeps the ending it was
+// read with ("\n", "\r\n", or none for a last line without one), so that a
+// rewrite changes nothing but the value it writes; a new line takes the
+// ending of the file's first line.
 struct Document {
     std::vector<std::string> lines;
-    bool endsWithNewline = true;
+    std::vector<std::string> endings;
+    std::string newLineEnding = "\n";
+
+    void Insert(size_t at, std::string line) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+        endings.insert(endings.begin() + static_cast<std::ptrdiff_t>(at), newLineEnding);
+        // A line added after one without an ending needs one between them.
+        if (at > 0 && endings[at - 1].empty()) endings[at - 1] = newLineEnding;
+    }
+    void Append(std::string line) { Insert(lines.size(), std::move(line)); }
+    void Erase(size_t at) {
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
+        endings.erase(endings.begin() + static_cast<std::ptrdiff_t>(at));
+    }
 };
 
 // Where a section's lines are: the group line and one past its last line.
@@ -169,12 +186,18 @@ std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
         size_t nl = content.find('\n', start);
         if (nl == std::string::npos) {
             doc.lines.push_back(content.substr(start));
-            doc.endsWithNewline = false;
+            doc.endings.emplace_back();
             break;
         }
         std::string line = content.substr(start, nl - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string ending = "\n";
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+            ending = "\r\n";
+        }
+        if (doc.lines.empty()) doc.newLineEnding = ending;
         doc.lines.push_back(std::move(line));
+        doc.endings.push_back(std::move(ending));
         start = nl + 1;
     }
     return doc;
@@ -228,10 +251,7 @@ void RemoveAbandonedTempFiles(const std::filesystem::path& path) {
 // Replaces the file as a whole: a reader sees either the old or the new file.
 bool Save(const std::filesystem::path& path, const Document& doc) {
     std::string content;
-    for (size_t i = 0; i < doc.lines.size(); ++i) {
-        content += doc.lines[i];
-        if (i + 1 < doc.lines.size() || doc.endsWithNewline) content += '\n';
-    }
+    for (size_t i = 0; i < doc.lines.size(); ++i) content += doc.lines[i] + doc.endings[i];
     RemoveAbandonedTempFiles(path);
     // The writer's process number in the name tells whether the file is abandoned.
     std::string tempName = path.string() + "." + std::to_string(::getpid()) + ".XXXXXX";
@@ -302,21 +322,21 @@ void SettingsStore::WriteSetting(std::string_view section, std::string_view key,
     auto doc = Load(FilePath(), missing);
     // Never rewrite a file that could not be read: its values would be lost.
     if (!doc) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
-    if (missing) doc->lines.push_back(kHeaderComment);
+    if (missing) doc->Append(kHeaderComment);
 
     std::string line = std::string(key) + "=" + Escape(value);
     auto group = FindGroup(*doc, section);
     if (!group) {
-        if (!doc->lines.empty() && !Trim(doc->lines.back()).empty()) doc->lines.push_back("");
-        doc->lines.push_back("[" + std::string(section) + "]");
-        doc->lines.push_back(line);
+        if (!doc->lines.empty() && !Trim(doc->lines.back()).empty()) doc->Append("");
+        doc->Append("[" + std::string(section) + "]");
+        doc->Append(line);
     } else if (auto index = FindValue(*doc, *group, key)) {
         doc->lines[*index] = line;
     } else {
         // After the group's last non-blank line, so a blank separator stays before the next group.
         size_t insertAt = group->end;
         while (insertAt > group->header + 1 && Trim(doc->lines[insertAt - 1]).empty()) --insertAt;
-        doc->lines.insert(doc->lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+        doc->Insert(insertAt, line);
     }
     if (!Save(FilePath(), *doc)) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
 }
@@ -334,7 +354,7 @@ void SettingsStore::DeleteSetting(std::string_view section, std::string_view key
     if (!group) return;
     auto index = FindValue(*doc, *group, key);
     if (!index) return;
-    doc->lines.erase(doc->lines.begin() + static_cast<std::ptrdiff_t>(*index));
+    doc->Erase(*index);
     Save(FilePath(), *doc);  // the outcome of a removal is not reported
 }
 

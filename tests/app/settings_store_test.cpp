@@ -1,6 +1,7 @@
 #include "app/settings_store.h"
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,32 @@ TEST_F(SettingsStoreTest, HandEditsAndCommentsAreSeenAndKept) {
     EXPECT_EQ(ReadFile(store_.FilePath()),
               "; my notes\n[Other]\nkeep=1\n\n[Settings]\ntxtWatchFreq=10\nthis line is odd\nport=\\s25\nPingOnly=y\n"
               "\n[Last]\nz=\\q\\x4\n\n[New]\na=b\n");
+}
+
+TEST_F(SettingsStoreTest, EveryLineKeepsItsEnding) {
+    struct Case {
+        const char* name;
+        std::string before;
+        std::function<void(SettingsStore&)> change;
+        std::string after;
+    } cases[] = {
+        {"CR LF throughout", "[Settings]\r\na=1\r\n",
+         [](SettingsStore& s) { s.WriteSetting("Settings", "a", "3"); s.WriteSetting("Settings", "b", "2"); },
+         "[Settings]\r\na=3\r\nb=2\r\n"},
+        {"mixed endings", "; note\r\n[Settings]\na=1\r\n", [](SettingsStore& s) { s.WriteSetting("Settings", "a", "2"); },
+         "; note\r\n[Settings]\na=2\r\n"},
+        {"no final line end", "[Settings]\r\na=1", [](SettingsStore& s) { s.WriteSetting("Settings", "b", "2"); },
+         "[Settings]\r\na=1\r\nb=2\r\n"},
+        {"a removal", "[Settings]\r\na=1\r\nb=2\r\n", [](SettingsStore& s) { s.DeleteSetting("Settings", "a"); },
+         "[Settings]\r\nb=2\r\n"},
+    };
+    std::filesystem::create_directories(folder_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(store_.FilePath(), c.before);
+        c.change(store_);
+        EXPECT_EQ(ReadFile(store_.FilePath()), c.after);
+    }
 }
 
 TEST_F(SettingsStoreTest, WritesReplaceTheFileWithModeOwnerOnly) {
