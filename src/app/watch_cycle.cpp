@@ -6,6 +6,7 @@
 #include "app/alert_sender.h"
 #include "app/dialogs.h"
 #include "app/form_fields.h"
+#include "app/handler_guard.h"
 #include "app/interval_timer.h"
 #include "app/monitor_view.h"
 #include "app/ping_client.h"
@@ -22,7 +23,7 @@ WatchCycle::WatchCycle(FormFields& form, MonitorView& view, Dialogs& dialogs, In
                        AlertSender& alert, WatchState& state)
     : form_(form),
       view_(view),
-      dialogs_(dialogs),
+      boxes_(dialogs),
       timer_(timer),
       settings_(settings),
       log_(log),
@@ -63,6 +64,11 @@ void WatchCycle::Tick() {
     view_.RepaintStatusBar();
 }
 
+void WatchCycle::TimerTick() {
+    if (boxes_.AnyOpen()) return;
+    HandlerGuard(boxes_).Run([this] { Tick(); });
+}
+
 void WatchCycle::AbortConnection() {
     web_.Disconnect();
     view_.SetStatusText("Connection Aborted...");
@@ -85,8 +91,8 @@ void WatchCycle::RunPingWatch() {
 
 void WatchCycle::RunWebWatch() {
     if (ContainsBytes(form_.Text(Field::txtURL2watch), "https://")) {
-        dialogs_.Beep();
-        dialogs_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");
+        boxes_.Beep();
+        boxes_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");
         return;
     }
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);

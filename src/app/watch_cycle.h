@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/tick_boxes.h"
+
 namespace corvasse {
 
 class ActivityLog;
@@ -38,6 +40,11 @@ public:
     // One watch. Errors of the alert delivery and of the log pass to the caller.
     void Tick();
 
+    // A tick of the interval timer: one watch, whose escaping error goes to
+    // the error box. Skipped while a box that a tick opened (that error box,
+    // or the HTTPS refusal) is still open.
+    void TimerTick();
+
     // "&Abort Connection": closes the HTTP connection.
     void AbortConnection();
 
@@ -48,7 +55,7 @@ private:
 
     FormFields& form_;
     MonitorView& view_;
-    Dialogs& dialogs_;
+    TickBoxes boxes_;
     IntervalTimer& timer_;
     SettingsStore& settings_;
     ActivityLog& log_;

@@ -68,14 +68,19 @@ class FakeDialogs : public Dialogs {
 public:
     // "beep", "message:<text>" and "error:<text>" in the order they happened.
     std::vector<std::string> calls;
-    std::function<void()> onMessage;  // runs while a message box would be open
+    // Run while a message box or an error box would be open.
+    std::function<void()> onMessage;
+    std::function<void()> onError;
 
     void Beep() override { calls.push_back("beep"); }
     void ShowMessage(const std::string& text) override {
         calls.push_back("message:" + text);
         if (onMessage) onMessage();
     }
-    void ShowError(const std::string& text) override { calls.push_back("error:" + text); }
+    void ShowError(const std::string& text) override {
+        calls.push_back("error:" + text);
+        if (onError) onError();
+    }
 };
 
 class FakeTimer : public IntervalTimer {

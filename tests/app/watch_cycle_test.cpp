@@ -1,6 +1,8 @@
 #include "app/watch_cycle.h"
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 
@@ -61,6 +63,45 @@ TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
     EXPECT_EQ(web_.connectTimeout, 120000);
     EXPECT_EQ(alert_.attempts, 0);
     EXPECT_EQ(state_.FoundFlag, "y");
+}
+
+TEST_F(WatchCycleTest, TicksThatFallDueWhileATicksBoxIsOpenAreSkipped) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string box;
+        int countedTicks;
+    } cases[] = {
+        {"the HTTPS refusal", [&] { form_.texts[Field::txtURL2watch] = "https://127.0.0.1/"; },
+         "message:Sorry, we do not support HTTPS protocol at this time.", 1},
+        {"the error box of a failed tick",
+         [&] {
+             form_.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
+             alert_.failure = "Connect timed out";
+         },
+         "error:Connect timed out.", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs_.calls.clear();
+        state_.WatchCount = 0;
+        web_.failure = "Read Timeout";
+        c.arrange();
+        // Three ticks fall due while the first box is open.
+        bool open = false;
+        dialogs_.onMessage = dialogs_.onError = [&] {
+            if (open) return;
+            open = true;
+            for (int i = 0; i < 3; ++i) cycle_.TimerTick();
+            open = false;
+        };
+        cycle_.TimerTick();
+        EXPECT_EQ(std::count(dialogs_.calls.begin(), dialogs_.calls.end(), c.box), 1);
+        EXPECT_EQ(state_.WatchCount, c.countedTicks) << "skipped ticks are not counted";
+        // The box is closed: the next tick runs as usual.
+        cycle_.TimerTick();
+        EXPECT_EQ(std::count(dialogs_.calls.begin(), dialogs_.calls.end(), c.box), 2);
+    }
 }
 
 TEST_F(WatchCycleTest, IntervalIsUnsigned32BitArithmetic) {
