@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -60,16 +61,21 @@ MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dia
       pump_(std::make_unique<QtEventPump>()) {
     setWindowTitle(QString("Corvasse - ") + kCaptionNotice);
     setWindowIcon(AppIcon());
+    // Only closing this window ends the program (see closeEvent): closing the
+    // About box while this window is hidden to the tray must not.
+    QApplication::setQuitOnLastWindowClosed(false);
     createPages();
     createMenus();
     createStatusBar();
-    resize(kClientWidthPx, kClientHeightPx);
+    // The client size is the area below the menu bar.
+    resize(kClientWidthPx, kClientHeightPx + menuBar()->sizeHint().height());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
 
     monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, settingsFolder);
-    Timer1->OnTimer = [this] { guard_.Run([this] { Timer1Timer(); }); };
+    // The tick guards itself: its error box counts as a box the tick opened.
+    Timer1->OnTimer = [this] { Timer1Timer(); };
     logViewer_ = new LogViewer(monitor_->Log(), guard_, this);
     aboutBox_ = std::make_unique<AboutBox>();
     createTrayIcon();
@@ -212,6 +218,10 @@ QWidget* MainWindow::createButtonPanel() {
     btnOkay->setObjectName("btnOkay");
     btnCancel = new QPushButton("Stop Watching");
     btnCancel->setObjectName("btnCancel");
+    // A focused button takes Enter itself; keyPressEvent gives it to the
+    // default button otherwise.
+    btnOkay->setAutoDefault(true);
+    btnCancel->setAutoDefault(true);
     httpProgressBar = new QProgressBar;
     httpProgressBar->setObjectName("httpProgressBar");
     httpProgressBar->setToolTip("Loading webpage");
@@ -229,10 +239,7 @@ QWidget* MainWindow::createButtonPanel() {
     connectGuarded(btnSave, &QPushButton::clicked, &MainWindow::btnSaveClick);
     connectGuarded(btnOkay, &QPushButton::clicked, &MainWindow::btnOkayClick);
     connectGuarded(btnCancel, &QPushButton::clicked, &MainWindow::btnCancelClick);
-    // Enter presses the default button and Esc the cancel button, wherever the focus is.
-    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, btnSave, &QPushButton::click);
-    }
+    // Esc presses the cancel button wherever the focus is.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, btnCancel,
             &QPushButton::click);
     return panel;
@@ -275,11 +282,14 @@ void MainWindow::createTrayIcon() {
 }
 
 void MainWindow::createStatusBar() {
+    // Status texts may come from servers: never read as markup.
     statusPanel_ = new QLabel;
     statusPanel_->setObjectName("statusPanel");
+    statusPanel_->setTextFormat(Qt::PlainText);
     statusPanel_->setFixedWidth(kStatusPanelWidthPx);
     watchCountPanel_ = new QLabel;
     watchCountPanel_->setObjectName("watchCountPanel");
+    watchCountPanel_->setTextFormat(Qt::PlainText);
     watchCountPanel_->setMinimumWidth(kWatchCountPanelWidthPx);
     QStatusBar* bar = statusBar();
     bar->setObjectName("StatusBar1");
@@ -349,6 +359,16 @@ void MainWindow::showEvent(QShowEvent* event) {
     guard_.Run([this] { FormShow(); });
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter that no focused widget took (a line edit, a check box) presses the
+    // default button; a focused button and the multi-line pane keep theirs.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        btnSave->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     trayIcon_.reset();  // removes the icon from the tray
@@ -366,7 +386,7 @@ void MainWindow::btnOkayClick() { monitor_->Cycle().StartWatching(); }
 
 void MainWindow::btnCancelClick() { monitor_->Cycle().StopWatching(); }
 
-void MainWindow::Timer1Timer() { monitor_->Cycle().Tick(); }
+void MainWindow::Timer1Timer() { monitor_->Cycle().TimerTick(); }
 
 void MainWindow::mnuAbortConnection1Click() { monitor_->Cycle().AbortConnection(); }
 

@@ -1,23 +1,20 @@
 #include "ui/qt_dialogs.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 namespace corvasse {
 
-namespace {
-
-void ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
-    QMessageBox box(icon, QApplication::applicationName(), QString::fromLocal8Bit(text), QMessageBox::Ok, parent);
-    box.exec();
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
+    auto box = std::make_unique<QMessageBox>(icon, QApplication::applicationName(), QString::fromLocal8Bit(text),
+                                             QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
 }
-
-}  // namespace
 
 void QtDialogs::Beep() { QApplication::beep(); }
 
-void QtDialogs::ShowMessage(const std::string& text) { ShowBox(parent_, QMessageBox::NoIcon, text); }
+void QtDialogs::ShowMessage(const std::string& text) { MakeMessageBox(parent_, QMessageBox::NoIcon, text)->exec(); }
 
-void QtDialogs::ShowError(const std::string& text) { ShowBox(parent_, QMessageBox::Critical, text); }
+void QtDialogs::ShowError(const std::string& text) { MakeMessageBox(parent_, QMessageBox::Critical, text)->exec(); }
 
 }  // namespace corvasse

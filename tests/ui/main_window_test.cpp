@@ -3,6 +3,10 @@
 #include <fstream>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -20,6 +24,8 @@
 #include "app/watch_state.h"
 #include "support/temp_dir.h"
 #include "ui/log_viewer.h"
+#include "ui/qt_dialogs.h"
+#include "ui/qt_interval_timer.h"
 #include "ui/qt_test_app.h"
 
 namespace corvasse {
@@ -56,7 +62,8 @@ protected:
 
 TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
     EXPECT_TRUE(window_->windowTitle().startsWith("Corvasse - "));
-    EXPECT_EQ(window_->size(), QSize(617, 461));
+    // The client size is the area below the menu bar.
+    EXPECT_EQ(window_->size(), QSize(617, 461 + window_->menuBar()->height()));
     EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
 
     auto* pages = window_->findChild<QTabWidget*>();
@@ -129,6 +136,84 @@ TEST_F(MainWindowTest, ErrorsEscapingAHandlerGoToTheErrorBoxAndTheProgramGoesOn)
 
     Button("btnCancel")->click();
     EXPECT_EQ(StatusPanel(), "Watching process stopped...");
+}
+
+TEST_F(MainWindowTest, EnterGoesToTheFocusedButtonElseToTheDefaultButton) {
+    const std::string https = "message:Sorry, we do not support HTTPS protocol at this time.";
+    const std::string save = "message:Sorry, you missed entering File Size or what to look for...";
+    window_->SetText(Field::txtURL2watch, "https://127.0.0.1/");
+    auto* pane = window_->findChild<QPlainTextEdit*>("richStatus");
+    struct Case {
+        const char* name;
+        QWidget* focused;
+        std::string box;  // the message box Enter leads to; empty: none
+    } cases[] = {
+        {"Start Watching", Button("btnOkay"), https},
+        {"Stop Watching", Button("btnCancel"), ""},
+        {"Save Settings", Button("btnSave"), save},
+        {"a line edit", window_->findChild<QLineEdit*>(), save},
+        {"a check box", window_->findChild<QCheckBox*>(), save},
+        {"the status pane", pane, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs_.calls.clear();
+        pane->clear();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+        QApplication::sendEvent(c.focused, &enter);
+        EXPECT_EQ(dialogs_.calls.empty() ? "" : dialogs_.calls.back(), c.box);
+    }
+    EXPECT_EQ(StatusPanel(), "Watching process stopped...");
+    EXPECT_EQ(pane->toPlainText(), "\n") << "Enter in the pane is a line break";
+}
+
+TEST_F(MainWindowTest, TextsFromOutsideAreNeverReadAsMarkup) {
+    const std::string reply = "SMTP: 550 <b>mailbox</b> <p>unavailable";
+    auto* box = MakeMessageBox(window_.get(), QMessageBox::Critical, reply).release();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    window_->SetStatusText(reply);
+    window_->SetWatchCountText(reply);
+    const QLabel* labels[] = {window_->findChild<QLabel*>("statusPanel"), window_->findChild<QLabel*>("watchCountPanel"),
+                              box->findChild<QLabel*>("qt_msgbox_label")};
+    for (const QLabel* label : labels) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        // Shown as markup, the tags would take no room.
+        EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(QString::fromStdString(reply)));
+    }
+    box->close();
+}
+
+TEST_F(MainWindowTest, TicksFallingDueWhileATicksBoxIsOpenOpenNoMoreBoxes) {
+    window_->SetText(Field::txtURL2watch, "https://127.0.0.1/");
+    auto* timer = window_->findChild<QtIntervalTimer*>();
+    ASSERT_NE(timer, nullptr);
+    const std::string refusal = "message:Sorry, we do not support HTTPS protocol at this time.";
+    auto boxes = [&] { return std::count(dialogs_.calls.begin(), dialogs_.calls.end(), refusal); };
+    // The first box stays open for a while, as a user away from the desk
+    // would leave it, while some 25 ticks fall due.
+    bool open = false;
+    int openedInside = 0;
+    dialogs_.onMessage = [&] {
+        if (open) {
+            ++openedInside;
+            return;
+        }
+        open = true;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        open = false;
+    };
+    timer->SetInterval(20);
+    timer->SetEnabled(true);
+    // Closed, the ticks run as usual again and open the next box.
+    QElapsedTimer clock;
+    clock.start();
+    while (boxes() < 2 && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    timer->SetEnabled(false);
+    EXPECT_EQ(openedInside, 0);
+    EXPECT_GE(boxes(), 2);
 }
 
 TEST_F(MainWindowTest, ProgressBarShowsPositionsOutsideItsRangeAtTheNearestEnd) {
