@@ -47,14 +47,13 @@ private:
 };
 
 void WriteQ(std::string_view run, std::string_view extraChars, EncodedWordWriter& writer) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     for (char c : run) {
         if (c == ' ') {
             writer.Add("_");
         } else if (NeedsEncoding(c, extraChars) || c == '=' || c == '?' || c == '_') {
-            const auto byte = static_cast<unsigned char>(c);
-            const char escape[] = {'=', kHex[byte >> 4], kHex[byte & 15]};
-            writer.Add(std::string_view(escape, 3));
+            std::string escape;
+            AppendHexEscape(escape, "=", static_cast<unsigned char>(c));
+            writer.Add(escape);
         } else {
             writer.Add(std::string_view(&c, 1));
         }
