@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "ui/qt_text.h"
+
 namespace corvasse {
 
 namespace {
 
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
-    QMessageBox box(icon, QApplication::applicationName(), QString::fromLocal8Bit(text), QMessageBox::Ok, parent);
+    QMessageBox box(icon, QApplication::applicationName(), FromBytes(text), QMessageBox::Ok, parent);
     box.exec();
 }
 
