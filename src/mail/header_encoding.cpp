@@ -4,6 +4,7 @@
 
 #include "common/base64.h"
 #include "common/byte_string.h"
+#include "common/utf8_text.h"
 
 namespace corvasse {
 
@@ -152,6 +153,12 @@ std::string EncodeAddressListForHeader(const EmailAddressList& list, const Heade
         out += EncodeAddressForHeader(address, charset);
     }
     return out;
+}
+
+std::string EncodeSenderForHeader(const EmailAddress& address, const HeaderCharset& charset) {
+    // AddressText leaves out a name equal to the address; so does this.
+    if (IsAscii(address.Name) || EqualsNoCase(address.Name, address.Address)) return address.Text();
+    return EncodeHeaderText(address.Name, kAddressSpecials, charset) + " " + address.BracketedAddress();
 }
 
 }  // namespace corvasse
