@@ -40,9 +40,10 @@ public:
     // else UTF-8) on its text part, sent quoted-printable, and in the encoded
     // words of its display names; an all-ASCII alert is 7bit text. The first
     // error of any step passes to the caller; a POP3 or SMTP connection that
-    // step left open is closed first, so the next alert can connect again. Throws ConversionError for a "port" that
-    // is not a number (before any SMTP connection), the settings store's,
-    // the log's, the clients' and the message's errors.
+    // step left open is closed first, so the next alert can connect again.
+    // Throws ConversionError for a "port" that is not a number (before any
+    // SMTP connection), the settings store's, the log's, the clients' and the
+    // message's errors.
     void SendAlert() override;
 
 private:
