@@ -8,6 +8,7 @@
 #include "app/monitor_view.h"
 #include "app/settings_store.h"
 #include "common/byte_string.h"
+#include "common/utf8_text.h"
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
@@ -29,6 +30,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
         start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
+}
+
+// The charset the alert declares: the "charSet" setting when there is one;
+// else ISO-8859-1 for an all-ASCII alert, and UTF-8, the text the window
+// hands over, for one beyond ASCII.
+std::string AlertCharSet(const std::string& setting, bool asciiAlert) {
+    if (setting != kAbsentSetting) return setting;
+    return std::string(asciiAlert ? kDefaultAlertCharSet : kUtf8AlertCharSet);
 }
 
 // Runs a step and, when it fails, closes the client's connection before the
@@ -71,13 +80,12 @@ void AlertDelivery::SendAlert() {
 
     ConfigureSmtp();
     const std::string charSetSetting = settings_.ReadSetting(kSection, "charSet");
-    const std::string charSet = charSetSetting == kAbsentSetting ? std::string(kDefaultAlertCharSet) : charSetSetting;
     const std::string port = settings_.ReadSetting(kSection, "port");
     if (port != kAbsentSetting) smtpClient_.Port = StrToInt(port);
 
     ClosingOnFailure(smtpClient_, [&] {
         smtpClient_.Connect(-1);
-        FillMessage(charSet);
+        FillMessage(charSetSetting);
         smtpClient_.Send(alertMessage_);
         smtpClient_.Disconnect();
     });
@@ -113,9 +121,8 @@ void AlertDelivery::ConfigureSmtp() {
     }
 }
 
-void AlertDelivery::FillMessage(const std::string& charSet) {
+void AlertDelivery::FillMessage(const std::string& charSetSetting) {
     alertMessage_.ResetMessage();
-    alertMessage_.CharSet = charSet;
     const std::string ownAddress = form_.Text(Field::txtYourEmail);
     const std::string sendTo = form_.Text(Field::txtSendto);
     alertMessage_.From.Address = ownAddress;
@@ -126,9 +133,28 @@ void AlertDelivery::FillMessage(const std::string& charSet) {
     alertMessage_.Recipients.AddressListText("<" + sendTo + ">");
     alertMessage_.Subject = kAlertSubject;
     // Replies go to the From address, the user's own; no Reply-To is set.
+
+    const bool asciiText = IsAscii(report_.AlertText);
+    const bool asciiAlert = asciiText && IsAscii(alertMessage_.From.Name) && IsAscii(alertMessage_.Sender.Name);
+    const std::string charSet = AlertCharSet(charSetSetting, asciiAlert);
+    alertMessage_.CharSet = charSet;
+    // Encoded words in the display names name the charset the bytes are in,
+    // not the one the locale would pick.
+    alertMessage_.OnInitializeISO = nullptr;
+    if (!asciiAlert) {
+        alertMessage_.OnInitializeISO = [charSet](HeaderCharset& header) {
+            header = HeaderCharset{charSet, 'Q', TransferMode::EightBit};
+        };
+    }
+
     TextPart& part = alertMessage_.AddTextPart(SplitLines(report_.AlertText));
-    part.SetContentType("text/plain");
-    part.SetContentTransfer("7bit");
+    if (asciiText) {
+        part.SetContentType("text/plain");
+        part.SetContentTransfer("7bit");
+    } else {
+        part.SetContentType("text/plain; charset=\"" + charSet + "\"");
+        part.SetContentTransfer("quoted-printable");
+    }
 }
 
 }  // namespace corvasse

@@ -20,8 +20,11 @@ class SmtpClient;
 // The footer line of every alert: "Corvasse " and this notice.
 inline constexpr std::string_view kPublisherNotice = "web watch alert, published by the Corvasse project.";
 inline constexpr std::string_view kAlertSubject = "Corvasse Alert";
-// The message's charset when the "charSet" setting is missing.
+// The message's charset when the "charSet" setting is missing and the alert
+// is all ASCII.
 inline constexpr std::string_view kDefaultAlertCharSet = "iso-8859-1";
+// The same when some of its text is beyond ASCII: the window hands over UTF-8.
+inline constexpr std::string_view kUtf8AlertCharSet = "utf-8";
 
 class AlertDelivery : public AlertSender {
 public:
@@ -33,17 +36,20 @@ public:
     // Delivers one alert. The report is in the log before anything goes on
     // the network. Settings are read afresh; a user name, password,
     // authentication type or port that reads "n/a" leaves the SMTP client's
-    // previous value. The first error of any step passes to the caller; a
-    // POP3 or SMTP connection that step left open is closed first, so the
-    // next alert can connect again. Throws ConversionError for a "port" that
-    // is not a number (before any SMTP connection), the settings store's,
-    // the log's, the clients' and the message's errors.
+    // previous value. An alert beyond ASCII declares its charset ("charSet",
+    // else UTF-8) on its text part, sent quoted-printable, and in the encoded
+    // words of its display names; an all-ASCII alert is 7bit text. The first
+    // error of any step passes to the caller; a POP3 or SMTP connection that
+    // step left open is closed first, so the next alert can connect again.
+    // Throws ConversionError for a "port" that is not a number (before any
+    // SMTP connection), the settings store's, the log's, the clients' and the
+    // message's errors.
     void SendAlert() override;
 
 private:
     void LoginViaPop();
     void ConfigureSmtp();
-    void FillMessage(const std::string& charSet);
+    void FillMessage(const std::string& charSetSetting);
 
     AlertReport& report_;
     FormFields& form_;

@@ -116,4 +116,11 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+void AppendHexEscape(std::string& out, std::string_view prefix, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += prefix;
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+}
+
 }  // namespace corvasse

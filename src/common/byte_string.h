@@ -44,4 +44,8 @@ std::string ToLowerAscii(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
+// Appends the prefix and the byte as two upper-case hexadecimal digits: the
+// escapes of quoted-printable ("=E9"), of URLs ("%20") and of encoded words.
+void AppendHexEscape(std::string& out, std::string_view prefix, unsigned char byte);
+
 }  // namespace corvasse

@@ -219,7 +219,7 @@ void HttpClient::PrepareTarget() {
         throw UnknownProtocolError();
     }
 
-    Request.RequestTarget = CurrentURI.Path + CurrentURI.Resource + CurrentURI.Query;
+    Request.RequestTarget = EncodeRequestTarget(CurrentURI.Path + CurrentURI.Resource + CurrentURI.Query);
     if (Request.RequestMethod == HttpMethod::Options && CurrentURI.Resource == "*") Request.RequestTarget.assign(1, '*');
     if (NeedsHttp11(Request.RequestMethod) && ProtocolVersion != HttpVersion::V1_1) {
         throw NetError("This request method is supported in HTTP 1.1");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/byte_string.h"
 #include "http/http_errors.h"
 
 namespace corvasse {
@@ -138,6 +139,20 @@ std::string MergePath(std::string_view base, std::string_view newPath) {
     }
     if (result != "/" && !result.empty() && result.back() == '/' && !keepTrailingSlash) result.pop_back();
     return result;
+}
+
+std::string EncodeRequestTarget(std::string_view target) {
+    std::string out;
+    out.reserve(target.size());
+    for (char c : target) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte >= 0x7F) {
+            AppendHexEscape(out, "%", byte);
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace corvasse

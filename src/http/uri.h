@@ -44,4 +44,9 @@ public:
 // path ended with one or was empty.
 std::string MergePath(std::string_view base, std::string_view newPath);
 
+// The request target as it may stand on an HTTP request line: every blank,
+// control character and byte above 127 percent-encoded as browsers do ("%20",
+// UTF-8 "\xC3\xB6" as "%C3%B6"); every other character, "%" included, as it is.
+std::string EncodeRequestTarget(std::string_view target);
+
 }  // namespace corvasse

@@ -4,6 +4,7 @@
 
 #include "common/base64.h"
 #include "common/byte_string.h"
+#include "common/utf8_text.h"
 
 namespace corvasse {
 
@@ -47,14 +48,13 @@ private:
 };
 
 void WriteQ(std::string_view run, std::string_view extraChars, EncodedWordWriter& writer) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     for (char c : run) {
         if (c == ' ') {
             writer.Add("_");
         } else if (NeedsEncoding(c, extraChars) || c == '=' || c == '?' || c == '_') {
-            const auto byte = static_cast<unsigned char>(c);
-            const char escape[] = {'=', kHex[byte >> 4], kHex[byte & 15]};
-            writer.Add(std::string_view(escape, 3));
+            std::string escape;
+            AppendHexEscape(escape, "=", static_cast<unsigned char>(c));
+            writer.Add(escape);
         } else {
             writer.Add(std::string_view(&c, 1));
         }
@@ -153,6 +153,12 @@ std::string EncodeAddressListForHeader(const EmailAddressList& list, const Heade
         out += EncodeAddressForHeader(address, charset);
     }
     return out;
+}
+
+std::string EncodeSenderForHeader(const EmailAddress& address, const HeaderCharset& charset) {
+    // AddressText leaves out a name equal to the address; so does this.
+    if (IsAscii(address.Name) || EqualsNoCase(address.Name, address.Address)) return address.Text();
+    return EncodeHeaderText(address.Name, kAddressSpecials, charset) + " " + address.BracketedAddress();
 }
 
 }  // namespace corvasse

@@ -51,4 +51,9 @@ std::string EncodeAddressForHeader(const EmailAddress& address, const HeaderChar
 // The items of the list in that form, joined by ", ".
 std::string EncodeAddressListForHeader(const EmailAddressList& list, const HeaderCharset& charset);
 
+// The Sender form of an address: its AddressText, except that a display name
+// with bytes above 127 goes out as encoded words, since a header must stay
+// 7-bit.
+std::string EncodeSenderForHeader(const EmailAddress& address, const HeaderCharset& charset);
+
 }  // namespace corvasse

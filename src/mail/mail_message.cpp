@@ -139,7 +139,7 @@ HeaderList MailMessage::BuildHeaderList() const {
         if (!MessageParts.empty()) headers.SetHeaderValue("MIME-Version", "1.0");
         headers.SetHeaderValue("Content-Transfer-Encoding", ContentTransferEncoding);
     }
-    headers.SetHeaderValue("Sender", Sender.Text());
+    headers.SetHeaderValue("Sender", EncodeSenderForHeader(Sender, charset));
     headers.SetHeaderValue("Reply-To", EncodeAddressListForHeader(ReplyTo, charset));
     headers.SetHeaderValue("Organization", EncodeHeaderText(Organization, "", charset));
     headers.SetHeaderValue("Disposition-Notification-To", EncodeAddressForHeader(ReceiptRecipient, charset));

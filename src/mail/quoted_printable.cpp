@@ -1,15 +1,12 @@
 #include "mail/quoted_printable.h"
 
+#include "common/byte_string.h"
+
 namespace corvasse {
 
 namespace {
 
-void AppendEscape(std::string& out, unsigned char byte) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    out += '=';
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-}
+void AppendEscape(std::string& out, unsigned char byte) { AppendHexEscape(out, "=", byte); }
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 

@@ -4,9 +4,11 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStringList>
 
 #include "app/activity_log.h"
 #include "app/handler_guard.h"
+#include "ui/qt_text.h"
 
 namespace corvasse {
 
@@ -54,7 +56,17 @@ void LogViewer::showEvent(QShowEvent* event) {
 
 void LogViewer::FormShow() {
     const std::string content = log_.ReadAll();  // on failure the pane keeps what it had
-    RichEdit1->setPlainText(QString::fromLocal8Bit(ActivityLog::ViewerText(content)).replace("\r\n", "\n"));
+    const std::string text = ActivityLog::ViewerText(content);
+    // Line by line: a record written in another encoding (Latin-1 bytes from
+    // a server, say) must not turn the rest of the log into the wrong letters.
+    QStringList lines;
+    for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+        end = text.find('\n', start);
+        std::string_view line = std::string_view(text).substr(start, end - start);  // to the end at npos
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines << FromBytes(line);
+    }
+    RichEdit1->setPlainText(lines.join('\n'));
 }
 
 void LogViewer::resizeEvent(QResizeEvent* event) {

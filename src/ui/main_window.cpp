@@ -32,6 +32,7 @@
 #include "ui/qt_dialogs.h"
 #include "ui/qt_event_pump.h"
 #include "ui/qt_interval_timer.h"
+#include "ui/qt_text.h"
 #include "ui/tray_icon.h"
 #include "ui/web_links.h"
 
@@ -45,9 +46,6 @@ constexpr int kButtonPanelHeightPx = 67;
 constexpr int kStatusPanelWidthPx = 300;
 constexpr int kWatchCountPanelWidthPx = 50;
 constexpr const char* kCaptionNotice = "watches a web page or a host";
-
-QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text); }
-std::string ToBytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
 }  // namespace
 

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 
+#include "ui/qt_text.h"
+
 namespace corvasse {
 
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
-    auto box = std::make_unique<QMessageBox>(icon, QApplication::applicationName(), QString::fromLocal8Bit(text),
-                                             QMessageBox::Ok, parent);
+    auto box = std::make_unique<QMessageBox>(icon, QApplication::applicationName(), FromBytes(text), QMessageBox::Ok,
+                                             parent);
     box->setTextFormat(Qt::PlainText);
     return box;
 }

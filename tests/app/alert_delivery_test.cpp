@@ -14,6 +14,7 @@
 #include "app/watch_state.h"
 #include "common/base64.h"
 #include "common/byte_string.h"
+#include "common/utf8_text.h"
 #include "mail/mail_errors.h"
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
@@ -333,6 +334,56 @@ TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
     EXPECT_EQ(mail.rcptTo, Lines{"alerts@example.org"});
     ExpectAlertLines(test::SplitCrLfLines(mail.content), AlertLines("alice <alerts@example.org>"));
     EXPECT_NE(std::find(view.lines.begin(), view.lines.end(), "*** Total Messages: 3"), view.lines.end());
+}
+
+TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
+    const struct {
+        const char* name;
+        std::string url;
+        std::string user;
+        std::string charSet;  // "" for none set
+        Lines expected;       // lines the message holds, among others
+    } cases[] = {
+        {"report in UTF-8",
+         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F" "e",
+         "alice",
+         "",
+         {"\tcharset=\"utf-8\"", "Sender: alice <alerts@example.org>", "Content-Type: text/plain; charset=\"utf-8\"",
+          "Content-Transfer-Encoding: quoted-printable", "Watching address: http://127.0.0.1:8080/Gr=C3=B6=C3=9Fe",
+          "=0CCorvasse web watch alert, published by the Corvasse project."}},
+        {"charset set by hand",
+         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F" "e",
+         "J\xC3\xBCrgen",
+         "iso-8859-15",
+         {"\tcharset=\"iso-8859-15\"", "Sender: =?iso-8859-15?Q?J=C3=BCrgen?= <alerts@example.org>",
+          "Content-Type: text/plain; charset=\"iso-8859-15\"", "Content-Transfer-Encoding: quoted-printable"}},
+        {"only the name beyond ASCII",
+         "http://127.0.0.1:8080/",
+         "J\xC3\xBCrgen",
+         "",
+         {"\tcharset=\"utf-8\"", "Sender: =?utf-8?Q?J=C3=BCrgen?= <alerts@example.org>", "Content-Type: text/plain",
+          "Content-Transfer-Encoding: 7bit", "Watching address: http://127.0.0.1:8080/"}},
+    };
+    test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
+    Set("port", std::to_string(smtpServer.Port()));
+    size_t sent = 0;
+    for (const auto& c : cases) {
+        form.texts[Field::txtURL2watch] = c.url;
+        Set("txtUserid", c.user);
+        if (c.charSet.empty()) {
+            settings.DeleteSetting("Settings", "charSet");
+        } else {
+            Set("charSet", c.charSet);
+        }
+        delivery.SendAlert();
+        ASSERT_TRUE(smtpServer.WaitForMessages(++sent)) << smtpServer.Output();
+        const std::string content = smtpServer.Messages().back().content;
+        EXPECT_TRUE(IsAscii(content)) << c.name << "\n" << content;
+        const Lines lines = test::SplitCrLfLines(content);
+        for (const std::string& line : c.expected) {
+            EXPECT_TRUE(std::find(lines.begin(), lines.end(), line) != lines.end()) << c.name << ": " << line;
+        }
+    }
 }
 
 }  // namespace

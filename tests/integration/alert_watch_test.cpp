@@ -15,10 +15,13 @@
 #include "app/fakes.h"
 #include "app/monitor.h"
 #include "app/settings_store.h"
+#include "common/utf8_text.h"
+#include "support/mail_reader.h"
 #include "support/nginx_server.h"
 #include "support/pop3_server.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
+#include "ui/log_viewer.h"
 #include "ui/main_window.h"
 #include "ui/qt_test_app.h"
 
@@ -130,6 +133,55 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
         }
     }
 
+    window.findChild<QPushButton*>("btnCancel")->click();
+}
+
+TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
+    test::TestApp();
+    test::TempDir dir;
+    test::ScopedWorkingDir workingDir(dir.Path());
+    test::NginxServer web;
+    // The address holds a blank and umlauts, which reach nginx percent-encoded.
+    web.WriteFile("Gr\xC3\xB6\xC3\x9F" "e da/index.html", "<html>Gr\xC3\xB6\xC3\x9F" "e da</html>\n");
+    const std::string url = web.Url("/Gr\xC3\xB6\xC3\x9F" "e da/index.html");
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+
+    test::FakeDialogs dialogs;
+    MainWindow window(dir.Path() / "config", &dialogs);
+    window.show();
+    QApplication::processEvents();
+    window.SetText(Field::txtURL2watch, url);
+    window.SetText(Field::txtFileSize, "");
+    window.SetText(Field::txtLookFor, "Gr\xC3\xB6\xC3\x9F" "e fehlt");
+    window.SetText(Field::txtSMTPhost, smtp.Host());
+    window.SetText(Field::txtSendto, "alerts@example.org");
+    window.SetText(Field::txtYourEmail, "me@example.org");
+    window.SetText(Field::txtUserid, "J\xC3\xBCrgen");
+    window.findChild<QPushButton*>("btnSave")->click();
+    ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
+    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+
+    window.findChild<QPushButton*>("btnOkay")->click();
+
+    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
+    const std::string log = ReadFile(dir.Path() / "Corvasse.log");
+    const std::string report = "Watching address: " + url + "\nLooked for but did not find:Gr\xC3\xB6\xC3\x9F" "e fehlt\n" +
+                               "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200\n----------\n\r\n";
+    EXPECT_TRUE(log.ends_with(report)) << log;
+
+    ASSERT_TRUE(smtp.WaitForMessages(1)) << smtp.Output();
+    const std::string content = smtp.Messages()[0].content;
+    EXPECT_TRUE(IsAscii(content)) << content;
+    const test::DecodedMail mail = test::DecodeMail(content);
+    EXPECT_EQ(mail.senderName, "J\xC3\xBCrgen");
+    EXPECT_EQ(mail.fromName, "me@example.org");
+    EXPECT_EQ(mail.textCharset, "utf-8");
+    EXPECT_EQ(mail.text, log.substr(0, log.size() - 2) +
+                             "\n\fCorvasse web watch alert, published by the Corvasse project.\n\f\n");
+
+    window.logViewer().ShowLog();
+    EXPECT_TRUE(window.logViewer().Pane()->toPlainText().contains(
+        QString::fromUtf8("Looked for but did not find:Gr\xC3\xB6\xC3\x9F" "e fehlt")));
     window.findChild<QPushButton*>("btnCancel")->click();
 }
 

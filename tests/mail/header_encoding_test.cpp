@@ -94,5 +94,29 @@ TEST(EncodeAddressForHeaderTest, NamesAreQuotedOrEncoded) {
     EXPECT_EQ(EncodeAddressListForHeader(list, kLatin1), "a@example.org, \"B\" <b@example.org>");
 }
 
+TEST(EncodeSenderForHeaderTest, OnlyNamesBeyondAsciiBecomeEncodedWords) {
+    const HeaderCharset utf8{"utf-8", 'Q', TransferMode::EightBit};
+    const struct {
+        std::string name;
+        std::string address;
+        std::string header;
+    } cases[] = {
+        {"alice", "a@example.org", "alice <a@example.org>"},
+        {"me@example.org", "a@example.org", "\"me@example.org\" <a@example.org>"},
+        {"", "a@example.org", "a@example.org"},
+        {"J\xC3\xBCrgen", "a@example.org", "=?utf-8?Q?J=C3=BCrgen?= <a@example.org>"},
+        {"J\xC3\xBCrgen M. \"JM\"", "a@example.org", "=?utf-8?Q?J=C3=BCrgen_M=2E_=22JM=22?= <a@example.org>"},
+        {"J\xC3\xBCrgen", "odd local@example.org", "=?utf-8?Q?J=C3=BCrgen?= <\"odd local\"@example.org>"},
+        // A name equal to the address is left out; the address is never encoded.
+        {"j\xC3\xBC@example.org", "J\xC3\xBC@EXAMPLE.ORG", "<\"J\xC3\xBC\"@EXAMPLE.ORG>"},
+    };
+    for (const auto& c : cases) {
+        EmailAddress address;
+        address.Name = c.name;
+        address.Address = c.address;
+        EXPECT_EQ(EncodeSenderForHeader(address, utf8), c.header) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace corvasse

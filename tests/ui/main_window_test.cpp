@@ -104,6 +104,35 @@ TEST_F(MainWindowTest, ShowingTheWindowLoadedTheStoredSettings) {
     EXPECT_TRUE(window.Checked(Field::rad_atLogin));
 }
 
+TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
+    const struct {
+        const char* key;
+        Field field;
+        std::string stored;
+        std::string saved;
+    } cases[] = {
+        {"txtLookFor", Field::txtLookFor, "Gr\xF6\xDF" "e fehlt", "Gr\xC3\xB6\xC3\x9F" "e fehlt"},
+        {"txtSendTo", Field::txtSendto, "j\xFCrgen@example.org", "j\xC3\xBCrgen@example.org"},
+        {"txtPass", Field::txtPass, "p\xE4ss\xA7", "p\xC3\xA4ss\xC2\xA7"},
+        {"txtUserid", Field::txtUserid, "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
+        {"url2watch", Field::txtURL2watch, "http://127.0.0.1/Gr\xC3\xB6\xC3\x9F" "e",
+         "http://127.0.0.1/Gr\xC3\xB6\xC3\x9F" "e"},
+        {"txtSMTPhost", Field::txtSMTPhost, "\xF0\x9F\x98\x80 mail", "\xF0\x9F\x98\x80 mail"},
+        {"PingAddr", Field::editIPaddr, "host\xEF\xBF\xBE", "host\xEF\xBF\xBE"},
+    };
+    SettingsStore store(temp_.Path() / "config2");
+    for (const auto& c : cases) store.WriteSetting("Settings", c.key, c.stored);
+    MainWindow window(temp_.Path() / "config2", &dialogs_);
+    window.show();
+    QApplication::processEvents();
+    for (const auto& c : cases) EXPECT_EQ(window.Text(c.field), c.saved) << c.key;
+
+    window.findChild<QPushButton*>("btnSave")->click();
+
+    ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+    for (const auto& c : cases) EXPECT_EQ(store.ReadSetting("Settings", c.key), c.saved) << c.key;
+}
+
 TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
     window_->SetText(Field::txtURL2watch, "http://a");
     Button("btnSave")->click();
@@ -246,6 +275,14 @@ TEST_F(MainWindowTest, LogViewerShowsTheFileWithItsEndMarkerAndClearEmptiesIt) {
     MenuAction("&Log", "&Clear Log")->trigger();
     EXPECT_EQ(window_->logViewer().Pane()->toPlainText(), "");
     EXPECT_EQ(std::filesystem::file_size(temp_.Path() / "Corvasse.log"), 0u);
+}
+
+TEST_F(MainWindowTest, LogViewerReadsEachLineAsUtf8OrElseLatin1) {
+    // A status line a server sent in Latin-1 leaves the report's UTF-8 intact.
+    window_->monitor().Log().AppendLogLine("Looked for but did not find:Gr\xC3\xB6\xC3\x9F" "e\nHTTP/1.1 200 Tr\xE8s bien");
+    MenuAction("&Log", "&View Log")->trigger();
+    EXPECT_EQ(window_->logViewer().Pane()->toPlainText().toStdString(),
+              "Looked for but did not find:Gr\xC3\xB6\xC3\x9F" "e\nHTTP/1.1 200 Tr\xC3\xA8s bien\n \n--- End of File --");
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoop) {
