@@ -85,7 +85,6 @@ std::string Unescape(std::string_view text) {
 }
 
 std::string Escape(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
@@ -99,9 +98,7 @@ std::string Escape(std::string_view text) {
         } else if (c == '\r') {
             out += "\\r";
         } else if (c < 32) {
-            out += "\\x";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            AppendHexEscape(out, "\\x", c);
         } else if (c == ' ' && atEdge) {
             out += "\\s";  // surrounding blanks would be trimmed away on reading
         } else {
