@@ -50,7 +50,7 @@ std::string ToBytes(const QString& text) { return text.toLocal8Bit().toStdString
 
 }  // namespace
 
-MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dialogs, QWidget* parent)
+MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
@@ -68,7 +68,7 @@ MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dia
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, settingsFolder);
+    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, files);
     Timer1->OnTimer = [this] { guard_.Run([this] { Timer1Timer(); }); };
     logViewer_ = new LogViewer(monitor_->Log(), guard_, this);
     aboutBox_ = std::make_unique<AboutBox>();

@@ -52,7 +52,7 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::SmtpServer smtp(test::SmtpServer::Login::Required, mailHost);
 
     test::FakeDialogs dialogs;
-    MainWindow window(dir.Path() / "config", &dialogs);
+    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, web.Url("/index.html"));
