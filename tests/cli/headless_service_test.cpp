@@ -83,12 +83,5 @@ TEST_F(HeadlessServiceTest, ReadsTheSettingsAgainOnlyWhenAskedTo) {
         << pane;
 }
 
-TEST_F(HeadlessServiceTest, AnIntervalThatIsNoNumberKeepsItFromStarting) {
-    Set("txtWatchFreq", "often");
-    EXPECT_FALSE(service_->Start());
-    EXPECT_FALSE(timer_.enabled);
-    EXPECT_EQ(Messages(), "'often' is not a valid integer value.\n");
-}
-
 }  // namespace
 }  // namespace corvasse
