@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ qt6-base-dev libgl-dev
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests and benchmarks (check_http: what check_corvasse is compared with)
+  libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic
   # fonts: Arial is mapped to Liberation Sans
   fonts-liberation
   # real servers the integration tests start on loopback

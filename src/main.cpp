@@ -1,12 +1,74 @@
 #include <clocale>
+#include <cstdio>
+#include <optional>
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QStringList>
 
-#include "app/settings_store.h"
+#include "cli/command_line.h"
+#include "cli/headless_loop.h"
 #include "ui/app_icon.h"
 #include "ui/main_window.h"
 
+namespace {
+
+// A command line that cannot be followed ends the program with this status.
+constexpr int kUsageFailure = 2;
+
+int UsageFailure(const QString& message, bool pointToHelp) {
+    std::fprintf(stderr, "corvasse: %s\n", qPrintable(message));
+    if (pointToHelp) std::fputs("Try 'corvasse --help' for more information.\n", stderr);
+    return kUsageFailure;
+}
+
+std::optional<std::filesystem::path> PathOption(const QCommandLineParser& parser, const QCommandLineOption& option) {
+    if (!parser.isSet(option)) return std::nullopt;
+    return std::filesystem::path(parser.value(option).toLocal8Bit().toStdString());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // The mode decides which application object there is (the window's needs
+    // a display), so the command line is read before there is one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Watches a web page or a host at a fixed interval and e-mails an alert when the "
+                                     "page fails its check.");
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption version("version", "Show the version and exit.");
+    const QCommandLineOption headless("headless",
+                                      "Watch without a window, as a service: start watching at once, write the "
+                                      "status lines to standard output and messages to standard error.");
+    const QCommandLineOption settings("settings", "Use the settings in <file> instead of Corvasse.conf in "
+                                                  "$XDG_CONFIG_HOME/Corvasse.", "file");
+    const QCommandLineOption log("log", "Write the activity log to <file> instead of Corvasse.log in the working "
+                                        "directory.", "file");
+    parser.addOptions({help, version, headless, settings, log});
+    if (!parser.parse(arguments)) return UsageFailure(parser.errorText(), true);
+    if (!parser.positionalArguments().isEmpty()) {
+        return UsageFailure("Unexpected argument '" + parser.positionalArguments().constFirst() + "'.", true);
+    }
+    if (parser.isSet(help)) {
+        QCoreApplication app(argc, argv);  // names the program in the usage line
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("%s\n", corvasse::VersionLine().c_str());
+        return 0;
+    }
+    corvasse::MonitorFiles files;
+    try {
+        files = corvasse::FilesFromCommandLine(PathOption(parser, settings), PathOption(parser, log));
+    } catch (const corvasse::UsageError& error) {
+        return UsageFailure(QString::fromLocal8Bit(error.what()), false);
+    }
+    if (parser.isSet(headless)) return corvasse::RunHeadless(argc, argv, files);
+
     QApplication app(argc, argv);
     // Qt sets the locale from the environment; the core's date texts rely on it too.
     std::setlocale(LC_ALL, "");
@@ -14,7 +76,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("corvasse");
     QApplication::setWindowIcon(corvasse::AppIcon());
 
-    corvasse::MainWindow window(corvasse::SettingsStore::DefaultFolder());
+    corvasse::MainWindow window(files);
     window.show();
     return QApplication::exec();
 }

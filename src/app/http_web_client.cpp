@@ -4,7 +4,10 @@
 
 namespace corvasse {
 
-HttpWebClient::HttpWebClient(HttpClient& client) : client_(client) {}
+HttpWebClient::HttpWebClient(HttpClient& client) : client_(client) {
+    client_.ReadTimeout = kWatchReadTimeoutMs;
+    client_.HandleRedirects = true;
+}
 
 void HttpWebClient::SetConnectTimeout(int timeoutMs) { client_.ConnectTimeout = timeoutMs; }
 

@@ -9,9 +9,14 @@ namespace corvasse {
 
 class HttpClient;
 
+// Every wait for data from the watched server gives up after two minutes.
+inline constexpr int kWatchReadTimeoutMs = 120000;
+
 class HttpWebClient : public WebClient {
 public:
-    // The client stays owned by the caller and must outlive this object.
+    // The client stays owned by the caller and must outlive this object. It is
+    // set up as every watch uses it: each wait for data gives up after
+    // kWatchReadTimeoutMs, and redirects are followed.
     explicit HttpWebClient(HttpClient& client);
 
     void SetConnectTimeout(int timeoutMs) override;

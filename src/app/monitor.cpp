@@ -21,17 +21,11 @@
 
 namespace corvasse {
 
-namespace {
-
-// Every wait for data from the watched server gives up after two minutes.
-constexpr int kWatchReadTimeoutMs = 120000;
-
-}  // namespace
-
 struct Monitor::Parts {
     Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, EventPump& pump,
-          const std::filesystem::path& settingsFolder)
-        : settings(settingsFolder),
+          const MonitorFiles& files)
+        : settings(SettingsStore::AtFile(files.settings)),
+          log(files.log),
           httpEvents(view),
           pop3Events(view, MailProtocol::Pop3),
           smtpEvents(view, MailProtocol::Smtp),
@@ -43,8 +37,6 @@ struct Monitor::Parts {
           alert(report, form, settings, view, pop3Client, smtpClient, alertMessage),
           cycle(form, view, dialogs, timer, settings, log, web, pingClient, alert, state),
           settingsForm(form, view, dialogs, settings) {
-        httpClient.ReadTimeout = kWatchReadTimeoutMs;
-        httpClient.HandleRedirects = true;
         httpEvents.Bind(httpClient);
         // The two mail clients take turns on one socket handler.
         pop3Client.SetIOHandler(&mailSocketHandler);
@@ -77,9 +69,13 @@ struct Monitor::Parts {
     SettingsForm settingsForm;
 };
 
+MonitorFiles MonitorFiles::InFolder(const std::filesystem::path& settingsFolder) {
+    return MonitorFiles{settingsFolder / kSettingsFileName};
+}
+
 Monitor::Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, EventPump& pump,
-                 const std::filesystem::path& settingsFolder)
-    : parts_(std::make_unique<Parts>(form, view, dialogs, timer, pump, settingsFolder)) {}
+                 const MonitorFiles& files)
+    : parts_(std::make_unique<Parts>(form, view, dialogs, timer, pump, files)) {}
 
 Monitor::~Monitor() = default;
 

@@ -21,10 +21,20 @@ class SettingsStore;
 class WatchCycle;
 struct WatchState;
 
+// Where the monitor keeps its settings and its activity log.
+struct MonitorFiles {
+    std::filesystem::path settings;
+    // A relative name lives in the working directory at the time of each access.
+    std::filesystem::path log = "Corvasse.log";
+
+    // Corvasse.conf in the folder, and the log in the working directory.
+    static MonitorFiles InFolder(const std::filesystem::path& settingsFolder);
+};
+
 class Monitor {
 public:
     Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, EventPump& pump,
-            const std::filesystem::path& settingsFolder);
+            const MonitorFiles& files);
     ~Monitor();
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;

@@ -34,7 +34,7 @@ void SettingsForm::Load() {
     view_.SelectStatusPage();
 
     std::string url = settings_.ReadSetting(kSection, "url2watch");
-    form_.SetText(Field::txtURL2watch, IsPresent(url) && !url.empty() ? url : "http://");
+    form_.SetText(Field::txtURL2watch, IsPresent(url) && !url.empty() ? url : kInitialAddress);
 
     const std::pair<const char*, Field> keptUnlessEmpty[] = {
         {"expfilesize", Field::txtFileSize},   {"txtLookFor", Field::txtLookFor},

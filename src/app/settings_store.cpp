@@ -19,7 +19,6 @@ namespace corvasse {
 
 namespace {
 
-constexpr const char* kFileName = "Corvasse.conf";
 constexpr const char* kHeaderComment = "# Corvasse settings; lines starting with # or ; are comments";
 
 bool IsComment(std::string_view trimmed) {
@@ -271,7 +270,16 @@ bool Save(const std::filesystem::path& path, const Document& doc) {
 
 }  // namespace
 
-SettingsStore::SettingsStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+SettingsStore::SettingsStore(std::filesystem::path folder) : SettingsStore(std::move(folder), kSettingsFileName) {}
+
+SettingsStore::SettingsStore(std::filesystem::path folder, std::filesystem::path fileName)
+    : folder_(std::move(folder)), fileName_(std::move(fileName)) {}
+
+SettingsStore SettingsStore::AtFile(const std::filesystem::path& file) {
+    // Absolute, so that a bare file name still has a folder.
+    const std::filesystem::path path = std::filesystem::absolute(file);
+    return SettingsStore(path.parent_path(), path.filename());
+}
 
 std::filesystem::path SettingsStore::DefaultFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -280,7 +288,7 @@ std::filesystem::path SettingsStore::DefaultFolder() {
     return std::filesystem::path(home != nullptr ? home : ".") / ".config" / "Corvasse";
 }
 
-std::filesystem::path SettingsStore::FilePath() const { return folder_ / kFileName; }
+std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileName_; }
 
 void SettingsStore::EnsureFolder() const {
     std::error_code error;

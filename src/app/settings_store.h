@@ -12,6 +12,8 @@ namespace corvasse {
 
 // What a read returns for a missing section or value.
 inline constexpr std::string_view kAbsentSetting = "n/a";
+// The file's name in the settings folder.
+inline constexpr const char* kSettingsFileName = "Corvasse.conf";
 
 // Every failure of the store carries one of its fixed messages.
 class RegistryError : public std::runtime_error {
@@ -23,6 +25,9 @@ class SettingsStore {
 public:
     // The folder is created (mode 0700) by every operation when it is missing.
     explicit SettingsStore(std::filesystem::path folder);
+    // The store in a file of any name, with the same rules; its folder stands
+    // in for the settings folder.
+    static SettingsStore AtFile(const std::filesystem::path& file);
 
     // $XDG_CONFIG_HOME/Corvasse, or $HOME/.config/Corvasse.
     static std::filesystem::path DefaultFolder();
@@ -44,9 +49,11 @@ public:
     std::filesystem::path FilePath() const;
 
 private:
+    SettingsStore(std::filesystem::path folder, std::filesystem::path fileName);
     void EnsureFolder() const;
 
     std::filesystem::path folder_;
+    std::filesystem::path fileName_;
 };
 
 }  // namespace corvasse

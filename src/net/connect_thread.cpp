@@ -1,14 +1,13 @@
 #include "net/connect_thread.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <vector>
 
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/process_abort.h"
 #include "net/net_error.h"
 #include "net/socket_handle.h"
 #include "net/socket_stack.h"
@@ -17,8 +16,6 @@ namespace corvasse {
 
 namespace {
 
-// "Operation now in progress": a non-blocking connect under way.
-constexpr int kInProgress = 10036;
 // The socket was closed under the connect (the caller gave up).
 constexpr int kBadFile = 10009;
 constexpr int kNotSocket = 10038;
@@ -43,30 +40,21 @@ void ConnectThread::Run() {
     SocketStack& stack = *SocketStack::Instance();
     try {
         std::unique_lock lock(mutex_);
-        int socket = handle_.Handle();
-        long result = 0;
+        const int socket = handle_.Handle();
         if (!stopped_) {
-            stack.SetBlocking(socket, false);
-            result = stack.ConnectSocket(socket, kAddressFamilyInet, handle_.PeerPort, handle_.PeerIP);
-            if (result == -1 && stack.LastSocketError() == kInProgress) {
+            // The socket is touched only under the lock, so that it is never
+            // one the caller closed after giving up.
+            const std::optional<long> result = handle_.ConnectAwaiting([&] {
                 lock.unlock();
                 std::vector<int> wake{wake_}, writable{socket};
                 stack.SelectSockets(&wake, &writable, nullptr, kWaitForeverMs);
                 lock.lock();
-                if (!stopped_) {
-                    int error = 0;
-                    stack.GetSocketOption(socket, SOL_SOCKET, SO_ERROR, error);
-                    errno = error;
-                    result = error == 0 ? 0 : -1;
-                }
-            }
-            if (!stopped_) {
-                int savedErrno = errno;
-                stack.SetBlocking(socket, true);
-                errno = savedErrno;
-                stack.CheckSocketResult(result, {kBadFile, kNotSocket});
-            }
+                return !stopped_;
+            });
+            if (result) stack.CheckSocketResult(*result, {kBadFile, kNotSocket});
         }
+    } catch (const AbortedError&) {
+        // A shutdown: the caller raises the abort itself once it has joined.
     } catch (const SocketError& e) {
         failureCode_ = e.Code();
         failureMessage_ = e.what();

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/process_abort.h"
 #include "common/socket_error_code.h"
 #include "net/net_error.h"
 
@@ -141,6 +142,9 @@ int PlatformSocketStack::SelectSockets(std::vector<int>* readList, std::vector<i
     AddToPollSet(readList, POLLIN, fds, readAt);
     AddToPollSet(writeList, POLLOUT, fds, writeAt);
     AddToPollSet(errorList, POLLPRI, fds, errorAt);
+    // Every wait of the network components passes here, so one more entry
+    // lets a shutdown end any of them at once.
+    fds.push_back({ProcessAbortDescriptor(), POLLIN, 0});
 
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
@@ -156,6 +160,7 @@ int PlatformSocketStack::SelectSockets(std::vector<int>* readList, std::vector<i
         if (result == -1 && errno == EINTR) continue;
         break;
     }
+    if ((fds.back().revents & POLLIN) != 0) ThrowIfProcessAborted();
     if (result < 0) return -1;
     // As with select, an end of stream or an error makes a socket readable
     // and writable, so that the following call reports it.

@@ -1,5 +1,10 @@
 #include "net/socket_handle.h"
 
+#include <cerrno>
+#include <vector>
+
+#include <sys/socket.h>
+
 #include "net/net_error.h"
 
 namespace corvasse {
@@ -8,6 +13,8 @@ namespace {
 
 // "Address already in use", the one bind failure with its own error.
 constexpr int kAddressInUse = 10048;
+// "Operation now in progress": a non-blocking connect under way.
+constexpr int kInProgress = 10036;
 
 SocketStack& Stack() { return *SocketStack::Instance(); }
 
@@ -38,8 +45,31 @@ void SocketHandle::Bind() {
 }
 
 void SocketHandle::Connect() {
+    // connect() blocked in the kernel would not notice a shutdown; the
+    // stack's readiness wait does.
+    const std::optional<long> result = ConnectAwaiting([this] {
+        std::vector<int> writable{handle_};
+        Stack().SelectSockets(nullptr, &writable, nullptr, kWaitForeverMs);
+        return true;
+    });
+    Stack().CheckSocketResult(*result);
+}
+
+std::optional<long> SocketHandle::ConnectAwaiting(const std::function<bool()>& awaitWritable) {
     SocketStack& stack = Stack();
-    stack.CheckSocketResult(stack.ConnectSocket(handle_, kAddressFamilyInet, PeerPort, PeerIP));
+    stack.SetBlocking(handle_, false);
+    long result = stack.ConnectSocket(handle_, kAddressFamilyInet, PeerPort, PeerIP);
+    if (result == -1 && stack.LastSocketError() == kInProgress) {
+        if (!awaitWritable()) return std::nullopt;
+        int error = 0;
+        stack.GetSocketOption(handle_, SOL_SOCKET, SO_ERROR, error);
+        errno = error;
+        result = error == 0 ? 0 : -1;
+    }
+    const int savedErrno = errno;
+    stack.SetBlocking(handle_, true);
+    errno = savedErrno;
+    return result;
 }
 
 void SocketHandle::CloseSocket() {

@@ -1,6 +1,8 @@
 #pragma once
 // One socket with its local and peer addresses and the binding it asks for.
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "net/socket_stack.h"
@@ -23,8 +25,16 @@ public:
     // CouldNotBindSocketError, InvalidPortRangeError,
     // CanNotBindPortInRangeError or SocketError.
     void Bind();
-    // A plain blocking connect to PeerIP:PeerPort; throws SocketError.
+    // A connect to PeerIP:PeerPort that lasts as long as the system's own
+    // attempt. Throws SocketError, and AbortedError when the process abort is
+    // raised meanwhile.
     void Connect();
+    // Connects to PeerIP:PeerPort on a non-blocking socket, so that the wait
+    // for the handshake is the caller's: awaitWritable waits until the socket
+    // is writable and returns false when the caller gave up meanwhile (the
+    // socket is then left alone and nothing is returned). Otherwise the
+    // socket blocks again and the result is 0, or -1 with the error in errno.
+    std::optional<long> ConnectAwaiting(const std::function<bool()>& awaitWritable);
     // Shuts down the sending side and closes the socket; the handle is free
     // afterwards. Nothing happens when no socket is held.
     void CloseSocket();

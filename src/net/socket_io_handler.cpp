@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
+#include "common/process_abort.h"
 #include "net/connect_thread.h"
 #include "net/net_error.h"
 
@@ -55,6 +56,7 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, int timeo
             throw ConnectTimeoutError();
         }
         connecting.Join();
+        ThrowIfProcessAborted();
         if (!connecting.FailureMessage().empty()) {
             if (connecting.FailureCode() != 0) {
                 throw SocketError(connecting.FailureCode(), connecting.FailureMessage());

@@ -96,7 +96,8 @@ public:
     // replaced by its ready sockets. timeoutMs: kWaitForeverMs waits without
     // limit, 0 or more waits that many milliseconds. Returns the count of ready
     // sockets, 0 on time-out, -1 on error. A list of more than 64 sockets
-    // throws StackSetSizeExceededError.
+    // throws StackSetSizeExceededError. Once the process abort is raised
+    // (common/process_abort.h) the wait ends with AbortedError.
     virtual int SelectSockets(std::vector<int>* readList, std::vector<int>* writeList,
                               std::vector<int>* errorList, int timeoutMs) = 0;
     // setsockopt/getsockopt with an int value; 0 or -1.

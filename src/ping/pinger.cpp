@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "common/event_pump.h"
+#include "common/process_abort.h"
 #include "common/socket_error_code.h"
 #include "ping/echo_answer.h"
 #include "ping/echo_request.h"
@@ -150,9 +151,11 @@ void Pinger::PingHost(const std::string& host) {
         // Events run between socket waits of at most one slice, so a nested
         // handler never waits longer than that and an answer is taken at once.
         while (socket_ >= 0) {
+            ThrowIfProcessAborted();
             if (eventPump_ != nullptr) {
                 eventPump_->ProcessEvents(0);
                 if (eventPump_->QuitRequested()) {
+                    ThrowIfProcessAborted();  // a shutdown's quit is no time-out
                     timedOut_ = true;
                     break;
                 }

@@ -29,7 +29,8 @@ public:
     // quit meanwhile; ResponseTime is then 0), 127 for a destination-
     // unreachable answer, 118 for a PacketSize above kMaxMessageBytes, or the
     // socket error number of a failed lookup, socket call or send (10013 when
-    // neither a raw ICMP socket nor a ping socket is allowed).
+    // neither a raw ICMP socket nor a ping socket is allowed). Throws
+    // AbortedError when the process abort is raised while it waits.
     void PingHost(const std::string& host);
 
     // Size of the whole ICMP message in bytes, header included; values below

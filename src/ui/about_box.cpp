@@ -1,5 +1,6 @@
 #include "ui/about_box.h"
 
+#include "app/version.h"
 #include "ui/smooth_label.h"
 #include "ui/web_links.h"
 
@@ -63,7 +64,7 @@ AboutBox::AboutBox(QWidget* parent)
 void AboutBox::createLabels() {
     lblHeading_ = HeadingLabel(this, QStringLiteral("Corvasse Version:"), "lblHeading");
     lblHeading_->move(kMarginPx, kMarginPx);
-    lblVersion_ = HeadingLabel(this, QStringLiteral("2.00"), "lblVersion");
+    lblVersion_ = HeadingLabel(this, QString::fromLatin1(kVersion), "lblVersion");
     lblVersion_->move(lblHeading_->geometry().right() + 1 + kHeadingFontPx / 3, kMarginPx);
 
     const int textWidth = kWidthPx - 2 * kMarginPx;

@@ -49,7 +49,7 @@ constexpr const char* kCaptionNotice = "watches a web page or a host";
 
 }  // namespace
 
-MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dialogs, QWidget* parent)
+MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
@@ -71,7 +71,7 @@ MainWindow::MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dia
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, settingsFolder);
+    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, files);
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
     logViewer_ = new LogViewer(monitor_->Log(), guard_, this);

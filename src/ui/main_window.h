@@ -4,7 +4,6 @@
 // It shows what the monitor reports and forwards every button, menu command
 // and timer tick to it, each inside the handler guard.
 
-#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -29,6 +28,7 @@ namespace corvasse {
 class AboutBox;
 class LogViewer;
 class Monitor;
+struct MonitorFiles;
 class QtEventPump;
 class QtIntervalTimer;
 class TrayIcon;
@@ -36,10 +36,9 @@ class TrayIcon;
 class MainWindow : public QMainWindow, public FormFields, public MonitorView {
     Q_OBJECT
 public:
-    // The settings live in settingsFolder. Message boxes go through dialogs,
-    // or through Qt's message boxes when it is null.
-    explicit MainWindow(const std::filesystem::path& settingsFolder, Dialogs* dialogs = nullptr,
-                        QWidget* parent = nullptr);
+    // The settings and the log live in files. Message boxes go through
+    // dialogs, or through Qt's message boxes when it is null.
+    explicit MainWindow(const MonitorFiles& files, Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // FormFields

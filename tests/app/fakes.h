@@ -112,8 +112,11 @@ public:
     int responseCode = -1;
 
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
+    std::function<void()> duringGet;
+
     std::string Get(const std::string& url) override {
         calls.push_back("get:" + url);
+        if (duringGet) duringGet();
         if (!failure.empty()) throw std::runtime_error(failure);
         return body;
     }
@@ -144,9 +147,11 @@ class FakeAlertSender : public AlertSender {
 public:
     int attempts = 0;
     std::string failure;
+    std::function<void()> duringAlert;
 
     void SendAlert() override {
         ++attempts;
+        if (duringAlert) duringAlert();
         if (!failure.empty()) throw std::runtime_error(failure);
     }
 };

@@ -13,6 +13,7 @@
 #include "app/settings_store.h"
 #include "app/watch_state.h"
 #include "common/byte_string.h"
+#include "common/process_abort.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -286,6 +287,26 @@ TEST_F(WatchCycleTest, OtherPingOnlyValuesRunTheWebWatch) {
     cycle_.Tick();
     EXPECT_TRUE(pinger_.hosts.empty());
     EXPECT_EQ(web_.calls.size(), 2u);
+}
+
+TEST_F(WatchCycleTest, AShutdownIsNoFailedWatch) {
+    enum class Cut { Fetch, Ping, Alert };
+    const std::function<void()> abort = [] { throw AbortedError(); };
+    form_.texts[Field::txtLookFor] = "missing";
+    for (Cut cut : {Cut::Fetch, Cut::Ping, Cut::Alert}) {
+        SCOPED_TRACE(static_cast<int>(cut));
+        settings_.WriteSetting("Settings", "PingOnly", cut == Cut::Ping ? "y" : "");
+        web_.duringGet = cut == Cut::Fetch ? abort : nullptr;
+        pinger_.duringPing = cut == Cut::Ping ? abort : nullptr;
+        alert_.duringAlert = cut == Cut::Alert ? abort : nullptr;
+        alert_.attempts = 0;
+        EXPECT_THROW(cycle_.Tick(), AbortedError);
+        // Not retried, not reported, not counted.
+        EXPECT_EQ(alert_.attempts, cut == Cut::Alert ? 1 : 0);
+        EXPECT_TRUE(view_.lines.empty());
+        EXPECT_EQ(state_.WatchCount, 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(temp_.Path() / "Corvasse.log"));
 }
 
 TEST_F(WatchCycleTest, AbortClosesTheConnection) {

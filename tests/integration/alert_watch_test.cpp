@@ -55,7 +55,7 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::SmtpServer smtp(test::SmtpServer::Login::Required, mailHost);
 
     test::FakeDialogs dialogs;
-    MainWindow window(dir.Path() / "config", &dialogs);
+    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, web.Url("/index.html"));
@@ -147,7 +147,7 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
 
     test::FakeDialogs dialogs;
-    MainWindow window(dir.Path() / "config", &dialogs);
+    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, url);

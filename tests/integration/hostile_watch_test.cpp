@@ -39,7 +39,7 @@ TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
 
     test::FakeDialogs dialogs;
-    MainWindow window(dir.Path() / "config", &dialogs);
+    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(web.Port()) + "/");

@@ -41,7 +41,7 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     server.WriteFile("page.html", page);
 
     test::FakeDialogs dialogs;
-    MainWindow window(dir.Path() / "config", &dialogs);
+    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, server.Url("/old"));

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/fakes.h"
+#include "app/monitor.h"
 #include "support/temp_dir.h"
 #include "support/virtual_desktop.h"
 #include "ui/about_box.h"
@@ -56,7 +57,7 @@ TEST(MainWindowTrayTest, ClosingOtherWindowsWhileHiddenToTheTrayEndsNothing) {
     test::TempDir temp;
     test::ScopedWorkingDir cwd(temp.Path());
     test::FakeDialogs dialogs;
-    MainWindow window(temp.Path() / "config", &dialogs);
+    MainWindow window(MonitorFiles::InFolder(temp.Path() / "config"), &dialogs);
     window.show();
     QuitWatch quit;
     app.installEventFilter(&quit);

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "app/fakes.h"
+#include "app/monitor.h"
 #include "app/settings_store.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
@@ -87,7 +88,7 @@ std::vector<std::string> FailingWatchesThenRepair(const std::filesystem::path& s
     store.WriteSetting("Settings", "txtSMTPhost", "127.0.0.1");
     store.WriteSetting("Settings", "port", std::to_string(ClosedPort()));
     test::FakeDialogs dialogs;
-    MainWindow window(settings, &dialogs);
+    MainWindow window(MonitorFiles::InFolder(settings), &dialogs);
     window.show();
     QApplication::processEvents();
     auto* timer = window.findChild<QtIntervalTimer*>();

@@ -35,7 +35,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::TestApp();
-        window_ = std::make_unique<MainWindow>(temp_.Path() / "config", &dialogs_);
+        window_ = std::make_unique<MainWindow>(MonitorFiles::InFolder(temp_.Path() / "config"), &dialogs_);
         window_->show();
         QApplication::processEvents();
     }
@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, ShowingTheWindowLoadedTheStoredSettings) {
     SettingsStore store(temp_.Path() / "config2");
     store.WriteSetting("Settings", "url2watch", "http://127.0.0.1:8080/x");
     store.WriteSetting("Settings", "cboAuthType", "atLogin");
-    MainWindow window(temp_.Path() / "config2", &dialogs_);
+    MainWindow window(MonitorFiles::InFolder(temp_.Path() / "config2"), &dialogs_);
     window.show();
     QApplication::processEvents();
     EXPECT_EQ(window.Text(Field::txtURL2watch), "http://127.0.0.1:8080/x");
@@ -122,7 +122,7 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
     };
     SettingsStore store(temp_.Path() / "config2");
     for (const auto& c : cases) store.WriteSetting("Settings", c.key, c.stored);
-    MainWindow window(temp_.Path() / "config2", &dialogs_);
+    MainWindow window(MonitorFiles::InFolder(temp_.Path() / "config2"), &dialogs_);
     window.show();
     QApplication::processEvents();
     for (const auto& c : cases) EXPECT_EQ(window.Text(c.field), c.saved) << c.key;

@@ -1,0 +1,81 @@
+// check_corvasse: one watch of Corvasse's settings as a monitoring plugin.
+// Built from the core without any Qt library, since a monitoring engine
+// starts it for every check and its start-up is its cost.
+
+#include <clocale>
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
+
+#include "cli/check_options.h"
+#include "cli/command_line.h"
+#include "cli/shutdown_watchdog.h"
+#include "cli/watch_check.h"
+#include "common/process_abort.h"
+
+namespace {
+
+using namespace corvasse;
+
+int Report(const CheckResult& result) {
+    std::printf("%s\n", result.Line().c_str());
+    return static_cast<int>(result.status);
+}
+
+int UsageFailure(const std::string& message) {
+    std::fprintf(stderr, "check_corvasse: %s\n", message.c_str());
+    return Report({CheckStatus::Unknown, message, ""});
+}
+
+// Runs the check; past the time-out its result is the time-out's.
+CheckResult RunBounded(WatchCheck& check, std::optional<std::chrono::seconds> timeout,
+                       ShutdownWatchdog::Clock::time_point started) {
+    if (!timeout) return check.Run();
+    const std::string timedOut = TimedOutResult(check.Target(), *timeout).Line() + "\n";
+    ShutdownWatchdog watchdog(started + *timeout, kShutdownGrace, [timedOut] {
+        [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, timedOut.data(), timedOut.size());
+        _exit(static_cast<int>(CheckStatus::Critical));
+    });
+    CheckResult result;
+    try {
+        result = check.Run();
+    } catch (const AbortedError&) {
+        result = TimedOutResult(check.Target(), *timeout);
+    }
+    watchdog.Disarm();
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto started = ShutdownWatchdog::Clock::now();
+    std::setlocale(LC_ALL, "");
+    CheckOptions options;
+    MonitorFiles files;
+    try {
+        options = ParseCheckOptions(argc, argv);
+        if (options.request == CheckOptions::Request::Help) {
+            std::fputs(CheckHelpText().c_str(), stdout);
+            return 0;
+        }
+        if (options.request == CheckOptions::Request::Version) {
+            std::printf("%s\n", VersionLine().c_str());
+            return 0;
+        }
+        files = FilesFromCommandLine(options.settings, options.log);
+    } catch (const UsageError& error) {
+        return UsageFailure(error.what());
+    }
+
+    try {
+        WatchCheck check(files, options.alert);
+        if (std::optional<CheckResult> unusable = check.Prepare()) return Report(*unusable);
+        return Report(RunBounded(check, options.timeout, started));
+    } catch (const std::exception& error) {
+        return Report({CheckStatus::Unknown, error.what(), ""});
+    }
+}

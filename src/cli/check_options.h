@@ -1,0 +1,36 @@
+#pragma once
+// The command line of check_corvasse.
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace corvasse {
+
+// Whether a failed check also does what a failed watch of the window does.
+enum class AlertMode {
+    Silent,   // no mail, no log entry
+    Deliver,  // the alert e-mail and the log entries, as a tick of the window
+};
+
+struct CheckOptions {
+    enum class Request { Check, Help, Version };
+
+    Request request = Request::Check;
+    std::optional<std::filesystem::path> settings;
+    std::optional<std::filesystem::path> log;
+    // Bounds the whole check; none: only the watch's own time-outs.
+    std::optional<std::chrono::seconds> timeout;
+    AlertMode alert = AlertMode::Silent;
+};
+
+// Reads --settings FILE, --log FILE, --timeout SECONDS (a whole number of
+// at least 1), --alert, --help and --version; a value may also follow "=".
+// Throws UsageError for anything else.
+CheckOptions ParseCheckOptions(int argc, const char* const* argv);
+
+// What --help prints.
+std::string CheckHelpText();
+
+}  // namespace corvasse

@@ -1,0 +1,52 @@
+#include "cli/command_line.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/settings_store.h"
+#include "app/version.h"
+
+namespace corvasse {
+
+namespace {
+
+// Why the file cannot be read, or "" when it can.
+std::string UnreadableReason(const std::filesystem::path& file) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    struct stat status {};
+    std::string reason;
+    if (fstat(fd, &status) != 0) {
+        reason = std::strerror(errno);
+    } else if (S_ISDIR(status.st_mode)) {
+        reason = std::strerror(EISDIR);
+    }
+    close(fd);
+    return reason;
+}
+
+}  // namespace
+
+MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& settings,
+                                  const std::optional<std::filesystem::path>& log) {
+    MonitorFiles files = MonitorFiles::InFolder(SettingsStore::DefaultFolder());
+    if (settings) {
+        if (std::string reason = UnreadableReason(*settings); !reason.empty()) {
+            throw UsageError("cannot read the settings file \"" + settings->string() + "\": " + reason);
+        }
+        files.settings = *settings;
+    }
+    if (log) {
+        if (log->empty()) throw UsageError("the log file name is empty");
+        files.log = *log;
+    }
+    return files;
+}
+
+std::string VersionLine() { return std::string("Corvasse ") + kVersion; }
+
+}  // namespace corvasse

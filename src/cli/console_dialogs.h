@@ -1,0 +1,24 @@
+#pragma once
+// Message boxes without a window: each message is written to a stream as one
+// entry, and the program goes on at once, as after the box's OK.
+
+#include <cstdio>
+
+#include "app/dialogs.h"
+
+namespace corvasse {
+
+class ConsoleDialogs : public Dialogs {
+public:
+    explicit ConsoleDialogs(std::FILE* out) : out_(out) {}
+
+    // There is no one to hear it.
+    void Beep() override {}
+    void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+
+private:
+    std::FILE* out_;
+};
+
+}  // namespace corvasse

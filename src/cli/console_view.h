@@ -1,0 +1,38 @@
+#pragma once
+// The status pane, status bar and progress bar without a window. Each line
+// the window would add to the pane is written to a stream as it comes, after
+// the local time ("2026-12-06 17:05:09 "), so that a journal shows the run;
+// the status texts and the progress are only kept.
+
+#include <cstdio>
+#include <string>
+
+#include "app/monitor_view.h"
+
+namespace corvasse {
+
+class ConsoleView : public MonitorView {
+public:
+    // Pane lines go to lines (flushed one by one); nullptr drops them.
+    explicit ConsoleView(std::FILE* lines);
+
+    void SetStatusText(const std::string& text) override { statusText_ = text; }
+    std::string StatusText() const override { return statusText_; }
+    void SetWatchCountText(const std::string&) override {}
+    void RepaintStatusBar() override {}
+    void AddStatusLine(const std::string& line) override;
+    // Lines already written stay written.
+    void ClearStatusLines() override {}
+    void RepaintStatusPane() override {}
+    void SetProgressMax(int max) override { progressMax_ = max; }
+    int ProgressMax() const override { return progressMax_; }
+    void SetProgressPosition(int) override {}
+    void SelectStatusPage() override {}
+
+private:
+    std::FILE* lines_;
+    std::string statusText_;
+    int progressMax_ = 100;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,18 @@
+#pragma once
+// `corvasse --headless`: the service on Qt Core's event loop, with no
+// display and no widget. SIGTERM and SIGINT end it within a second, also in
+// the middle of a fetch, a ping or a mail dialogue; SIGHUP has the settings
+// file read again before the next tick.
+
+namespace corvasse {
+
+struct MonitorFiles;
+
+// Exit statuses of the service.
+inline constexpr int kServiceEnded = 0;
+inline constexpr int kServiceCouldNotStart = 2;
+
+// Runs the service until a signal ends it.
+int RunHeadless(int& argc, char** argv, const MonitorFiles& files);
+
+}  // namespace corvasse

@@ -1,0 +1,51 @@
+#pragma once
+// The watch as a service without a window: the values the settings form
+// loads on show, watching started at once as "Start Watching" does, every
+// status-pane line on one stream and every message box on another. The
+// event loop, the timer and the signals are the caller's (headless_loop.h).
+
+#include <cstdio>
+
+#include "app/handler_guard.h"
+#include "app/monitor.h"
+#include "cli/console_dialogs.h"
+#include "cli/console_view.h"
+#include "cli/form_values.h"
+
+namespace corvasse {
+
+class EventPump;
+class IntervalTimer;
+
+// Whether a tick reads the settings file again first.
+enum class SettingsReload { None, First };
+
+class HeadlessService {
+public:
+    // The timer and the pump must outlive the service; the timer's ticks are
+    // to be passed to Timer1Timer. Pane lines go to lines, messages to
+    // messages.
+    HeadlessService(const MonitorFiles& files, IntervalTimer& timer, EventPump& pump, std::FILE* lines,
+                    std::FILE* messages);
+
+    // Loads the settings and starts watching; the first watch runs now. False
+    // when watching could not start (an unreadable settings file, an interval
+    // that is not a whole number); the message says why. Throws AbortedError.
+    bool Start();
+
+    // One tick of the timer. With SettingsReload::First the settings are read
+    // again before it and watching starts afresh with them, as "Start
+    // Watching" would (a changed interval counts from now). Errors go to the
+    // messages and watching goes on. Throws AbortedError.
+    void Timer1Timer(SettingsReload reload);
+
+private:
+    IntervalTimer& timer_;
+    FormValues form_;
+    ConsoleView view_;
+    ConsoleDialogs dialogs_;
+    HandlerGuard guard_;
+    Monitor monitor_;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,63 @@
+#pragma once
+// One watch of the configured kind, run as a monitoring plugin's check: the
+// fetch and content check, or the ping, exactly as a tick of the window runs
+// it, and its outcome as one status line with performance data.
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/check_options.h"
+
+namespace corvasse {
+
+struct MonitorFiles;
+
+// The plugin convention's states, as exit statuses.
+enum class CheckStatus { Ok = 0, Critical = 2, Unknown = 3 };
+
+struct CheckResult {
+    CheckStatus status = CheckStatus::Unknown;
+    std::string text;
+    // Performance data ("time=0.012s;;;0 size=2048B;;;0"); empty when none.
+    std::string perfData;
+
+    // "CORVASSE OK - <text> | <performance data>" on one line.
+    std::string Line() const;
+};
+
+// The CRITICAL result of a check that did not end within its time-out.
+CheckResult TimedOutResult(const std::string& target, std::chrono::seconds timeout);
+
+class WatchCheck {
+public:
+    // With AlertMode::Silent nothing is mailed and nothing is logged.
+    WatchCheck(const MonitorFiles& files, AlertMode alert);
+    ~WatchCheck();
+    WatchCheck(const WatchCheck&) = delete;
+    WatchCheck& operator=(const WatchCheck&) = delete;
+
+    // Loads the settings as the settings form does when the window is shown
+    // and tells whether they can be watched: nothing when they can, else the
+    // UNKNOWN result that says why (no address or host, an https:// address
+    // without "allowHttps" set to "y", an expected size or - with alerts - an
+    // SMTP port that is not a whole number). Throws RegistryError.
+    std::optional<CheckResult> Prepare();
+
+    // What Prepare found to watch: the address, or the host to ping.
+    const std::string& Target() const;
+
+    // Runs the watch once. OK when it passed, CRITICAL when the fetch, the
+    // content check or the ping failed. Throws AbortedError when the process
+    // abort is raised meanwhile.
+    CheckResult Run();
+
+private:
+    CheckResult Outcome() const;
+
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,35 @@
+#pragma once
+// One process-wide request to give up: once raised (by a signal handler that
+// shuts the program down, or when a check runs out of time) every network
+// wait ends at once with AbortedError, now and for the rest of the process.
+//
+//     signal handler:   RaiseProcessAbort();
+//     a wait:           poll(..., ProcessAbortDescriptor(), ...) then ThrowIfProcessAborted();
+//
+// AbortedError deliberately stands outside the std::exception family: the
+// watch turns every error of a fetch into an alert and every error of a ping
+// into an error line, and handlers catch every std::exception to report it.
+// An abort is none of those; it passes through all of them up to the front
+// end that asked for it.
+
+namespace corvasse {
+
+class AbortedError {
+public:
+    const char* what() const noexcept { return "Aborted."; }
+};
+
+// Raises the abort. Async-signal-safe; raising it again changes nothing.
+void RaiseProcessAbort() noexcept;
+
+// True once the abort was raised.
+bool ProcessAbortRaised() noexcept;
+
+// A descriptor that becomes readable when the abort is raised and stays so,
+// for waits that poll; -1 when the system gave none (the flag still works).
+int ProcessAbortDescriptor() noexcept;
+
+// Throws AbortedError once the abort was raised.
+void ThrowIfProcessAborted();
+
+}  // namespace corvasse

@@ -1,0 +1,87 @@
+// The service's ticks in the test's process, with the timer in the test's
+// hands: settings are read once, and again only when a reload was asked for.
+
+#include "cli/headless_service.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "app/fakes.h"
+#include "app/settings_store.h"
+#include "common/event_pump.h"
+#include "support/nginx_server.h"
+#include "support/server_process.h"
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+class NoEvents : public EventPump {
+public:
+    void ProcessEvents(int) override {}
+    bool QuitRequested() const override { return false; }
+};
+
+class HeadlessServiceTest : public ::testing::Test {
+protected:
+    HeadlessServiceTest() {
+        web_.WriteFile("index.html", "<p>Welcome</p>\n");
+        for (auto [key, value] : {std::pair<const char*, std::string>{"url2watch", web_.Url("/index.html")},
+                                  {"txtLookFor", "Welcome"},
+                                  {"checktype", "lookfor"},
+                                  {"txtSMTPhost", "127.0.0.1"},
+                                  {"port", std::to_string(test::FreePort("127.0.0.1"))}}) {
+            Set(key, value);
+        }
+    }
+    ~HeadlessServiceTest() override {
+        std::fclose(lines_);
+        std::fclose(messages_);
+    }
+
+    void Set(const char* key, const std::string& value) { store_.WriteSetting("Settings", key, value); }
+    std::string Messages() const { return test::ReadFile(dir_.Path() / "messages"); }
+    std::string Log() const { return test::ReadFile(dir_.Path() / "Corvasse.log"); }
+
+    test::TempDir dir_;
+    test::ScopedWorkingDir cwd_{dir_.Path()};
+    test::NginxServer web_;
+    const MonitorFiles files_ = MonitorFiles::InFolder(dir_.Path() / "config");
+    SettingsStore store_ = SettingsStore::AtFile(files_.settings);
+    std::FILE* lines_ = std::fopen((dir_.Path() / "lines").c_str(), "w");
+    std::FILE* messages_ = std::fopen((dir_.Path() / "messages").c_str(), "w");
+    test::FakeTimer timer_;
+    NoEvents pump_;
+    std::unique_ptr<HeadlessService> service_ =
+        std::make_unique<HeadlessService>(files_, timer_, pump_, lines_, messages_);
+};
+
+TEST_F(HeadlessServiceTest, ReadsTheSettingsAgainOnlyWhenAskedTo) {
+    ASSERT_TRUE(service_->Start()) << Messages();
+    EXPECT_TRUE(timer_.enabled);
+    EXPECT_EQ(timer_.interval, 900000u);
+    EXPECT_EQ(Log(), "");
+
+    Set("txtLookFor", "Goodbye");
+    Set("txtWatchFreq", "5");
+    service_->Timer1Timer(SettingsReload::None);
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(timer_.interval, 900000u);
+
+    service_->Timer1Timer(SettingsReload::First);
+    EXPECT_EQ(timer_.interval, 300000u);
+    EXPECT_TRUE(std::regex_search(Log(), std::regex("Looked for but did not find:Goodbye"))) << Log();
+    // The alert's delivery failed; the message says so and watching goes on.
+    EXPECT_EQ(Messages(), "Socket Error # 10061\r\nConnection refused.\n");
+    EXPECT_TRUE(timer_.enabled);
+    const std::string pane = test::ReadFile(dir_.Path() / "lines");
+    EXPECT_TRUE(std::regex_search(pane, std::regex(R"(\n\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Sending e-mail alert...\n)")))
+        << pane;
+}
+
+}  // namespace
+}  // namespace corvasse
