@@ -59,6 +59,10 @@ public:
     int ConnectTimeout = 0;
     // Milliseconds a whole fetch may spend reading (0: no limit).
     int FetchTimeout = kDefaultFetchTimeoutMs;
+    // https:// addresses are fetched over TLS (default port 443), and a
+    // relative redirect on an https page stays https. Off: an https address
+    // fails with IOHandlerPropInvalidError, as there is no TLS handler.
+    bool AllowHttps = false;
 
     HttpRequest Request;
     HttpResponse Response;
@@ -77,7 +81,8 @@ public:
     // GETs the URL and returns the body.
     // Throws HttpProtocolError for a status that is not 2xx and not a followed
     // redirect, NetError "Undefined situation" for a 2xx on a connection that
-    // is already gone, UnknownProtocolError, ConversionError for a port that
+    // is already gone, UnknownProtocolError, IOHandlerPropInvalidError for
+    // https without AllowHttps, TlsError, ConversionError for a port that
     // is not a number, InvalidChunkSizeError, and every connection error
     // (SocketError, ConnectTimeoutError, ReadTimeoutError,
     // ConnClosedGracefullyError for a body cut short, MaxLineLengthExceededError),
@@ -118,6 +123,8 @@ private:
 
     // Bytes of status and header lines read for the current request.
     int64_t headBytes_ = 0;
+    // The connection to Host:Port speaks TLS.
+    bool usingTls_ = false;
 };
 
 }  // namespace corvasse
