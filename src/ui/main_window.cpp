@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -123,6 +124,8 @@ QWidget* MainWindow::createUrlPage() {
     sizeRow->addWidget(new QLabel("bytes."));
     contentForm->addRow("Expected File Size:", sizeRow);
     contentForm->addRow("OR look for text:", txtLookFor);
+    auto* ckAllowHttps = new QCheckBox("Allow https:// addresses (TLS)");
+    contentForm->addRow(ckAllowHttps);
     layout->addWidget(content);
 
     auto* ping = new QGroupBox("  Ping Only  ");
@@ -149,6 +152,7 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::editIPaddr, editIPaddr);
     addLineEdit(Field::txtWatchFreq, txtWatchFreq);
     addButton(Field::ckPingOnly, ckPingOnly);
+    addButton(Field::ckAllowHttps, ckAllowHttps);
     return page;
 }
 
@@ -164,6 +168,22 @@ QWidget* MainWindow::createSmtpPage() {
     txtSendto2->setEnabled(false);
     sendto2Label->setEnabled(false);
     form->addRow("SMTP Host:", txtSMTPhost);
+    // Its own group, so that these choices never clear atLogin/atNone.
+    auto* security = new QHBoxLayout;
+    auto* securityGroup = new QButtonGroup(page);
+    auto* radSecurityNone = new QRadioButton("None");
+    auto* radSecurityStartTls = new QRadioButton("STARTTLS");
+    auto* radSecurityTls = new QRadioButton("SSL/TLS");
+    radSecurityNone->setChecked(true);
+    for (QRadioButton* button : {radSecurityNone, radSecurityStartTls, radSecurityTls}) {
+        securityGroup->addButton(button);
+        security->addWidget(button);
+    }
+    security->addStretch(1);
+    form->addRow("Security:", security);
+    auto* txtPort = new QLineEdit;
+    txtPort->setMaximumWidth(80);
+    form->addRow("Port:", txtPort);
     form->addRow("Send-to E-mail addr:", txtSendto);
     form->addRow(sendto2Label, txtSendto2);
     form->addRow("Your E-mail addr:", txtYourEmail);
@@ -196,6 +216,10 @@ QWidget* MainWindow::createSmtpPage() {
     addButton(Field::ckPOPbefore, ckPOPbefore);
     addButton(Field::rad_atLogin, rad_atLogin);
     addButton(Field::rad_atNone, rad_atNone);
+    addLineEdit(Field::txtPort, txtPort);
+    addButton(Field::radSecurityNone, radSecurityNone);
+    addButton(Field::radSecurityStartTls, radSecurityStartTls);
+    addButton(Field::radSecurityTls, radSecurityTls);
     return page;
 }
 

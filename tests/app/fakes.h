@@ -103,10 +103,12 @@ public:
     std::string disconnectFailure;
     std::vector<std::string> calls;
     int connectTimeout = 0;
+    HttpsPolicy https = HttpsPolicy::Refused;
     std::string responseText;
     int responseCode = -1;
 
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
+    void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
     std::string Get(const std::string& url) override {
         calls.push_back("get:" + url);
         if (!failure.empty()) throw std::runtime_error(failure);

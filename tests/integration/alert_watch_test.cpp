@@ -15,6 +15,7 @@
 #include "app/fakes.h"
 #include "app/monitor.h"
 #include "app/settings_store.h"
+#include "integration/pane_lines.h"
 #include "support/nginx_server.h"
 #include "support/pop3_server.h"
 #include "support/smtp_server.h"
@@ -33,13 +34,7 @@ using Lines = std::vector<std::string>;
 // address of its own, which the SMTP server shares as the one mail host.
 constexpr int kPop3StandardPort = 110;
 
-Lines PaneLines(MainWindow& window) {
-    Lines lines;
-    const QString text = window.findChild<QPlainTextEdit*>("richStatus")->toPlainText();
-    if (text.isEmpty()) return lines;
-    for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
-    return lines;
-}
+using test::PaneLines;
 
 TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::TestApp();
