@@ -92,29 +92,30 @@ void BM_CurlGet(benchmark::State& state) {
 BENCHMARK(BM_HttpClientGet)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlGet)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-enum Tool { kCorvasse, kCurl };
-enum Scheme { kHttp, kHttps };
+// The arguments of BM_WholeProcess.
+constexpr int64_t kToolCorvasse = 0, kToolCurl = 1;
+constexpr int64_t kSchemeHttp = 0, kSchemeHttps = 1;
 
 // One fresh process per iteration, start to exit: args are the tool and the scheme.
 void BM_WholeProcess(benchmark::State& state) {
     constexpr int64_t size = int64_t{64} << 20;
     const std::string url =
-        state.range(1) == kHttps ? server->HttpsUrl(FileName(size)) : server->Url(FileName(size));
+        state.range(1) == kSchemeHttps ? server->HttpsUrl(FileName(size)) : server->Url(FileName(size));
     const std::vector<std::string> argv =
-        state.range(0) == kCorvasse
+        state.range(0) == kToolCorvasse
             ? std::vector<std::string>{selfPath, kFetchOnceFlag, url}
             : std::vector<std::string>{kCurl, "-s", "-o", "/dev/null", "--cacert",
                                        corvasse::test::TestCertificates().caCertificate.string(), url};
     long peakKiB = 0;
     for (auto _ : state) peakKiB = std::max(peakKiB, RunForPeakKiB(argv));
-    state.SetLabel(std::string(state.range(0) == kCorvasse ? "corvasse " : "curl ") +
-                   (state.range(1) == kHttps ? "https" : "http"));
+    state.SetLabel(std::string(state.range(0) == kToolCorvasse ? "corvasse " : "curl ") +
+                   (state.range(1) == kSchemeHttps ? "https" : "http"));
     state.SetBytesProcessed(state.iterations() * size);
     SetPeakCounters(state, peakKiB, size);
 }
 
 BENCHMARK(BM_WholeProcess)
-    ->ArgsProduct({{kCorvasse, kCurl}, {kHttp, kHttps}})
+    ->ArgsProduct({{kToolCorvasse, kToolCurl}, {kSchemeHttp, kSchemeHttps}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
