@@ -102,18 +102,22 @@ void TlsIOHandler::StartTls(const std::string& peerName) {
     if (ssl_ != nullptr) return;
     SSL_CTX* context = SharedTlsContext();
     ERR_clear_error();
+    BIO* bio = NewSocketBio(Binding().Handle());
     ssl_ = SSL_new(context);
-    if (ssl_ == nullptr) throw TlsError("TLS cannot be set up: " + LastTlsErrorReason("no session"));
+    if (ssl_ == nullptr) {
+        BIO_free(bio);
+        throw TlsError("TLS cannot be set up: " + LastTlsErrorReason("no session"));
+    }
+    SSL_set_bio(ssl_, bio, bio);
     peerName_ = peerName;
-    bool ready = SSL_set_fd(ssl_, Binding().Handle()) == 1;
+    bool ready;
     if (SocketStack::IsIPAddress(peerName)) {
         // Certificates name an address in its dotted form; SNI never carries one.
         const std::string dotted = SocketStack::AddressToText(SocketStack::TextToAddress(peerName));
-        ready = ready && X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), dotted.c_str()) == 1;
+        ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), dotted.c_str()) == 1;
     } else {
         SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-        ready = ready && SSL_set1_host(ssl_, peerName.c_str()) == 1 &&
-                SSL_set_tlsext_host_name(ssl_, peerName.c_str()) == 1;
+        ready = SSL_set1_host(ssl_, peerName.c_str()) == 1 && SSL_set_tlsext_host_name(ssl_, peerName.c_str()) == 1;
     }
     if (!ready) {
         const std::string reason = LastTlsErrorReason("the host name is not usable");
