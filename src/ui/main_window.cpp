@@ -179,11 +179,13 @@ QWidget* MainWindow::createSmtpPage() {
         securityGroup->addButton(button);
         security->addWidget(button);
     }
-    security->addStretch(1);
-    form->addRow("Security:", security);
+    // The port shares the row, so that the page still fits the window's size.
     auto* txtPort = new QLineEdit;
     txtPort->setMaximumWidth(80);
-    form->addRow("Port:", txtPort);
+    security->addStretch(1);
+    security->addWidget(new QLabel("Port:"));
+    security->addWidget(txtPort);
+    form->addRow("Security:", security);
     form->addRow("Send-to E-mail addr:", txtSendto);
     form->addRow(sendto2Label, txtSendto2);
     form->addRow("Your E-mail addr:", txtYourEmail);

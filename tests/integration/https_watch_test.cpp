@@ -29,7 +29,6 @@ using test::PaneLines;
 class HttpsWatchTest : public ::testing::Test {
 protected:
     HttpsWatchTest() {
-        test::TestApp();
         test::TestCertificates();
         window.show();
         QApplication::processEvents();
@@ -48,6 +47,7 @@ protected:
         ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
     }
 
+    QApplication& app = test::TestApp();  // before any widget
     test::TempDir dir;
     test::ScopedWorkingDir workingDir{dir.Path()};
     test::FakeDialogs dialogs;
