@@ -4,14 +4,20 @@
 // Peak memory is the maximum resident set of a fresh process doing one fetch:
 // this program re-run as "--fetch-once URL", and curl; both read with wait4.
 // Counters: peak_MiB, and peak_per_body (peak / body size).
+//
+// BM_WholeProcess times that whole fresh process per iteration, for http and
+// https (nginx with a test certificate; both tools trust the test CA), for
+// this program and for curl. Run with --benchmark_repetitions=N to get medians.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,6 +25,7 @@
 
 #include "http/http_client.h"
 #include "support/nginx_server.h"
+#include "support/test_pki.h"
 
 namespace {
 
@@ -85,10 +92,38 @@ void BM_CurlGet(benchmark::State& state) {
 BENCHMARK(BM_HttpClientGet)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CurlGet)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One fetch in a fresh process, for the peak-memory measurement.
+// The arguments of BM_WholeProcess.
+constexpr int64_t kToolCorvasse = 0, kToolCurl = 1;
+constexpr int64_t kSchemeHttp = 0, kSchemeHttps = 1;
+
+// One fresh process per iteration, start to exit: args are the tool and the scheme.
+void BM_WholeProcess(benchmark::State& state) {
+    constexpr int64_t size = int64_t{64} << 20;
+    const std::string url =
+        state.range(1) == kSchemeHttps ? server->HttpsUrl(FileName(size)) : server->Url(FileName(size));
+    const std::vector<std::string> argv =
+        state.range(0) == kToolCorvasse
+            ? std::vector<std::string>{selfPath, kFetchOnceFlag, url}
+            : std::vector<std::string>{kCurl, "-s", "-o", "/dev/null", "--cacert",
+                                       corvasse::test::TestCertificates().caCertificate.string(), url};
+    long peakKiB = 0;
+    for (auto _ : state) peakKiB = std::max(peakKiB, RunForPeakKiB(argv));
+    state.SetLabel(std::string(state.range(0) == kToolCorvasse ? "corvasse " : "curl ") +
+                   (state.range(1) == kSchemeHttps ? "https" : "http"));
+    state.SetBytesProcessed(state.iterations() * size);
+    SetPeakCounters(state, peakKiB, size);
+}
+
+BENCHMARK(BM_WholeProcess)
+    ->ArgsProduct({{kToolCorvasse, kToolCurl}, {kSchemeHttp, kSchemeHttps}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// One fetch in a fresh process, for the peak-memory and whole-process measurements.
 int FetchOnce(const std::string& url) {
     HttpClient client;
     client.ReadTimeout = 120000;
+    client.AllowHttps = true;
     std::string body = client.Get(url);
     client.Disconnect();
     return body.empty() ? 1 : 0;
@@ -104,7 +139,8 @@ int main(int argc, char** argv) {
     if (length <= 0) return 1;
     selfPath.assign(path, static_cast<size_t>(length));
 
-    server = std::make_unique<corvasse::test::NginxServer>();
+    // Also points SSL_CERT_FILE at the test CA, for the processes started here too.
+    server = std::make_unique<corvasse::test::NginxServer>("", corvasse::test::TestCertificates().localhost);
     for (int64_t size : {int64_t{1} << 20, int64_t{64} << 20}) {
         std::string bytes(static_cast<size_t>(size), '\0');
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);

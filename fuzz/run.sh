@@ -31,7 +31,7 @@ build() {
     for target in $(targets); do
         echo "linking fuzz_$target"
         "$cxx" "${flags[@]}" -fsanitize="fuzzer,$sanitizers" -I"$root/src" -I"$root/fuzz" \
-            "$root/fuzz/fuzz_$target.cpp" "${libs[@]}" -lpthread -o "$out/fuzz_$target"
+            "$root/fuzz/fuzz_$target.cpp" "${libs[@]}" -lssl -lcrypto -lpthread -o "$out/fuzz_$target"
     done
 }
 

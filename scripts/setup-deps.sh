@@ -5,13 +5,13 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ qt6-base-dev libgl-dev
+  cmake ninja-build g++ qt6-base-dev libgl-dev libssl-dev
   # tests and benchmarks (check_http: what check_corvasse is compared with)
   libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic
   # fonts: Arial is mapped to Liberation Sans
   fonts-liberation
-  # real servers the integration tests start on loopback
-  nginx-light python3-aiosmtpd dovecot-pop3d
+  # real servers the integration tests start on loopback; openssl makes their test certificates
+  nginx-light python3-aiosmtpd dovecot-pop3d openssl
   # ping tests, namespaces, fetch comparison, screenshots
   iputils-ping iproute2 curl xvfb x11-apps x11-utils imagemagick
   # a real system tray (XEmbed) under Xvfb for the tray tests

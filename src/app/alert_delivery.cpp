@@ -1,5 +1,6 @@
 #include "app/alert_delivery.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,29 @@ void ClosingOnFailure(Client& client, Step step) {
     }
 }
 
+MailSecurity SecurityFromSetting(const std::string& value) {
+    if (value == "starttls") return MailSecurity::StartTls;
+    if (value == "tls") return MailSecurity::Tls;
+    return MailSecurity::None;
+}
+
+// Gives a client the port of one alert: the one chosen, else the default
+// that its security asks for (remembering the port it replaces), else the
+// port it had before any such default.
+void ApplyPort(TcpClient& client, std::optional<int>& replaced, std::optional<int> chosen,
+               std::optional<int> byDefault) {
+    if (chosen) {
+        client.Port = *chosen;
+        replaced.reset();
+    } else if (byDefault) {
+        if (!replaced) replaced = client.Port;
+        client.Port = *byDefault;
+    } else if (replaced) {
+        client.Port = *replaced;
+        replaced.reset();
+    }
+}
+
 }  // namespace
 
 AlertDelivery::AlertDelivery(AlertReport& report, FormFields& form, SettingsStore& settings, MonitorView& view,
@@ -76,12 +100,19 @@ void AlertDelivery::SendAlert() {
     view_.AddStatusLine("Sending e-mail alert...");
     report_.AlertText += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
 
+    const MailSecurity security = SecurityFromSetting(settings_.ReadSetting(kSection, "mailSecurity"));
+    pop3Client_.Security = security;
+    smtpClient_.Security = security;
     if (settings_.ReadSetting(kSection, "ckPOPbefore") == "y") LoginViaPop();
 
     ConfigureSmtp();
     const std::string charSetSetting = settings_.ReadSetting(kSection, "charSet");
     const std::string port = settings_.ReadSetting(kSection, "port");
-    if (port != kAbsentSetting) smtpClient_.Port = StrToInt(port);
+    const std::optional<int> smtpDefault = security == MailSecurity::StartTls ? std::optional(kSmtpStartTlsPort)
+                                           : security == MailSecurity::Tls    ? std::optional(kSmtpTlsPort)
+                                                                              : std::nullopt;
+    ApplyPort(smtpClient_, smtpPortBeforeDefault_,
+              port != kAbsentSetting ? std::optional(StrToInt(port)) : std::nullopt, smtpDefault);
 
     ClosingOnFailure(smtpClient_, [&] {
         smtpClient_.Connect(-1);
@@ -94,6 +125,8 @@ void AlertDelivery::SendAlert() {
 
 void AlertDelivery::LoginViaPop() {
     pop3Client_.Host = settings_.ReadSetting(kSection, "txtSMTPhost");
+    ApplyPort(pop3Client_, pop3PortBeforeDefault_, std::nullopt,
+              pop3Client_.Security == MailSecurity::Tls ? std::optional(kPop3TlsPort) : std::nullopt);
     pop3Client_.Username = settings_.ReadSetting(kSection, "txtUserid");
     pop3Client_.Password = settings_.ReadSetting(kSection, "txtPass");
     view_.AddStatusLine("*** Connecting via POP...");

@@ -3,6 +3,7 @@
 // to the POP3 server first when "POP before SMTP" is on, configures the SMTP
 // client from the saved settings, fills the alert message and sends it.
 
+#include <optional>
 #include <string_view>
 
 #include "app/alert_sender.h"
@@ -38,7 +39,10 @@ public:
     // authentication type or port that reads "n/a" leaves the SMTP client's
     // previous value. An alert beyond ASCII declares its charset ("charSet",
     // else UTF-8) on its text part, sent quoted-printable, and in the encoded
-    // words of its display names; an all-ASCII alert is 7bit text. The first
+    // words of its display names; an all-ASCII alert is 7bit text.
+    // "mailSecurity" "starttls" or "tls" protects both mail dialogues
+    // (STARTTLS/STLS, or TLS on ports 465/995); then a missing "port" means
+    // 587 for STARTTLS and 465 for TLS, and POP3 with TLS uses 995. The first
     // error of any step passes to the caller; a POP3 or SMTP connection that
     // step left open is closed first, so the next alert can connect again.
     // Throws ConversionError for a "port" that is not a number (before any
@@ -58,6 +62,10 @@ private:
     Pop3Client& pop3Client_;
     SmtpClient& smtpClient_;
     MailMessage& alertMessage_;
+    // The ports the clients had before mail security gave them its default;
+    // without that default they return to them, as if it had never been.
+    std::optional<int> smtpPortBeforeDefault_;
+    std::optional<int> pop3PortBeforeDefault_;
 };
 
 }  // namespace corvasse

@@ -24,6 +24,13 @@ enum class Field {
     txtPass,
     rad_atLogin,
     rad_atNone,
+    // Opt-in TLS: "Allow https:// addresses (TLS)" on "URL Details"; the
+    // "Security:" radio buttons and "Port:" on "SMTP Details".
+    ckAllowHttps,
+    radSecurityNone,
+    radSecurityStartTls,
+    radSecurityTls,
+    txtPort,
 };
 
 class FormFields {

@@ -11,6 +11,8 @@ HttpWebClient::HttpWebClient(HttpClient& client) : client_(client) {
 
 void HttpWebClient::SetConnectTimeout(int timeoutMs) { client_.ConnectTimeout = timeoutMs; }
 
+void HttpWebClient::SetHttpsPolicy(HttpsPolicy policy) { client_.AllowHttps = policy == HttpsPolicy::Allowed; }
+
 std::string HttpWebClient::Get(const std::string& url) { return client_.Get(url); }
 
 void HttpWebClient::Disconnect() { client_.Disconnect(); }

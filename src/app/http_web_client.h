@@ -20,6 +20,7 @@ public:
     explicit HttpWebClient(HttpClient& client);
 
     void SetConnectTimeout(int timeoutMs) override;
+    void SetHttpsPolicy(HttpsPolicy policy) override;
     // Throws whatever HttpClient::Get throws.
     std::string Get(const std::string& url) override;
     void Disconnect() override;

@@ -16,7 +16,7 @@
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
-#include "net/socket_io_handler.h"
+#include "net/tls_io_handler.h"
 #include "ping/pinger.h"
 
 namespace corvasse {
@@ -38,7 +38,8 @@ struct Monitor::Parts {
           cycle(form, view, dialogs, timer, settings, log, web, pingClient, alert, state),
           settingsForm(form, view, dialogs, settings) {
         httpEvents.Bind(httpClient);
-        // The two mail clients take turns on one socket handler.
+        // The two mail clients take turns on one socket handler, which can
+        // also speak TLS when the "mailSecurity" setting asks for it.
         pop3Client.SetIOHandler(&mailSocketHandler);
         smtpClient.SetIOHandler(&mailSocketHandler);
         pop3Events.Bind(pop3Client);
@@ -52,7 +53,7 @@ struct Monitor::Parts {
 
     HttpClient httpClient;
     HttpEventReport httpEvents;
-    SocketIOHandler mailSocketHandler;
+    TlsIOHandler mailSocketHandler;
     Pop3Client pop3Client;
     SmtpClient smtpClient;
     MailEventReport pop3Events;

@@ -1,5 +1,7 @@
 #include "app/settings_form.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -19,6 +21,17 @@ constexpr size_t kMinAddressLength = 8;
 constexpr size_t kMinPingHostLength = 5;
 
 bool IsPresent(const std::string& value) { return value != kAbsentSetting; }
+
+// The "mailSecurity" values and their radio buttons; anything else means none.
+constexpr std::pair<const char*, Field> kSecurityChoices[] = {
+    {"starttls", Field::radSecurityStartTls},
+    {"tls", Field::radSecurityTls},
+};
+
+bool IsValidPort(const std::string& text) {
+    const std::optional<int32_t> port = TryStrToInt(text);
+    return port && *port >= kMinPort && *port <= kMaxPort;
+}
 
 bool IsValidAddress(const std::string& address) {
     return address.size() >= kMinAddressLength && address.find('@') != std::string::npos &&
@@ -56,6 +69,16 @@ void SettingsForm::Load() {
     std::string password = settings_.ReadSetting(kSection, "txtPass");
     if (IsPresent(password)) form_.SetText(Field::txtPass, password);
     if (settings_.ReadSetting(kSection, "cboAuthType") == "atLogin") form_.SetChecked(Field::rad_atLogin, true);
+
+    form_.SetChecked(Field::ckAllowHttps, settings_.ReadSetting(kSection, "allowHttps") == "y");
+    const std::string security = settings_.ReadSetting(kSection, "mailSecurity");
+    Field securityButton = Field::radSecurityNone;
+    for (auto [value, button] : kSecurityChoices) {
+        if (security == value) securityButton = button;
+    }
+    form_.SetChecked(securityButton, true);
+    const std::string port = settings_.ReadSetting(kSection, "port");
+    form_.SetText(Field::txtPort, IsPresent(port) ? port : "");
 }
 
 bool SettingsForm::Validate() {
@@ -79,6 +102,8 @@ bool SettingsForm::Validate() {
     if (form_.Text(Field::txtWatchFreq).empty()) return refuse(false, "Sorry, invalid Watch Frequency entered...");
     if (!IsValidAddress(form_.Text(Field::txtSendto))) return refuse(false, "Invalid e-mail address.");
     if (!IsValidAddress(form_.Text(Field::txtYourEmail))) return refuse(false, "Invalid (Your) e-mail address.");
+    const std::string port = Trim(form_.Text(Field::txtPort));
+    if (!port.empty() && !IsValidPort(port)) return refuse(false, kInvalidPortMessage);
     return true;
 }
 
@@ -113,6 +138,23 @@ void SettingsForm::Save() {
     write("txtUserid", form_.Text(Field::txtUserid));
     write("txtPass", form_.Text(Field::txtPass));
     write("cboAuthType", form_.Checked(Field::rad_atLogin) ? "atLogin" : "atNone");
+
+    // The opt-in settings: each is deleted while it asks for nothing, so
+    // that without them the store holds just what it always did.
+    auto writeOrDelete = [&](const char* key, const std::string& value) {
+        if (value.empty()) {
+            settings_.DeleteSetting(kSection, key);
+        } else {
+            write(key, value);
+        }
+    };
+    writeOrDelete("allowHttps", form_.Checked(Field::ckAllowHttps) ? "y" : "");
+    std::string security;
+    for (auto [value, button] : kSecurityChoices) {
+        if (form_.Checked(button)) security = value;
+    }
+    writeOrDelete("mailSecurity", security);
+    writeOrDelete("port", Trim(form_.Text(Field::txtPort)));
     view_.SetStatusText("Settings saved...");
 }
 

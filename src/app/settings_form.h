@@ -17,16 +17,25 @@ inline constexpr const char* kInitialWatchFreq = "15";
 inline constexpr const char* kPlaceholderAddress = "your-id@your-provider.com";
 // A sample address that users copy from help texts; saving it is refused.
 inline constexpr const char* kRefusedSampleAddress = "someone@somewhere.com";
+// The SMTP port field takes a whole number in this range, or nothing.
+inline constexpr int kMinPort = 1;
+inline constexpr int kMaxPort = 65535;
+inline constexpr const char* kInvalidPortMessage = "Sorry, the SMTP port must be a whole number from 1 to 65535.";
 
 class SettingsForm {
 public:
     SettingsForm(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings);
 
-    // Selects the "Status" page, then loads the fields from the store.
+    // Selects the "Status" page, then loads the fields from the store; last
+    // the opt-in TLS fields ("allowHttps", "mailSecurity", "port").
     // Throws RegistryError; fields loaded before the error keep their values.
     void Load();
 
     // Validates and saves. Throws RegistryError; keys written before stay.
+    // After the other tests, a port that is not empty and not 1..65535 is
+    // refused (nothing written). After the other keys, "allowHttps" ("y"),
+    // "mailSecurity" ("starttls", "tls") and "port" (trimmed) are written,
+    // or deleted when the box is clear, "None" is chosen or the port empty.
     void Save();
 
 private:

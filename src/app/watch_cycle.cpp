@@ -90,11 +90,13 @@ void WatchCycle::RunPingWatch() {
 }
 
 void WatchCycle::RunWebWatch() {
-    if (ContainsBytes(form_.Text(Field::txtURL2watch), "https://")) {
+    const bool httpsAllowed = settings_.ReadSetting("Settings", "allowHttps") == "y";
+    if (!httpsAllowed && ContainsBytes(form_.Text(Field::txtURL2watch), "https://")) {
         boxes_.Beep();
         boxes_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");
         return;
     }
+    web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);
     try {
         state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));

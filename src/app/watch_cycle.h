@@ -38,6 +38,8 @@ public:
     void StopWatching();
 
     // One watch. Errors of the alert delivery and of the log pass to the caller.
+    // The setting "allowHttps" ("y") lets https:// addresses through to the
+    // client instead of refusing them with a message box.
     void Tick();
 
     // A tick of the interval timer: one watch, whose escaping error goes to

@@ -5,11 +5,15 @@
 
 namespace corvasse {
 
+// Whether https:// addresses may be fetched (over TLS).
+enum class HttpsPolicy { Refused, Allowed };
+
 class WebClient {
 public:
     virtual ~WebClient() = default;
     // Milliseconds after which a connect attempt gives up.
     virtual void SetConnectTimeout(int timeoutMs) = 0;
+    virtual void SetHttpsPolicy(HttpsPolicy policy) = 0;
     // Fetches the address and returns the whole body; throws on any failure.
     virtual std::string Get(const std::string& url) = 0;
     // Closes the connection when it is open; may throw.

@@ -74,6 +74,7 @@ public:
     explicit TimedWebClient(WebClient& client) : client_(client) {}
 
     void SetConnectTimeout(int timeoutMs) override { client_.SetConnectTimeout(timeoutMs); }
+    void SetHttpsPolicy(HttpsPolicy policy) override { client_.SetHttpsPolicy(policy); }
     std::string Get(const std::string& url) override {
         const auto start = std::chrono::steady_clock::now();
         std::string body = KeepingFailure(failure, [&] { return client_.Get(url); });

@@ -13,6 +13,7 @@
 #include "common/memory_stream.h"
 #include "http/http_errors.h"
 #include "net/net_error.h"
+#include "net/tls_io_handler.h"
 
 namespace corvasse {
 
@@ -206,7 +207,11 @@ void HttpClient::PrepareTarget() {
     CurrentURI.Resource = target.Resource.substr(0, target.Resource.find('#'));
     CurrentURI.Query = target.Query;
     if (!target.Host.empty()) CurrentURI.Host = target.Host;
-    CurrentURI.Protocol = target.Protocol.empty() ? "http" : target.Protocol;
+    if (!target.Protocol.empty()) {
+        CurrentURI.Protocol = target.Protocol;
+    } else if (!(AllowHttps && EqualsNoCase(CurrentURI.Protocol, "https"))) {
+        CurrentURI.Protocol = "http";
+    }
 
     // A relative redirect names no protocol and so keeps the old port.
     if (!target.Port.empty()) {
@@ -228,7 +233,8 @@ void HttpClient::PrepareTarget() {
                                  ? static_cast<int32_t>(Request.SourceStream->Size())
                                  : -1);
     Request.Host = CurrentURI.Host;
-    if (CurrentURI.Port != "80") Request.Host += ":" + CurrentURI.Port;
+    const char* defaultPort = EqualsNoCase(CurrentURI.Protocol, "https") ? "443" : "80";
+    if (CurrentURI.Port != defaultPort) Request.Host += ":" + CurrentURI.Port;
 }
 
 void HttpClient::OpenForRequest() {
@@ -248,7 +254,11 @@ void HttpClient::OpenForRequest() {
         // Bytes that arrived unasked belong to no request of ours.
         if (IsConnected() && InputBufferSize() > 0) Disconnect();
     }
-    if (!IsConnected()) Connect(ConnectTimeout);
+    if (!IsConnected()) {
+        Connect(ConnectTimeout);
+        // The handshake completes while the response is awaited.
+        if (usingTls_) RequireTls(Handler()).StartTls(Host);
+    }
 
     WriteRequestHead();
     if (SendsBody(Request.RequestMethod) && Request.SourceStream) WriteStreamData(*Request.SourceStream, true);
@@ -256,13 +266,15 @@ void HttpClient::OpenForRequest() {
 
 void HttpClient::SelectEndpoint() {
     const int port = StrToInt(CurrentURI.Port);
-    if (!EqualsNoCase(Host, CurrentURI.Host) || Port != port) {
+    const bool tls = EqualsNoCase(CurrentURI.Protocol, "https");
+    if (!EqualsNoCase(Host, CurrentURI.Host) || Port != port || tls != usingTls_) {
         if (IsConnected()) Disconnect();
         Host = CurrentURI.Host;
         Port = port;
+        usingTls_ = tls;
     }
-    // There is no TLS handler to speak https with.
-    if (EqualsNoCase(CurrentURI.Protocol, "https")) throw IOHandlerPropInvalidError();
+    // Without https allowed there is no TLS handler to speak it with.
+    if (tls && !AllowHttps) throw IOHandlerPropInvalidError();
 }
 
 void HttpClient::WriteRequestHead() {

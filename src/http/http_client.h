@@ -67,6 +67,10 @@ public:
     std::chrono::milliseconds ErrorBodyTimeout = kErrorBodyTimeout;
     // The most body bytes one response may bring (ResponseBodyTooLargeError).
     int64_t MaxResponseBodyBytes = kMaxResponseBodyBytes;
+    // https:// addresses are fetched over TLS (default port 443), and a
+    // relative redirect on an https page stays https. Off: an https address
+    // fails with IOHandlerPropInvalidError, as there is no TLS handler.
+    bool AllowHttps = false;
 
     HttpRequest Request;
     HttpResponse Response;
@@ -87,7 +91,8 @@ public:
     // scheme and "://" is taken as "http://" followed by the text.
     // Throws HttpProtocolError for a status that is not 2xx and not a followed
     // redirect, NetError "Undefined situation" for a 2xx on a connection that
-    // is already gone, UnknownProtocolError, ConversionError for a port that
+    // is already gone, UnknownProtocolError, IOHandlerPropInvalidError for
+    // https without AllowHttps, TlsError, ConversionError for a port that
     // is not a number, InvalidChunkSizeError, and every connection error
     // (SocketError, ConnectTimeoutError, ReadTimeoutError,
     // ConnClosedGracefullyError for a body cut short, MaxLineLengthExceededError),
@@ -131,6 +136,8 @@ private:
 
     // Bytes of status and header lines read for the current request.
     int64_t headBytes_ = 0;
+    // The connection to Host:Port speaks TLS.
+    bool usingTls_ = false;
 };
 
 }  // namespace corvasse

@@ -3,6 +3,8 @@
 #include "common/byte_string.h"
 #include "mail/quoted_printable.h"
 #include "net/net_error.h"
+#include "net/tls_error.h"
+#include "net/tls_io_handler.h"
 
 namespace corvasse {
 
@@ -34,6 +36,17 @@ void MessageClient::Disconnect() {
         // A server that already went away needs no QUIT; closing goes on.
     }
     CommandClient::Disconnect();
+}
+
+void MessageClient::StartTls() {
+    TlsIOHandler& tls = RequireTls(Handler());
+    if (InputBufferSize() > 0) throw TlsError("TLS handshake failed: the server sent data ahead of the handshake");
+    tls.StartTls(Host);
+}
+
+void MessageClient::ReportTlsEstablished() {
+    auto* tls = dynamic_cast<TlsIOHandler*>(Handler());
+    if (tls && tls->TlsEstablished()) ReportStatus(Status::StatusText, "TLS established (" + tls->TlsVersion() + ")");
 }
 
 void MessageClient::WriteHeader(const MailMessage& message) { WriteLines(message.BuildHeaderList().Lines()); }

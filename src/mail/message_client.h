@@ -15,10 +15,22 @@ namespace corvasse {
 // server that stops answering must not hold the program forever.
 inline constexpr int kMailReadTimeoutMs = 120000;
 
+// How a mail client protects its dialogue.
+enum class MailSecurity {
+    None,      // the plain dialogue
+    StartTls,  // plain until the server accepted STARTTLS (SMTP) or STLS (POP3)
+    Tls,       // TLS from the first byte, before the greeting
+};
+
 class MessageClient : public CommandClient {
 public:
     // ReadTimeout starts at kMailReadTimeoutMs.
     MessageClient();
+
+    // Anything but None needs a TlsIOHandler (the one a client makes for
+    // itself is one); with another handler Connect fails with
+    // IOHandlerPropInvalidError.
+    MailSecurity Security = MailSecurity::None;
 
     // Writes the whole message (only the header block and the empty line
     // after it with headersOnly). Body lines are dot-stuffed; a body line
@@ -34,6 +46,14 @@ public:
     void Disconnect() override;
 
 protected:
+    // Starts TLS on the open connection, checked against Host. Throws
+    // IOHandlerPropInvalidError without a TLS handler, and TlsError when the
+    // server already sent more: bytes that came in clear must not pass for
+    // protected ones.
+    void StartTls();
+    // The status "TLS established (<version>)" once the handshake is done.
+    void ReportTlsEstablished();
+
     virtual void WriteHeader(const MailMessage& message);
     virtual void WriteBody(MailMessage& message);
     // Writes a part's headers and its lines: quoted-printable unless the

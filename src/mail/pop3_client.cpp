@@ -3,6 +3,7 @@
 #include "common/byte_string.h"
 #include "mail/md5.h"
 #include "net/net_error.h"
+#include "net/tls_error.h"
 
 namespace corvasse {
 
@@ -23,9 +24,15 @@ int Pop3Client::GetResponse(const std::vector<int>& allowed) {
 void Pop3Client::Connect(int timeoutMs) {
     TcpClient::Connect(timeoutMs);
     try {
+        // The handshake completes while the greeting is awaited.
+        if (Security == MailSecurity::Tls) StartTls();
         GetResponse({kPop3Ok});
+        const std::string greeting = LastReply.Text.empty() ? std::string() : LastReply.Text.front();
+        if (Security == MailSecurity::StartTls) {
+            if (SendCmd("STLS") != kPop3Ok) throw TlsError("Server does not offer STLS.");
+            StartTls();
+        }
         if (APOP) {
-            const std::string greeting = LastReply.Text.empty() ? std::string() : LastReply.Text.front();
             const size_t open = greeting.find('<');
             const size_t close = open == std::string::npos ? open : greeting.find('>', open);
             if (close == std::string::npos) throw NetError("Server do not support APOP (no timestamp)");
@@ -35,6 +42,7 @@ void Pop3Client::Connect(int timeoutMs) {
             SendCmd("USER " + Username, kPop3Ok);
             SendCmd("PASS " + Password, kPop3Ok);
         }
+        ReportTlsEstablished();
     } catch (...) {
         Disconnect();
         throw;

@@ -10,6 +10,8 @@
 namespace corvasse {
 
 inline constexpr int kPop3DefaultPort = 110;
+// POP3 over TLS from the first byte (pop3s).
+inline constexpr int kPop3TlsPort = 995;
 // The codes the client gives POP3's status words.
 inline constexpr int kPop3Ok = 1;
 inline constexpr int kPop3Err = 2;
@@ -28,6 +30,11 @@ public:
     // disconnects before the error passes. Throws ProtocolReplyError with
     // code 2 for a -ERR reply, NetError "Server do not support APOP (no
     // timestamp)", and the connection's errors.
+    // With MailSecurity::Tls the greeting already comes over TLS; with
+    // MailSecurity::StartTls STLS follows the greeting (a refusal fails with
+    // TlsError "Server does not offer STLS." before the login), then the
+    // login goes over TLS. Reports the status "TLS established (<version>)"
+    // after the login with TLS. Throws TlsError and IOHandlerPropInvalidError too.
     void Connect(int timeoutMs = -1) override;
 
     // STAT: the number of messages in the mailbox. Throws ProtocolReplyError

@@ -5,6 +5,7 @@
 #include "common/base64.h"
 #include "common/byte_string.h"
 #include "net/socket_stack.h"
+#include "net/tls_error.h"
 
 namespace corvasse {
 
@@ -34,18 +35,40 @@ void SmtpClient::SetUseEhlo(bool useEhlo) {
 void SmtpClient::Connect(int timeoutMs) {
     TcpClient::Connect(timeoutMs);
     try {
+        // The handshake completes while the greeting is awaited.
+        if (Security == MailSecurity::Tls) StartTls();
         GetResponse({kServiceReady});
         authSchemes_.clear();
         const std::string name = HeloName.empty() ? SocketStack::Instance()->LocalHostName() : HeloName;
-        if (useEhlo_ && SendCmd("EHLO " + name) == kOkay) {
-            ReadCapabilities();
-            return;
+        if (Security == MailSecurity::StartTls) {
+            // Only EHLO and STARTTLS go out in clear: no AUTH, no password,
+            // and no falling back to a plain dialogue.
+            if (SendCmd("EHLO " + name) != kOkay || !OffersExtension("STARTTLS")) {
+                throw TlsError("Server does not offer STARTTLS.");
+            }
+            SendCmd("STARTTLS", kServiceReady);
+            StartTls();
         }
-        SendCmd("HELO " + name, kOkay);
+        Greet(name);
+        ReportTlsEstablished();
     } catch (...) {
         Disconnect();
         throw;
     }
+}
+
+void SmtpClient::Greet(const std::string& name) {
+    if (useEhlo_ && SendCmd("EHLO " + name) == kOkay) {
+        ReadCapabilities();
+        return;
+    }
+    SendCmd("HELO " + name, kOkay);
+}
+
+bool SmtpClient::OffersExtension(std::string_view keyword) const {
+    return std::any_of(LastReply.Text.begin(), LastReply.Text.end(), [&](const std::string& line) {
+        return EqualsNoCase(Trim(line.substr(0, line.find(' '))), keyword);
+    });
 }
 
 void SmtpClient::ReadCapabilities() {

@@ -3,6 +3,7 @@
 // MailMessage per transaction.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mail/mail_message.h"
@@ -13,6 +14,10 @@ namespace corvasse {
 enum class AuthType { None, Login };
 
 inline constexpr int kSmtpDefaultPort = 25;
+// The submission port, where mail goes after STARTTLS, and SMTP over TLS from
+// the first byte.
+inline constexpr int kSmtpStartTlsPort = 587;
+inline constexpr int kSmtpTlsPort = 465;
 
 class SmtpClient : public MessageClient {
 public:
@@ -40,6 +45,13 @@ public:
     // Connects, reads the 220 greeting, then EHLO (any reply; on 250 the AUTH
     // mechanisms are noted) or, when EHLO is off or refused, HELO (250). Any
     // failure disconnects before the error passes.
+    // With MailSecurity::Tls the greeting already comes over TLS. With
+    // MailSecurity::StartTls an EHLO reply (250) that offers STARTTLS comes
+    // first, then STARTTLS (220) and the handshake, then EHLO again; a server
+    // that does not offer it fails with TlsError "Server does not offer
+    // STARTTLS." before anything else is sent. Reports the status "TLS
+    // established (<version>)" with TLS. Throws TlsError, and
+    // IOHandlerPropInvalidError for TLS without a TlsIOHandler.
     void Connect(int timeoutMs = -1) override;
 
     // With AuthType::Login: AUTH LOGIN (334), the base64 user name (334) and
@@ -61,6 +73,10 @@ public:
     void Disconnect() override;
 
 private:
+    // EHLO, or HELO when EHLO is off or refused.
+    void Greet(const std::string& name);
+    // The last reply (an EHLO reply) names the extension.
+    bool OffersExtension(std::string_view keyword) const;
     bool AuthenticationNeeded() const;
     void ReadCapabilities();
 

@@ -1,13 +1,14 @@
 #include "net/tcp_client.h"
 
 #include "net/net_error.h"
-#include "net/socket_io_handler.h"
+#include "net/tls_io_handler.h"
 
 namespace corvasse {
 
 void TcpClient::Connect(int timeoutMs) {
     if (!Handler()) {
-        AdoptOwnHandler(std::make_unique<SocketIOHandler>());
+        // A socket handler that can also speak TLS when a client asks it to.
+        AdoptOwnHandler(std::make_unique<TlsIOHandler>());
     } else if (Handler()->Connected()) {
         throw AlreadyConnectedError();
     }

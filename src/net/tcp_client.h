@@ -24,7 +24,8 @@ public:
     // Raised after the status Connected.
     std::function<void()> OnConnected;
 
-    // Connects (creating a SocketIOHandler of its own when none is set).
+    // Connects (creating a TlsIOHandler of its own when none is set; it stays a
+    // plain socket handler until a client starts TLS on it).
     // timeoutMs: 0 or -1 a plain blocking connect; -2 a connect on a thread
     // without limit; any other value gives up after that many milliseconds
     // with ConnectTimeoutError "Connect timed out.". Status order: Resolving

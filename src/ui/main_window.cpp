@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -127,6 +128,8 @@ QWidget* MainWindow::createUrlPage() {
     sizeRow->addWidget(new QLabel("bytes."));
     contentForm->addRow("Expected File Size:", sizeRow);
     contentForm->addRow("OR look for text:", txtLookFor);
+    auto* ckAllowHttps = new QCheckBox("Allow https:// addresses (TLS)");
+    contentForm->addRow(ckAllowHttps);
     layout->addWidget(content);
 
     auto* ping = new QGroupBox("  Ping Only  ");
@@ -153,6 +156,7 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::editIPaddr, editIPaddr);
     addLineEdit(Field::txtWatchFreq, txtWatchFreq);
     addButton(Field::ckPingOnly, ckPingOnly);
+    addButton(Field::ckAllowHttps, ckAllowHttps);
     return page;
 }
 
@@ -168,6 +172,24 @@ QWidget* MainWindow::createSmtpPage() {
     txtSendto2->setEnabled(false);
     sendto2Label->setEnabled(false);
     form->addRow("SMTP Host:", txtSMTPhost);
+    // Its own group, so that these choices never clear atLogin/atNone.
+    auto* security = new QHBoxLayout;
+    auto* securityGroup = new QButtonGroup(page);
+    auto* radSecurityNone = new QRadioButton("None");
+    auto* radSecurityStartTls = new QRadioButton("STARTTLS");
+    auto* radSecurityTls = new QRadioButton("SSL/TLS");
+    radSecurityNone->setChecked(true);
+    for (QRadioButton* button : {radSecurityNone, radSecurityStartTls, radSecurityTls}) {
+        securityGroup->addButton(button);
+        security->addWidget(button);
+    }
+    // The port shares the row, so that the page still fits the window's size.
+    auto* txtPort = new QLineEdit;
+    txtPort->setMaximumWidth(80);
+    security->addStretch(1);
+    security->addWidget(new QLabel("Port:"));
+    security->addWidget(txtPort);
+    form->addRow("Security:", security);
     form->addRow("Send-to E-mail addr:", txtSendto);
     form->addRow(sendto2Label, txtSendto2);
     form->addRow("Your E-mail addr:", txtYourEmail);
@@ -200,6 +222,10 @@ QWidget* MainWindow::createSmtpPage() {
     addButton(Field::ckPOPbefore, ckPOPbefore);
     addButton(Field::rad_atLogin, rad_atLogin);
     addButton(Field::rad_atNone, rad_atNone);
+    addLineEdit(Field::txtPort, txtPort);
+    addButton(Field::radSecurityNone, radSecurityNone);
+    addButton(Field::radSecurityStartTls, radSecurityStartTls);
+    addButton(Field::radSecurityTls, radSecurityTls);
     return page;
 }
 

@@ -19,7 +19,7 @@
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
-#include "net/socket_io_handler.h"
+#include "net/tls_io_handler.h"
 #include "support/pop3_server.h"
 #include "support/scripted_peer.h"
 #include "support/smtp_server.h"
@@ -162,7 +162,7 @@ protected:
     test::FakeWebClient web;
     WatchState state;
     AlertReport report;
-    SocketIOHandler mailSocketHandler;
+    TlsIOHandler mailSocketHandler;
     Pop3Client pop3Client;
     SmtpClient smtpClient;
     MailMessage message;
@@ -237,6 +237,42 @@ TEST_F(AlertDeliveryTest, SettingsThatReadNaKeepThePreviousAlertsValues) {
     EXPECT_NE(smtp.Received(1).find("AUTH LOGIN\r\n" + EncodeBase64("alice") + "\r\n" + EncodeBase64("wonder land")),
               std::string::npos);
     ExpectAlertLines(MessageLinesOf(smtp.Received(1)), second);
+}
+
+TEST_F(AlertDeliveryTest, MailSecurityPicksThePortsThatAreNotSet) {
+    // Nothing listens on these ports of 127.0.0.1: each alert fails at its
+    // connect, after choosing the port.
+    const struct {
+        const char* security;  // nullptr: not set
+        const char* port;
+        int smtpPort;
+    } steps[] = {
+        {"tls", nullptr, kSmtpTlsPort},
+        {"starttls", nullptr, kSmtpStartTlsPort},
+        {nullptr, nullptr, kSmtpDefaultPort},  // not the 587 the alert before used
+        {nullptr, "2", 2},
+        {"tls", nullptr, kSmtpTlsPort},
+        {"none", nullptr, 2},  // a missing port keeps the last one set, as ever
+        {"starttls", "3", 3},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.security ? step.security : "-") + " " + (step.port ? step.port : "-"));
+        for (auto [key, value] : {std::pair{"mailSecurity", step.security}, std::pair{"port", step.port}}) {
+            if (value) {
+                Set(key, value);
+            } else {
+                settings.DeleteSetting("Settings", key);
+            }
+        }
+        EXPECT_THROW(delivery.SendAlert(), NetError);
+        EXPECT_EQ(smtpClient.Port, step.smtpPort);
+    }
+    Set("ckPOPbefore", "y");
+    for (auto [security, pop3Port] : {std::pair{"tls", kPop3TlsPort}, std::pair{"starttls", kPop3DefaultPort}}) {
+        Set("mailSecurity", security);
+        EXPECT_THROW(delivery.SendAlert(), NetError);
+        EXPECT_EQ(pop3Client.Port, pop3Port) << security;
+    }
 }
 
 TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {

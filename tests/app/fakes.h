@@ -108,12 +108,13 @@ public:
     std::string disconnectFailure;
     std::vector<std::string> calls;
     int connectTimeout = 0;
+    HttpsPolicy https = HttpsPolicy::Refused;
     std::string responseText;
     int responseCode = -1;
-
-    void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
     std::function<void()> duringGet;
 
+    void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
+    void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
     std::string Get(const std::string& url) override {
         calls.push_back("get:" + url);
         if (duringGet) duringGet();

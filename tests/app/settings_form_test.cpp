@@ -106,6 +106,9 @@ TEST_F(SettingsFormTest, ValidationReportsTheFirstProblemOnly) {
         {Field::txtSendto, "abcdefgh", "Invalid e-mail address."},
         {Field::txtSendto, kRefusedSampleAddress, "Invalid e-mail address."},
         {Field::txtYourEmail, "me@x.io", "Invalid (Your) e-mail address."},
+        {Field::txtPort, "0", kInvalidPortMessage},
+        {Field::txtPort, "65536", kInvalidPortMessage},
+        {Field::txtPort, "58 7", kInvalidPortMessage},
     };
     for (const Case& c : cases) {
         FillValid();
@@ -175,6 +178,37 @@ TEST_F(SettingsFormTest, UncheckedBoxesAndNoRadioButton) {
     EXPECT_EQ(Read("ckPOPbefore"), "n/a");
     EXPECT_EQ(Read("PingOnly"), "");
     EXPECT_EQ(Read("cboAuthType"), "atNone");
+}
+
+TEST_F(SettingsFormTest, OptInTlsSettingsRoundTripAndAreDeletedWhenOff) {
+    FillValid();
+    form_.checks = {{Field::ckAllowHttps, true}, {Field::radSecurityStartTls, true}};
+    form_.texts[Field::txtPort] = " 587 ";
+    settingsForm_.Save();
+    EXPECT_TRUE(dialogs_.calls.empty());
+    EXPECT_EQ(Read("allowHttps"), "y");
+    EXPECT_EQ(Read("mailSecurity"), "starttls");
+    EXPECT_EQ(Read("port"), "587");
+
+    test::FakeFormFields fresh;
+    SettingsForm loader(fresh, view_, dialogs_, settings_);
+    loader.Load();
+    EXPECT_TRUE(fresh.Checked(Field::ckAllowHttps));
+    EXPECT_TRUE(fresh.Checked(Field::radSecurityStartTls));
+    EXPECT_FALSE(fresh.Checked(Field::radSecurityNone));
+    EXPECT_EQ(fresh.Text(Field::txtPort), "587");
+
+    form_.checks = {{Field::radSecurityNone, true}};
+    form_.texts[Field::txtPort] = "  ";
+    settingsForm_.Save();
+    for (const char* key : {"allowHttps", "mailSecurity", "port"}) EXPECT_EQ(Read(key), "n/a") << key;
+
+    // A value set by hand that names no choice loads as "None".
+    settings_.WriteSetting("Settings", "mailSecurity", "ssl");
+    test::FakeFormFields other;
+    SettingsForm(other, view_, dialogs_, settings_).Load();
+    EXPECT_TRUE(other.Checked(Field::radSecurityNone));
+    EXPECT_FALSE(other.Checked(Field::ckAllowHttps));
 }
 
 }  // namespace

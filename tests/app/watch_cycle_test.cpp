@@ -244,6 +244,24 @@ TEST_F(WatchCycleTest, HttpsAddressIsRefusedWithABeepOnEveryTick) {
     EXPECT_EQ(web_.calls.front(), "get:HTTPS://127.0.0.1/");
 }
 
+TEST_F(WatchCycleTest, AllowHttpsSettingLetsHttpsThroughReadAfreshEachTick) {
+    form_.texts[Field::txtURL2watch] = "https://127.0.0.1/index.html";
+    settings_.WriteSetting("Settings", "allowHttps", "y");
+    cycle_.Tick();
+    EXPECT_TRUE(dialogs_.calls.empty());
+    EXPECT_EQ(web_.calls, (std::vector<std::string>{"get:https://127.0.0.1/index.html", "disconnect"}));
+    EXPECT_EQ(web_.https, HttpsPolicy::Allowed);
+
+    // Any other value refuses again, and the client is told for http too.
+    settings_.WriteSetting("Settings", "allowHttps", "Y");
+    cycle_.Tick();
+    EXPECT_EQ(dialogs_.calls.size(), 2u);
+    form_.texts[Field::txtURL2watch] = "http://127.0.0.1/index.html";
+    cycle_.Tick();
+    EXPECT_EQ(web_.https, HttpsPolicy::Refused);
+    EXPECT_EQ(state_.WatchCount, 3);
+}
+
 TEST_F(WatchCycleTest, TicksThatRunInsideTheRefusalBoxAreCountedInOrder) {
     form_.texts[Field::txtURL2watch] = "https://x/";
     int nested = 0;

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "http/http_client.h"
 #include "http/http_errors.h"
 #include "support/nginx_server.h"
+#include "support/test_pki.h"
 
 namespace corvasse {
 namespace {
@@ -35,7 +37,7 @@ constexpr const char* kDirectives =
 
 class HttpClientNginxTest : public ::testing::Test {
 protected:
-    HttpClientNginxTest() : server(kDirectives) {
+    HttpClientNginxTest() : server(kDirectives, test::TestCertificates().localhost) {
         server.WriteFile("page.html", "<html>static page</html>\n");
         server.WriteFile("dir/page.html", "<html>in dir</html>\n");
         client.HandleRedirects = true;
@@ -109,14 +111,19 @@ TEST_F(HttpClientNginxTest, NotFoundCarriesNginxsPage) {
     client.Disconnect();
 }
 
-TEST_F(HttpClientNginxTest, LargeFilesArriveIntact) {
-    for (size_t size : {size_t{1} << 20, size_t{64} << 20}) {
+TEST_F(HttpClientNginxTest, LargeFilesArriveIntactOverHttpAndHttps) {
+    client.AllowHttps = true;
+    for (auto [size, url] : {std::pair{size_t{1} << 20, server.Url("/big.bin")},
+                             std::pair{size_t{64} << 20, server.Url("/big.bin")},
+                             std::pair{size_t{1} << 20, server.HttpsUrl("/big.bin")},
+                             std::pair{size_t{64} << 20, server.HttpsUrl("/big.bin")}}) {
+        SCOPED_TRACE(url + " " + std::to_string(size));
         const std::string bytes = Pattern(size);
         server.WriteFile("big.bin", bytes);
         int64_t lastMax = -1, lastCount = -1;
         client.OnWorkBegin = [&](WorkMode, int64_t max) { lastMax = max; };
         client.OnWork = [&](WorkMode, int64_t count) { lastCount = count; };
-        const std::string body = client.Get(server.Url("/big.bin"));
+        const std::string body = client.Get(url);
         ASSERT_EQ(body.size(), size);
         EXPECT_TRUE(body == bytes) << "content differs at " << std::mismatch(body.begin(), body.end(), bytes.begin()).first - body.begin();
         EXPECT_EQ(lastMax, static_cast<int64_t>(size));

@@ -17,6 +17,7 @@
 #include "app/settings_store.h"
 #include "common/utf8_text.h"
 #include "support/mail_reader.h"
+#include "integration/pane_lines.h"
 #include "support/nginx_server.h"
 #include "support/pop3_server.h"
 #include "support/smtp_server.h"
@@ -36,13 +37,7 @@ using Lines = std::vector<std::string>;
 // address of its own, which the SMTP server shares as the one mail host.
 constexpr int kPop3StandardPort = 110;
 
-Lines PaneLines(MainWindow& window) {
-    Lines lines;
-    const QString text = window.findChild<QPlainTextEdit*>("richStatus")->toPlainText();
-    if (text.isEmpty()) return lines;
-    for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
-    return lines;
-}
+using test::PaneLines;
 
 TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::TestApp();

@@ -16,6 +16,7 @@
 #include "app/fakes.h"
 #include "app/monitor.h"
 #include "app/watch_state.h"
+#include "integration/pane_lines.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
@@ -24,13 +25,7 @@
 namespace corvasse {
 namespace {
 
-std::vector<std::string> PaneLines(MainWindow& window) {
-    std::vector<std::string> lines;
-    const QString text = window.findChild<QPlainTextEdit*>("richStatus")->toPlainText();
-    if (text.isEmpty()) return lines;
-    for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
-    return lines;
-}
+using test::PaneLines;
 
 TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     test::TestApp();

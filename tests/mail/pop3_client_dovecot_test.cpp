@@ -5,6 +5,7 @@
 #include "mail/mail_errors.h"
 #include "mail/pop3_client.h"
 #include "support/pop3_server.h"
+#include "support/test_pki.h"
 
 namespace corvasse {
 namespace {
@@ -57,6 +58,26 @@ TEST_F(Pop3ClientDovecotTest, WrongPasswordFailsWithCodeTwoAndDisconnects) {
         EXPECT_NE(std::string(e.what()).find("Authentication failed"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(Pop3ClientDovecotTlsTest, StlsAndPop3sLogInOverTls) {
+    test::TestCertificates();
+    Pop3Server server("127.0.0.1", 0, Pop3Server::Tls::Offered);
+    for (MailSecurity security : {MailSecurity::StartTls, MailSecurity::Tls}) {
+        Pop3Client client;
+        client.Security = security;
+        client.ReadTimeout = kTestReadTimeoutMs;
+        client.Host = server.Host();
+        client.Port = security == MailSecurity::Tls ? server.TlsPort() : server.Port();
+        client.Username = test::kPop3TestUser;
+        client.Password = test::kPop3TestPassword;
+        std::string lastStatus;
+        client.OnStatus = [&](Status, const std::string& text) { lastStatus = text; };
+        client.Connect();
+        EXPECT_EQ(lastStatus.rfind("TLS established (TLSv1.", 0), 0u) << lastStatus;
+        EXPECT_EQ(client.CheckMessages(), test::kPop3TestMessages);
+        client.Disconnect();
+    }
 }
 
 }  // namespace

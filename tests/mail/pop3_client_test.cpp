@@ -5,6 +5,7 @@
 #include "common/byte_string.h"
 #include "mail/mail_errors.h"
 #include "net/socket_io_handler.h"
+#include "net/tls_error.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -88,6 +89,32 @@ TEST_F(Pop3ClientTest, RefusedPasswordDisconnects) {
     EXPECT_EQ(server.Received(), "USER bob\r\nPASS pop s3cret\r\nQUIT\r\n");
     // Disconnecting a closed client sends nothing and raises nothing.
     EXPECT_NO_THROW(client.Disconnect());
+}
+
+TEST_F(Pop3ClientTest, StlsThatFailsEndsBeforeTheLogin) {
+    client.Security = MailSecurity::StartTls;
+    const struct {
+        const char* stlsReply;
+        const char* message;
+    } cases[] = {
+        {"-ERR unknown command\r\n", "Server does not offer STLS."},
+        // Bytes sent in clear behind the go-ahead must not pass for encrypted ones.
+        {"+OK begin TLS\r\n+OK injected\r\n", "TLS handshake failed: the server sent data ahead of the handshake"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stlsReply);
+        ScriptedPeer server({peer::SendLine("+OK ready"), peer::ReadLine(), peer::Send(c.stlsReply), peer::ReadUntilClose()});
+        try {
+            ConnectTo(server);
+            FAIL() << "no error";
+        } catch (const TlsError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_FALSE(client.IsConnected());
+        ASSERT_TRUE(server.WaitClosed());
+        EXPECT_EQ(server.Received().find("USER"), std::string::npos) << server.Received();
+        EXPECT_EQ(server.Received().rfind("STLS\r\n", 0), 0u) << server.Received();
+    }
 }
 
 TEST_F(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {

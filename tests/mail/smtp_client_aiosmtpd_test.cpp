@@ -5,6 +5,7 @@
 #include "mail/mail_errors.h"
 #include "mail/smtp_client.h"
 #include "support/smtp_server.h"
+#include "support/test_pki.h"
 
 namespace corvasse {
 namespace {
@@ -109,6 +110,37 @@ TEST_F(SmtpClientAiosmtpdTest, ServerWithoutAuthGetsNoLoginEvenWhenAskedFor) {
     ASSERT_TRUE(server.WaitForMessages(1)) << server.Output();
     EXPECT_EQ(server.Messages()[0].authUser, "");
     EXPECT_EQ(server.Messages()[0].rcptTo.size(), 2u);
+}
+
+TEST_F(SmtpClientAiosmtpdTest, ProtectedDialoguesLogInAndDeliverOverTls) {
+    test::TestCertificates();
+    const struct {
+        MailSecurity security;
+        SmtpServer::Tls tls;
+    } cases[] = {{MailSecurity::StartTls, SmtpServer::Tls::StartTls}, {MailSecurity::Tls, SmtpServer::Tls::Implicit}};
+    for (const auto& c : cases) {
+        // This server offers AUTH only after STARTTLS (or over implicit TLS),
+        // so a delivered message proves the login went encrypted.
+        SmtpServer server(SmtpServer::Login::Required, "127.0.0.1", c.tls);
+        SmtpClient client;
+        client.ReadTimeout = kTestReadTimeoutMs;
+        client.Security = c.security;
+        client.SetAuthenticationType(AuthType::Login);
+        client.Username = test::kSmtpTestUser;
+        client.Password = test::kSmtpTestPassword;
+        std::vector<std::string> statuses;
+        client.OnStatus = [&](Status, const std::string& text) { statuses.push_back(text); };
+        client.Host = server.Host();
+        client.Port = server.Port();
+        client.Connect();
+        client.Send(message);
+        client.Disconnect();
+        ASSERT_TRUE(server.WaitForMessages(1)) << server.Output();
+        EXPECT_EQ(server.Messages()[0].authUser, test::kSmtpTestUser);
+        const auto connected = std::find(statuses.begin(), statuses.end(), "Connected.");
+        ASSERT_LT(connected + 1, statuses.end());
+        EXPECT_EQ(connected[1].rfind("TLS established (TLSv1.", 0), 0u) << connected[1];
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "common/base64.h"
 #include "mail/mail_errors.h"
+#include "net/tls_error.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -251,6 +252,27 @@ TEST_F(SmtpClientTest, FailedGreetingOrHeloDisconnects) {
     ConnectTo(good);
     EXPECT_TRUE(client.IsConnected());
     client.Disconnect();
+}
+
+TEST_F(SmtpClientTest, StartTlsThatIsNotOfferedFailsBeforeAnyLogin) {
+    client.Security = MailSecurity::StartTls;
+    client.SetAuthenticationType(AuthType::Login);
+    client.Username = "alice";
+    client.Password = "wonder land";
+    for (const char* ehloReply : {"250-mail.test\r\n250 AUTH LOGIN\r\n", "502 no EHLO\r\n"}) {
+        SCOPED_TRACE(ehloReply);
+        ScriptedPeer server({peer::SendLine("220 hi"), peer::ReadLine(), peer::Send(ehloReply), peer::ReadUntilClose()});
+        try {
+            ConnectTo(server);
+            FAIL() << "no error";
+        } catch (const TlsError& e) {
+            EXPECT_STREQ(e.what(), "Server does not offer STARTTLS.");
+        }
+        EXPECT_FALSE(client.IsConnected());
+        ASSERT_TRUE(server.WaitClosed());
+        // No HELO fallback, no AUTH, no password: only the farewell.
+        EXPECT_EQ(server.Received(), "EHLO client.test\r\nQUIT\r\n");
+    }
 }
 
 TEST_F(SmtpClientTest, ServerClosingAtAnyPointGivesAnError) {

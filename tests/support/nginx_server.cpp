@@ -24,7 +24,8 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 
 }  // namespace
 
-NginxServer::NginxServer(std::string_view serverDirectives) : root_(dir_.Path() / "www") {
+NginxServer::NginxServer(std::string_view serverDirectives, std::optional<CertificateFiles> tls)
+    : root_(dir_.Path() / "www"), tls_(std::move(tls)) {
     std::filesystem::create_directories(root_);
     for (const char* sub : {"logs", "temp/body", "temp/proxy", "temp/fastcgi", "temp/uwsgi", "temp/scgi"}) {
         std::filesystem::create_directories(dir_.Path() / sub);
@@ -49,6 +50,10 @@ void NginxServer::WriteFile(std::string_view relativePath, std::string_view byte
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+std::string NginxServer::HttpsUrl(std::string_view path, std::string_view host) const {
+    return "https://" + std::string(host) + ":" + std::to_string(tlsPort_) + std::string(path);
+}
+
 std::string NginxServer::ErrorLog() const {
     std::ifstream in(dir_.Path() / "logs/error.log");
     std::stringstream text;
@@ -58,6 +63,14 @@ std::string NginxServer::ErrorLog() const {
 
 bool NginxServer::TryStart(std::string_view serverDirectives) {
     port_ = FreePort("127.0.0.1");
+    tlsPort_ = tls_ ? FreePort("127.0.0.1") : 0;
+    std::string tlsListen;
+    if (tls_) {
+        tlsListen = "    listen 127.0.0.1:" + std::to_string(tlsPort_) + " ssl;\n    ssl_certificate " +
+                    tls_->certificate.string() + ";\n    ssl_certificate_key " + tls_->key.string() + ";\n";
+    }
+    std::string directives = ReplaceAll(std::string(serverDirectives), "@PORT@", std::to_string(port_));
+    directives = ReplaceAll(directives, "@TLSPORT@", std::to_string(tlsPort_));
     const std::string dir = dir_.Path().string();
     // A single foreground process: nothing forks, and as root nothing changes
     // user, so the private folders need no other permissions.
@@ -79,8 +92,9 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
          << "  default_type application/octet-stream;\n"
          << "  server {\n"
          << "    listen 127.0.0.1:" << port_ << ";\n"
+         << tlsListen
          << "    root " << root_.string() << ";\n"
-         << "    " << ReplaceAll(std::string(serverDirectives), "@PORT@", std::to_string(port_)) << "\n"
+         << "    " << directives << "\n"
          << "  }\n"
          << "}\n";
     const std::string confPath = dir + "/nginx.conf";
@@ -91,7 +105,11 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
     }
 
     process_.Start({kNginxBinary, "-p", dir, "-c", confPath, "-e", dir + "/logs/error.log"});
-    switch (process_.WaitUntilAccepting("127.0.0.1", port_, kNginxStartTimeoutMs)) {
+    return WaitForPort(port_) && (!tls_ || WaitForPort(tlsPort_));
+}
+
+bool NginxServer::WaitForPort(int port) {
+    switch (process_.WaitUntilAccepting("127.0.0.1", port, kNginxStartTimeoutMs)) {
         case ServerProcess::Readiness::Accepting: return true;
         case ServerProcess::Readiness::Exited: return false;
         case ServerProcess::Readiness::TimedOut: break;

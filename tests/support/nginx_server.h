@@ -8,15 +8,22 @@
 //     server.WriteFile("new.html", "<p>hi</p>");
 //     client.Get(server.Url("/old"));
 //
+// Given a certificate, it serves the same pages over TLS on a second port:
+//
+//     NginxServer server("", test::TestCertificates().localhost);
+//     client.Get(server.HttpsUrl("/new.html"));
+//
 // Works as root and as a normal user. Throws std::runtime_error (with the
 // error log) when nginx cannot be started.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "support/server_process.h"
 #include "support/temp_dir.h"
+#include "support/test_pki.h"
 
 namespace corvasse::test {
 
@@ -26,16 +33,21 @@ inline constexpr int kNginxStartTimeoutMs = 10000;
 class NginxServer {
 public:
     // serverDirectives go inside the server block; "@PORT@" in them is
-    // replaced by the port nginx listens on. Files are served from Root().
-    explicit NginxServer(std::string_view serverDirectives = "");
+    // replaced by the port nginx listens on, "@TLSPORT@" by its TLS port.
+    // Files are served from Root().
+    explicit NginxServer(std::string_view serverDirectives = "",
+                         std::optional<CertificateFiles> tls = std::nullopt);
     ~NginxServer();
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;
 
     std::string Host() const { return "127.0.0.1"; }
     int Port() const { return port_; }
+    int TlsPort() const { return tlsPort_; }
     // "http://127.0.0.1:<port>" followed by the path.
     std::string Url(std::string_view path) const;
+    // "https://<host>:<TLS port>" followed by the path.
+    std::string HttpsUrl(std::string_view path, std::string_view host = "127.0.0.1") const;
     const std::filesystem::path& Root() const { return root_; }
     // Writes a file under the document root, creating its folders.
     void WriteFile(std::string_view relativePath, std::string_view bytes) const;
@@ -44,10 +56,13 @@ public:
 
 private:
     bool TryStart(std::string_view serverDirectives);
+    bool WaitForPort(int port);
 
     TempDir dir_;
     std::filesystem::path root_;
     int port_ = 0;
+    int tlsPort_ = 0;
+    std::optional<CertificateFiles> tls_;
     ServerProcess process_;
 };
 

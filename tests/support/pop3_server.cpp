@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "support/temp_dir.h"
+#include "support/test_pki.h"
 
 namespace corvasse::test {
 
@@ -50,7 +51,7 @@ std::string FreeLoopbackAddress(int port) {
     throw std::runtime_error("no loopback address with port " + std::to_string(port) + " free");
 }
 
-Pop3Server::Pop3Server(std::string address, int port) : address_(std::move(address)) {
+Pop3Server::Pop3Server(std::string address, int port, Tls tls) : address_(std::move(address)), tls_(tls) {
     PrepareMailbox();
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
         if (TryStart(port)) return;
@@ -93,6 +94,7 @@ void Pop3Server::PrepareMailbox() {
 
 bool Pop3Server::TryStart(int port) {
     port_ = port != 0 ? port : TryBind(address_, 0);
+    tlsPort_ = tls_ == Tls::Offered ? TryBind(address_, 0) : 0;
     const std::string dir = dir_.Path().string();
     std::ostringstream conf;
     conf << "base_dir = " << dir << "/run\n"
@@ -100,7 +102,9 @@ bool Pop3Server::TryStart(int port) {
          << "log_path = " << dir << "/dovecot.log\n"
          << "protocols = pop3\n"
          << "listen = " << address_ << "\n"
-         << "ssl = no\n"
+         << (tls_ == Tls::Offered ? "ssl = yes\nssl_cert = <" + TestCertificates().localhost.certificate.string() +
+                                           "\nssl_key = <" + TestCertificates().localhost.key.string() + "\n"
+                                     : std::string("ssl = no\n"))
          << "disable_plaintext_auth = no\n"
          << "auth_mechanisms = plain apop\n"
          << "mail_location = maildir:~/Maildir\n"
@@ -109,7 +113,8 @@ bool Pop3Server::TryStart(int port) {
          << "userdb {\n  driver = passwd-file\n  args = " << dir << "/passwd\n}\n"
          << "service pop3-login {\n"
          << "  inet_listener pop3 {\n    address = " << address_ << "\n    port = " << port_ << "\n  }\n"
-         << "  inet_listener pop3s {\n    port = 0\n  }\n"
+         << "  inet_listener pop3s {\n    address = " << address_ << "\n    port = " << tlsPort_
+         << (tls_ == Tls::Offered ? "\n    ssl = yes" : "") << "\n  }\n"
          << "}\n";
     if (geteuid() != 0) {
         // Without root every dovecot process runs as the caller.
@@ -123,7 +128,10 @@ bool Pop3Server::TryStart(int port) {
 
     process_.Start({kDovecotBinary, "-F", "-c", confPath});
     switch (process_.WaitUntilAccepting(address_, port_, kPop3StartTimeoutMs)) {
-        case ServerProcess::Readiness::Accepting: return true;
+        case ServerProcess::Readiness::Accepting:
+            return tls_ == Tls::None ||
+                   process_.WaitUntilAccepting(address_, tlsPort_, kPop3StartTimeoutMs) ==
+                       ServerProcess::Readiness::Accepting;
         case ServerProcess::Readiness::Exited:
             if (port != 0) throw std::runtime_error("dovecot exited:\n" + Log());
             return false;

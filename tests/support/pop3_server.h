@@ -8,6 +8,7 @@
 //
 //     Pop3Server server;                        // 127.0.0.1, a free port
 //     Pop3Server onStandardPort("127.8.9.10", 110);
+//     Pop3Server secure("127.0.0.1", 0, Pop3Server::Tls::Offered);   // STLS, and pop3s on TlsPort()
 //
 // As root the mail process runs as nobody; as another user, as that user.
 // Throws std::runtime_error (with dovecot's log) when it cannot start.
@@ -27,14 +28,20 @@ inline constexpr int kPop3StartTimeoutMs = 15000;
 
 class Pop3Server {
 public:
+    enum class Tls {
+        None,
+        Offered,  // STLS on Port(), TLS from the first byte on TlsPort(); TestCertificates().localhost
+    };
+
     // port 0 picks a free port of the address.
-    explicit Pop3Server(std::string address = "127.0.0.1", int port = 0);
+    explicit Pop3Server(std::string address = "127.0.0.1", int port = 0, Tls tls = Tls::None);
     ~Pop3Server();
     Pop3Server(const Pop3Server&) = delete;
     Pop3Server& operator=(const Pop3Server&) = delete;
 
     const std::string& Host() const { return address_; }
     int Port() const { return port_; }
+    int TlsPort() const { return tlsPort_; }
     // Total size in bytes of the messages in the mailbox, as STAT counts it.
     int MailboxBytes() const { return mailboxBytes_; }
     std::string Log() const;
@@ -46,6 +53,8 @@ private:
     TempDir dir_;
     std::string address_;
     int port_ = 0;
+    int tlsPort_ = 0;
+    Tls tls_;
     ServerProcess process_;
     int mailboxBytes_ = 0;
 };

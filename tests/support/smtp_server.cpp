@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "support/temp_dir.h"
+#include "support/test_pki.h"
 
 namespace corvasse::test {
 
@@ -37,17 +38,17 @@ std::vector<std::string> SplitCrLfLines(const std::string& text) {
     return lines;
 }
 
-SmtpServer::SmtpServer(Login login, std::string address) : address_(std::move(address)) {
+SmtpServer::SmtpServer(Login login, std::string address, Tls tls) : address_(std::move(address)) {
     std::filesystem::create_directories(MailDir(dir_));
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-        if (TryStart(login)) return;
+        if (TryStart(login, tls)) return;
     }
     throw std::runtime_error("aiosmtpd did not start:\n" + Output());
 }
 
 SmtpServer::~SmtpServer() = default;
 
-bool SmtpServer::TryStart(Login login) {
+bool SmtpServer::TryStart(Login login, Tls tls) {
     port_ = FreePort(address_);
     const std::string script = std::string(CORVASSE_SOURCE_DIR) + "/tests/support/smtp_server.py";
     const std::string port = std::to_string(port_);
@@ -56,6 +57,11 @@ bool SmtpServer::TryStart(Login login) {
     std::vector<std::string> args = {kPython3Binary, script, "--host", address_, "--port", port, "--outdir", outdir};
     if (login == Login::Required) {
         args.insert(args.end(), {"--user", kSmtpTestUser, "--password", kSmtpTestPassword});
+    }
+    if (tls != Tls::None) {
+        const CertificateFiles& files = TestCertificates().localhost;
+        args.insert(args.end(), {"--tls", tls == Tls::StartTls ? "starttls" : "implicit", "--cert",
+                                 files.certificate.string(), "--key", files.key.string()});
     }
     process_.Start(std::move(args), logPath);
     switch (process_.WaitUntilAccepting(address_, port_, kSmtpStartTimeoutMs)) {

@@ -40,7 +40,14 @@ public:
         Required,    // AUTH LOGIN advertised; mail only after kSmtpTestUser logged in
     };
 
-    explicit SmtpServer(Login login, std::string address = "127.0.0.1");
+    enum class Tls {
+        None,
+        StartTls,  // STARTTLS offered and required before anything else; AUTH only after it
+        Implicit,  // TLS from the first byte
+    };
+
+    // With TLS the server shows TestCertificates().localhost.
+    explicit SmtpServer(Login login, std::string address = "127.0.0.1", Tls tls = Tls::None);
     ~SmtpServer();
     SmtpServer(const SmtpServer&) = delete;
     SmtpServer& operator=(const SmtpServer&) = delete;
@@ -56,7 +63,7 @@ public:
     std::string Output() const;
 
 private:
-    bool TryStart(Login login);
+    bool TryStart(Login login, Tls tls);
 
     TempDir dir_;
     std::string address_;

@@ -6,7 +6,10 @@ NNN.env (one "MAIL FROM:<...>" line, one "RCPT TO:<...>" line per recipient
 and, after a login, "AUTH:<user>"), each written under a temporary name and
 renamed, so a reader never sees half a file. With --user and --password the
 server advertises AUTH LOGIN without TLS, accepts only that user and refuses
-mail from a client that has not logged in. Prints "ready" once it listens.
+mail from a client that has not logged in. With --tls starttls (and --cert,
+--key) it offers STARTTLS, requires it before any other command and offers
+AUTH only after it; with --tls implicit it speaks TLS from the first byte.
+Prints "ready" once it listens.
 """
 
 import argparse
@@ -14,6 +17,7 @@ import asyncio
 import itertools
 import os
 import signal
+import ssl
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -47,7 +51,16 @@ def main():
     parser.add_argument("--outdir", required=True)
     parser.add_argument("--user")
     parser.add_argument("--password")
+    parser.add_argument("--tls", choices=["starttls", "implicit"])
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
     args = parser.parse_args()
+
+    context = None
+    if args.tls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+    starttls = args.tls == "starttls"
 
     def authenticator(server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword)
@@ -67,11 +80,15 @@ def main():
                     loop=loop,
                     authenticator=authenticator if requires_login else None,
                     auth_required=requires_login,
-                    # Without TLS aiosmtpd offers AUTH only when this is off.
-                    auth_require_tls=not requires_login,
+                    tls_context=context if starttls else None,
+                    require_starttls=starttls,
+                    # Without STARTTLS aiosmtpd offers AUTH only when this is
+                    # off (it cannot tell an implicit TLS connection).
+                    auth_require_tls=starttls or not requires_login,
                     auth_exclude_mechanism=["PLAIN"] if requires_login else None)
 
-    server = loop.run_until_complete(loop.create_server(factory, args.host, args.port))
+    implicit = context if args.tls == "implicit" else None
+    server = loop.run_until_complete(loop.create_server(factory, args.host, args.port, ssl=implicit))
     loop.add_signal_handler(signal.SIGTERM, loop.stop)
     print("ready", flush=True)
     try:

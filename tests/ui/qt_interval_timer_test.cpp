@@ -57,17 +57,19 @@ TEST_F(QtIntervalTimerTest, SameIntervalKeepsTheScheduleADifferentOneRestartsIt)
     QtIntervalTimer timer;
     int ticks = 0;
     timer.OnTimer = [&] { ++ticks; };
-    timer.SetInterval(100);
+    // Every moment tested lies at least 150 ms from a tick, so that a busy
+    // machine's late wake-ups cannot move a tick across it.
+    timer.SetInterval(500);
     timer.SetEnabled(true);
-    RunEventsFor(60);
+    RunEventsFor(300);
     timer.SetEnabled(true);
-    timer.SetInterval(100);  // unchanged: the tick stays due 40 ms from now
-    RunEventsFor(70);
+    timer.SetInterval(500);  // unchanged: the tick stays due 200 ms from now
+    RunEventsFor(350);
     EXPECT_EQ(ticks, 1);
 
-    RunEventsFor(60);  // the next tick is due in about 70 ms
-    timer.SetInterval(150);  // restarts: due 150 ms from now
-    RunEventsFor(100);
+    RunEventsFor(200);  // the next tick is due in about 150 ms
+    timer.SetInterval(750);  // restarts: due 750 ms from now
+    RunEventsFor(500);
     EXPECT_EQ(ticks, 1);
 }
 

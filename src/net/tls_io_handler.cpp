@@ -1,0 +1,284 @@
+#include "net/tls_io_handler.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include "net/net_error.h"
+#include "net/socket_stack.h"
+#include "net/tls_context.h"
+#include "net/tls_error.h"
+
+namespace corvasse {
+
+namespace {
+
+SocketStack& Stack() { return *SocketStack::Instance(); }
+
+int ClampToInt(size_t length) { return static_cast<int>(std::min<size_t>(length, INT_MAX)); }
+
+// What an IPADD entry of a certificate holds, as text.
+std::string AddressText(const ASN1_OCTET_STRING* address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const int length = ASN1_STRING_length(address);
+    const int family = length == 4 ? AF_INET : length == 16 ? AF_INET6 : 0;
+    if (family == 0 || inet_ntop(family, ASN1_STRING_get0_data(address), text, sizeof text) == nullptr) return "?";
+    return text;
+}
+
+std::string Utf8Text(const ASN1_STRING* text) {
+    return std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(text)),
+                       static_cast<size_t>(ASN1_STRING_length(text)));
+}
+
+// The names a certificate is for: its subject alternative names, or the
+// subject's common name when it has none.
+std::string CertificateNames(X509* certificate) {
+    if (certificate == nullptr) return "another host";
+    std::vector<std::string> names;
+    auto* alternatives =
+        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
+    for (int i = 0; i < sk_GENERAL_NAME_num(alternatives); ++i) {
+        const GENERAL_NAME* name = sk_GENERAL_NAME_value(alternatives, i);
+        if (name->type == GEN_DNS) names.push_back(Utf8Text(name->d.dNSName));
+        if (name->type == GEN_IPADD) names.push_back(AddressText(name->d.iPAddress));
+    }
+    GENERAL_NAMES_free(alternatives);
+    if (names.empty()) {
+        const X509_NAME* subject = X509_get_subject_name(certificate);
+        const int at = X509_NAME_get_index_by_NID(subject, NID_commonName, -1);
+        if (at >= 0) names.push_back(Utf8Text(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, at))));
+    }
+    if (names.empty()) return "no host name";
+    std::string joined = names.front();
+    for (size_t i = 1; i < names.size(); ++i) joined += ", " + names[i];
+    return joined;
+}
+
+// The peer's own certificate, also when verifying it failed (the chain is
+// kept, the verified certificate is not).
+X509* PeerLeafCertificate(SSL* ssl) {
+    STACK_OF(X509)* chain = SSL_get_peer_cert_chain(ssl);
+    return sk_X509_num(chain) > 0 ? sk_X509_value(chain, 0) : nullptr;
+}
+
+// Milliseconds left of a wait that began with timeoutMs.
+class WaitBudget {
+public:
+    explicit WaitBudget(int timeoutMs)
+        : forever_(timeoutMs == kWaitForeverMs),
+          end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0))) {}
+    int LeftMs() const {
+        if (forever_) return kWaitForeverMs;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
+        return static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX));
+    }
+
+private:
+    bool forever_;
+    std::chrono::steady_clock::time_point end_;
+};
+
+}  // namespace
+
+TlsIOHandler::~TlsIOHandler() { EndTls(); }
+
+TlsIOHandler& RequireTls(IOHandler* handler) {
+    auto* tls = dynamic_cast<TlsIOHandler*>(handler);
+    if (tls == nullptr) throw IOHandlerPropInvalidError();
+    return *tls;
+}
+
+void TlsIOHandler::StartTls(const std::string& peerName) {
+    if (!Binding().HandleAllocated()) throw ClosedSocketError();
+    if (ssl_ != nullptr) return;
+    SSL_CTX* context = SharedTlsContext();
+    ERR_clear_error();
+    BIO* bio = NewSocketBio(Binding().Handle());
+    ssl_ = SSL_new(context);
+    if (ssl_ == nullptr) {
+        BIO_free(bio);
+        throw TlsError("TLS cannot be set up: " + LastTlsErrorReason("no session"));
+    }
+    SSL_set_bio(ssl_, bio, bio);
+    peerName_ = peerName;
+    bool ready;
+    if (SocketStack::IsIPAddress(peerName)) {
+        // Certificates name an address in its dotted form; SNI never carries one.
+        const std::string dotted = SocketStack::AddressToText(SocketStack::TextToAddress(peerName));
+        ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), dotted.c_str()) == 1;
+    } else {
+        SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        ready = SSL_set1_host(ssl_, peerName.c_str()) == 1 && SSL_set_tlsext_host_name(ssl_, peerName.c_str()) == 1;
+    }
+    if (!ready) {
+        const std::string reason = LastTlsErrorReason("the host name is not usable");
+        EndTls();
+        throw TlsError("TLS cannot be set up: " + reason);
+    }
+    SSL_set_connect_state(ssl_);
+    // Every wait happens in poll, bounded; OpenSSL must never block on its own.
+    Stack().CheckSocketResult(Stack().SetBlocking(Binding().Handle(), false));
+}
+
+std::string TlsIOHandler::TlsVersion() const { return established_ ? SSL_get_version(ssl_) : std::string(); }
+
+void TlsIOHandler::EndTls() {
+    if (ssl_ != nullptr) {
+        // A parting close_notify where the session is sound; the socket does
+        // not block, so this never waits.
+        if (established_ && !broken_ && socketErrno_ == 0) SSL_shutdown(ssl_);
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+        ERR_clear_error();
+    }
+    peerName_.clear();
+    established_ = false;
+    unsent_.clear();
+    peerClosed_ = false;
+    socketErrno_ = 0;
+    broken_ = false;
+}
+
+void TlsIOHandler::Open() {
+    EndTls();
+    SocketIOHandler::Open();
+}
+
+void TlsIOHandler::Close() {
+    EndTls();
+    SocketIOHandler::Close();
+}
+
+bool TlsIOHandler::Readable(int timeoutMs) {
+    if (ssl_ == nullptr) return SocketIOHandler::Readable(timeoutMs);
+    if (!Binding().HandleAllocated()) throw ConnClosedGracefullyError();
+    const WaitBudget budget(timeoutMs);
+    for (;;) {
+        const Want want = Progress();
+        if (want == Want::Nothing) return true;
+        if (!WaitFor(want, budget.LeftMs())) return false;
+    }
+}
+
+TlsIOHandler::Want TlsIOHandler::Progress() {
+    if (peerClosed_ || socketErrno_ != 0) return Want::Nothing;
+    if (broken_) throw TlsError("TLS connection failed: the session is broken");
+    ERR_clear_error();
+    if (!established_) {
+        const int result = SSL_do_handshake(ssl_);
+        if (result != 1) return Interpret(result, Phase::Handshake);
+        established_ = true;
+    }
+    while (!unsent_.empty()) {
+        const int sent = SSL_write(ssl_, unsent_.data(), ClampToInt(unsent_.size()));
+        if (sent <= 0) return Interpret(sent, Phase::Data);
+        unsent_.erase(0, static_cast<size_t>(sent));
+    }
+    char byte;
+    const int peeked = SSL_peek(ssl_, &byte, 1);
+    return peeked > 0 ? Want::Nothing : Interpret(peeked, Phase::Data);
+}
+
+TlsIOHandler::Want TlsIOHandler::Interpret(int result, Phase phase) {
+    const int savedErrno = errno;
+    switch (SSL_get_error(ssl_, result)) {
+        case SSL_ERROR_WANT_READ: return Want::Read;
+        case SSL_ERROR_WANT_WRITE: return Want::Write;
+        case SSL_ERROR_ZERO_RETURN:
+            if (phase == Phase::Handshake) FailHandshake("the server closed the connection");
+            peerClosed_ = true;
+            return Want::Nothing;
+        case SSL_ERROR_SYSCALL:
+            if (phase == Phase::Handshake) {
+                FailHandshake(savedErrno != 0 ? std::strerror(savedErrno) : "the server closed the connection");
+            }
+            if (savedErrno == 0) {
+                peerClosed_ = true;
+            } else {
+                socketErrno_ = savedErrno;
+            }
+            return Want::Nothing;
+        default:
+            if (phase == Phase::Handshake) FailHandshake(LastTlsErrorReason("the server closed the connection"));
+            broken_ = true;
+            throw TlsError("TLS connection failed: " + LastTlsErrorReason("protocol error"));
+    }
+}
+
+void TlsIOHandler::FailHandshake(const std::string& reason) {
+    broken_ = true;
+    const long verified = SSL_get_verify_result(ssl_);
+    if (verified == X509_V_ERR_HOSTNAME_MISMATCH || verified == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+        throw TlsError("TLS handshake failed: certificate is for " + CertificateNames(PeerLeafCertificate(ssl_)) +
+                       ", not " + peerName_);
+    }
+    if (verified != X509_V_OK) {
+        throw TlsError(std::string("TLS handshake failed: certificate verify failed (") +
+                       X509_verify_cert_error_string(verified) + ")");
+    }
+    throw TlsError("TLS handshake failed: " + reason);
+}
+
+bool TlsIOHandler::WaitFor(Want want, int timeoutMs) {
+    std::vector<int> socket{Binding().Handle()};
+    const int ready = want == Want::Read ? Stack().SelectSockets(&socket, nullptr, nullptr, timeoutMs)
+                                         : Stack().SelectSockets(nullptr, &socket, nullptr, timeoutMs);
+    if (ready < 0) Stack().CheckSocketResult(-1);
+    return ready == 1;
+}
+
+long TlsIOHandler::Recv(char* buffer, size_t length) {
+    if (ssl_ == nullptr) return SocketIOHandler::Recv(buffer, length);
+    if (!Binding().HandleAllocated()) throw ClosedSocketError();
+    // One call takes every record that is already there, not just one.
+    size_t done = 0;
+    while (done < length && !peerClosed_ && socketErrno_ == 0) {
+        ERR_clear_error();
+        const int count = SSL_read(ssl_, buffer + done, ClampToInt(length - done));
+        if (count <= 0) {
+            if (Interpret(count, Phase::Data) != Want::Nothing) break;
+            continue;
+        }
+        done += static_cast<size_t>(count);
+    }
+    if (done > 0) return static_cast<long>(done);
+    if (peerClosed_) return 0;
+    errno = socketErrno_ != 0 ? socketErrno_ : EWOULDBLOCK;
+    return -1;
+}
+
+long TlsIOHandler::Send(const char* buffer, size_t length) {
+    if (ssl_ == nullptr) return SocketIOHandler::Send(buffer, length);
+    if (!Binding().HandleAllocated()) throw ClosedSocketError();
+    if (broken_) {
+        // Nothing goes out in clear on a connection that was to be encrypted.
+        errno = ECONNABORTED;
+        return -1;
+    }
+    if (!established_ || !unsent_.empty()) {
+        unsent_.append(buffer, length);
+        return static_cast<long>(length);
+    }
+    for (;;) {
+        ERR_clear_error();
+        const int sent = SSL_write(ssl_, buffer, ClampToInt(length));
+        if (sent > 0) return sent;
+        const Want want = Interpret(sent, Phase::Data);
+        if (want == Want::Nothing) {
+            errno = socketErrno_ != 0 ? socketErrno_ : EPIPE;
+            return -1;
+        }
+        WaitFor(want, kWaitForeverMs);
+    }
+}
+
+}  // namespace corvasse

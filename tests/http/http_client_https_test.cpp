@@ -1,0 +1,125 @@
+// HttpClient over TLS against a real nginx on loopback, with certificates made
+// at test time.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "http/http_client.h"
+#include "net/net_error.h"
+#include "net/tls_error.h"
+#include "support/nginx_server.h"
+#include "support/test_pki.h"
+
+namespace corvasse {
+namespace {
+
+using test::NginxServer;
+
+constexpr int kTestTimeoutMs = 20000;
+
+constexpr const char* kDirectives =
+    "absolute_redirect off;\n"
+    "location = /relative { return 302 /page.html; }\n"
+    "location = /up { return 302 https://127.0.0.1:@TLSPORT@/down; }\n"
+    "location = /down { return 302 http://127.0.0.1:@PORT@/page.html; }\n"
+    // What the server saw: the SNI name (none for an address) and the Host header.
+    "location = /seen { return 200 '[$ssl_server_name] $http_host'; }\n";
+
+void Prepare(HttpClient& client) {
+    client.HandleRedirects = true;
+    client.AllowHttps = true;
+    client.ReadTimeout = kTestTimeoutMs;
+    client.ConnectTimeout = kTestTimeoutMs;
+}
+
+class HttpClientHttpsTest : public ::testing::Test {
+protected:
+    HttpClientHttpsTest() : server(kDirectives, test::TestCertificates().localhost) {
+        server.WriteFile("page.html", "<html>static page</html>\n");
+        Prepare(client);
+        client.OnRedirect = [this](std::string&, int, bool&, HttpMethod&) { ++redirects; };
+    }
+
+    NginxServer server;
+    HttpClient client;
+    int redirects = 0;
+};
+
+TEST_F(HttpClientHttpsTest, SniCarriesNamesOnlyAndHostKeepsTheExplicitPort) {
+    const std::string port = std::to_string(server.TlsPort());
+    EXPECT_EQ(client.Get(server.HttpsUrl("/seen", "localhost")), "[localhost] localhost:" + port);
+    // nginx kept the connection: the next fetch (to another host) makes a new one.
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_EQ(client.Get(server.HttpsUrl("/seen")), "[] 127.0.0.1:" + port);
+    EXPECT_EQ(client.Get(server.HttpsUrl("/page.html")), "<html>static page</html>\n");
+    client.Disconnect();
+}
+
+TEST_F(HttpClientHttpsTest, HostLeavesOutTheSchemesDefaultPort) {
+    const struct {
+        const char* url;
+        const char* host;
+    } cases[] = {
+        {"https://127.0.0.1/", "127.0.0.1"},
+        {"https://127.0.0.1:443/", "127.0.0.1"},
+        {"https://127.0.0.1:80/", "127.0.0.1:80"},
+        {"http://127.0.0.1:443/", "127.0.0.1:443"},
+    };
+    for (const auto& c : cases) {
+        // Nothing listens there; the request head is ready before the connect fails.
+        EXPECT_THROW(client.Get(c.url), NetError) << c.url;
+        EXPECT_EQ(client.Request.Host, c.host) << c.url;
+    }
+}
+
+TEST_F(HttpClientHttpsTest, RedirectsGoBothWaysAndRelativeOnesStayEncrypted) {
+    EXPECT_EQ(client.Get(server.Url("/up")), "<html>static page</html>\n");
+    EXPECT_EQ(redirects, 2);
+    EXPECT_EQ(client.CurrentURI.Protocol, "http");
+    EXPECT_EQ(client.Get(server.HttpsUrl("/relative")), "<html>static page</html>\n");
+    EXPECT_EQ(client.CurrentURI.Protocol, "https");
+    EXPECT_EQ(client.CurrentURI.Port, std::to_string(server.TlsPort()));
+    client.Disconnect();
+}
+
+TEST_F(HttpClientHttpsTest, WithoutHttpsAllowedThereIsNoTlsHandler) {
+    client.AllowHttps = false;
+    EXPECT_THROW(client.Get(server.HttpsUrl("/page.html")), IOHandlerPropInvalidError);
+    EXPECT_THROW(client.Get(server.Url("/up")), IOHandlerPropInvalidError);
+}
+
+TEST(HttpClientHttpsCertificateTest, CertificatesThatDoNotVerifyFailWithTheirReason) {
+    const test::TestPki& pki = test::TestCertificates();
+    const struct {
+        const char* name;
+        test::CertificateFiles files;
+        const char* host;
+        const char* message;
+    } cases[] = {
+        {"wrong name", pki.wrongName, "localhost",
+         "TLS handshake failed: certificate is for www.example.org, not localhost"},
+        {"wrong address", pki.wrongName, "127.0.0.1",
+         "TLS handshake failed: certificate is for www.example.org, not 127.0.0.1"},
+        {"expired", pki.expired, "localhost", "TLS handshake failed: certificate verify failed (certificate has expired)"},
+        {"unknown CA", pki.unknownCa, "127.0.0.1",
+         "TLS handshake failed: certificate verify failed (unable to get local issuer certificate)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NginxServer server("", c.files);
+        server.WriteFile("page.html", "secret page");
+        HttpClient client;
+        Prepare(client);
+        try {
+            client.Get(server.HttpsUrl("/page.html", c.host));
+            ADD_FAILURE() << "no error";
+        } catch (const TlsError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_FALSE(client.IsConnected());
+    }
+}
+
+}  // namespace
+}  // namespace corvasse

@@ -1,0 +1,32 @@
+#pragma once
+// A test certificate authority and server certificates, made at test time
+// with the openssl command in a folder that lasts as long as the test
+// process. No key is ever committed.
+//
+//     const test::TestPki& pki = test::TestCertificates();   // before any TLS
+//     NginxServer server("", pki.localhost);
+//
+// The first call points SSL_CERT_FILE at the test CA, so the process's TLS
+// context (made once, at the first handshake) trusts it and nothing else of
+// its own. Throws std::runtime_error (with openssl's output) on failure.
+
+#include <filesystem>
+
+namespace corvasse::test {
+
+struct CertificateFiles {
+    std::filesystem::path certificate;  // PEM
+    std::filesystem::path key;          // PEM, unencrypted
+};
+
+struct TestPki {
+    std::filesystem::path caCertificate;
+    CertificateFiles localhost;  // for localhost and 127.0.0.1, by the test CA
+    CertificateFiles wrongName;  // for www.example.org only, by the test CA
+    CertificateFiles expired;    // for localhost and 127.0.0.1, by the test CA, expired in 2020
+    CertificateFiles unknownCa;  // for localhost and 127.0.0.1, by a CA nobody trusts
+};
+
+const TestPki& TestCertificates();
+
+}  // namespace corvasse::test
