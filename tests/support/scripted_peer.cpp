@@ -61,6 +61,14 @@ PeerStep ShutdownSend() { return {PeerStep::Kind::ShutdownSend, {}}; }
 PeerStep Close() { return {PeerStep::Kind::Close, {}}; }
 PeerStep Reset() { return {PeerStep::Kind::Reset, {}}; }
 PeerStep Accept() { return {PeerStep::Kind::Accept, {}}; }
+
+std::vector<PeerStep> ReadLines(size_t n) { return std::vector<PeerStep>(n, ReadLine()); }
+
+std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts) {
+    std::vector<PeerStep> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 }  // namespace peer
 
 ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script) : script_(std::move(script)) {

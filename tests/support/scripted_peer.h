@@ -18,6 +18,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -60,6 +61,10 @@ PeerStep Close();
 PeerStep Reset();
 // Closes the current connection (if any) and accepts the next one.
 PeerStep Accept();
+// n ReadLine steps.
+std::vector<PeerStep> ReadLines(size_t n);
+// The scripts one after the other.
+std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts);
 }  // namespace peer
 
 class ScriptedPeer {
