@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs them.
+# Builds the libFuzzer targets with clang (CMake option CORVASSE_FUZZ) and runs
+# them.
 #
 #   fuzz/run.sh build              build every target into build-fuzz/
 #   fuzz/run.sh run SECONDS [T..]  run the targets (default: all) for SECONDS
@@ -11,9 +12,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build-fuzz"
-cxx=clang++-14
-sanitizers="address,undefined"
-flags=(-g -O1 -std=c++20 -fno-omit-frame-pointer -fno-sanitize-recover=all)
 
 targets() {
     for source in "$root"/fuzz/fuzz_*.cpp; do
@@ -22,17 +20,9 @@ targets() {
 }
 
 build() {
-    cmake -S "$root" -B "$out/lib" -G Ninja -DCORVASSE_TESTS=OFF -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_COMPILER="$cxx" \
-        -DCMAKE_CXX_FLAGS="${flags[*]} -fsanitize=fuzzer-no-link,$sanitizers" >/dev/null
-    cmake --build "$out/lib" -j 2 --target corvasse_app
-    local libs=()
-    for layer in app http mail net ping common; do libs+=("$out/lib/libcorvasse_$layer.a"); done
-    for target in $(targets); do
-        echo "linking fuzz_$target"
-        "$cxx" "${flags[@]}" -fsanitize="fuzzer,$sanitizers" -I"$root/src" -I"$root/fuzz" \
-            "$root/fuzz/fuzz_$target.cpp" "${libs[@]}" -lssl -lcrypto -lpthread -o "$out/fuzz_$target"
-    done
+    cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+        -DCORVASSE_FUZZ=ON -DCORVASSE_TESTS=OFF >/dev/null
+    cmake --build "$out" -j 2 --target fuzz_targets
 }
 
 run() {
@@ -44,7 +34,7 @@ run() {
         mkdir -p "$out/corpus/$target" "$out/artifacts"
         echo "fuzzing $target for ${seconds}s"
         # -rss_limit_mb guards against a parser that grows without bound.
-        "$out/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 -print_final_stats=1 \
+        "$out/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 -print_final_stats=1 \
             -artifact_prefix="$out/artifacts/$target-" "$out/corpus/$target" "$root/fuzz/corpus/$target" \
             2>"$out/$target.log" || { tail -n 60 "$out/$target.log"; return 1; }
         grep -E '^stat::number_of_executed_units' "$out/$target.log" | sed "s/^/$target: /"
