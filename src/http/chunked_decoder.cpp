@@ -29,7 +29,8 @@ ChunkedDecoder::Fed ChunkedDecoder::Feed(std::string_view bytes) {
     while (state_ != State::Done && fed.taken < bytes.size()) {
         const std::string_view rest = bytes.substr(fed.taken);
         if (state_ == State::Data) {
-            const auto count = static_cast<size_t>(std::min<int64_t>(chunkBytesLeft_, static_cast<int64_t>(rest.size())));
+            const auto count =
+                static_cast<size_t>(std::min<int64_t>(chunkBytesLeft_, static_cast<int64_t>(rest.size())));
             fed.data = rest.substr(0, count);
             fed.taken += count;
             chunkBytesLeft_ -= static_cast<int64_t>(count);
@@ -70,8 +71,7 @@ void ChunkedDecoder::EndLine() {
             state_ = State::Done;
             break;
         case State::Data:
-        case State::Done:
-            break;
+        case State::Done: break;
     }
 }
 

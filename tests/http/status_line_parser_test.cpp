@@ -40,8 +40,8 @@ TEST(StatusLineParserTest, EndsAtTheFirstLineEndOrFailsAtTheFirstByteTooMany) {
          test::FailsAt(kMaxResponseLineBytes, "Max line length exceeded.")},
         {"line limit of 8", "HTTP/1.1 200 OK and on and on", "", test::FailsAt(8, "Max line length exceeded."), 8},
         {"no line limit", Filler(20000) + "\n", Filler(20000), test::DoneAt(20001), 0},
-        {"reaching the head limit", "HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK", test::DoneAt(17),
-         kMaxResponseLineBytes, kHeadLimit - 17},
+        {"reaching the head limit", "HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK", test::DoneAt(17), kMaxResponseLineBytes,
+         kHeadLimit - 17},
         {"passing the head limit at its end", "HTTP/1.1 200 OK\r\n", "",
          test::FailsAt(16, "Response headers exceed 262144 bytes."), kMaxResponseLineBytes, kHeadLimit - 16},
     };
