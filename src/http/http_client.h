@@ -123,7 +123,8 @@ private:
     void ReadBody(MemoryStream& stream, bool wholeBodyRequired);
     void ReadChunkedBody(MemoryStream& stream);
     void ReadUntilClose(MemoryStream& stream, int64_t bodyStart);
-    // The parsers' line limit: MaxLineLength (0 or less: none).
+    // The parsers' line limit: MaxLineLength (0 or less: none). A longer
+    // line always fails the fetch, whatever MaxLineAction says.
     size_t LineLimit() const;
     void DrainBody();
     bool IsKeepAlive();
