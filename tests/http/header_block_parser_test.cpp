@@ -18,7 +18,6 @@ using Lines = std::vector<std::string>;
 
 TEST(HeaderBlockParserTest, TakesTheLinesUpToTheEmptyOneOrFailsAtTheFirstByteTooMany) {
     constexpr int64_t kHeadLimit = kMaxResponseHeaderBytes;
-    const std::string longest = "X: " + std::string(kMaxResponseLineBytes - 4, 'y') + "\r";
     struct Case {
         const char* name;
         std::string input;
@@ -39,10 +38,6 @@ TEST(HeaderBlockParserTest, TakesTheLinesUpToTheEmptyOneOrFailsAtTheFirstByteToo
          {"A: 1", "  more", "B: 2"},
          test::DoneAt(18)},
         {"cut in a line", "A: 1\r\nB: ", {"A: 1"}, test::Waiting()},
-        {"a line at the line limit",
-         longest + "\n\r\n",
-         {longest.substr(0, longest.size() - 1)},
-         test::DoneAt(kMaxResponseLineBytes + 3)},
         {"a line past the line limit",
          "A: 1\r\nX: " + std::string(kMaxResponseLineBytes, 'y'),
          {"A: 1"},
