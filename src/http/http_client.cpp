@@ -11,7 +11,10 @@
 
 #include "common/byte_string.h"
 #include "common/memory_stream.h"
+#include "http/chunked_decoder.h"
+#include "http/header_block_parser.h"
 #include "http/http_errors.h"
+#include "http/status_line_parser.h"
 #include "net/net_error.h"
 #include "net/tls_io_handler.h"
 
@@ -52,6 +55,23 @@ public:
 private:
     NetComponent& component_;
 };
+
+// One byte from the connection, as a parser's next piece. Wherever a parser
+// reads a line it is fed one byte at a time: the connection offers no look at
+// what it holds, and the bytes after the line's end belong to the body or to
+// the next response, so they must stay where they are.
+std::string_view NextByte(TcpConnection& connection, std::string& byte) {
+    byte.clear();
+    connection.ReadBytes(byte, 1);
+    return byte;
+}
+
+// Feeds a status line or header block parser until it is done.
+template <typename Parser>
+void FeedUntilDone(TcpConnection& connection, Parser& parser) {
+    std::string byte;
+    while (!parser.Done()) parser.Feed(NextByte(connection, byte));
+}
 
 const char* MethodWord(HttpMethod method) {
     switch (method) {
@@ -141,11 +161,11 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
         bool finished = false;
         while (!finished) {
             ++RedirectCounter;
-            headBytes_ = 0;
+            headBytes_ = HeadByteCount();
             PrepareTarget();
             OpenForRequest();
             do {
-                Response.ResponseText = ReadHeadLine();
+                Response.ResponseText = ReadStatusLine();
                 ReadResponseHeaders();
             } while (ResponseCode() == 100);
 
@@ -296,19 +316,20 @@ void HttpClient::WriteRequestHead() {
     EndBufferedWrites();
 }
 
-std::string HttpClient::ReadHeadLine() {
-    std::string line = ReadLn();
-    // Each line counts with its line end.
-    headBytes_ += static_cast<int64_t>(line.size()) + 2;
-    if (headBytes_ > kMaxResponseHeaderBytes) throw ResponseHeadersTooLargeError(kMaxResponseHeaderBytes);
-    return line;
+size_t HttpClient::LineLimit() const { return static_cast<size_t>(std::max(MaxLineLength, 0)); }
+
+std::string HttpClient::ReadStatusLine() {
+    StatusLineParser parser(headBytes_, LineLimit());
+    FeedUntilDone(*this, parser);
+    return parser.Line();
 }
 
 void HttpClient::ReadResponseHeaders() {
     HeaderList& raw = Response.RawHeaders();
     raw.Clear();
+    HeaderBlockParser parser(raw, headBytes_, LineLimit());
     try {
-        for (std::string line = ReadHeadLine(); !line.empty(); line = ReadHeadLine()) raw.Add(std::move(line));
+        FeedUntilDone(*this, parser);
     } catch (const ConnClosedGracefullyError&) {
         // The headers read so far count.
         Disconnect();
@@ -418,21 +439,10 @@ bool HttpClient::HasBody() const {
 void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
     const HeaderList& raw = Response.RawHeaders();
     const int64_t bodyStart = stream.Position();
-    auto checkRoom = [&](int64_t count) {
-        if (count > MaxResponseBodyBytes - (stream.Position() - bodyStart)) {
-            throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
-        }
-    };
     // A chunked body is read as chunked whatever Content-Length says: the
     // length of a message sent in chunks means nothing.
     if (ContainsBytes(raw.GetHeaderValue("Transfer-Encoding"), "chunked")) {
-        ReportStatus(Status::StatusText, "Chunk Started");
-        for (int32_t size = ParseChunkSize(); size > 0; size = ParseChunkSize()) {
-            checkRoom(size);
-            ReadStreamData(stream, size);
-            ReadLn();  // the CR LF after the chunk
-        }
-        ReadLn();  // the line that ends the body; trailers are not read
+        ReadChunkedBody(stream);
         return;
     }
     // A length too big for the header field's 32 bits is far past the limit.
@@ -441,7 +451,7 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
         throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
     }
     if (Response.ContentLength() >= 1) {
-        checkRoom(Response.ContentLength());
+        if (Response.ContentLength() > MaxResponseBodyBytes) throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
         if (Response.ContentLength() >= kLargeBodyBytes) ReserveLargeBody(stream, Response.ContentLength());
         try {
             ReadStreamData(stream, Response.ContentLength());
@@ -452,6 +462,26 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
         }
     } else if (raw.IndexOfHeader("Content-Length") < 0) {
         ReadUntilClose(stream, bodyStart);
+    }
+}
+
+void HttpClient::ReadChunkedBody(MemoryStream& stream) {
+    ReportStatus(Status::StatusText, "Chunk Started");
+    ChunkedDecoder decoder(LineLimit(), MaxResponseBodyBytes);
+    std::string byte;
+    while (!decoder.Done()) {
+        const int64_t size = decoder.ChunkBytesLeft();
+        if (size == 0) {
+            decoder.Feed(NextByte(*this, byte));
+            continue;
+        }
+        // The chunk's data goes straight into the body, in one read work
+        // bracket with the chunk's size; the decoder then takes it from there.
+        const int64_t start = stream.Position();
+        ReadStreamData(stream, size);
+        // A connection found closed gives back less without an error.
+        if (stream.Position() - start < size) throw ConnClosedGracefullyError();
+        decoder.Feed(stream.View().substr(static_cast<size_t>(start), static_cast<size_t>(size)));
     }
 }
 
@@ -474,16 +504,6 @@ void HttpClient::ReadUntilClose(MemoryStream& stream, int64_t bodyStart) {
         if (into.Position() - before < piece) return;
         if (room == 0) throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
     }
-}
-
-int32_t HttpClient::ParseChunkSize() {
-    std::string line = ReadLn();
-    line = line.substr(0, line.find(' '));
-    // An extension (";name=value") may follow the size.
-    line = Trim(line.substr(0, line.find(';')));
-    std::optional<int32_t> size = TryStrToInt("$" + line);
-    if (!size || *size < 0) throw InvalidChunkSizeError();
-    return *size;
 }
 
 }  // namespace corvasse

@@ -5,6 +5,7 @@
 // chunked, until close). Status and work events come from the connection.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -12,6 +13,7 @@
 
 #include "http/http_request.h"
 #include "http/http_response.h"
+#include "http/response_limits.h"
 #include "http/uri.h"
 #include "net/tcp_client.h"
 
@@ -28,14 +30,6 @@ inline constexpr std::chrono::milliseconds kRedirectDrainTimeout{4000};
 inline constexpr std::chrono::milliseconds kErrorBodyTimeout{2000};
 // A body of at least this size is reserved whole before it is read.
 inline constexpr int64_t kLargeBodyBytes = int64_t{4} << 20;
-// The most body bytes one response may bring. A body announced larger, or a
-// body that goes on past it (chunked or read until the server closes), fails
-// the fetch with ResponseBodyTooLargeError instead of taking all memory.
-inline constexpr int64_t kMaxResponseBodyBytes = int64_t{256} << 20;
-// The most bytes the status lines and headers of one request's responses may
-// take together (interim 100 responses included). More fail the fetch with
-// ResponseHeadersTooLargeError.
-inline constexpr int64_t kMaxResponseHeaderBytes = int64_t{256} << 10;
 // How long one fetch, redirects included, may go on reading before it fails
 // with FetchTimeoutError. Each single wait is also limited by ReadTimeout;
 // this bounds a server that sends just often enough to keep every wait short.
@@ -120,22 +114,25 @@ private:
     void OpenForRequest();
     void SelectEndpoint();
     void WriteRequestHead();
-    std::string ReadHeadLine();
+    std::string ReadStatusLine();
     void ReadResponseHeaders();
     void ReleaseStreams();
     NextStep DecideNextStep();
     bool FireRedirect(std::string& dest, HttpMethod& method);
     [[noreturn]] void RaiseProtocolError();
     void ReadBody(MemoryStream& stream, bool wholeBodyRequired);
+    void ReadChunkedBody(MemoryStream& stream);
     void ReadUntilClose(MemoryStream& stream, int64_t bodyStart);
-    int32_t ParseChunkSize();
+    // The parsers' line limit: MaxLineLength (0 or less: none). A longer
+    // line always fails the fetch, whatever MaxLineAction says.
+    size_t LineLimit() const;
     void DrainBody();
     bool IsKeepAlive();
     bool HasBody() const;
     void OfferAuthentication();
 
     // Bytes of status and header lines read for the current request.
-    int64_t headBytes_ = 0;
+    HeadByteCount headBytes_;
     // The connection to Host:Port speaks TLS.
     bool usingTls_ = false;
 };

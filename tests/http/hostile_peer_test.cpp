@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "http/http_errors.h"
 #include "net/net_error.h"
 #include "support/cost_meter.h"
+#include "support/expect_throw.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -99,15 +101,8 @@ private:
     std::thread thread_;
 };
 
-std::vector<PeerStep> ReadHead() {
-    return {peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine()};
-}
-
-std::vector<PeerStep> Script(std::vector<PeerStep> answer) {
-    std::vector<PeerStep> all = ReadHead();
-    all.insert(all.end(), answer.begin(), answer.end());
-    return all;
-}
+// The program's GET head: the request line, three headers and the empty line.
+const std::vector<PeerStep> kReadHead = peer::ReadLines(5);
 
 class HostilePeerTest : public ::testing::Test {
 protected:
@@ -117,19 +112,10 @@ protected:
         return "http://127.0.0.1:" + std::to_string(port) + path;
     }
 
-    // Fetches and returns the message of the error the fetch ended with.
+    // Fetches and expects the fetch to end with that error and message.
     template <typename Error>
-    std::string FetchFails(const std::string& url) {
-        try {
-            client.Get(url);
-        } catch (const Error& e) {
-            return e.what();
-        } catch (const std::exception& e) {
-            ADD_FAILURE() << "other error: " << e.what();
-            return e.what();
-        }
-        ADD_FAILURE() << "the fetch succeeded";
-        return "";
+    void FetchFails(const std::string& url, std::string_view message) {
+        test::ExpectThrowWithMessage<Error>([&] { client.Get(url); }, message);
     }
 
     HttpClient client;
@@ -138,9 +124,9 @@ protected:
 TEST_F(HostilePeerTest, StatusLineOrHeaderWithoutEndHitsTheLineLimit) {
     const std::string endless(4 * kDefaultMaxLineLength, 'x');
     for (const std::string& start : {std::string("HTTP/1.1 200 OK"), std::string("HTTP/1.1 200 OK\r\nX-Header: ")}) {
-        ScriptedPeer server(Script({peer::Send(start + endless), peer::ReadUntilClose()}));
+        ScriptedPeer server(peer::Concat({kReadHead, {peer::Send(start + endless), peer::ReadUntilClose()}}));
         test::CostMeter measure;
-        EXPECT_EQ(FetchFails<MaxLineLengthExceededError>(Url(server.Port())), "Max line length exceeded.");
+        FetchFails<MaxLineLengthExceededError>(Url(server.Port()), "Max line length exceeded.");
         measure.Print(start.size() > 20 ? "endless header" : "endless status line");
         EXPECT_LT(measure.ElapsedMs(), 3000);
         EXPECT_FALSE(client.IsConnected());
@@ -165,8 +151,7 @@ TEST_F(HostilePeerTest, EndlessHeadersStopAtTheHeaderLimit) {
         SCOPED_TRACE(c.what);
         EndlessServer server(c.head, c.block);
         test::CostMeter measure;
-        EXPECT_EQ(FetchFails<ResponseHeadersTooLargeError>(Url(server.Port())),
-                  "Response headers exceed 262144 bytes.");
+        FetchFails<ResponseHeadersTooLargeError>(Url(server.Port()), "Response headers exceed 262144 bytes.");
         measure.Print(c.what);
         EXPECT_LT(measure.ElapsedMs(), 3000);
         EXPECT_LT(measure.PeakGrowthMiB(), 16);
@@ -180,10 +165,11 @@ TEST_F(HostilePeerTest, FetchTimeoutEndsWhatNoSingleWaitWould) {
     client.FetchTimeout = 1500;
     {
         // Header lines a byte at a time, each byte well within the read time-out.
-        ScriptedPeer server(
-            Script({peer::Trickle("HTTP/1.1 200 OK\r\n" + std::string(200, 'X') + ": y\r\n", 50), peer::Close()}));
+        ScriptedPeer server(peer::Concat(
+            {kReadHead,
+             {peer::Trickle("HTTP/1.1 200 OK\r\n" + std::string(200, 'X') + ": y\r\n", 50), peer::Close()}}));
         test::CostMeter measure;
-        EXPECT_EQ(FetchFails<FetchTimeoutError>(Url(server.Port())), "Response not complete within 1500 ms.");
+        FetchFails<FetchTimeoutError>(Url(server.Port()), "Response not complete within 1500 ms.");
         measure.Print("header trickle, fetch time-out 1500 ms");
         EXPECT_GE(measure.ElapsedMs(), 1400);
         EXPECT_LT(measure.ElapsedMs(), 3500);
@@ -194,7 +180,7 @@ TEST_F(HostilePeerTest, FetchTimeoutEndsWhatNoSingleWaitWould) {
         EndlessServer server("HTTP/1.1 200 OK\r\n\r\n");
         client.FetchTimeout = 300;
         test::CostMeter measure;
-        EXPECT_EQ(FetchFails<FetchTimeoutError>(Url(server.Port())), "Response not complete within 300 ms.");
+        FetchFails<FetchTimeoutError>(Url(server.Port()), "Response not complete within 300 ms.");
         measure.Print("endless fast body, fetch time-out 300 ms");
         EXPECT_LT(measure.ElapsedMs(), 2500);
         EXPECT_FALSE(client.IsConnected());
@@ -206,9 +192,8 @@ TEST_F(HostilePeerTest, FetchTimeoutCountsEachFetchAfresh) {
     // fetch's time would have run out.
     client.FetchTimeout = 400;
     const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
-    std::vector<PeerStep> steps = Script({peer::Send(answer)});
-    for (const PeerStep& step : Script({peer::Send(answer), peer::ReadUntilClose()})) steps.push_back(step);
-    ScriptedPeer server(steps);
+    ScriptedPeer server(
+        peer::Concat({kReadHead, {peer::Send(answer)}, kReadHead, {peer::Send(answer), peer::ReadUntilClose()}}));
     EXPECT_EQ(client.Get(Url(server.Port())), "ok");
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     EXPECT_EQ(client.Get(Url(server.Port())), "ok");
@@ -218,31 +203,19 @@ TEST_F(HostilePeerTest, TrickleSlowerThanTheReadTimeOutEndsWithIt) {
     // One byte at a time with pauses longer than the read time-out: the
     // time-out counts from the last byte and ends the fetch after the first gap.
     client.ReadTimeout = 300;
-    ScriptedPeer server(Script({peer::Trickle("HTTP/1.1 200 OK\r\n\r\n", 1000), peer::ReadUntilClose()}));
+    ScriptedPeer server(
+        peer::Concat({kReadHead, {peer::Trickle("HTTP/1.1 200 OK\r\n\r\n", 1000), peer::ReadUntilClose()}}));
     test::CostMeter measure;
-    EXPECT_EQ(FetchFails<ReadTimeoutError>(Url(server.Port())), "Read Timeout");
+    FetchFails<ReadTimeoutError>(Url(server.Port()), "Read Timeout");
     measure.Print("trickle 1 byte/s, read time-out 300 ms");
     EXPECT_GE(measure.ElapsedMs(), 250);
     EXPECT_LT(measure.ElapsedMs(), 2500);
 }
 
-TEST_F(HostilePeerTest, TrickleFasterThanTheReadTimeOutEndsAtTheLineLimit) {
-    // Each byte comes before the read time-out runs out, so only the limit
-    // on a line's length ends a status line that never ends.
-    client.ReadTimeout = 1000;
-    client.MaxLineLength = 8;
-    ScriptedPeer server(Script({peer::Trickle("HTTP/1.1 200 OK and on and on", 100), peer::ReadUntilClose()}));
-    test::CostMeter measure;
-    EXPECT_EQ(FetchFails<MaxLineLengthExceededError>(Url(server.Port())), "Max line length exceeded.");
-    measure.Print("trickle 10 bytes/s, line limit 8");
-    EXPECT_GE(measure.ElapsedMs(), 700);
-    EXPECT_LT(measure.ElapsedMs(), 3000);
-}
-
 TEST_F(HostilePeerTest, EndlessBodyWithoutLengthStopsAtTheLimit) {
     EndlessServer server("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n");
     test::CostMeter measure;
-    EXPECT_EQ(FetchFails<ResponseBodyTooLargeError>(Url(server.Port())), "Response body exceeds 268435456 bytes.");
+    FetchFails<ResponseBodyTooLargeError>(Url(server.Port()), "Response body exceeds 268435456 bytes.");
     measure.Print("endless body without length");
     EXPECT_GT(server.BodyBytesSent(), kMaxResponseBodyBytes);
     EXPECT_FALSE(client.IsConnected());
@@ -256,7 +229,7 @@ TEST_F(HostilePeerTest, BodyEndingExactlyAtTheLimitIsWhole) {
     // A body of exactly the limit, sent until close, is still a page.
     std::string body(static_cast<size_t>(kMaxResponseBodyBytes), 'b');
     body.back() = 'e';
-    ScriptedPeer server(Script({peer::Send("HTTP/1.1 200 OK\r\n\r\n" + body), peer::Close()}));
+    ScriptedPeer server(peer::Concat({kReadHead, {peer::Send("HTTP/1.1 200 OK\r\n\r\n" + body), peer::Close()}}));
     body.clear();
     body.shrink_to_fit();
     const std::string page = client.Get(Url(server.Port()));
@@ -281,13 +254,12 @@ TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // The server would go on sending; the client must not wait for it.
-        ScriptedPeer server(Script({peer::Send(c.head), peer::Sleep(3000), peer::Close()}));
+        ScriptedPeer server(peer::Concat({kReadHead, {peer::Send(c.head), peer::Sleep(3000), peer::Close()}}));
         test::CostMeter measure;
         if (c.tooLarge) {
-            EXPECT_EQ(FetchFails<ResponseBodyTooLargeError>(Url(server.Port())),
-                      "Response body exceeds 268435456 bytes.");
+            FetchFails<ResponseBodyTooLargeError>(Url(server.Port()), "Response body exceeds 268435456 bytes.");
         } else {
-            EXPECT_EQ(FetchFails<InvalidChunkSizeError>(Url(server.Port())), "Invalid chunk size.");
+            FetchFails<InvalidChunkSizeError>(Url(server.Port()), "Invalid chunk size.");
         }
         measure.Print(c.what);
         EXPECT_LT(measure.ElapsedMs(), 1500);
@@ -299,22 +271,21 @@ TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
 TEST_F(HostilePeerTest, ErrorStatusWithAnEndlessBodyReportsTheStatus) {
     EndlessServer server("HTTP/1.1 500 Internal Server Error\r\n\r\n");
     test::CostMeter measure;
-    try {
-        client.Get(Url(server.Port()));
-        FAIL() << "the fetch succeeded";
-    } catch (const HttpProtocolError& e) {
-        EXPECT_EQ(e.ReplyCode, 500);
-        EXPECT_STREQ(e.what(), "HTTP/1.1 500 Internal Server Error");
+    auto e = test::ExpectThrowWithMessage<HttpProtocolError>([&] { client.Get(Url(server.Port())); },
+                                                             "HTTP/1.1 500 Internal Server Error");
+    if (e) {
+        EXPECT_EQ(e->ReplyCode, 500);
     }
     measure.Print("error status with endless body");
     EXPECT_FALSE(client.IsConnected());
 }
 
 TEST_F(HostilePeerTest, ChunkedBodyThatStopsMidChunk) {
-    ScriptedPeer server(
-        Script({peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Close()}));
+    ScriptedPeer server(peer::Concat(
+        {kReadHead,
+         {peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Close()}}));
     test::CostMeter measure;
-    EXPECT_EQ(FetchFails<ConnClosedGracefullyError>(Url(server.Port())), "Connection Closed Gracefully.");
+    FetchFails<ConnClosedGracefullyError>(Url(server.Port()), "Connection Closed Gracefully.");
     measure.Print("chunked body stopping mid-chunk");
     EXPECT_LT(measure.ElapsedMs(), 1500);
     EXPECT_FALSE(client.IsConnected());
@@ -322,10 +293,11 @@ TEST_F(HostilePeerTest, ChunkedBodyThatStopsMidChunk) {
 
 TEST_F(HostilePeerTest, ChunkedBodyThatStallsMidChunkTimesOut) {
     client.ReadTimeout = 300;
-    ScriptedPeer server(Script(
-        {peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Sleep(3000)}));
+    ScriptedPeer server(peer::Concat(
+        {kReadHead,
+         {peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nonly half"), peer::Sleep(3000)}}));
     test::CostMeter measure;
-    EXPECT_EQ(FetchFails<ReadTimeoutError>(Url(server.Port())), "Read Timeout");
+    FetchFails<ReadTimeoutError>(Url(server.Port()), "Read Timeout");
     measure.Print("chunked body stalling mid-chunk");
     EXPECT_LT(measure.ElapsedMs(), 2000);
 }
@@ -335,8 +307,8 @@ TEST_F(HostilePeerTest, RedirectLoopEndsAfterTheRedirectMaximum) {
     client.RedirectMaximum = 5;
     std::vector<PeerStep> script;
     for (int i = 0; i < 10; ++i) {
-        for (const PeerStep& step : ReadHead()) script.push_back(step);
-        script.push_back(peer::Send("HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n"));
+        script = peer::Concat(
+            {script, kReadHead, {peer::Send("HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n")}});
     }
     ScriptedPeer server(script);
     test::CostMeter measure;

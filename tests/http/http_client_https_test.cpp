@@ -8,6 +8,7 @@
 #include "http/http_client.h"
 #include "net/net_error.h"
 #include "net/tls_error.h"
+#include "support/expect_throw.h"
 #include "support/nginx_server.h"
 #include "support/test_pki.h"
 
@@ -111,12 +112,7 @@ TEST(HttpClientHttpsCertificateTest, CertificatesThatDoNotVerifyFailWithTheirRea
         server.WriteFile("page.html", "secret page");
         HttpClient client;
         Prepare(client);
-        try {
-            client.Get(server.HttpsUrl("/page.html", c.host));
-            ADD_FAILURE() << "no error";
-        } catch (const TlsError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
+        test::ExpectThrowWithMessage<TlsError>([&] { client.Get(server.HttpsUrl("/page.html", c.host)); }, c.message);
         EXPECT_FALSE(client.IsConnected());
     }
 }

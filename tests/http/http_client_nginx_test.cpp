@@ -9,6 +9,7 @@
 
 #include "http/http_client.h"
 #include "http/http_errors.h"
+#include "support/expect_throw.h"
 #include "support/nginx_server.h"
 #include "support/test_pki.h"
 
@@ -97,13 +98,11 @@ TEST_F(HttpClientNginxTest, RedirectLoopEndsWithAnEmptyBody) {
 }
 
 TEST_F(HttpClientNginxTest, NotFoundCarriesNginxsPage) {
-    try {
-        client.Get(server.Url("/missing.html"));
-        FAIL() << "no error";
-    } catch (const HttpProtocolError& e) {
-        EXPECT_STREQ(e.what(), "HTTP/1.1 404 Not Found");
-        EXPECT_EQ(e.ReplyCode, 404);
-        EXPECT_NE(e.ResponseBody().find("<title>404 Not Found</title>"), std::string::npos);
+    auto e = test::ExpectThrowWithMessage<HttpProtocolError>([&] { client.Get(server.Url("/missing.html")); },
+                                                             "HTTP/1.1 404 Not Found");
+    if (e) {
+        EXPECT_EQ(e->ReplyCode, 404);
+        EXPECT_NE(e->ResponseBody().find("<title>404 Not Found</title>"), std::string::npos);
     }
     EXPECT_EQ(client.ResponseCode(), 404);
     // nginx keeps the connection after a 404, and the next fetch works on it.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "http/http_errors.h"
+#include "support/expect_throw.h"
 
 namespace corvasse {
 namespace {
@@ -78,19 +79,9 @@ TEST(UriTest, ComposesTheParts) {
     EXPECT_EQ(uri.ComposeURI(true, false), "http://user@h:8080/a/doc?x=1");
 
     Uri empty;
-    try {
-        empty.ComposeURI(false, false);
-        FAIL();
-    } catch (const UriError& e) {
-        EXPECT_STREQ(e.what(), "Protocol field is empty");
-    }
+    test::ExpectThrowWithMessage<UriError>([&] { empty.ComposeURI(false, false); }, "Protocol field is empty");
     empty.Protocol = "http";
-    try {
-        empty.ComposeURI(false, false);
-        FAIL();
-    } catch (const NetError& e) {
-        EXPECT_STREQ(e.what(), "Host field is empty");
-    }
+    test::ExpectThrowWithMessage<NetError>([&] { empty.ComposeURI(false, false); }, "Host field is empty");
 }
 
 TEST(MergePathTest, ResolvesRelativePaths) {
