@@ -4,9 +4,6 @@
 #include <chrono>
 #include <vector>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include "common/process_abort.h"
 #include "net/net_error.h"
 #include "net/socket_handle.h"
@@ -23,8 +20,7 @@ constexpr int kNotSocket = 10038;
 }  // namespace
 
 ConnectThread::ConnectThread(SocketHandle& handle) : handle_(handle) {
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0) SocketStack::Instance()->CheckSocketResult(-1);
+    if (!wake_.Valid()) SocketStack::Instance()->CheckSocketResult(-1);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -33,7 +29,6 @@ ConnectThread::~ConnectThread() {
         Stop();
         Join();
     }
-    close(wake_);
 }
 
 void ConnectThread::Run() {
@@ -46,7 +41,7 @@ void ConnectThread::Run() {
             // one the caller closed after giving up.
             const std::optional<long> result = handle_.ConnectAwaiting([&] {
                 lock.unlock();
-                std::vector<int> wake{wake_}, writable{socket};
+                std::vector<int> wake{wake_.Descriptor()}, writable{socket};
                 stack.SelectSockets(&wake, &writable, nullptr, kWaitForeverMs);
                 lock.lock();
                 return !stopped_;
@@ -85,8 +80,7 @@ void ConnectThread::Stop() {
         std::lock_guard lock(mutex_);
         stopped_ = true;
     }
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = write(wake_, &one, sizeof one);
+    wake_.Raise();
 }
 
 void ConnectThread::Join() {

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "common/wake_up_event.h"
+
 namespace corvasse {
 
 class SocketHandle;
@@ -41,7 +43,7 @@ private:
     void Run();
 
     SocketHandle& handle_;
-    int wake_ = -1;
+    WakeUpEvent wake_;
     std::mutex mutex_;
     std::condition_variable finishedChanged_;
     bool finished_ = false;

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/posix_io.h"
 #include "common/process_abort.h"
 #include "common/socket_error_code.h"
 #include "net/net_error.h"
@@ -83,11 +84,7 @@ int PlatformSocketStack::ReleaseSocket(int socket) { return close(socket); }
 
 int PlatformSocketStack::ConnectSocket(int socket, int /*family*/, int port, const std::string& ip) {
     sockaddr_in address = InetAddress(port, ip);
-    int result;
-    do {
-        result = connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    } while (result == -1 && errno == EINTR);
-    return result;
+    return RetryOnInterrupt([&] { return connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address); });
 }
 
 std::string PlatformSocketStack::LookupHostAddress(const std::string& host) {
@@ -113,19 +110,11 @@ uint16_t PlatformSocketStack::HostToNet16(uint16_t value) { return htons(value);
 uint16_t PlatformSocketStack::NetToHost16(uint16_t value) { return ntohs(value); }
 
 long PlatformSocketStack::ReceiveBytes(int socket, char* buffer, size_t length, int flags) {
-    long count;
-    do {
-        count = recv(socket, buffer, length, flags);
-    } while (count == -1 && errno == EINTR);
-    return count;
+    return RetryOnInterrupt([&] { return recv(socket, buffer, length, flags); });
 }
 
 long PlatformSocketStack::SendBytes(int socket, const char* buffer, size_t length, int flags) {
-    long count;
-    do {
-        count = send(socket, buffer, length, flags | MSG_NOSIGNAL);
-    } while (count == -1 && errno == EINTR);
-    return count;
+    return RetryOnInterrupt([&] { return send(socket, buffer, length, flags | MSG_NOSIGNAL); });
 }
 
 int PlatformSocketStack::SelectSockets(std::vector<int>* readList, std::vector<int>* writeList,
@@ -142,26 +131,11 @@ int PlatformSocketStack::SelectSockets(std::vector<int>* readList, std::vector<i
     AddToPollSet(readList, POLLIN, fds, readAt);
     AddToPollSet(writeList, POLLOUT, fds, writeAt);
     AddToPollSet(errorList, POLLPRI, fds, errorAt);
-    // Every wait of the network components passes here, so one more entry
-    // lets a shutdown end any of them at once.
-    fds.push_back({ProcessAbortDescriptor(), POLLIN, 0});
-
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    int result;
-    for (;;) {
-        int wait = -1;
-        if (timeoutMs != kWaitForeverMs) {
-            // Rounded up: a wait never ends before the time it was given.
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            wait = static_cast<int>(std::max<long long>(left, 0));
-        }
-        result = poll(fds.data(), fds.size(), wait);
-        if (result == -1 && errno == EINTR) continue;
-        break;
-    }
-    if ((fds.back().revents & POLLIN) != 0) ThrowIfProcessAborted();
-    if (result < 0) return -1;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (timeoutMs != kWaitForeverMs) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Every wait of the network components passes here, so watching the
+    // abort here lets a shutdown end any of them at once.
+    if (PollUnlessAborted(fds, deadline) < 0) return -1;
     // As with select, an end of stream or an error makes a socket readable
     // and writable, so that the following call reports it.
     constexpr short kFailed = POLLERR | POLLHUP | POLLNVAL;

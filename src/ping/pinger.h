@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "common/file_descriptor.h"
+
 namespace corvasse {
 
 class EventPump;
@@ -63,7 +65,6 @@ public:
 private:
     uint32_t ResolveHost(const std::string& host) const;
     void OpenSocket();
-    void CloseSocket();
     void ReceiveAnswers();
     void ReceiveErrorQueue();
     void Accept(uint32_t sourceAddress, int unreachableCode);
@@ -78,7 +79,7 @@ private:
 
     // The request in flight.
     bool waiting_ = false;
-    int socket_ = -1;
+    FileDescriptor socket_;
     bool pingSocket_ = false;
     uint32_t requestId_ = 0;
     int64_t sendTimeNs_ = 0;
