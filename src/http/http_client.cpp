@@ -11,6 +11,7 @@
 
 #include "common/byte_string.h"
 #include "common/memory_stream.h"
+#include "common/socket_error_code.h"
 #include "http/http_errors.h"
 #include "net/net_error.h"
 #include "net/tls_io_handler.h"
@@ -89,10 +90,7 @@ std::string AbsoluteAddress(const std::string& url) {
 // The errors of a kept connection that the server (or a middlebox) closed or
 // reset while it was idle.
 bool IsDeadConnectionError(const SocketError& error) {
-    constexpr int kAborted = 10053;
-    constexpr int kReset = 10054;
-    constexpr int kShutDown = 10058;
-    return error.Code() == kAborted || error.Code() == kReset || error.Code() == kShutDown;
+    return error.Code() == kConnectionAborted || error.Code() == kConnectionReset || error.Code() == kShutDown;
 }
 
 // Reserves the whole of a large body at once and asks for transparent huge

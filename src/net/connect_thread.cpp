@@ -5,19 +5,12 @@
 #include <vector>
 
 #include "common/process_abort.h"
+#include "common/socket_error_code.h"
 #include "net/net_error.h"
 #include "net/socket_handle.h"
 #include "net/socket_stack.h"
 
 namespace corvasse {
-
-namespace {
-
-// The socket was closed under the connect (the caller gave up).
-constexpr int kBadFile = 10009;
-constexpr int kNotSocket = 10038;
-
-}  // namespace
 
 ConnectThread::ConnectThread(SocketHandle& handle) : handle_(handle) {
     if (!wake_.Valid()) SocketStack::Instance()->CheckSocketResult(-1);
@@ -46,6 +39,7 @@ void ConnectThread::Run() {
                 lock.lock();
                 return !stopped_;
             });
+            // These two: the socket was closed under the connect (the caller gave up).
             if (result) stack.CheckSocketResult(*result, {kBadFile, kNotSocket});
         }
     } catch (const AbortedError&) {

@@ -93,7 +93,7 @@ std::string PlatformSocketStack::LookupHostAddress(const std::string& host) {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (result != 0 || found == nullptr) RaiseSocketError(result != 0 ? SocketErrorFromLookup(result) : 11004);
+    if (result != 0 || found == nullptr) RaiseSocketError(result != 0 ? SocketErrorFromLookup(result) : kNoAddress);
     std::string ip = EndpointOf(*reinterpret_cast<const sockaddr_in*>(found->ai_addr)).ip;
     freeaddrinfo(found);
     return ip;

@@ -12,17 +12,13 @@
 
 #include "common/byte_string.h"
 #include "common/memory_stream.h"
+#include "common/socket_error_code.h"
 #include "net/net_error.h"
 #include "net/socket_stack.h"
 
 namespace corvasse {
 
 namespace {
-
-// Send and receive failures that mean the socket is gone for good.
-constexpr int kShutDown = 10058;
-constexpr int kAborted = 10053;
-constexpr int kReset = 10054;
 
 // A stream is pre-sized for the announced length only up to this much; a
 // larger announcement grows the stream as the bytes actually arrive.
@@ -168,8 +164,8 @@ int TcpConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool
         peerClosed_ = count == 0;
         if (count == -1) {
             SocketStack& stack = Stack();
-            // Throws at once for every code but these two.
-            stack.CheckSocketResult(count, {kShutDown, kAborted});
+            // Throws at once for every code but these two: the socket is gone for good.
+            stack.CheckSocketResult(count, {kShutDown, kConnectionAborted});
             int code = stack.StoredSocketError();
             DropSocket();
             if (inputBuffer_.Empty()) stack.RaiseSocketError(code);
@@ -341,8 +337,8 @@ void TcpConnection::SendAll(const char* data, size_t count) {
         long sent = handler_->Send(data + done, count - done);
         if (sent == -1) {
             SocketStack& stack = Stack();
-            // Throws at once for every code but these three.
-            stack.CheckSocketResult(sent, {kShutDown, kAborted, kReset});
+            // Throws at once for every code but these three: the socket is gone for good.
+            stack.CheckSocketResult(sent, {kShutDown, kConnectionAborted, kConnectionReset});
             int code = stack.StoredSocketError();
             DropSocket();
             stack.RaiseSocketError(code);

@@ -39,11 +39,6 @@ constexpr int kTimeoutCode = 301;
 constexpr int kUnreachableCode = 127;
 constexpr int kMessageTooLongCode = 118;
 constexpr int kMessageTooShortCode = 119;
-constexpr int kWouldBlockCode = 10035;
-constexpr int kInProgressCode = 10036;
-constexpr int kBadSocketCode = 10009;
-constexpr int kNotSocketCode = 10038;
-constexpr int kHostNotFoundCode = 11001;
 
 // The whole datagram a raw socket delivers: the IPv4 header (up to 60 bytes)
 // and the largest message. Anything longer is cut, which does not matter
@@ -107,7 +102,7 @@ void Pinger::PingHost(const std::string& host) {
     // then end with an answer it never got.
     if (waiting_) {
         responseTime_ = 0;
-        ThrowSocketError(kInProgressCode);
+        ThrowSocketError(kInProgress);
     }
     struct Waiting {
         bool& flag;
@@ -196,7 +191,7 @@ uint32_t Pinger::ResolveHost(const std::string& host) const {
     }
     // A NUL would cut the name short and look up another one.
     if (host.find('\0') != std::string::npos) {
-        ThrowSocketError(kHostNotFoundCode);
+        ThrowSocketError(kHostNotFound);
     }
     in_addr literal{};
     if (inet_pton(AF_INET, host.c_str(), &literal) == 1) {
@@ -274,7 +269,7 @@ void Pinger::ReceiveAnswers() {
         });
         if (received < 0) {
             const int code = SocketErrorFromErrno(errno);
-            if (code == kWouldBlockCode || code == kNotSocketCode || code == kBadSocketCode || lastReadFailed) {
+            if (code == kWouldBlock || code == kNotSocket || code == kBadFile || lastReadFailed) {
                 return;
             }
             lastReadFailed = true;
