@@ -15,6 +15,7 @@
 #include "http/http_errors.h"
 #include "net/net_error.h"
 #include "net/tls_io_handler.h"
+#include "net/work_bracket.h"
 
 namespace corvasse {
 
@@ -43,15 +44,8 @@ constexpr int64_t kUntilClosePieceBytes = int64_t{1} << 20;
 
 // Holds a read work bracket open, so that the pieces of one body report as
 // one stretch of work.
-class ReadWork {
-public:
-    explicit ReadWork(NetComponent& component) : component_(component) { component_.StartWork(WorkMode::Read, 0); }
-    ~ReadWork() { component_.FinishWork(WorkMode::Read); }
-    ReadWork(const ReadWork&) = delete;
-    ReadWork& operator=(const ReadWork&) = delete;
-
-private:
-    NetComponent& component_;
+struct ReadWork : WorkBracket {
+    explicit ReadWork(NetComponent& component) : WorkBracket(component, WorkMode::Read, 0) {}
 };
 
 const char* MethodWord(HttpMethod method) {

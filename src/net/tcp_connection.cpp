@@ -15,6 +15,7 @@
 #include "common/socket_error_code.h"
 #include "net/net_error.h"
 #include "net/socket_stack.h"
+#include "net/work_bracket.h"
 
 namespace corvasse {
 
@@ -25,21 +26,6 @@ namespace {
 constexpr int64_t kMaxStreamReserveBytes = int64_t{1} << 30;
 
 SocketStack& Stack() { return *SocketStack::Instance(); }
-
-// Closes a work bracket however the scope is left.
-class WorkBracket {
-public:
-    WorkBracket(NetComponent& component, WorkMode mode, int64_t countMax) : component_(component), mode_(mode) {
-        component_.StartWork(mode_, countMax);
-    }
-    ~WorkBracket() { component_.FinishWork(mode_); }
-    WorkBracket(const WorkBracket&) = delete;
-    WorkBracket& operator=(const WorkBracket&) = delete;
-
-private:
-    NetComponent& component_;
-    WorkMode mode_;
-};
 
 }  // namespace
 
@@ -289,27 +275,26 @@ int32_t TcpConnection::ReadInt32(bool convert) {
 }
 
 int TcpConnection::CaptureLines(std::vector<std::string>& lines, const std::string& delimiter, bool dotStuffed) {
-    WorkBracket work(*this, WorkMode::Read, 0);
-    int count = 0;
-    for (;;) {
-        std::string line = ReadLn();
-        if (line == delimiter) break;
-        if (dotStuffed && line.starts_with("..")) line.erase(0, 1);
-        lines.push_back(std::move(line));
-        ++count;
-    }
-    return count;
+    return CaptureLinesTo([&](std::string line) { lines.push_back(std::move(line)); }, delimiter, dotStuffed);
 }
 
 int TcpConnection::CaptureLines(MemoryStream& stream, const std::string& delimiter, bool dotStuffed) {
+    auto writeLine = [&](std::string line) {
+        line += "\r\n";
+        stream.Write(line);
+    };
+    return CaptureLinesTo(writeLine, delimiter, dotStuffed);
+}
+
+int TcpConnection::CaptureLinesTo(const std::function<void(std::string)>& take, const std::string& delimiter,
+                                  bool dotStuffed) {
     WorkBracket work(*this, WorkMode::Read, 0);
     int count = 0;
     for (;;) {
         std::string line = ReadLn();
         if (line == delimiter) break;
         if (dotStuffed && line.starts_with("..")) line.erase(0, 1);
-        line += "\r\n";
-        stream.Write(line);
+        take(std::move(line));
         ++count;
     }
     return count;

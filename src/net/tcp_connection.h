@@ -175,6 +175,8 @@ protected:
 
 private:
     bool HandlerConnected() const;
+    // CaptureLines, handing each line to take.
+    int CaptureLinesTo(const std::function<void(std::string)>& take, const std::string& delimiter, bool dotStuffed);
     // Waits up to timeoutMs (kWaitForeverMs: no limit) and never past the read deadline.
     bool WaitReadable(int timeoutMs);
     void SendAll(const char* data, size_t count);
