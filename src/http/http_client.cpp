@@ -128,7 +128,7 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     Request.RequestMethod = method;
     Request.SourceStream = source;
     Response.BodyStream = body;
-    ScopedReadDeadline deadline(*this, FetchTimeout);
+    ScopedReadDeadline deadline(*this, std::chrono::milliseconds(FetchTimeout));
     try {
         bool finished = false;
         while (!finished) {
@@ -238,7 +238,7 @@ void HttpClient::OpenForRequest() {
         // Notices a server (or a middlebox) that closed or reset the kept
         // connection meanwhile; the request then goes over a new one.
         try {
-            PollForClose(false);
+            PollForClose(IfClosed::Return);
         } catch (const SocketError& error) {
             if (!IsDeadConnectionError(error)) throw;
             Disconnect();
@@ -247,7 +247,7 @@ void HttpClient::OpenForRequest() {
         if (IsConnected() && InputBufferSize() > 0) Disconnect();
     }
     if (!IsConnected()) {
-        Connect(ConnectTimeout);
+        Connect(Wait::FromMs(ConnectTimeout));
         // The handshake completes while the response is awaited.
         if (usingTls_) RequireTls(Handler()).StartTls(Host);
     }

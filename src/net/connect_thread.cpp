@@ -1,7 +1,5 @@
 #include "net/connect_thread.h"
 
-#include <algorithm>
-#include <chrono>
 #include <vector>
 
 #include "common/process_abort.h"
@@ -35,7 +33,7 @@ void ConnectThread::Run() {
             const std::optional<long> result = handle_.ConnectAwaiting([&] {
                 lock.unlock();
                 std::vector<int> wake{wake_.Descriptor()}, writable{socket};
-                stack.SelectSockets(&wake, &writable, nullptr, kWaitForeverMs);
+                stack.SelectSockets(&wake, &writable, nullptr, Wait::Forever());
                 lock.lock();
                 return !stopped_;
             });
@@ -57,16 +55,15 @@ void ConnectThread::Run() {
     finishedChanged_.notify_all();
 }
 
-bool ConnectThread::Wait(int timeoutMs) {
+bool ConnectThread::EndedWithin(Wait wait) {
     std::unique_lock lock(mutex_);
     auto finished = [this] { return finished_; };
-    const auto slice = std::chrono::milliseconds(kConnectWaitSliceMs);
-    int remaining = timeoutMs;
-    while (remaining == kWaitForeverMs || remaining > kConnectWaitSliceMs) {
-        if (finishedChanged_.wait_for(lock, slice, finished)) return true;
-        if (remaining != kWaitForeverMs) remaining -= kConnectWaitSliceMs;
+    std::chrono::milliseconds remaining = wait.Limit();
+    while (wait.IsForever() || remaining > kConnectWaitSlice) {
+        if (finishedChanged_.wait_for(lock, kConnectWaitSlice, finished)) return true;
+        if (!wait.IsForever()) remaining -= kConnectWaitSlice;
     }
-    return finishedChanged_.wait_for(lock, std::chrono::milliseconds(std::max(remaining, 0)), finished);
+    return finishedChanged_.wait_for(lock, remaining, finished);
 }
 
 void ConnectThread::Stop() {

@@ -118,21 +118,20 @@ long PlatformSocketStack::SendBytes(int socket, const char* buffer, size_t lengt
 }
 
 int PlatformSocketStack::SelectSockets(std::vector<int>* readList, std::vector<int>* writeList,
-                                       std::vector<int>* errorList, int timeoutMs) {
+                                       std::vector<int>* errorList, Wait wait) {
     for (const std::vector<int>* list : {readList, writeList, errorList}) {
         if (list && list->size() > static_cast<size_t>(kMaxSocketsPerWait)) throw StackSetSizeExceededError();
     }
-    if (timeoutMs < 0 && timeoutMs != kWaitForeverMs) {
+    if (wait.IsDefault()) {
         errno = EINVAL;
         return -1;
     }
+    const std::optional<std::chrono::steady_clock::time_point> deadline = wait.Deadline();
     std::vector<pollfd> fds;
     std::vector<size_t> readAt, writeAt, errorAt;
     AddToPollSet(readList, POLLIN, fds, readAt);
     AddToPollSet(writeList, POLLOUT, fds, writeAt);
     AddToPollSet(errorList, POLLPRI, fds, errorAt);
-    std::optional<std::chrono::steady_clock::time_point> deadline;
-    if (timeoutMs != kWaitForeverMs) deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     // Every wait of the network components passes here, so watching the
     // abort here lets a shutdown end any of them at once.
     if (PollUnlessAborted(fds, deadline) < 0) return -1;

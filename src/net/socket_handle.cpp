@@ -46,7 +46,7 @@ void SocketHandle::Connect() {
     // stack's readiness wait does.
     const std::optional<long> result = ConnectAwaiting([this] {
         std::vector<int> writable{handle_};
-        Stack().SelectSockets(nullptr, &writable, nullptr, kWaitForeverMs);
+        Stack().SelectSockets(nullptr, &writable, nullptr, Wait::Forever());
         return true;
     });
     Stack().CheckSocketResult(*result);

@@ -134,18 +134,18 @@ TEST_F(StackTest, SelectSocketsReportsReadySocketsAndLimitsTheListSize) {
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
     std::vector<int> readList{pair[0]};
     auto start = Clock::now();
-    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, 100), 0);
+    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, Wait::For(std::chrono::milliseconds(100))), 0);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(95));
     EXPECT_TRUE(readList.empty()) << "the list holds the ready sockets only";
 
-    // -2 waits until the other end writes.
+    // Without limit it waits until the other end writes.
     std::thread writer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         [[maybe_unused]] auto n = write(pair[1], "x", 1);
     });
     readList = {pair[0], pair[1]};
     start = Clock::now();
-    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, kWaitForeverMs), 1);
+    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, Wait::Forever()), 1);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(140));
     writer.join();
     EXPECT_EQ(readList, std::vector<int>{pair[0]});
@@ -153,17 +153,18 @@ TEST_F(StackTest, SelectSocketsReportsReadySocketsAndLimitsTheListSize) {
     // One socket in two lists counts in each.
     readList = {pair[0]};
     std::vector<int> writeList{pair[0], pair[1]};
-    EXPECT_EQ(stack_.SelectSockets(&readList, &writeList, nullptr, 0), 3);
+    const Wait noWait = Wait::For(std::chrono::milliseconds(0));
+    EXPECT_EQ(stack_.SelectSockets(&readList, &writeList, nullptr, noWait), 3);
 
     std::vector<int> tooMany(kMaxSocketsPerWait + 1, pair[0]);
     try {
-        stack_.SelectSockets(nullptr, &tooMany, nullptr, 0);
+        stack_.SelectSockets(nullptr, &tooMany, nullptr, noWait);
         FAIL();
     } catch (const StackSetSizeExceededError& e) {
         EXPECT_STREQ(e.what(), "Set Size Exceeded.");
     }
     std::vector<int> justEnough(kMaxSocketsPerWait, pair[1]);
-    EXPECT_EQ(stack_.SelectSockets(nullptr, &justEnough, nullptr, 0), kMaxSocketsPerWait);
+    EXPECT_EQ(stack_.SelectSockets(nullptr, &justEnough, nullptr, noWait), kMaxSocketsPerWait);
     close(pair[0]);
     close(pair[1]);
 }

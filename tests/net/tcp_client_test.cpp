@@ -119,7 +119,7 @@ TEST(TcpClientTest, RefusedConnectRaisesSocketErrorAndCanBeRetried) {
     client.Port = port;
     for (int timeout : {-1, 0, 1000, -2}) {
         try {
-            client.Connect(timeout);
+            client.Connect(Wait::FromMs(timeout));
             FAIL() << "connected to a closed port with time-out " << timeout;
         } catch (const SocketError& e) {
             EXPECT_EQ(e.Code(), 10061) << "time-out " << timeout;
@@ -129,7 +129,7 @@ TEST(TcpClientTest, RefusedConnectRaisesSocketErrorAndCanBeRetried) {
     }
     ScriptedPeer server({peer::SendLine("hello")});
     client.Port = server.Port();
-    client.Connect(1000);
+    client.Connect(Wait::For(std::chrono::milliseconds(1000)));
     EXPECT_EQ(client.ReadLn(), "hello");
 }
 
@@ -158,7 +158,7 @@ TEST(TcpClientTest, TimedConnectGivesUpOnTimeAndLeavesNothingBehind) {
     constexpr int kTimeoutMs = 300;
     auto start = Clock::now();
     try {
-        client.Connect(kTimeoutMs);
+        client.Connect(Wait::For(std::chrono::milliseconds(kTimeoutMs)));
         FAIL() << "connected to a listener whose queue is full";
     } catch (const ConnectTimeoutError& e) {
         EXPECT_STREQ(e.what(), "Connect timed out.");
@@ -177,11 +177,11 @@ TEST(TcpClientTest, ThreadedConnectReturnsAsSoonAsConnected) {
     client.Host = "127.0.0.1";
     client.Port = server.Port();
     auto start = Clock::now();
-    client.Connect(120000);
+    client.Connect(Wait::For(std::chrono::milliseconds(120000)));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(client.ReadLn(), "hi");
     client.Disconnect();
-    client.Connect(-2);
+    client.Connect(Wait::Forever());
     EXPECT_TRUE(client.IsConnected());
 }
 

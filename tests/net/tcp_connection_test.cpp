@@ -100,14 +100,14 @@ TEST(ReadLnTest, SplitReturnsTheFirstPartAndKeepsTheRest) {
     EXPECT_EQ(c.client.ReadLn(), "abcd") << "with the CR five bytes: split";
     EXPECT_TRUE(c.client.LineWasSplit());
     EXPECT_EQ(c.client.ReadLn(), "") << "the CR LF left over ends an empty line";
-    EXPECT_EQ(c.client.ReadLn("\n", -1, 0), "xyzxyz") << "0 disables the limit";
+    EXPECT_EQ(c.client.ReadLn("\n", Wait::Default(), 0), "xyzxyz") << "0 disables the limit";
 }
 
 TEST(ReadLnTest, ExplicitTimeOutReturnsEmptyAndKeepsThePartialLine) {
     Connected c({peer::Send("par"), peer::Sleep(400), peer::Send("tial\n")});
-    EXPECT_EQ(c.client.ReadLn("\n", 100), "");
+    EXPECT_EQ(c.client.ReadLn("\n", Wait::For(std::chrono::milliseconds(100))), "");
     EXPECT_TRUE(c.client.LineTimedOut());
-    EXPECT_EQ(c.client.ReadLn("\n", 2000), "partial");
+    EXPECT_EQ(c.client.ReadLn("\n", Wait::For(std::chrono::milliseconds(2000))), "partial");
     EXPECT_FALSE(c.client.LineTimedOut());
 }
 
@@ -147,7 +147,7 @@ TEST(ReadLnTest, PastReadDeadlineLeavesWaitingBytesUnread) {
     Connected c({peer::Send("ready\n"), peer::Sleep(2000)});
     c.client.SetReadDeadline(Clock::now() - std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(c.client.FillInputBuffer(true, -1, false), -1);
+    EXPECT_EQ(c.client.FillInputBuffer(IfClosed::Throw, Wait::Default(), IfTimedOut::Return), -1);
     EXPECT_EQ(c.client.InputBufferSize(), 0);
     c.client.ClearReadDeadline();
     EXPECT_EQ(c.client.ReadLn(), "ready");
@@ -185,7 +185,7 @@ TEST(ReadBytesTest, BytesBufferedBeforeTheCloseStayReadable) {
     EXPECT_EQ(c.client.ReadLn(), "line");
     // Let the close arrive, then notice it: the four bytes are still there.
     c.server.WaitScript();
-    c.client.PollForClose(false);
+    c.client.PollForClose(IfClosed::Return);
     std::string out;
     c.client.ReadBytes(out, 4);
     EXPECT_EQ(out, "rest");
@@ -375,7 +375,7 @@ TEST(WriteTest, FilesAndHandlerErrors) {
         EXPECT_STREQ(e.what(), "Disconnected.");
     }
     EXPECT_THROW(handler.Send("x", 1), ClosedSocketError);
-    EXPECT_THROW(handler.Readable(0), ConnClosedGracefullyError);
+    EXPECT_THROW(handler.Readable(Wait::For(std::chrono::milliseconds(0))), ConnClosedGracefullyError);
 }
 
 TEST(WriteTest, SendingToAPeerThatResetNeverKillsTheProcess) {
