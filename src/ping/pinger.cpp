@@ -118,8 +118,8 @@ void Pinger::PingHost(const std::string& host) {
     OpenSocket();
     try {
         const int64_t startNs = MonotonicNs();
-        const bool limited = Timeout != 0;
-        const int64_t deadlineNs = startNs + static_cast<int64_t>(Timeout) * 1000 * kNsPerMs;
+        const bool limited = Timeout != std::chrono::seconds::zero();
+        const int64_t deadlineNs = startNs + std::chrono::nanoseconds(Timeout).count();
         const uint32_t deadlineTick = limited ? static_cast<uint32_t>(deadlineNs / kNsPerMs) : 0;
         requestId_ = instanceId_ + deadlineTick;
         unreachableCode_ = -1;

@@ -1,6 +1,7 @@
 #pragma once
 // Pinger: sends one ICMP echo request to a host and waits for its answer.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -56,8 +57,8 @@ public:
     std::string LocalHost;
     // IP type-of-service value for the socket; 0 keeps the system default.
     uint16_t QOSFlags = 0;
-    // Seconds a ping waits for its answer; 0 means no limit.
-    int Timeout = 10;
+    // How long a ping waits for its answer; 0 means no limit.
+    std::chrono::seconds Timeout{10};
     // Errors met while receiving: 119 "Message too short." or a socket error
     // number with "Winsock error in recv()". They do not end the wait.
     std::function<void(int errorCode, const std::string& description)> OnError;

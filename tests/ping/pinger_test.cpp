@@ -164,7 +164,7 @@ TEST(PingerTest, SilentHostTimesOut) {
     ScopedNetNamespace network;
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     Pinger pinger;
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     const auto start = Clock::now();
     const PingError error = PingFailure(pinger, "127.0.0.1");
     const auto elapsed = Clock::now() - start;
@@ -184,7 +184,7 @@ TEST(PingerTest, AcceptsOnlyAnswersToItsOwnRequest) {
     ASSERT_TRUE(responder.Ok());
     ScriptedPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 2;
+    pinger.Timeout = std::chrono::seconds(2);
     // Round by round: a foreign reply, two quiet rounds, then the answer.
     int step = 0;
     std::optional<size_t> roundsBeforeAnswer;
@@ -225,7 +225,7 @@ TEST(PingerTest, EventsRunNestedInsideTheWait) {
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     ScriptedPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     const auto start = Clock::now();
     bool tickRan = false;
     pump.OnRound = [&] {
@@ -274,7 +274,7 @@ TEST(PingerTest, QuitRequestEndsTheWaitLikeATimeout) {
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     ScriptedPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 0;  // no limit: only the quit ends it
+    pinger.Timeout = std::chrono::seconds(0);  // no limit: only the quit ends it
     pump.OnRound = [&] { pump.quit = pump.rounds.size() >= 5; };
     const PingError error = PingFailure(pinger, "127.0.0.1");
     EXPECT_EQ(error.Code, 301);
@@ -289,7 +289,7 @@ TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     const size_t before = OpenDescriptors();
     Pinger pinger;
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 301);
     EXPECT_EQ(OpenDescriptors(), before);
     pinger.SetPacketSize(4000);
@@ -314,7 +314,7 @@ TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
     EXPECT_THROW(pumped.PingHost("127.0.0.1"), std::runtime_error);
     EXPECT_EQ(OpenDescriptors(), before + 1);  // the responder's socket only
     pump.OnRound = nullptr;
-    pumped.Timeout = 1;
+    pumped.Timeout = std::chrono::seconds(1);
     EXPECT_EQ(PingFailure(pumped, "127.0.0.1").Code, 301);
 }
 
@@ -364,7 +364,7 @@ TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
         std::string outcome;
         ScriptedPump pump;
         Pinger pinger(&pump);
-        pinger.Timeout = 1;
+        pinger.Timeout = std::chrono::seconds(1);
         outcome += std::to_string(PingFailure(pinger, "127.0.0.1").Code);
 
         // A foreign reply is ignored (by the kernel or by the sequence half),

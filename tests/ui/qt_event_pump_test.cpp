@@ -43,7 +43,7 @@ TEST_F(QtEventPumpTest, TimerTicksRunNestedInsideAWaitingPing) {
     testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     bool pinging = false;
     int nestedTicks = 0;
     QTimer tick;
@@ -62,7 +62,7 @@ TEST_F(QtEventPumpTest, QuitDuringAPingEndsItAndStillEndsTheEventLoop) {
     testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 0;  // only the quit can end it
+    pinger.Timeout = std::chrono::seconds(0);  // only the quit can end it
     int code = 0;
     QTimer::singleShot(0, [&] {
         QTimer::singleShot(50, [] { QCoreApplication::quit(); });
@@ -84,7 +84,7 @@ TEST_F(QtEventPumpTest, ClosingTheLastWindowDuringAPingEndsIt) {
     testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 0;
+    pinger.Timeout = std::chrono::seconds(0);
     QWidget window;
     window.show();
     int code = 0;
