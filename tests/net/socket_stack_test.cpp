@@ -13,11 +13,13 @@
 
 #include "net/net_error.h"
 #include "net/tcp_client.h"
+#include "support/expect_throw.h"
 
 namespace corvasse {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using test::ExpectThrowWithMessage;
 
 std::string Dotted(const std::string& text) {
     IPAddressInfo info = SocketStack::ClassifyIPAddress(text);
@@ -55,12 +57,8 @@ TEST(ClassifyIPAddressTest, ClassFollowsTheFirstByte) {
 }
 
 TEST(ClassifyIPAddressTest, TextToAddressRefusesNonLiterals) {
-    try {
-        SocketStack::TextToAddress("1.256.1.1");
-        FAIL();
-    } catch (const InvalidIPAddressError& e) {
-        EXPECT_STREQ(e.what(), "1.256.1.1 is not a valid IP address.");
-    }
+    ExpectThrowWithMessage<InvalidIPAddressError>([] { SocketStack::TextToAddress("1.256.1.1"); },
+                                                  "1.256.1.1 is not a valid IP address.");
 }
 
 TEST(SocketErrorTextTest, FormatsCodeAndShortText) {
@@ -96,11 +94,10 @@ TEST_F(StackTest, CheckSocketResultIgnoresOnlyTheListedCodes) {
     EXPECT_TRUE(stack_.CheckSocketResult(-1, {10053, 10058}));
     EXPECT_EQ(stack_.StoredSocketError(), 10058);
     errno = ECONNREFUSED;
-    try {
-        stack_.CheckSocketResult(-1, {10058});
-        FAIL();
-    } catch (const SocketError& e) {
-        EXPECT_EQ(e.Code(), 10061);
+    auto refused = ExpectThrowWithMessage<SocketError>([&] { stack_.CheckSocketResult(-1, {10058}); },
+                                                       "Socket Error # 10061\r\nConnection refused.");
+    if (refused) {
+        EXPECT_EQ(refused->Code(), 10061);
     }
     EXPECT_EQ(stack_.StoredSocketError(), 10061);
 }
@@ -157,12 +154,8 @@ TEST_F(StackTest, SelectSocketsReportsReadySocketsAndLimitsTheListSize) {
     EXPECT_EQ(stack_.SelectSockets(&readList, &writeList, nullptr, noWait), 3);
 
     std::vector<int> tooMany(kMaxSocketsPerWait + 1, pair[0]);
-    try {
-        stack_.SelectSockets(nullptr, &tooMany, nullptr, noWait);
-        FAIL();
-    } catch (const StackSetSizeExceededError& e) {
-        EXPECT_STREQ(e.what(), "Set Size Exceeded.");
-    }
+    ExpectThrowWithMessage<StackSetSizeExceededError>([&] { stack_.SelectSockets(nullptr, &tooMany, nullptr, noWait); },
+                                                      "Set Size Exceeded.");
     std::vector<int> justEnough(kMaxSocketsPerWait, pair[1]);
     EXPECT_EQ(stack_.SelectSockets(nullptr, &justEnough, nullptr, noWait), kMaxSocketsPerWait);
     close(pair[0]);
@@ -191,23 +184,16 @@ TEST(StackLifetimeTest, StartUpFailuresRefuseTheComponentUntilAStartSucceeds) {
     ASSERT_EQ(SocketStack::ComponentCount(), 0);
     int starts = 0;
     SocketStack::SetStartupStepsForTesting({"WS2_32.DLL", [] { return ENOENT; }, [&] { return ++starts, 0; }});
-    try {
-        TcpClient client;
-        FAIL();
-    } catch (const SocketLibraryError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Error on loading Winsock2 library (WS2_32.DLL): " + std::string(std::strerror(ENOENT)));
-        EXPECT_EQ(e.SystemCode(), ENOENT);
+    auto missing = ExpectThrowWithMessage<SocketLibraryError>(
+        [] { TcpClient client; },
+        "Error on loading Winsock2 library (WS2_32.DLL): " + std::string(std::strerror(ENOENT)));
+    if (missing) {
+        EXPECT_EQ(missing->SystemCode(), ENOENT);
     }
     EXPECT_EQ(SocketStack::ComponentCount(), 0);
 
     SocketStack::SetStartupStepsForTesting({"WS2_32.DLL", [] { return 0; }, [&] { return ++starts, 10091; }});
-    try {
-        TcpClient client;
-        FAIL();
-    } catch (const StackInitializationFailedError& e) {
-        EXPECT_STREQ(e.what(), "Winsock Initialization Error.");
-    }
+    ExpectThrowWithMessage<StackInitializationFailedError>([] { TcpClient client; }, "Winsock Initialization Error.");
     EXPECT_EQ(SocketStack::Instance(), nullptr);
 
     SocketStack::SetStartupStepsForTesting({"WS2_32.DLL", nullptr, [&] { return ++starts, 0; }});

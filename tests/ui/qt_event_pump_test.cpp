@@ -39,8 +39,8 @@ TEST_F(QtEventPumpTest, WaitIsBoundedAndEndsWhenAnEventArrives) {
 
 TEST_F(QtEventPumpTest, TimerTicksRunNestedInsideAWaitingPing) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces";
-    testing::ScopedNetNamespace network;
-    testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    test::ScopedNetNamespace network;
+    test::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
     pinger.Timeout = std::chrono::seconds(1);
@@ -58,8 +58,8 @@ TEST_F(QtEventPumpTest, TimerTicksRunNestedInsideAWaitingPing) {
 
 TEST_F(QtEventPumpTest, QuitDuringAPingEndsItAndStillEndsTheEventLoop) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces";
-    testing::ScopedNetNamespace network;
-    testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    test::ScopedNetNamespace network;
+    test::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
     pinger.Timeout = std::chrono::seconds(0);  // only the quit can end it
@@ -80,8 +80,8 @@ TEST_F(QtEventPumpTest, QuitDuringAPingEndsItAndStillEndsTheEventLoop) {
 
 TEST_F(QtEventPumpTest, ClosingTheLastWindowDuringAPingEndsIt) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces";
-    testing::ScopedNetNamespace network;
-    testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    test::ScopedNetNamespace network;
+    test::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
     pinger.Timeout = std::chrono::seconds(0);
