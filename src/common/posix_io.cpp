@@ -30,7 +30,8 @@ int PollUntil(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::ti
     for (;;) {
         int waitMs = -1;
         if (deadline) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
             waitMs = static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX));
         }
         const int ready = ::poll(fds.data(), fds.size(), waitMs);

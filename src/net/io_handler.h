@@ -14,8 +14,8 @@ namespace corvasse {
 
 // Where the local end of a connection is bound.
 struct LocalBinding {
-    std::string ip;   // empty: any address
-    int port = 0;     // 0: the system chooses, or the range below does
+    std::string ip;  // empty: any address
+    int port = 0;    // 0: the system chooses, or the range below does
     // When port is 0, the ports of this range are tried from portMax down;
     // 0 at either end means no range.
     int portMin = 0;

@@ -99,8 +99,8 @@ public:
     // of more than 64 sockets throws StackSetSizeExceededError. Once the
     // process abort is raised (common/process_abort.h) the wait ends with
     // AbortedError.
-    virtual int SelectSockets(std::vector<int>* readList, std::vector<int>* writeList,
-                              std::vector<int>* errorList, Wait wait) = 0;
+    virtual int SelectSockets(std::vector<int>* readList, std::vector<int>* writeList, std::vector<int>* errorList,
+                              Wait wait) = 0;
     // setsockopt/getsockopt with an int value; 0 or -1.
     virtual int SetSocketOption(int socket, int level, int option, int value) = 0;
     virtual int GetSocketOption(int socket, int level, int option, int& value) = 0;

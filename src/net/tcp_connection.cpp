@@ -105,7 +105,9 @@ void TcpConnection::DetectDisconnect(IfClosed ifClosed, UnreadInput unread) {
 
 ScopedReadDeadline::ScopedReadDeadline(TcpConnection& connection, std::chrono::milliseconds limit)
     : connection_(connection) {
-    if (limit > std::chrono::milliseconds::zero()) connection_.SetReadDeadline(std::chrono::steady_clock::now() + limit);
+    if (limit > std::chrono::milliseconds::zero()) {
+        connection_.SetReadDeadline(std::chrono::steady_clock::now() + limit);
+    }
 }
 
 bool TcpConnection::ReadDeadlinePassed() const {

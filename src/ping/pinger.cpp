@@ -137,8 +137,8 @@ void Pinger::PingHost(const std::string& host) {
         sockaddr_in target{};
         target.sin_family = AF_INET;
         target.sin_addr.s_addr = address;
-        if (sendto(socket_.Get(), request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&target),
-                   sizeof target) < 0) {
+        if (sendto(socket_.Get(), request.data(), request.size(), MSG_NOSIGNAL,
+                   reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0) {
             ThrowSocketError(SocketErrorFromErrno(errno));
         }
 
@@ -164,7 +164,8 @@ void Pinger::PingHost(const std::string& host) {
                 waitMs = static_cast<int>(std::min<int64_t>(waitMs, (leftNs + kNsPerMs - 1) / kNsPerMs));
             }
             pollfd ready{socket_.Get(), POLLIN, 0};
-            if (PollUnlessAborted({&ready, 1}, std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs)) > 0) {
+            const auto sliceEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+            if (PollUnlessAborted({&ready, 1}, sliceEnd) > 0) {
                 if (pingSocket_ && (ready.revents & POLLERR) != 0) {
                     ReceiveErrorQueue();
                 }

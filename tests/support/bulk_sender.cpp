@@ -48,8 +48,7 @@ void BulkSender::Run() {
         shutdown(client.Get(), SHUT_WR);
         // Wait for the client to close first so that no reset cuts the tail.
         char sink[4096];
-        while (RetryOnInterrupt([&] { return recv(client.Get(), sink, sizeof sink, 0); }) > 0) {
-        }
+        while (RetryOnInterrupt([&] { return recv(client.Get(), sink, sizeof sink, 0); }) > 0) {}
     }
 }
 
