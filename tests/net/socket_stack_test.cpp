@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/file_descriptor.h"
 #include "net/net_error.h"
 #include "net/tcp_client.h"
 #include "support/expect_throw.h"
@@ -128,7 +129,8 @@ TEST_F(StackTest, NewSocketWithoutFreeDescriptorsRaisesInvalidSocket) {
 
 TEST_F(StackTest, SelectSocketsReportsReadySocketsAndLimitsTheListSize) {
     int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    const FileDescriptor ends[] = {FileDescriptor(pair[0]), FileDescriptor(pair[1])};
     std::vector<int> readList{pair[0]};
     auto start = Clock::now();
     EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, Wait::For(std::chrono::milliseconds(100))), 0);
@@ -158,8 +160,9 @@ TEST_F(StackTest, SelectSocketsReportsReadySocketsAndLimitsTheListSize) {
                                                       "Set Size Exceeded.");
     std::vector<int> justEnough(kMaxSocketsPerWait, pair[1]);
     EXPECT_EQ(stack_.SelectSockets(nullptr, &justEnough, nullptr, noWait), kMaxSocketsPerWait);
-    close(pair[0]);
-    close(pair[1]);
+    errno = 0;
+    EXPECT_EQ(stack_.SelectSockets(&justEnough, nullptr, nullptr, Wait::Default()), -1) << "a wait with no meaning";
+    EXPECT_EQ(errno, EINVAL);
 }
 
 TEST(StackLifetimeTest, FollowsTheCountOfLiveComponents) {

@@ -7,10 +7,10 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "common/file_descriptor.h"
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
 #include "support/expect_throw.h"
@@ -28,14 +28,13 @@ using Clock = std::chrono::steady_clock;
 
 // A loopback port with nothing listening on it.
 int ClosedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const FileDescriptor probe(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
+    bind(probe.Get(), reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
 }
 
