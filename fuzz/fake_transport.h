@@ -24,11 +24,9 @@ public:
         IOHandler::Close();
         connected_ = false;
     }
-    void ConnectClient(const std::string&, int, int, int, int, int, const std::string&) override {
-        connected_ = true;
-    }
+    void ConnectClient(const std::string&, int, Wait, const LocalBinding&) override { connected_ = true; }
     bool Connected() override { return connected_; }
-    bool Readable(int) override { return true; }
+    bool Readable(Wait) override { return true; }
     long Recv(char* buffer, size_t length) override {
         size_t count = std::min({length, piece_, input_.size() - offset_});
         std::memcpy(buffer, input_.data() + offset_, count);

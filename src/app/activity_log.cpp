@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/file_descriptor.h"
+#include "common/posix_io.h"
+
 namespace corvasse {
 
 namespace {
@@ -42,26 +45,6 @@ IoError LogError(int errnoValue) {
     }
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-    // Closes now and reports the outcome; the destructor then does nothing.
-    int Close() {
-        int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 IoError::IoError(int code, const std::string& message) : std::runtime_error(message), Code(code) {}
@@ -72,18 +55,10 @@ std::filesystem::path ActivityLog::FullPath() const { return std::filesystem::ab
 
 void ActivityLog::AppendLogLine(std::string_view text) {
     FileDescriptor file(::open(fileName_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (file.Get() < 0) throw LogError(errno);
+    if (!file.Valid()) throw LogError(errno);
     std::string record(text);
     record += "\r\n";
-    size_t done = 0;
-    while (done < record.size()) {
-        ssize_t n = ::write(file.Get(), record.data() + done, record.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw LogError(errno);
-        }
-        done += static_cast<size_t>(n);
-    }
+    if (!WriteAll(file.Get(), record)) throw LogError(errno);
     // fsync fails with EINVAL on devices and pipes, which hold nothing to flush.
     if (::fsync(file.Get()) != 0 && errno != EINVAL && errno != EROFS) throw LogError(errno);
     if (file.Close() != 0) throw LogError(errno);
@@ -95,18 +70,9 @@ std::string ActivityLog::ReadAll() const {
         return IoError(LogErrorCode(error),
                        "Cannot open file \"" + FullPath().string() + "\". " + std::strerror(error));
     };
-    if (file.Get() < 0) throw fail(errno);
+    if (!file.Valid()) throw fail(errno);
     std::string content;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw fail(errno);
-        }
-        if (n == 0) break;
-        content.append(buffer, static_cast<size_t>(n));
-    }
+    if (!ReadToEnd(file.Get(), content)) throw fail(errno);
     return content;
 }
 
@@ -128,7 +94,7 @@ void ActivityLog::Clear() {
         return IoError(LogErrorCode(error),
                        "Cannot create file \"" + FullPath().string() + "\". " + std::strerror(error));
     };
-    if (file.Get() < 0) throw fail(errno);
+    if (!file.Valid()) throw fail(errno);
     if (file.Close() != 0) throw fail(errno);
 }
 

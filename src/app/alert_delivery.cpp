@@ -115,7 +115,7 @@ void AlertDelivery::SendAlert() {
               port != kAbsentSetting ? std::optional(StrToInt(port)) : std::nullopt, smtpDefault);
 
     ClosingOnFailure(smtpClient_, [&] {
-        smtpClient_.Connect(-1);
+        smtpClient_.Connect(Wait::Default());
         FillMessage(charSetSetting);
         smtpClient_.Send(alertMessage_);
         smtpClient_.Disconnect();
@@ -132,7 +132,7 @@ void AlertDelivery::LoginViaPop() {
     view_.AddStatusLine("*** Connecting via POP...");
     view_.RepaintStatusPane();
     ClosingOnFailure(pop3Client_, [&] {
-        if (!pop3Client_.IsConnected()) pop3Client_.Connect(-1);
+        if (!pop3Client_.IsConnected()) pop3Client_.Connect(Wait::Default());
         view_.AddStatusLine("*** POP connected...");
         const int count = pop3Client_.CheckMessages();
         view_.AddStatusLine("*** Total Messages: " + std::to_string(count));

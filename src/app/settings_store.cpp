@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include "common/byte_string.h"
+#include "common/file_descriptor.h"
+#include "common/posix_io.h"
 
 namespace corvasse {
 
@@ -157,25 +159,14 @@ std::optional<size_t> FindValue(const Document& doc, const GroupRange& group, st
 // Reads the file; a missing file is an empty document, an unreadable one an error.
 std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
     missing = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.Valid()) {
         missing = errno == ENOENT;
         if (missing) return Document{};
         return std::nullopt;
     }
     std::string content;
-    char buffer[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        content.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
+    if (!ReadToEnd(file.Get(), content)) return std::nullopt;
     Document doc;
     size_t start = 0;
     while (start < content.size()) {
@@ -197,19 +188,6 @@ std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
         start = nl + 1;
     }
     return doc;
-}
-
-bool WriteFully(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // The process that wrote a temporary file "<file>.<pid>.XXXXXX", when the
@@ -251,20 +229,17 @@ bool Save(const std::filesystem::path& path, const Document& doc) {
     RemoveAbandonedTempFiles(path);
     // The writer's process number in the name tells whether the file is abandoned.
     std::string tempName = path.string() + "." + std::to_string(::getpid()) + ".XXXXXX";
-    int fd = ::mkstemp(tempName.data());
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, 0600) == 0 && WriteFully(fd, content) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    FileDescriptor file(::mkstemp(tempName.data()));
+    if (!file.Valid()) return false;
+    bool ok = ::fchmod(file.Get(), 0600) == 0 && WriteAll(file.Get(), content) && ::fsync(file.Get()) == 0;
+    ok = file.Close() == 0 && ok;
     if (ok) ok = ::rename(tempName.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(tempName.c_str());
         return false;
     }
-    int dirFd = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    const FileDescriptor folder(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Valid()) ::fsync(folder.Get());
     return true;
 }
 

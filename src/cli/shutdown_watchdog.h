@@ -12,6 +12,8 @@
 #include <optional>
 #include <thread>
 
+#include "common/wake_up_event.h"
+
 namespace corvasse {
 
 // How long a program may wind down after a shutdown was asked for.
@@ -41,7 +43,7 @@ private:
     std::optional<Clock::time_point> deadline_;
     std::chrono::milliseconds grace_;
     std::function<void()> lastWord_;
-    int stop_ = -1;
+    WakeUpEvent stop_;
     // Whoever sets it first ends the process: the caller or the last word.
     std::atomic<bool> claimed_{false};
     std::thread thread_;

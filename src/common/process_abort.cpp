@@ -1,10 +1,14 @@
 #include "common/process_abort.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+#include "common/posix_io.h"
 
 namespace corvasse {
 
@@ -45,6 +49,16 @@ int ProcessAbortDescriptor() noexcept { return CreateDescriptor(); }
 
 void ThrowIfProcessAborted() {
     if (ProcessAbortRaised()) throw AbortedError();
+}
+
+int PollUnlessAborted(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::time_point> deadline) {
+    ThrowIfProcessAborted();
+    std::vector<pollfd> watched(fds.begin(), fds.end());
+    watched.push_back({ProcessAbortDescriptor(), POLLIN, 0});
+    const int ready = PollUntil(watched, deadline);
+    if ((watched.back().revents & POLLIN) != 0) ThrowIfProcessAborted();
+    std::copy(watched.begin(), watched.end() - 1, fds.begin());
+    return ready;
 }
 
 }  // namespace corvasse

@@ -4,13 +4,19 @@
 // wait ends at once with AbortedError, now and for the rest of the process.
 //
 //     signal handler:   RaiseProcessAbort();
-//     a wait:           poll(..., ProcessAbortDescriptor(), ...) then ThrowIfProcessAborted();
+//     a wait:           PollUnlessAborted(fds, deadline);
 //
 // AbortedError deliberately stands outside the std::exception family: the
 // watch turns every error of a fetch into an alert and every error of a ping
 // into an error line, and handlers catch every std::exception to report it.
 // An abort is none of those; it passes through all of them up to the front
 // end that asked for it.
+
+#include <chrono>
+#include <optional>
+#include <span>
+
+#include <poll.h>
 
 namespace corvasse {
 
@@ -31,5 +37,10 @@ int ProcessAbortDescriptor() noexcept;
 
 // Throws AbortedError once the abort was raised.
 void ThrowIfProcessAborted();
+
+// Waits as PollUntil (common/posix_io.h) does, and also ends when the abort is
+// raised meanwhile (or was before): then it throws AbortedError, whatever
+// else became ready.
+int PollUnlessAborted(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::time_point> deadline);
 
 }  // namespace corvasse

@@ -11,12 +11,14 @@
 
 #include "common/byte_string.h"
 #include "common/memory_stream.h"
+#include "common/socket_error_code.h"
 #include "http/chunked_decoder.h"
 #include "http/header_block_parser.h"
 #include "http/http_errors.h"
 #include "http/status_line_parser.h"
 #include "net/net_error.h"
 #include "net/tls_io_handler.h"
+#include "net/work_bracket.h"
 
 namespace corvasse {
 
@@ -45,15 +47,8 @@ constexpr int64_t kUntilClosePieceBytes = int64_t{1} << 20;
 
 // Holds a read work bracket open, so that the pieces of one body report as
 // one stretch of work.
-class ReadWork {
-public:
-    explicit ReadWork(NetComponent& component) : component_(component) { component_.StartWork(WorkMode::Read, 0); }
-    ~ReadWork() { component_.FinishWork(WorkMode::Read); }
-    ReadWork(const ReadWork&) = delete;
-    ReadWork& operator=(const ReadWork&) = delete;
-
-private:
-    NetComponent& component_;
+struct ReadWork : WorkBracket {
+    explicit ReadWork(NetComponent& component) : WorkBracket(component, WorkMode::Read, 0) {}
 };
 
 // One byte from the connection, as a parser's next piece. Wherever a parser
@@ -109,10 +104,7 @@ std::string AbsoluteAddress(const std::string& url) {
 // The errors of a kept connection that the server (or a middlebox) closed or
 // reset while it was idle.
 bool IsDeadConnectionError(const SocketError& error) {
-    constexpr int kAborted = 10053;
-    constexpr int kReset = 10054;
-    constexpr int kShutDown = 10058;
-    return error.Code() == kAborted || error.Code() == kReset || error.Code() == kShutDown;
+    return error.Code() == kConnectionAborted || error.Code() == kConnectionReset || error.Code() == kShutDown;
 }
 
 // Reserves the whole of a large body at once and asks for transparent huge
@@ -156,7 +148,7 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     Request.RequestMethod = method;
     Request.SourceStream = source;
     Response.BodyStream = body;
-    ScopedReadDeadline deadline(*this, FetchTimeout);
+    ScopedReadDeadline deadline(*this, std::chrono::milliseconds(FetchTimeout));
     try {
         bool finished = false;
         while (!finished) {
@@ -266,7 +258,7 @@ void HttpClient::OpenForRequest() {
         // Notices a server (or a middlebox) that closed or reset the kept
         // connection meanwhile; the request then goes over a new one.
         try {
-            PollForClose(false);
+            PollForClose(IfClosed::Return);
         } catch (const SocketError& error) {
             if (!IsDeadConnectionError(error)) throw;
             Disconnect();
@@ -275,7 +267,7 @@ void HttpClient::OpenForRequest() {
         if (IsConnected() && InputBufferSize() > 0) Disconnect();
     }
     if (!IsConnected()) {
-        Connect(ConnectTimeout);
+        Connect(Wait::FromMs(ConnectTimeout));
         // The handshake completes while the response is awaited.
         if (usingTls_) RequireTls(Handler()).StartTls(Host);
     }

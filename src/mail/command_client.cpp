@@ -31,7 +31,7 @@ int CommandClient::GetResponse(const std::vector<int>& allowed) {
 }
 
 void CommandClient::ReadReply() {
-    ScopedReadDeadline deadline(*this, ReadTimeout);
+    ScopedReadDeadline deadline(*this, std::chrono::milliseconds(ReadTimeout));
     int64_t size = 0;
     auto nextLine = [&] {
         std::string line = ReadLnSkipEmpty();

@@ -21,8 +21,8 @@ int Pop3Client::GetResponse(const std::vector<int>& allowed) {
     return CheckReplyCode(LastReply.NumericCode(), allowed);
 }
 
-void Pop3Client::Connect(int timeoutMs) {
-    TcpClient::Connect(timeoutMs);
+void Pop3Client::Connect(Wait wait) {
+    TcpClient::Connect(wait);
     try {
         // The handshake completes while the greeting is awaited.
         if (Security == MailSecurity::Tls) StartTls();

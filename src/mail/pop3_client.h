@@ -35,7 +35,7 @@ public:
     // TlsError "Server does not offer STLS." before the login), then the
     // login goes over TLS. Reports the status "TLS established (<version>)"
     // after the login with TLS. Throws TlsError and IOHandlerPropInvalidError too.
-    void Connect(int timeoutMs = -1) override;
+    void Connect(Wait wait = Wait::Default()) override;
 
     // STAT: the number of messages in the mailbox. Throws ProtocolReplyError
     // for -ERR and ConversionError for a count that is not a number.

@@ -32,8 +32,8 @@ void SmtpClient::SetUseEhlo(bool useEhlo) {
     if (!useEhlo) authenticationType_ = AuthType::None;
 }
 
-void SmtpClient::Connect(int timeoutMs) {
-    TcpClient::Connect(timeoutMs);
+void SmtpClient::Connect(Wait wait) {
+    TcpClient::Connect(wait);
     try {
         // The handshake completes while the greeting is awaited.
         if (Security == MailSecurity::Tls) StartTls();

@@ -52,7 +52,7 @@ public:
     // STARTTLS." before anything else is sent. Reports the status "TLS
     // established (<version>)" with TLS. Throws TlsError, and
     // IOHandlerPropInvalidError for TLS without a TlsIOHandler.
-    void Connect(int timeoutMs = -1) override;
+    void Connect(Wait wait = Wait::Default()) override;
 
     // With AuthType::Login: AUTH LOGIN (334), the base64 user name (334) and
     // password (235); returns true. With AuthType::None sends nothing and

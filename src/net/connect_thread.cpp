@@ -1,30 +1,17 @@
 #include "net/connect_thread.h"
 
-#include <algorithm>
-#include <chrono>
 #include <vector>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include "common/process_abort.h"
+#include "common/socket_error_code.h"
 #include "net/net_error.h"
 #include "net/socket_handle.h"
 #include "net/socket_stack.h"
 
 namespace corvasse {
 
-namespace {
-
-// The socket was closed under the connect (the caller gave up).
-constexpr int kBadFile = 10009;
-constexpr int kNotSocket = 10038;
-
-}  // namespace
-
 ConnectThread::ConnectThread(SocketHandle& handle) : handle_(handle) {
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0) SocketStack::Instance()->CheckSocketResult(-1);
+    if (!wake_.Valid()) SocketStack::Instance()->CheckSocketResult(-1);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -33,7 +20,6 @@ ConnectThread::~ConnectThread() {
         Stop();
         Join();
     }
-    close(wake_);
 }
 
 void ConnectThread::Run() {
@@ -46,11 +32,12 @@ void ConnectThread::Run() {
             // one the caller closed after giving up.
             const std::optional<long> result = handle_.ConnectAwaiting([&] {
                 lock.unlock();
-                std::vector<int> wake{wake_}, writable{socket};
-                stack.SelectSockets(&wake, &writable, nullptr, kWaitForeverMs);
+                std::vector<int> wake{wake_.Descriptor()}, writable{socket};
+                stack.SelectSockets(&wake, &writable, nullptr, Wait::Forever());
                 lock.lock();
                 return !stopped_;
             });
+            // These two: the socket was closed under the connect (the caller gave up).
             if (result) stack.CheckSocketResult(*result, {kBadFile, kNotSocket});
         }
     } catch (const AbortedError&) {
@@ -68,16 +55,15 @@ void ConnectThread::Run() {
     finishedChanged_.notify_all();
 }
 
-bool ConnectThread::Wait(int timeoutMs) {
+bool ConnectThread::EndedWithin(Wait wait) {
     std::unique_lock lock(mutex_);
     auto finished = [this] { return finished_; };
-    const auto slice = std::chrono::milliseconds(kConnectWaitSliceMs);
-    int remaining = timeoutMs;
-    while (remaining == kWaitForeverMs || remaining > kConnectWaitSliceMs) {
-        if (finishedChanged_.wait_for(lock, slice, finished)) return true;
-        if (remaining != kWaitForeverMs) remaining -= kConnectWaitSliceMs;
+    std::chrono::milliseconds remaining = wait.Limit();
+    while (wait.IsForever() || remaining > kConnectWaitSlice) {
+        if (finishedChanged_.wait_for(lock, kConnectWaitSlice, finished)) return true;
+        if (!wait.IsForever()) remaining -= kConnectWaitSlice;
     }
-    return finishedChanged_.wait_for(lock, std::chrono::milliseconds(std::max(remaining, 0)), finished);
+    return finishedChanged_.wait_for(lock, remaining, finished);
 }
 
 void ConnectThread::Stop() {
@@ -85,8 +71,7 @@ void ConnectThread::Stop() {
         std::lock_guard lock(mutex_);
         stopped_ = true;
     }
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = write(wake_, &one, sizeof one);
+    wake_.Raise();
 }
 
 void ConnectThread::Join() {

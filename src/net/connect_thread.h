@@ -4,17 +4,21 @@
 // so Stop() ends the thread at once; after Stop() returns the thread no longer
 // touches the socket, which the caller may then close.
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "common/wake_up_event.h"
+#include "net/wait.h"
 
 namespace corvasse {
 
 class SocketHandle;
 
 // The caller of a timed connect checks the thread this often.
-inline constexpr int kConnectWaitSliceMs = 125;
+inline constexpr std::chrono::milliseconds kConnectWaitSlice{125};
 
 class ConnectThread {
 public:
@@ -25,9 +29,9 @@ public:
     ConnectThread(const ConnectThread&) = delete;
     ConnectThread& operator=(const ConnectThread&) = delete;
 
-    // Waits in slices of kConnectWaitSliceMs for up to timeoutMs (-2: no
-    // limit); true when the connect ended in time.
-    bool Wait(int timeoutMs);
+    // Waits in slices of kConnectWaitSlice for up to the wait
+    // (Wait::Forever() or Wait::For(t)); true when the connect ended in time.
+    bool EndedWithin(Wait wait);
     // Tells the thread to give up.
     void Stop();
     void Join();
@@ -41,7 +45,7 @@ private:
     void Run();
 
     SocketHandle& handle_;
-    int wake_ = -1;
+    WakeUpEvent wake_;
     std::mutex mutex_;
     std::condition_variable finishedChanged_;
     bool finished_ = false;

@@ -8,8 +8,19 @@
 #include <string>
 
 #include "net/net_component.h"
+#include "net/wait.h"
 
 namespace corvasse {
+
+// Where the local end of a connection is bound.
+struct LocalBinding {
+    std::string ip;  // empty: any address
+    int port = 0;    // 0: the system chooses, or the range below does
+    // When port is 0, the ports of this range are tried from portMax down;
+    // 0 at either end means no range.
+    int portMin = 0;
+    int portMax = 0;
+};
 
 class IOHandler : public NetComponent {
 public:
@@ -19,18 +30,18 @@ public:
     virtual void Close();
     bool Active() const { return active_; }
 
-    // Opens a connection to host:port, optionally bound to boundIP:boundPort or
-    // to a port of the range boundPortMin..boundPortMax. timeoutMs: 0 or -1 a
-    // plain blocking connect, -2 a connect on a thread without limit, else a
-    // connect abandoned after that many milliseconds (ConnectTimeoutError).
-    // Throws the socket, binding and time-out errors of net_error.h.
-    virtual void ConnectClient(const std::string& host, int port, int timeoutMs, int boundPortMax,
-                               int boundPortMin, int boundPort, const std::string& boundIP) = 0;
+    // Opens a connection to host:port from the local binding. wait:
+    // Wait::Default() (or a wait of 0) a plain blocking connect,
+    // Wait::Forever() a connect on a thread without limit, Wait::For(t) a
+    // connect abandoned after t (ConnectTimeoutError). Throws the socket,
+    // binding and time-out errors of net_error.h.
+    virtual void ConnectClient(const std::string& host, int port, Wait wait, const LocalBinding& local) = 0;
     // True while the handler holds a socket.
     virtual bool Connected() = 0;
-    // True when data (or the peer's close) is waiting within timeoutMs
-    // (-2: no limit). Throws ConnClosedGracefullyError when no socket is held.
-    virtual bool Readable(int timeoutMs) = 0;
+    // True when data (or the peer's close) is waiting within the wait
+    // (Wait::Forever() or Wait::For(t)). Throws ConnClosedGracefullyError
+    // when no socket is held.
+    virtual bool Readable(Wait wait) = 0;
     // recv/send; the count or -1 (code in the stack's LastSocketError()).
     // Throw ClosedSocketError "Disconnected." when no socket is held.
     virtual long Recv(char* buffer, size_t length) = 0;

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/posix_io.h"
 #include "common/process_abort.h"
 #include "common/socket_error_code.h"
 #include "net/net_error.h"
@@ -83,11 +84,7 @@ int PlatformSocketStack::ReleaseSocket(int socket) { return close(socket); }
 
 int PlatformSocketStack::ConnectSocket(int socket, int /*family*/, int port, const std::string& ip) {
     sockaddr_in address = InetAddress(port, ip);
-    int result;
-    do {
-        result = connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    } while (result == -1 && errno == EINTR);
-    return result;
+    return RetryOnInterrupt([&] { return connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address); });
 }
 
 std::string PlatformSocketStack::LookupHostAddress(const std::string& host) {
@@ -96,7 +93,7 @@ std::string PlatformSocketStack::LookupHostAddress(const std::string& host) {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (result != 0 || found == nullptr) RaiseSocketError(result != 0 ? SocketErrorFromLookup(result) : 11004);
+    if (result != 0 || found == nullptr) RaiseSocketError(result != 0 ? SocketErrorFromLookup(result) : kNoAddress);
     std::string ip = EndpointOf(*reinterpret_cast<const sockaddr_in*>(found->ai_addr)).ip;
     freeaddrinfo(found);
     return ip;
@@ -113,55 +110,31 @@ uint16_t PlatformSocketStack::HostToNet16(uint16_t value) { return htons(value);
 uint16_t PlatformSocketStack::NetToHost16(uint16_t value) { return ntohs(value); }
 
 long PlatformSocketStack::ReceiveBytes(int socket, char* buffer, size_t length, int flags) {
-    long count;
-    do {
-        count = recv(socket, buffer, length, flags);
-    } while (count == -1 && errno == EINTR);
-    return count;
+    return RetryOnInterrupt([&] { return recv(socket, buffer, length, flags); });
 }
 
 long PlatformSocketStack::SendBytes(int socket, const char* buffer, size_t length, int flags) {
-    long count;
-    do {
-        count = send(socket, buffer, length, flags | MSG_NOSIGNAL);
-    } while (count == -1 && errno == EINTR);
-    return count;
+    return RetryOnInterrupt([&] { return send(socket, buffer, length, flags | MSG_NOSIGNAL); });
 }
 
 int PlatformSocketStack::SelectSockets(std::vector<int>* readList, std::vector<int>* writeList,
-                                       std::vector<int>* errorList, int timeoutMs) {
+                                       std::vector<int>* errorList, Wait wait) {
     for (const std::vector<int>* list : {readList, writeList, errorList}) {
         if (list && list->size() > static_cast<size_t>(kMaxSocketsPerWait)) throw StackSetSizeExceededError();
     }
-    if (timeoutMs < 0 && timeoutMs != kWaitForeverMs) {
+    if (wait.IsDefault()) {
         errno = EINVAL;
         return -1;
     }
+    const std::optional<std::chrono::steady_clock::time_point> deadline = wait.Deadline();
     std::vector<pollfd> fds;
     std::vector<size_t> readAt, writeAt, errorAt;
     AddToPollSet(readList, POLLIN, fds, readAt);
     AddToPollSet(writeList, POLLOUT, fds, writeAt);
     AddToPollSet(errorList, POLLPRI, fds, errorAt);
-    // Every wait of the network components passes here, so one more entry
-    // lets a shutdown end any of them at once.
-    fds.push_back({ProcessAbortDescriptor(), POLLIN, 0});
-
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    int result;
-    for (;;) {
-        int wait = -1;
-        if (timeoutMs != kWaitForeverMs) {
-            // Rounded up: a wait never ends before the time it was given.
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            wait = static_cast<int>(std::max<long long>(left, 0));
-        }
-        result = poll(fds.data(), fds.size(), wait);
-        if (result == -1 && errno == EINTR) continue;
-        break;
-    }
-    if ((fds.back().revents & POLLIN) != 0) ThrowIfProcessAborted();
-    if (result < 0) return -1;
+    // Every wait of the network components passes here, so watching the
+    // abort here lets a shutdown end any of them at once.
+    if (PollUnlessAborted(fds, deadline) < 0) return -1;
     // As with select, an end of stream or an error makes a socket readable
     // and writable, so that the following call reports it.
     constexpr short kFailed = POLLERR | POLLHUP | POLLNVAL;

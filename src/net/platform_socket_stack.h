@@ -20,7 +20,7 @@ public:
     long ReceiveBytes(int socket, char* buffer, size_t length, int flags) override;
     long SendBytes(int socket, const char* buffer, size_t length, int flags) override;
     int SelectSockets(std::vector<int>* readList, std::vector<int>* writeList, std::vector<int>* errorList,
-                      int timeoutMs) override;
+                      Wait wait) override;
     int SetSocketOption(int socket, int level, int option, int value) override;
     int GetSocketOption(int socket, int level, int option, int& value) override;
     int OpenSocket(int family, int type, int protocol) override;

@@ -5,16 +5,12 @@
 
 #include <sys/socket.h>
 
+#include "common/socket_error_code.h"
 #include "net/net_error.h"
 
 namespace corvasse {
 
 namespace {
-
-// "Address already in use", the one bind failure with its own error.
-constexpr int kAddressInUse = 10048;
-// "Operation now in progress": a non-blocking connect under way.
-constexpr int kInProgress = 10036;
 
 SocketStack& Stack() { return *SocketStack::Instance(); }
 
@@ -30,6 +26,7 @@ void SocketHandle::AllocateSocket(int type, int protocol) {
 void SocketHandle::Bind() {
     SocketStack& stack = Stack();
     if (Port != 0 || ClientPortMin == 0 || ClientPortMax == 0) {
+        // "Address already in use" is the one bind failure with its own error.
         if (stack.CheckSocketResult(stack.BindSocket(handle_, kAddressFamilyInet, Port, IP), {kAddressInUse})) {
             throw CouldNotBindSocketError();
         }
@@ -49,7 +46,7 @@ void SocketHandle::Connect() {
     // stack's readiness wait does.
     const std::optional<long> result = ConnectAwaiting([this] {
         std::vector<int> writable{handle_};
-        Stack().SelectSockets(nullptr, &writable, nullptr, kWaitForeverMs);
+        Stack().SelectSockets(nullptr, &writable, nullptr, Wait::Forever());
         return true;
     });
     Stack().CheckSocketResult(*result);

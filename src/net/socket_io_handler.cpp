@@ -13,7 +13,7 @@ namespace {
 
 SocketStack& Stack() { return *SocketStack::Instance(); }
 
-bool IsPlainBlockingConnect(int timeoutMs) { return timeoutMs == 0 || timeoutMs == -1; }
+bool IsPlainBlockingConnect(Wait wait) { return wait.IsDefault() || wait == Wait::For(std::chrono::milliseconds(0)); }
 
 }  // namespace
 
@@ -29,14 +29,13 @@ void SocketIOHandler::Close() {
     binding_.CloseSocket();
 }
 
-void SocketIOHandler::ConnectClient(const std::string& host, int port, int timeoutMs, int boundPortMax,
-                                    int boundPortMin, int boundPort, const std::string& boundIP) {
+void SocketIOHandler::ConnectClient(const std::string& host, int port, Wait wait, const LocalBinding& local) {
     SocketStack& stack = Stack();
     binding_.AllocateSocket(kSocketTypeStream, 0);
-    binding_.IP = boundIP;
-    binding_.Port = boundPort;
-    binding_.ClientPortMin = boundPortMin;
-    binding_.ClientPortMax = boundPortMax;
+    binding_.IP = local.ip;
+    binding_.Port = local.port;
+    binding_.ClientPortMin = local.portMin;
+    binding_.ClientPortMax = local.portMax;
     binding_.Bind();
 
     if (!SocketStack::IsIPAddress(host)) ReportStatus(Status::Resolving, host);
@@ -45,11 +44,11 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, int timeo
     binding_.SetSocketOption(IPPROTO_TCP, TCP_NODELAY, UseNagle ? 0 : 1);
     ReportStatus(Status::Connecting, binding_.PeerIP);
 
-    if (IsPlainBlockingConnect(timeoutMs)) {
+    if (IsPlainBlockingConnect(wait)) {
         binding_.Connect();
     } else {
         ConnectThread connecting(binding_);
-        if (!connecting.Wait(timeoutMs)) {
+        if (!connecting.EndedWithin(wait)) {
             connecting.Stop();
             Close();
             connecting.Join();
@@ -70,10 +69,10 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, int timeo
 
 bool SocketIOHandler::Connected() { return binding_.HandleAllocated(); }
 
-bool SocketIOHandler::Readable(int timeoutMs) {
+bool SocketIOHandler::Readable(Wait wait) {
     if (!binding_.HandleAllocated()) throw ConnClosedGracefullyError();
     std::vector<int> readList{binding_.Handle()};
-    return Stack().SelectSockets(&readList, nullptr, nullptr, timeoutMs) == 1;
+    return Stack().SelectSockets(&readList, nullptr, nullptr, wait) == 1;
 }
 
 long SocketIOHandler::Recv(char* buffer, size_t length) {

@@ -20,10 +20,9 @@ public:
 
     void Open() override;
     void Close() override;
-    void ConnectClient(const std::string& host, int port, int timeoutMs, int boundPortMax, int boundPortMin,
-                       int boundPort, const std::string& boundIP) override;
+    void ConnectClient(const std::string& host, int port, Wait wait, const LocalBinding& local) override;
     bool Connected() override;
-    bool Readable(int timeoutMs) override;
+    bool Readable(Wait wait) override;
     long Recv(char* buffer, size_t length) override;
     long Send(const char* buffer, size_t length) override;
 

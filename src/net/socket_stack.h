@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "net/wait.h"
+
 namespace corvasse {
 
 // The value of a socket handle that holds no socket.
@@ -25,8 +27,6 @@ inline constexpr int kInvalidSocket = -1;
 // Internet address family, and the stream socket type, as the stack takes them.
 inline constexpr int kAddressFamilyInet = 2;
 inline constexpr int kSocketTypeStream = 1;
-// A readiness wait given this time-out waits without limit.
-inline constexpr int kWaitForeverMs = -2;
 // Most sockets one readiness wait list may hold.
 inline constexpr int kMaxSocketsPerWait = 64;
 
@@ -93,13 +93,14 @@ public:
     virtual long SendBytes(int socket, const char* buffer, size_t length, int flags) = 0;
     // Waits until a socket of a list is ready: read (data or end of stream),
     // write, error (urgent data). A list may be nullptr; each given list is
-    // replaced by its ready sockets. timeoutMs: kWaitForeverMs waits without
-    // limit, 0 or more waits that many milliseconds. Returns the count of ready
-    // sockets, 0 on time-out, -1 on error. A list of more than 64 sockets
-    // throws StackSetSizeExceededError. Once the process abort is raised
-    // (common/process_abort.h) the wait ends with AbortedError.
-    virtual int SelectSockets(std::vector<int>* readList, std::vector<int>* writeList,
-                              std::vector<int>* errorList, int timeoutMs) = 0;
+    // replaced by its ready sockets. wait: Wait::Forever() or Wait::For(t);
+    // Wait::Default() means nothing here and fails (-1, errno EINVAL).
+    // Returns the count of ready sockets, 0 on time-out, -1 on error. A list
+    // of more than 64 sockets throws StackSetSizeExceededError. Once the
+    // process abort is raised (common/process_abort.h) the wait ends with
+    // AbortedError.
+    virtual int SelectSockets(std::vector<int>* readList, std::vector<int>* writeList, std::vector<int>* errorList,
+                              Wait wait) = 0;
     // setsockopt/getsockopt with an int value; 0 or -1.
     virtual int SetSocketOption(int socket, int level, int option, int value) = 0;
     virtual int GetSocketOption(int socket, int level, int option, int& value) = 0;

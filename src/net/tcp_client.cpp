@@ -5,7 +5,7 @@
 
 namespace corvasse {
 
-void TcpClient::Connect(int timeoutMs) {
+void TcpClient::Connect(Wait wait) {
     if (!Handler()) {
         // A socket handler that can also speak TLS when a client asks it to.
         AdoptOwnHandler(std::make_unique<TlsIOHandler>());
@@ -18,7 +18,7 @@ void TcpClient::Connect(int timeoutMs) {
     try {
         Handler()->Open();
         ResetConnection();
-        Handler()->ConnectClient(Host, Port, timeoutMs, BoundPortMax, BoundPortMin, BoundPort, BoundIP);
+        Handler()->ConnectClient(Host, Port, wait, LocalBinding{BoundIP, BoundPort, BoundPortMin, BoundPortMax});
         ReportStatus(Status::Connected);
         if (OnConnected) OnConnected();
     } catch (...) {

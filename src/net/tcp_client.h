@@ -26,14 +26,14 @@ public:
 
     // Connects (creating a TlsIOHandler of its own when none is set; it stays a
     // plain socket handler until a client starts TLS on it).
-    // timeoutMs: 0 or -1 a plain blocking connect; -2 a connect on a thread
-    // without limit; any other value gives up after that many milliseconds
-    // with ConnectTimeoutError "Connect timed out.". Status order: Resolving
+    // wait: Wait::Default() (or a wait of 0) a plain blocking connect;
+    // Wait::Forever() a connect on a thread without limit; Wait::For(t) gives
+    // up after t with ConnectTimeoutError "Connect timed out.". Status order: Resolving
     // (only for a name), Connecting, Connected, then OnConnected. Any failure
     // closes the socket before the error passes; the client can connect again.
     // Throws AlreadyConnectedError, SocketError, ConnectTimeoutError,
     // ConnectError and the binding errors.
-    virtual void Connect(int timeoutMs = -1);
+    virtual void Connect(Wait wait = Wait::Default());
 };
 
 }  // namespace corvasse

@@ -12,38 +12,20 @@
 
 #include "common/byte_string.h"
 #include "common/memory_stream.h"
+#include "common/socket_error_code.h"
 #include "net/net_error.h"
 #include "net/socket_stack.h"
+#include "net/work_bracket.h"
 
 namespace corvasse {
 
 namespace {
-
-// Send and receive failures that mean the socket is gone for good.
-constexpr int kShutDown = 10058;
-constexpr int kAborted = 10053;
-constexpr int kReset = 10054;
 
 // A stream is pre-sized for the announced length only up to this much; a
 // larger announcement grows the stream as the bytes actually arrive.
 constexpr int64_t kMaxStreamReserveBytes = int64_t{1} << 30;
 
 SocketStack& Stack() { return *SocketStack::Instance(); }
-
-// Closes a work bracket however the scope is left.
-class WorkBracket {
-public:
-    WorkBracket(NetComponent& component, WorkMode mode, int64_t countMax) : component_(component), mode_(mode) {
-        component_.StartWork(mode_, countMax);
-    }
-    ~WorkBracket() { component_.FinishWork(mode_); }
-    WorkBracket(const WorkBracket&) = delete;
-    WorkBracket& operator=(const WorkBracket&) = delete;
-
-private:
-    NetComponent& component_;
-    WorkMode mode_;
-};
 
 }  // namespace
 
@@ -78,7 +60,7 @@ int TcpConnection::RecvSize() const { return RecvBufferSize > 0 ? RecvBufferSize
 // ---- connection state ---------------------------------------------------
 
 bool TcpConnection::IsConnected() {
-    DetectDisconnect(false, false);
+    DetectDisconnect(IfClosed::Return, UnreadInput::KeepsReadable);
     return HandlerConnected();
 }
 
@@ -102,7 +84,7 @@ void TcpConnection::DropSocket() {
     if (handler_) handler_->Close();
 }
 
-void TcpConnection::DetectDisconnect(bool raise, bool ignoreBuffer) {
+void TcpConnection::DetectDisconnect(IfClosed ifClosed, UnreadInput unread) {
     bool disconnected = false;
     if (peerClosed_) {
         disconnected = true;
@@ -114,14 +96,17 @@ void TcpConnection::DetectDisconnect(bool raise, bool ignoreBuffer) {
     } else if (handler_ && !handler_->Connected()) {
         disconnected = true;
     }
-    if (disconnected && raise && (ignoreBuffer || inputBuffer_.Empty())) throw ConnClosedGracefullyError();
+    if (disconnected && ifClosed == IfClosed::Throw && (unread == UnreadInput::Ignored || inputBuffer_.Empty())) {
+        throw ConnClosedGracefullyError();
+    }
 }
 
 // ---- reading ------------------------------------------------------------
 
-ScopedReadDeadline::ScopedReadDeadline(TcpConnection& connection, int timeoutMs) : connection_(connection) {
-    if (timeoutMs > 0) {
-        connection_.SetReadDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs));
+ScopedReadDeadline::ScopedReadDeadline(TcpConnection& connection, std::chrono::milliseconds limit)
+    : connection_(connection) {
+    if (limit > std::chrono::milliseconds::zero()) {
+        connection_.SetReadDeadline(std::chrono::steady_clock::now() + limit);
     }
 }
 
@@ -129,14 +114,16 @@ bool TcpConnection::ReadDeadlinePassed() const {
     return readDeadline_ && std::chrono::steady_clock::now() >= *readDeadline_;
 }
 
-bool TcpConnection::WaitReadable(int timeoutMs) {
-    if (!readDeadline_) return handler_->Readable(timeoutMs);
-    using Clock = std::chrono::steady_clock;
-    using std::chrono::milliseconds;
+Wait TcpConnection::ReadTimeoutWait() const {
+    return ReadTimeout > 0 ? Wait::For(std::chrono::milliseconds(ReadTimeout)) : Wait::Forever();
+}
+
+bool TcpConnection::WaitReadable(Wait wait) {
+    if (!readDeadline_) return handler_->Readable(wait);
+    using Clock = Wait::Clock;
     // Both limits are moments, so a wait that ends a little early (or a
     // round that finds nothing) never counts as time that has passed.
-    std::optional<Clock::time_point> waitEnd;
-    if (timeoutMs != kWaitForeverMs) waitEnd = Clock::now() + milliseconds(timeoutMs);
+    const std::optional<Clock::time_point> waitEnd = wait.Deadline();
     for (;;) {
         const Clock::time_point now = Clock::now();
         // Past the deadline even bytes that are already waiting are not
@@ -144,22 +131,21 @@ bool TcpConnection::WaitReadable(int timeoutMs) {
         if (now >= *readDeadline_) return false;
         if (waitEnd && now >= *waitEnd) return false;
         const Clock::time_point end = waitEnd ? std::min(*waitEnd, *readDeadline_) : *readDeadline_;
-        const auto left = std::chrono::ceil<milliseconds>(end - now).count();
-        if (handler_->Readable(static_cast<int>(std::min<int64_t>(left, INT32_MAX)))) return true;
+        if (handler_->Readable(Wait::Until(end))) return true;
     }
 }
 
-int TcpConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool raiseOnTimeout) {
-    if (timeoutMs == -1) timeoutMs = ReadTimeout != 0 ? ReadTimeout : kWaitForeverMs;
-    DetectDisconnect(raiseIfDisconnected, false);
+int TcpConnection::FillInputBuffer(IfClosed ifClosed, Wait wait, IfTimedOut ifTimedOut) {
+    wait = wait.Or(ReadTimeoutWait());
+    DetectDisconnect(ifClosed, UnreadInput::KeepsReadable);
     if (!HandlerConnected()) {
-        if (raiseIfDisconnected) throw NotConnectedError();
+        if (ifClosed == IfClosed::Throw) throw NotConnectedError();
         return 0;
     }
     long count;
     do {
-        if (!WaitReadable(timeoutMs)) {
-            if (raiseOnTimeout) throw ReadTimeoutError();
+        if (!WaitReadable(wait)) {
+            if (ifTimedOut == IfTimedOut::Throw) throw ReadTimeoutError();
             return -1;
         }
         size_t size = static_cast<size_t>(RecvSize());
@@ -168,8 +154,8 @@ int TcpConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool
         peerClosed_ = count == 0;
         if (count == -1) {
             SocketStack& stack = Stack();
-            // Throws at once for every code but these two.
-            stack.CheckSocketResult(count, {kShutDown, kAborted});
+            // Throws at once for every code but these two: the socket is gone for good.
+            stack.CheckSocketResult(count, {kShutDown, kConnectionAborted});
             int code = stack.StoredSocketError();
             DropSocket();
             if (inputBuffer_.Empty()) stack.RaiseSocketError(code);
@@ -181,19 +167,20 @@ int TcpConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, bool
             }
             inputBuffer_.Commit(static_cast<size_t>(count));
         }
-        DetectDisconnect(raiseIfDisconnected, false);
+        DetectDisconnect(ifClosed, UnreadInput::KeepsReadable);
     } while (count == 0 && HandlerConnected());
     return static_cast<int>(count);
 }
 
-void TcpConnection::PollForClose(bool raise) { FillInputBuffer(raise, 1, false); }
+void TcpConnection::PollForClose(IfClosed ifClosed) {
+    FillInputBuffer(ifClosed, Wait::For(std::chrono::milliseconds(1)), IfTimedOut::Return);
+}
 
-std::string TcpConnection::ReadLn(const std::string& terminator, int timeoutMs, int maxLength) {
+std::string TcpConnection::ReadLn(const std::string& terminator, Wait wait, std::optional<int> maxLength) {
     const std::string& term = terminator.empty() ? std::string("\n") : terminator;
     lineWasSplit_ = false;
     lineTimedOut_ = false;
-    if (maxLength < 0) maxLength = MaxLineLength;
-    const auto limit = static_cast<size_t>(std::max(maxLength, 0));
+    const auto limit = static_cast<size_t>(std::max(maxLength.value_or(MaxLineLength), 0));
 
     size_t searchFrom = 0;
     size_t found;
@@ -208,8 +195,8 @@ std::string TcpConnection::ReadLn(const std::string& terminator, int timeoutMs, 
         if (found != std::string_view::npos) break;
         // The terminator may straddle what is buffered and what comes next.
         searchFrom = inputBuffer_.Size() >= term.size() ? inputBuffer_.Size() - term.size() + 1 : 0;
-        DetectDisconnect(true, true);
-        if (FillInputBuffer(true, timeoutMs, timeoutMs == -1) == -1) {
+        DetectDisconnect(IfClosed::Throw, UnreadInput::Ignored);
+        if (FillInputBuffer(IfClosed::Throw, wait, wait.IsDefault() ? IfTimedOut::Throw : IfTimedOut::Return) == -1) {
             lineTimedOut_ = true;
             return std::string();
         }
@@ -236,8 +223,8 @@ void TcpConnection::ReadBytes(std::string& out, int64_t n) {
     if (n <= 0) return;
     auto count = static_cast<size_t>(n);
     while (inputBuffer_.Size() < count) {
-        FillInputBuffer(true, -1, true);
-        DetectDisconnect(true, true);
+        FillInputBuffer();
+        DetectDisconnect(IfClosed::Throw, UnreadInput::Ignored);
     }
     inputBuffer_.ExtractAppend(out, count);
 }
@@ -270,8 +257,8 @@ void TcpConnection::ReadStreamData(MemoryStream& stream, int64_t n, bool untilCl
     moveBuffered();
     while (remaining > 0 && IsConnected()) {
         try {
-            FillInputBuffer(true, -1, true);
-            DetectDisconnect(true, true);
+            FillInputBuffer();
+            DetectDisconnect(IfClosed::Throw, UnreadInput::Ignored);
             moveBuffered();
         } catch (const ConnClosedGracefullyError&) {
             moveBuffered();
@@ -293,27 +280,26 @@ int32_t TcpConnection::ReadInt32(bool convert) {
 }
 
 int TcpConnection::CaptureLines(std::vector<std::string>& lines, const std::string& delimiter, bool dotStuffed) {
-    WorkBracket work(*this, WorkMode::Read, 0);
-    int count = 0;
-    for (;;) {
-        std::string line = ReadLn();
-        if (line == delimiter) break;
-        if (dotStuffed && line.starts_with("..")) line.erase(0, 1);
-        lines.push_back(std::move(line));
-        ++count;
-    }
-    return count;
+    return CaptureLinesTo([&](std::string line) { lines.push_back(std::move(line)); }, delimiter, dotStuffed);
 }
 
 int TcpConnection::CaptureLines(MemoryStream& stream, const std::string& delimiter, bool dotStuffed) {
+    auto writeLine = [&](std::string line) {
+        line += "\r\n";
+        stream.Write(line);
+    };
+    return CaptureLinesTo(writeLine, delimiter, dotStuffed);
+}
+
+int TcpConnection::CaptureLinesTo(const std::function<void(std::string)>& take, const std::string& delimiter,
+                                  bool dotStuffed) {
     WorkBracket work(*this, WorkMode::Read, 0);
     int count = 0;
     for (;;) {
         std::string line = ReadLn();
         if (line == delimiter) break;
         if (dotStuffed && line.starts_with("..")) line.erase(0, 1);
-        line += "\r\n";
-        stream.Write(line);
+        take(std::move(line));
         ++count;
     }
     return count;
@@ -323,7 +309,7 @@ int TcpConnection::CaptureLines(MemoryStream& stream, const std::string& delimit
 
 void TcpConnection::WriteBytes(const char* data, size_t count, bool writeNow) {
     if (count == 0) return;
-    DetectDisconnect(true, true);
+    DetectDisconnect(IfClosed::Throw, UnreadInput::Ignored);
     if (!HandlerConnected()) throw NotConnectedError();
     if (writeBufferOpen_ && !writeNow) {
         writeBuffer_.append(data, count);
@@ -341,14 +327,14 @@ void TcpConnection::SendAll(const char* data, size_t count) {
         long sent = handler_->Send(data + done, count - done);
         if (sent == -1) {
             SocketStack& stack = Stack();
-            // Throws at once for every code but these three.
-            stack.CheckSocketResult(sent, {kShutDown, kAborted, kReset});
+            // Throws at once for every code but these three: the socket is gone for good.
+            stack.CheckSocketResult(sent, {kShutDown, kConnectionAborted, kConnectionReset});
             int code = stack.StoredSocketError();
             DropSocket();
             stack.RaiseSocketError(code);
         }
         peerClosed_ = sent == 0;
-        DetectDisconnect(true, false);
+        DetectDisconnect(IfClosed::Throw, UnreadInput::KeepsReadable);
         AdvanceWork(WorkMode::Write, sent);
         done += static_cast<size_t>(sent);
     }

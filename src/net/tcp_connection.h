@@ -26,6 +26,16 @@ namespace corvasse {
 
 class MemoryStream;
 
+// What a read does when the connection is (or turns out) closed: throw
+// ConnClosedGracefullyError (or NotConnectedError), or return.
+enum class IfClosed { Throw, Return };
+
+// What a fill does when its wait runs out: throw ReadTimeoutError, or return -1.
+enum class IfTimedOut { Throw, Return };
+
+// Whether bytes already in the input buffer keep a closed connection readable.
+enum class UnreadInput { Ignored, KeepsReadable };
+
 // What ReadLn does with a line longer than its limit.
 enum class MaxLineAction {
     Exception,  // throw MaxLineLengthExceededError
@@ -52,7 +62,7 @@ public:
     // class spell the type corvasse::MaxLineAction (MaxLineAction::Split
     // works everywhere, as a name before :: only finds types).
     corvasse::MaxLineAction MaxLineAction = corvasse::MaxLineAction::Exception;
-    // Milliseconds a read waits for data; 0 waits without limit.
+    // Milliseconds a read waits for data; 0 (or less) waits without limit.
     int ReadTimeout = 0;
     // Bytes asked for by one receive.
     int RecvBufferSize = kDefaultRecvBufferSize;
@@ -79,9 +89,9 @@ public:
     // The connection counts as closed when the last receive got 0 bytes (then,
     // if the socket is still open: close it, status Disconnected, then
     // OnDisconnected - status before event) or when the handler holds no
-    // socket. When closed and raise is set, throws ConnClosedGracefullyError
-    // unless ignoreBuffer is false and unread bytes remain.
-    virtual void DetectDisconnect(bool raise, bool ignoreBuffer);
+    // socket. When closed, IfClosed::Throw throws ConnClosedGracefullyError
+    // unless unread bytes remain and keep it readable.
+    virtual void DetectDisconnect(IfClosed ifClosed, UnreadInput unread);
     // True when the last receive got 0 bytes (the peer closed).
     bool PeerClosed() const { return peerClosed_; }
 
@@ -95,22 +105,24 @@ public:
     bool ReadDeadlinePassed() const;
 
     // ---- reading ----
-    // Waits for data and appends one receive to the input buffer. timeoutMs -1
-    // means ReadTimeout (0 there: no limit), -2 no limit. Returns the count
-    // received, 0 when the peer closed, -1 on time-out (or throws
-    // ReadTimeoutError "Read Timeout" with raiseOnTimeout). Throws
-    // ConnClosedGracefullyError, NotConnectedError, SocketError.
-    virtual int FillInputBuffer(bool raiseIfDisconnected = true, int timeoutMs = -1,
-                                bool raiseOnTimeout = true);
+    // Waits for data and appends one receive to the input buffer. The default
+    // wait is ReadTimeout. Returns the count received, 0 when the peer closed
+    // (or, with IfClosed::Return, when the connection is not open), -1 when
+    // the wait ran out with IfTimedOut::Return; else throws ReadTimeoutError
+    // "Read Timeout". Throws ConnClosedGracefullyError, NotConnectedError,
+    // SocketError.
+    virtual int FillInputBuffer(IfClosed ifClosed = IfClosed::Throw, Wait wait = Wait::Default(),
+                                IfTimedOut ifTimedOut = IfTimedOut::Throw);
     // A 1 ms fill that notices a peer that closed a kept connection.
-    virtual void PollForClose(bool raise);
+    virtual void PollForClose(IfClosed ifClosed);
     // Reads one line ended by terminator (empty: LF); the terminator is
-    // removed, and with LF a CR right before it too. timeoutMs -1 uses
-    // ReadTimeout and throws ReadTimeoutError; an explicit time-out that
-    // expires returns "" and sets LineTimedOut(). maxLength -1 uses
+    // removed, and with LF a CR right before it too. The default wait is
+    // ReadTimeout and throws ReadTimeoutError when it runs out; any other wait
+    // that runs out returns "" and sets LineTimedOut(). maxLength: none uses
     // MaxLineLength, 0 means no limit. Throws MaxLineLengthExceededError,
     // ConnClosedGracefullyError and the fill's errors.
-    virtual std::string ReadLn(const std::string& terminator = "\n", int timeoutMs = -1, int maxLength = -1);
+    virtual std::string ReadLn(const std::string& terminator = "\n", Wait wait = Wait::Default(),
+                               std::optional<int> maxLength = std::nullopt);
     // Reads lines, trimmed of blanks, until one is not empty or maxTries lines
     // were read (-1: no limit); returns the last one.
     std::string ReadLnSkipEmpty(int maxTries = -1);
@@ -175,8 +187,12 @@ protected:
 
 private:
     bool HandlerConnected() const;
-    // Waits up to timeoutMs (kWaitForeverMs: no limit) and never past the read deadline.
-    bool WaitReadable(int timeoutMs);
+    // ReadTimeout as a wait.
+    Wait ReadTimeoutWait() const;
+    // CaptureLines, handing each line to take.
+    int CaptureLinesTo(const std::function<void(std::string)>& take, const std::string& delimiter, bool dotStuffed);
+    // Waits for data as long as the wait (Forever or For) allows, and never past the read deadline.
+    bool WaitReadable(Wait wait);
     void SendAll(const char* data, size_t count);
     int RecvSize() const;
 
@@ -192,11 +208,11 @@ private:
     std::string writeBuffer_;
 };
 
-// Gives a connection a read deadline timeoutMs from now (none when timeoutMs
-// is 0 or less) and clears it however the scope is left.
+// Gives a connection a read deadline `limit` from now (none when the limit is
+// 0 or less) and clears it however the scope is left.
 class ScopedReadDeadline {
 public:
-    ScopedReadDeadline(TcpConnection& connection, int timeoutMs);
+    ScopedReadDeadline(TcpConnection& connection, std::chrono::milliseconds limit);
     ~ScopedReadDeadline() { connection_.ClearReadDeadline(); }
     ScopedReadDeadline(const ScopedReadDeadline&) = delete;
     ScopedReadDeadline& operator=(const ScopedReadDeadline&) = delete;

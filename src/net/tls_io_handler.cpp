@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -69,23 +69,6 @@ X509* PeerLeafCertificate(SSL* ssl) {
     STACK_OF(X509)* chain = SSL_get_peer_cert_chain(ssl);
     return sk_X509_num(chain) > 0 ? sk_X509_value(chain, 0) : nullptr;
 }
-
-// Milliseconds left of a wait that began with timeoutMs.
-class WaitBudget {
-public:
-    explicit WaitBudget(int timeoutMs)
-        : forever_(timeoutMs == kWaitForeverMs),
-          end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0))) {}
-    int LeftMs() const {
-        if (forever_) return kWaitForeverMs;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
-        return static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX));
-    }
-
-private:
-    bool forever_;
-    std::chrono::steady_clock::time_point end_;
-};
 
 }  // namespace
 
@@ -158,14 +141,15 @@ void TlsIOHandler::Close() {
     SocketIOHandler::Close();
 }
 
-bool TlsIOHandler::Readable(int timeoutMs) {
-    if (ssl_ == nullptr) return SocketIOHandler::Readable(timeoutMs);
+bool TlsIOHandler::Readable(Wait wait) {
+    if (ssl_ == nullptr) return SocketIOHandler::Readable(wait);
     if (!Binding().HandleAllocated()) throw ConnClosedGracefullyError();
-    const WaitBudget budget(timeoutMs);
+    // Each round waits for what is left of the time it was given.
+    const std::optional<Wait::Clock::time_point> end = wait.Deadline();
     for (;;) {
         const Want want = Progress();
         if (want == Want::Nothing) return true;
-        if (!WaitFor(want, budget.LeftMs())) return false;
+        if (!WaitFor(want, end ? Wait::Until(*end) : Wait::Forever())) return false;
     }
 }
 
@@ -228,10 +212,10 @@ void TlsIOHandler::FailHandshake(const std::string& reason) {
     throw TlsError("TLS handshake failed: " + reason);
 }
 
-bool TlsIOHandler::WaitFor(Want want, int timeoutMs) {
+bool TlsIOHandler::WaitFor(Want want, Wait wait) {
     std::vector<int> socket{Binding().Handle()};
-    const int ready = want == Want::Read ? Stack().SelectSockets(&socket, nullptr, nullptr, timeoutMs)
-                                         : Stack().SelectSockets(nullptr, &socket, nullptr, timeoutMs);
+    const int ready = want == Want::Read ? Stack().SelectSockets(&socket, nullptr, nullptr, wait)
+                                         : Stack().SelectSockets(nullptr, &socket, nullptr, wait);
     if (ready < 0) Stack().CheckSocketResult(-1);
     return ready == 1;
 }
@@ -277,7 +261,7 @@ long TlsIOHandler::Send(const char* buffer, size_t length) {
             errno = socketErrno_ != 0 ? socketErrno_ : EPIPE;
             return -1;
         }
-        WaitFor(want, kWaitForeverMs);
+        WaitFor(want, Wait::Forever());
     }
 }
 

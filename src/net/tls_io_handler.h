@@ -53,7 +53,7 @@ public:
     // (<reason>)" or "certificate is for <names>, not <peer>"; a peer that
     // does not speak TLS; a close during the handshake) or "TLS connection
     // failed: ..." for a broken record later on.
-    bool Readable(int timeoutMs) override;
+    bool Readable(Wait wait) override;
     long Recv(char* buffer, size_t length) override;
     // With TLS on, before the handshake is done: keeps the bytes and returns
     // their count. After it: encrypts and sends, waiting for the socket as a
@@ -71,8 +71,8 @@ private:
     // Sorts the result of an OpenSSL call: what to wait for, or Nothing after
     // recording a close or a socket error. Throws TlsError for the rest.
     Want Interpret(int result, Phase phase);
-    // Waits for the socket; timeoutMs kWaitForeverMs waits without limit.
-    bool WaitFor(Want want, int timeoutMs);
+    // Waits for the socket.
+    bool WaitFor(Want want, Wait wait);
     [[noreturn]] void FailHandshake(const std::string& reason);
 
     ssl_st* ssl_ = nullptr;

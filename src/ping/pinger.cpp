@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "common/event_pump.h"
+#include "common/posix_io.h"
 #include "common/process_abort.h"
 #include "common/socket_error_code.h"
 #include "ping/echo_answer.h"
@@ -38,11 +39,6 @@ constexpr int kTimeoutCode = 301;
 constexpr int kUnreachableCode = 127;
 constexpr int kMessageTooLongCode = 118;
 constexpr int kMessageTooShortCode = 119;
-constexpr int kWouldBlockCode = 10035;
-constexpr int kInProgressCode = 10036;
-constexpr int kBadSocketCode = 10009;
-constexpr int kNotSocketCode = 10038;
-constexpr int kHostNotFoundCode = 11001;
 
 // The whole datagram a raw socket delivers: the IPv4 header (up to 60 bytes)
 // and the largest message. Anything longer is cut, which does not matter
@@ -73,9 +69,7 @@ Pinger::Pinger(EventPump* eventPump) : eventPump_(eventPump), instanceId_(std::r
     SetPacketSize(kDefaultPacketSize);
 }
 
-Pinger::~Pinger() {
-    CloseSocket();
-}
+Pinger::~Pinger() = default;
 
 void Pinger::SetPacketSize(int size) {
     packetSize_ = static_cast<uint16_t>(std::clamp(size, static_cast<int>(kMinEchoBytes), kMaxPacketSize));
@@ -108,7 +102,7 @@ void Pinger::PingHost(const std::string& host) {
     // then end with an answer it never got.
     if (waiting_) {
         responseTime_ = 0;
-        ThrowSocketError(kInProgressCode);
+        ThrowSocketError(kInProgress);
     }
     struct Waiting {
         bool& flag;
@@ -116,7 +110,7 @@ void Pinger::PingHost(const std::string& host) {
         ~Waiting() { flag = false; }
     } waiting(waiting_);
     responseSource_.clear();
-    CloseSocket();
+    socket_.Close();
     if (host.empty()) {
         return;
     }
@@ -124,8 +118,8 @@ void Pinger::PingHost(const std::string& host) {
     OpenSocket();
     try {
         const int64_t startNs = MonotonicNs();
-        const bool limited = Timeout != 0;
-        const int64_t deadlineNs = startNs + static_cast<int64_t>(Timeout) * 1000 * kNsPerMs;
+        const bool limited = Timeout != std::chrono::seconds::zero();
+        const int64_t deadlineNs = startNs + std::chrono::nanoseconds(Timeout).count();
         const uint32_t deadlineTick = limited ? static_cast<uint32_t>(deadlineNs / kNsPerMs) : 0;
         requestId_ = instanceId_ + deadlineTick;
         unreachableCode_ = -1;
@@ -143,14 +137,14 @@ void Pinger::PingHost(const std::string& host) {
         sockaddr_in target{};
         target.sin_family = AF_INET;
         target.sin_addr.s_addr = address;
-        if (sendto(socket_, request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&target),
-                   sizeof target) < 0) {
+        if (sendto(socket_.Get(), request.data(), request.size(), MSG_NOSIGNAL,
+                   reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0) {
             ThrowSocketError(SocketErrorFromErrno(errno));
         }
 
         // Events run between socket waits of at most one slice, so a nested
         // handler never waits longer than that and an answer is taken at once.
-        while (socket_ >= 0) {
+        while (socket_.Valid()) {
             ThrowIfProcessAborted();
             if (eventPump_ != nullptr) {
                 eventPump_->ProcessEvents(0);
@@ -169,8 +163,9 @@ void Pinger::PingHost(const std::string& host) {
                 }
                 waitMs = static_cast<int>(std::min<int64_t>(waitMs, (leftNs + kNsPerMs - 1) / kNsPerMs));
             }
-            pollfd ready{socket_, POLLIN, 0};
-            if (poll(&ready, 1, waitMs) > 0) {
+            pollfd ready{socket_.Get(), POLLIN, 0};
+            const auto sliceEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+            if (PollUnlessAborted({&ready, 1}, sliceEnd) > 0) {
                 if (pingSocket_ && (ready.revents & POLLERR) != 0) {
                     ReceiveErrorQueue();
                 }
@@ -178,10 +173,10 @@ void Pinger::PingHost(const std::string& host) {
             }
         }
     } catch (...) {
-        CloseSocket();
+        socket_.Close();
         throw;
     }
-    CloseSocket();
+    socket_.Close();
     if (timedOut_) {
         responseTime_ = 0;
         throw PingError(kTimeoutCode, "Timeout.");
@@ -197,7 +192,7 @@ uint32_t Pinger::ResolveHost(const std::string& host) const {
     }
     // A NUL would cut the name short and look up another one.
     if (host.find('\0') != std::string::npos) {
-        ThrowSocketError(kHostNotFoundCode);
+        ThrowSocketError(kHostNotFound);
     }
     in_addr literal{};
     if (inet_pton(AF_INET, host.c_str(), &literal) == 1) {
@@ -219,57 +214,46 @@ uint32_t Pinger::ResolveHost(const std::string& host) const {
 
 void Pinger::OpenSocket() {
     pingSocket_ = false;
-    int fd = socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) {
+    FileDescriptor opened(socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
+    if (!opened.Valid()) {
         // Without CAP_NET_RAW the Linux ping socket may still be allowed
         // (net.ipv4.ping_group_range); its refusal reports the raw socket's.
         const int rawError = errno;
         if (rawError != EPERM && rawError != EACCES) {
             ThrowSocketError(SocketErrorFromErrno(rawError));
         }
-        fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-        if (fd < 0) {
+        opened = FileDescriptor(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
+        if (!opened.Valid()) {
             ThrowSocketError(SocketErrorFromErrno(rawError));
         }
         pingSocket_ = true;
     }
-    socket_ = fd;
-    try {
-        const int on = 1;
-        if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) < 0) {
+    const int fd = opened.Get();
+    const int on = 1;
+    if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) < 0) {
+        ThrowSocketError(SocketErrorFromErrno(errno));
+    }
+    // The system's socket buffers stay: one of 2048 bytes holds less than
+    // one answer of the largest size once Linux counts its overhead.
+    // A raw socket hears every ICMP message of the host, its own requests
+    // on loopback included; let only the two kinds of answer through.
+    if (!pingSocket_) {
+        icmp_filter onlyAnswers{};
+        onlyAnswers.data = ~((1u << kIcmpEchoReply) | (1u << kIcmpDestinationUnreachable));
+        setsockopt(fd, SOL_RAW, ICMP_FILTER, &onlyAnswers, sizeof onlyAnswers);
+    }
+    if (QOSFlags != 0) {
+        const int tos = QOSFlags;
+        if (setsockopt(fd, IPPROTO_IP, IP_TOS, &tos, sizeof tos) < 0) {
             ThrowSocketError(SocketErrorFromErrno(errno));
         }
-        // The system's socket buffers stay: one of 2048 bytes holds less than
-        // one answer of the largest size once Linux counts its overhead.
-        // A raw socket hears every ICMP message of the host, its own requests
-        // on loopback included; let only the two kinds of answer through.
-        if (!pingSocket_) {
-            icmp_filter onlyAnswers{};
-            onlyAnswers.data = ~((1u << kIcmpEchoReply) | (1u << kIcmpDestinationUnreachable));
-            setsockopt(fd, SOL_RAW, ICMP_FILTER, &onlyAnswers, sizeof onlyAnswers);
-        }
-        if (QOSFlags != 0) {
-            const int tos = QOSFlags;
-            if (setsockopt(fd, IPPROTO_IP, IP_TOS, &tos, sizeof tos) < 0) {
-                ThrowSocketError(SocketErrorFromErrno(errno));
-            }
-        }
-        // A ping socket hears of unreachable destinations only through its
-        // error queue.
-        if (pingSocket_ && setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on) < 0) {
-            ThrowSocketError(SocketErrorFromErrno(errno));
-        }
-    } catch (...) {
-        CloseSocket();
-        throw;
     }
-}
-
-void Pinger::CloseSocket() {
-    if (socket_ >= 0) {
-        close(socket_);
-        socket_ = -1;
+    // A ping socket hears of unreachable destinations only through its
+    // error queue.
+    if (pingSocket_ && setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on) < 0) {
+        ThrowSocketError(SocketErrorFromErrno(errno));
     }
+    socket_ = std::move(opened);
 }
 
 void Pinger::ReceiveAnswers() {
@@ -278,17 +262,15 @@ void Pinger::ReceiveAnswers() {
     // A reported error is cleared by the read that reports it, so the next
     // read gets the datagrams behind it; a second one in a row ends the round.
     bool lastReadFailed = false;
-    while (socket_ >= 0) {
+    while (socket_.Valid()) {
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t received =
-            recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        const ssize_t received = RetryOnInterrupt([&] {
+            return recvfrom(socket_.Get(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        });
         if (received < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             const int code = SocketErrorFromErrno(errno);
-            if (code == kWouldBlockCode || code == kNotSocketCode || code == kBadSocketCode || lastReadFailed) {
+            if (code == kWouldBlock || code == kNotSocket || code == kBadFile || lastReadFailed) {
                 return;
             }
             lastReadFailed = true;
@@ -317,18 +299,15 @@ void Pinger::ReceiveAnswers() {
 void Pinger::ReceiveErrorQueue() {
     uint8_t returned[kMaxMessageBytes];
     uint8_t control[512];
-    while (socket_ >= 0) {
+    while (socket_.Valid()) {
         iovec part{returned, sizeof returned};
         msghdr message{};
         message.msg_iov = &part;
         message.msg_iovlen = 1;
         message.msg_control = control;
         message.msg_controllen = sizeof control;
-        const ssize_t received = recvmsg(socket_, &message, MSG_ERRQUEUE);
+        const ssize_t received = RetryOnInterrupt([&] { return recvmsg(socket_.Get(), &message, MSG_ERRQUEUE); });
         if (received < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return;  // queue drained
         }
         for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
@@ -358,7 +337,7 @@ void Pinger::Accept(uint32_t sourceAddress, int unreachableCode) {
     responseSource_ = DottedAddress(sourceAddress);
     responseTime_ = static_cast<int>((MonotonicNs() - sendTimeNs_) / kNsPerMs);
     unreachableCode_ = unreachableCode;
-    CloseSocket();
+    socket_.Close();
 }
 
 void Pinger::RaiseError(int code, const std::string& description) {

@@ -1,9 +1,12 @@
 #pragma once
 // Pinger: sends one ICMP echo request to a host and waits for its answer.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "common/file_descriptor.h"
 
 namespace corvasse {
 
@@ -54,8 +57,8 @@ public:
     std::string LocalHost;
     // IP type-of-service value for the socket; 0 keeps the system default.
     uint16_t QOSFlags = 0;
-    // Seconds a ping waits for its answer; 0 means no limit.
-    int Timeout = 10;
+    // How long a ping waits for its answer; 0 means no limit.
+    std::chrono::seconds Timeout{10};
     // Errors met while receiving: 119 "Message too short." or a socket error
     // number with "Winsock error in recv()". They do not end the wait.
     std::function<void(int errorCode, const std::string& description)> OnError;
@@ -63,7 +66,6 @@ public:
 private:
     uint32_t ResolveHost(const std::string& host) const;
     void OpenSocket();
-    void CloseSocket();
     void ReceiveAnswers();
     void ReceiveErrorQueue();
     void Accept(uint32_t sourceAddress, int unreachableCode);
@@ -78,7 +80,7 @@ private:
 
     // The request in flight.
     bool waiting_ = false;
-    int socket_ = -1;
+    FileDescriptor socket_;
     bool pingSocket_ = false;
     uint32_t requestId_ = 0;
     int64_t sendTimeNs_ = 0;

@@ -79,8 +79,8 @@ TEST(PingWatchTest, AnsweredPingWritesTheResponseTime) {
 
 TEST(PingWatchTest, UnresolvableHostWritesTheErrorLinesFirst) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for network namespaces";
-    const std::string outcome = testing::RunInChild([] {
-        testing::EnterNxDomainNetwork();
+    const std::string outcome = test::RunInChild([] {
+        test::EnterNxDomainNetwork();
         const WatchResult result = RunPingWatch(" no-such-host.invalid ");
         std::string text;
         for (const auto& line : result.pane) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/expect_throw.h"
+
 namespace corvasse {
 namespace {
 
@@ -32,12 +34,7 @@ TEST(StrToIntTest, RefusesAnythingElseWithTheConversionMessage) {
                             "99999999999999999999"}) {
         EXPECT_FALSE(TryStrToInt(bad).has_value()) << bad;
     }
-    try {
-        StrToInt("15 ");
-        FAIL() << "no error";
-    } catch (const ConversionError& e) {
-        EXPECT_STREQ(e.what(), "'15 ' is not a valid integer value");
-    }
+    test::ExpectThrowWithMessage<ConversionError>([] { StrToInt("15 "); }, "'15 ' is not a valid integer value");
 }
 
 TEST(StrToIntTest, SixtyFourBitFormCoversTheWholeRange) {

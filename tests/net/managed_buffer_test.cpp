@@ -6,6 +6,7 @@
 
 #include "common/memory_stream.h"
 #include "net/net_error.h"
+#include "support/expect_throw.h"
 
 namespace corvasse {
 namespace {
@@ -36,12 +37,7 @@ TEST(ManagedBufferTest, CompactsOnlyAfterEnoughConsumedBytes) {
 TEST(ManagedBufferTest, ExtractBeyondTheSizeRaisesAndKeepsTheBytes) {
     ManagedBuffer buffer;
     buffer.Append("abc", 3);
-    try {
-        buffer.Extract(4);
-        FAIL();
-    } catch (const NotEnoughDataInBufferError& e) {
-        EXPECT_STREQ(e.what(), "Not enough data in buffer.");
-    }
+    test::ExpectThrowWithMessage<NotEnoughDataInBufferError>([&] { buffer.Extract(4); }, "Not enough data in buffer.");
     EXPECT_THROW(buffer.Remove(4), NotEnoughDataInBufferError);
     MemoryStream stream;
     buffer.ExtractTo(stream, 3);

@@ -11,13 +11,16 @@
 
 #include <gtest/gtest.h>
 
+#include "common/file_descriptor.h"
 #include "net/net_error.h"
 #include "net/tcp_client.h"
+#include "support/expect_throw.h"
 
 namespace corvasse {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using test::ExpectThrowWithMessage;
 
 std::string Dotted(const std::string& text) {
     IPAddressInfo info = SocketStack::ClassifyIPAddress(text);
@@ -55,12 +58,8 @@ TEST(ClassifyIPAddressTest, ClassFollowsTheFirstByte) {
 }
 
 TEST(ClassifyIPAddressTest, TextToAddressRefusesNonLiterals) {
-    try {
-        SocketStack::TextToAddress("1.256.1.1");
-        FAIL();
-    } catch (const InvalidIPAddressError& e) {
-        EXPECT_STREQ(e.what(), "1.256.1.1 is not a valid IP address.");
-    }
+    ExpectThrowWithMessage<InvalidIPAddressError>([] { SocketStack::TextToAddress("1.256.1.1"); },
+                                                  "1.256.1.1 is not a valid IP address.");
 }
 
 TEST(SocketErrorTextTest, FormatsCodeAndShortText) {
@@ -96,11 +95,10 @@ TEST_F(StackTest, CheckSocketResultIgnoresOnlyTheListedCodes) {
     EXPECT_TRUE(stack_.CheckSocketResult(-1, {10053, 10058}));
     EXPECT_EQ(stack_.StoredSocketError(), 10058);
     errno = ECONNREFUSED;
-    try {
-        stack_.CheckSocketResult(-1, {10058});
-        FAIL();
-    } catch (const SocketError& e) {
-        EXPECT_EQ(e.Code(), 10061);
+    auto refused = ExpectThrowWithMessage<SocketError>([&] { stack_.CheckSocketResult(-1, {10058}); },
+                                                       "Socket Error # 10061\r\nConnection refused.");
+    if (refused) {
+        EXPECT_EQ(refused->Code(), 10061);
     }
     EXPECT_EQ(stack_.StoredSocketError(), 10061);
 }
@@ -131,21 +129,22 @@ TEST_F(StackTest, NewSocketWithoutFreeDescriptorsRaisesInvalidSocket) {
 
 TEST_F(StackTest, SelectSocketsReportsReadySocketsAndLimitsTheListSize) {
     int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    const FileDescriptor ends[] = {FileDescriptor(pair[0]), FileDescriptor(pair[1])};
     std::vector<int> readList{pair[0]};
     auto start = Clock::now();
-    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, 100), 0);
+    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, Wait::For(std::chrono::milliseconds(100))), 0);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(95));
     EXPECT_TRUE(readList.empty()) << "the list holds the ready sockets only";
 
-    // -2 waits until the other end writes.
+    // Without limit it waits until the other end writes.
     std::thread writer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         [[maybe_unused]] auto n = write(pair[1], "x", 1);
     });
     readList = {pair[0], pair[1]};
     start = Clock::now();
-    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, kWaitForeverMs), 1);
+    EXPECT_EQ(stack_.SelectSockets(&readList, nullptr, nullptr, Wait::Forever()), 1);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(140));
     writer.join();
     EXPECT_EQ(readList, std::vector<int>{pair[0]});
@@ -153,19 +152,17 @@ TEST_F(StackTest, SelectSocketsReportsReadySocketsAndLimitsTheListSize) {
     // One socket in two lists counts in each.
     readList = {pair[0]};
     std::vector<int> writeList{pair[0], pair[1]};
-    EXPECT_EQ(stack_.SelectSockets(&readList, &writeList, nullptr, 0), 3);
+    const Wait noWait = Wait::For(std::chrono::milliseconds(0));
+    EXPECT_EQ(stack_.SelectSockets(&readList, &writeList, nullptr, noWait), 3);
 
     std::vector<int> tooMany(kMaxSocketsPerWait + 1, pair[0]);
-    try {
-        stack_.SelectSockets(nullptr, &tooMany, nullptr, 0);
-        FAIL();
-    } catch (const StackSetSizeExceededError& e) {
-        EXPECT_STREQ(e.what(), "Set Size Exceeded.");
-    }
+    ExpectThrowWithMessage<StackSetSizeExceededError>([&] { stack_.SelectSockets(nullptr, &tooMany, nullptr, noWait); },
+                                                      "Set Size Exceeded.");
     std::vector<int> justEnough(kMaxSocketsPerWait, pair[1]);
-    EXPECT_EQ(stack_.SelectSockets(nullptr, &justEnough, nullptr, 0), kMaxSocketsPerWait);
-    close(pair[0]);
-    close(pair[1]);
+    EXPECT_EQ(stack_.SelectSockets(nullptr, &justEnough, nullptr, noWait), kMaxSocketsPerWait);
+    errno = 0;
+    EXPECT_EQ(stack_.SelectSockets(&justEnough, nullptr, nullptr, Wait::Default()), -1) << "a wait with no meaning";
+    EXPECT_EQ(errno, EINVAL);
 }
 
 TEST(StackLifetimeTest, FollowsTheCountOfLiveComponents) {
@@ -190,23 +187,16 @@ TEST(StackLifetimeTest, StartUpFailuresRefuseTheComponentUntilAStartSucceeds) {
     ASSERT_EQ(SocketStack::ComponentCount(), 0);
     int starts = 0;
     SocketStack::SetStartupStepsForTesting({"WS2_32.DLL", [] { return ENOENT; }, [&] { return ++starts, 0; }});
-    try {
-        TcpClient client;
-        FAIL();
-    } catch (const SocketLibraryError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Error on loading Winsock2 library (WS2_32.DLL): " + std::string(std::strerror(ENOENT)));
-        EXPECT_EQ(e.SystemCode(), ENOENT);
+    auto missing = ExpectThrowWithMessage<SocketLibraryError>(
+        [] { TcpClient client; },
+        "Error on loading Winsock2 library (WS2_32.DLL): " + std::string(std::strerror(ENOENT)));
+    if (missing) {
+        EXPECT_EQ(missing->SystemCode(), ENOENT);
     }
     EXPECT_EQ(SocketStack::ComponentCount(), 0);
 
     SocketStack::SetStartupStepsForTesting({"WS2_32.DLL", [] { return 0; }, [&] { return ++starts, 10091; }});
-    try {
-        TcpClient client;
-        FAIL();
-    } catch (const StackInitializationFailedError& e) {
-        EXPECT_STREQ(e.what(), "Winsock Initialization Error.");
-    }
+    ExpectThrowWithMessage<StackInitializationFailedError>([] { TcpClient client; }, "Winsock Initialization Error.");
     EXPECT_EQ(SocketStack::Instance(), nullptr);
 
     SocketStack::SetStartupStepsForTesting({"WS2_32.DLL", nullptr, [&] { return ++starts, 0; }});

@@ -1,52 +1,48 @@
 #include "net/tcp_client.h"
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "common/file_descriptor.h"
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
+#include "support/expect_throw.h"
+#include "support/process_resources.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
 namespace {
 
+using test::ExpectThrowWithMessage;
 using test::FullListener;
 using test::ScriptedPeer;
 namespace peer = test::peer;
 using Clock = std::chrono::steady_clock;
 
-int OpenDescriptors() {
-    int count = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
-    return count;
-}
-
-int ThreadCount() {
-    int count = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
-    return count;
-}
-
 // A loopback port with nothing listening on it.
 int ClosedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const FileDescriptor probe(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
+    bind(probe.Get(), reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
+}
+
+// Connects the client to the peer.
+void ConnectTo(TcpClient& client, const ScriptedPeer& server) {
+    client.Host = server.Host();
+    client.Port = server.Port();
+    client.Connect();
 }
 
 // Records status texts and the connect/disconnect events in one sequence.
@@ -82,9 +78,7 @@ TEST(TcpClientTest, OrderlyDisconnectRaisesTheEventBeforeTheStatus) {
     ScriptedPeer server({peer::ReadUntilClose()});
     TcpClient client;
     EventLog log;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect();
+    ConnectTo(client, server);
     log.Attach(client);
     client.Disconnect();
     EXPECT_EQ(log.entries, (std::vector<std::string>{"Disconnecting.", "OnDisconnected", "Disconnected."}));
@@ -101,9 +95,7 @@ TEST(TcpClientTest, NoticedCloseRaisesTheStatusBeforeTheEvent) {
     ScriptedPeer server({peer::Close()});
     TcpClient client;
     EventLog log;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect();
+    ConnectTo(client, server);
     log.Attach(client);
     EXPECT_THROW(client.ReadLn(), ConnClosedGracefullyError);
     EXPECT_EQ(log.entries, (std::vector<std::string>{"Disconnected.", "OnDisconnected"}));
@@ -118,33 +110,25 @@ TEST(TcpClientTest, RefusedConnectRaisesSocketErrorAndCanBeRetried) {
     client.Host = "127.0.0.1";
     client.Port = port;
     for (int timeout : {-1, 0, 1000, -2}) {
-        try {
-            client.Connect(timeout);
-            FAIL() << "connected to a closed port with time-out " << timeout;
-        } catch (const SocketError& e) {
-            EXPECT_EQ(e.Code(), 10061) << "time-out " << timeout;
-            EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+        SCOPED_TRACE(timeout);
+        auto e = ExpectThrowWithMessage<SocketError>([&] { client.Connect(Wait::FromMs(timeout)); },
+                                                     "Socket Error # 10061\r\nConnection refused.");
+        if (e) {
+            EXPECT_EQ(e->Code(), 10061);
         }
         EXPECT_FALSE(client.IsConnected());
     }
     ScriptedPeer server({peer::SendLine("hello")});
     client.Port = server.Port();
-    client.Connect(1000);
+    client.Connect(Wait::For(std::chrono::milliseconds(1000)));
     EXPECT_EQ(client.ReadLn(), "hello");
 }
 
 TEST(TcpClientTest, ConnectWhileConnectedIsRefused) {
     ScriptedPeer server({});
     TcpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect();
-    try {
-        client.Connect();
-        FAIL();
-    } catch (const AlreadyConnectedError& e) {
-        EXPECT_STREQ(e.what(), "Already connected.");
-    }
+    ConnectTo(client, server);
+    ExpectThrowWithMessage<AlreadyConnectedError>([&] { client.Connect(); }, "Already connected.");
     EXPECT_TRUE(client.IsConnected()) << "the open connection is left alone";
 }
 
@@ -153,35 +137,31 @@ TEST(TcpClientTest, TimedConnectGivesUpOnTimeAndLeavesNothingBehind) {
     TcpClient client;
     client.Host = "127.0.0.1";
     client.Port = listener.Port();
-    int descriptors = OpenDescriptors();
-    int threads = ThreadCount();
+    int descriptors = test::OpenDescriptorCount();
+    int threads = test::ThreadCount();
     constexpr int kTimeoutMs = 300;
     auto start = Clock::now();
-    try {
-        client.Connect(kTimeoutMs);
-        FAIL() << "connected to a listener whose queue is full";
-    } catch (const ConnectTimeoutError& e) {
-        EXPECT_STREQ(e.what(), "Connect timed out.");
-    }
+    ExpectThrowWithMessage<ConnectTimeoutError>(
+        [&] { client.Connect(Wait::For(std::chrono::milliseconds(kTimeoutMs))); }, "Connect timed out.");
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     EXPECT_GE(elapsed, kTimeoutMs - 5);
     EXPECT_LE(elapsed, kTimeoutMs + 250);
     EXPECT_FALSE(client.IsConnected());
-    EXPECT_EQ(OpenDescriptors(), descriptors);
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+    EXPECT_EQ(test::ThreadCount(), threads);
 }
 
 TEST(TcpClientTest, ThreadedConnectReturnsAsSoonAsConnected) {
     ScriptedPeer server({peer::SendLine("hi")});
     TcpClient client;
-    client.Host = "127.0.0.1";
+    client.Host = server.Host();
     client.Port = server.Port();
     auto start = Clock::now();
-    client.Connect(120000);
+    client.Connect(Wait::For(std::chrono::milliseconds(120000)));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(client.ReadLn(), "hi");
     client.Disconnect();
-    client.Connect(-2);
+    client.Connect(Wait::Forever());
     EXPECT_TRUE(client.IsConnected());
 }
 
@@ -203,12 +183,8 @@ TEST(TcpClientTest, BindsToTheGivenPortOrTheHighestFreeOneOfARange) {
     second.Port = server.Port();
     second.BoundIP = "127.0.0.1";
     second.BoundPort = freePort;
-    try {
-        second.Connect();
-        FAIL();
-    } catch (const CouldNotBindSocketError& e) {
-        EXPECT_STREQ(e.what(), "Could not bind socket. Address and port are already in use.");
-    }
+    ExpectThrowWithMessage<CouldNotBindSocketError>([&] { second.Connect(); },
+                                                    "Could not bind socket. Address and port are already in use.");
     // A range whose only port is taken, then the same range widened by one.
     second.BoundPort = 0;
     second.BoundPortMin = freePort;
@@ -229,12 +205,7 @@ TEST(TcpClientTest, RangeErrorsCarryTheirBounds) {
     client.Port = ClosedPort();
     client.BoundPortMin = 41000;
     client.BoundPortMax = 40000;
-    try {
-        client.Connect();
-        FAIL();
-    } catch (const InvalidPortRangeError& e) {
-        EXPECT_STREQ(e.what(), "Invalid Port Range (41000 - 40000)");
-    }
+    ExpectThrowWithMessage<InvalidPortRangeError>([&] { client.Connect(); }, "Invalid Port Range (41000 - 40000)");
     EXPECT_STREQ(CanNotBindPortInRangeError(1, 2).what(), "Can not bind in port range (1 - 2)");
     EXPECT_FALSE(client.IsConnected());
 }

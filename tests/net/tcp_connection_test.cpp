@@ -14,12 +14,14 @@
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
 #include "net/tcp_client.h"
+#include "support/expect_throw.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
+using test::ExpectThrowWithMessage;
 using test::ScriptedPeer;
 namespace peer = test::peer;
 using Clock = std::chrono::steady_clock;
@@ -69,12 +71,8 @@ TEST(ReadLnTest, LimitCountsTheBytesBeforeTheLineFeed) {
     const std::string exact = Bytes(kDefaultMaxLineLength);
     Connected c({peer::Send(exact + "\n" + exact + "\r\n")});
     EXPECT_EQ(c.client.ReadLn(), exact);
-    try {
-        c.client.ReadLn();
-        FAIL() << "a CR makes the second line one byte too long";
-    } catch (const MaxLineLengthExceededError& e) {
-        EXPECT_STREQ(e.what(), "Max line length exceeded.");
-    }
+    // A CR makes the second line one byte too long.
+    ExpectThrowWithMessage<MaxLineLengthExceededError>([&] { c.client.ReadLn(); }, "Max line length exceeded.");
     EXPECT_EQ(c.client.InputBufferSize(), kDefaultMaxLineLength + 2) << "the line stays buffered";
 }
 
@@ -100,14 +98,14 @@ TEST(ReadLnTest, SplitReturnsTheFirstPartAndKeepsTheRest) {
     EXPECT_EQ(c.client.ReadLn(), "abcd") << "with the CR five bytes: split";
     EXPECT_TRUE(c.client.LineWasSplit());
     EXPECT_EQ(c.client.ReadLn(), "") << "the CR LF left over ends an empty line";
-    EXPECT_EQ(c.client.ReadLn("\n", -1, 0), "xyzxyz") << "0 disables the limit";
+    EXPECT_EQ(c.client.ReadLn("\n", Wait::Default(), 0), "xyzxyz") << "0 disables the limit";
 }
 
 TEST(ReadLnTest, ExplicitTimeOutReturnsEmptyAndKeepsThePartialLine) {
     Connected c({peer::Send("par"), peer::Sleep(400), peer::Send("tial\n")});
-    EXPECT_EQ(c.client.ReadLn("\n", 100), "");
+    EXPECT_EQ(c.client.ReadLn("\n", Wait::For(std::chrono::milliseconds(100))), "");
     EXPECT_TRUE(c.client.LineTimedOut());
-    EXPECT_EQ(c.client.ReadLn("\n", 2000), "partial");
+    EXPECT_EQ(c.client.ReadLn("\n", Wait::For(std::chrono::milliseconds(2000))), "partial");
     EXPECT_FALSE(c.client.LineTimedOut());
 }
 
@@ -115,12 +113,7 @@ TEST(ReadLnTest, DefaultTimeOutRaisesReadTimeout) {
     Connected c({peer::Sleep(2000)});
     c.client.ReadTimeout = 200;
     auto start = Clock::now();
-    try {
-        c.client.ReadLn();
-        FAIL();
-    } catch (const ReadTimeoutError& e) {
-        EXPECT_STREQ(e.what(), "Read Timeout");
-    }
+    ExpectThrowWithMessage<ReadTimeoutError>([&] { c.client.ReadLn(); }, "Read Timeout");
     auto elapsed = Clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(195));
     EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
@@ -147,7 +140,7 @@ TEST(ReadLnTest, PastReadDeadlineLeavesWaitingBytesUnread) {
     Connected c({peer::Send("ready\n"), peer::Sleep(2000)});
     c.client.SetReadDeadline(Clock::now() - std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(c.client.FillInputBuffer(true, -1, false), -1);
+    EXPECT_EQ(c.client.FillInputBuffer(IfClosed::Throw, Wait::Default(), IfTimedOut::Return), -1);
     EXPECT_EQ(c.client.InputBufferSize(), 0);
     c.client.ClearReadDeadline();
     EXPECT_EQ(c.client.ReadLn(), "ready");
@@ -155,12 +148,7 @@ TEST(ReadLnTest, PastReadDeadlineLeavesWaitingBytesUnread) {
 TEST(ReadLnTest, PeerThatClosesMidLineRaisesClosedGracefully) {
     Connected c({peer::Send("whole\npart"), peer::Close()});
     EXPECT_EQ(c.client.ReadLn(), "whole");
-    try {
-        c.client.ReadLn();
-        FAIL();
-    } catch (const ConnClosedGracefullyError& e) {
-        EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
-    }
+    ExpectThrowWithMessage<ConnClosedGracefullyError>([&] { c.client.ReadLn(); }, "Connection Closed Gracefully.");
     EXPECT_FALSE(c.client.IsConnected());
     EXPECT_THROW(c.client.ReadLn(), ConnClosedGracefullyError);
 }
@@ -185,7 +173,7 @@ TEST(ReadBytesTest, BytesBufferedBeforeTheCloseStayReadable) {
     EXPECT_EQ(c.client.ReadLn(), "line");
     // Let the close arrive, then notice it: the four bytes are still there.
     c.server.WaitScript();
-    c.client.PollForClose(false);
+    c.client.PollForClose(IfClosed::Return);
     std::string out;
     c.client.ReadBytes(out, 4);
     EXPECT_EQ(out, "rest");
@@ -296,12 +284,7 @@ TEST(WriteTest, StreamShorterThanItsCountRaisesNoDataToRead) {
     MemoryStream stream(std::string("abc"));
     int ends = 0;
     c.client.OnWorkEnd = [&](WorkMode mode) { ends += mode == WorkMode::Write; };
-    try {
-        c.client.WriteStreamData(stream, true, 10);
-        FAIL();
-    } catch (const NoDataToReadError& e) {
-        EXPECT_STREQ(e.what(), "No data to read.");
-    }
+    ExpectThrowWithMessage<NoDataToReadError>([&] { c.client.WriteStreamData(stream, true, 10); }, "No data to read.");
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(c.client.WorkLevel(WorkMode::Write), 0);
 }
@@ -337,12 +320,7 @@ TEST(WriteTest, BufferedWritesGoOutAsOneSend) {
 TEST(WriteTest, WritingWithoutAConnectionRaises) {
     SocketIOHandler handler;  // outlives the client that uses it
     TcpClient bare;
-    try {
-        bare.WriteLn("x");
-        FAIL();
-    } catch (const NotConnectedError& e) {
-        EXPECT_STREQ(e.what(), "Not Connected");
-    }
+    ExpectThrowWithMessage<NotConnectedError>([&] { bare.WriteLn("x"); }, "Not Connected");
     EXPECT_THROW(bare.FillInputBuffer(), NotConnectedError);
     // A handler without a socket counts as a closed connection.
     bare.SetIOHandler(&handler);
@@ -356,26 +334,17 @@ TEST(WriteTest, FilesAndHandlerErrors) {
     std::ofstream(path, std::ios::binary) << "file bytes\r\n";
     Connected c({peer::ReadUntilClose()});
     c.client.WriteFile(path);
-    try {
-        c.client.WriteFile(path + ".missing");
-        FAIL();
-    } catch (const FileNotFoundError& e) {
-        EXPECT_EQ(std::string(e.what()), "File \"" + path + ".missing\" not found");
-    }
+    ExpectThrowWithMessage<FileNotFoundError>([&] { c.client.WriteFile(path + ".missing"); },
+                                              "File \"" + path + ".missing\" not found");
     c.client.Disconnect();
     ASSERT_TRUE(c.server.WaitClosed());
     EXPECT_EQ(c.server.Received(), "file bytes\r\n");
 
     SocketIOHandler handler;
     char byte;
-    try {
-        handler.Recv(&byte, 1);
-        FAIL();
-    } catch (const ClosedSocketError& e) {
-        EXPECT_STREQ(e.what(), "Disconnected.");
-    }
+    ExpectThrowWithMessage<ClosedSocketError>([&] { handler.Recv(&byte, 1); }, "Disconnected.");
     EXPECT_THROW(handler.Send("x", 1), ClosedSocketError);
-    EXPECT_THROW(handler.Readable(0), ConnClosedGracefullyError);
+    EXPECT_THROW(handler.Readable(Wait::For(std::chrono::milliseconds(0))), ConnClosedGracefullyError);
 }
 
 TEST(WriteTest, SendingToAPeerThatResetNeverKillsTheProcess) {
@@ -384,19 +353,16 @@ TEST(WriteTest, SendingToAPeerThatResetNeverKillsTheProcess) {
     ASSERT_TRUE(c.server.WaitScript());
     // The read takes the reset; the send after it is the one that would
     // raise SIGPIPE.
-    try {
-        c.client.ReadLn();
-        FAIL();
-    } catch (const SocketError& e) {
-        EXPECT_EQ(e.Code(), 10054);
-        EXPECT_STREQ(e.what(), "Socket Error # 10054\r\nConnection reset by peer.");
+    auto reset = ExpectThrowWithMessage<SocketError>([&] { c.client.ReadLn(); },
+                                                     "Socket Error # 10054\r\nConnection reset by peer.");
+    if (reset) {
+        EXPECT_EQ(reset->Code(), 10054);
     }
-    try {
-        c.client.WriteLn("still there?");
-        FAIL() << "a send on a reset connection succeeded";
-    } catch (const SocketError& e) {
-        EXPECT_EQ(e.Code(), 10058);
-        EXPECT_STREQ(e.what(), "Socket Error # 10058\r\nCannot send or receive after socket is closed.");
+    auto closed =
+        ExpectThrowWithMessage<SocketError>([&] { c.client.WriteLn("still there?"); },
+                                            "Socket Error # 10058\r\nCannot send or receive after socket is closed.");
+    if (closed) {
+        EXPECT_EQ(closed->Code(), 10058);
     }
     EXPECT_FALSE(c.client.IsConnected()) << "the failed send closed the socket";
 }

@@ -24,8 +24,9 @@ namespace peer = test::peer;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kShortReadTimeoutMs = 300;
-// How long a silent peer stays silent: well past the read time-out.
-constexpr int kSilenceMs = 1500;
+// How long a silent peer stays silent: well past the read time-out (the
+// peer waits it out before the test can see what reached it).
+constexpr int kSilenceMs = 800;
 // Far below the peer's own waits, far above any scheduling delay.
 constexpr long kBoundedMs = 5000;
 // A TLS record header: a handshake record of version TLS 1.2 announcing 64 bytes.

@@ -22,7 +22,10 @@
 #include <string>
 #include <thread>
 
-namespace corvasse::testing {
+#include "common/file_descriptor.h"
+#include "common/posix_io.h"
+
+namespace corvasse::test {
 
 inline void SetSysctl(const std::string& name, const std::string& value) {
     std::ofstream file("/proc/sys/" + name);
@@ -34,14 +37,12 @@ inline void SetSysctl(const std::string& name, const std::string& value) {
 }
 
 inline void BringLoopbackUp() {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const FileDescriptor socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const int fd = socket.Get();
     ifreq request{};
     std::strcpy(request.ifr_name, "lo");
-    const bool ok = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
+    const bool ok = socket.Valid() && ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
                     (request.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &request) == 0);
-    if (fd >= 0) {
-        close(fd);
-    }
     if (!ok) {
         throw std::runtime_error("cannot bring the loopback interface up");
     }
@@ -51,22 +52,18 @@ inline void BringLoopbackUp() {
 // and back into the original one when destroyed. Needs CAP_SYS_ADMIN.
 class ScopedNetNamespace {
 public:
-    ScopedNetNamespace() {
-        original_ = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-        if (original_ < 0 || unshare(CLONE_NEWNET) != 0) {
+    ScopedNetNamespace() : original_(open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)) {
+        if (!original_.Valid() || unshare(CLONE_NEWNET) != 0) {
             throw std::runtime_error(std::string("cannot create a network namespace: ") + std::strerror(errno));
         }
         BringLoopbackUp();
     }
-    ~ScopedNetNamespace() {
-        setns(original_, CLONE_NEWNET);
-        close(original_);
-    }
+    ~ScopedNetNamespace() { setns(original_.Get(), CLONE_NEWNET); }
     ScopedNetNamespace(const ScopedNetNamespace&) = delete;
     ScopedNetNamespace& operator=(const ScopedNetNamespace&) = delete;
 
 private:
-    int original_ = -1;
+    FileDescriptor original_;
 };
 
 // Runs body in a forked child and returns the text it produced; a child that
@@ -74,39 +71,27 @@ private:
 // (dropping privileges, private mounts).
 inline std::string RunInChild(const std::function<std::string()>& body) {
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    FileDescriptor reading(pipeFds[0]);
+    FileDescriptor writing(pipeFds[1]);
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
-        close(pipeFds[0]);
+        reading.Close();
         std::string result;
         try {
             result = body();
         } catch (const std::exception& error) {
             result = std::string("child failed: ") + error.what();
         }
-        const char* data = result.data();
-        size_t left = result.size();
-        while (left > 0) {
-            const ssize_t written = write(pipeFds[1], data, left);
-            if (written <= 0) {
-                break;
-            }
-            data += written;
-            left -= static_cast<size_t>(written);
-        }
+        WriteAll(writing.Get(), result);
         _exit(0);
     }
-    close(pipeFds[1]);
+    writing.Close();
     std::string result;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-        result.append(buffer, static_cast<size_t>(got));
-    }
-    close(pipeFds[0]);
+    ReadToEnd(reading.Get(), result);
     int status = 0;
     waitpid(child, &status, 0);
     if (!WIFEXITED(status)) {
@@ -128,12 +113,11 @@ inline void EnterNxDomainNetwork() {
         throw std::runtime_error("cannot make mounts private");
     }
     char confPath[] = "/tmp/corvasse-resolv-XXXXXX";
-    const int confFd = mkstemp(confPath);
-    const std::string conf = "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n";
-    if (confFd < 0 || write(confFd, conf.data(), conf.size()) != static_cast<ssize_t>(conf.size())) {
+    FileDescriptor confFile(mkstemp(confPath));
+    if (!confFile.Valid() || !WriteAll(confFile.Get(), "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n")) {
         throw std::runtime_error("cannot write the resolver file");
     }
-    close(confFd);
+    confFile.Close();
     const bool mounted = mount(confPath, "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0;
     unlink(confPath);
     if (!mounted) {
@@ -175,4 +159,4 @@ inline void EnterNxDomainNetwork() {
     }).detach();
 }
 
-}  // namespace corvasse::testing
+}  // namespace corvasse::test

@@ -10,26 +10,28 @@
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <vector>
 
 #include "common/event_pump.h"
+#include "common/file_descriptor.h"
 #include "ping/echo_request.h"
 #include "ping/internet_checksum.h"
 #include "ping/isolated_network.h"
 #include "ping/ping_error.h"
+#include "support/process_resources.h"
 
 namespace corvasse {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
-using testing::EnterNxDomainNetwork;
-using testing::RunInChild;
-using testing::ScopedNetNamespace;
-using testing::SetSysctl;
+using test::EnterNxDomainNetwork;
+using test::OpenDescriptorCount;
+using test::RunInChild;
+using test::ScopedNetNamespace;
+using test::SetSysctl;
 
 constexpr uid_t kNobody = 65534;
 
@@ -64,27 +66,18 @@ PingError PingFailure(Pinger& pinger, const std::string& host) {
     return PingError(0, "ping succeeded");
 }
 
-size_t OpenDescriptors() {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
-}
-
 // A raw ICMP socket that sees the request on loopback and answers it the way
 // a test wants.
 class LoopbackResponder {
 public:
-    LoopbackResponder() : fd_(socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP)) {}
-    ~LoopbackResponder() { close(fd_); }
-    bool Ok() const { return fd_ >= 0; }
+    LoopbackResponder() : socket_(socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP)) {}
+    bool Ok() const { return socket_.Valid(); }
 
     // The latest echo request seen, with its IP header (empty before one).
     const Bytes& Request() {
         uint8_t buffer[4096];
         ssize_t got;
-        while ((got = recv(fd_, buffer, sizeof buffer, 0)) > 0) {
+        while ((got = recv(socket_.Get(), buffer, sizeof buffer, 0)) > 0) {
             if (got >= 28 && buffer[20] == 8) {
                 request_.assign(buffer, buffer + got);
             }
@@ -101,7 +94,7 @@ public:
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        sendto(fd_, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        sendto(socket_.Get(), message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     }
 
     void SendReply(bool foreign) {
@@ -120,7 +113,7 @@ public:
     }
 
 private:
-    int fd_;
+    FileDescriptor socket_;
     Bytes request_;
 };
 
@@ -164,7 +157,7 @@ TEST(PingerTest, SilentHostTimesOut) {
     ScopedNetNamespace network;
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     Pinger pinger;
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     const auto start = Clock::now();
     const PingError error = PingFailure(pinger, "127.0.0.1");
     const auto elapsed = Clock::now() - start;
@@ -184,7 +177,7 @@ TEST(PingerTest, AcceptsOnlyAnswersToItsOwnRequest) {
     ASSERT_TRUE(responder.Ok());
     ScriptedPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 2;
+    pinger.Timeout = std::chrono::seconds(2);
     // Round by round: a foreign reply, two quiet rounds, then the answer.
     int step = 0;
     std::optional<size_t> roundsBeforeAnswer;
@@ -225,7 +218,7 @@ TEST(PingerTest, EventsRunNestedInsideTheWait) {
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     ScriptedPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     const auto start = Clock::now();
     bool tickRan = false;
     pump.OnRound = [&] {
@@ -274,7 +267,7 @@ TEST(PingerTest, QuitRequestEndsTheWaitLikeATimeout) {
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     ScriptedPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 0;  // no limit: only the quit ends it
+    pinger.Timeout = std::chrono::seconds(0);  // no limit: only the quit ends it
     pump.OnRound = [&] { pump.quit = pump.rounds.size() >= 5; };
     const PingError error = PingFailure(pinger, "127.0.0.1");
     EXPECT_EQ(error.Code, 301);
@@ -287,18 +280,18 @@ TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
     REQUIRE_ROOT();
     ScopedNetNamespace network;
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
-    const size_t before = OpenDescriptors();
+    const int before = OpenDescriptorCount();
     Pinger pinger;
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 301);
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(OpenDescriptorCount(), before);
     pinger.SetPacketSize(4000);
     EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 118);
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(OpenDescriptorCount(), before);
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "0");
     pinger.SetPacketSize(64);
     pinger.PingHost("127.0.0.1");
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(OpenDescriptorCount(), before);
     // An unreachable answer, and an event handler that throws out of the wait.
     LoopbackResponder responder;
     ScriptedPump pump;
@@ -312,10 +305,11 @@ TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
     EXPECT_EQ(PingFailure(pumped, "127.0.0.1").Description, "Port unreachable.");
     pump.OnRound = [] { throw std::runtime_error("handler failed"); };
     EXPECT_THROW(pumped.PingHost("127.0.0.1"), std::runtime_error);
-    EXPECT_EQ(OpenDescriptors(), before + 1);  // the responder's socket only
-    pump.OnRound = nullptr;
-    pumped.Timeout = 1;
+    EXPECT_EQ(OpenDescriptorCount(), before + 1);  // the responder's socket only
+    // The next ping is not refused as one still waiting; a quit ends it.
+    pump.OnRound = [&] { pump.quit = true; };
     EXPECT_EQ(PingFailure(pumped, "127.0.0.1").Code, 301);
+    EXPECT_EQ(OpenDescriptorCount(), before + 1);
 }
 
 // The child of a privileged test: a fresh network namespace whose ping group
@@ -324,7 +318,7 @@ void BecomeNobodyInNamespace(const std::string& groupRange) {
     if (unshare(CLONE_NEWNET) != 0) {
         throw std::runtime_error("unshare failed");
     }
-    testing::BringLoopbackUp();
+    test::BringLoopbackUp();
     SetSysctl("net/ipv4/ping_group_range", groupRange);
     if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
         throw std::runtime_error("cannot drop privileges");
@@ -353,7 +347,7 @@ TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
         if (unshare(CLONE_NEWNET) != 0) {
             throw std::runtime_error("unshare failed");
         }
-        testing::BringLoopbackUp();
+        test::BringLoopbackUp();
         SetSysctl("net/ipv4/ping_group_range", "0 2147483647");
         SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
         // Opened before the privileges go, to play the far side.
@@ -364,7 +358,7 @@ TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
         std::string outcome;
         ScriptedPump pump;
         Pinger pinger(&pump);
-        pinger.Timeout = 1;
+        pinger.Timeout = std::chrono::seconds(1);
         outcome += std::to_string(PingFailure(pinger, "127.0.0.1").Code);
 
         // A foreign reply is ignored (by the kernel or by the sequence half),

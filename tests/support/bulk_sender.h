@@ -5,6 +5,9 @@
 #include <string>
 #include <thread>
 
+#include "common/file_descriptor.h"
+#include "common/wake_up_event.h"
+
 namespace corvasse::test {
 
 class BulkSender {
@@ -22,8 +25,8 @@ private:
     void Run();
 
     std::string payload_;
-    int listener_ = -1;
-    int wake_ = -1;
+    FileDescriptor listener_;
+    WakeUpEvent wake_;
     int port_ = 0;
     std::thread thread_;
 };

@@ -6,12 +6,10 @@
 #include <stdexcept>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <unistd.h>
+
+#include "common/posix_io.h"
 
 namespace corvasse::test {
 
@@ -26,26 +24,23 @@ constexpr int kHandshakeWaitMs = 200;
 // Most connections the full-queue listener makes before giving up.
 constexpr int kMaxFillers = 64;
 
-int LoopbackListener(int backlog, int& port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw std::runtime_error("peer: socket failed");
+FileDescriptor LoopbackListener(int backlog, int& port) {
+    FileDescriptor listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!listener.Valid()) throw std::runtime_error("peer: socket failed");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, backlog) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(fd);
+    if (bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(listener.Get(), backlog) != 0 ||
+        getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         throw std::runtime_error("peer: cannot listen on loopback");
     }
     port = ntohs(address.sin_port);
-    return fd;
+    return listener;
 }
 
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
+Clock::time_point StepDeadline() { return Clock::now() + std::chrono::milliseconds(kPeerStepTimeoutMs); }
 
 }  // namespace
 
@@ -73,21 +68,13 @@ std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts)
 
 ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script) : script_(std::move(script)) {
     listener_ = LoopbackListener(16, port_);
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0) {
-        close(listener_);
-        throw std::runtime_error("peer: eventfd failed");
-    }
+    if (!wake_.Valid()) throw std::runtime_error("peer: eventfd failed");
     thread_ = std::thread([this] { Run(); });
 }
 
 ScriptedPeer::~ScriptedPeer() {
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = write(wake_, &one, sizeof one);
+    wake_.Raise();
     thread_.join();
-    for (auto& open : open_) close(open.fd);
-    close(listener_);
-    close(wake_);
 }
 
 bool ScriptedPeer::WaitScript(int timeoutMs) {
@@ -155,28 +142,23 @@ void ScriptedPeer::Run() {
     changed_.notify_all();
 }
 
-int ScriptedPeer::WaitFor(int fd, short events, int timeoutMs) {
-    pollfd fds[2] = {{fd, events, 0}, {wake_, POLLIN, 0}};
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        int ready = poll(fds, 2, RemainingMs(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0 || fds[1].revents != 0) return -1;
-        if (ready == 0) return 0;
-        return 1;
-    }
+int ScriptedPeer::WaitFor(int fd, short events, TimePoint deadline) {
+    pollfd fds[2] = {{fd, events, 0}, {wake_.Descriptor(), POLLIN, 0}};
+    const int ready = PollUntil(fds, deadline);
+    if (ready < 0 || fds[1].revents != 0) return -1;
+    return ready == 0 ? 0 : 1;
 }
 
 bool ScriptedPeer::AcceptNext() {
     if (current_ >= 0) current_ = -1;  // stays open in open_ and is read to its end later
     unread_.clear();
-    int ready = WaitFor(listener_, POLLIN, kPeerStepTimeoutMs);
+    int ready = WaitFor(listener_.Get(), POLLIN, StepDeadline());
     if (ready <= 0) {
         if (ready == 0) Fail("no client connected");
         return false;
     }
-    int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
+    FileDescriptor accepted(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!accepted.Valid()) {
         Fail(std::string("accept failed: ") + std::strerror(errno));
         return false;
     }
@@ -186,14 +168,14 @@ bool ScriptedPeer::AcceptNext() {
         index = received_.size();
         received_.emplace_back();
     }
-    open_.push_back({fd, index});
+    open_.push_back({std::move(accepted), index});
     current_ = static_cast<int>(open_.size() - 1);
     return true;
 }
 
 long ScriptedPeer::ReceiveSome(Open& open, std::string* unread) {
     char buffer[kPeerReceiveBytes];
-    long count = recv(open.fd, buffer, sizeof buffer, 0);
+    long count = RetryOnInterrupt([&] { return recv(open.socket.Get(), buffer, sizeof buffer, 0); });
     if (count > 0) {
         Record(open.index, buffer, static_cast<size_t>(count));
         if (unread) unread->append(buffer, static_cast<size_t>(count));
@@ -203,7 +185,7 @@ long ScriptedPeer::ReceiveSome(Open& open, std::string* unread) {
 
 bool ScriptedPeer::FillUnread(const char* what, TimePoint deadline) {
     Open& open = open_[current_];
-    int ready = WaitFor(open.fd, POLLIN, RemainingMs(deadline));
+    int ready = WaitFor(open.socket.Get(), POLLIN, deadline);
     if (ready < 0) return false;
     if (ready == 0) {
         Fail(std::string("timed out waiting for ") + what);
@@ -218,12 +200,11 @@ bool ScriptedPeer::FillUnread(const char* what, TimePoint deadline) {
 }
 
 bool ScriptedPeer::SendAll(std::string_view bytes) {
-    int fd = open_[current_].fd;
+    int fd = open_[current_].socket.Get();
     while (!bytes.empty()) {
-        long sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
+        long sent = RetryOnInterrupt([&] { return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); });
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (WaitFor(fd, POLLOUT, kPeerStepTimeoutMs) <= 0) return false;
+            if (WaitFor(fd, POLLOUT, StepDeadline()) <= 0) return false;
             continue;
         }
         if (sent <= 0) {
@@ -236,17 +217,11 @@ bool ScriptedPeer::SendAll(std::string_view bytes) {
 }
 
 bool ScriptedPeer::Pause(int ms) {
-    pollfd wake{wake_, POLLIN, 0};
-    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        int ready = poll(&wake, 1, RemainingMs(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        return ready == 0;
-    }
+    pollfd wake{wake_.Descriptor(), POLLIN, 0};
+    return PollUntil({&wake, 1}, Clock::now() + std::chrono::milliseconds(ms)) == 0;
 }
 
 void ScriptedPeer::CloseCurrent() {
-    close(open_[current_].fd);
     open_.erase(open_.begin() + current_);
     current_ = -1;
 }
@@ -259,7 +234,7 @@ bool ScriptedPeer::RunStep(const PeerStep& step) {
         Fail("step after the connection was reset");
         return false;
     }
-    auto deadline = Clock::now() + std::chrono::milliseconds(kPeerStepTimeoutMs);
+    const TimePoint deadline = StepDeadline();
     switch (step.kind) {
         case Kind::Send:
             return SendAll(step.bytes);
@@ -285,7 +260,7 @@ bool ScriptedPeer::RunStep(const PeerStep& step) {
             return true;
         case Kind::ReadUntilClose:
             for (;;) {
-                int ready = WaitFor(open_[current_].fd, POLLIN, RemainingMs(deadline));
+                int ready = WaitFor(open_[current_].socket.Get(), POLLIN, deadline);
                 if (ready < 0) return false;
                 if (ready == 0) {
                     Fail("timed out waiting for the client to close");
@@ -301,11 +276,11 @@ bool ScriptedPeer::RunStep(const PeerStep& step) {
         case Kind::Close:
             // The socket stays open for reading so that whatever the client
             // still sends is recorded, and closing later sends no reset.
-            shutdown(open_[current_].fd, SHUT_WR);
+            shutdown(open_[current_].socket.Get(), SHUT_WR);
             return true;
         case Kind::Reset: {
             linger abort{1, 0};
-            setsockopt(open_[current_].fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            setsockopt(open_[current_].socket.Get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
             CloseCurrent();
             return true;
         }
@@ -320,15 +295,12 @@ void ScriptedPeer::PumpUntilClosed() {
     current_ = -1;
     while (!open_.empty()) {
         std::vector<pollfd> fds;
-        for (const Open& open : open_) fds.push_back({open.fd, POLLIN, 0});
-        fds.push_back({wake_, POLLIN, 0});
-        int ready = poll(fds.data(), fds.size(), -1);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0 || fds.back().revents != 0) return;
+        for (const Open& open : open_) fds.push_back({open.socket.Get(), POLLIN, 0});
+        fds.push_back({wake_.Descriptor(), POLLIN, 0});
+        if (PollUntil(fds, std::nullopt) < 0 || fds.back().revents != 0) return;
         for (size_t i = open_.size(); i-- > 0;) {
             if (fds[i].revents == 0) continue;
             if (ReceiveSome(open_[i], nullptr) <= 0) {
-                close(open_[i].fd);
                 open_.erase(open_.begin() + static_cast<long>(i));
             }
         }
@@ -343,20 +315,16 @@ FullListener::FullListener() {
     address.sin_port = htons(static_cast<uint16_t>(port_));
     // Connect until one handshake no longer completes: the queue is full then.
     for (int i = 0; i < kMaxFillers; ++i) {
-        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0) break;
-        fillers_.push_back(fd);
+        FileDescriptor filler(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        if (!filler.Valid()) break;
+        const int fd = filler.Get();
+        fillers_.push_back(std::move(filler));
         if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) continue;
         if (errno != EINPROGRESS) break;
         pollfd wait{fd, POLLOUT, 0};
-        if (poll(&wait, 1, kHandshakeWaitMs) == 0) return;
+        if (PollUntil({&wait, 1}, Clock::now() + std::chrono::milliseconds(kHandshakeWaitMs)) == 0) return;
     }
     throw std::runtime_error("FullListener: the accept queue never filled");
-}
-
-FullListener::~FullListener() {
-    for (int fd : fillers_) close(fd);
-    close(listener_);
 }
 
 }  // namespace corvasse::test

@@ -25,6 +25,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/file_descriptor.h"
+#include "common/wake_up_event.h"
+
 namespace corvasse::test {
 
 inline constexpr int kPeerStepTimeoutMs = 10000;
@@ -95,7 +98,7 @@ public:
 private:
     using TimePoint = std::chrono::steady_clock::time_point;
     struct Open {
-        int fd;
+        FileDescriptor socket;
         size_t index;  // into received_
     };
 
@@ -103,7 +106,7 @@ private:
     bool AcceptNext();
     bool RunStep(const PeerStep& step);
     // 1 when fd is ready, 0 on time-out, -1 when stopping or on error.
-    int WaitFor(int fd, short events, int timeoutMs);
+    int WaitFor(int fd, short events, TimePoint deadline);
     // One receive, recorded (and appended to unread); 0 at end of stream.
     long ReceiveSome(Open& open, std::string* unread);
     // Receives more of the current connection into unread_; false (with a
@@ -119,9 +122,9 @@ private:
     void Fail(const std::string& what);
 
     std::vector<PeerStep> script_;
-    int listener_ = -1;
-    int wake_ = -1;
     int port_ = 0;
+    FileDescriptor listener_;
+    WakeUpEvent wake_;
     // Used by the peer's thread only.
     std::vector<Open> open_;
     int current_ = -1;    // index into open_, -1 when none
@@ -143,16 +146,15 @@ private:
 class FullListener {
 public:
     FullListener();
-    ~FullListener();
     FullListener(const FullListener&) = delete;
     FullListener& operator=(const FullListener&) = delete;
 
     int Port() const { return port_; }
 
 private:
-    int listener_ = -1;
     int port_ = 0;
-    std::vector<int> fillers_;
+    FileDescriptor listener_;
+    std::vector<FileDescriptor> fillers_;
 };
 
 }  // namespace corvasse::test

@@ -39,11 +39,11 @@ TEST_F(QtEventPumpTest, WaitIsBoundedAndEndsWhenAnEventArrives) {
 
 TEST_F(QtEventPumpTest, TimerTicksRunNestedInsideAWaitingPing) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces";
-    testing::ScopedNetNamespace network;
-    testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    test::ScopedNetNamespace network;
+    test::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 1;
+    pinger.Timeout = std::chrono::seconds(1);
     bool pinging = false;
     int nestedTicks = 0;
     QTimer tick;
@@ -58,11 +58,11 @@ TEST_F(QtEventPumpTest, TimerTicksRunNestedInsideAWaitingPing) {
 
 TEST_F(QtEventPumpTest, QuitDuringAPingEndsItAndStillEndsTheEventLoop) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces";
-    testing::ScopedNetNamespace network;
-    testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    test::ScopedNetNamespace network;
+    test::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 0;  // only the quit can end it
+    pinger.Timeout = std::chrono::seconds(0);  // only the quit can end it
     int code = 0;
     QTimer::singleShot(0, [&] {
         QTimer::singleShot(50, [] { QCoreApplication::quit(); });
@@ -80,11 +80,11 @@ TEST_F(QtEventPumpTest, QuitDuringAPingEndsItAndStillEndsTheEventLoop) {
 
 TEST_F(QtEventPumpTest, ClosingTheLastWindowDuringAPingEndsIt) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces";
-    testing::ScopedNetNamespace network;
-    testing::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+    test::ScopedNetNamespace network;
+    test::SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
     QtEventPump pump;
     Pinger pinger(&pump);
-    pinger.Timeout = 0;
+    pinger.Timeout = std::chrono::seconds(0);
     QWidget window;
     window.show();
     int code = 0;
