@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "app/activity_log.h"
 #include "app/alert_report.h"
@@ -121,7 +119,7 @@ class AlertDeliveryTest : public ::testing::Test {
 protected:
     AlertDeliveryTest()
         : settings(dir.Path() / "config"),
-          log(dir.Path() / "Corvasse.log"),
+          log(logFile),
           report(form, settings, web, state, log),
           pop3Events(view, MailProtocol::Pop3),
           smtpEvents(view, MailProtocol::Smtp),
@@ -147,14 +145,8 @@ protected:
 
     void Set(const char* key, const std::string& value) { settings.WriteSetting("Settings", key, value); }
 
-    std::string LogText() const {
-        std::ifstream in(dir.Path() / "Corvasse.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
     test::TempDir dir;
+    const std::filesystem::path logFile = dir.Path() / "Corvasse.log";
     SettingsStore settings;
     ActivityLog log;
     test::FakeFormFields form;
@@ -203,7 +195,7 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
                                  "SMTP: Disconnecting.", "SMTP Disconnected...", "SMTP: Disconnected."}));
     EXPECT_EQ(view.statusHistory.front(), "Sending e-mail alert...");
     // The report went to the log before anything else, without the footer.
-    const std::string logged = LogText();
+    const std::string logged = test::ReadFile(logFile);
     EXPECT_TRUE(std::regex_search(logged, kReportDate));
     EXPECT_TRUE(logged.ends_with("----------\n\r\n"));
     // The part is gone again; the addresses stay until the next alert.
@@ -298,7 +290,7 @@ TEST_F(AlertDeliveryTest, PortThatIsNotANumberFailsBeforeAnySmtpConnection) {
     }
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_EQ(view.lines, Lines{"Sending e-mail alert..."});
-    EXPECT_NE(LogText().find("Expected file size:100, Actual file size:2048"), std::string::npos);
+    EXPECT_NE(test::ReadFile(logFile).find("Expected file size:100, Actual file size:2048"), std::string::npos);
 }
 
 TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
@@ -319,7 +311,7 @@ TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
     // "n/a" user name and password go to the POP3 server as they read.
     ASSERT_TRUE(pop3.WaitClosed());
     EXPECT_EQ(pop3.Received(), "USER n/a\r\nPASS n/a\r\nQUIT\r\n");
-    EXPECT_NE(LogText().find("----------"), std::string::npos);
+    EXPECT_NE(test::ReadFile(logFile).find("----------"), std::string::npos);
 }
 
 TEST_F(AlertDeliveryTest, FailureAfterConnectingClosesTheConnectionForTheNextAlert) {

@@ -18,6 +18,7 @@
 #include "common/utf8_text.h"
 #include "support/mail_reader.h"
 #include "integration/pane_lines.h"
+#include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/pop3_server.h"
 #include "support/smtp_server.h"
@@ -42,7 +43,6 @@ using test::PaneLines;
 TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::TestApp();
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir(dir.Path());
     test::NginxServer web;
     web.WriteFile("index.html", "<html>maintenance</html>\n");
     const std::string mailHost = test::FreeLoopbackAddress(kPop3StandardPort);
@@ -50,7 +50,7 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::SmtpServer smtp(test::SmtpServer::Login::Required, mailHost);
 
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
+    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, web.Url("/index.html"));
@@ -134,7 +134,6 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
 TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     test::TestApp();
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir(dir.Path());
     test::NginxServer web;
     // The address holds a blank and umlauts, which reach nginx percent-encoded.
     web.WriteFile("Gr\xC3\xB6\xC3\x9F" "e da/index.html", "<html>Gr\xC3\xB6\xC3\x9F" "e da</html>\n");
@@ -142,7 +141,7 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
 
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
+    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, url);
