@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "mail/mail_errors.h"
+#include "support/message_lines.h"
 
 namespace corvasse {
 namespace {
@@ -38,15 +39,10 @@ TEST_F(MailMessageTest, AlertShapedMessageGivesTheExpectedLinesInOrder) {
     message.Subject = "Corvasse Alert";
     message.AddTextPart({"report"});
     EXPECT_EQ(message.BuildHeaderList().Lines(),
-              (Lines{"From: \"me@example.org\" <me@example.org>",
-                     "Subject: Corvasse Alert",
-                     "To: alerts@example.org",
-                     "Content-Type: multipart/alternative;",
-                     " boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";",
-                     "\tcharset=\"iso-8859-1\"",
-                     "MIME-Version: 1.0",
-                     "Sender: watcher <alerts@example.org>",
-                     "Date: Sun, 4 Jan 2026 09:05:03 +0000"}));
+              test::HeaderLines({.addressHeaders = {"From: \"me@example.org\" <me@example.org>",
+                                                    "Subject: Corvasse Alert", "To: alerts@example.org"},
+                                 .sender = "watcher <alerts@example.org>",
+                                 .date = "Date: Sun, 4 Jan 2026 09:05:03 +0000"}));
     // Building again gives the same block: the charset is not appended twice.
     EXPECT_EQ(message.BuildHeaderList().Count(), 9);
 }
