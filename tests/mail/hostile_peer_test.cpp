@@ -46,12 +46,6 @@ std::string Garbage(size_t size, size_t lineEvery, std::string start = "") {
     return bytes;
 }
 
-std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts) {
-    std::vector<PeerStep> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 class SmtpHostileTest : public ::testing::Test {
 protected:
     SmtpHostileTest() {
@@ -100,12 +94,11 @@ TEST_F(SmtpHostileTest, ServerDropsTheConnectionAfterData) {
         {"close instead of the DATA reply", {peer::Close()}},
         {"reset instead of the DATA reply", {peer::Reset()}},
         {"close after the message, before its reply",
-         Concat({{peer::SendLine("354 go ahead")}, std::vector<PeerStep>{peer::ReadBytes(1)}, {peer::Sleep(200)},
-                 {peer::Close()}})},
+         {peer::SendLine("354 go ahead"), peer::ReadBytes(1), peer::Sleep(200), peer::Close()}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ScriptedPeer server(Concat({UpToData(), c.end}));
+        ScriptedPeer server(peer::Concat({UpToData(), c.end}));
         test::CostMeter measure;
         const std::string error = SendFails(server);
         measure.Print(std::string("SMTP ") + c.what + " (" + error + ")");
@@ -117,7 +110,7 @@ TEST_F(SmtpHostileTest, ServerDropsTheConnectionAfterData) {
 
 TEST_F(SmtpHostileTest, ServerThatStallsAfterTheMessageTimesOut) {
     client.ReadTimeout = 300;
-    ScriptedPeer server(Concat({UpToData(), {peer::SendLine("354 go ahead"), peer::Sleep(3000)}}));
+    ScriptedPeer server(peer::Concat({UpToData(), {peer::SendLine("354 go ahead"), peer::Sleep(3000)}}));
     test::CostMeter measure;
     EXPECT_EQ(SendFails(server), "Read Timeout");
     measure.Print("SMTP stalling after the message");
