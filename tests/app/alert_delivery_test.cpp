@@ -255,7 +255,7 @@ TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
     pop3Client.Port = pop3.Port();
     Set("ckPOPbefore", "y");
     Set("port", std::to_string(smtp.Port()));
-    EXPECT_THAT([&] { delivery.SendAlert(); }, test::ThrowsReplyCode(kPop3Err));
+    test::ExpectReplyCode([&] { delivery.SendAlert(); }, kPop3Err);
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_FALSE(pop3Client.IsConnected());
     // "n/a" user name and password go to the POP3 server as they read.

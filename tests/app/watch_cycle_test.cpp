@@ -12,6 +12,7 @@
 #include "app/watch_state.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
+#include "support/expect_throw.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -120,12 +121,8 @@ TEST_F(WatchCycleTest, RestartWithTheSameIntervalKeepsTheSchedule) {
 
 TEST_F(WatchCycleTest, BadIntervalFailsBeforeTouchingTheTimerOrWatching) {
     form_.texts[Field::txtWatchFreq] = "abc";
-    try {
-        cycle_.StartWatching();
-        FAIL() << "no error";
-    } catch (const ConversionError& e) {
-        EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
-    }
+    test::ExpectThrowWithMessage<ConversionError>([&] { cycle_.StartWatching(); },
+                                                  "'abc' is not a valid integer value");
     EXPECT_FALSE(timer_.enabled);
     EXPECT_EQ(timer_.interval, 1000u);
     EXPECT_TRUE(view_.statusHistory.empty());

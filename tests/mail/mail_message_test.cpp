@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "mail/mail_errors.h"
+#include "support/expect_throw.h"
 #include "support/message_lines.h"
 
 namespace corvasse {
@@ -95,12 +96,8 @@ TEST_F(MailMessageTest, LineBreaksInAddressFieldsAreRefused) {
     message.Recipients.AddressListText("ok@example.org");
     message.Sender.Address = "alerts@example.org";
     message.Sender.Name = "watcher\r\nBcc: victim@example.org";
-    try {
-        message.BuildHeaderList();
-        FAIL() << "no error";
-    } catch (const MessageError& e) {
-        EXPECT_STREQ(e.what(), "The Sender field holds a line break (CR or LF).");
-    }
+    test::ExpectThrowWithMessage<MessageError>([&] { message.BuildHeaderList(); },
+                                               "The Sender field holds a line break (CR or LF).");
     message.Sender.Name = "watcher";
     message.From.Address = "me@example.org\nX: y";
     EXPECT_THROW(message.BuildHeaderList(), MessageError);

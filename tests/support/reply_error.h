@@ -1,17 +1,30 @@
 #pragma once
-// Matches a call that throws ProtocolReplyError with one reply code, for the
-// refusals whose text comes from a real server or does not matter:
+// Checks that a call throws ProtocolReplyError with one reply code, for the
+// refusals whose text comes from a real server or does not matter, and hands
+// the error back for whatever else a test looks at. The call runs once.
 //
-//     EXPECT_THAT([&] { client.Connect(); }, test::ThrowsReplyCode(554));
+//     test::ExpectReplyCode([&] { client.Connect(); }, 554);
+//
+// An error of another type passes through and fails the test as gtest reports it.
 
-#include <gmock/gmock.h>
+#include <optional>
+
+#include <gtest/gtest.h>
 
 #include "net/net_error.h"
 
 namespace corvasse::test {
 
-inline auto ThrowsReplyCode(int code) {
-    return testing::Throws<ProtocolReplyError>(testing::Field(&ProtocolReplyError::ReplyCode, code));
+template <typename Call>
+std::optional<ProtocolReplyError> ExpectReplyCode(Call&& call, int code) {
+    try {
+        call();
+    } catch (const ProtocolReplyError& error) {
+        EXPECT_EQ(error.ReplyCode, code) << error.what();
+        return error;
+    }
+    ADD_FAILURE() << "no ProtocolReplyError was thrown";
+    return std::nullopt;
 }
 
 }  // namespace corvasse::test
