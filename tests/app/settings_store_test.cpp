@@ -1,6 +1,5 @@
 #include "app/settings_store.h"
 
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,10 +16,7 @@ namespace corvasse {
 namespace {
 
 using test::ReadFile;
-
-void WriteFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
+using test::WriteFile;
 
 class SettingsStoreTest : public ::testing::Test {
 protected:

@@ -14,11 +14,8 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +24,7 @@
 #include "app/settings_store.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/qt_interval_timer.h"
@@ -66,18 +64,6 @@ private:
     bool mounted_ = false;
 };
 
-int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 // Starts watching a page whose server closes at once, twice: each watch
 // fails, and its alert first writes the alert to the log, which fails. Then
 // repairs the log and watches once more, whose alert now gets past the log.
@@ -86,7 +72,7 @@ std::vector<std::string> FailingWatchesThenRepair(const MonitorFiles& files, con
     // Alerts go to a loopback port where nothing listens.
     SettingsStore store = SettingsStore::AtFile(files.settings);
     store.WriteSetting("Settings", "txtSMTPhost", "127.0.0.1");
-    store.WriteSetting("Settings", "port", std::to_string(ClosedPort()));
+    store.WriteSetting("Settings", "port", std::to_string(test::FreePort("127.0.0.1")));
     test::FakeDialogs dialogs;
     MainWindow window(files, &dialogs);
     window.show();
