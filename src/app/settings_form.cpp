@@ -48,8 +48,7 @@ void SettingsForm::Load() {
     view_.SelectStatusPage();
 
     std::string url = ReadSetting(settings_, setting::url2watch);
-    form_.SetText(Field::txtURL2watch,
-                  IsPresent(url) && !url.empty() ? url : std::string(setting::url2watch.initial));
+    form_.SetText(Field::txtURL2watch, IsPresent(url) && !url.empty() ? url : std::string(setting::url2watch.initial));
 
     const std::pair<SettingKey, Field> keptUnlessEmpty[] = {
         {setting::expfilesize, Field::txtFileSize},   {setting::txtLookFor, Field::txtLookFor},

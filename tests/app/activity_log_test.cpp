@@ -69,8 +69,8 @@ TEST_F(ActivityLogTest, FullDiskIsReportedAsDiskFull) {
 TEST_F(ActivityLogTest, UnwritablePlacesAreReportedWithTheirTexts) {
     std::filesystem::create_directory(file_);  // a folder where the file should be
     ExpectThrowWithMessage<IoError>([&] { log_.AppendLogLine("x"); }, "File access denied");
-    EXPECT_THAT([&] { log_.Clear(); },
-                testing::ThrowsMessage<IoError>(testing::StartsWith("Cannot create file \"" + file_.string() + "\". ")));
+    EXPECT_THAT([&] { log_.Clear(); }, testing::ThrowsMessage<IoError>(
+                                           testing::StartsWith("Cannot create file \"" + file_.string() + "\". ")));
     ActivityLog inMissingFolder(temp_.Path() / "no/such/folder/Corvasse.log");
     ExpectThrowWithMessage<IoError>([&] { inMissingFolder.AppendLogLine("x"); }, "File not found");
 }

@@ -39,28 +39,30 @@ const std::regex kReportDate(test::kReportDatePattern);
 
 // The lines of the alert as they go on the wire after DATA.
 Lines AlertLines(const std::string& sender, const std::string& charSet = "iso-8859-1") {
-    return test::AlertMessageLines({.ownAddress = "me@example.org",
-                                    .sendTo = "alerts@example.org",
-                                    .sender = sender,
-                                    .charSet = charSet,
-                                    .report = {test::kAnyReportDate, "Watching address: http://127.0.0.1:8080/",
-                                               "Expected file size:100, Actual file size:2048",
-                                               "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200",
-                                               "----------"}});
+    return test::AlertMessageLines(
+        {.ownAddress = "me@example.org",
+         .sendTo = "alerts@example.org",
+         .sender = sender,
+         .charSet = charSet,
+         .report = {test::kAnyReportDate, "Watching address: http://127.0.0.1:8080/",
+                    "Expected file size:100, Actual file size:2048",
+                    "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200", "----------"}});
 }
 
 // An SMTP server's side of one alert: greeting, EHLO offering LOGIN, RSET,
 // the login when asked for, MAIL, RCPT, DATA, the message and QUIT.
 std::vector<PeerStep> SmtpDialogue(bool login, size_t messageLines) {
-    const std::vector<PeerStep> authLogin = {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"), peer::ReadLine(),
-                                             peer::SendLine("334 UGFzc3dvcmQ6"), peer::ReadLine(), peer::SendLine("235 ok")};
-    return peer::Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
-                          peer::Send("250-mail.test\r\n250 AUTH LOGIN\r\n"), peer::ReadLine(), peer::SendLine("250 reset")},
-                         login ? authLogin : std::vector<PeerStep>{},
-                         {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                          peer::ReadLine(), peer::SendLine("354 go ahead")},
-                         peer::ReadLines(messageLines + 1),
-                         {peer::SendLine("250 queued"), peer::ReadLine()}});
+    const std::vector<PeerStep> authLogin = {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"),
+                                             peer::ReadLine(), peer::SendLine("334 UGFzc3dvcmQ6"),
+                                             peer::ReadLine(), peer::SendLine("235 ok")};
+    return peer::Concat(
+        {{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(), peer::Send("250-mail.test\r\n250 AUTH LOGIN\r\n"),
+          peer::ReadLine(), peer::SendLine("250 reset")},
+         login ? authLogin : std::vector<PeerStep>{},
+         {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(),
+          peer::SendLine("354 go ahead")},
+         peer::ReadLines(messageLines + 1),
+         {peer::SendLine("250 queued"), peer::ReadLine()}});
 }
 
 std::vector<PeerStep> Pop3Dialogue() {
@@ -166,8 +168,8 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
 TEST_F(AlertDeliveryTest, SettingsThatReadNaKeepThePreviousAlertsValues) {
     const Lines first = AlertLines("alice <alerts@example.org>", "utf-8");
     const Lines second = AlertLines("\"me@example.org\" <alerts@example.org>");
-    ScriptedPeer smtp(peer::Concat({SmtpDialogue(true, first.size()), {peer::Accept()},
-                              SmtpDialogue(true, second.size()), {peer::Close()}}));
+    ScriptedPeer smtp(peer::Concat(
+        {SmtpDialogue(true, first.size()), {peer::Accept()}, SmtpDialogue(true, second.size()), {peer::Close()}}));
     Set("txtUserid", "alice");
     Set("txtPass", "wonder land");
     Set("cboAuthType", "atLogin");
@@ -266,12 +268,12 @@ TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
 
 TEST_F(AlertDeliveryTest, FailureAfterConnectingClosesTheConnectionForTheNextAlert) {
     const Lines expected = AlertLines("\"me@example.org\" <alerts@example.org>");
-    ScriptedPeer smtp(peer::Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"),
-                               peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(), peer::SendLine("250 ok"),
-                               peer::ReadLine(), peer::SendLine("550 no such user"), peer::ReadLine(),
-                               peer::Accept()},
-                              SmtpDialogue(false, expected.size()),
-                              {peer::Close()}}));
+    ScriptedPeer smtp(
+        peer::Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"),
+                       peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(), peer::SendLine("250 ok"),
+                       peer::ReadLine(), peer::SendLine("550 no such user"), peer::ReadLine(), peer::Accept()},
+                      SmtpDialogue(false, expected.size()),
+                      {peer::Close()}}));
     Set("port", std::to_string(smtp.Port()));
     EXPECT_THROW(delivery.SendAlert(), ProtocolReplyError);
     EXPECT_FALSE(smtpClient.IsConnected());

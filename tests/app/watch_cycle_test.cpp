@@ -283,7 +283,8 @@ TEST_F(WatchCycleTest, FailedPingWritesErrorLinesThenTheResponseTime) {
     EXPECT_TRUE(std::regex_match(view_.lines[0], std::regex(".+ - error Pinging site:no\\.such\\.host")));
     EXPECT_TRUE(std::regex_match(view_.lines[1], std::regex(".+ - Ping response time: 0 \\(ms\\)")));
     EXPECT_TRUE(std::regex_match(
-        test::ReadFile(logFile_), std::regex(".+ - error pinging site\\.no\\.such\\.host\r\n.+ - Ping response time: 0 \\(ms\\)\r\n")));
+        test::ReadFile(logFile_),
+        std::regex(".+ - error pinging site\\.no\\.such\\.host\r\n.+ - Ping response time: 0 \\(ms\\)\r\n")));
     EXPECT_EQ(alert_.attempts, 0);
     EXPECT_EQ(view_.watchCountText, "Watch count:1");
 }

@@ -26,12 +26,12 @@ constexpr int kTestReadTimeoutMs = 5000;
 constexpr std::time_t kSomeDate = 1767517503;  // Sun, 4 Jan 2026 09:05:03 UTC
 
 // The lines the client writes after DATA for the message of SetUp.
-const std::vector<std::string> kMessageLines = test::MessageLines(
-    {.addressHeaders = {"From: \"Me Myself\" <me@example.org>", "Subject: Corvasse Alert", "To: alerts@example.org",
-                        "Cc: copy@example.org"},
-     .sender = "alerts@example.org",
-     .date = "Date: Sun, 4 Jan 2026 09:05:03 +0000",
-     .text = {"first line", "..a line starting with a full stop", ".."}});
+const std::vector<std::string> kMessageLines =
+    test::MessageLines({.addressHeaders = {"From: \"Me Myself\" <me@example.org>", "Subject: Corvasse Alert",
+                                           "To: alerts@example.org", "Cc: copy@example.org"},
+                        .sender = "alerts@example.org",
+                        .date = "Date: Sun, 4 Jan 2026 09:05:03 +0000",
+                        .text = {"first line", "..a line starting with a full stop", ".."}});
 
 std::string CrLf(const std::vector<std::string>& lines) {
     std::string text;
@@ -72,14 +72,14 @@ protected:
 
     // The server side of one transaction after EHLO: RSET to the end of DATA.
     static std::vector<PeerStep> Transaction() {
-        return peer::Concat({{peer::ReadLine(), peer::SendLine("250 reset"),   // RSET
-                        peer::ReadLine(), peer::SendLine("250 sender ok"),  // MAIL FROM
-                        peer::ReadLine(), peer::SendLine("250 ok"),         // RCPT To
-                        peer::ReadLine(), peer::SendLine("251 will forward"),  // RCPT Cc
-                        peer::ReadLine(), peer::SendLine("250 ok"),         // RCPT Bcc
-                        peer::ReadLine(), peer::SendLine("354 go ahead")},  // DATA
-                       peer::ReadLines(kMessageLines.size() + 1),                 // message and "."
-                       {peer::SendLine("250 queued")}});
+        return peer::Concat({{peer::ReadLine(), peer::SendLine("250 reset"),         // RSET
+                              peer::ReadLine(), peer::SendLine("250 sender ok"),     // MAIL FROM
+                              peer::ReadLine(), peer::SendLine("250 ok"),            // RCPT To
+                              peer::ReadLine(), peer::SendLine("251 will forward"),  // RCPT Cc
+                              peer::ReadLine(), peer::SendLine("250 ok"),            // RCPT Bcc
+                              peer::ReadLine(), peer::SendLine("354 go ahead")},     // DATA
+                             peer::ReadLines(kMessageLines.size() + 1),              // message and "."
+                             {peer::SendLine("250 queued")}});
     }
 
     static std::string TransactionBytes() {
@@ -95,9 +95,9 @@ protected:
 TEST_F(SmtpClientTest, WholeDialogueWithoutLogin) {
     // LOGIN is offered, but the client is not asked to use it.
     ScriptedPeer server(peer::Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
-                                 peer::Send("250-mail.test\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n")},
-                                Transaction(),
-                                {peer::ReadLine(), peer::Close()}}));
+                                       peer::Send("250-mail.test\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n")},
+                                      Transaction(),
+                                      {peer::ReadLine(), peer::Close()}}));
     ConnectTo(server);
     EXPECT_EQ(client.AuthSchemes(), (std::vector<std::string>{"LOGIN", "PLAIN"}));
     client.Send(message);
@@ -115,19 +115,20 @@ TEST_F(SmtpClientTest, AuthLoginRunsOncePerConnection) {
     client.Username = "alice";
     client.Password = "wonder land";
     client.MailAgent = "Corvasse";
-    ScriptedPeer server(peer::Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
-                                 peer::Send("250-mail.test\r\n250-AUTH=LOGIN\r\n250 AUTH LOGIN CRAM-MD5\r\n")},
-                                {peer::ReadLine(), peer::SendLine("250 reset")},
-                                {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"), peer::ReadLine(),
-                                 peer::SendLine("334 UGFzc3dvcmQ6"), peer::ReadLine(), peer::SendLine("235 welcome")},
-                                {peer::ReadLine(), peer::SendLine("250 ok")},  // MAIL FROM
-                                {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                                 peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("354 go ahead")},
-                                peer::ReadLines(kMessageLines.size() + 2),  // the message gains an X-Mailer line
-                                {peer::SendLine("250 queued")},
-                                Transaction(),
-                                {peer::ReadLine(), peer::Close()}}));
+    ScriptedPeer server(
+        peer::Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
+                       peer::Send("250-mail.test\r\n250-AUTH=LOGIN\r\n250 AUTH LOGIN CRAM-MD5\r\n")},
+                      {peer::ReadLine(), peer::SendLine("250 reset")},
+                      {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"), peer::ReadLine(),
+                       peer::SendLine("334 UGFzc3dvcmQ6"), peer::ReadLine(), peer::SendLine("235 welcome")},
+                      {peer::ReadLine(), peer::SendLine("250 ok")},  // MAIL FROM
+                      {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
+                       peer::ReadLine(), peer::SendLine("250 ok")},
+                      {peer::ReadLine(), peer::SendLine("354 go ahead")},
+                      peer::ReadLines(kMessageLines.size() + 2),  // the message gains an X-Mailer line
+                      {peer::SendLine("250 queued")},
+                      Transaction(),
+                      {peer::ReadLine(), peer::Close()}}));
     ConnectTo(server);
     EXPECT_EQ(client.AuthSchemes(), (std::vector<std::string>{"LOGIN", "CRAM-MD5"}));
     client.Send(message);
@@ -154,14 +155,14 @@ TEST_F(SmtpClientTest, RefusedEhloFallsBackToHeloWithoutAuth) {
     char host[256] = {};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
     ScriptedPeer server(peer::Concat({{peer::SendLine("220 old.test"), peer::ReadLine(), peer::SendLine("500 what?"),
-                                 peer::ReadLine(), peer::SendLine("250 old.test")},
-                                {peer::ReadLine(), peer::SendLine("502 no RSET here")},  // any code will do
-                                {peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                                 peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("354 go ahead")},
-                                peer::ReadLines(kMessageLines.size() + 1),
-                                {peer::SendLine("250 queued"), peer::ReadLine(), peer::Close()}}));
+                                       peer::ReadLine(), peer::SendLine("250 old.test")},
+                                      {peer::ReadLine(), peer::SendLine("502 no RSET here")},  // any code will do
+                                      {peer::ReadLine(), peer::SendLine("250 ok")},
+                                      {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(),
+                                       peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok")},
+                                      {peer::ReadLine(), peer::SendLine("354 go ahead")},
+                                      peer::ReadLines(kMessageLines.size() + 1),
+                                      {peer::SendLine("250 queued"), peer::ReadLine(), peer::Close()}}));
     ConnectTo(server);
     EXPECT_TRUE(client.AuthSchemes().empty());
     client.Send(message);
@@ -191,12 +192,12 @@ TEST_F(SmtpClientTest, RefusedRecipientStopsTheTransactionAndLeavesTheConnection
 }
 
 TEST_F(SmtpClientTest, ServerClosingMidDataFailsTheSend) {
-    ScriptedPeer server(peer::Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test")},
-                                {peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(),
-                                 peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                                 peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("354 go ahead"), peer::ReadLine(), peer::Reset()}}));
+    ScriptedPeer server(
+        peer::Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test")},
+                      {peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(), peer::SendLine("250 ok")},
+                      {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
+                       peer::ReadLine(), peer::SendLine("250 ok")},
+                      {peer::ReadLine(), peer::SendLine("354 go ahead"), peer::ReadLine(), peer::Reset()}}));
     ConnectTo(server);
     EXPECT_THROW(client.Send(message), NetError);
     client.Disconnect();
@@ -241,9 +242,8 @@ TEST_F(SmtpClientTest, StartTlsThatIsNotOfferedFailsBeforeAnyLogin) {
 }
 
 TEST_F(SmtpClientTest, ServerClosingAtAnyPointGivesAnError) {
-    std::vector<PeerStep> full = peer::Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(),
-                                          peer::SendLine("250 mail.test")},
-                                         Transaction()});
+    std::vector<PeerStep> full = peer::Concat(
+        {{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test")}, Transaction()});
     for (size_t cut = 0; cut < full.size(); ++cut) {
         std::vector<PeerStep> script(full.begin(), full.begin() + static_cast<long>(cut));
         script.push_back(peer::Close());

@@ -16,12 +16,9 @@ constexpr const char* kDateHeaderPattern = R"(Date: \w{3}, \d{1,2} \w{3} \d{4} \
 
 std::vector<std::string> HeaderLines(const TextMessage& message) {
     std::vector<std::string> lines = message.addressHeaders;
-    lines.insert(lines.end(), {"Content-Type: multipart/alternative;",
-                               " boundary=\"" + std::string(kBoundary) + "\";",
-                               "\tcharset=\"" + message.charSet + "\"",
-                               "MIME-Version: 1.0",
-                               "Sender: " + message.sender,
-                               message.date});
+    lines.insert(lines.end(), {"Content-Type: multipart/alternative;", " boundary=\"" + std::string(kBoundary) + "\";",
+                               "\tcharset=\"" + message.charSet + "\"", "MIME-Version: 1.0",
+                               "Sender: " + message.sender, message.date});
     return lines;
 }
 
