@@ -7,6 +7,7 @@
 #include "app/alert_report.h"
 #include "app/form_fields.h"
 #include "app/monitor_view.h"
+#include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "common/byte_string.h"
 #include "common/utf8_text.h"
@@ -17,8 +18,6 @@
 namespace corvasse {
 
 namespace {
-
-constexpr std::string_view kSection = "Settings";
 
 // Lines split at every LF, CR or CR LF; a final line end adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -60,8 +59,8 @@ void ClosingOnFailure(Client& client, Step step) {
 }
 
 MailSecurity SecurityFromSetting(const std::string& value) {
-    if (value == "starttls") return MailSecurity::StartTls;
-    if (value == "tls") return MailSecurity::Tls;
+    if (value == kMailSecurityStartTls) return MailSecurity::StartTls;
+    if (value == kMailSecurityTls) return MailSecurity::Tls;
     return MailSecurity::None;
 }
 
@@ -100,14 +99,14 @@ void AlertDelivery::SendAlert() {
     view_.AddStatusLine("Sending e-mail alert...");
     report_.AlertText += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
 
-    const MailSecurity security = SecurityFromSetting(settings_.ReadSetting(kSection, "mailSecurity"));
+    const MailSecurity security = SecurityFromSetting(ReadSetting(settings_, setting::mailSecurity));
     pop3Client_.Security = security;
     smtpClient_.Security = security;
-    if (settings_.ReadSetting(kSection, "ckPOPbefore") == "y") LoginViaPop();
+    if (IsSettingOn(settings_, setting::ckPOPbefore)) LoginViaPop();
 
     ConfigureSmtp();
-    const std::string charSetSetting = settings_.ReadSetting(kSection, "charSet");
-    const std::string port = settings_.ReadSetting(kSection, "port");
+    const std::string charSetSetting = ReadSetting(settings_, setting::charSet);
+    const std::string port = ReadSetting(settings_, setting::port);
     const std::optional<int> smtpDefault = security == MailSecurity::StartTls ? std::optional(kSmtpStartTlsPort)
                                            : security == MailSecurity::Tls    ? std::optional(kSmtpTlsPort)
                                                                               : std::nullopt;
@@ -124,11 +123,11 @@ void AlertDelivery::SendAlert() {
 }
 
 void AlertDelivery::LoginViaPop() {
-    pop3Client_.Host = settings_.ReadSetting(kSection, "txtSMTPhost");
+    pop3Client_.Host = ReadSetting(settings_, setting::txtSMTPhost);
     ApplyPort(pop3Client_, pop3PortBeforeDefault_, std::nullopt,
               pop3Client_.Security == MailSecurity::Tls ? std::optional(kPop3TlsPort) : std::nullopt);
-    pop3Client_.Username = settings_.ReadSetting(kSection, "txtUserid");
-    pop3Client_.Password = settings_.ReadSetting(kSection, "txtPass");
+    pop3Client_.Username = ReadSetting(settings_, setting::txtUserid);
+    pop3Client_.Password = ReadSetting(settings_, setting::txtPass);
     view_.AddStatusLine("*** Connecting via POP...");
     view_.RepaintStatusPane();
     ClosingOnFailure(pop3Client_, [&] {
@@ -142,15 +141,15 @@ void AlertDelivery::LoginViaPop() {
 }
 
 void AlertDelivery::ConfigureSmtp() {
-    smtpClient_.Host = settings_.ReadSetting(kSection, "txtSMTPhost");
-    if (std::string user = settings_.ReadSetting(kSection, "txtUserid"); user != kAbsentSetting) {
+    smtpClient_.Host = ReadSetting(settings_, setting::txtSMTPhost);
+    if (std::string user = ReadSetting(settings_, setting::txtUserid); user != kAbsentSetting) {
         smtpClient_.Username = user;
     }
-    if (std::string password = settings_.ReadSetting(kSection, "txtPass"); password != kAbsentSetting) {
+    if (std::string password = ReadSetting(settings_, setting::txtPass); password != kAbsentSetting) {
         smtpClient_.Password = password;
     }
-    if (std::string type = settings_.ReadSetting(kSection, "cboAuthType"); type != kAbsentSetting) {
-        smtpClient_.SetAuthenticationType(type == "atLogin" ? AuthType::Login : AuthType::None);
+    if (std::string type = ReadSetting(settings_, setting::cboAuthType); type != kAbsentSetting) {
+        smtpClient_.SetAuthenticationType(type == kAuthTypeLogin ? AuthType::Login : AuthType::None);
     }
 }
 
@@ -161,7 +160,7 @@ void AlertDelivery::FillMessage(const std::string& charSetSetting) {
     alertMessage_.From.Address = ownAddress;
     alertMessage_.From.Name = ownAddress;
     alertMessage_.Sender.Address = sendTo;
-    const std::string user = settings_.ReadSetting(kSection, "txtUserid");
+    const std::string user = ReadSetting(settings_, setting::txtUserid);
     alertMessage_.Sender.Name = user == kAbsentSetting ? ownAddress : user;
     alertMessage_.Recipients.AddressListText("<" + sendTo + ">");
     alertMessage_.Subject = kAlertSubject;

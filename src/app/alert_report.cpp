@@ -4,7 +4,7 @@
 
 #include "app/activity_log.h"
 #include "app/form_fields.h"
-#include "app/settings_store.h"
+#include "app/setting_keys.h"
 #include "app/watch_state.h"
 #include "app/web_client.h"
 
@@ -20,11 +20,11 @@ void AlertReport::build_msg() {
     if (form_.Checked(Field::ckPingOnly)) {
         AlertText += "Error Pinging address: " + form_.Text(Field::editIPaddr) + "\n\f";
     } else {
-        const std::string checkType = settings_.ReadSetting("Settings", "checktype");
-        if (checkType == "filesize") {
+        const std::string checkType = ReadSetting(settings_, setting::checktype);
+        if (checkType == kCheckTypeFileSize) {
             AlertText += "Expected file size:" + form_.Text(Field::txtFileSize) +
                          ", Actual file size:" + std::to_string(state_.FetchedBody.size()) + "\n";
-        } else if (checkType == "lookfor") {
+        } else if (checkType == kCheckTypeLookFor) {
             AlertText += (state_.FoundFlag == "y" ? "Looked for and found:" : "Looked for but did not find:") +
                          form_.Text(Field::txtLookFor) + "\n";
         } else {

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "app/dialogs.h"
 #include "app/form_fields.h"
 #include "app/monitor_view.h"
+#include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "common/byte_string.h"
 
@@ -15,7 +17,6 @@ namespace corvasse {
 
 namespace {
 
-constexpr const char* kSection = "Settings";
 constexpr size_t kMinUrlLength = 10;
 constexpr size_t kMinAddressLength = 8;
 constexpr size_t kMinPingHostLength = 5;
@@ -23,9 +24,9 @@ constexpr size_t kMinPingHostLength = 5;
 bool IsPresent(const std::string& value) { return value != kAbsentSetting; }
 
 // The "mailSecurity" values and their radio buttons; anything else means none.
-constexpr std::pair<const char*, Field> kSecurityChoices[] = {
-    {"starttls", Field::radSecurityStartTls},
-    {"tls", Field::radSecurityTls},
+constexpr std::pair<std::string_view, Field> kSecurityChoices[] = {
+    {kMailSecurityStartTls, Field::radSecurityStartTls},
+    {kMailSecurityTls, Field::radSecurityTls},
 };
 
 bool IsValidPort(const std::string& text) {
@@ -46,38 +47,38 @@ SettingsForm::SettingsForm(FormFields& form, MonitorView& view, Dialogs& dialogs
 void SettingsForm::Load() {
     view_.SelectStatusPage();
 
-    std::string url = settings_.ReadSetting(kSection, "url2watch");
-    form_.SetText(Field::txtURL2watch, IsPresent(url) && !url.empty() ? url : kInitialAddress);
+    std::string url = ReadSetting(settings_, setting::url2watch);
+    form_.SetText(Field::txtURL2watch, IsPresent(url) && !url.empty() ? url : std::string(setting::url2watch.initial));
 
-    const std::pair<const char*, Field> keptUnlessEmpty[] = {
-        {"expfilesize", Field::txtFileSize},   {"txtLookFor", Field::txtLookFor},
-        {"txtWatchFreq", Field::txtWatchFreq}, {"txtSMTPhost", Field::txtSMTPhost},
-        {"txtSendTo", Field::txtSendto},       {"txtSendTo2", Field::txtSendto2},
-        {"txtYourEmail", Field::txtYourEmail},
+    const std::pair<SettingKey, Field> keptUnlessEmpty[] = {
+        {setting::expfilesize, Field::txtFileSize},   {setting::txtLookFor, Field::txtLookFor},
+        {setting::txtWatchFreq, Field::txtWatchFreq}, {setting::txtSMTPhost, Field::txtSMTPhost},
+        {setting::txtSendTo, Field::txtSendto},       {setting::txtSendTo2, Field::txtSendto2},
+        {setting::txtYourEmail, Field::txtYourEmail},
     };
-    for (auto [key, field] : keptUnlessEmpty) {
-        std::string value = settings_.ReadSetting(kSection, key);
+    for (const auto& [key, field] : keptUnlessEmpty) {
+        std::string value = ReadSetting(settings_, key);
         if (IsPresent(value) && !value.empty()) form_.SetText(field, value);
     }
 
-    if (settings_.ReadSetting(kSection, "PingOnly") == "y") form_.SetChecked(Field::ckPingOnly, true);
-    std::string pingAddr = settings_.ReadSetting(kSection, "PingAddr");
+    if (IsSettingOn(settings_, setting::PingOnly)) form_.SetChecked(Field::ckPingOnly, true);
+    std::string pingAddr = ReadSetting(settings_, setting::PingAddr);
     if (IsPresent(pingAddr)) form_.SetText(Field::editIPaddr, pingAddr);
-    form_.SetChecked(Field::ckPOPbefore, settings_.ReadSetting(kSection, "ckPOPbefore") == "y");
-    std::string userId = settings_.ReadSetting(kSection, "txtUserid");
+    form_.SetChecked(Field::ckPOPbefore, IsSettingOn(settings_, setting::ckPOPbefore));
+    std::string userId = ReadSetting(settings_, setting::txtUserid);
     if (IsPresent(userId)) form_.SetText(Field::txtUserid, userId);
-    std::string password = settings_.ReadSetting(kSection, "txtPass");
+    std::string password = ReadSetting(settings_, setting::txtPass);
     if (IsPresent(password)) form_.SetText(Field::txtPass, password);
-    if (settings_.ReadSetting(kSection, "cboAuthType") == "atLogin") form_.SetChecked(Field::rad_atLogin, true);
+    if (ReadSetting(settings_, setting::cboAuthType) == kAuthTypeLogin) form_.SetChecked(Field::rad_atLogin, true);
 
-    form_.SetChecked(Field::ckAllowHttps, settings_.ReadSetting(kSection, "allowHttps") == "y");
-    const std::string security = settings_.ReadSetting(kSection, "mailSecurity");
+    form_.SetChecked(Field::ckAllowHttps, IsSettingOn(settings_, setting::allowHttps));
+    const std::string security = ReadSetting(settings_, setting::mailSecurity);
     Field securityButton = Field::radSecurityNone;
     for (auto [value, button] : kSecurityChoices) {
         if (security == value) securityButton = button;
     }
     form_.SetChecked(securityButton, true);
-    const std::string port = settings_.ReadSetting(kSection, "port");
+    const std::string port = ReadSetting(settings_, setting::port);
     form_.SetText(Field::txtPort, IsPresent(port) ? port : "");
 }
 
@@ -110,18 +111,19 @@ bool SettingsForm::Validate() {
 void SettingsForm::Save() {
     if (!Validate()) return;
 
-    auto write = [this](const char* key, const std::string& value) { settings_.WriteSetting(kSection, key, value); };
-    write("url2watch", form_.Text(Field::txtURL2watch));
-    write("expfilesize", form_.Text(Field::txtFileSize));
-    write("checktype", form_.Text(Field::txtFileSize).empty() ? "lookfor" : "filesize");
-    write("txtLookFor", form_.Text(Field::txtLookFor));
-    write("txtWatchFreq", form_.Text(Field::txtWatchFreq));
-    write("txtSMTPhost", form_.Text(Field::txtSMTPhost));
-    write("txtSendTo", form_.Text(Field::txtSendto));
-    write("txtSendTo2", form_.Text(Field::txtSendto2));
-    write("txtYourEmail", form_.Text(Field::txtYourEmail));
+    auto write = [this](const SettingKey& key, std::string_view value) { WriteSetting(settings_, key, value); };
+    auto flag = [](bool on) { return on ? kSettingOn : std::string_view(); };
+    write(setting::url2watch, form_.Text(Field::txtURL2watch));
+    write(setting::expfilesize, form_.Text(Field::txtFileSize));
+    write(setting::checktype, form_.Text(Field::txtFileSize).empty() ? kCheckTypeLookFor : kCheckTypeFileSize);
+    write(setting::txtLookFor, form_.Text(Field::txtLookFor));
+    write(setting::txtWatchFreq, form_.Text(Field::txtWatchFreq));
+    write(setting::txtSMTPhost, form_.Text(Field::txtSMTPhost));
+    write(setting::txtSendTo, form_.Text(Field::txtSendto));
+    write(setting::txtSendTo2, form_.Text(Field::txtSendto2));
+    write(setting::txtYourEmail, form_.Text(Field::txtYourEmail));
     const bool pingOnly = form_.Checked(Field::ckPingOnly);
-    write("PingOnly", pingOnly ? "y" : "");
+    write(setting::PingOnly, flag(pingOnly));
 
     if (pingOnly && form_.Text(Field::editIPaddr).size() < kMinPingHostLength) {
         dialogs_.Beep();
@@ -129,32 +131,32 @@ void SettingsForm::Save() {
         return;
     }
 
-    write("PingAddr", Trim(form_.Text(Field::editIPaddr)));
+    write(setting::PingAddr, Trim(form_.Text(Field::editIPaddr)));
     if (form_.Checked(Field::ckPOPbefore)) {
-        write("ckPOPbefore", "y");
+        write(setting::ckPOPbefore, kSettingOn);
     } else {
-        settings_.DeleteSetting(kSection, "ckPOPbefore");
+        DeleteSetting(settings_, setting::ckPOPbefore);
     }
-    write("txtUserid", form_.Text(Field::txtUserid));
-    write("txtPass", form_.Text(Field::txtPass));
-    write("cboAuthType", form_.Checked(Field::rad_atLogin) ? "atLogin" : "atNone");
+    write(setting::txtUserid, form_.Text(Field::txtUserid));
+    write(setting::txtPass, form_.Text(Field::txtPass));
+    write(setting::cboAuthType, form_.Checked(Field::rad_atLogin) ? kAuthTypeLogin : kAuthTypeNone);
 
     // The opt-in settings: each is deleted while it asks for nothing, so
     // that without them the store holds just what it always did.
-    auto writeOrDelete = [&](const char* key, const std::string& value) {
+    auto writeOrDelete = [&](const SettingKey& key, std::string_view value) {
         if (value.empty()) {
-            settings_.DeleteSetting(kSection, key);
+            DeleteSetting(settings_, key);
         } else {
             write(key, value);
         }
     };
-    writeOrDelete("allowHttps", form_.Checked(Field::ckAllowHttps) ? "y" : "");
-    std::string security;
+    writeOrDelete(setting::allowHttps, flag(form_.Checked(Field::ckAllowHttps)));
+    std::string_view security;
     for (auto [value, button] : kSecurityChoices) {
         if (form_.Checked(button)) security = value;
     }
-    writeOrDelete("mailSecurity", security);
-    writeOrDelete("port", Trim(form_.Text(Field::txtPort)));
+    writeOrDelete(setting::mailSecurity, security);
+    writeOrDelete(setting::port, Trim(form_.Text(Field::txtPort)));
     view_.SetStatusText("Settings saved...");
 }
 

@@ -10,11 +10,6 @@ class FormFields;
 class MonitorView;
 class SettingsStore;
 
-// What the address and interval fields show until settings are loaded.
-inline constexpr const char* kInitialAddress = "http://";
-inline constexpr const char* kInitialWatchFreq = "15";
-// The address both e-mail fields show until the user types their own.
-inline constexpr const char* kPlaceholderAddress = "your-id@your-provider.com";
 // A sample address that users copy from help texts; saving it is refused.
 inline constexpr const char* kRefusedSampleAddress = "someone@somewhere.com";
 // The SMTP port field takes a whole number in this range, or nothing.

@@ -10,7 +10,7 @@
 #include "app/interval_timer.h"
 #include "app/monitor_view.h"
 #include "app/ping_client.h"
-#include "app/settings_store.h"
+#include "app/setting_keys.h"
 #include "app/watch_state.h"
 #include "app/web_client.h"
 #include "common/byte_string.h"
@@ -53,7 +53,7 @@ void WatchCycle::StopWatching() {
 
 void WatchCycle::Tick() {
     state_.FetchedBody.clear();
-    if (settings_.ReadSetting("Settings", "PingOnly") == "y") {
+    if (IsSettingOn(settings_, setting::PingOnly)) {
         RunPingWatch();
     } else {
         RunWebWatch();
@@ -90,7 +90,7 @@ void WatchCycle::RunPingWatch() {
 }
 
 void WatchCycle::RunWebWatch() {
-    const bool httpsAllowed = settings_.ReadSetting("Settings", "allowHttps") == "y";
+    const bool httpsAllowed = IsSettingOn(settings_, setting::allowHttps);
     if (!httpsAllowed && ContainsBytes(form_.Text(Field::txtURL2watch), "https://")) {
         boxes_.Beep();
         boxes_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");

@@ -1,14 +1,14 @@
 #include "cli/form_values.h"
 
-#include "app/settings_form.h"
+#include "app/setting_keys.h"
 
 namespace corvasse {
 
 FormValues::FormValues()
-    : texts_{{Field::txtURL2watch, kInitialAddress},
-             {Field::txtWatchFreq, kInitialWatchFreq},
-             {Field::txtSendto, kPlaceholderAddress},
-             {Field::txtYourEmail, kPlaceholderAddress}} {}
+    : texts_{{Field::txtURL2watch, std::string(setting::url2watch.initial)},
+             {Field::txtWatchFreq, std::string(setting::txtWatchFreq.initial)},
+             {Field::txtSendto, std::string(setting::txtSendTo.initial)},
+             {Field::txtYourEmail, std::string(setting::txtYourEmail.initial)}} {}
 
 std::string FormValues::Text(Field field) const {
     auto it = texts_.find(field);

@@ -13,6 +13,7 @@
 #include "app/monitor.h"
 #include "app/ping_error_report.h"
 #include "app/pinger_ping_client.h"
+#include "app/setting_keys.h"
 #include "app/settings_form.h"
 #include "app/settings_store.h"
 #include "app/watch_cycle.h"
@@ -31,7 +32,6 @@ namespace corvasse {
 
 namespace {
 
-constexpr const char* kSection = "Settings";
 // Without alerts the watch's log entries go nowhere.
 constexpr const char* kNoLog = "/dev/null";
 
@@ -221,15 +221,15 @@ std::optional<CheckResult> WatchCheck::Prepare() {
     Parts& p = *parts_;
     SettingsForm(p.form, p.view, p.dialogs, p.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
-    p.pingWatch = p.settings.ReadSetting(kSection, "PingOnly") == "y";
+    p.pingWatch = IsSettingOn(p.settings, setting::PingOnly);
     if (p.pingWatch) {
         p.target = Trim(p.form.Text(Field::editIPaddr));
         if (p.target.empty()) return Unknown("no host to ping" + where);
     } else {
         p.target = p.form.Text(Field::txtURL2watch);
         const std::string address = Trim(p.target);
-        if (address.empty() || address == kInitialAddress) return Unknown("no address to watch" + where);
-        if (ContainsBytes(p.target, "https://") && p.settings.ReadSetting(kSection, "allowHttps") != "y") {
+        if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
+        if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.settings, setting::allowHttps)) {
             return Unknown(p.target + ": https:// addresses are watched only with allowHttps=y" + where);
         }
         const std::string size = p.form.Text(Field::txtFileSize);
@@ -238,7 +238,7 @@ std::optional<CheckResult> WatchCheck::Prepare() {
         }
     }
     if (p.alertMode == AlertMode::Deliver) {
-        const std::string port = p.settings.ReadSetting(kSection, "port");
+        const std::string port = ReadSetting(p.settings, setting::port);
         if (port != kAbsentSetting && !TryStrToInt(port)) {
             return Unknown(std::string("SMTP port: ") + ConversionError(port).what() + where);
         }

@@ -25,6 +25,7 @@
 
 #include "app/activity_log.h"
 #include "app/monitor.h"
+#include "app/setting_keys.h"
 #include "app/settings_form.h"
 #include "app/watch_cycle.h"
 #include "ui/about_box.h"
@@ -119,7 +120,7 @@ QWidget* MainWindow::createUrlPage() {
 
     auto* content = new QGroupBox("  Watch for Content  ");
     auto* contentForm = new QFormLayout(content);
-    auto* txtURL2watch = new QLineEdit("http://");
+    auto* txtURL2watch = new QLineEdit(FromBytes(setting::url2watch.initial));
     auto* txtFileSize = new QLineEdit;
     auto* txtLookFor = new QLineEdit;
     contentForm->addRow("URL to watch:", txtURL2watch);
@@ -141,7 +142,7 @@ QWidget* MainWindow::createUrlPage() {
     layout->addWidget(ping);
 
     auto* frequency = new QHBoxLayout;
-    auto* txtWatchFreq = new QLineEdit("15");
+    auto* txtWatchFreq = new QLineEdit(FromBytes(setting::txtWatchFreq.initial));
     txtWatchFreq->setMaximumWidth(80);
     frequency->addWidget(new QLabel("Watch interval:"));
     frequency->addWidget(txtWatchFreq);
@@ -165,9 +166,9 @@ QWidget* MainWindow::createSmtpPage() {
     auto* layout = new QVBoxLayout(page);
     auto* form = new QFormLayout;
     auto* txtSMTPhost = new QLineEdit;
-    auto* txtSendto = new QLineEdit(kPlaceholderAddress);
+    auto* txtSendto = new QLineEdit(FromBytes(setting::txtSendTo.initial));
     auto* txtSendto2 = new QLineEdit;
-    auto* txtYourEmail = new QLineEdit(kPlaceholderAddress);
+    auto* txtYourEmail = new QLineEdit(FromBytes(setting::txtYourEmail.initial));
     auto* sendto2Label = new QLabel("Send-to E-mail addr. #2:");
     txtSendto2->setEnabled(false);
     sendto2Label->setEnabled(false);

@@ -1,41 +1,45 @@
 #include "app/activity_log.h"
 
-
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include "support/expect_throw.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
+using test::ExpectThrowWithMessage;
 using test::ReadFile;
 
 class ActivityLogTest : public ::testing::Test {
 protected:
     test::TempDir temp_;
-    test::ScopedWorkingDir cwd_{temp_.Path()};
-    ActivityLog log_;
+    const std::filesystem::path file_ = temp_.Path() / "Corvasse.log";
+    ActivityLog log_{file_};
 };
 
 TEST_F(ActivityLogTest, AppendsRecordsEndedByCrLfInTheWorkingDirectory) {
-    log_.AppendLogLine("first");
-    log_.AppendLogLine("report\nwith lines\n\f");
-    log_.AppendLogLine("");
-    EXPECT_EQ(ReadFile(temp_.Path() / "Corvasse.log"), "first\r\nreport\nwith lines\n\f\r\n\r\n");
-    EXPECT_EQ(log_.FullPath(), temp_.Path() / "Corvasse.log");
+    // The name the log has unless it is given another.
+    test::ScopedWorkingDir cwd(temp_.Path());
+    ActivityLog log;
+    log.AppendLogLine("first");
+    log.AppendLogLine("report\nwith lines\n\f");
+    log.AppendLogLine("");
+    EXPECT_EQ(ReadFile(file_), "first\r\nreport\nwith lines\n\f\r\n\r\n");
+    EXPECT_EQ(log.FullPath(), file_);
 }
 
 TEST_F(ActivityLogTest, EveryByteButNothingElseIsWritten) {
     std::string all;
     for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
     log_.AppendLogLine(all);
-    EXPECT_EQ(ReadFile("Corvasse.log"), all + "\r\n");
+    EXPECT_EQ(ReadFile(file_), all + "\r\n");
 }
 
 TEST_F(ActivityLogTest, ClearTruncatesOrCreatesAndAppendingGoesOn) {
     log_.Clear();
-    EXPECT_EQ(ReadFile("Corvasse.log"), "");
+    EXPECT_EQ(ReadFile(file_), "");
     log_.AppendLogLine("a");
     log_.Clear();
     log_.AppendLogLine("b");
@@ -50,50 +54,25 @@ TEST(ActivityLogViewerTextTest, EndsWithASpaceLineAndTheMarker) {
 }
 
 TEST_F(ActivityLogTest, MissingFileCannotBeOpenedForViewing) {
-    try {
-        log_.ReadAll();
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot open file \"" + (temp_.Path() / "Corvasse.log").string() + "\". No such file or directory");
-    }
+    ExpectThrowWithMessage<IoError>([&] { log_.ReadAll(); },
+                                    "Cannot open file \"" + file_.string() + "\". No such file or directory");
 }
 
 TEST_F(ActivityLogTest, FullDiskIsReportedAsDiskFull) {
-    std::filesystem::create_symlink("/dev/full", "Corvasse.log");
-    try {
-        log_.AppendLogLine("x");
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_EQ(e.Code, 101);
-        EXPECT_STREQ(e.what(), "Disk full");
+    std::filesystem::create_symlink("/dev/full", file_);
+    const auto error = ExpectThrowWithMessage<IoError>([&] { log_.AppendLogLine("x"); }, "Disk full");
+    if (error) {
+        EXPECT_EQ(error->Code, 101);
     }
 }
 
 TEST_F(ActivityLogTest, UnwritablePlacesAreReportedWithTheirTexts) {
-    std::filesystem::create_directory("Corvasse.log");  // a folder where the file should be
-    try {
-        log_.AppendLogLine("x");
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "File access denied");
-    }
-    try {
-        log_.Clear();
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + (temp_.Path() / "Corvasse.log").string() +
-                                                  "\". ",
-                                              0),
-                  0u);
-    }
-    ActivityLog inMissingFolder("no/such/folder/Corvasse.log");
-    try {
-        inMissingFolder.AppendLogLine("x");
-        FAIL() << "no error";
-    } catch (const IoError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
-    }
+    std::filesystem::create_directory(file_);  // a folder where the file should be
+    ExpectThrowWithMessage<IoError>([&] { log_.AppendLogLine("x"); }, "File access denied");
+    EXPECT_THAT([&] { log_.Clear(); }, testing::ThrowsMessage<IoError>(
+                                           testing::StartsWith("Cannot create file \"" + file_.string() + "\". ")));
+    ActivityLog inMissingFolder(temp_.Path() / "no/such/folder/Corvasse.log");
+    ExpectThrowWithMessage<IoError>([&] { inMissingFolder.AppendLogLine("x"); }, "File not found");
 }
 
 }  // namespace

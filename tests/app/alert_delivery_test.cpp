@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "app/activity_log.h"
 #include "app/alert_report.h"
@@ -20,7 +18,10 @@
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
 #include "net/tls_io_handler.h"
+#include "support/expect_throw.h"
+#include "support/message_lines.h"
 #include "support/pop3_server.h"
+#include "support/reply_error.h"
 #include "support/scripted_peer.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
@@ -34,75 +35,34 @@ namespace peer = test::peer;
 using Lines = std::vector<std::string>;
 
 constexpr int kTestReadTimeoutMs = 10000;
-const std::regex kReportDate(R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM))");
-const std::regex kDateHeader(R"(Date: \w{3}, \d{1,2} \w{3} \d{4} \d\d:\d\d:\d\d [+-]\d{4})");
+const std::regex kReportDate(test::kReportDatePattern);
 
-// The lines of the alert as they go on the wire after DATA. "@DATE@" and
-// "@REPORTDATE@" stand for the lines that hold the time.
+// The lines of the alert as they go on the wire after DATA.
 Lines AlertLines(const std::string& sender, const std::string& charSet = "iso-8859-1") {
-    return {"From: \"me@example.org\" <me@example.org>",
-            "Subject: Corvasse Alert",
-            "To: alerts@example.org",
-            "Content-Type: multipart/alternative;",
-            " boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";",
-            "\tcharset=\"" + charSet + "\"",
-            "MIME-Version: 1.0",
-            "Sender: " + sender,
-            "@DATE@",
-            "",
-            "This is a multi-part message in MIME format",
-            "",
-            "--=_MoreStuf_2zzz1234sadvnqw3nerasdf",
-            "Content-Type: text/plain",
-            "Content-Transfer-Encoding: 7bit",
-            "",
-            "@REPORTDATE@",
-            "Watching address: http://127.0.0.1:8080/",
-            "Expected file size:100, Actual file size:2048",
-            "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200",
-            "----------",
-            "",
-            "\fCorvasse web watch alert, published by the Corvasse project.",
-            "\f",
-            "",
-            "--=_MoreStuf_2zzz1234sadvnqw3nerasdf--"};
-}
-
-// Compares received lines with AlertLines, matching the time lines by pattern.
-void ExpectAlertLines(const Lines& received, const Lines& expected) {
-    ASSERT_EQ(received.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        if (expected[i] == "@DATE@") {
-            EXPECT_TRUE(std::regex_match(received[i], kDateHeader)) << received[i];
-        } else if (expected[i] == "@REPORTDATE@") {
-            EXPECT_TRUE(std::regex_match(received[i], kReportDate)) << received[i];
-        } else {
-            EXPECT_EQ(received[i], expected[i]) << "line " << i;
-        }
-    }
-}
-
-std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts) {
-    std::vector<PeerStep> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
+    return test::AlertMessageLines(
+        {.ownAddress = "me@example.org",
+         .sendTo = "alerts@example.org",
+         .sender = sender,
+         .charSet = charSet,
+         .report = {test::kAnyReportDate, "Watching address: http://127.0.0.1:8080/",
+                    "Expected file size:100, Actual file size:2048",
+                    "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200", "----------"}});
 }
 
 // An SMTP server's side of one alert: greeting, EHLO offering LOGIN, RSET,
 // the login when asked for, MAIL, RCPT, DATA, the message and QUIT.
 std::vector<PeerStep> SmtpDialogue(bool login, size_t messageLines) {
-    std::vector<PeerStep> steps = {peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
-                                   peer::Send("250-mail.test\r\n250 AUTH LOGIN\r\n"), peer::ReadLine(),
-                                   peer::SendLine("250 reset")};
-    if (login) {
-        steps.insert(steps.end(), {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"), peer::ReadLine(),
-                                   peer::SendLine("334 UGFzc3dvcmQ6"), peer::ReadLine(), peer::SendLine("235 ok")});
-    }
-    steps.insert(steps.end(), {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                               peer::ReadLine(), peer::SendLine("354 go ahead")});
-    steps.insert(steps.end(), messageLines + 1, peer::ReadLine());
-    steps.insert(steps.end(), {peer::SendLine("250 queued"), peer::ReadLine()});
-    return steps;
+    const std::vector<PeerStep> authLogin = {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"),
+                                             peer::ReadLine(), peer::SendLine("334 UGFzc3dvcmQ6"),
+                                             peer::ReadLine(), peer::SendLine("235 ok")};
+    return peer::Concat(
+        {{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(), peer::Send("250-mail.test\r\n250 AUTH LOGIN\r\n"),
+          peer::ReadLine(), peer::SendLine("250 reset")},
+         login ? authLogin : std::vector<PeerStep>{},
+         {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(),
+          peer::SendLine("354 go ahead")},
+         peer::ReadLines(messageLines + 1),
+         {peer::SendLine("250 queued"), peer::ReadLine()}});
 }
 
 std::vector<PeerStep> Pop3Dialogue() {
@@ -121,7 +81,7 @@ class AlertDeliveryTest : public ::testing::Test {
 protected:
     AlertDeliveryTest()
         : settings(dir.Path() / "config"),
-          log(dir.Path() / "Corvasse.log"),
+          log(logFile),
           report(form, settings, web, state, log),
           pop3Events(view, MailProtocol::Pop3),
           smtpEvents(view, MailProtocol::Smtp),
@@ -147,14 +107,8 @@ protected:
 
     void Set(const char* key, const std::string& value) { settings.WriteSetting("Settings", key, value); }
 
-    std::string LogText() const {
-        std::ifstream in(dir.Path() / "Corvasse.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
     test::TempDir dir;
+    const std::filesystem::path logFile = dir.Path() / "Corvasse.log";
     SettingsStore settings;
     ActivityLog log;
     test::FakeFormFields form;
@@ -173,8 +127,8 @@ protected:
 
 TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
     const Lines expected = AlertLines("alice <alerts@example.org>");
-    ScriptedPeer pop3(Concat({Pop3Dialogue(), {peer::Close()}}));
-    ScriptedPeer smtp(Concat({SmtpDialogue(true, expected.size()), {peer::Close()}}));
+    ScriptedPeer pop3(peer::Concat({Pop3Dialogue(), {peer::Close()}}));
+    ScriptedPeer smtp(peer::Concat({SmtpDialogue(true, expected.size()), {peer::Close()}}));
     pop3Client.Port = pop3.Port();
     Set("ckPOPbefore", "y");
     Set("txtUserid", "alice");
@@ -193,7 +147,7 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
     EXPECT_EQ(sent.substr(sent.find("\r\n") + 2, sent.find("DATA\r\n") - sent.find("\r\n") - 2),
               "RSET\r\nAUTH LOGIN\r\n" + EncodeBase64("alice") + "\r\n" + EncodeBase64("wonder land") +
                   "\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n");
-    ExpectAlertLines(MessageLinesOf(sent), expected);
+    test::ExpectMessageLines(MessageLinesOf(sent), expected);
     EXPECT_TRUE(sent.ends_with("\r\n.\r\nQUIT\r\n"));
 
     EXPECT_EQ(view.lines, (Lines{"Sending e-mail alert...", "*** Connecting via POP...", "POP3: Connected.",
@@ -203,7 +157,7 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
                                  "SMTP: Disconnecting.", "SMTP Disconnected...", "SMTP: Disconnected."}));
     EXPECT_EQ(view.statusHistory.front(), "Sending e-mail alert...");
     // The report went to the log before anything else, without the footer.
-    const std::string logged = LogText();
+    const std::string logged = test::ReadFile(logFile);
     EXPECT_TRUE(std::regex_search(logged, kReportDate));
     EXPECT_TRUE(logged.ends_with("----------\n\r\n"));
     // The part is gone again; the addresses stay until the next alert.
@@ -214,8 +168,8 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
 TEST_F(AlertDeliveryTest, SettingsThatReadNaKeepThePreviousAlertsValues) {
     const Lines first = AlertLines("alice <alerts@example.org>", "utf-8");
     const Lines second = AlertLines("\"me@example.org\" <alerts@example.org>");
-    ScriptedPeer smtp(Concat({SmtpDialogue(true, first.size()), {peer::Accept()},
-                              SmtpDialogue(true, second.size()), {peer::Close()}}));
+    ScriptedPeer smtp(peer::Concat(
+        {SmtpDialogue(true, first.size()), {peer::Accept()}, SmtpDialogue(true, second.size()), {peer::Close()}}));
     Set("txtUserid", "alice");
     Set("txtPass", "wonder land");
     Set("cboAuthType", "atLogin");
@@ -231,12 +185,12 @@ TEST_F(AlertDeliveryTest, SettingsThatReadNaKeepThePreviousAlertsValues) {
     ASSERT_TRUE(smtp.WaitClosed());
     EXPECT_EQ(smtp.Failure(), "");
     ASSERT_EQ(smtp.ConnectionCount(), 2u);
-    ExpectAlertLines(MessageLinesOf(smtp.Received(0)), first);
+    test::ExpectMessageLines(MessageLinesOf(smtp.Received(0)), first);
     // User name, password, login and port carried over; the sender's name and
     // the charset did not.
     EXPECT_NE(smtp.Received(1).find("AUTH LOGIN\r\n" + EncodeBase64("alice") + "\r\n" + EncodeBase64("wonder land")),
               std::string::npos);
-    ExpectAlertLines(MessageLinesOf(smtp.Received(1)), second);
+    test::ExpectMessageLines(MessageLinesOf(smtp.Received(1)), second);
 }
 
 TEST_F(AlertDeliveryTest, MailSecurityPicksThePortsThatAreNotSet) {
@@ -277,7 +231,7 @@ TEST_F(AlertDeliveryTest, MailSecurityPicksThePortsThatAreNotSet) {
 
 TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {
     const Lines expected = AlertLines("alice <alerts@example.org>");
-    ScriptedPeer smtp(Concat({SmtpDialogue(false, expected.size()), {peer::Close()}}));
+    ScriptedPeer smtp(peer::Concat({SmtpDialogue(false, expected.size()), {peer::Close()}}));
     Set("txtUserid", "alice");
     Set("cboAuthType", "atNone");
     Set("port", std::to_string(smtp.Port()));
@@ -290,15 +244,10 @@ TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {
 TEST_F(AlertDeliveryTest, PortThatIsNotANumberFailsBeforeAnySmtpConnection) {
     ScriptedPeer smtp({peer::SendLine("220 never seen")});
     Set("port", "25x");
-    try {
-        delivery.SendAlert();
-        FAIL() << "no error";
-    } catch (const ConversionError& e) {
-        EXPECT_STREQ(e.what(), "'25x' is not a valid integer value");
-    }
+    test::ExpectThrowWithMessage<ConversionError>([&] { delivery.SendAlert(); }, "'25x' is not a valid integer value");
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_EQ(view.lines, Lines{"Sending e-mail alert..."});
-    EXPECT_NE(LogText().find("Expected file size:100, Actual file size:2048"), std::string::npos);
+    EXPECT_NE(test::ReadFile(logFile).find("Expected file size:100, Actual file size:2048"), std::string::npos);
 }
 
 TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
@@ -308,28 +257,23 @@ TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
     pop3Client.Port = pop3.Port();
     Set("ckPOPbefore", "y");
     Set("port", std::to_string(smtp.Port()));
-    try {
-        delivery.SendAlert();
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, kPop3Err);
-    }
+    test::ExpectReplyCode([&] { delivery.SendAlert(); }, kPop3Err);
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_FALSE(pop3Client.IsConnected());
     // "n/a" user name and password go to the POP3 server as they read.
     ASSERT_TRUE(pop3.WaitClosed());
     EXPECT_EQ(pop3.Received(), "USER n/a\r\nPASS n/a\r\nQUIT\r\n");
-    EXPECT_NE(LogText().find("----------"), std::string::npos);
+    EXPECT_NE(test::ReadFile(logFile).find("----------"), std::string::npos);
 }
 
 TEST_F(AlertDeliveryTest, FailureAfterConnectingClosesTheConnectionForTheNextAlert) {
     const Lines expected = AlertLines("\"me@example.org\" <alerts@example.org>");
-    ScriptedPeer smtp(Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"),
-                               peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(), peer::SendLine("250 ok"),
-                               peer::ReadLine(), peer::SendLine("550 no such user"), peer::ReadLine(),
-                               peer::Accept()},
-                              SmtpDialogue(false, expected.size()),
-                              {peer::Close()}}));
+    ScriptedPeer smtp(
+        peer::Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"),
+                       peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(), peer::SendLine("250 ok"),
+                       peer::ReadLine(), peer::SendLine("550 no such user"), peer::ReadLine(), peer::Accept()},
+                      SmtpDialogue(false, expected.size()),
+                      {peer::Close()}}));
     Set("port", std::to_string(smtp.Port()));
     EXPECT_THROW(delivery.SendAlert(), ProtocolReplyError);
     EXPECT_FALSE(smtpClient.IsConnected());
@@ -338,7 +282,7 @@ TEST_F(AlertDeliveryTest, FailureAfterConnectingClosesTheConnectionForTheNextAle
     ASSERT_TRUE(smtp.WaitClosed());
     EXPECT_EQ(smtp.Failure(), "");
     EXPECT_TRUE(smtp.Received(0).ends_with("RCPT TO:<alerts@example.org>\r\nQUIT\r\n"));
-    ExpectAlertLines(MessageLinesOf(smtp.Received(1)), expected);
+    test::ExpectMessageLines(MessageLinesOf(smtp.Received(1)), expected);
 }
 
 TEST_F(AlertDeliveryTest, LineBreakInTheSenderNameNeverReachesTheWire) {
@@ -368,7 +312,7 @@ TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
     EXPECT_EQ(mail.authUser, test::kSmtpTestUser);
     EXPECT_EQ(mail.mailFrom, "me@example.org");
     EXPECT_EQ(mail.rcptTo, Lines{"alerts@example.org"});
-    ExpectAlertLines(test::SplitCrLfLines(mail.content), AlertLines("alice <alerts@example.org>"));
+    test::ExpectMessageLines(test::SplitCrLfLines(mail.content), AlertLines("alice <alerts@example.org>"));
     EXPECT_NE(std::find(view.lines.begin(), view.lines.end(), "*** Total Messages: 3"), view.lines.end());
 }
 

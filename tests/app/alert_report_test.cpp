@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "app/activity_log.h"
 #include "app/fakes.h"
@@ -21,8 +19,7 @@ using test::FakeWebClient;
 
 class AlertReportTest : public ::testing::Test {
 protected:
-    AlertReportTest()
-        : settings(dir.Path() / "config"), log(dir.Path() / "Corvasse.log"), report(form, settings, web, state, log) {
+    AlertReportTest() : settings(dir.Path() / "config"), log(logFile), report(form, settings, web, state, log) {
         form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
         form.texts[Field::txtFileSize] = "1000";
         form.texts[Field::txtLookFor] = "Welcome";
@@ -40,14 +37,8 @@ protected:
         return report.AlertText.substr(end + 1);
     }
 
-    std::string LogText() const {
-        std::ifstream in(dir.Path() / "Corvasse.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
     test::TempDir dir;
+    const std::filesystem::path logFile = dir.Path() / "Corvasse.log";
     SettingsStore settings;
     ActivityLog log;
     FakeFormFields form;
@@ -65,10 +56,10 @@ TEST_F(AlertReportTest, SizeCheckReportGoesToTheLogAsOneEntry) {
               "Expected file size:1000, Actual file size:2048\n"
               "HTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n"
               "----------\n");
-    EXPECT_EQ(LogText(), report.AlertText + "\r\n");
+    EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n");
     // Every call starts afresh, and every call is logged.
     report.build_msg();
-    EXPECT_EQ(LogText(), report.AlertText + "\r\n" + report.AlertText + "\r\n");
+    EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n" + report.AlertText + "\r\n");
 }
 
 TEST_F(AlertReportTest, LookForReportFollowsTheFoundFlag) {

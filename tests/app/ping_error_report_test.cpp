@@ -1,8 +1,5 @@
 #include "app/ping_error_report.h"
 
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 #include "app/activity_log.h"
@@ -32,10 +29,7 @@ TEST(PingErrorReportTest, PaneAndLogGetTheLineThePanelDoesNot) {
     EXPECT_EQ(view.statusText, "Watching...");
     EXPECT_TRUE(view.statusHistory.empty());
     EXPECT_EQ(view.paneRepaints, 0);
-    std::ifstream in(temp.Path() / "Corvasse.log", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(),
+    EXPECT_EQ(test::ReadFile(temp.Path() / "Corvasse.log"),
               "Ping error: Message too short.\r\nPing error: Winsock error in recv()\r\nPing error: \r\n");
 }
 

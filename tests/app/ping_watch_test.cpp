@@ -2,9 +2,7 @@
 
 #include <unistd.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -54,10 +52,7 @@ WatchResult RunPingWatch(const std::string& host) {
 
     WatchResult result;
     result.pane = view.lines;
-    std::ifstream in(temp.Path() / "Corvasse.log", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    result.log = text.str();
+    result.log = test::ReadFile(temp.Path() / "Corvasse.log");
     result.alerts = alert.attempts + static_cast<int>(web.calls.size());
     result.watchCount = view.watchCountText;
     return result;

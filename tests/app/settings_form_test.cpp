@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/fakes.h"
+#include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "support/temp_dir.h"
 

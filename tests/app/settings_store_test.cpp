@@ -1,6 +1,5 @@
 #include "app/settings_store.h"
 
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,16 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/expect_throw.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
 using test::ReadFile;
-
-void WriteFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
+using test::WriteFile;
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -161,30 +158,18 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesTheStoreErrorsAndLosesNothing) {
         store_.WriteSetting("Settings", "url2watch", "keep me");
         std::filesystem::permissions(store_.FilePath(), std::filesystem::perms::none);
     }
-    try {
-        store_.ReadSetting("Settings", "url2watch");
-        FAIL() << "no error";
-    } catch (const RegistryError& e) {
-        EXPECT_STREQ(e.what(), "Failed to get data for 'url2watch'");
-    }
-    try {
-        store_.WriteSetting("Settings", "url2watch", "new");
-        FAIL() << "no error";
-    } catch (const RegistryError& e) {
-        EXPECT_STREQ(e.what(), "Failed to set data for 'url2watch'");
-    }
+    test::ExpectThrowWithMessage<RegistryError>([&] { store_.ReadSetting("Settings", "url2watch"); },
+                                                "Failed to get data for 'url2watch'");
+    test::ExpectThrowWithMessage<RegistryError>([&] { store_.WriteSetting("Settings", "url2watch", "new"); },
+                                                "Failed to set data for 'url2watch'");
 }
 
 TEST_F(SettingsStoreTest, FolderThatCannotBeCreatedFailsTheWrite) {
     WriteFile(temp_.Path() / "blocker", "x");
     SettingsStore blocked(temp_.Path() / "blocker" / "Corvasse");
     EXPECT_EQ(blocked.ReadSetting("Settings", "x"), "n/a");
-    try {
-        blocked.WriteSetting("Settings", "x", "y");
-        FAIL() << "no error";
-    } catch (const RegistryError& e) {
-        EXPECT_STREQ(e.what(), "Failed to create key Settings");
-    }
+    test::ExpectThrowWithMessage<RegistryError>([&] { blocked.WriteSetting("Settings", "x", "y"); },
+                                                "Failed to create key Settings");
 }
 
 TEST(SettingsStoreFolderTest, FollowsXdgConfigHome) {

@@ -1,10 +1,8 @@
 #include "app/watch_cycle.h"
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <regex>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +12,7 @@
 #include "app/watch_state.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
+#include "support/expect_throw.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -28,21 +27,14 @@ protected:
         web_.body = "<h1>Welcome</h1>";
     }
 
-    std::string LogText() {
-        std::ifstream in(temp_.Path() / "Corvasse.log", std::ios::binary);
-        std::stringstream buffer;
-        buffer << in.rdbuf();
-        return buffer.str();
-    }
-
     test::TempDir temp_;
-    test::ScopedWorkingDir cwd_{temp_.Path()};
+    const std::filesystem::path logFile_ = temp_.Path() / "Corvasse.log";
     test::FakeFormFields form_;
     test::FakeMonitorView view_;
     test::FakeDialogs dialogs_;
     test::FakeTimer timer_;
     SettingsStore settings_{temp_.Path() / "config"};
-    ActivityLog log_;
+    ActivityLog log_{logFile_};
     test::FakeWebClient web_;
     test::FakePingClient pinger_;
     test::FakeAlertSender alert_;
@@ -129,12 +121,8 @@ TEST_F(WatchCycleTest, RestartWithTheSameIntervalKeepsTheSchedule) {
 
 TEST_F(WatchCycleTest, BadIntervalFailsBeforeTouchingTheTimerOrWatching) {
     form_.texts[Field::txtWatchFreq] = "abc";
-    try {
-        cycle_.StartWatching();
-        FAIL() << "no error";
-    } catch (const ConversionError& e) {
-        EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
-    }
+    test::ExpectThrowWithMessage<ConversionError>([&] { cycle_.StartWatching(); },
+                                                  "'abc' is not a valid integer value");
     EXPECT_FALSE(timer_.enabled);
     EXPECT_EQ(timer_.interval, 1000u);
     EXPECT_TRUE(view_.statusHistory.empty());
@@ -237,7 +225,7 @@ TEST_F(WatchCycleTest, HttpsAddressIsRefusedWithABeepOnEveryTick) {
     EXPECT_TRUE(web_.calls.empty());
     EXPECT_EQ(alert_.attempts, 0);
     EXPECT_EQ(view_.watchCountText, "Watch count:2");
-    EXPECT_FALSE(std::filesystem::exists(temp_.Path() / "Corvasse.log"));
+    EXPECT_FALSE(std::filesystem::exists(logFile_));
 
     form_.texts[Field::txtURL2watch] = "HTTPS://127.0.0.1/";
     cycle_.Tick();
@@ -280,7 +268,7 @@ TEST_F(WatchCycleTest, PingWatchWritesTheResponseTimeAndNeverAlerts) {
     EXPECT_EQ(pinger_.hosts, (std::vector<std::string>{"127.0.0.1"}));
     ASSERT_EQ(view_.lines.size(), 1u);
     EXPECT_TRUE(std::regex_match(view_.lines[0], std::regex(".+ - Ping response time: 3 \\(ms\\)")));
-    EXPECT_TRUE(std::regex_match(LogText(), std::regex(".+ - Ping response time: 3 \\(ms\\)\r\n")));
+    EXPECT_TRUE(std::regex_match(test::ReadFile(logFile_), std::regex(".+ - Ping response time: 3 \\(ms\\)\r\n")));
     EXPECT_TRUE(web_.calls.empty());
     EXPECT_EQ(view_.watchCountText, "Watch count:1");
 }
@@ -295,7 +283,8 @@ TEST_F(WatchCycleTest, FailedPingWritesErrorLinesThenTheResponseTime) {
     EXPECT_TRUE(std::regex_match(view_.lines[0], std::regex(".+ - error Pinging site:no\\.such\\.host")));
     EXPECT_TRUE(std::regex_match(view_.lines[1], std::regex(".+ - Ping response time: 0 \\(ms\\)")));
     EXPECT_TRUE(std::regex_match(
-        LogText(), std::regex(".+ - error pinging site\\.no\\.such\\.host\r\n.+ - Ping response time: 0 \\(ms\\)\r\n")));
+        test::ReadFile(logFile_),
+        std::regex(".+ - error pinging site\\.no\\.such\\.host\r\n.+ - Ping response time: 0 \\(ms\\)\r\n")));
     EXPECT_EQ(alert_.attempts, 0);
     EXPECT_EQ(view_.watchCountText, "Watch count:1");
 }
@@ -324,7 +313,7 @@ TEST_F(WatchCycleTest, AShutdownIsNoFailedWatch) {
         EXPECT_TRUE(view_.lines.empty());
         EXPECT_EQ(state_.WatchCount, 0);
     }
-    EXPECT_FALSE(std::filesystem::exists(temp_.Path() / "Corvasse.log"));
+    EXPECT_FALSE(std::filesystem::exists(logFile_));
 }
 
 TEST_F(WatchCycleTest, AbortClosesTheConnection) {

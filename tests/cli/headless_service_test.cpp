@@ -13,6 +13,7 @@
 #include "app/fakes.h"
 #include "app/settings_store.h"
 #include "common/event_pump.h"
+#include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
@@ -48,9 +49,8 @@ protected:
     std::string Log() const { return test::ReadFile(dir_.Path() / "Corvasse.log"); }
 
     test::TempDir dir_;
-    test::ScopedWorkingDir cwd_{dir_.Path()};
     test::NginxServer web_;
-    const MonitorFiles files_ = MonitorFiles::InFolder(dir_.Path() / "config");
+    const MonitorFiles files_ = test::MonitorFilesIn(dir_.Path());
     SettingsStore store_ = SettingsStore::AtFile(files_.settings);
     std::FILE* lines_ = std::fopen((dir_.Path() / "lines").c_str(), "w");
     std::FILE* messages_ = std::fopen((dir_.Path() / "messages").c_str(), "w");

@@ -16,8 +16,10 @@
 #include "app/monitor.h"
 #include "app/settings_store.h"
 #include "common/utf8_text.h"
-#include "support/mail_reader.h"
 #include "integration/pane_lines.h"
+#include "support/mail_reader.h"
+#include "support/message_lines.h"
+#include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/pop3_server.h"
 #include "support/smtp_server.h"
@@ -42,7 +44,6 @@ using test::PaneLines;
 TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::TestApp();
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir(dir.Path());
     test::NginxServer web;
     web.WriteFile("index.html", "<html>maintenance</html>\n");
     const std::string mailHost = test::FreeLoopbackAddress(kPop3StandardPort);
@@ -50,7 +51,7 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     test::SmtpServer smtp(test::SmtpServer::Login::Required, mailHost);
 
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
+    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, web.Url("/index.html"));
@@ -84,7 +85,7 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     // The report is in the log as one entry.
     const std::string log = ReadFile(dir.Path() / "Corvasse.log");
     const std::regex report(
-        R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/index\.html\n)"
+        test::kReportDatePattern + std::string(R"(\nWatching address: http://127\.0\.0\.1:\d+/index\.html\n)") +
         R"(Looked for but did not find:all is well\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
         R"(----------\n\r\n)");
     EXPECT_TRUE(std::regex_match(log, report)) << log;
@@ -94,39 +95,17 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     EXPECT_EQ(mail.authUser, test::kSmtpTestUser);
     EXPECT_EQ(mail.mailFrom, "me@example.org");
     EXPECT_EQ(mail.rcptTo, Lines{"alerts@example.org"});
-    const Lines lines = test::SplitCrLfLines(mail.content);
-    const std::string logged = log.substr(0, log.size() - 2);  // without the log's CR LF
-    Lines expected = {"From: \"me@example.org\" <me@example.org>",
-                      "Subject: Corvasse Alert",
-                      "To: alerts@example.org",
-                      "Content-Type: multipart/alternative;",
-                      " boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";",
-                      "\tcharset=\"iso-8859-1\"",
-                      "MIME-Version: 1.0",
-                      "Sender: alice <alerts@example.org>",
-                      "(the date)",
-                      "",
-                      "This is a multi-part message in MIME format",
-                      "",
-                      "--=_MoreStuf_2zzz1234sadvnqw3nerasdf",
-                      "Content-Type: text/plain",
-                      "Content-Transfer-Encoding: 7bit",
-                      ""};
-    // The report's lines, exactly as logged.
+    // The report's lines, exactly as logged (without the log's CR LF).
+    Lines reportLines;
+    const std::string logged = log.substr(0, log.size() - 2);
     for (size_t start = 0, end; (end = logged.find('\n', start)) != std::string::npos; start = end + 1) {
-        expected.push_back(logged.substr(start, end - start));
+        reportLines.push_back(logged.substr(start, end - start));
     }
-    expected.insert(expected.end(), {"", "\fCorvasse web watch alert, published by the Corvasse project.", "\f", "",
-                                     "--=_MoreStuf_2zzz1234sadvnqw3nerasdf--"});
-    ASSERT_EQ(lines.size(), expected.size()) << mail.content;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (expected[i] == "(the date)") {
-            EXPECT_TRUE(std::regex_match(lines[i], std::regex(R"(Date: \w{3}, \d{1,2} \w{3} \d{4} \d\d:\d\d:\d\d [+-]\d{4})")))
-                << lines[i];
-        } else {
-            EXPECT_EQ(lines[i], expected[i]) << "line " << i;
-        }
-    }
+    test::ExpectMessageLines(test::SplitCrLfLines(mail.content),
+                             test::AlertMessageLines({.ownAddress = "me@example.org",
+                                                      .sendTo = "alerts@example.org",
+                                                      .sender = "alice <alerts@example.org>",
+                                                      .report = reportLines}));
 
     window.findChild<QPushButton*>("btnCancel")->click();
 }
@@ -134,7 +113,6 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
 TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     test::TestApp();
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir(dir.Path());
     test::NginxServer web;
     // The address holds a blank and umlauts, which reach nginx percent-encoded.
     web.WriteFile("Gr\xC3\xB6\xC3\x9F" "e da/index.html", "<html>Gr\xC3\xB6\xC3\x9F" "e da</html>\n");
@@ -142,7 +120,7 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
 
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
+    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, url);

@@ -14,6 +14,7 @@
 #include "app/monitor.h"
 #include "app/settings_store.h"
 #include "http/http_client.h"
+#include "support/monitor_files.h"
 #include "support/scripted_peer.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
@@ -30,7 +31,6 @@ namespace peer = test::peer;
 TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
     test::TestApp();
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir(dir.Path());
     std::string head = "HTTP/1.1 200 OK\r\n";
     while (head.size() <= static_cast<size_t>(2 * kMaxResponseHeaderBytes)) {
         head += "X-Filler: " + std::string(500, 'f') + "\r\n";
@@ -39,7 +39,7 @@ TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
 
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
+    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(web.Port()) + "/");

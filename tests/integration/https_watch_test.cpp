@@ -13,6 +13,7 @@
 #include "app/monitor.h"
 #include "app/watch_state.h"
 #include "integration/pane_lines.h"
+#include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
@@ -49,9 +50,8 @@ protected:
 
     QApplication& app = test::TestApp();  // before any widget
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir{dir.Path()};
     test::FakeDialogs dialogs;
-    MainWindow window{MonitorFiles::InFolder(dir.Path() / "config"), &dialogs};
+    MainWindow window{test::MonitorFilesIn(dir.Path()), &dialogs};
 };
 
 TEST_F(HttpsWatchTest, PageOverTlsPasses) {

@@ -17,6 +17,7 @@
 #include "app/monitor.h"
 #include "app/watch_state.h"
 #include "integration/pane_lines.h"
+#include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
@@ -30,13 +31,12 @@ using test::PaneLines;
 TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     test::TestApp();
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir(dir.Path());
     test::NginxServer server("absolute_redirect off;\nlocation = /old { return 302 /page.html; }");
     const std::string page = "<html>" + std::string(200000, '.') + " all is well</html>\n";
     server.WriteFile("page.html", page);
 
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(dir.Path() / "config"), &dialogs);
+    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
     window.show();
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, server.Url("/old"));

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "mail/mail_errors.h"
+#include "support/expect_throw.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -59,12 +60,10 @@ TEST_F(CommandClientTest, SendCmdChecksTheCode) {
                          peer::SendLine("251 forwarded"), peer::ReadUntilClose()});
     ConnectTo(server);
     EXPECT_EQ(client.SendCmd("NOOP", -1), 500);
-    try {
-        client.SendCmd("MAIL FROM:<a@example.org>", 250);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, 550);
-        EXPECT_STREQ(e.what(), "mailbox\r\nunavailable\r\n");
+    const auto error = test::ExpectThrowWithMessage<ProtocolReplyError>(
+        [&] { client.SendCmd("MAIL FROM:<a@example.org>", 250); }, "mailbox\r\nunavailable\r\n");
+    if (error) {
+        EXPECT_EQ(error->ReplyCode, 550);
     }
     // The refused reply stays readable.
     EXPECT_EQ(client.LastReply.NumericCode(), 550);
@@ -106,12 +105,7 @@ TEST_F(CommandClientTest, SilentPeerTimesOut) {
     client.Port = server.Port();
     client.ReadTimeout = 200;
     client.Connect();
-    try {
-        client.ReadReply();
-        FAIL() << "no error";
-    } catch (const ReadTimeoutError& e) {
-        EXPECT_STREQ(e.what(), "Read Timeout");
-    }
+    test::ExpectThrowWithMessage<ReadTimeoutError>([&] { client.ReadReply(); }, "Read Timeout");
 }
 
 TEST_F(CommandClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
@@ -154,12 +148,7 @@ TEST_F(CommandClientTest, ReplyMayHoldUpToTheLimit) {
     client.ReadReply();
     EXPECT_EQ(client.LastReply.NumericCode(), 250);
     EXPECT_EQ(client.LastReply.Text.size(), 66u);
-    try {
-        client.ReadReply();
-        FAIL() << "a reply past the limit was taken";
-    } catch (const ReplyTooLargeError& e) {
-        EXPECT_STREQ(e.what(), "Reply exceeds 65536 bytes.");
-    }
+    test::ExpectThrowWithMessage<ReplyTooLargeError>([&] { client.ReadReply(); }, "Reply exceeds 65536 bytes.");
     client.Disconnect();
 }
 

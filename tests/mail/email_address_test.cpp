@@ -4,6 +4,7 @@
 
 #include "mail/email_address_list.h"
 #include "mail/mail_errors.h"
+#include "support/expect_throw.h"
 
 namespace corvasse {
 namespace {
@@ -38,12 +39,7 @@ TEST(EmailAddressTest, ParsesTheCommonForms) {
 }
 
 TEST(EmailAddressTest, AtSignAfterBracketedAddressIsRefused) {
-    try {
-        Parse("<joe@example.org> x@y");
-        FAIL() << "no error";
-    } catch (const EmailParseError& e) {
-        EXPECT_STREQ(e.what(), "@ Outside address");
-    }
+    test::ExpectThrowWithMessage<EmailParseError>([&] { Parse("<joe@example.org> x@y"); }, "@ Outside address");
 }
 
 TEST(EmailAddressTest, BracketedAddressForms) {

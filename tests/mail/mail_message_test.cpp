@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "mail/mail_errors.h"
+#include "support/expect_throw.h"
+#include "support/message_lines.h"
 
 namespace corvasse {
 namespace {
@@ -38,15 +40,10 @@ TEST_F(MailMessageTest, AlertShapedMessageGivesTheExpectedLinesInOrder) {
     message.Subject = "Corvasse Alert";
     message.AddTextPart({"report"});
     EXPECT_EQ(message.BuildHeaderList().Lines(),
-              (Lines{"From: \"me@example.org\" <me@example.org>",
-                     "Subject: Corvasse Alert",
-                     "To: alerts@example.org",
-                     "Content-Type: multipart/alternative;",
-                     " boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";",
-                     "\tcharset=\"iso-8859-1\"",
-                     "MIME-Version: 1.0",
-                     "Sender: watcher <alerts@example.org>",
-                     "Date: Sun, 4 Jan 2026 09:05:03 +0000"}));
+              test::HeaderLines({.addressHeaders = {"From: \"me@example.org\" <me@example.org>",
+                                                    "Subject: Corvasse Alert", "To: alerts@example.org"},
+                                 .sender = "watcher <alerts@example.org>",
+                                 .date = "Date: Sun, 4 Jan 2026 09:05:03 +0000"}));
     // Building again gives the same block: the charset is not appended twice.
     EXPECT_EQ(message.BuildHeaderList().Count(), 9);
 }
@@ -99,12 +96,8 @@ TEST_F(MailMessageTest, LineBreaksInAddressFieldsAreRefused) {
     message.Recipients.AddressListText("ok@example.org");
     message.Sender.Address = "alerts@example.org";
     message.Sender.Name = "watcher\r\nBcc: victim@example.org";
-    try {
-        message.BuildHeaderList();
-        FAIL() << "no error";
-    } catch (const MessageError& e) {
-        EXPECT_STREQ(e.what(), "The Sender field holds a line break (CR or LF).");
-    }
+    test::ExpectThrowWithMessage<MessageError>([&] { message.BuildHeaderList(); },
+                                               "The Sender field holds a line break (CR or LF).");
     message.Sender.Name = "watcher";
     message.From.Address = "me@example.org\nX: y";
     EXPECT_THROW(message.BuildHeaderList(), MessageError);

@@ -5,6 +5,7 @@
 #include "mail/mail_errors.h"
 #include "mail/pop3_client.h"
 #include "support/pop3_server.h"
+#include "support/reply_error.h"
 #include "support/test_pki.h"
 
 namespace corvasse {
@@ -50,12 +51,9 @@ TEST_F(Pop3ClientDovecotTest, ApopLogin) {
 TEST_F(Pop3ClientDovecotTest, WrongPasswordFailsWithCodeTwoAndDisconnects) {
     client.Username = test::kPop3TestUser;
     client.Password = "wrong";
-    try {
-        ConnectTo(server);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, kPop3Err);
-        EXPECT_NE(std::string(e.what()).find("Authentication failed"), std::string::npos) << e.what();
+    const auto error = test::ExpectReplyCode([&] { ConnectTo(server); }, kPop3Err);
+    if (error) {
+        EXPECT_NE(std::string(error->what()).find("Authentication failed"), std::string::npos) << error->what();
     }
     EXPECT_FALSE(client.IsConnected());
 }

@@ -6,6 +6,7 @@
 #include "mail/mail_errors.h"
 #include "net/socket_io_handler.h"
 #include "net/tls_error.h"
+#include "support/expect_throw.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -55,19 +56,12 @@ TEST_F(Pop3ClientTest, StatAnswers) {
     EXPECT_EQ(client.CheckMessages(), 0);
     EXPECT_EQ(client.CheckMessages(), 0);  // a bare +OK
     // A count without a size is not a STAT answer.
-    try {
-        client.CheckMessages();
-        FAIL() << "no error";
-    } catch (const ConversionError& e) {
-        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
-    }
+    test::ExpectThrowWithMessage<ConversionError>([&] { client.CheckMessages(); }, "'' is not a valid integer value");
     EXPECT_THROW(client.CheckMessages(), ConversionError);
-    try {
-        client.CheckMessages();
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, kPop3Err);
-        EXPECT_STREQ(e.what(), " mailbox locked\r\n");
+    const auto error =
+        test::ExpectThrowWithMessage<ProtocolReplyError>([&] { client.CheckMessages(); }, " mailbox locked\r\n");
+    if (error) {
+        EXPECT_EQ(error->ReplyCode, kPop3Err);
     }
     // A failure after connecting leaves the connection open.
     EXPECT_TRUE(client.IsConnected());
@@ -77,12 +71,10 @@ TEST_F(Pop3ClientTest, StatAnswers) {
 TEST_F(Pop3ClientTest, RefusedPasswordDisconnects) {
     ScriptedPeer server({peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
                          peer::SendLine("-ERR [AUTH] Authentication failed."), peer::ReadUntilClose()});
-    try {
-        ConnectTo(server);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, kPop3Err);
-        EXPECT_STREQ(e.what(), " [AUTH] Authentication failed.\r\n");
+    const auto error = test::ExpectThrowWithMessage<ProtocolReplyError>([&] { ConnectTo(server); },
+                                                                        " [AUTH] Authentication failed.\r\n");
+    if (error) {
+        EXPECT_EQ(error->ReplyCode, kPop3Err);
     }
     EXPECT_FALSE(client.IsConnected());
     ASSERT_TRUE(server.WaitClosed());
@@ -104,12 +96,7 @@ TEST_F(Pop3ClientTest, StlsThatFailsEndsBeforeTheLogin) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stlsReply);
         ScriptedPeer server({peer::SendLine("+OK ready"), peer::ReadLine(), peer::Send(c.stlsReply), peer::ReadUntilClose()});
-        try {
-            ConnectTo(server);
-            FAIL() << "no error";
-        } catch (const TlsError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
+        test::ExpectThrowWithMessage<TlsError>([&] { ConnectTo(server); }, c.message);
         EXPECT_FALSE(client.IsConnected());
         ASSERT_TRUE(server.WaitClosed());
         EXPECT_EQ(server.Received().find("USER"), std::string::npos) << server.Received();
@@ -138,14 +125,9 @@ TEST_F(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {
 
 TEST_F(Pop3ClientTest, UnrecognizedStatusLine) {
     ScriptedPeer server({peer::SendLine("* OK IMAP4 ready"), peer::ReadUntilClose()});
-    try {
-        ConnectTo(server);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError&) {
-        FAIL() << "wrong error";
-    } catch (const NetError& e) {
-        EXPECT_STREQ(e.what(), "Unrecognized POP3 Response Header:\n\" IMAP4 ready\r\n\"");
-    }
+    // A NetError of its own, not a refusal: no reply code applies.
+    test::ExpectThrowWithMessage<NetError>([&] { ConnectTo(server); },
+                                           "Unrecognized POP3 Response Header:\n\" IMAP4 ready\r\n\"");
     EXPECT_FALSE(client.IsConnected());
 }
 
@@ -161,12 +143,7 @@ TEST_F(Pop3ClientTest, ApopSendsTheDigestOfTimestampAndPassword) {
     EXPECT_EQ(server.Received(), "APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\nQUIT\r\n");
 
     ScriptedPeer plain({peer::SendLine("+OK POP3 server ready"), peer::ReadUntilClose()});
-    try {
-        ConnectTo(plain);
-        FAIL() << "no error";
-    } catch (const NetError& e) {
-        EXPECT_STREQ(e.what(), "Server do not support APOP (no timestamp)");
-    }
+    test::ExpectThrowWithMessage<NetError>([&] { ConnectTo(plain); }, "Server do not support APOP (no timestamp)");
     EXPECT_FALSE(client.IsConnected());
 }
 

@@ -4,6 +4,7 @@
 
 #include "mail/mail_errors.h"
 #include "mail/smtp_client.h"
+#include "support/reply_error.h"
 #include "support/smtp_server.h"
 #include "support/test_pki.h"
 
@@ -77,12 +78,7 @@ TEST_F(SmtpClientAiosmtpdTest, WrongPasswordIsRefused) {
     client.Username = test::kSmtpTestUser;
     client.Password = "wrong";
     ConnectTo(server);
-    try {
-        client.Send(message);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, 535);
-    }
+    test::ExpectReplyCode([&] { client.Send(message); }, 535);
     client.Disconnect();
     EXPECT_TRUE(server.Messages().empty());
 }
@@ -90,12 +86,7 @@ TEST_F(SmtpClientAiosmtpdTest, WrongPasswordIsRefused) {
 TEST_F(SmtpClientAiosmtpdTest, WithoutLoginTheServerRefusesTheSender) {
     SmtpServer server(SmtpServer::Login::Required);
     ConnectTo(server);
-    try {
-        client.Send(message);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, 530);
-    }
+    test::ExpectReplyCode([&] { client.Send(message); }, 530);
     client.Disconnect();
 }
 

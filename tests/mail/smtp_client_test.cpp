@@ -10,6 +10,9 @@
 #include "common/base64.h"
 #include "mail/mail_errors.h"
 #include "net/tls_error.h"
+#include "support/expect_throw.h"
+#include "support/message_lines.h"
+#include "support/reply_error.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -22,44 +25,18 @@ namespace peer = test::peer;
 constexpr int kTestReadTimeoutMs = 5000;
 constexpr std::time_t kSomeDate = 1767517503;  // Sun, 4 Jan 2026 09:05:03 UTC
 
-// The lines the client writes after DATA for the message of MakeMessage.
-const std::vector<std::string> kMessageLines = {
-    "From: \"Me Myself\" <me@example.org>",
-    "Subject: Corvasse Alert",
-    "To: alerts@example.org",
-    "Cc: copy@example.org",
-    "Content-Type: multipart/alternative;",
-    " boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";",
-    "\tcharset=\"iso-8859-1\"",
-    "MIME-Version: 1.0",
-    "Sender: alerts@example.org",
-    "Date: Sun, 4 Jan 2026 09:05:03 +0000",
-    "",
-    "This is a multi-part message in MIME format",
-    "",
-    "--=_MoreStuf_2zzz1234sadvnqw3nerasdf",
-    "Content-Type: text/plain",
-    "Content-Transfer-Encoding: 7bit",
-    "",
-    "first line",
-    "..a line starting with a full stop",
-    "..",
-    "",
-    "--=_MoreStuf_2zzz1234sadvnqw3nerasdf--",
-};
+// The lines the client writes after DATA for the message of SetUp.
+const std::vector<std::string> kMessageLines =
+    test::MessageLines({.addressHeaders = {"From: \"Me Myself\" <me@example.org>", "Subject: Corvasse Alert",
+                                           "To: alerts@example.org", "Cc: copy@example.org"},
+                        .sender = "alerts@example.org",
+                        .date = "Date: Sun, 4 Jan 2026 09:05:03 +0000",
+                        .text = {"first line", "..a line starting with a full stop", ".."}});
 
 std::string CrLf(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
-}
-
-std::vector<PeerStep> ReadLines(size_t count) { return std::vector<PeerStep>(count, peer::ReadLine()); }
-
-std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts) {
-    std::vector<PeerStep> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 class SmtpClientTest : public ::testing::Test {
@@ -95,14 +72,14 @@ protected:
 
     // The server side of one transaction after EHLO: RSET to the end of DATA.
     static std::vector<PeerStep> Transaction() {
-        return Concat({{peer::ReadLine(), peer::SendLine("250 reset"),   // RSET
-                        peer::ReadLine(), peer::SendLine("250 sender ok"),  // MAIL FROM
-                        peer::ReadLine(), peer::SendLine("250 ok"),         // RCPT To
-                        peer::ReadLine(), peer::SendLine("251 will forward"),  // RCPT Cc
-                        peer::ReadLine(), peer::SendLine("250 ok"),         // RCPT Bcc
-                        peer::ReadLine(), peer::SendLine("354 go ahead")},  // DATA
-                       ReadLines(kMessageLines.size() + 1),                 // message and "."
-                       {peer::SendLine("250 queued")}});
+        return peer::Concat({{peer::ReadLine(), peer::SendLine("250 reset"),         // RSET
+                              peer::ReadLine(), peer::SendLine("250 sender ok"),     // MAIL FROM
+                              peer::ReadLine(), peer::SendLine("250 ok"),            // RCPT To
+                              peer::ReadLine(), peer::SendLine("251 will forward"),  // RCPT Cc
+                              peer::ReadLine(), peer::SendLine("250 ok"),            // RCPT Bcc
+                              peer::ReadLine(), peer::SendLine("354 go ahead")},     // DATA
+                             peer::ReadLines(kMessageLines.size() + 1),              // message and "."
+                             {peer::SendLine("250 queued")}});
     }
 
     static std::string TransactionBytes() {
@@ -117,10 +94,10 @@ protected:
 
 TEST_F(SmtpClientTest, WholeDialogueWithoutLogin) {
     // LOGIN is offered, but the client is not asked to use it.
-    ScriptedPeer server(Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
-                                 peer::Send("250-mail.test\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n")},
-                                Transaction(),
-                                {peer::ReadLine(), peer::Close()}}));
+    ScriptedPeer server(peer::Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
+                                       peer::Send("250-mail.test\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n")},
+                                      Transaction(),
+                                      {peer::ReadLine(), peer::Close()}}));
     ConnectTo(server);
     EXPECT_EQ(client.AuthSchemes(), (std::vector<std::string>{"LOGIN", "PLAIN"}));
     client.Send(message);
@@ -138,19 +115,20 @@ TEST_F(SmtpClientTest, AuthLoginRunsOncePerConnection) {
     client.Username = "alice";
     client.Password = "wonder land";
     client.MailAgent = "Corvasse";
-    ScriptedPeer server(Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
-                                 peer::Send("250-mail.test\r\n250-AUTH=LOGIN\r\n250 AUTH LOGIN CRAM-MD5\r\n")},
-                                {peer::ReadLine(), peer::SendLine("250 reset")},
-                                {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"), peer::ReadLine(),
-                                 peer::SendLine("334 UGFzc3dvcmQ6"), peer::ReadLine(), peer::SendLine("235 welcome")},
-                                {peer::ReadLine(), peer::SendLine("250 ok")},  // MAIL FROM
-                                {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                                 peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("354 go ahead")},
-                                ReadLines(kMessageLines.size() + 2),  // the message gains an X-Mailer line
-                                {peer::SendLine("250 queued")},
-                                Transaction(),
-                                {peer::ReadLine(), peer::Close()}}));
+    ScriptedPeer server(
+        peer::Concat({{peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(),
+                       peer::Send("250-mail.test\r\n250-AUTH=LOGIN\r\n250 AUTH LOGIN CRAM-MD5\r\n")},
+                      {peer::ReadLine(), peer::SendLine("250 reset")},
+                      {peer::ReadLine(), peer::SendLine("334 VXNlcm5hbWU6"), peer::ReadLine(),
+                       peer::SendLine("334 UGFzc3dvcmQ6"), peer::ReadLine(), peer::SendLine("235 welcome")},
+                      {peer::ReadLine(), peer::SendLine("250 ok")},  // MAIL FROM
+                      {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
+                       peer::ReadLine(), peer::SendLine("250 ok")},
+                      {peer::ReadLine(), peer::SendLine("354 go ahead")},
+                      peer::ReadLines(kMessageLines.size() + 2),  // the message gains an X-Mailer line
+                      {peer::SendLine("250 queued")},
+                      Transaction(),
+                      {peer::ReadLine(), peer::Close()}}));
     ConnectTo(server);
     EXPECT_EQ(client.AuthSchemes(), (std::vector<std::string>{"LOGIN", "CRAM-MD5"}));
     client.Send(message);
@@ -176,15 +154,15 @@ TEST_F(SmtpClientTest, RefusedEhloFallsBackToHeloWithoutAuth) {
     client.HeloName.clear();
     char host[256] = {};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
-    ScriptedPeer server(Concat({{peer::SendLine("220 old.test"), peer::ReadLine(), peer::SendLine("500 what?"),
-                                 peer::ReadLine(), peer::SendLine("250 old.test")},
-                                {peer::ReadLine(), peer::SendLine("502 no RSET here")},  // any code will do
-                                {peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                                 peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("354 go ahead")},
-                                ReadLines(kMessageLines.size() + 1),
-                                {peer::SendLine("250 queued"), peer::ReadLine(), peer::Close()}}));
+    ScriptedPeer server(peer::Concat({{peer::SendLine("220 old.test"), peer::ReadLine(), peer::SendLine("500 what?"),
+                                       peer::ReadLine(), peer::SendLine("250 old.test")},
+                                      {peer::ReadLine(), peer::SendLine("502 no RSET here")},  // any code will do
+                                      {peer::ReadLine(), peer::SendLine("250 ok")},
+                                      {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(),
+                                       peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok")},
+                                      {peer::ReadLine(), peer::SendLine("354 go ahead")},
+                                      peer::ReadLines(kMessageLines.size() + 1),
+                                      {peer::SendLine("250 queued"), peer::ReadLine(), peer::Close()}}));
     ConnectTo(server);
     EXPECT_TRUE(client.AuthSchemes().empty());
     client.Send(message);
@@ -201,12 +179,10 @@ TEST_F(SmtpClientTest, RefusedRecipientStopsTheTransactionAndLeavesTheConnection
                          peer::ReadLine(), peer::SendLine("550 5.1.1 <alerts@example.org>: no such user"),
                          peer::ReadUntilClose()});
     ConnectTo(server);
-    try {
-        client.Send(message);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, 550);
-        EXPECT_STREQ(e.what(), "5.1.1 <alerts@example.org>: no such user\r\n");
+    const auto refused = test::ExpectThrowWithMessage<ProtocolReplyError>(
+        [&] { client.Send(message); }, "5.1.1 <alerts@example.org>: no such user\r\n");
+    if (refused) {
+        EXPECT_EQ(refused->ReplyCode, 550);
     }
     EXPECT_TRUE(client.IsConnected());
     client.Disconnect();
@@ -216,12 +192,12 @@ TEST_F(SmtpClientTest, RefusedRecipientStopsTheTransactionAndLeavesTheConnection
 }
 
 TEST_F(SmtpClientTest, ServerClosingMidDataFailsTheSend) {
-    ScriptedPeer server(Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test")},
-                                {peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(),
-                                 peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
-                                 peer::ReadLine(), peer::SendLine("250 ok")},
-                                {peer::ReadLine(), peer::SendLine("354 go ahead"), peer::ReadLine(), peer::Reset()}}));
+    ScriptedPeer server(
+        peer::Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test")},
+                      {peer::ReadLine(), peer::SendLine("250 reset"), peer::ReadLine(), peer::SendLine("250 ok")},
+                      {peer::ReadLine(), peer::SendLine("250 ok"), peer::ReadLine(), peer::SendLine("250 ok"),
+                       peer::ReadLine(), peer::SendLine("250 ok")},
+                      {peer::ReadLine(), peer::SendLine("354 go ahead"), peer::ReadLine(), peer::Reset()}}));
     ConnectTo(server);
     EXPECT_THROW(client.Send(message), NetError);
     client.Disconnect();
@@ -230,12 +206,7 @@ TEST_F(SmtpClientTest, ServerClosingMidDataFailsTheSend) {
 
 TEST_F(SmtpClientTest, FailedGreetingOrHeloDisconnects) {
     ScriptedPeer refused({peer::SendLine("554 go away"), peer::ReadUntilClose()});
-    try {
-        ConnectTo(refused);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, 554);
-    }
+    test::ExpectReplyCode([&] { ConnectTo(refused); }, 554);
     EXPECT_FALSE(client.IsConnected());
     ASSERT_TRUE(refused.WaitClosed());
     EXPECT_EQ(refused.Received(), "QUIT\r\n");
@@ -262,12 +233,7 @@ TEST_F(SmtpClientTest, StartTlsThatIsNotOfferedFailsBeforeAnyLogin) {
     for (const char* ehloReply : {"250-mail.test\r\n250 AUTH LOGIN\r\n", "502 no EHLO\r\n"}) {
         SCOPED_TRACE(ehloReply);
         ScriptedPeer server({peer::SendLine("220 hi"), peer::ReadLine(), peer::Send(ehloReply), peer::ReadUntilClose()});
-        try {
-            ConnectTo(server);
-            FAIL() << "no error";
-        } catch (const TlsError& e) {
-            EXPECT_STREQ(e.what(), "Server does not offer STARTTLS.");
-        }
+        test::ExpectThrowWithMessage<TlsError>([&] { ConnectTo(server); }, "Server does not offer STARTTLS.");
         EXPECT_FALSE(client.IsConnected());
         ASSERT_TRUE(server.WaitClosed());
         // No HELO fallback, no AUTH, no password: only the farewell.
@@ -276,9 +242,8 @@ TEST_F(SmtpClientTest, StartTlsThatIsNotOfferedFailsBeforeAnyLogin) {
 }
 
 TEST_F(SmtpClientTest, ServerClosingAtAnyPointGivesAnError) {
-    std::vector<PeerStep> full = Concat({{peer::SendLine("220 mail.test"), peer::ReadLine(),
-                                          peer::SendLine("250 mail.test")},
-                                         Transaction()});
+    std::vector<PeerStep> full = peer::Concat(
+        {{peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test")}, Transaction()});
     for (size_t cut = 0; cut < full.size(); ++cut) {
         std::vector<PeerStep> script(full.begin(), full.begin() + static_cast<long>(cut));
         script.push_back(peer::Close());
@@ -299,12 +264,7 @@ TEST_F(SmtpClientTest, ServerClosingAtAnyPointGivesAnError) {
 
 TEST_F(SmtpClientTest, GarbageAndSilenceGiveErrors) {
     ScriptedPeer garbage({peer::SendLine("hello there"), peer::ReadUntilClose()});
-    try {
-        ConnectTo(garbage);
-        FAIL() << "no error";
-    } catch (const ProtocolReplyError& e) {
-        EXPECT_EQ(e.ReplyCode, 0);
-    }
+    test::ExpectReplyCode([&] { ConnectTo(garbage); }, 0);
     ScriptedPeer silent({peer::Sleep(3000)});
     client.ReadTimeout = 200;
     EXPECT_THROW(ConnectTo(silent), ReadTimeoutError);
@@ -335,16 +295,12 @@ TEST_F(SmtpClientTest, LineBreaksInHeaderTextsNeverReachTheWire) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.field);
-        try {
-            c.inject();
-            client.Send(message);
-            ADD_FAILURE() << "no error";
-        } catch (const MessageError& e) {
-            EXPECT_EQ(std::string(e.what()), "The " + std::string(c.field) + " field holds a line break (CR or LF).");
-        } catch (const NetError& e) {
-            ADD_FAILURE() << "sent: " << e.what();
-            break;
-        }
+        test::ExpectThrowWithMessage<MessageError>(
+            [&] {
+                c.inject();
+                client.Send(message);
+            },
+            "The " + std::string(c.field) + " field holds a line break (CR or LF).");
         c.undo();
     }
     client.Disconnect();

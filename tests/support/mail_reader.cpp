@@ -1,7 +1,6 @@
 #include "support/mail_reader.h"
 
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -19,7 +18,7 @@ constexpr size_t kFieldCount = 4;
 DecodedMail DecodeMail(const std::string& message) {
     TempDir dir;
     const std::filesystem::path file = dir.Path() / "message.eml";
-    std::ofstream(file, std::ios::binary) << message;
+    WriteFile(file, message);
     const std::string command = std::string(kPython3Binary) + " '" + CORVASSE_SOURCE_DIR +
                                 "/tests/support/mail_reader.py' '" + file.string() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");

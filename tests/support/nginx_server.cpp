@@ -1,6 +1,5 @@
 #include "support/nginx_server.h"
 
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -45,21 +44,14 @@ std::string NginxServer::Url(std::string_view path) const {
 void NginxServer::WriteFile(std::string_view relativePath, std::string_view bytes) const {
     std::filesystem::path path = root_ / relativePath;
     std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    test::WriteFile(path, bytes);
 }
 
 std::string NginxServer::HttpsUrl(std::string_view path, std::string_view host) const {
     return "https://" + std::string(host) + ":" + std::to_string(tlsPort_) + std::string(path);
 }
 
-std::string NginxServer::ErrorLog() const {
-    std::ifstream in(dir_.Path() / "logs/error.log");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string NginxServer::ErrorLog() const { return ReadFile(dir_.Path() / "logs/error.log"); }
 
 bool NginxServer::TryStart(std::string_view serverDirectives) {
     port_ = FreePort("127.0.0.1");
@@ -98,11 +90,7 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
          << "  }\n"
          << "}\n";
     const std::string confPath = dir + "/nginx.conf";
-    {
-        std::ofstream out(confPath, std::ios::trunc);
-        out << conf.str();
-        if (!out) throw std::runtime_error("cannot write " + confPath);
-    }
+    WriteFile(confPath, conf.str());
 
     process_.Start({kNginxBinary, "-p", dir, "-c", confPath, "-e", dir + "/logs/error.log"});
     return WaitForPort(port_) && (!tls_ || WaitForPort(tlsPort_));

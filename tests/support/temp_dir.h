@@ -1,9 +1,10 @@
 #pragma once
 // A fresh folder under /tmp that is removed with everything in it when the
-// object goes away, and reading a file back whole.
+// object goes away, and writing a file or reading one back whole.
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace corvasse::test {
 
@@ -34,5 +35,9 @@ private:
 
 // The file's bytes; empty when it cannot be read.
 std::string ReadFile(const std::filesystem::path& path);
+
+// Creates or replaces the file with the bytes. Throws std::runtime_error when
+// it cannot be written.
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace corvasse::test

@@ -1,7 +1,6 @@
 #include "support/test_pki.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -56,10 +55,7 @@ END
 
 TestPki MakePki(const std::filesystem::path& dir) {
     const std::string script = (dir / "make.sh").string();
-    {
-        std::ofstream out(script);
-        out << kScript;
-    }
+    WriteFile(script, kScript);
     const std::string log = (dir / "make.log").string();
     const std::string command =
         "cd '" + dir.string() + "' && OPENSSL=" + kOpenSsl + " /bin/bash '" + script + "' > '" + log + "' 2>&1";

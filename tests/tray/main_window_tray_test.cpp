@@ -12,6 +12,7 @@
 
 #include "app/fakes.h"
 #include "app/monitor.h"
+#include "support/monitor_files.h"
 #include "support/temp_dir.h"
 #include "support/virtual_desktop.h"
 #include "ui/about_box.h"
@@ -55,9 +56,8 @@ TEST(MainWindowTrayTest, ClosingOtherWindowsWhileHiddenToTheTrayEndsNothing) {
     QApplication::setApplicationName("Corvasse");
     ASSERT_TRUE(WaitForTray()) << "no system tray on the test display";
     test::TempDir temp;
-    test::ScopedWorkingDir cwd(temp.Path());
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(temp.Path() / "config"), &dialogs);
+    MainWindow window(test::MonitorFilesIn(temp.Path()), &dialogs);
     window.show();
     QuitWatch quit;
     app.installEventFilter(&quit);

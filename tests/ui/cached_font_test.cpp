@@ -6,17 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "ui/qt_test_app.h"
+#include "ui/test_font.h"
 
 namespace corvasse {
 namespace {
 
-constexpr int kDpi = 96;
-
-QFont Arial(int pixelSize) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
+using test::Arial;
+using test::kDpi;
 
 uint8_t At(const Glyph& glyph, int x, int y) {
     return glyph.coverage[static_cast<size_t>(y * glyph.width + x)];

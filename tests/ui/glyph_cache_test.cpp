@@ -3,17 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "ui/qt_test_app.h"
+#include "ui/test_font.h"
 
 namespace corvasse {
 namespace {
 
-constexpr int kDpi = 96;
-
-QFont Arial(int pixelSize) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
+using test::Arial;
+using test::kDpi;
 
 // Rasterises enough capitals of a big font to put about 260,000 coverage bytes in its slot.
 void FillSlot(GlyphCache& cache, int slot) {

@@ -9,17 +9,17 @@
 #include <string>
 
 #include "ui/qt_test_app.h"
+#include "ui/test_font.h"
 
 namespace corvasse {
 namespace {
 
-constexpr int kDpi = 96;
+using test::kDpi;
 const QRgb kUntouched = qRgb(255, 0, 255);
 
 RunStyle Style(std::optional<QColor> brush) {
     RunStyle style;
-    style.font = QFont(QStringLiteral("Arial"));
-    style.font.setPixelSize(21);
+    style.font = test::Arial(21);
     style.dpi = kDpi;
     style.fontColor = QColor(200, 50, 10);
     style.brush = brush;

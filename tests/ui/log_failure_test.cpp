@@ -14,18 +14,17 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/fakes.h"
 #include "app/monitor.h"
 #include "app/settings_store.h"
+#include "support/monitor_files.h"
 #include "support/scripted_peer.h"
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/qt_interval_timer.h"
@@ -65,30 +64,17 @@ private:
     bool mounted_ = false;
 };
 
-int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 // Starts watching a page whose server closes at once, twice: each watch
 // fails, and its alert first writes the alert to the log, which fails. Then
 // repairs the log and watches once more, whose alert now gets past the log.
 // Returns the dialogs the failing watches showed.
-std::vector<std::string> FailingWatchesThenRepair(const std::filesystem::path& settings,
-                                                  const std::function<void()>& repair) {
+std::vector<std::string> FailingWatchesThenRepair(const MonitorFiles& files, const std::function<void()>& repair) {
     // Alerts go to a loopback port where nothing listens.
-    SettingsStore store(settings);
+    SettingsStore store = SettingsStore::AtFile(files.settings);
     store.WriteSetting("Settings", "txtSMTPhost", "127.0.0.1");
-    store.WriteSetting("Settings", "port", std::to_string(ClosedPort()));
+    store.WriteSetting("Settings", "port", std::to_string(test::FreePort("127.0.0.1")));
     test::FakeDialogs dialogs;
-    MainWindow window(MonitorFiles::InFolder(settings), &dialogs);
+    MainWindow window(files, &dialogs);
     window.show();
     QApplication::processEvents();
     auto* timer = window.findChild<QtIntervalTimer*>();
@@ -120,12 +106,11 @@ std::vector<std::string> FailingWatchesThenRepair(const std::filesystem::path& s
 TEST(LogFailureTest, LogOnAFullDiskShowsDiskFullAndTheWatchGoesOn) {
     test::TestApp();
     test::TempDir dir;
-    test::ScopedWorkingDir workingDir(dir.Path());
-    const std::filesystem::path log = dir.Path() / "Corvasse.log";
-    std::filesystem::create_symlink("/dev/full", log);
-    EXPECT_EQ(FailingWatchesThenRepair(dir.Path() / "config", [&] { std::filesystem::remove(log); }),
+    const MonitorFiles files = test::MonitorFilesIn(dir.Path());
+    std::filesystem::create_symlink("/dev/full", files.log);
+    EXPECT_EQ(FailingWatchesThenRepair(files, [&] { std::filesystem::remove(files.log); }),
               (std::vector<std::string>{"error:Disk full.", "error:Disk full."}));
-    EXPECT_GT(std::filesystem::file_size(log), 0u);
+    EXPECT_GT(std::filesystem::file_size(files.log), 0u);
 }
 
 TEST(LogFailureTest, LogInAReadOnlyFolderShowsFileAccessDeniedAndTheWatchGoesOn) {
@@ -135,16 +120,15 @@ TEST(LogFailureTest, LogInAReadOnlyFolderShowsFileAccessDeniedAndTheWatchGoesOn)
     std::filesystem::create_directory(logFolder);
     auto readOnly = std::make_unique<ReadOnlyFolder>(logFolder);
     ASSERT_TRUE(readOnly->Ready()) << "cannot make the folder read-only";
-    test::ScopedWorkingDir workingDir(logFolder);
-    EXPECT_EQ(FailingWatchesThenRepair(dir.Path() / "config",
+    MonitorFiles files = test::MonitorFilesIn(dir.Path());
+    files.log = logFolder / "Corvasse.log";
+    EXPECT_EQ(FailingWatchesThenRepair(files,
                                        [&] {
-                                           EXPECT_FALSE(std::filesystem::exists(logFolder / "Corvasse.log"));
+                                           EXPECT_FALSE(std::filesystem::exists(files.log));
                                            readOnly.reset();
-                                           // Into the folder itself again, not the mount that was on it.
-                                           std::filesystem::current_path(logFolder);
                                        }),
               (std::vector<std::string>{"error:File access denied.", "error:File access denied."}));
-    EXPECT_GT(std::filesystem::file_size(logFolder / "Corvasse.log"), 0u);
+    EXPECT_GT(std::filesystem::file_size(files.log), 0u);
 }
 
 }  // namespace

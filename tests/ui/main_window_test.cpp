@@ -22,6 +22,7 @@
 #include "app/monitor.h"
 #include "app/settings_store.h"
 #include "app/watch_state.h"
+#include "support/monitor_files.h"
 #include "support/temp_dir.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
@@ -35,7 +36,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::TestApp();
-        window_ = std::make_unique<MainWindow>(MonitorFiles::InFolder(temp_.Path() / "config"), &dialogs_);
+        window_ = std::make_unique<MainWindow>(test::MonitorFilesIn(temp_.Path()), &dialogs_);
         window_->show();
         QApplication::processEvents();
     }
@@ -55,7 +56,6 @@ protected:
     }
 
     test::TempDir temp_;
-    test::ScopedWorkingDir cwd_{temp_.Path()};
     test::FakeDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;
 };
@@ -93,10 +93,12 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
 }
 
 TEST_F(MainWindowTest, ShowingTheWindowLoadedTheStoredSettings) {
-    SettingsStore store(temp_.Path() / "config2");
+    test::TempDir other;
+    const MonitorFiles files = test::MonitorFilesIn(other.Path());
+    SettingsStore store = SettingsStore::AtFile(files.settings);
     store.WriteSetting("Settings", "url2watch", "http://127.0.0.1:8080/x");
     store.WriteSetting("Settings", "cboAuthType", "atLogin");
-    MainWindow window(MonitorFiles::InFolder(temp_.Path() / "config2"), &dialogs_);
+    MainWindow window(files, &dialogs_);
     window.show();
     QApplication::processEvents();
     EXPECT_EQ(window.Text(Field::txtURL2watch), "http://127.0.0.1:8080/x");
@@ -120,9 +122,11 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
         {"txtSMTPhost", Field::txtSMTPhost, "\xF0\x9F\x98\x80 mail", "\xF0\x9F\x98\x80 mail"},
         {"PingAddr", Field::editIPaddr, "host\xEF\xBF\xBE", "host\xEF\xBF\xBE"},
     };
-    SettingsStore store(temp_.Path() / "config2");
+    test::TempDir other;
+    const MonitorFiles files = test::MonitorFilesIn(other.Path());
+    SettingsStore store = SettingsStore::AtFile(files.settings);
     for (const auto& c : cases) store.WriteSetting("Settings", c.key, c.stored);
-    MainWindow window(MonitorFiles::InFolder(temp_.Path() / "config2"), &dialogs_);
+    MainWindow window(files, &dialogs_);
     window.show();
     QApplication::processEvents();
     for (const auto& c : cases) EXPECT_EQ(window.Text(c.field), c.saved) << c.key;

@@ -9,17 +9,15 @@
 #include <vector>
 
 #include "ui/qt_test_app.h"
+#include "ui/test_font.h"
 
 namespace corvasse {
 namespace {
 
 const QRgb kPaper = qRgb(255, 255, 255);
 
-QFont Arial(int pixelSize) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
+using test::Arial;
+using test::kDpi;
 
 QImage Render(QWidget& widget) {
     QImage image(widget.size(), QImage::Format_RGB32);
@@ -78,9 +76,9 @@ protected:
         return label;
     }
     int Width(std::string_view text) {
-        return static_cast<int>(cache.TextWidth(cache.FontSlot(Arial(21), 96), text));
+        return static_cast<int>(cache.TextWidth(cache.FontSlot(Arial(21), kDpi), text));
     }
-    int LineHeight() { return cache.TextHeight(cache.FontSlot(Arial(21), 96), "X"); }
+    int LineHeight() { return cache.TextHeight(cache.FontSlot(Arial(21), kDpi), "X"); }
 
     GlyphCache cache;
     GlyphRenderer renderer{cache};
@@ -184,7 +182,7 @@ TEST_F(SmoothLabelTest, ATransparentLabelBlendsOverItsParent) {
     label->SetTransparent(true);
     label->SetCaption(QStringLiteral("Hi"));
     const QImage image = Render(parent);
-    const int slot = cache.FontSlot(Arial(21), 96);
+    const int slot = cache.FontSlot(Arial(21), kDpi);
     const Glyph& h = cache.GlyphOf(slot, 'H');
     int white = 0;
     for (int y = 0; y < h.height; ++y) {

@@ -1,0 +1,23 @@
+#include "app/setting_keys.h"
+
+#include "app/settings_store.h"
+
+namespace corvasse {
+
+std::string ReadSetting(const SettingsStore& settings, const SettingKey& key) {
+    return settings.ReadSetting(kSettingsSection, key.name);
+}
+
+void WriteSetting(SettingsStore& settings, const SettingKey& key, std::string_view value) {
+    settings.WriteSetting(kSettingsSection, key.name, value);
+}
+
+void DeleteSetting(SettingsStore& settings, const SettingKey& key) {
+    settings.DeleteSetting(kSettingsSection, key.name);
+}
+
+bool IsSettingOn(const SettingsStore& settings, const SettingKey& key) {
+    return ReadSetting(settings, key) == kSettingOn;
+}
+
+}  // namespace corvasse

@@ -1,0 +1,76 @@
+#pragma once
+// The monitor's settings in one table: the section they live in, each value's
+// name as it is stored, and - where the window has a field for it - the text
+// that field shows until the settings are loaded. The settings form, the
+// watch, the alert and both front ends without a window read them here.
+
+#include <string>
+#include <string_view>
+
+namespace corvasse {
+
+class SettingsStore;
+
+// Every value of the monitor lives in this one section.
+inline constexpr std::string_view kSettingsSection = "Settings";
+// A ticked box is stored as this text; any other value means not ticked.
+inline constexpr std::string_view kSettingOn = "y";
+
+struct SettingKey {
+    // The value's name in the store; it never changes, stored files rely on it.
+    std::string_view name;
+    // The text of the form's field before any settings are loaded.
+    std::string_view initial = {};
+};
+
+// The address both e-mail fields show until the user types their own.
+inline constexpr const char* kPlaceholderAddress = "your-id@your-provider.com";
+
+namespace setting {
+// "URL Details"
+inline constexpr SettingKey url2watch{"url2watch", "http://"};
+inline constexpr SettingKey expfilesize{"expfilesize"};
+// Which check the saved form asks for: kCheckTypeFileSize or kCheckTypeLookFor.
+inline constexpr SettingKey checktype{"checktype"};
+inline constexpr SettingKey txtLookFor{"txtLookFor"};
+inline constexpr SettingKey txtWatchFreq{"txtWatchFreq", "15"};
+inline constexpr SettingKey PingOnly{"PingOnly"};
+inline constexpr SettingKey PingAddr{"PingAddr"};
+// "SMTP Details"
+inline constexpr SettingKey txtSMTPhost{"txtSMTPhost"};
+inline constexpr SettingKey txtSendTo{"txtSendTo", kPlaceholderAddress};
+inline constexpr SettingKey txtSendTo2{"txtSendTo2"};
+inline constexpr SettingKey txtYourEmail{"txtYourEmail", kPlaceholderAddress};
+inline constexpr SettingKey ckPOPbefore{"ckPOPbefore"};
+inline constexpr SettingKey txtUserid{"txtUserid"};
+inline constexpr SettingKey txtPass{"txtPass"};
+// kAuthTypeLogin or kAuthTypeNone.
+inline constexpr SettingKey cboAuthType{"cboAuthType"};
+// Opt-in: the check box "Allow https:// addresses (TLS)", the "Security:"
+// choice (kMailSecurityStartTls, kMailSecurityTls) and "Port:"; each is
+// deleted while it is off.
+inline constexpr SettingKey allowHttps{"allowHttps"};
+inline constexpr SettingKey mailSecurity{"mailSecurity"};
+inline constexpr SettingKey port{"port"};
+// Set by hand only: the alert's charset.
+inline constexpr SettingKey charSet{"charSet"};
+}  // namespace setting
+
+// The values that the form writes and the watch and the alert read.
+inline constexpr std::string_view kCheckTypeFileSize = "filesize";
+inline constexpr std::string_view kCheckTypeLookFor = "lookfor";
+inline constexpr std::string_view kAuthTypeLogin = "atLogin";
+inline constexpr std::string_view kAuthTypeNone = "atNone";
+inline constexpr std::string_view kMailSecurityStartTls = "starttls";
+inline constexpr std::string_view kMailSecurityTls = "tls";
+
+// The store's operations on a value of kSettingsSection. ReadSetting returns
+// kAbsentSetting ("n/a") for a missing value; all throw RegistryError.
+std::string ReadSetting(const SettingsStore& settings, const SettingKey& key);
+void WriteSetting(SettingsStore& settings, const SettingKey& key, std::string_view value);
+void DeleteSetting(SettingsStore& settings, const SettingKey& key);
+
+// Whether the value reads exactly kSettingOn.
+bool IsSettingOn(const SettingsStore& settings, const SettingKey& key);
+
+}  // namespace corvasse

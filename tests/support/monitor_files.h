@@ -1,0 +1,17 @@
+#pragma once
+// A monitor's files in a test's own folder: the settings in <folder>/config
+// and the log beside it, named by absolute paths, so that no test depends on
+// (or changes) the working directory.
+
+#include <filesystem>
+
+#include "app/monitor.h"
+#include "app/settings_store.h"
+
+namespace corvasse::test {
+
+inline MonitorFiles MonitorFilesIn(const std::filesystem::path& folder) {
+    return {folder / "config" / kSettingsFileName, folder / "Corvasse.log"};
+}
+
+}  // namespace corvasse::test
