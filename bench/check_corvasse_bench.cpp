@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include "app/settings_store.h"
+#include "process_cost.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"
@@ -40,35 +41,6 @@ constexpr auto kIdleSpan = std::chrono::seconds(10);
 std::unique_ptr<corvasse::test::NginxServer> server;
 std::unique_ptr<corvasse::test::TempDir> dir;
 std::filesystem::path settings;
-
-struct Cost {
-    double wallMs;
-    double cpuMs;  // user and system time of the process
-};
-
-// Runs the program once, to its end.
-Cost RunOnce(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, STDOUT_FILENO);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw std::runtime_error(argv[0] + std::string(" failed"));
-    }
-    const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
-    return {wallMs, ms(usage.ru_utime) + ms(usage.ru_stime)};
-}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -86,7 +58,7 @@ void BM_CheckCorvasseBesideCheckHttp(benchmark::State& state) {
     for (auto _ : state) {
         for (int turn = 0; turn < 2; ++turn) {
             const bool runCorvasse = (turn == 0) == corvasseFirst;
-            const Cost cost = RunOnce(runCorvasse ? corvasse : checkHttp);
+            const corvasse::bench::ProcessCost cost = corvasse::bench::RunProcess(runCorvasse ? corvasse : checkHttp);
             (runCorvasse ? corvasseWall : checkHttpWall).push_back(cost.wallMs);
             (runCorvasse ? corvasseCpu : checkHttpCpu).push_back(cost.cpuMs);
         }

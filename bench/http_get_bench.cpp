@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "http/http_client.h"
+#include "process_cost.h"
 #include "support/nginx_server.h"
 #include "support/test_pki.h"
 
@@ -38,25 +39,6 @@ std::unique_ptr<corvasse::test::NginxServer> server;
 std::string selfPath;
 
 std::string FileName(int64_t size) { return "/file-" + std::to_string(size) + ".bin"; }
-
-// Runs a program and returns its peak resident set in KiB; throws when it fails.
-long RunForPeakKiB(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw std::runtime_error(argv[0] + std::string(" failed"));
-    }
-    return usage.ru_maxrss;
-}
 
 void SetPeakCounters(benchmark::State& state, long peakKiB, int64_t size) {
     state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
@@ -77,14 +59,14 @@ void BM_HttpClientGet(benchmark::State& state) {
         client.Disconnect();
     }
     state.SetBytesProcessed(state.iterations() * size);
-    SetPeakCounters(state, RunForPeakKiB({selfPath, kFetchOnceFlag, url}), size);
+    SetPeakCounters(state, corvasse::bench::RunProcess({selfPath, kFetchOnceFlag, url}).peakKiB, size);
 }
 
 void BM_CurlGet(benchmark::State& state) {
     const int64_t size = state.range(0);
     const std::string url = server->Url(FileName(size));
     long peakKiB = 0;
-    for (auto _ : state) peakKiB = std::max(peakKiB, RunForPeakKiB({kCurl, "-s", "-o", "/dev/null", url}));
+    for (auto _ : state) peakKiB = std::max(peakKiB, corvasse::bench::RunProcess({kCurl, "-s", "-o", "/dev/null", url}).peakKiB);
     state.SetBytesProcessed(state.iterations() * size);
     SetPeakCounters(state, peakKiB, size);
 }
@@ -107,7 +89,7 @@ void BM_WholeProcess(benchmark::State& state) {
             : std::vector<std::string>{kCurl, "-s", "-o", "/dev/null", "--cacert",
                                        corvasse::test::TestCertificates().caCertificate.string(), url};
     long peakKiB = 0;
-    for (auto _ : state) peakKiB = std::max(peakKiB, RunForPeakKiB(argv));
+    for (auto _ : state) peakKiB = std::max(peakKiB, corvasse::bench::RunProcess(argv).peakKiB);
     state.SetLabel(std::string(state.range(0) == kToolCorvasse ? "corvasse " : "curl ") +
                    (state.range(1) == kSchemeHttps ? "https" : "http"));
     state.SetBytesProcessed(state.iterations() * size);

@@ -26,7 +26,7 @@ constexpr int kPings = 100;
 // What the window's pump costs at least: a call per wait round.
 class IdlePump : public corvasse::EventPump {
 public:
-    void ProcessEvents(int) override { ++rounds; }
+    void ProcessEvents(std::chrono::milliseconds) override { ++rounds; }
     bool QuitRequested() const override { return false; }
     long rounds = 0;
 };

@@ -9,6 +9,7 @@
 
 #include "app/settings_store.h"
 #include "app/version.h"
+#include "common/file_descriptor.h"
 
 namespace corvasse {
 
@@ -16,17 +17,12 @@ namespace {
 
 // Why the file cannot be read, or "" when it can.
 std::string UnreadableReason(const std::filesystem::path& file) {
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
+    const FileDescriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) return std::strerror(errno);
     struct stat status {};
-    std::string reason;
-    if (fstat(fd, &status) != 0) {
-        reason = std::strerror(errno);
-    } else if (S_ISDIR(status.st_mode)) {
-        reason = std::strerror(EISDIR);
-    }
-    close(fd);
-    return reason;
+    if (fstat(fd.Get(), &status) != 0) return std::strerror(errno);
+    if (S_ISDIR(status.st_mode)) return std::strerror(EISDIR);
+    return "";
 }
 
 }  // namespace

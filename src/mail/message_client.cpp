@@ -5,6 +5,7 @@
 #include "net/net_error.h"
 #include "net/tls_error.h"
 #include "net/tls_io_handler.h"
+#include "net/work_bracket.h"
 
 namespace corvasse {
 
@@ -52,27 +53,21 @@ void MessageClient::ReportTlsEstablished() {
 void MessageClient::WriteHeader(const MailMessage& message) { WriteLines(message.BuildHeaderList().Lines()); }
 
 void MessageClient::WriteBody(MailMessage& message) {
-    StartWork(WorkMode::Write, 0);
-    try {
-        const size_t parts = message.MessageParts.size();
-        if (parts > 1 || (parts == 1 && message.Body.empty())) {
-            WriteLn(kMultipartPreamble);
-            WriteLn();
-            for (auto& part : message.MessageParts) {
-                WriteLn("--" + std::string(kMainBoundary));
-                ReportStatus(Status::StatusText, std::string(kEncodingTextStatus));
-                WriteTextPart(*part);
-            }
-            WriteLn("--" + std::string(kMainBoundary) + "--");
-        } else {
+    WorkBracket work(*this, WorkMode::Write, 0);
+    const size_t parts = message.MessageParts.size();
+    if (parts > 1 || (parts == 1 && message.Body.empty())) {
+        WriteLn(kMultipartPreamble);
+        WriteLn();
+        for (auto& part : message.MessageParts) {
+            WriteLn("--" + std::string(kMainBoundary));
             ReportStatus(Status::StatusText, std::string(kEncodingTextStatus));
-            WriteBodyLines(message);
+            WriteTextPart(*part);
         }
-    } catch (...) {
-        FinishWork(WorkMode::Write);
-        throw;
+        WriteLn("--" + std::string(kMainBoundary) + "--");
+    } else {
+        ReportStatus(Status::StatusText, std::string(kEncodingTextStatus));
+        WriteBodyLines(message);
     }
-    FinishWork(WorkMode::Write);
 }
 
 void MessageClient::WriteTextPart(TextPart& part) {

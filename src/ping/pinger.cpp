@@ -147,7 +147,7 @@ void Pinger::PingHost(const std::string& host) {
         while (socket_.Valid()) {
             ThrowIfProcessAborted();
             if (eventPump_ != nullptr) {
-                eventPump_->ProcessEvents(0);
+                eventPump_->ProcessEvents(std::chrono::milliseconds(0));
                 if (eventPump_->QuitRequested()) {
                     ThrowIfProcessAborted();  // a shutdown's quit is no time-out
                     timedOut_ = true;

@@ -8,16 +8,16 @@ namespace corvasse {
 
 QtEventPump::QtEventPump(QObject* parent) : QObject(parent) {}
 
-void QtEventPump::ProcessEvents(int maxWaitMs) {
+void QtEventPump::ProcessEvents(std::chrono::milliseconds maxWait) {
     QCoreApplication* app = QCoreApplication::instance();
     quitRequested_ = false;
     app->installEventFilter(this);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (maxWaitMs > 0 && !quitRequested_) {
+    if (maxWait.count() > 0 && !quitRequested_) {
         // WaitForMoreEvents alone may sleep for ever; the timer bounds it.
         QTimer wakeUp;
         wakeUp.setSingleShot(true);
-        wakeUp.start(maxWaitMs);
+        wakeUp.start(maxWait);
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     app->removeEventFilter(this);

@@ -18,7 +18,7 @@ public:
     // (QCoreApplication::quit, the last window closed) met meanwhile is taken
     // out of the way and posted again afterwards, so the outer event loop
     // still ends once the waiting code has returned.
-    void ProcessEvents(int maxWaitMs) override;
+    void ProcessEvents(std::chrono::milliseconds maxWait) override;
 
     // True when the latest ProcessEvents met a quit request.
     bool QuitRequested() const override;

@@ -23,7 +23,7 @@ namespace {
 
 class NoEvents : public EventPump {
 public:
-    void ProcessEvents(int) override {}
+    void ProcessEvents(std::chrono::milliseconds) override {}
     bool QuitRequested() const override { return false; }
 };
 

@@ -36,8 +36,6 @@ using test::PeerStep;
 using test::ScriptedPeer;
 namespace peer = test::peer;
 
-constexpr int kTestReadTimeoutMs = 5000;
-
 // A loopback server that answers the first request with a head and then
 // repeats a block (by default 64 KiB of body bytes) until the client goes away.
 class EndlessServer {
@@ -106,7 +104,7 @@ const std::vector<PeerStep> kReadHead = peer::ReadLines(5);
 
 class HostilePeerTest : public ::testing::Test {
 protected:
-    HostilePeerTest() { client.ReadTimeout = kTestReadTimeoutMs; }
+    HostilePeerTest() { client.ReadTimeout = test::kClientReadTimeoutMs; }
 
     std::string Url(int port, const std::string& path = "/") {
         return "http://127.0.0.1:" + std::to_string(port) + path;

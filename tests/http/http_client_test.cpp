@@ -26,8 +26,6 @@ namespace peer = test::peer;
 using Steps = std::vector<PeerStep>;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kTestReadTimeoutMs = 5000;
-
 // The program's GET head: the request line, three headers and the empty line.
 const Steps kReadHead = peer::ReadLines(5);
 
@@ -47,7 +45,7 @@ long ElapsedMs(Clock::time_point since) {
 class HttpClientTest : public ::testing::Test {
 protected:
     HttpClientTest() {
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         client.HandleRedirects = true;
         client.OnStatus = [this](Status, const std::string& text) { statuses.push_back(text); };
         client.OnWorkBegin = [this](WorkMode mode, int64_t max) {

@@ -15,14 +15,12 @@ using test::ScriptedPeer;
 namespace peer = test::peer;
 using Lines = std::vector<std::string>;
 
-constexpr int kTestReadTimeoutMs = 5000;
-
 class CommandClientTest : public ::testing::Test {
 protected:
     void ConnectTo(const ScriptedPeer& server) {
         client.Host = server.Host();
         client.Port = server.Port();
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         client.Connect();
     }
 
@@ -123,7 +121,7 @@ TEST_F(CommandClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
     EXPECT_EQ(client.LastReply.Text, Lines{"hi"}) << "the previous reply stays";
     // The next reply gets its own time: the rest of the trickle and the next
     // reply arrive within it.
-    client.ReadTimeout = kTestReadTimeoutMs;
+    client.ReadTimeout = test::kClientReadTimeoutMs;
     client.ReadReply();
     EXPECT_EQ(client.LastReply.Text.back(), "three");
     client.ReadReply();

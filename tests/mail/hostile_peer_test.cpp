@@ -28,7 +28,6 @@ using test::PeerStep;
 using test::ScriptedPeer;
 namespace peer = test::peer;
 
-constexpr int kTestReadTimeoutMs = 5000;
 constexpr size_t kGarbageBytes = 10u << 20;
 
 // Random bytes; with lineEvery > 0 a CR LF after every that many.
@@ -63,7 +62,7 @@ class SmtpHostileTest : public ::testing::Test {
 protected:
     SmtpHostileTest() {
         client.HeloName = "client.test";
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         message.From.Address = "me@example.org";
         message.Subject = "Corvasse Alert";
         message.Recipients.AddressListText("<alerts@example.org>");
@@ -129,7 +128,7 @@ TEST_F(SmtpHostileTest, ServerThatStallsAfterTheMessageTimesOut) {
 class Pop3HostileTest : public ::testing::Test {
 protected:
     Pop3HostileTest() {
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         client.Username = "bob";
         client.Password = "secret";
     }

@@ -15,12 +15,10 @@ namespace {
 using test::ScriptedPeer;
 namespace peer = test::peer;
 
-constexpr int kTestReadTimeoutMs = 5000;
-
 class Pop3ClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         client.Username = "bob";
         client.Password = "pop s3cret";
     }
@@ -156,7 +154,7 @@ TEST(Pop3ClientSharingTest, SharedHandlerMakesConnectionsOneAfterTheOther) {
     ScriptedPeer server({peer::SendLine("+OK"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
                          peer::SendLine("+OK"), peer::ReadUntilClose()});
     for (Pop3Client* client : {&first, &second}) {
-        client->ReadTimeout = kTestReadTimeoutMs;
+        client->ReadTimeout = test::kClientReadTimeoutMs;
         client->Host = server.Host();
         client->Port = server.Port();
     }

@@ -22,7 +22,6 @@ using test::PeerStep;
 using test::ScriptedPeer;
 namespace peer = test::peer;
 
-constexpr int kTestReadTimeoutMs = 5000;
 constexpr std::time_t kSomeDate = 1767517503;  // Sun, 4 Jan 2026 09:05:03 UTC
 
 // The lines the client writes after DATA for the message of SetUp.
@@ -45,7 +44,7 @@ protected:
         setenv("TZ", "UTC0", 1);
         tzset();
         client.HeloName = "client.test";
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         message.Date = kSomeDate;
         message.CharSet = "iso-8859-1";
         message.From.Address = "me@example.org";

@@ -41,9 +41,8 @@ constexpr uid_t kNobody = 65534;
 // An event pump whose rounds run a test's script.
 class ScriptedPump : public EventPump {
 public:
-    void ProcessEvents(int maxWaitMs) override {
+    void ProcessEvents(std::chrono::milliseconds) override {
         rounds.push_back(Clock::now());
-        lastMaxWaitMs = maxWaitMs;
         if (OnRound) {
             OnRound();
         }
@@ -52,7 +51,6 @@ public:
 
     std::function<void()> OnRound;
     std::vector<Clock::time_point> rounds;
-    int lastMaxWaitMs = -1;
     bool quit = false;
 };
 

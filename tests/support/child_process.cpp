@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/file_descriptor.h"
+
 extern char** environ;
 
 namespace corvasse::test {
@@ -42,17 +44,17 @@ ChildProcess::ChildProcess(std::vector<std::string> args, const std::filesystem:
     const std::string dir = workingDir.string();
     const std::string outPath = (streams_.Path() / "out").string();
     const std::string errPath = (streams_.Path() / "err").string();
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (out < 0 || err < 0) throw std::runtime_error("cannot open the child's output files");
+    const FileDescriptor out(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const FileDescriptor err(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!out.Valid() || !err.Valid()) throw std::runtime_error("cannot open the child's output files");
     const pid_t pid = fork();
     if (pid == 0) {
-        if (dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0 || chdir(dir.c_str()) != 0) _exit(126);
+        if (dup2(out.Get(), STDOUT_FILENO) < 0 || dup2(err.Get(), STDERR_FILENO) < 0 || chdir(dir.c_str()) != 0) {
+            _exit(126);
+        }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    close(out);
-    close(err);
     if (pid < 0) throw std::runtime_error("fork failed");
     pid_ = pid;
 }

@@ -31,6 +31,9 @@
 namespace corvasse::test {
 
 inline constexpr int kPeerStepTimeoutMs = 10000;
+// The read time-out a client under test gives itself against a peer: far
+// beyond any step of a script that answers, well inside the peer's own wait.
+inline constexpr int kClientReadTimeoutMs = 5000;
 
 struct PeerStep {
     enum class Kind { Send, Trickle, ReadLine, ReadBytes, ReadUntilClose, Sleep, ShutdownSend, Close, Reset, Accept };

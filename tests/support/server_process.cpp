@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/file_descriptor.h"
+
 namespace corvasse::test {
 
 namespace {
@@ -32,28 +34,24 @@ sockaddr_in Address(const std::string& host, int port) {
 }  // namespace
 
 bool Accepts(const std::string& host, int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    const FileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.Valid()) return false;
     sockaddr_in address = Address(host, port);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return ok;
+    return connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 int TryBind(const std::string& host, int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw std::runtime_error("socket failed");
+    const FileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.Valid()) throw std::runtime_error("socket failed");
     int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in address = Address(host, port);
     socklen_t length = sizeof address;
-    int bound = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        bound = ntohs(address.sin_port);
+    if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        return ntohs(address.sin_port);
     }
-    close(fd);
-    return bound;
+    return 0;
 }
 
 int FreePort(const std::string& host) {
@@ -69,25 +67,21 @@ void ServerProcess::Start(std::vector<std::string> args, const std::string& outp
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    int output = -1;
+    FileDescriptor output;
     if (!outputPath.empty()) {
-        output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        if (output < 0) throw std::runtime_error("cannot open " + outputPath);
+        output = FileDescriptor(open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+        if (!output.Valid()) throw std::runtime_error("cannot open " + outputPath);
     }
     pid_t pid = fork();
-    if (pid < 0) {
-        if (output >= 0) close(output);
-        throw std::runtime_error("fork failed");
-    }
+    if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        if (output >= 0) {
-            dup2(output, STDOUT_FILENO);
-            dup2(output, STDERR_FILENO);
+        if (output.Valid()) {
+            dup2(output.Get(), STDOUT_FILENO);
+            dup2(output.Get(), STDERR_FILENO);
         }
         execv(argv[0], argv.data());
         _exit(127);
     }
-    if (output >= 0) close(output);
     pid_ = pid;
 }
 

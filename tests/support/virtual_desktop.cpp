@@ -11,6 +11,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "common/file_descriptor.h"
+
 namespace corvasse::test {
 
 namespace {
@@ -20,14 +22,12 @@ constexpr int kStartTimeoutMs = 10000;
 std::filesystem::path SocketPath(int number) { return "/tmp/.X11-unix/X" + std::to_string(number); }
 
 bool DisplayAccepts(int number) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string path = SocketPath(number).string();
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    return ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace

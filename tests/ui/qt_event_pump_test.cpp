@@ -24,14 +24,14 @@ TEST_F(QtEventPumpTest, WaitIsBoundedAndEndsWhenAnEventArrives) {
     QtEventPump pump;
     QElapsedTimer clock;
     clock.start();
-    pump.ProcessEvents(60);
+    pump.ProcessEvents(std::chrono::milliseconds(60));
     EXPECT_GE(clock.elapsed(), 50);
     EXPECT_LT(clock.elapsed(), 1000);
 
     bool ran = false;
     QTimer::singleShot(20, [&] { ran = true; });
     clock.restart();
-    pump.ProcessEvents(5000);
+    pump.ProcessEvents(std::chrono::milliseconds(5000));
     EXPECT_TRUE(ran);
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_FALSE(pump.QuitRequested());
