@@ -51,8 +51,8 @@ double Median(std::vector<double> values) {
 // on both alike.
 void BM_CheckCorvasseBesideCheckHttp(benchmark::State& state) {
     const std::vector<std::string> corvasse = {CHECK_CORVASSE_BINARY, "--settings", settings.string()};
-    const std::vector<std::string> checkHttp = {kCheckHttp, "-H", "127.0.0.1", "-p", std::to_string(server->Port()),
-                                                "-u", "/page.html", "-s", "Welcome"};
+    const std::vector<std::string> checkHttp = {
+        kCheckHttp, "-H", "127.0.0.1", "-p", std::to_string(server->Port()), "-u", "/page.html", "-s", "Welcome"};
     std::vector<double> corvasseWall, corvasseCpu, checkHttpWall, checkHttpCpu;
     bool corvasseFirst = true;
     for (auto _ : state) {

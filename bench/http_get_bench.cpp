@@ -66,7 +66,9 @@ void BM_CurlGet(benchmark::State& state) {
     const int64_t size = state.range(0);
     const std::string url = server->Url(FileName(size));
     long peakKiB = 0;
-    for (auto _ : state) peakKiB = std::max(peakKiB, corvasse::bench::RunProcess({kCurl, "-s", "-o", "/dev/null", url}).peakKiB);
+    for (auto _ : state) {
+        peakKiB = std::max(peakKiB, corvasse::bench::RunProcess({kCurl, "-s", "-o", "/dev/null", url}).peakKiB);
+    }
     state.SetBytesProcessed(state.iterations() * size);
     SetPeakCounters(state, peakKiB, size);
 }
@@ -86,8 +88,9 @@ void BM_WholeProcess(benchmark::State& state) {
     const std::vector<std::string> argv =
         state.range(0) == kToolCorvasse
             ? std::vector<std::string>{selfPath, kFetchOnceFlag, url}
-            : std::vector<std::string>{kCurl, "-s", "-o", "/dev/null", "--cacert",
-                                       corvasse::test::TestCertificates().caCertificate.string(), url};
+            : std::vector<std::string>{
+                  kCurl, "-s", "-o", "/dev/null", "--cacert", corvasse::test::TestCertificates().caCertificate.string(),
+                  url};
     long peakKiB = 0;
     for (auto _ : state) peakKiB = std::max(peakKiB, corvasse::bench::RunProcess(argv).peakKiB);
     state.SetLabel(std::string(state.range(0) == kToolCorvasse ? "corvasse " : "curl ") +

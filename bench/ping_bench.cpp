@@ -68,9 +68,10 @@ void ComparePing() {
     }
     const double pingTotalMs = std::chrono::duration<double, std::milli>(Clock::now() - pingStart).count();
 
-    std::printf("Pinger:        %d pings, median wall time per PingHost %.3f ms, median ResponseTime %.0f ms, "
-                "total %.1f ms, %.1f pump rounds per ping\n",
-                kPings, Median(wallMs), Median(responseMs), ourTotalMs, static_cast<double>(pump.rounds) / kPings);
+    std::printf(
+        "Pinger:        %d pings, median wall time per PingHost %.3f ms, median ResponseTime %.0f ms, "
+        "total %.1f ms, %.1f pump rounds per ping\n",
+        kPings, Median(wallMs), Median(responseMs), ourTotalMs, static_cast<double>(pump.rounds) / kPings);
     std::printf("iputils ping:  %zu replies, median time= %.3f ms, total %.1f ms (with -i 0.01 pauses)\n",
                 pingMs.size(), Median(pingMs), pingTotalMs);
     std::printf("overhead per echo beyond ping's round trip: %.3f ms\n\n", Median(wallMs) - Median(pingMs));

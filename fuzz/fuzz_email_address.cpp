@@ -14,13 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         address.SetText(text);
         address.BracketedAddress();
         address.Text();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     try {
         corvasse::EmailAddressList list;
         list.AddressListText(text);
         for (const corvasse::EmailAddress& item : list) item.Text();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return 0;
 }

@@ -79,7 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     client.HandleRedirects = size > 0 && (data[0] & 0x40) != 0;
     try {
         client.Get("http://fuzz.test/a/b/page?q=1");
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return 0;
 }

@@ -48,7 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         store.WriteSetting(section, "Key", std::string_view(text).substr(0, 40));
         store.DeleteSetting("Monitor", "URL");
-    } catch (const corvasse::RegistryError&) {
-    }
+    } catch (const corvasse::RegistryError&) {}
     return 0;
 }

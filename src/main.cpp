@@ -35,18 +35,23 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    parser.setApplicationDescription("Watches a web page or a host at a fixed interval and e-mails an alert when the "
-                                     "page fails its check.");
+    parser.setApplicationDescription(
+        "Watches a web page or a host at a fixed interval and e-mails an alert when the "
+        "page fails its check.");
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption version("version", "Show the version and exit.");
     const QCommandLineOption headless("headless",
                                       "Watch without a window, as a service: start watching at once, write the "
                                       "status lines to standard output and messages to standard error.");
-    const QCommandLineOption settings("settings", "Use the settings in <file> instead of Corvasse.conf in "
-                                                  "$XDG_CONFIG_HOME/Corvasse.", "file");
-    const QCommandLineOption log("log", "Write the activity log to <file> instead of Corvasse.log in the working "
-                                        "directory.", "file");
+    const QCommandLineOption settings("settings",
+                                      "Use the settings in <file> instead of Corvasse.conf in "
+                                      "$XDG_CONFIG_HOME/Corvasse.",
+                                      "file");
+    const QCommandLineOption log("log",
+                                 "Write the activity log to <file> instead of Corvasse.log in the working "
+                                 "directory.",
+                                 "file");
     parser.addOptions({help, version, headless, settings, log});
     if (!parser.parse(arguments)) return UsageFailure(parser.errorText(), true);
     if (!parser.positionalArguments().isEmpty()) {

@@ -31,8 +31,8 @@ void AlertReport::build_msg() {
             AlertText = "WARNING: no value found for \"checktype\".\n";
         }
     }
-    AlertText += "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " +
-                 std::to_string(web_.ResponseCode()) + "\n";
+    AlertText +=
+        "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " + std::to_string(web_.ResponseCode()) + "\n";
     AlertText += "----------\n";
     log_.AppendLogLine(AlertText);
 }

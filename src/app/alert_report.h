@@ -15,8 +15,7 @@ struct WatchState;
 
 class AlertReport {
 public:
-    AlertReport(FormFields& form, SettingsStore& settings, WebClient& web, const WatchState& state,
-                ActivityLog& log);
+    AlertReport(FormFields& form, SettingsStore& settings, WebClient& web, const WatchState& state, ActivityLog& log);
 
     // The latest report; lines end with LF. The delivery extends it in place.
     std::string AlertText;

@@ -6,12 +6,8 @@ namespace corvasse {
 
 PingerPingClient::PingerPingClient(Pinger& pinger) : pinger_(pinger) {}
 
-void PingerPingClient::PingHost(const std::string& host) {
-    pinger_.PingHost(host);
-}
+void PingerPingClient::PingHost(const std::string& host) { pinger_.PingHost(host); }
 
-int PingerPingClient::ResponseTime() const {
-    return pinger_.ResponseTime();
-}
+int PingerPingClient::ResponseTime() const { return pinger_.ResponseTime(); }
 
 }  // namespace corvasse

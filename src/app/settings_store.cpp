@@ -23,9 +23,7 @@ namespace {
 
 constexpr const char* kHeaderComment = "# Corvasse settings; lines starting with # or ; are comments";
 
-bool IsComment(std::string_view trimmed) {
-    return !trimmed.empty() && (trimmed[0] == '#' || trimmed[0] == ';');
-}
+bool IsComment(std::string_view trimmed) { return !trimmed.empty() && (trimmed[0] == '#' || trimmed[0] == ';'); }
 
 // "[Name]" gives Name; anything else gives nothing.
 std::optional<std::string> GroupName(std::string_view line) {
@@ -60,11 +58,26 @@ std::string Unescape(std::string_view text) {
         }
         char next = text[i + 1];
         switch (next) {
-            case 's': out += ' '; ++i; break;
-            case 't': out += '\t'; ++i; break;
-            case 'n': out += '\n'; ++i; break;
-            case 'r': out += '\r'; ++i; break;
-            case '\\': out += '\\'; ++i; break;
+            case 's':
+                out += ' ';
+                ++i;
+                break;
+            case 't':
+                out += '\t';
+                ++i;
+                break;
+            case 'n':
+                out += '\n';
+                ++i;
+                break;
+            case 'r':
+                out += '\r';
+                ++i;
+                break;
+            case '\\':
+                out += '\\';
+                ++i;
+                break;
             case 'x': {
                 int hi = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
                 int lo = i + 3 < text.size() ? HexDigit(text[i + 3]) : -1;

@@ -6,8 +6,8 @@
 
 namespace corvasse {
 
-HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer, EventPump& pump,
-                                 std::FILE* lines, std::FILE* messages)
+HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer, EventPump& pump, std::FILE* lines,
+                                 std::FILE* messages)
     : timer_(timer),
       view_(lines),
       dialogs_(messages),

@@ -81,7 +81,9 @@ public:
         elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         return body;
     }
-    void Disconnect() override { KeepingFailure(failure, [&] { client_.Disconnect(); }); }
+    void Disconnect() override {
+        KeepingFailure(failure, [&] { client_.Disconnect(); });
+    }
     std::string ResponseText() const override { return client_.ResponseText(); }
     int ResponseCode() const override { return client_.ResponseCode(); }
 
@@ -277,9 +279,9 @@ CheckResult WatchCheck::Outcome() const {
     if (p.gate.raised > 0) {
         const std::string expected = p.form.Text(Field::txtFileSize);
         if (!Trim(expected).empty()) {
-            return Critical(p.target + " " + bytes + " bytes, more than the expected " +
-                                std::to_string(StrToInt(expected)),
-                            perfData);
+            return Critical(
+                p.target + " " + bytes + " bytes, more than the expected " + std::to_string(StrToInt(expected)),
+                perfData);
         }
         return Critical(p.target + " did not contain \"" + p.form.Text(Field::txtLookFor) + "\"", perfData);
     }

@@ -68,7 +68,8 @@ std::string HeaderList::Name(int index) const { return std::string(NameOf((*this
 std::string HeaderList::Value(int index) const {
     const std::string& line = (*this)[index];
     size_t colon = line.find(':');
-    std::string value = Trim(colon == std::string::npos ? std::string_view() : std::string_view(line).substr(colon + 1));
+    std::string value =
+        Trim(colon == std::string::npos ? std::string_view() : std::string_view(line).substr(colon + 1));
     for (int i = index + 1; i < Count() && IsContinuation(lines_[i]); ++i) {
         value += ' ';
         value += Trim(lines_[i]);
@@ -122,13 +123,14 @@ std::vector<std::string> FoldHeaderLine(std::string_view line, int width) {
     return pieces;
 }
 
-std::string WrapAtBreaks(std::string_view line, std::string_view breakText, std::string_view breakChars,
-                         int width) {
+std::string WrapAtBreaks(std::string_view line, std::string_view breakText, std::string_view breakChars, int width) {
     // Positions count from 1 as in the column arithmetic; at(p) is the byte at p.
     const int length = static_cast<int>(line.size());
     auto at = [&](int p) { return line[static_cast<size_t>(p - 1)]; };
     auto isBreakChar = [&](char c) { return breakChars.find(c) != std::string_view::npos; };
-    auto copy = [&](int from, int to) { return line.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from + 1)); };
+    auto copy = [&](int from, int to) {
+        return line.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from + 1));
+    };
 
     std::string result;
     int column = 1;
@@ -160,7 +162,8 @@ std::string WrapAtBreaks(std::string_view line, std::string_view breakText, std:
             column = position - breakPosition;
             result += copy(pieceStart, breakPosition);
             if (current != '"') {
-                while (position <= length && (isBreakChar(at(position)) || at(position) == '\r' || at(position) == '\n')) {
+                while (position <= length &&
+                       (isBreakChar(at(position)) || at(position) == '\r' || at(position) == '\n')) {
                     ++position;
                 }
             }

@@ -71,7 +71,6 @@ std::vector<std::string> FoldHeaderLine(std::string_view line, int width = Heade
 // Inserts `breakText` into `line` at the last of `breakChars` before the column
 // passes `width`. Text between double quotes is never broken; a `breakText`
 // already in the line (any case) counts as a break and restarts the column.
-std::string WrapAtBreaks(std::string_view line, std::string_view breakText, std::string_view breakChars,
-                         int width);
+std::string WrapAtBreaks(std::string_view line, std::string_view breakText, std::string_view breakChars, int width);
 
 }  // namespace corvasse

@@ -168,11 +168,8 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
                         body->SetSize(bodyStart);
                     }
                     break;
-                case NextStep::Finish:
-                    finished = true;
-                    break;
-                case NextStep::Undecided:
-                    throw NetError("Undefined situation");
+                case NextStep::Finish: finished = true; break;
+                case NextStep::Undecided: throw NetError("Undefined situation");
             }
         }
     } catch (const HttpProtocolError&) {
@@ -237,7 +234,9 @@ void HttpClient::PrepareTarget() {
     }
 
     Request.RequestTarget = EncodeRequestTarget(CurrentURI.Path + CurrentURI.Resource + CurrentURI.Query);
-    if (Request.RequestMethod == HttpMethod::Options && CurrentURI.Resource == "*") Request.RequestTarget.assign(1, '*');
+    if (Request.RequestMethod == HttpMethod::Options && CurrentURI.Resource == "*") {
+        Request.RequestTarget.assign(1, '*');
+    }
     if (NeedsHttp11(Request.RequestMethod) && ProtocolVersion != HttpVersion::V1_1) {
         throw NetError("This request method is supported in HTTP 1.1");
     }
@@ -326,8 +325,7 @@ void HttpClient::ReadResponseHeaders() {
         // The headers read so far count.
         Disconnect();
     }
-    Response.ResponseVersion =
-        Response.ResponseText.rfind("HTTP/1.0", 0) == 0 ? HttpVersion::V1_0 : HttpVersion::V1_1;
+    Response.ResponseVersion = Response.ResponseText.rfind("HTTP/1.0", 0) == 0 ? HttpVersion::V1_0 : HttpVersion::V1_1;
     Response.ProcessHeaders();
 }
 

@@ -12,8 +12,7 @@ namespace corvasse {
 namespace {
 
 constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 std::optional<int> MonthIndex(std::string_view word) {
     for (int i = 0; i < 12; ++i) {
@@ -91,8 +90,11 @@ std::time_t ParseInternetDate(std::string_view text) {
         return 0;
     }
     int fullYear = *year;
-    if (fullYear < 50) fullYear += 2000;
-    else if (fullYear < 100) fullYear += 1900;
+    if (fullYear < 50) {
+        fullYear += 2000;
+    } else if (fullYear < 100) {
+        fullYear += 1900;
+    }
 
     long offsetSeconds = 0;
     if (zone.size() == 5 && (zone[0] == '+' || zone[0] == '-') && Number(zone.substr(1))) {

@@ -104,7 +104,7 @@ void EmailAddress::SetText(std::string_view input) {
     }
     std::string quotedName;
     bool haveQuotedName = false;
-    std::string plain;       // text outside quotes, comments and brackets
+    std::string plain;  // text outside quotes, comments and brackets
     std::string bracketed;
     bool haveBracketed = false;
     size_t i = 0;

@@ -1,7 +1,7 @@
 #include "mail/mail_message.h"
 
-#include "net/date_header.h"
 #include "mail/mail_errors.h"
+#include "net/date_header.h"
 
 namespace corvasse {
 
@@ -28,7 +28,6 @@ void RefuseLineBreak(const EmailAddressList& list, std::string_view field) {
 void RefuseLineBreak(const HeaderList& headers) {
     for (const std::string& line : headers.Lines()) RefuseLineBreak(line, line.substr(0, line.find(':')));
 }
-
 
 std::string JoinWithCommas(const std::vector<std::string>& items) {
     std::string out;

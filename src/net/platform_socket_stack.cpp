@@ -44,8 +44,7 @@ SocketEndpoint EndpointOf(const sockaddr_in& address) {
 
 // Adds the sockets of one list to the poll set with the events that make them
 // ready; returns where each socket's entry is.
-void AddToPollSet(const std::vector<int>* list, short events, std::vector<pollfd>& fds,
-                  std::vector<size_t>& where) {
+void AddToPollSet(const std::vector<int>* list, short events, std::vector<pollfd>& fds, std::vector<size_t>& where) {
     where.clear();
     if (!list) return;
     for (int socket : *list) {
@@ -185,4 +184,3 @@ SocketEndpoint PlatformSocketStack::LocalEndpoint(int socket) {
 }
 
 }  // namespace corvasse
-

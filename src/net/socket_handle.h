@@ -49,8 +49,8 @@ public:
     int Handle() const { return handle_; }
     bool HandleAllocated() const { return handle_ != kInvalidSocket; }
 
-    std::string IP;       // local address; empty: any
-    int Port = 0;         // local port; 0: any
+    std::string IP;  // local address; empty: any
+    int Port = 0;    // local port; 0: any
     std::string PeerIP;
     int PeerPort = 0;
     int ClientPortMin = 0;  // bind range; 0 at either end: none

@@ -236,8 +236,7 @@ void TcpConnection::ReadStreamData(MemoryStream& stream, int64_t n, bool untilCl
             stream.Reserve(stream.Position() + std::min(n, kMaxStreamReserveBytes));
         } catch (const std::bad_alloc&) {
             // Only an optimisation: the stream grows as the bytes arrive.
-        } catch (const std::length_error&) {
-        }
+        } catch (const std::length_error&) {}
     }
     int64_t remaining = untilClose ? INT64_MAX : std::max<int64_t>(n, 0);
 

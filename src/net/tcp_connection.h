@@ -12,8 +12,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -137,8 +137,7 @@ public:
     int32_t ReadInt32(bool convert = true);
     // Reads lines until one equals delimiter; with dotStuffed a line starting
     // ".." loses one dot. One WorkMode::Read bracket. Returns the line count.
-    int CaptureLines(std::vector<std::string>& lines, const std::string& delimiter = ".",
-                     bool dotStuffed = true);
+    int CaptureLines(std::vector<std::string>& lines, const std::string& delimiter = ".", bool dotStuffed = true);
     // The same into a stream, each line followed by CR LF.
     int CaptureLines(MemoryStream& stream, const std::string& delimiter = ".", bool dotStuffed = true);
     // Bytes waiting in the input buffer.

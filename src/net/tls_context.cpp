@@ -31,8 +31,7 @@ SSL_CTX* NewContext() {
 }
 
 int SendWithoutSignal(BIO* bio, const char* data, int length) {
-    const auto sent = send(static_cast<int>(BIO_get_fd(bio, nullptr)), data, static_cast<size_t>(length),
-                           MSG_NOSIGNAL);
+    const auto sent = send(static_cast<int>(BIO_get_fd(bio, nullptr)), data, static_cast<size_t>(length), MSG_NOSIGNAL);
     BIO_clear_retry_flags(bio);
     if (sent <= 0 && BIO_sock_should_retry(static_cast<int>(sent))) BIO_set_retry_write(bio);
     return static_cast<int>(sent);

@@ -78,7 +78,7 @@ private:
     ssl_st* ssl_ = nullptr;
     std::string peerName_;
     bool established_ = false;
-    std::string unsent_;   // written before the handshake was done
+    std::string unsent_;  // written before the handshake was done
     bool peerClosed_ = false;
     int socketErrno_ = 0;  // the errno of a failed socket call under TLS
     bool broken_ = false;  // a TLS failure: nothing more goes over the session

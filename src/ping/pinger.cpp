@@ -51,9 +51,7 @@ int64_t MonotonicNs() {
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-[[noreturn]] void ThrowSocketError(int code) {
-    throw PingError(code, PingSocketErrorText(code));
-}
+[[noreturn]] void ThrowSocketError(int code) { throw PingError(code, PingSocketErrorText(code)); }
 
 std::string DottedAddress(uint32_t networkOrderAddress) {
     in_addr address{};
@@ -75,26 +73,18 @@ void Pinger::SetPacketSize(int size) {
     packetSize_ = static_cast<uint16_t>(std::clamp(size, static_cast<int>(kMinEchoBytes), kMaxPacketSize));
 }
 
-int Pinger::PacketSize() const {
-    return packetSize_;
-}
+int Pinger::PacketSize() const { return packetSize_; }
 
 void Pinger::SetRemoteHost(const std::string& host) {
     remoteHost_ = host;
     PingHost(host);
 }
 
-const std::string& Pinger::RemoteHost() const {
-    return remoteHost_;
-}
+const std::string& Pinger::RemoteHost() const { return remoteHost_; }
 
-const std::string& Pinger::ResponseSource() const {
-    return responseSource_;
-}
+const std::string& Pinger::ResponseSource() const { return responseSource_; }
 
-int Pinger::ResponseTime() const {
-    return responseTime_;
-}
+int Pinger::ResponseTime() const { return responseTime_; }
 
 void Pinger::PingHost(const std::string& host) {
     // A handler that runs inside the wait (the Start button, a tick falling
@@ -281,17 +271,10 @@ void Pinger::ReceiveAnswers() {
         const EchoAnswer answer =
             MatchEchoAnswer(std::span<const uint8_t>(buffer, static_cast<size_t>(received)), requestId_, match);
         switch (answer.Kind) {
-            case EchoAnswerKind::TooShort:
-                RaiseError(kMessageTooShortCode, "Message too short.");
-                break;
-            case EchoAnswerKind::EchoReply:
-                Accept(from.sin_addr.s_addr, -1);
-                break;
-            case EchoAnswerKind::Unreachable:
-                Accept(from.sin_addr.s_addr, answer.Code);
-                break;
-            case EchoAnswerKind::Ignored:
-                break;
+            case EchoAnswerKind::TooShort: RaiseError(kMessageTooShortCode, "Message too short."); break;
+            case EchoAnswerKind::EchoReply: Accept(from.sin_addr.s_addr, -1); break;
+            case EchoAnswerKind::Unreachable: Accept(from.sin_addr.s_addr, answer.Code); break;
+            case EchoAnswerKind::Ignored: break;
         }
     }
 }

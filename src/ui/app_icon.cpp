@@ -4,9 +4,7 @@
 
 // The resources live in a static library, whose registration the linker
 // would drop unless something refers to it.
-static void InitResources() {
-    Q_INIT_RESOURCE(corvasse);
-}
+static void InitResources() { Q_INIT_RESOURCE(corvasse); }
 
 namespace corvasse {
 

@@ -7,9 +7,7 @@
 namespace corvasse {
 
 FastBitmap::FastBitmap(int width, int height)
-    : width_(std::max(width, 0)),
-      height_(std::max(height, 0)),
-      stride_(StrideFor(width_)) {
+    : width_(std::max(width, 0)), height_(std::max(height, 0)), stride_(StrideFor(width_)) {
     if (width_ == 0 || height_ == 0) {
         width_ = 0;
         height_ = 0;
@@ -23,9 +21,7 @@ FastBitmap::FastBitmap(int width, int height)
     }
 }
 
-int FastBitmap::StrideFor(int width) {
-    return 3 * width + width % 4;
-}
+int FastBitmap::StrideFor(int width) { return 3 * width + width % 4; }
 
 void FastBitmap::Fill(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
     width = std::clamp(width, 0, width_);

@@ -50,8 +50,8 @@ public:
     // Draws the single-byte text at (x, y) on canvas and returns its width.
     // Only the part inside visible is composed and drawn, so the work bitmaps
     // never grow past it.
-    int64_t DrawRun(QPainter& canvas, const QRect& visible, const RunStyle& style, std::string_view text, int x,
-                 int y, RunAlignment alignment);
+    int64_t DrawRun(QPainter& canvas, const QRect& visible, const RunStyle& style, std::string_view text, int x, int y,
+                    RunAlignment alignment);
 
     // One colour byte of a blended pixel: the background where coverage is 255,
     // the font where it is 0, their weighted mean in between.

@@ -5,10 +5,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -52,8 +52,8 @@ constexpr const char* kCaptionNotice = "watches a web page or a host";
 }  // namespace
 
 MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       guard_(dialogs_),
@@ -265,8 +265,7 @@ QWidget* MainWindow::createButtonPanel() {
     connectGuarded(btnOkay, &QPushButton::clicked, &MainWindow::btnOkayClick);
     connectGuarded(btnCancel, &QPushButton::clicked, &MainWindow::btnCancelClick);
     // Esc presses the cancel button wherever the focus is.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, btnCancel,
-            &QPushButton::click);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, btnCancel, &QPushButton::click);
     return panel;
 }
 

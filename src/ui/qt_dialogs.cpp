@@ -7,8 +7,8 @@
 namespace corvasse {
 
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
-    auto box = std::make_unique<QMessageBox>(icon, QApplication::applicationName(), FromBytes(text), QMessageBox::Ok,
-                                             parent);
+    auto box =
+        std::make_unique<QMessageBox>(icon, QApplication::applicationName(), FromBytes(text), QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
     return box;
 }

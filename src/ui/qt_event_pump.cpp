@@ -26,9 +26,7 @@ void QtEventPump::ProcessEvents(std::chrono::milliseconds maxWait) {
     }
 }
 
-bool QtEventPump::QuitRequested() const {
-    return quitRequested_;
-}
+bool QtEventPump::QuitRequested() const { return quitRequested_; }
 
 bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {

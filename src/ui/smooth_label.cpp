@@ -16,23 +16,16 @@ namespace {
 
 RunAlignment RunAlignmentOf(LabelAlignment alignment) {
     switch (alignment) {
-    case LabelAlignment::Right:
-        return RunAlignment::Right;
-    case LabelAlignment::Center:
-        return RunAlignment::Center;
-    case LabelAlignment::Left:
-        break;
+        case LabelAlignment::Right: return RunAlignment::Right;
+        case LabelAlignment::Center: return RunAlignment::Center;
+        case LabelAlignment::Left: break;
     }
     return RunAlignment::None;
 }
 
-bool EndsWrappedLine(char ch) {
-    return ch == ' ' || ch == '-' || ch == '/';
-}
+bool EndsWrappedLine(char ch) { return ch == ' ' || ch == '-' || ch == '/'; }
 
-int ClampToInt(int64_t value) {
-    return static_cast<int>(std::clamp<int64_t>(value, 0, QWIDGETSIZE_MAX));
-}
+int ClampToInt(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, 0, QWIDGETSIZE_MAX)); }
 
 }  // namespace
 
@@ -152,8 +145,7 @@ int64_t SmoothLabel::ShownWidth(int slot, std::string_view text) const {
 }
 
 void SmoothLabel::AdjustBounds() {
-    const bool inLayout = parentWidget() && parentWidget()->layout() &&
-                          parentWidget()->layout()->indexOf(this) >= 0;
+    const bool inLayout = parentWidget() && parentWidget()->layout() && parentWidget()->layout()->indexOf(this) >= 0;
     if (inLayout && autoSize_) {
         autoSize_ = false;
     }
@@ -203,8 +195,8 @@ void SmoothLabel::paintEvent(QPaintEvent* event) {
     }
 }
 
-void SmoothLabel::DrawLine(QPainter& painter, const QRect& visible, const RunStyle& style, std::string_view line,
-                           int x, int y) const {
+void SmoothLabel::DrawLine(QPainter& painter, const QRect& visible, const RunStyle& style, std::string_view line, int x,
+                           int y) const {
     if (!showAccelChar_ || line.find('&') == std::string_view::npos) {
         renderer_.DrawRun(painter, visible, style, line, x, y, RunAlignmentOf(alignment_));
         return;

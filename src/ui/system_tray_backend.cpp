@@ -13,9 +13,7 @@ SystemTrayBackend::SystemTrayBackend() {
     });
 }
 
-bool SystemTrayBackend::Available() const {
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
+bool SystemTrayBackend::Available() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 void SystemTrayBackend::ShowIcon(const QIcon& icon, const QString& tip) {
     icon_.setIcon(icon);
@@ -23,16 +21,10 @@ void SystemTrayBackend::ShowIcon(const QIcon& icon, const QString& tip) {
     icon_.show();
 }
 
-void SystemTrayBackend::RemoveIcon() {
-    icon_.hide();
-}
+void SystemTrayBackend::RemoveIcon() { icon_.hide(); }
 
-QPoint SystemTrayBackend::CursorPos() const {
-    return QCursor::pos();
-}
+QPoint SystemTrayBackend::CursorPos() const { return QCursor::pos(); }
 
-void SystemTrayBackend::PopupMenu(QMenu* menu, const QPoint& pos) {
-    menu->exec(pos);
-}
+void SystemTrayBackend::PopupMenu(QMenu* menu, const QPoint& pos) { menu->exec(pos); }
 
 }  // namespace corvasse

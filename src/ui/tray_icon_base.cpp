@@ -89,9 +89,7 @@ void TrayIconBase::UpdateIcon() {
     }
 }
 
-bool TrayIconBase::CanHideToTray() const {
-    return active_ && !icon_.isNull() && backend_->Available();
-}
+bool TrayIconBase::CanHideToTray() const { return active_ && !icon_.isNull() && backend_->Available(); }
 
 void TrayIconBase::InstallMinimizeLogic() {
     if (!owner_ || minimizeFilter_) {
@@ -147,20 +145,11 @@ void TrayIconBase::Activated(QSystemTrayIcon::ActivationReason reason) {
     // The tray reports whole clicks; each stands for a press and a release.
     Qt::MouseButton button = Qt::NoButton;
     switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        button = Qt::LeftButton;
-        break;
-    case QSystemTrayIcon::Context:
-        button = Qt::RightButton;
-        break;
-    case QSystemTrayIcon::MiddleClick:
-        button = Qt::MiddleButton;
-        break;
-    case QSystemTrayIcon::DoubleClick:
-        DblClick();
-        return;
-    case QSystemTrayIcon::Unknown:
-        return;
+        case QSystemTrayIcon::Trigger: button = Qt::LeftButton; break;
+        case QSystemTrayIcon::Context: button = Qt::RightButton; break;
+        case QSystemTrayIcon::MiddleClick: button = Qt::MiddleButton; break;
+        case QSystemTrayIcon::DoubleClick: DblClick(); return;
+        case QSystemTrayIcon::Unknown: return;
     }
     const QPoint pos = backend_->CursorPos();
     MouseDown(button, pos);

@@ -6,9 +6,7 @@
 
 namespace corvasse {
 
-void OpenProductWebPage() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebPageUrl)));
-}
+void OpenProductWebPage() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebPageUrl))); }
 
 void OpenAuthorMail() {
     QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(kAuthorMailAddress)));

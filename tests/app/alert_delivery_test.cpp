@@ -66,7 +66,7 @@ std::vector<PeerStep> SmtpDialogue(bool login, size_t messageLines) {
 }
 
 std::vector<PeerStep> Pop3Dialogue() {
-    return {peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
+    return {peer::SendLine("+OK ready"),     peer::ReadLine(), peer::SendLine("+OK"),        peer::ReadLine(),
             peer::SendLine("+OK logged in"), peer::ReadLine(), peer::SendLine("+OK 3 1200"), peer::ReadLine()};
 }
 
@@ -150,11 +150,11 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
     test::ExpectMessageLines(MessageLinesOf(sent), expected);
     EXPECT_TRUE(sent.ends_with("\r\n.\r\nQUIT\r\n"));
 
-    EXPECT_EQ(view.lines, (Lines{"Sending e-mail alert...", "*** Connecting via POP...", "POP3: Connected.",
-                                 "POP3 Connected...", "*** POP connected...", "*** Total Messages: 3",
-                                 "POP3: Disconnecting.", "POP3 Disconnected...", "POP3: Disconnected.",
-                                 "SMTP: Connected.", "SMTP Connected...", "SMTP: Encoding text", "SMTP done...",
-                                 "SMTP: Disconnecting.", "SMTP Disconnected...", "SMTP: Disconnected."}));
+    EXPECT_EQ(view.lines,
+              (Lines{"Sending e-mail alert...", "*** Connecting via POP...", "POP3: Connected.", "POP3 Connected...",
+                     "*** POP connected...", "*** Total Messages: 3", "POP3: Disconnecting.", "POP3 Disconnected...",
+                     "POP3: Disconnected.", "SMTP: Connected.", "SMTP Connected...", "SMTP: Encoding text",
+                     "SMTP done...", "SMTP: Disconnecting.", "SMTP Disconnected...", "SMTP: Disconnected."}));
     EXPECT_EQ(view.statusHistory.front(), "Sending e-mail alert...");
     // The report went to the log before anything else, without the footer.
     const std::string logged = test::ReadFile(logFile);
@@ -286,8 +286,8 @@ TEST_F(AlertDeliveryTest, FailureAfterConnectingClosesTheConnectionForTheNextAle
 }
 
 TEST_F(AlertDeliveryTest, LineBreakInTheSenderNameNeverReachesTheWire) {
-    ScriptedPeer smtp({peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"),
-                       peer::ReadUntilClose()});
+    ScriptedPeer smtp(
+        {peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"), peer::ReadUntilClose()});
     Set("port", std::to_string(smtp.Port()));
     Set("txtUserid", "alice\r\nBcc: victim@example.org");
     EXPECT_THROW(delivery.SendAlert(), MessageError);
@@ -325,14 +325,16 @@ TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
         Lines expected;       // lines the message holds, among others
     } cases[] = {
         {"report in UTF-8",
-         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F" "e",
+         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F"
+         "e",
          "alice",
          "",
          {"\tcharset=\"utf-8\"", "Sender: alice <alerts@example.org>", "Content-Type: text/plain; charset=\"utf-8\"",
           "Content-Transfer-Encoding: quoted-printable", "Watching address: http://127.0.0.1:8080/Gr=C3=B6=C3=9Fe",
           "=0CCorvasse web watch alert, published by the Corvasse project."}},
         {"charset set by hand",
-         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F" "e",
+         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F"
+         "e",
          "J\xC3\xBCrgen",
          "iso-8859-15",
          {"\tcharset=\"iso-8859-15\"", "Sender: =?iso-8859-15?Q?J=C3=BCrgen?= <alerts@example.org>",

@@ -26,10 +26,10 @@ TEST(MailEventReportTest, SmtpTextsOnPanelAndPane) {
     report.WorkEnd();
     report.Status("");
     report.Disconnected();
-    EXPECT_EQ(view.lines, (Lines{"SMTP Connected...", "SMTP: Encoding text", "SMTP done...", "SMTP: ",
-                                 "SMTP Disconnected..."}));
-    EXPECT_EQ(view.statusHistory, (Lines{"SMTP Connected...", "SMTP: Encoding text", "SMTP working...",
-                                         "SMTP done...", "SMTP: ", "SMTP Disconnected..."}));
+    EXPECT_EQ(view.lines,
+              (Lines{"SMTP Connected...", "SMTP: Encoding text", "SMTP done...", "SMTP: ", "SMTP Disconnected..."}));
+    EXPECT_EQ(view.statusHistory, (Lines{"SMTP Connected...", "SMTP: Encoding text", "SMTP working...", "SMTP done...",
+                                         "SMTP: ", "SMTP Disconnected..."}));
     EXPECT_EQ(view.paneRepaints, 5);
 }
 

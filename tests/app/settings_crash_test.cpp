@@ -113,8 +113,8 @@ TEST(SettingsCrashTest, FileIsOldOrNewAfterAKillDuringASave) {
         EXPECT_EQ(store.ReadSetting("Settings", "url2watch"), "http://example.org/page");
         EXPECT_EQ(store.ReadSetting("Mail", "port"), "25");
     }
-    std::printf("[ crash    ] %d kills, %d saves completed, more than the first save before %d kills\n", kKills,
-                last, advanced);
+    std::printf("[ crash    ] %d kills, %d saves completed, more than the first save before %d kills\n", kKills, last,
+                advanced);
 
     // A kill between creating the temporary file and renaming it leaves that
     // file behind; the next save removes it, so at most the last kill's stays,

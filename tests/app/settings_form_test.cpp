@@ -70,7 +70,7 @@ TEST_F(SettingsFormTest, SaveThenLoadRestoresEveryField) {
     EXPECT_EQ(fresh.Text(Field::txtLookFor), "Welcome");
     EXPECT_EQ(fresh.Text(Field::txtSendto), "ops@example.org");
     EXPECT_EQ(fresh.Text(Field::editIPaddr), "127.0.0.1");  // stored trimmed
-    EXPECT_EQ(fresh.Text(Field::txtPass), " p w ");          // stored as typed
+    EXPECT_EQ(fresh.Text(Field::txtPass), " p w ");         // stored as typed
     EXPECT_TRUE(fresh.Checked(Field::ckPingOnly));
     EXPECT_TRUE(fresh.Checked(Field::ckPOPbefore));
     EXPECT_TRUE(fresh.Checked(Field::rad_atLogin));
@@ -82,8 +82,11 @@ TEST_F(SettingsFormTest, StoredEmptyValuesLoadByTheirOwnRules) {
     for (const char* key : {"url2watch", "txtWatchFreq", "PingAddr", "txtUserid", "txtPass"}) {
         settings_.WriteSetting("Settings", key, "");
     }
-    form_.texts = {{Field::txtWatchFreq, "15"}, {Field::editIPaddr, "x"}, {Field::txtUserid, "x"},
-                   {Field::txtPass, "x"}, {Field::txtURL2watch, "typed"}};
+    form_.texts = {{Field::txtWatchFreq, "15"},
+                   {Field::editIPaddr, "x"},
+                   {Field::txtUserid, "x"},
+                   {Field::txtPass, "x"},
+                   {Field::txtURL2watch, "typed"}};
     settingsForm_.Load();
     EXPECT_EQ(form_.Text(Field::txtURL2watch), "http://");
     EXPECT_EQ(form_.Text(Field::txtWatchFreq), "15");

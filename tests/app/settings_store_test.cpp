@@ -53,8 +53,9 @@ TEST_F(SettingsStoreTest, EmptyValueIsPresentButNaIsIndistinguishableFromMissing
 TEST_F(SettingsStoreTest, EveryByteRoundTripsAndNulEndsTheText) {
     std::string all;
     for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
-    const std::string texts[] = {all, " lead and trail ", "\\x41 is not an escape", "a\\", "=x=", "[Settings]",
-                                 "# not a comment", "\t\r\n", " "};
+    const std::string texts[] = {all,   " lead and trail ", "\\x41 is not an escape", "a\\",
+                                 "=x=", "[Settings]",       "# not a comment",        "\t\r\n",
+                                 " "};
     for (const std::string& text : texts) {
         store_.WriteSetting("Settings", "value", text);
         EXPECT_EQ(store_.ReadSetting("Settings", "value"), text);
@@ -88,10 +89,13 @@ TEST_F(SettingsStoreTest, EveryLineKeepsItsEnding) {
         std::string after;
     } cases[] = {
         {"CR LF throughout", "[Settings]\r\na=1\r\n",
-         [](SettingsStore& s) { s.WriteSetting("Settings", "a", "3"); s.WriteSetting("Settings", "b", "2"); },
+         [](SettingsStore& s) {
+             s.WriteSetting("Settings", "a", "3");
+             s.WriteSetting("Settings", "b", "2");
+         },
          "[Settings]\r\na=3\r\nb=2\r\n"},
-        {"mixed endings", "; note\r\n[Settings]\na=1\r\n", [](SettingsStore& s) { s.WriteSetting("Settings", "a", "2"); },
-         "; note\r\n[Settings]\na=2\r\n"},
+        {"mixed endings", "; note\r\n[Settings]\na=1\r\n",
+         [](SettingsStore& s) { s.WriteSetting("Settings", "a", "2"); }, "; note\r\n[Settings]\na=2\r\n"},
         {"no final line end", "[Settings]\r\na=1", [](SettingsStore& s) { s.WriteSetting("Settings", "b", "2"); },
          "[Settings]\r\na=1\r\nb=2\r\n"},
         {"a removal", "[Settings]\r\na=1\r\nb=2\r\n", [](SettingsStore& s) { s.DeleteSetting("Settings", "a"); },
@@ -128,9 +132,12 @@ TEST_F(SettingsStoreTest, SaveRemovesTempFilesOfSavesThatWereKilled) {
     const std::vector<std::string> abandoned = {"Corvasse.conf." + dead + ".aB3xYz"};
     // Not ours to remove: a live process's save in progress, and names of
     // another form (a user's backup among them).
-    const std::vector<std::string> kept = {"Corvasse.conf.1.aB3xYz", "Corvasse.conf.bak",
-                                           "Corvasse.conf." + dead + ".aB3xYz7", "Corvasse.conf." + dead + ".aB-xYz",
-                                           "Corvasse.conf.x" + dead + ".aB3xYz", "Other.conf." + dead + ".aB3xYz"};
+    const std::vector<std::string> kept = {"Corvasse.conf.1.aB3xYz",
+                                           "Corvasse.conf.bak",
+                                           "Corvasse.conf." + dead + ".aB3xYz7",
+                                           "Corvasse.conf." + dead + ".aB-xYz",
+                                           "Corvasse.conf.x" + dead + ".aB3xYz",
+                                           "Other.conf." + dead + ".aB3xYz"};
     for (const std::string& name : abandoned) WriteFile(folder_ / name, "counter=0\n");
     for (const std::string& name : kept) WriteFile(folder_ / name, "counter=0\n");
 
@@ -179,7 +186,11 @@ TEST(SettingsStoreFolderTest, FollowsXdgConfigHome) {
     EXPECT_EQ(SettingsStore::DefaultFolder(), "/tmp/xdg-test/Corvasse");
     ::setenv("XDG_CONFIG_HOME", "", 1);
     EXPECT_EQ(SettingsStore::DefaultFolder(), std::filesystem::path(std::getenv("HOME")) / ".config/Corvasse");
-    if (saved) ::setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+    if (saved) {
+        ::setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
-#include <filesystem>
 #include <regex>
 #include <string>
 #include <thread>
@@ -118,9 +118,10 @@ TEST_F(HeadlessLoopTest, FailingWatchLogsItsReportAndDeliversItsAlert) {
                      "SMTP Disconnected...", "SMTP: Disconnected.", "HTTP Disconnected..."}));
     EXPECT_EQ(service->Errors(), "");
     const std::string log = test::ReadFile(Log());
-    const std::regex report(R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/index\.html\n)"
-                            R"(Looked for but did not find:all is well\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
-                            R"(----------\n\r\n)");
+    const std::regex report(
+        R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/index\.html\n)"
+        R"(Looked for but did not find:all is well\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
+        R"(----------\n\r\n)");
     EXPECT_TRUE(std::regex_match(log, report)) << log;
     EXPECT_NE(smtp.Messages()[0].content.find("Looked for but did not find:all is well"), std::string::npos);
 }
@@ -190,7 +191,8 @@ TEST_F(HeadlessLoopTest, SettingsThatCannotBeWatchedStopItAtOnce) {
     test::ChildProcess missing({CORVASSE_BINARY, "--headless", "--settings", "missing.conf"}, dir_.Path(),
                                test::kDisplayVariables);
     EXPECT_EQ(missing.Wait(kStartTimeoutMs), 2);
-    EXPECT_EQ(missing.Errors(), "corvasse: cannot read the settings file \"missing.conf\": No such file or directory\n");
+    EXPECT_EQ(missing.Errors(),
+              "corvasse: cannot read the settings file \"missing.conf\": No such file or directory\n");
 }
 
 }  // namespace

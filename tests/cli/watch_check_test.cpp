@@ -70,24 +70,40 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
         int status;
         std::string line;
     } cases[] = {
-        {"text found", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Welcome"}}, 0,
+        {"text found",
+         {{"url2watch", "@PAGE@"}, {"txtLookFor", "Welcome"}},
+         0,
          "CORVASSE OK - " + page + " 16 bytes in " + kTime + " s" + perf},
-        {"text missing", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}}, 2,
+        {"text missing",
+         {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}},
+         2,
          "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf},
-        {"size within", {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}}, 0,
+        {"size within",
+         {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}},
+         0,
          "CORVASSE OK - " + page + " 16 bytes in " + kTime + " s" + perf},
-        {"size over", {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}}, 2,
+        {"size over",
+         {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}},
+         2,
          "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf},
-        {"refused", {{"url2watch", refused}, {"txtLookFor", "Welcome"}}, 2,
+        {"refused",
+         {{"url2watch", refused}, {"txtLookFor", "Welcome"}},
+         2,
          "CORVASSE CRITICAL - " + std::regex_replace(refused, std::regex(R"(\.)"), R"(\.)") +
              R"(: Socket Error # 10061 Connection refused\.)"},
-        {"ping", {{"PingOnly", "y"}, {"PingAddr", "127.0.0.1"}}, 0,
+        {"ping",
+         {{"PingOnly", "y"}, {"PingAddr", "127.0.0.1"}},
+         0,
          R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;;;0)"},
         {"no address", {{"txtLookFor", "Welcome"}}, 3, "CORVASSE UNKNOWN - no address to watch in .*/watch\\.conf"},
         {"no host", {{"PingOnly", "y"}}, 3, "CORVASSE UNKNOWN - no host to ping in .*/watch\\.conf"},
-        {"bad size", {{"url2watch", "@PAGE@"}, {"expfilesize", "16 "}}, 3,
+        {"bad size",
+         {{"url2watch", "@PAGE@"}, {"expfilesize", "16 "}},
+         3,
          "CORVASSE UNKNOWN - expected size: '16 ' is not a valid integer value in .*"},
-        {"https", {{"url2watch", "https://127.0.0.1/"}, {"txtLookFor", "Welcome"}}, 3,
+        {"https",
+         {{"url2watch", "https://127.0.0.1/"}, {"txtLookFor", "Welcome"}},
+         3,
          R"(CORVASSE UNKNOWN - https://127\.0\.0\.1/: https:// addresses are watched only with allowHttps=y in .*)"},
     };
     for (const Case& c : cases) {
@@ -124,12 +140,12 @@ TEST_F(WatchCheckTest, UnusableCommandLinesAreUnknown) {
 TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
     const std::filesystem::path settings = WriteSettings({{"url2watch", "@PAGE@"},
-                                                         {"txtLookFor", "Goodbye"},
-                                                         {"checktype", "lookfor"},
-                                                         {"txtSMTPhost", smtp.Host()},
-                                                         {"port", std::to_string(smtp.Port())},
-                                                         {"txtSendTo", "alerts@example.org"},
-                                                         {"txtYourEmail", "me@example.org"}});
+                                                          {"txtLookFor", "Goodbye"},
+                                                          {"checktype", "lookfor"},
+                                                          {"txtSMTPhost", smtp.Host()},
+                                                          {"port", std::to_string(smtp.Port())},
+                                                          {"txtSendTo", "alerts@example.org"},
+                                                          {"txtYourEmail", "me@example.org"}});
     const std::filesystem::path log = dir_.Path() / "alerts.log";
 
     const Run silent = Check({"--settings", settings.string(), "--log", log.string()});
@@ -143,9 +159,10 @@ TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
     EXPECT_EQ(smtp.Messages().size(), 1u);
     EXPECT_EQ(smtp.Messages()[0].rcptTo, std::vector<std::string>{"alerts@example.org"});
     EXPECT_NE(smtp.Messages()[0].content.find("Looked for but did not find:Goodbye"), std::string::npos);
-    const std::regex report(R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/page\.html\n)"
-                            R"(Looked for but did not find:Goodbye\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
-                            R"(----------\n\r\n)");
+    const std::regex report(
+        R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/page\.html\n)"
+        R"(Looked for but did not find:Goodbye\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
+        R"(----------\n\r\n)");
     const std::string logged = test::ReadFile(log);
     EXPECT_TRUE(std::regex_match(logged, report)) << logged;
 }

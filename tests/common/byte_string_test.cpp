@@ -30,8 +30,8 @@ TEST(StrToIntTest, AcceptsDecimalHexAndSigns) {
 }
 
 TEST(StrToIntTest, RefusesAnythingElseWithTheConversionMessage) {
-    for (const char* bad : {"", " ", "1 ", "12a", "abc", "2147483648", "-2147483649", "$", "0x", "+", "1.5",
-                            "99999999999999999999"}) {
+    for (const char* bad :
+         {"", " ", "1 ", "12a", "abc", "2147483648", "-2147483649", "$", "0x", "+", "1.5", "99999999999999999999"}) {
         EXPECT_FALSE(TryStrToInt(bad).has_value()) << bad;
     }
     test::ExpectThrowWithMessage<ConversionError>([] { StrToInt("15 "); }, "'15 ' is not a valid integer value");

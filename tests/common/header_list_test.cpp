@@ -56,8 +56,8 @@ TEST(HeaderListTest, EmptyValueRemovesTheHeaderAndItsContinuations) {
 }
 
 TEST(HeaderListTest, ExtractsEveryValueOfAName) {
-    HeaderList list = ListOf({"WWW-Authenticate: Basic realm=\"a\"", "Other: x", "www-authenticate: Digest",
-                              " nonce=1"});
+    HeaderList list =
+        ListOf({"WWW-Authenticate: Basic realm=\"a\"", "Other: x", "www-authenticate: Digest", " nonce=1"});
     Lines values{"kept"};
     list.ExtractHeaderValues("WWW-Authenticate", values);
     EXPECT_EQ(values, (Lines{"kept", "Basic realm=\"a\"", "Digest nonce=1"}));

@@ -13,11 +13,19 @@ TEST(Utf8OrLatin1Test, KeepsUtf8AndReadsAnythingElseAsLatin1) {
     } cases[] = {
         {"ascii", "plain text", "plain text"},
         {"empty", "", ""},
-        {"two-byte", "Gr\xC3\xB6\xC3\x9F" "e", "Gr\xC3\xB6\xC3\x9F" "e"},
+        {"two-byte",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e"},
         {"three and four bytes", "\xE2\x82\xAC \xF0\x9F\x98\x80", "\xE2\x82\xAC \xF0\x9F\x98\x80"},
         {"highest code point", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
         {"noncharacter", "\xEF\xBF\xBE", "\xEF\xBF\xBE"},
-        {"latin-1", "Gr\xF6\xDF" "e", "Gr\xC3\xB6\xC3\x9F" "e"},
+        {"latin-1",
+         "Gr\xF6\xDF"
+         "e",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e"},
         // One bad byte makes the whole value Latin-1, its UTF-8 part too.
         {"mixed", "J\xC3\xBCrgen \xF6", "J\xC3\x83\xC2\xBCrgen \xC3\xB6"},
         {"overlong slash", "\xC0\xAF", "\xC3\x80\xC2\xAF"},

@@ -66,8 +66,7 @@ public:
 private:
     void Run() {
         pollfd waiting{listener_, POLLIN, 0};
-        while (!stop_ && ::poll(&waiting, 1, 50) == 0) {
-        }
+        while (!stop_ && ::poll(&waiting, 1, 50) == 0) {}
         if (stop_) return;
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) return;

@@ -102,7 +102,8 @@ TEST(HttpClientHttpsCertificateTest, CertificatesThatDoNotVerifyFailWithTheirRea
          "TLS handshake failed: certificate is for www.example.org, not localhost"},
         {"wrong address", pki.wrongName, "127.0.0.1",
          "TLS handshake failed: certificate is for www.example.org, not 127.0.0.1"},
-        {"expired", pki.expired, "localhost", "TLS handshake failed: certificate verify failed (certificate has expired)"},
+        {"expired", pki.expired, "localhost",
+         "TLS handshake failed: certificate verify failed (certificate has expired)"},
         {"unknown CA", pki.unknownCa, "127.0.0.1",
          "TLS handshake failed: certificate verify failed (unable to get local issuer certificate)"},
     };

@@ -112,10 +112,10 @@ TEST_F(HttpClientNginxTest, NotFoundCarriesNginxsPage) {
 
 TEST_F(HttpClientNginxTest, LargeFilesArriveIntactOverHttpAndHttps) {
     client.AllowHttps = true;
-    for (auto [size, url] : {std::pair{size_t{1} << 20, server.Url("/big.bin")},
-                             std::pair{size_t{64} << 20, server.Url("/big.bin")},
-                             std::pair{size_t{1} << 20, server.HttpsUrl("/big.bin")},
-                             std::pair{size_t{64} << 20, server.HttpsUrl("/big.bin")}}) {
+    for (auto [size, url] :
+         {std::pair{size_t{1} << 20, server.Url("/big.bin")}, std::pair{size_t{64} << 20, server.Url("/big.bin")},
+          std::pair{size_t{1} << 20, server.HttpsUrl("/big.bin")},
+          std::pair{size_t{64} << 20, server.HttpsUrl("/big.bin")}}) {
         SCOPED_TRACE(url + " " + std::to_string(size));
         const std::string bytes = Pattern(size);
         server.WriteFile("big.bin", bytes);
@@ -124,7 +124,8 @@ TEST_F(HttpClientNginxTest, LargeFilesArriveIntactOverHttpAndHttps) {
         client.OnWork = [&](WorkMode, int64_t count) { lastCount = count; };
         const std::string body = client.Get(url);
         ASSERT_EQ(body.size(), size);
-        EXPECT_TRUE(body == bytes) << "content differs at " << std::mismatch(body.begin(), body.end(), bytes.begin()).first - body.begin();
+        EXPECT_TRUE(body == bytes) << "content differs at "
+                                   << std::mismatch(body.begin(), body.end(), bytes.begin()).first - body.begin();
         EXPECT_EQ(lastMax, static_cast<int64_t>(size));
         EXPECT_EQ(lastCount, static_cast<int64_t>(size));
     }

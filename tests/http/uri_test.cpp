@@ -104,7 +104,9 @@ TEST(EncodeRequestTargetTest, EscapesOnlyWhatCannotStandOnARequestLine) {
         const char* sent;
     } cases[] = {
         {"/a/b.html?x=1&y=%41~!$'()*+,;=:@", "/a/b.html?x=1&y=%41~!$'()*+,;=:@"},
-        {"/Gr\xC3\xB6\xC3\x9F" "e fehlt/", "/Gr%C3%B6%C3%9Fe%20fehlt/"},
+        {"/Gr\xC3\xB6\xC3\x9F"
+         "e fehlt/",
+         "/Gr%C3%B6%C3%9Fe%20fehlt/"},
         {"/latin1/\xF6", "/latin1/%F6"},
         {"/?q=a\tb\r\n\x7F\x01", "/?q=a%09b%0D%0A%7F%01"},
         {"/already%20escaped/100%", "/already%20escaped/100%"},

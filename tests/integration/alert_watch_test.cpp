@@ -115,8 +115,8 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     test::TempDir dir;
     test::NginxServer web;
     // The address holds a blank and umlauts, which reach nginx percent-encoded.
-    web.WriteFile("Gr\xC3\xB6\xC3\x9F" "e da/index.html", "<html>Gr\xC3\xB6\xC3\x9F" "e da</html>\n");
-    const std::string url = web.Url("/Gr\xC3\xB6\xC3\x9F" "e da/index.html");
+    web.WriteFile("Gr\u00f6\u00dfe da/index.html", "<html>Gr\u00f6\u00dfe da</html>\n");
+    const std::string url = web.Url("/Gr\u00f6\u00dfe da/index.html");
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
 
     test::FakeDialogs dialogs;
@@ -125,7 +125,7 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     QApplication::processEvents();
     window.SetText(Field::txtURL2watch, url);
     window.SetText(Field::txtFileSize, "");
-    window.SetText(Field::txtLookFor, "Gr\xC3\xB6\xC3\x9F" "e fehlt");
+    window.SetText(Field::txtLookFor, "Gr\u00f6\u00dfe fehlt");
     window.SetText(Field::txtSMTPhost, smtp.Host());
     window.SetText(Field::txtSendto, "alerts@example.org");
     window.SetText(Field::txtYourEmail, "me@example.org");
@@ -138,7 +138,7 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
 
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
     const std::string log = ReadFile(dir.Path() / "Corvasse.log");
-    const std::string report = "Watching address: " + url + "\nLooked for but did not find:Gr\xC3\xB6\xC3\x9F" "e fehlt\n" +
+    const std::string report = "Watching address: " + url + "\nLooked for but did not find:Gr\u00f6\u00dfe fehlt\n" +
                                "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200\n----------\n\r\n";
     EXPECT_TRUE(log.ends_with(report)) << log;
 
@@ -149,12 +149,12 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     EXPECT_EQ(mail.senderName, "J\xC3\xBCrgen");
     EXPECT_EQ(mail.fromName, "me@example.org");
     EXPECT_EQ(mail.textCharset, "utf-8");
-    EXPECT_EQ(mail.text, log.substr(0, log.size() - 2) +
-                             "\n\fCorvasse web watch alert, published by the Corvasse project.\n\f\n");
+    EXPECT_EQ(mail.text,
+              log.substr(0, log.size() - 2) + "\n\fCorvasse web watch alert, published by the Corvasse project.\n\f\n");
 
     window.logViewer().ShowLog();
     EXPECT_TRUE(window.logViewer().Pane()->toPlainText().contains(
-        QString::fromUtf8("Looked for but did not find:Gr\xC3\xB6\xC3\x9F" "e fehlt")));
+        QString::fromUtf8("Looked for but did not find:Gr\u00f6\u00dfe fehlt")));
     window.findChild<QPushButton*>("btnCancel")->click();
 }
 

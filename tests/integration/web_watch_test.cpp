@@ -55,8 +55,8 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     EXPECT_EQ(window.monitor().State().FetchedBody, page);
     EXPECT_EQ(window.monitor().State().FoundFlag, "y");
     // The redirect's own body is read and dropped in a transfer of its own.
-    EXPECT_EQ(PaneLines(window), (std::vector<std::string>{"HTTP Connected...", "HTTP done...", "HTTP done...",
-                                                            "HTTP Disconnected..."}));
+    EXPECT_EQ(PaneLines(window),
+              (std::vector<std::string>{"HTTP Connected...", "HTTP done...", "HTTP done...", "HTTP Disconnected..."}));
     EXPECT_EQ(window.findChild<QLabel*>("statusPanel")->text().toStdString(), "Watching...");
     EXPECT_EQ(window.findChild<QLabel*>("watchCountPanel")->text().toStdString(), "Watch count:1");
     // The bar climbed to the page's size while the body came in, and went back

@@ -28,8 +28,9 @@ protected:
 };
 
 TEST_F(CommandClientTest, MultiLineReplyArrivingByteByByte) {
-    ScriptedPeer server({peer::Trickle("\r\n\r\n  250-first\r\n250-AUTH LOGIN\r\n   plain continuation\r\n250 last\r\n", 1),
-                         peer::ReadUntilClose()});
+    ScriptedPeer server(
+        {peer::Trickle("\r\n\r\n  250-first\r\n250-AUTH LOGIN\r\n   plain continuation\r\n250 last\r\n", 1),
+         peer::ReadUntilClose()});
     ConnectTo(server);
     client.ReadReply();
     EXPECT_EQ(client.LastReply.NumericCode(), 250);
@@ -140,8 +141,8 @@ TEST_F(CommandClientTest, ReplyMayHoldUpToTheLimit) {
         }
         return text + "250 " + std::string(static_cast<size_t>(left - 4), 'z') + "\r\n";
     };
-    ScriptedPeer server({peer::Send(reply(kMaxReplyBytes)), peer::Send(reply(kMaxReplyBytes + 1)),
-                         peer::ReadUntilClose()});
+    ScriptedPeer server(
+        {peer::Send(reply(kMaxReplyBytes)), peer::Send(reply(kMaxReplyBytes + 1)), peer::ReadUntilClose()});
     ConnectTo(server);
     client.ReadReply();
     EXPECT_EQ(client.LastReply.NumericCode(), 250);

@@ -32,9 +32,14 @@ TEST(EncodeHeaderTextTest, PrintableAsciiPassesUnchanged) {
 }
 
 TEST(EncodeHeaderTextTest, OnlyWordsThatNeedItAreEncodedAndNeighboursShareAWord) {
-    EXPECT_EQ(EncodeHeaderText("Gr\xFC\xDF" "e aus K\xF6ln today", "", kLatin1),
+    EXPECT_EQ(EncodeHeaderText("Gr\xFC\xDF"
+                               "e aus K\xF6ln today",
+                               "", kLatin1),
               "=?ISO-8859-1?Q?Gr=FC=DFe?= aus =?ISO-8859-1?Q?K=F6ln?= today");
-    EXPECT_EQ(EncodeHeaderText("Gr\xFC\xDF" "e  K\xF6ln", "", kLatin1), "=?ISO-8859-1?Q?Gr=FC=DFe__K=F6ln?=");
+    EXPECT_EQ(EncodeHeaderText("Gr\xFC\xDF"
+                               "e  K\xF6ln",
+                               "", kLatin1),
+              "=?ISO-8859-1?Q?Gr=FC=DFe__K=F6ln?=");
     // "=", "?" and "_" are escaped inside an encoded word only.
     EXPECT_EQ(EncodeHeaderText("a=b \xE9?_", "", kLatin1), "a=b =?ISO-8859-1?Q?=E9=3F=5F?=");
     EXPECT_EQ(EncodeHeaderText("\xE9t\xE9", "", kLatin1B), "=?ISO-8859-1?B?6XTp?=");
@@ -87,8 +92,7 @@ TEST(EncodeAddressForHeaderTest, NamesAreQuotedOrEncoded) {
     address.Name = "Joe \"JB\" Bloggs";
     EXPECT_EQ(EncodeAddressForHeader(address, kLatin1), "\"Joe \\\"JB\\\" Bloggs\" <joe@example.org>");
     address.Name = "J\xF6rg Bloggs, Jr.";
-    EXPECT_EQ(EncodeAddressForHeader(address, kLatin1),
-              "=?ISO-8859-1?Q?J=F6rg_Bloggs=2C_Jr=2E?= <joe@example.org>");
+    EXPECT_EQ(EncodeAddressForHeader(address, kLatin1), "=?ISO-8859-1?Q?J=F6rg_Bloggs=2C_Jr=2E?= <joe@example.org>");
     EmailAddressList list;
     list.AddressListText("a@example.org, B <b@example.org>");
     EXPECT_EQ(EncodeAddressListForHeader(list, kLatin1), "a@example.org, \"B\" <b@example.org>");

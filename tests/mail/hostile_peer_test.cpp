@@ -72,11 +72,16 @@ protected:
 
     // The dialogue up to DATA.
     static std::vector<PeerStep> UpToData() {
-        return {peer::SendLine("220 mail.test ESMTP"), peer::ReadLine(), peer::SendLine("250 mail.test"),
-                peer::ReadLine(), peer::SendLine("250 reset"),                    // RSET
-                peer::ReadLine(), peer::SendLine("250 sender ok"),                // MAIL FROM
-                peer::ReadLine(), peer::SendLine("250 ok"),                       // RCPT TO
-                peer::ReadLine()};                                                // DATA
+        return {peer::SendLine("220 mail.test ESMTP"),
+                peer::ReadLine(),
+                peer::SendLine("250 mail.test"),
+                peer::ReadLine(),
+                peer::SendLine("250 reset"),  // RSET
+                peer::ReadLine(),
+                peer::SendLine("250 sender ok"),  // MAIL FROM
+                peer::ReadLine(),
+                peer::SendLine("250 ok"),  // RCPT TO
+                peer::ReadLine()};         // DATA
     }
 
     // Sends the message and returns the message of the error it ends with.
@@ -162,7 +167,8 @@ TEST_F(Pop3HostileTest, TenMegabytesOfGarbageLines) {
     measure.Print("POP3 10 MB garbage lines");
     // The first line is the reply (its first four bytes taken for the code
     // and separator); the rest is never read.
-    EXPECT_EQ(error.rfind("Unrecognized POP3 Response Header:\n\"age ", 0), 0u) << ::testing::PrintToString(error.substr(0, 80));
+    EXPECT_EQ(error.rfind("Unrecognized POP3 Response Header:\n\"age ", 0), 0u)
+        << ::testing::PrintToString(error.substr(0, 80));
     EXPECT_LT(error.size(), 200u);
     EXPECT_LT(measure.ElapsedMs(), 3000);
     EXPECT_LT(measure.PeakGrowthMiB(), 16);

@@ -93,7 +93,8 @@ TEST_F(Pop3ClientTest, StlsThatFailsEndsBeforeTheLogin) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stlsReply);
-        ScriptedPeer server({peer::SendLine("+OK ready"), peer::ReadLine(), peer::Send(c.stlsReply), peer::ReadUntilClose()});
+        ScriptedPeer server(
+            {peer::SendLine("+OK ready"), peer::ReadLine(), peer::Send(c.stlsReply), peer::ReadUntilClose()});
         test::ExpectThrowWithMessage<TlsError>([&] { ConnectTo(server); }, c.message);
         EXPECT_FALSE(client.IsConnected());
         ASSERT_TRUE(server.WaitClosed());
@@ -103,8 +104,9 @@ TEST_F(Pop3ClientTest, StlsThatFailsEndsBeforeTheLogin) {
 }
 
 TEST_F(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {
-    const std::vector<test::PeerStep> full = {peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"),
-                                              peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine()};
+    const std::vector<test::PeerStep> full = {peer::SendLine("+OK ready"), peer::ReadLine(),
+                                              peer::SendLine("+OK"),       peer::ReadLine(),
+                                              peer::SendLine("+OK"),       peer::ReadLine()};
     for (size_t cut = 0; cut <= full.size(); ++cut) {
         std::vector<test::PeerStep> script(full.begin(), full.begin() + static_cast<long>(cut));
         script.push_back(peer::Close());

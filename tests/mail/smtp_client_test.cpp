@@ -168,8 +168,8 @@ TEST_F(SmtpClientTest, RefusedEhloFallsBackToHeloWithoutAuth) {
     client.Disconnect();
     ASSERT_TRUE(server.WaitClosed());
     EXPECT_EQ(server.Failure(), "");
-    EXPECT_EQ(server.Received(), "EHLO " + std::string(host) + "\r\nHELO " + std::string(host) + "\r\n" +
-                                     TransactionBytes() + "QUIT\r\n");
+    EXPECT_EQ(server.Received(),
+              "EHLO " + std::string(host) + "\r\nHELO " + std::string(host) + "\r\n" + TransactionBytes() + "QUIT\r\n");
 }
 
 TEST_F(SmtpClientTest, RefusedRecipientStopsTheTransactionAndLeavesTheConnectionOpen) {
@@ -231,7 +231,8 @@ TEST_F(SmtpClientTest, StartTlsThatIsNotOfferedFailsBeforeAnyLogin) {
     client.Password = "wonder land";
     for (const char* ehloReply : {"250-mail.test\r\n250 AUTH LOGIN\r\n", "502 no EHLO\r\n"}) {
         SCOPED_TRACE(ehloReply);
-        ScriptedPeer server({peer::SendLine("220 hi"), peer::ReadLine(), peer::Send(ehloReply), peer::ReadUntilClose()});
+        ScriptedPeer server(
+            {peer::SendLine("220 hi"), peer::ReadLine(), peer::Send(ehloReply), peer::ReadUntilClose()});
         test::ExpectThrowWithMessage<TlsError>([&] { ConnectTo(server); }, "Server does not offer STARTTLS.");
         EXPECT_FALSE(client.IsConnected());
         ASSERT_TRUE(server.WaitClosed());
@@ -288,8 +289,10 @@ TEST_F(SmtpClientTest, LineBreaksInHeaderTextsNeverReachTheWire) {
          [&] { message.ContentTransferEncoding.clear(); }},
         {"X-Extra", [&] { message.ExtraHeaders.Add("X-Extra: a" + injected); }, [&] { message.ExtraHeaders.Clear(); }},
         {"X-Mailer", [&] { client.MailAgent = "agent" + injected; }, [&] { client.MailAgent.clear(); }},
-        {"Content-Type", [&] { part.SetContentType("text/plain" + injected); }, [&] { part.SetContentType("text/plain"); }},
-        {"Content-Transfer-Encoding", [&] { part.SetContentTransfer("7bit\r"); }, [&] { part.SetContentTransfer("7bit"); }},
+        {"Content-Type", [&] { part.SetContentType("text/plain" + injected); },
+         [&] { part.SetContentType("text/plain"); }},
+        {"Content-Transfer-Encoding", [&] { part.SetContentTransfer("7bit\r"); },
+         [&] { part.SetContentTransfer("7bit"); }},
         {"X-Part", [&] { part.ExtraHeaders.Add("X-Part: a" + injected); }, [&] { part.ExtraHeaders.Clear(); }},
     };
     for (const Case& c : cases) {

@@ -56,8 +56,8 @@ TEST(NetComponentTest, NestedBracketsFireBeginAndEndOnceWithRunningTotals) {
     component.AdvanceWork(WorkMode::Write, 4);
     component.FinishWork(WorkMode::Write);
 
-    EXPECT_EQ(events, (std::vector<std::string>{"R begin 100", "R 10", "R 30", "R 31", "R end", "W begin 0", "W 4",
-                                                "W end"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"R begin 100", "R 10", "R 30", "R 31", "R end", "W begin 0", "W 4", "W end"}));
     EXPECT_EQ(component.WorkLevel(WorkMode::Read), 0);
     component.StartWork(WorkMode::Read, 1);
     EXPECT_EQ(component.WorkCount(WorkMode::Read), 0) << "a new bracket starts counting afresh";

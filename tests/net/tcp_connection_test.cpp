@@ -120,7 +120,6 @@ TEST(ReadLnTest, DefaultTimeOutRaisesReadTimeout) {
     EXPECT_TRUE(c.client.IsConnected()) << "a time-out leaves the connection open";
 }
 
-
 TEST(ReadLnTest, ReadDeadlineEndsATrickleThatEachWaitAloneWouldNot) {
     Connected c({peer::Trickle("slow line\n", 150)});
     c.client.ReadTimeout = 1000;
@@ -188,8 +187,7 @@ TEST(ReadBytesTest, ReadsNetworkOrderIntegers) {
 
 TEST(ReadStreamDataTest, KnownLengthLengthPrefixAndUntilClose) {
     const std::string body = Bytes(100000, 'b');
-    Connected c({peer::Send("HEAD" + body + std::string("\x00\x00\x00\x03", 4) + "xyz" + "tail-bytes"),
-                 peer::Close()});
+    Connected c({peer::Send("HEAD" + body + std::string("\x00\x00\x00\x03", 4) + "xyz" + "tail-bytes"), peer::Close()});
     std::string head;
     c.client.ReadBytes(head, 4);
 
@@ -275,8 +273,8 @@ TEST(WriteTest, LinesIntegersAndStreamsGoOutExactly) {
     uint32_t little = 0x01020304;
     std::string hostOrder(reinterpret_cast<const char*>(&little), 4);
     EXPECT_EQ(c.server.Received(), std::string("EHLO vm\r\nraw\r\n") + std::string("\0\0\0\2", 4) + "a\r\nb\r\n" +
-                                        "\x01\x02\x03\x04" + hostOrder + std::string("\0\0\0\3", 4) + "456" +
-                                        "0123456789");
+                                       "\x01\x02\x03\x04" + hostOrder + std::string("\0\0\0\3", 4) + "456" +
+                                       "0123456789");
 }
 
 TEST(WriteTest, StreamShorterThanItsCountRaisesNoDataToRead) {
@@ -375,15 +373,15 @@ TEST(ReadTest, ASCIIFilterClearsTheHighBit) {
 
 TEST(ReadTest, ConnectionIsUsableAgainAfterAReset) {
     // The pause lets the connect finish before the reset.
-    ScriptedPeer server({peer::Sleep(100), peer::Send("12345"), peer::Reset(), peer::Accept(), peer::SendLine("again")});
+    ScriptedPeer server(
+        {peer::Sleep(100), peer::Send("12345"), peer::Reset(), peer::Accept(), peer::SendLine("again")});
     TcpClient client;
     client.Host = server.Host();
     client.Port = server.Port();
     client.Connect();
     try {
         for (;;) client.ReadLn();
-    } catch (const NetError&) {
-    }
+    } catch (const NetError&) {}
     client.Disconnect();
     client.Connect();
     EXPECT_EQ(client.ReadLn(), "again");
@@ -425,8 +423,7 @@ TEST(ReadTest, ArbitraryPeerBytesEndInANetworkError) {
                     }
                 }
             }
-        } catch (const NetError&) {
-        }
+        } catch (const NetError&) {}
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(3)) << "round " << round;
         EXPECT_EQ(c.client.WorkLevel(WorkMode::Read), 0);
     }

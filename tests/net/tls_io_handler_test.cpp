@@ -45,7 +45,8 @@ TEST(TlsIOHandlerTest, HandshakeWithAHostilePeerEndsInBoundedTime) {
         {"garbage instead of a ServerHello",
          {peer::ReadBytes(5), peer::Send("HTTP/1.1 400 Bad Request\r\n\r\n")},
          "TLS handshake failed: wrong version number"},
-        {"close mid-record", {peer::ReadBytes(5), peer::Send(kRecordHeader + "\x02\x00"), peer::Close()},
+        {"close mid-record",
+         {peer::ReadBytes(5), peer::Send(kRecordHeader + "\x02\x00"), peer::Close()},
          "TLS handshake failed: "},
         {"reset mid-handshake", {peer::ReadBytes(5), peer::Reset()}, "TLS handshake failed: Connection reset by peer"},
     };

@@ -5,13 +5,13 @@
 
 #include <fcntl.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <netinet/in.h>
 
 #include <atomic>
 #include <cstdio>
@@ -138,7 +138,8 @@ inline void EnterNxDomainNetwork() {
         for (;;) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
-            const ssize_t got = recvfrom(server, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            const ssize_t got =
+                recvfrom(server, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
             if (got < 12) {
                 continue;
             }
@@ -152,8 +153,8 @@ inline void EnterNxDomainNetwork() {
                 continue;
             }
             query[2] = static_cast<unsigned char>(0x80 | (query[2] & 0x79));  // response, same opcode and RD
-            query[3] = 0x83;                                                    // RA, NXDOMAIN
-            std::memset(query + 6, 0, 6);                                       // no answer, authority, extra
+            query[3] = 0x83;                                                  // RA, NXDOMAIN
+            std::memset(query + 6, 0, 6);                                     // no answer, authority, extra
             sendto(server, query, end, 0, reinterpret_cast<sockaddr*>(&from), fromLength);
         }
     }).detach();

@@ -185,7 +185,10 @@ TEST(PingerTest, AcceptsOnlyAnswersToItsOwnRequest) {
         }
         switch (step++) {
             case 0: responder.SendReply(true); break;
-            case 3: roundsBeforeAnswer = pump.rounds.size(); responder.SendReply(false); break;
+            case 3:
+                roundsBeforeAnswer = pump.rounds.size();
+                responder.SendReply(false);
+                break;
             default: break;
         }
     };

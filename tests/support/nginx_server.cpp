@@ -84,8 +84,7 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
          << "  default_type application/octet-stream;\n"
          << "  server {\n"
          << "    listen 127.0.0.1:" << port_ << ";\n"
-         << tlsListen
-         << "    root " << root_.string() << ";\n"
+         << tlsListen << "    root " << root_.string() << ";\n"
          << "    " << directives << "\n"
          << "  }\n"
          << "}\n";

@@ -35,8 +35,7 @@ public:
     // serverDirectives go inside the server block; "@PORT@" in them is
     // replaced by the port nginx listens on, "@TLSPORT@" by its TLS port.
     // Files are served from Root().
-    explicit NginxServer(std::string_view serverDirectives = "",
-                         std::optional<CertificateFiles> tls = std::nullopt);
+    explicit NginxServer(std::string_view serverDirectives = "", std::optional<CertificateFiles> tls = std::nullopt);
     ~NginxServer();
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;

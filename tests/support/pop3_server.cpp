@@ -37,8 +37,8 @@ std::string FreeLoopbackAddress(int port) {
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> byte(1, 254);
     for (int attempt = 0; attempt < 50; ++attempt) {
-        const std::string host =
-            "127." + std::to_string(byte(random)) + "." + std::to_string(byte(random)) + "." + std::to_string(byte(random));
+        const std::string host = "127." + std::to_string(byte(random)) + "." + std::to_string(byte(random)) + "." +
+                                 std::to_string(byte(random));
         if (TryBind(host, port) == port) return host;
     }
     throw std::runtime_error("no loopback address with port " + std::to_string(port) + " free");
@@ -73,7 +73,8 @@ void Pop3Server::PrepareMailbox() {
     const uid_t uid = root ? kNobodyId : geteuid();
     const gid_t gid = root ? kNobodyId : getegid();
     if (root) {
-        std::filesystem::permissions(dir_.Path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_exec |
+        std::filesystem::permissions(dir_.Path(), std::filesystem::perms::owner_all |
+                                                      std::filesystem::perms::group_exec |
                                                       std::filesystem::perms::others_exec);
         for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
             if (chown(entry.path().c_str(), uid, gid) != 0) throw std::runtime_error("chown failed");
@@ -96,8 +97,8 @@ bool Pop3Server::TryStart(int port) {
          << "protocols = pop3\n"
          << "listen = " << address_ << "\n"
          << (tls_ == Tls::Offered ? "ssl = yes\nssl_cert = <" + TestCertificates().localhost.certificate.string() +
-                                           "\nssl_key = <" + TestCertificates().localhost.key.string() + "\n"
-                                     : std::string("ssl = no\n"))
+                                        "\nssl_key = <" + TestCertificates().localhost.key.string() + "\n"
+                                  : std::string("ssl = no\n"))
          << "disable_plaintext_auth = no\n"
          << "auth_mechanisms = plain apop\n"
          // A refused login is answered at once, not after dovecot's usual 2 s.
@@ -124,9 +125,8 @@ bool Pop3Server::TryStart(int port) {
     process_.Start({kDovecotBinary, "-F", "-c", confPath});
     switch (process_.WaitUntilAccepting(address_, port_, kPop3StartTimeoutMs)) {
         case ServerProcess::Readiness::Accepting:
-            return tls_ == Tls::None ||
-                   process_.WaitUntilAccepting(address_, tlsPort_, kPop3StartTimeoutMs) ==
-                       ServerProcess::Readiness::Accepting;
+            return tls_ == Tls::None || process_.WaitUntilAccepting(address_, tlsPort_, kPop3StartTimeoutMs) ==
+                                            ServerProcess::Readiness::Accepting;
         case ServerProcess::Readiness::Exited:
             if (port != 0) throw std::runtime_error("dovecot exited:\n" + Log());
             return false;

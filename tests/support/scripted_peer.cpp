@@ -89,8 +89,7 @@ bool ScriptedPeer::WaitSteps(size_t count, int timeoutMs) {
 
 bool ScriptedPeer::WaitClosed(int timeoutMs) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [this] { return scriptDone_ && closed_; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return scriptDone_ && closed_; });
 }
 
 std::string ScriptedPeer::Received(size_t connection) const {
@@ -236,8 +235,7 @@ bool ScriptedPeer::RunStep(const PeerStep& step) {
     }
     const TimePoint deadline = StepDeadline();
     switch (step.kind) {
-        case Kind::Send:
-            return SendAll(step.bytes);
+        case Kind::Send: return SendAll(step.bytes);
         case Kind::Trickle:
             for (char byte : step.bytes) {
                 if (!Pause(step.delayMs) || !SendAll(std::string_view(&byte, 1))) return false;
@@ -285,8 +283,7 @@ bool ScriptedPeer::RunStep(const PeerStep& step) {
             return true;
         }
         case Kind::Sleep:
-        case Kind::Accept:
-            break;
+        case Kind::Accept: break;
     }
     return true;
 }

@@ -28,8 +28,7 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-ScopedWorkingDir::ScopedWorkingDir(const std::filesystem::path& dir)
-    : previous_(std::filesystem::current_path()) {
+ScopedWorkingDir::ScopedWorkingDir(const std::filesystem::path& dir) : previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(dir);
 }
 

@@ -3,12 +3,12 @@
 
 #include "ui/main_window.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "app/fakes.h"
 #include "app/monitor.h"

@@ -4,6 +4,7 @@
 #include "ui/smooth_label.h"
 #include "ui/web_links.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QIcon>
@@ -11,7 +12,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QUrl>
-#include <gtest/gtest.h>
 #include <vector>
 
 #include "ui/qt_test_app.h"
@@ -111,8 +111,8 @@ TEST_F(AboutBoxTest, TheMailLinkAndTheWebPageOpenThroughTheDesktop) {
     EXPECT_EQ(mail->palette().color(QPalette::WindowText), QColor(0, 255, 255));
 
     const QPointF inside(3, 3);
-    QMouseEvent rightClick(QEvent::MouseButtonRelease, inside, mail->mapToGlobal(inside), Qt::RightButton,
-                           Qt::NoButton, Qt::NoModifier);
+    QMouseEvent rightClick(QEvent::MouseButtonRelease, inside, mail->mapToGlobal(inside), Qt::RightButton, Qt::NoButton,
+                           Qt::NoModifier);
     QApplication::sendEvent(mail, &rightClick);
     EXPECT_TRUE(recorder.opened.empty());
     QMouseEvent click(QEvent::MouseButtonRelease, inside, mail->mapToGlobal(inside), Qt::LeftButton, Qt::NoButton,

@@ -1,9 +1,9 @@
 #include "ui/cached_font.h"
 
+#include <gtest/gtest.h>
 #include <QFontMetrics>
 #include <QImage>
 #include <algorithm>
-#include <gtest/gtest.h>
 
 #include "ui/qt_test_app.h"
 #include "ui/test_font.h"
@@ -14,9 +14,7 @@ namespace {
 using test::Arial;
 using test::kDpi;
 
-uint8_t At(const Glyph& glyph, int x, int y) {
-    return glyph.coverage[static_cast<size_t>(y * glyph.width + x)];
-}
+uint8_t At(const Glyph& glyph, int x, int y) { return glyph.coverage[static_cast<size_t>(y * glyph.width + x)]; }
 
 int DarkestInRow(const Glyph& glyph, int y) {
     int darkest = 255;

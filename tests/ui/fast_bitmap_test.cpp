@@ -1,7 +1,7 @@
 #include "ui/fast_bitmap.h"
 
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 
 namespace corvasse {
 namespace {

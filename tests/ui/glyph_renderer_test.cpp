@@ -2,10 +2,10 @@
 
 #include "ui/glyph_cache.h"
 
+#include <gtest/gtest.h>
 #include <QImage>
 #include <QPainter>
 #include <cstdlib>
-#include <gtest/gtest.h>
 #include <string>
 
 #include "ui/qt_test_app.h"

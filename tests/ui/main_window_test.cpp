@@ -2,12 +2,13 @@
 
 #include <fstream>
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -15,7 +16,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "app/activity_log.h"
 #include "app/fakes.h"
@@ -113,12 +113,19 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
         std::string stored;
         std::string saved;
     } cases[] = {
-        {"txtLookFor", Field::txtLookFor, "Gr\xF6\xDF" "e fehlt", "Gr\xC3\xB6\xC3\x9F" "e fehlt"},
+        {"txtLookFor", Field::txtLookFor,
+         "Gr\xF6\xDF"
+         "e fehlt",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e fehlt"},
         {"txtSendTo", Field::txtSendto, "j\xFCrgen@example.org", "j\xC3\xBCrgen@example.org"},
         {"txtPass", Field::txtPass, "p\xE4ss\xA7", "p\xC3\xA4ss\xC2\xA7"},
         {"txtUserid", Field::txtUserid, "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
-        {"url2watch", Field::txtURL2watch, "http://127.0.0.1/Gr\xC3\xB6\xC3\x9F" "e",
-         "http://127.0.0.1/Gr\xC3\xB6\xC3\x9F" "e"},
+        {"url2watch", Field::txtURL2watch,
+         "http://127.0.0.1/Gr\xC3\xB6\xC3\x9F"
+         "e",
+         "http://127.0.0.1/Gr\xC3\xB6\xC3\x9F"
+         "e"},
         {"txtSMTPhost", Field::txtSMTPhost, "\xF0\x9F\x98\x80 mail", "\xF0\x9F\x98\x80 mail"},
         {"PingAddr", Field::editIPaddr, "host\xEF\xBF\xBE", "host\xEF\xBF\xBE"},
     };
@@ -207,7 +214,8 @@ TEST_F(MainWindowTest, TextsFromOutsideAreNeverReadAsMarkup) {
     box->show();
     window_->SetStatusText(reply);
     window_->SetWatchCountText(reply);
-    const QLabel* labels[] = {window_->findChild<QLabel*>("statusPanel"), window_->findChild<QLabel*>("watchCountPanel"),
+    const QLabel* labels[] = {window_->findChild<QLabel*>("statusPanel"),
+                              window_->findChild<QLabel*>("watchCountPanel"),
                               box->findChild<QLabel*>("qt_msgbox_label")};
     for (const QLabel* label : labels) {
         SCOPED_TRACE(label->objectName().toStdString());
@@ -283,10 +291,13 @@ TEST_F(MainWindowTest, LogViewerShowsTheFileWithItsEndMarkerAndClearEmptiesIt) {
 
 TEST_F(MainWindowTest, LogViewerReadsEachLineAsUtf8OrElseLatin1) {
     // A status line a server sent in Latin-1 leaves the report's UTF-8 intact.
-    window_->monitor().Log().AppendLogLine("Looked for but did not find:Gr\xC3\xB6\xC3\x9F" "e\nHTTP/1.1 200 Tr\xE8s bien");
+    window_->monitor().Log().AppendLogLine(
+        "Looked for but did not find:Gr\xC3\xB6\xC3\x9F"
+        "e\nHTTP/1.1 200 Tr\xE8s bien");
     MenuAction("&Log", "&View Log")->trigger();
     EXPECT_EQ(window_->logViewer().Pane()->toPlainText().toStdString(),
-              "Looked for but did not find:Gr\xC3\xB6\xC3\x9F" "e\nHTTP/1.1 200 Tr\xC3\xA8s bien\n \n--- End of File --");
+              "Looked for but did not find:Gr\xC3\xB6\xC3\x9F"
+              "e\nHTTP/1.1 200 Tr\xC3\xA8s bien\n \n--- End of File --");
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoop) {

@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include "ping/isolated_network.h"
 #include "ping/ping_error.h"

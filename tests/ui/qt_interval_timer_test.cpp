@@ -3,8 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 
 #include "ui/qt_test_app.h"
 
@@ -67,7 +67,7 @@ TEST_F(QtIntervalTimerTest, SameIntervalKeepsTheScheduleADifferentOneRestartsIt)
     RunEventsFor(350);
     EXPECT_EQ(ticks, 1);
 
-    RunEventsFor(200);  // the next tick is due in about 150 ms
+    RunEventsFor(200);       // the next tick is due in about 150 ms
     timer.SetInterval(750);  // restarts: due 750 ms from now
     RunEventsFor(500);
     EXPECT_EQ(ticks, 1);

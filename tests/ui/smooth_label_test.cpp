@@ -3,9 +3,9 @@
 #include "ui/glyph_cache.h"
 #include "ui/glyph_renderer.h"
 
+#include <gtest/gtest.h>
 #include <QImage>
 #include <QPalette>
-#include <gtest/gtest.h>
 #include <vector>
 
 #include "ui/qt_test_app.h"

@@ -2,12 +2,12 @@
 
 #include "ui/tray_backend.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QEvent>
 #include <QMenu>
 #include <QPixmap>
 #include <QWidget>
-#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 
