@@ -3,30 +3,15 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/activity_log.h"
-#include "app/alert_delivery.h"
-#include "app/alert_report.h"
-#include "app/alert_sender.h"
 #include "app/dialogs.h"
-#include "app/http_web_client.h"
 #include "app/interval_timer.h"
-#include "app/monitor.h"
-#include "app/ping_error_report.h"
-#include "app/pinger_ping_client.h"
+#include "app/monitor_components.h"
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
-#include "app/settings_store.h"
 #include "app/watch_cycle.h"
-#include "app/watch_state.h"
 #include "cli/console_view.h"
 #include "cli/form_values.h"
 #include "common/byte_string.h"
-#include "http/http_client.h"
-#include "mail/mail_message.h"
-#include "mail/pop3_client.h"
-#include "mail/smtp_client.h"
-#include "net/socket_io_handler.h"
-#include "ping/pinger.h"
 
 namespace corvasse {
 
@@ -174,13 +159,8 @@ struct WatchCheck::Parts {
     Parts(const MonitorFiles& files, AlertMode alert)
         : alertMode(alert),
           settingsFile(files.settings),
-          settings(SettingsStore::AtFile(files.settings)),
-          log(alert == AlertMode::Deliver ? files.log : kNoLog),
-          gate(delivery, alert) {
-        pop3Client.SetIOHandler(&mailSocketHandler);
-        smtpClient.SetIOHandler(&mailSocketHandler);
-        pingEvents.Bind(pinger);
-    }
+          components(form, view, nullptr, {files.settings, alert == AlertMode::Deliver ? files.log : kNoLog}),
+          gate(components.alert, alert) {}
 
     AlertMode alertMode;
     std::filesystem::path settingsFile;
@@ -188,26 +168,13 @@ struct WatchCheck::Parts {
     ConsoleView view{nullptr};
     KeptMessages dialogs;
     UnarmedTimer timer;
-    SettingsStore settings;
-    ActivityLog log;
-    WatchState state;
+    MonitorComponents components;
 
-    HttpClient httpClient;
-    HttpWebClient http{httpClient};
-    TimedWebClient web{http};
-    Pinger pinger;
-    PingerPingClient pingerClient{pinger};
-    KeptPingClient ping{pingerClient};
-    PingErrorReport pingEvents{view, log};
-    SocketIOHandler mailSocketHandler;
-    Pop3Client pop3Client;
-    SmtpClient smtpClient;
-    MailMessage alertMessage;
-
-    AlertReport report{form, settings, web, state, log};
-    AlertDelivery delivery{report, form, settings, view, pop3Client, smtpClient, alertMessage};
+    TimedWebClient web{components.web};
+    KeptPingClient ping{components.pingClient};
     AlertGate gate;
-    WatchCycle cycle{form, view, dialogs, timer, settings, log, web, ping, gate, state};
+    WatchCycle cycle{form,           view, dialogs, timer, components.settings,
+                     components.log, web,  ping,    gate,  components.state};
 
     bool pingWatch = false;
     std::string target;
@@ -221,9 +188,9 @@ const std::string& WatchCheck::Target() const { return parts_->target; }
 
 std::optional<CheckResult> WatchCheck::Prepare() {
     Parts& p = *parts_;
-    SettingsForm(p.form, p.view, p.dialogs, p.settings).Load();
+    SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
-    p.pingWatch = IsSettingOn(p.settings, setting::PingOnly);
+    p.pingWatch = IsSettingOn(p.components.settings, setting::PingOnly);
     if (p.pingWatch) {
         p.target = Trim(p.form.Text(Field::editIPaddr));
         if (p.target.empty()) return Unknown("no host to ping" + where);
@@ -231,7 +198,7 @@ std::optional<CheckResult> WatchCheck::Prepare() {
         p.target = p.form.Text(Field::txtURL2watch);
         const std::string address = Trim(p.target);
         if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
-        if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.settings, setting::allowHttps)) {
+        if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.components.settings, setting::allowHttps)) {
             return Unknown(p.target + ": https:// addresses are watched only with allowHttps=y" + where);
         }
         const std::string size = p.form.Text(Field::txtFileSize);
@@ -240,7 +207,7 @@ std::optional<CheckResult> WatchCheck::Prepare() {
         }
     }
     if (p.alertMode == AlertMode::Deliver) {
-        const std::string port = ReadSetting(p.settings, setting::port);
+        const std::string port = ReadSetting(p.components.settings, setting::port);
         if (port != kAbsentSetting && !TryStrToInt(port)) {
             return Unknown(std::string("SMTP port: ") + ConversionError(port).what() + where);
         }
@@ -273,7 +240,7 @@ CheckResult WatchCheck::Outcome() const {
         return {CheckStatus::Ok, p.target + " replied in " + ms + " ms", "rta=" + ms + "ms;;;0"};
     }
     if (!p.web.failure.empty()) return Critical(p.target + ": " + OneLine(p.web.failure));
-    const std::string bytes = std::to_string(p.state.FetchedBody.size());
+    const std::string bytes = std::to_string(p.components.state.FetchedBody.size());
     const std::string seconds = Seconds(p.web.elapsed);
     const std::string perfData = "time=" + seconds + "s;;;0 size=" + bytes + "B;;;0";
     if (p.gate.raised > 0) {

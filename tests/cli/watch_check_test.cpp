@@ -17,6 +17,7 @@
 #include "support/server_process.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
+#include "support/test_pki.h"
 
 namespace corvasse {
 namespace {
@@ -138,33 +139,44 @@ TEST_F(WatchCheckTest, UnusableCommandLinesAreUnknown) {
 }
 
 TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
-    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
-    const std::filesystem::path settings = WriteSettings({{"url2watch", "@PAGE@"},
-                                                          {"txtLookFor", "Goodbye"},
-                                                          {"checktype", "lookfor"},
-                                                          {"txtSMTPhost", smtp.Host()},
-                                                          {"port", std::to_string(smtp.Port())},
-                                                          {"txtSendTo", "alerts@example.org"},
-                                                          {"txtYourEmail", "me@example.org"}});
-    const std::filesystem::path log = dir_.Path() / "alerts.log";
+    test::TestCertificates();
+    const struct {
+        test::SmtpServer::Tls tls;
+        const char* mailSecurity;
+    } cases[] = {{test::SmtpServer::Tls::None, ""}, {test::SmtpServer::Tls::StartTls, "starttls"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mailSecurity);
+        test::SmtpServer smtp(test::SmtpServer::Login::NotOffered, "127.0.0.1", c.tls);
+        const std::filesystem::path settings = WriteSettings({{"url2watch", "@PAGE@"},
+                                                              {"txtLookFor", "Goodbye"},
+                                                              {"checktype", "lookfor"},
+                                                              {"txtSMTPhost", smtp.Host()},
+                                                              {"port", std::to_string(smtp.Port())},
+                                                              {"mailSecurity", c.mailSecurity},
+                                                              {"txtSendTo", "alerts@example.org"},
+                                                              {"txtYourEmail", "me@example.org"}});
+        const std::filesystem::path log = dir_.Path() / "alerts.log";
+        std::filesystem::remove(log);
 
-    const Run silent = Check({"--settings", settings.string(), "--log", log.string()});
-    EXPECT_EQ(silent.status, 2);
-    const Run alerting = Check({"--settings", settings.string(), "--log", log.string(), "--alert"});
-    EXPECT_EQ(alerting.status, 2);
-    ASSERT_EQ(alerting.lines.size(), 1u);
-    EXPECT_TRUE(alerting.lines[0].starts_with("CORVASSE CRITICAL - ")) << alerting.lines[0];
+        const Run silent = Check({"--settings", settings.string(), "--log", log.string()});
+        EXPECT_EQ(silent.status, 2);
+        const Run alerting = Check({"--settings", settings.string(), "--log", log.string(), "--alert"});
+        EXPECT_EQ(alerting.status, 2);
+        ASSERT_EQ(alerting.lines.size(), 1u);
+        EXPECT_TRUE(alerting.lines[0].starts_with("CORVASSE CRITICAL - ")) << alerting.lines[0];
+        EXPECT_EQ(alerting.lines[0].find("alert failed"), std::string::npos) << alerting.lines[0];
 
-    ASSERT_TRUE(smtp.WaitForMessages(1)) << smtp.Output();
-    EXPECT_EQ(smtp.Messages().size(), 1u);
-    EXPECT_EQ(smtp.Messages()[0].rcptTo, std::vector<std::string>{"alerts@example.org"});
-    EXPECT_NE(smtp.Messages()[0].content.find("Looked for but did not find:Goodbye"), std::string::npos);
-    const std::regex report(
-        R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/page\.html\n)"
-        R"(Looked for but did not find:Goodbye\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
-        R"(----------\n\r\n)");
-    const std::string logged = test::ReadFile(log);
-    EXPECT_TRUE(std::regex_match(logged, report)) << logged;
+        ASSERT_TRUE(smtp.WaitForMessages(1)) << smtp.Output();
+        EXPECT_EQ(smtp.Messages().size(), 1u);
+        EXPECT_EQ(smtp.Messages()[0].rcptTo, std::vector<std::string>{"alerts@example.org"});
+        EXPECT_NE(smtp.Messages()[0].content.find("Looked for but did not find:Goodbye"), std::string::npos);
+        const std::regex report(
+            R"(\d\d/\d\d/\d{4}, \d\d:\d\d (AM|PM)\nWatching address: http://127\.0\.0\.1:\d+/page\.html\n)"
+            R"(Looked for but did not find:Goodbye\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
+            R"(----------\n\r\n)");
+        const std::string logged = test::ReadFile(log);
+        EXPECT_TRUE(std::regex_match(logged, report)) << logged;
+    }
 }
 
 TEST_F(WatchCheckTest, TimeoutBoundsTheWholeCheck) {

@@ -1,0 +1,25 @@
+#include "app/monitor_components.h"
+
+namespace corvasse {
+
+MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, EventPump* pump, const MonitorFiles& files)
+    : settings(SettingsStore::AtFile(files.settings)),
+      log(files.log),
+      httpEvents(view),
+      web(httpClient),
+      pop3Events(view, MailProtocol::Pop3),
+      smtpEvents(view, MailProtocol::Smtp),
+      pinger(pump),
+      pingClient(pinger),
+      pingEvents(view, log),
+      report(form, settings, web, state, log),
+      alert(report, form, settings, view, pop3Client, smtpClient, alertMessage) {
+    httpEvents.Bind(httpClient);
+    pop3Client.SetIOHandler(&mailSocketHandler);
+    smtpClient.SetIOHandler(&mailSocketHandler);
+    pop3Events.Bind(pop3Client);
+    smtpEvents.Bind(smtpClient);
+    pingEvents.Bind(pinger);
+}
+
+}  // namespace corvasse

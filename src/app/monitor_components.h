@@ -1,0 +1,58 @@
+#pragma once
+// What every front end's watch runs on, wired once: the settings store, the
+// activity log, the watch state, the network clients with their event
+// reports, and the alert (report and delivery). The window and the service
+// build their watch cycle over it through Monitor; the plugin builds its own,
+// with the clients behind its timing and failure-keeping wrappers.
+
+#include "app/activity_log.h"
+#include "app/alert_delivery.h"
+#include "app/alert_report.h"
+#include "app/http_event_report.h"
+#include "app/http_web_client.h"
+#include "app/mail_event_report.h"
+#include "app/monitor.h"
+#include "app/ping_error_report.h"
+#include "app/pinger_ping_client.h"
+#include "app/settings_store.h"
+#include "app/watch_state.h"
+#include "http/http_client.h"
+#include "mail/mail_message.h"
+#include "mail/pop3_client.h"
+#include "mail/smtp_client.h"
+#include "net/tls_io_handler.h"
+#include "ping/pinger.h"
+
+namespace corvasse {
+
+struct MonitorComponents {
+    // Status lines and progress go to view; the pinger lets pump run events
+    // while it waits (none without one).
+    MonitorComponents(FormFields& form, MonitorView& view, EventPump* pump, const MonitorFiles& files);
+    MonitorComponents(const MonitorComponents&) = delete;
+    MonitorComponents& operator=(const MonitorComponents&) = delete;
+
+    SettingsStore settings;
+    ActivityLog log;
+    WatchState state;
+
+    HttpClient httpClient;
+    HttpEventReport httpEvents;
+    HttpWebClient web;
+    // The two mail clients take turns on one socket handler, which can also
+    // speak TLS when the "mailSecurity" setting asks for it.
+    TlsIOHandler mailSocketHandler;
+    Pop3Client pop3Client;
+    SmtpClient smtpClient;
+    MailEventReport pop3Events;
+    MailEventReport smtpEvents;
+    MailMessage alertMessage;
+    Pinger pinger;
+    PingerPingClient pingClient;
+    PingErrorReport pingEvents;
+
+    AlertReport report;
+    AlertDelivery alert;
+};
+
+}  // namespace corvasse
