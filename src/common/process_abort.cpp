@@ -2,50 +2,39 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <vector>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include "common/posix_io.h"
+#include "common/wake_up_event.h"
 
 namespace corvasse {
 
 namespace {
 
-// Both are lock-free, so a signal handler may use them.
+// Lock-free, so a signal handler may use it.
 constinit std::atomic<bool> raised{false};
-constinit std::atomic<int> descriptor{-1};
 
-int CreateDescriptor() noexcept {
-    static const int created = [] {
-        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        descriptor.store(fd);
-        return fd;
-    }();
-    return created;
+// Never destroyed: a signal during the exit must not write to a closed
+// descriptor whose number may have been given out again.
+const WakeUpEvent& AbortEvent() noexcept {
+    static const WakeUpEvent* const event = new WakeUpEvent;
+    return *event;
 }
 
 // Made before main, so that no wait adds a descriptor to the process later
 // (tests count them) and a signal handler never meets a half-made one.
-[[maybe_unused]] const int madeAtStart = CreateDescriptor();
+[[maybe_unused]] const int madeAtStart = AbortEvent().Descriptor();
 
 }  // namespace
 
 void RaiseProcessAbort() noexcept {
     raised.store(true);
-    const int fd = descriptor.load();
-    if (fd >= 0) {
-        // Never read back: the descriptor stays readable for every waiter.
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(fd, &one, sizeof one);
-    }
+    AbortEvent().Raise();
 }
 
 bool ProcessAbortRaised() noexcept { return raised.load(); }
 
-int ProcessAbortDescriptor() noexcept { return CreateDescriptor(); }
+int ProcessAbortDescriptor() noexcept { return AbortEvent().Descriptor(); }
 
 void ThrowIfProcessAborted() {
     if (ProcessAbortRaised()) throw AbortedError();
