@@ -141,7 +141,10 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     const int64_t bodyStart = body ? body->Position() : 0;
     // Nothing of an earlier fetch carries over: not its address, which a
     // relative text would be merged into, nor its count of requests, which
-    // would stop this fetch at its first redirect once it reached the maximum.
+    // would stop this fetch at its first redirect once it reached the maximum,
+    // nor its status line, which a fetch that fails before reading one would
+    // otherwise report as its own.
+    Response.ResponseText.clear();
     CurrentURI = Uri();
     RedirectCounter = 0;
     Request.RequestTarget = AbsoluteAddress(url);
