@@ -41,9 +41,9 @@ std::string Utf8Text(const ASN1_STRING* text) {
 
 // The names a certificate is for: its subject alternative names, or the
 // subject's common name when it has none.
-std::string CertificateNames(X509* certificate) {
-    if (certificate == nullptr) return "another host";
+std::vector<std::string> CertificateNames(X509* certificate) {
     std::vector<std::string> names;
+    if (certificate == nullptr) return names;
     auto* alternatives =
         static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
     for (int i = 0; i < sk_GENERAL_NAME_num(alternatives); ++i) {
@@ -57,10 +57,22 @@ std::string CertificateNames(X509* certificate) {
         const int at = X509_NAME_get_index_by_NID(subject, NID_commonName, -1);
         if (at >= 0) names.push_back(Utf8Text(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, at))));
     }
-    if (names.empty()) return "no host name";
-    std::string joined = names.front();
-    for (size_t i = 1; i < names.size(); ++i) joined += ", " + names[i];
-    return joined;
+    return names;
+}
+
+// Why a certificate does not match the peer, in the terms of what it holds.
+std::string MismatchReason(X509* certificate, const std::string& peer, long verifyResult) {
+    const std::vector<std::string> names = CertificateNames(certificate);
+    // An address written as a host name (or only in the common name) does
+    // not count for an address: saying it is for that address would read as
+    // a contradiction.
+    if (verifyResult == X509_V_ERR_IP_ADDRESS_MISMATCH && std::find(names.begin(), names.end(), peer) != names.end()) {
+        return "certificate has no IP address entry for " + peer;
+    }
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+    if (joined.empty()) joined = certificate == nullptr ? "another host" : "no host name";
+    return "certificate is for " + joined + ", not " + peer;
 }
 
 // The peer's own certificate, also when verifying it failed (the chain is
@@ -202,8 +214,7 @@ void TlsIOHandler::FailHandshake(const std::string& reason) {
     broken_ = true;
     const long verified = SSL_get_verify_result(ssl_);
     if (verified == X509_V_ERR_HOSTNAME_MISMATCH || verified == X509_V_ERR_IP_ADDRESS_MISMATCH) {
-        throw TlsError("TLS handshake failed: certificate is for " + CertificateNames(PeerLeafCertificate(ssl_)) +
-                       ", not " + peerName_);
+        throw TlsError("TLS handshake failed: " + MismatchReason(PeerLeafCertificate(ssl_), peerName_, verified));
     }
     if (verified != X509_V_OK) {
         throw TlsError(std::string("TLS handshake failed: certificate verify failed (") +
