@@ -95,6 +95,7 @@ TlsIOHandler& RequireTls(IOHandler* handler) {
 void TlsIOHandler::StartTls(const std::string& peerName) {
     if (!Binding().HandleAllocated()) throw ClosedSocketError();
     if (ssl_ != nullptr) return;
+    closedWithoutNotify_ = false;
     SSL_CTX* context = SharedTlsContext();
     ERR_clear_error();
     BIO* bio = NewSocketBio(Binding().Handle());
@@ -130,7 +131,7 @@ void TlsIOHandler::EndTls() {
     if (ssl_ != nullptr) {
         // A parting close_notify where the session is sound; the socket does
         // not block, so this never waits.
-        if (established_ && !broken_ && socketErrno_ == 0) SSL_shutdown(ssl_);
+        if (established_ && !broken_ && !closedWithoutNotify_ && socketErrno_ == 0) SSL_shutdown(ssl_);
         SSL_free(ssl_);
         ssl_ = nullptr;
         ERR_clear_error();
@@ -145,6 +146,7 @@ void TlsIOHandler::EndTls() {
 
 void TlsIOHandler::Open() {
     EndTls();
+    closedWithoutNotify_ = false;
     SocketIOHandler::Open();
 }
 
@@ -186,7 +188,19 @@ TlsIOHandler::Want TlsIOHandler::Progress() {
 
 TlsIOHandler::Want TlsIOHandler::Interpret(int result, Phase phase) {
     const int savedErrno = errno;
-    switch (SSL_get_error(ssl_, result)) {
+    const int error = SSL_get_error(ssl_, result);
+    // OpenSSL reports a bare close (end of stream, no close_notify) as an
+    // error; for the connection it is a close, one that may have cut data.
+    const bool bareClose =
+        (error == SSL_ERROR_SYSCALL && savedErrno == 0) ||
+        (error == SSL_ERROR_SSL && ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING);
+    if (bareClose) {
+        if (phase == Phase::Handshake) FailHandshake("the server closed the connection");
+        peerClosed_ = true;
+        closedWithoutNotify_ = true;
+        return Want::Nothing;
+    }
+    switch (error) {
         case SSL_ERROR_WANT_READ: return Want::Read;
         case SSL_ERROR_WANT_WRITE: return Want::Write;
         case SSL_ERROR_ZERO_RETURN:
@@ -194,14 +208,8 @@ TlsIOHandler::Want TlsIOHandler::Interpret(int result, Phase phase) {
             peerClosed_ = true;
             return Want::Nothing;
         case SSL_ERROR_SYSCALL:
-            if (phase == Phase::Handshake) {
-                FailHandshake(savedErrno != 0 ? std::strerror(savedErrno) : "the server closed the connection");
-            }
-            if (savedErrno == 0) {
-                peerClosed_ = true;
-            } else {
-                socketErrno_ = savedErrno;
-            }
+            if (phase == Phase::Handshake) FailHandshake(std::strerror(savedErrno));
+            socketErrno_ = savedErrno;
             return Want::Nothing;
         default:
             if (phase == Phase::Handshake) FailHandshake(LastTlsErrorReason("the server closed the connection"));

@@ -41,6 +41,10 @@ public:
     bool TlsEstablished() const { return established_; }
     // The protocol agreed ("TLSv1.3"); empty before the handshake is done.
     std::string TlsVersion() const;
+    // The peer ended the session with a bare close, without close_notify:
+    // data framed by that close may have been cut short on the way. Still
+    // answers after the connection closed, until the next StartTls or Open.
+    bool ClosedWithoutNotify() const { return closedWithoutNotify_; }
 
     // Ends TLS (sending close_notify when the session is sound), then as
     // SocketIOHandler.
@@ -80,6 +84,7 @@ private:
     bool established_ = false;
     std::string unsent_;  // written before the handshake was done
     bool peerClosed_ = false;
+    bool closedWithoutNotify_ = false;
     int socketErrno_ = 0;  // the errno of a failed socket call under TLS
     bool broken_ = false;  // a TLS failure: nothing more goes over the session
 };
