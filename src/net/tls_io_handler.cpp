@@ -140,6 +140,7 @@ void TlsIOHandler::EndTls() {
     established_ = false;
     unsent_.clear();
     peerClosed_ = false;
+    sendWants_ = Want::Write;
     socketErrno_ = 0;
     broken_ = false;
 }
@@ -259,6 +260,14 @@ long TlsIOHandler::Recv(char* buffer, size_t length) {
     return -1;
 }
 
+bool TlsIOHandler::Writable(Wait wait) {
+    if (ssl_ == nullptr) return SocketIOHandler::Writable(wait);
+    if (!Binding().HandleAllocated()) throw ClosedSocketError();
+    // Send keeps bytes for the handshake, and reports an ended session at once.
+    if (!established_ || !unsent_.empty() || peerClosed_ || socketErrno_ != 0 || broken_) return true;
+    return WaitFor(sendWants_, wait);
+}
+
 long TlsIOHandler::Send(const char* buffer, size_t length) {
     if (ssl_ == nullptr) return SocketIOHandler::Send(buffer, length);
     if (!Binding().HandleAllocated()) throw ClosedSocketError();
@@ -271,17 +280,19 @@ long TlsIOHandler::Send(const char* buffer, size_t length) {
         unsent_.append(buffer, length);
         return static_cast<long>(length);
     }
-    for (;;) {
-        ERR_clear_error();
-        const int sent = SSL_write(ssl_, buffer, ClampToInt(length));
-        if (sent > 0) return sent;
-        const Want want = Interpret(sent, Phase::Data);
-        if (want == Want::Nothing) {
-            errno = socketErrno_ != 0 ? socketErrno_ : EPIPE;
-            return -1;
-        }
-        WaitFor(want, Wait::Forever());
+    // A write that found no room is repeated with the same bytes, as OpenSSL
+    // requires: the caller retries from where the send stopped.
+    ERR_clear_error();
+    const int sent = SSL_write(ssl_, buffer, ClampToInt(length));
+    if (sent > 0) return sent;
+    const Want want = Interpret(sent, Phase::Data);
+    if (want == Want::Nothing) {
+        errno = socketErrno_ != 0 ? socketErrno_ : EPIPE;
+        return -1;
     }
+    sendWants_ = want;
+    errno = EWOULDBLOCK;
+    return -1;
 }
 
 }  // namespace corvasse
