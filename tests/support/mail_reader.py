@@ -19,9 +19,13 @@ def display_name(header):
 
 def decoded(value):
     """A raw header value unfolded and decoded as RFC 2047 section 6.2 says: the blank between two
-    encoded words is dropped. (The policy's parser keeps it inside display names.)"""
+    encoded words is dropped. (The policy's parser keeps it inside display names.) A value whose
+    encoded words do not decode is given as it stands."""
     unfolded = re.sub(r"\r?\n(?=[ \t])", "", value)
-    return str(email.header.make_header(email.header.decode_header(unfolded)))
+    try:
+        return str(email.header.make_header(email.header.decode_header(unfolded)))
+    except UnicodeDecodeError:
+        return unfolded
 
 
 def main():
