@@ -18,7 +18,7 @@ public:
     virtual std::string Get(const std::string& url) = 0;
     // Closes the connection when it is open; may throw.
     virtual void Disconnect() = 0;
-    // Status line of the latest response ever read (empty before the first).
+    // Status line the latest fetch read (empty when it read none).
     virtual std::string ResponseText() const = 0;
     // Its code, -1 when there is none.
     virtual int ResponseCode() const = 0;

@@ -37,21 +37,24 @@ bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+size_t Utf8CharacterLength(std::string_view text) {
+    if (text.empty()) return 0;
+    const auto byte = static_cast<unsigned char>(text[0]);
+    if (byte < 0x80) return 1;
+    const Utf8Lead lead = ReadLead(byte);
+    if (lead.length == 0 || text.size() < lead.length) return 0;
+    if (!InRange(text[1], lead.secondLow, lead.secondHigh)) return 0;
+    for (size_t k = 2; k < lead.length; ++k) {
+        if (!InRange(text[k], 0x80, 0xBF)) return 0;
+    }
+    return lead.length;
+}
+
 bool IsValidUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        }
-        const Utf8Lead lead = ReadLead(byte);
-        if (lead.length == 0 || text.size() - i < lead.length) return false;
-        if (!InRange(text[i + 1], lead.secondLow, lead.secondHigh)) return false;
-        for (size_t k = 2; k < lead.length; ++k) {
-            if (!InRange(text[i + k], 0x80, 0xBF)) return false;
-        }
-        i += lead.length;
+    while (!text.empty()) {
+        const size_t length = Utf8CharacterLength(text);
+        if (length == 0) return false;
+        text.remove_prefix(length);
     }
     return true;
 }

@@ -17,6 +17,7 @@
 #include "http/http_errors.h"
 #include "http/status_line_parser.h"
 #include "net/net_error.h"
+#include "net/tls_error.h"
 #include "net/tls_io_handler.h"
 #include "net/work_bracket.h"
 
@@ -50,6 +51,9 @@ constexpr int64_t kUntilClosePieceBytes = int64_t{1} << 20;
 struct ReadWork : WorkBracket {
     explicit ReadWork(NetComponent& component) : WorkBracket(component, WorkMode::Read, 0) {}
 };
+
+constexpr const char* kCutShortMessage =
+    "TLS connection failed: the server closed the connection without close_notify; the response may be cut short";
 
 // One byte from the connection, as a parser's next piece. Wherever a parser
 // reads a line it is fed one byte at a time: the connection offers no look at
@@ -141,7 +145,10 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
     const int64_t bodyStart = body ? body->Position() : 0;
     // Nothing of an earlier fetch carries over: not its address, which a
     // relative text would be merged into, nor its count of requests, which
-    // would stop this fetch at its first redirect once it reached the maximum.
+    // would stop this fetch at its first redirect once it reached the maximum,
+    // nor its status line, which a fetch that fails before reading one would
+    // otherwise report as its own.
+    Response.ResponseText.clear();
     CurrentURI = Uri();
     RedirectCounter = 0;
     Request.RequestTarget = AbsoluteAddress(url);
@@ -452,6 +459,11 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
         }
     } else if (raw.IndexOfHeader("Content-Length") < 0) {
         ReadUntilClose(stream, bodyStart);
+        // Over TLS only close_notify marks the end of such a body: a bare
+        // close may be anyone on the way cutting it short (RFC 9112 9.8).
+        if (wholeBodyRequired && usingTls_ && RequireTls(Handler()).ClosedWithoutNotify()) {
+            throw TlsError(kCutShortMessage);
+        }
     }
 }
 

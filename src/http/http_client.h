@@ -99,7 +99,8 @@ public:
     // a redirect the body stream is cut back to where it started. Throws as Get.
     void SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body);
 
-    // The status line of the last response read, in any fetch; empty before the first.
+    // The status line of the last response this fetch read; empty until it
+    // read one (every fetch starts without).
     const std::string& ResponseText() const { return Response.ResponseText; }
     // Its code; -1 when there is none.
     int32_t ResponseCode() const { return Response.ResponseCode(); }

@@ -1,5 +1,6 @@
 #include "mail/header_encoding.h"
 
+#include <algorithm>
 #include <clocale>
 
 #include "common/base64.h"
@@ -17,53 +18,98 @@ bool NeedsEncoding(char c, std::string_view extraChars) {
     return byte < 32 || byte >= 127 || extraChars.find(c) != std::string_view::npos;
 }
 
-// Writes encoded words for one run of text, folding them so that none grows
-// beyond kEncodedWordMaxLength.
+// Charsets whose characters beyond ASCII take two bytes, a lead byte from
+// 0x81 on and one more.
+constexpr std::string_view kDoubleByteCharsets[] = {"GB2312", "Big5", "EUC-KR"};
+
+// The bytes of the character at the start of `text` in the charset: a
+// well-formed UTF-8 sequence, a double-byte pair, else one byte.
+size_t CharacterLength(std::string_view text, std::string_view charSet) {
+    if (EqualsNoCase(charSet, "UTF-8") || EqualsNoCase(charSet, "UTF8")) {
+        return std::max<size_t>(Utf8CharacterLength(text), 1);
+    }
+    const auto lead = static_cast<unsigned char>(text[0]);
+    for (std::string_view doubleByte : kDoubleByteCharsets) {
+        if (EqualsNoCase(charSet, doubleByte) && lead >= 0x81 && text.size() >= 2) return 2;
+    }
+    return 1;
+}
+
+// Writes one run of text as encoded words of whole characters, each word at
+// most kEncodedWordMaxLength long (RFC 2047 section 5 forbids splitting a
+// character between two words). Words are separated by a blank: breaking the
+// line there is left to the folding of the header line, so that a header is
+// folded once, by the one rule that knows its columns.
 class EncodedWordWriter {
 public:
-    EncodedWordWriter(const HeaderCharset& charset, std::string& out)
-        : opening_("=?" + charset.CharSet + "?" + std::string(1, charset.EncodingLetter) + "?"), out_(out) {}
+    EncodedWordWriter(const HeaderCharset& charset, std::string_view extraChars, std::string& out)
+        : charset_(charset),
+          extraChars_(extraChars),
+          opening_("=?" + charset.CharSet + "?" + std::string(1, charset.EncodingLetter) + "?"),
+          out_(out) {}
 
-    void Open() {
-        out_ += opening_;
-        length_ = opening_.size() + 2;
-    }
-
-    void Add(std::string_view piece) {
-        if (length_ + piece.size() > kEncodedWordMaxLength) {
-            Close();
-            out_ += "\r\n\t";
-            Open();
+    void Write(std::string_view run) {
+        while (!run.empty()) {
+            const std::string_view character = run.substr(0, CharacterLength(run, charset_.CharSet));
+            run.remove_prefix(character.size());
+            if (!word_.empty() && !Fits(character)) Flush();
+            word_ += character;
+            qLength_ += QLength(character);
         }
-        out_ += piece;
-        length_ += piece.size();
+        Flush();
     }
-
-    void Close() { out_ += "?="; }
 
 private:
+    bool IsB() const { return charset_.EncodingLetter == 'B'; }
+
+    // Inside a Q word, besides what RFC 2047 asks for: the folding of the
+    // header line breaks at blanks and commas and never inside double
+    // quotes, so neither may stand in a word as it is.
+    bool NeedsEscape(char c) const {
+        return NeedsEncoding(c, extraChars_) || c == '=' || c == '?' || c == '_' || c == ',' || c == '"';
+    }
+
+    size_t QLength(std::string_view bytes) const {
+        size_t length = 0;
+        for (char c : bytes) length += c != ' ' && NeedsEscape(c) ? 3 : 1;
+        return length;
+    }
+
+    bool Fits(std::string_view character) const {
+        const size_t content = IsB() ? (word_.size() + character.size() + 2) / 3 * 4 : qLength_ + QLength(character);
+        return opening_.size() + 2 + content <= kEncodedWordMaxLength;
+    }
+
+    void Flush() {
+        if (wroteWord_) out_ += ' ';
+        wroteWord_ = true;
+        out_ += opening_;
+        if (IsB()) {
+            out_ += EncodeBase64(word_);
+        } else {
+            for (char c : word_) {
+                if (c == ' ') {
+                    out_ += '_';
+                } else if (NeedsEscape(c)) {
+                    AppendHexEscape(out_, "=", static_cast<unsigned char>(c));
+                } else {
+                    out_ += c;
+                }
+            }
+        }
+        out_ += "?=";
+        word_.clear();
+        qLength_ = 0;
+    }
+
+    const HeaderCharset& charset_;
+    std::string_view extraChars_;
     std::string opening_;
     std::string& out_;
-    size_t length_ = 0;
+    std::string word_;  // the bytes of the word being collected
+    size_t qLength_ = 0;
+    bool wroteWord_ = false;
 };
-
-void WriteQ(std::string_view run, std::string_view extraChars, EncodedWordWriter& writer) {
-    for (char c : run) {
-        if (c == ' ') {
-            writer.Add("_");
-        } else if (NeedsEncoding(c, extraChars) || c == '=' || c == '?' || c == '_') {
-            std::string escape;
-            AppendHexEscape(escape, "=", static_cast<unsigned char>(c));
-            writer.Add(escape);
-        } else {
-            writer.Add(std::string_view(&c, 1));
-        }
-    }
-}
-
-void WriteB(std::string_view run, EncodedWordWriter& writer) {
-    for (size_t i = 0; i < run.size(); i += 3) writer.Add(EncodeBase64(run.substr(i, 3)));
-}
 
 }  // namespace
 
@@ -96,16 +142,7 @@ HeaderCharset DefaultHeaderCharset() {
 std::string EncodeHeaderText(std::string_view text, std::string_view extraChars, const HeaderCharset& charset) {
     if (charset.EncodingLetter == '8') return std::string(text);
     std::string out;
-    EncodedWordWriter writer(charset, out);
-    auto writeRun = [&](std::string_view run) {
-        writer.Open();
-        if (charset.EncodingLetter == 'B') {
-            WriteB(run, writer);
-        } else {
-            WriteQ(run, extraChars, writer);
-        }
-        writer.Close();
-    };
+    auto writeRun = [&](std::string_view run) { EncodedWordWriter(charset, extraChars, out).Write(run); };
     constexpr size_t kNoRun = std::string_view::npos;
     size_t runStart = kNoRun;
     size_t i = 0;

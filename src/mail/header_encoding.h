@@ -22,7 +22,7 @@ struct HeaderCharset {
 };
 
 // An encoded word is closed and a new one started before it would grow
-// beyond this many characters.
+// beyond this many characters (RFC 2047 section 2).
 inline constexpr size_t kEncodedWordMaxLength = 75;
 
 // The RFC 822 specials, encoded as well inside display names that need
@@ -39,9 +39,12 @@ HeaderCharset DefaultHeaderCharset();
 
 // Encodes the words of `text` that hold control characters, bytes above 126
 // or one of `extraChars` as encoded words; other words pass unchanged.
-// Consecutive words that need encoding share one encoded word; long encoded
-// words are folded with CR LF TAB. CR and LF always go inside an encoded
-// word, so the result never breaks the header line on its own.
+// Consecutive words that need encoding share one encoded word. A run too
+// long for one word of kEncodedWordMaxLength becomes several, separated by
+// blanks, each holding whole characters of the charset (UTF-8, or the
+// double-byte GB2312, Big5 and EUC-KR); the header line's own folding breaks
+// the line between them. CR and LF always go inside an encoded word, so the
+// result never breaks the header line on its own.
 std::string EncodeHeaderText(std::string_view text, std::string_view extraChars, const HeaderCharset& charset);
 
 // "address", or the name (quoted, or encoded when it holds characters

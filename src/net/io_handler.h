@@ -42,8 +42,14 @@ public:
     // (Wait::Forever() or Wait::For(t)). Throws ConnClosedGracefullyError
     // when no socket is held.
     virtual bool Readable(Wait wait) = 0;
+    // True when a Send can make progress within the wait (Wait::Forever()
+    // or Wait::For(t)): there is room, or a failure for Send to report.
+    // Throws ClosedSocketError when no socket is held.
+    virtual bool Writable(Wait wait) = 0;
     // recv/send; the count or -1 (code in the stack's LastSocketError()).
-    // Throw ClosedSocketError "Disconnected." when no socket is held.
+    // Send never waits: with no room it fails with EWOULDBLOCK (10035), and
+    // Writable tells when to try again. Throw ClosedSocketError
+    // "Disconnected." when no socket is held.
     virtual long Recv(char* buffer, size_t length) = 0;
     virtual long Send(const char* buffer, size_t length) = 0;
 

@@ -104,6 +104,8 @@ IOHandlerPropInvalidError::IOHandlerPropInvalidError() : TcpConnectionError("IOH
 
 ReadTimeoutError::ReadTimeoutError() : NetError("Read Timeout") {}
 
+WriteTimeoutError::WriteTimeoutError() : NetError("Write Timeout") {}
+
 ClosedSocketError::ClosedSocketError() : NetError("Disconnected.") {}
 
 MaxLineLengthExceededError::MaxLineLengthExceededError() : NetError("Max line length exceeded.") {}

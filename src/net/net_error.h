@@ -165,6 +165,12 @@ public:
     ReadTimeoutError();
 };
 
+// "Write Timeout" (a send that found no room for as long as a read may wait)
+class WriteTimeoutError : public NetError {
+public:
+    WriteTimeoutError();
+};
+
 // "Disconnected." (receive or send on a handler whose socket is closed)
 class ClosedSocketError : public NetError {
 public:

@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include "common/process_abort.h"
 #include "net/connect_thread.h"
@@ -75,6 +76,12 @@ bool SocketIOHandler::Readable(Wait wait) {
     return Stack().SelectSockets(&readList, nullptr, nullptr, wait) == 1;
 }
 
+bool SocketIOHandler::Writable(Wait wait) {
+    if (!binding_.HandleAllocated()) throw ClosedSocketError();
+    std::vector<int> writeList{binding_.Handle()};
+    return Stack().SelectSockets(nullptr, &writeList, nullptr, wait) == 1;
+}
+
 long SocketIOHandler::Recv(char* buffer, size_t length) {
     if (!binding_.HandleAllocated()) throw ClosedSocketError();
     return Stack().ReceiveBytes(binding_.Handle(), buffer, length, 0);
@@ -82,7 +89,9 @@ long SocketIOHandler::Recv(char* buffer, size_t length) {
 
 long SocketIOHandler::Send(const char* buffer, size_t length) {
     if (!binding_.HandleAllocated()) throw ClosedSocketError();
-    return Stack().SendBytes(binding_.Handle(), buffer, length, 0);
+    // The socket itself blocks (a plain connect needs it to); this send
+    // must not, or a peer that stops reading would hold it for ever.
+    return Stack().SendBytes(binding_.Handle(), buffer, length, MSG_DONTWAIT);
 }
 
 }  // namespace corvasse

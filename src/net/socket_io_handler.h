@@ -23,6 +23,7 @@ public:
     void ConnectClient(const std::string& host, int port, Wait wait, const LocalBinding& local) override;
     bool Connected() override;
     bool Readable(Wait wait) override;
+    bool Writable(Wait wait) override;
     long Recv(char* buffer, size_t length) override;
     long Send(const char* buffer, size_t length) override;
 

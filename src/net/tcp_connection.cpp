@@ -326,9 +326,17 @@ void TcpConnection::SendAll(const char* data, size_t count) {
         long sent = handler_->Send(data + done, count - done);
         if (sent == -1) {
             SocketStack& stack = Stack();
-            // Throws at once for every code but these three: the socket is gone for good.
-            stack.CheckSocketResult(sent, {kShutDown, kConnectionAborted, kConnectionReset});
+            // Throws at once for every code but these: the socket is full, or gone for good.
+            stack.CheckSocketResult(sent, {kWouldBlock, kShutDown, kConnectionAborted, kConnectionReset});
             int code = stack.StoredSocketError();
+            if (code == kWouldBlock) {
+                // A peer that stops reading must not hold the sender for
+                // ever: no room within a reply's time-out ends the write. The
+                // stream is cut mid-block then, so nothing more may follow.
+                if (handler_->Writable(ReadTimeoutWait())) continue;
+                DropSocket();
+                throw WriteTimeoutError();
+            }
             DropSocket();
             stack.RaiseSocketError(code);
         }

@@ -148,6 +148,9 @@ public:
 
     // ---- writing ----
     // Sends count bytes (or adds them to an open write buffer unless writeNow).
+    // A send that finds no room for as long as ReadTimeout lets a read wait
+    // (no limit when it is 0) closes the socket and throws WriteTimeoutError
+    // "Write Timeout"; a raised process abort ends it with AbortedError.
     // Throws NotConnectedError, ConnClosedGracefullyError, SocketError.
     void WriteBytes(const char* data, size_t count, bool writeNow = false);
     virtual void WriteText(std::string_view text);

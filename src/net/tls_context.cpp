@@ -22,9 +22,9 @@ SSL_CTX* NewContext() {
     // A store that cannot be read leaves nothing trusted, so every handshake
     // then fails with its verification error; that is the message worth showing.
     SSL_CTX_set_default_verify_paths(context);
-    // A peer that closes without close_notify ends the stream as a plain
-    // close would; the protocols above know where their data ends.
-    SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
+    // A peer that closes without close_notify is not taken for one that sent
+    // it: the handler tells the two apart, for data framed by the close.
+    SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION);
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE);
     ERR_clear_error();
     return context;

@@ -41,9 +41,9 @@ std::string Utf8Text(const ASN1_STRING* text) {
 
 // The names a certificate is for: its subject alternative names, or the
 // subject's common name when it has none.
-std::string CertificateNames(X509* certificate) {
-    if (certificate == nullptr) return "another host";
+std::vector<std::string> CertificateNames(X509* certificate) {
     std::vector<std::string> names;
+    if (certificate == nullptr) return names;
     auto* alternatives =
         static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
     for (int i = 0; i < sk_GENERAL_NAME_num(alternatives); ++i) {
@@ -57,10 +57,22 @@ std::string CertificateNames(X509* certificate) {
         const int at = X509_NAME_get_index_by_NID(subject, NID_commonName, -1);
         if (at >= 0) names.push_back(Utf8Text(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, at))));
     }
-    if (names.empty()) return "no host name";
-    std::string joined = names.front();
-    for (size_t i = 1; i < names.size(); ++i) joined += ", " + names[i];
-    return joined;
+    return names;
+}
+
+// Why a certificate does not match the peer, in the terms of what it holds.
+std::string MismatchReason(X509* certificate, const std::string& peer, long verifyResult) {
+    const std::vector<std::string> names = CertificateNames(certificate);
+    // An address written as a host name (or only in the common name) does
+    // not count for an address: saying it is for that address would read as
+    // a contradiction.
+    if (verifyResult == X509_V_ERR_IP_ADDRESS_MISMATCH && std::find(names.begin(), names.end(), peer) != names.end()) {
+        return "certificate has no IP address entry for " + peer;
+    }
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+    if (joined.empty()) joined = certificate == nullptr ? "another host" : "no host name";
+    return "certificate is for " + joined + ", not " + peer;
 }
 
 // The peer's own certificate, also when verifying it failed (the chain is
@@ -83,6 +95,7 @@ TlsIOHandler& RequireTls(IOHandler* handler) {
 void TlsIOHandler::StartTls(const std::string& peerName) {
     if (!Binding().HandleAllocated()) throw ClosedSocketError();
     if (ssl_ != nullptr) return;
+    closedWithoutNotify_ = false;
     SSL_CTX* context = SharedTlsContext();
     ERR_clear_error();
     BIO* bio = NewSocketBio(Binding().Handle());
@@ -118,7 +131,7 @@ void TlsIOHandler::EndTls() {
     if (ssl_ != nullptr) {
         // A parting close_notify where the session is sound; the socket does
         // not block, so this never waits.
-        if (established_ && !broken_ && socketErrno_ == 0) SSL_shutdown(ssl_);
+        if (established_ && !broken_ && !closedWithoutNotify_ && socketErrno_ == 0) SSL_shutdown(ssl_);
         SSL_free(ssl_);
         ssl_ = nullptr;
         ERR_clear_error();
@@ -127,12 +140,14 @@ void TlsIOHandler::EndTls() {
     established_ = false;
     unsent_.clear();
     peerClosed_ = false;
+    sendWants_ = Want::Write;
     socketErrno_ = 0;
     broken_ = false;
 }
 
 void TlsIOHandler::Open() {
     EndTls();
+    closedWithoutNotify_ = false;
     SocketIOHandler::Open();
 }
 
@@ -174,7 +189,19 @@ TlsIOHandler::Want TlsIOHandler::Progress() {
 
 TlsIOHandler::Want TlsIOHandler::Interpret(int result, Phase phase) {
     const int savedErrno = errno;
-    switch (SSL_get_error(ssl_, result)) {
+    const int error = SSL_get_error(ssl_, result);
+    // OpenSSL reports a bare close (end of stream, no close_notify) as an
+    // error; for the connection it is a close, one that may have cut data.
+    const bool bareClose =
+        (error == SSL_ERROR_SYSCALL && savedErrno == 0) ||
+        (error == SSL_ERROR_SSL && ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING);
+    if (bareClose) {
+        if (phase == Phase::Handshake) FailHandshake("the server closed the connection");
+        peerClosed_ = true;
+        closedWithoutNotify_ = true;
+        return Want::Nothing;
+    }
+    switch (error) {
         case SSL_ERROR_WANT_READ: return Want::Read;
         case SSL_ERROR_WANT_WRITE: return Want::Write;
         case SSL_ERROR_ZERO_RETURN:
@@ -182,14 +209,8 @@ TlsIOHandler::Want TlsIOHandler::Interpret(int result, Phase phase) {
             peerClosed_ = true;
             return Want::Nothing;
         case SSL_ERROR_SYSCALL:
-            if (phase == Phase::Handshake) {
-                FailHandshake(savedErrno != 0 ? std::strerror(savedErrno) : "the server closed the connection");
-            }
-            if (savedErrno == 0) {
-                peerClosed_ = true;
-            } else {
-                socketErrno_ = savedErrno;
-            }
+            if (phase == Phase::Handshake) FailHandshake(std::strerror(savedErrno));
+            socketErrno_ = savedErrno;
             return Want::Nothing;
         default:
             if (phase == Phase::Handshake) FailHandshake(LastTlsErrorReason("the server closed the connection"));
@@ -202,8 +223,7 @@ void TlsIOHandler::FailHandshake(const std::string& reason) {
     broken_ = true;
     const long verified = SSL_get_verify_result(ssl_);
     if (verified == X509_V_ERR_HOSTNAME_MISMATCH || verified == X509_V_ERR_IP_ADDRESS_MISMATCH) {
-        throw TlsError("TLS handshake failed: certificate is for " + CertificateNames(PeerLeafCertificate(ssl_)) +
-                       ", not " + peerName_);
+        throw TlsError("TLS handshake failed: " + MismatchReason(PeerLeafCertificate(ssl_), peerName_, verified));
     }
     if (verified != X509_V_OK) {
         throw TlsError(std::string("TLS handshake failed: certificate verify failed (") +
@@ -240,6 +260,14 @@ long TlsIOHandler::Recv(char* buffer, size_t length) {
     return -1;
 }
 
+bool TlsIOHandler::Writable(Wait wait) {
+    if (ssl_ == nullptr) return SocketIOHandler::Writable(wait);
+    if (!Binding().HandleAllocated()) throw ClosedSocketError();
+    // Send keeps bytes for the handshake, and reports an ended session at once.
+    if (!established_ || !unsent_.empty() || peerClosed_ || socketErrno_ != 0 || broken_) return true;
+    return WaitFor(sendWants_, wait);
+}
+
 long TlsIOHandler::Send(const char* buffer, size_t length) {
     if (ssl_ == nullptr) return SocketIOHandler::Send(buffer, length);
     if (!Binding().HandleAllocated()) throw ClosedSocketError();
@@ -252,17 +280,19 @@ long TlsIOHandler::Send(const char* buffer, size_t length) {
         unsent_.append(buffer, length);
         return static_cast<long>(length);
     }
-    for (;;) {
-        ERR_clear_error();
-        const int sent = SSL_write(ssl_, buffer, ClampToInt(length));
-        if (sent > 0) return sent;
-        const Want want = Interpret(sent, Phase::Data);
-        if (want == Want::Nothing) {
-            errno = socketErrno_ != 0 ? socketErrno_ : EPIPE;
-            return -1;
-        }
-        WaitFor(want, Wait::Forever());
+    // A write that found no room is repeated with the same bytes, as OpenSSL
+    // requires: the caller retries from where the send stopped.
+    ERR_clear_error();
+    const int sent = SSL_write(ssl_, buffer, ClampToInt(length));
+    if (sent > 0) return sent;
+    const Want want = Interpret(sent, Phase::Data);
+    if (want == Want::Nothing) {
+        errno = socketErrno_ != 0 ? socketErrno_ : EPIPE;
+        return -1;
     }
+    sendWants_ = want;
+    errno = EWOULDBLOCK;
+    return -1;
 }
 
 }  // namespace corvasse

@@ -41,6 +41,10 @@ public:
     bool TlsEstablished() const { return established_; }
     // The protocol agreed ("TLSv1.3"); empty before the handshake is done.
     std::string TlsVersion() const;
+    // The peer ended the session with a bare close, without close_notify:
+    // data framed by that close may have been cut short on the way. Still
+    // answers after the connection closed, until the next StartTls or Open.
+    bool ClosedWithoutNotify() const { return closedWithoutNotify_; }
 
     // Ends TLS (sending close_notify when the session is sound), then as
     // SocketIOHandler.
@@ -50,14 +54,19 @@ public:
     // error is there to be taken by Recv. Completes the handshake and sends
     // what waited for it first. Throws TlsError "TLS handshake failed: ..."
     // (a certificate that does not verify: "certificate verify failed
-    // (<reason>)" or "certificate is for <names>, not <peer>"; a peer that
-    // does not speak TLS; a close during the handshake) or "TLS connection
-    // failed: ..." for a broken record later on.
+    // (<reason>)", "certificate is for <names>, not <peer>" or, for an
+    // address the certificate names only as a host name, "certificate has
+    // no IP address entry for <peer>"; a peer that does not speak TLS; a
+    // close during the handshake) or "TLS connection failed: ..." for a
+    // broken record later on.
     bool Readable(Wait wait) override;
+    // With TLS on: true at once while bytes are kept for the handshake, else
+    // when the socket is ready for what the last Send waited on.
+    bool Writable(Wait wait) override;
     long Recv(char* buffer, size_t length) override;
     // With TLS on, before the handshake is done: keeps the bytes and returns
-    // their count. After it: encrypts and sends, waiting for the socket as a
-    // blocking send would.
+    // their count. After it: encrypts and sends what the socket takes, or
+    // fails with EWOULDBLOCK as a plain Send does.
     long Send(const char* buffer, size_t length) override;
 
 private:
@@ -80,8 +89,10 @@ private:
     bool established_ = false;
     std::string unsent_;  // written before the handshake was done
     bool peerClosed_ = false;
-    int socketErrno_ = 0;  // the errno of a failed socket call under TLS
-    bool broken_ = false;  // a TLS failure: nothing more goes over the session
+    bool closedWithoutNotify_ = false;
+    Want sendWants_ = Want::Write;  // what the last Send that found no room waits for
+    int socketErrno_ = 0;           // the errno of a failed socket call under TLS
+    bool broken_ = false;           // a TLS failure: nothing more goes over the session
 };
 
 // The handler as a TlsIOHandler; throws IOHandlerPropInvalidError "IOHandler

@@ -25,6 +25,7 @@
 
 #include "http/http_errors.h"
 #include "net/net_error.h"
+#include "net/tls_error.h"
 #include "support/cost_meter.h"
 #include "support/expect_throw.h"
 #include "support/scripted_peer.h"
@@ -322,6 +323,54 @@ TEST_F(HostilePeerTest, RedirectLoopEndsAfterTheRedirectMaximum) {
         ++requests;
     }
     EXPECT_EQ(requests, 5u);
+}
+
+// Over TLS a body framed by the connection's close is whole only after
+// close_notify: a bare close may be someone on the way cutting the page short
+// (below a size limit, or before the text looked for). Bodies framed by their
+// length or in chunks, and a kept connection closed while idle, do not depend
+// on close_notify.
+TEST_F(HostilePeerTest, TlsBodyEndedByABareCloseIsNotTakenAsWhole) {
+    client.AllowHttps = true;
+    const std::vector<PeerStep> tlsHead = peer::Concat({{peer::StartTls()}, kReadHead});
+    const std::string ok = "HTTP/1.1 200 OK\r\n";
+    const struct {
+        const char* name;
+        std::vector<PeerStep> end;
+        const char* body;  // nullptr: the fetch fails with the cut-short message
+    } cases[] = {
+        {"until close, close_notify", {peer::Send(ok + "\r\nwhole page"), peer::Close()}, "whole page"},
+        {"until close, bare close", {peer::Send(ok + "\r\npart of the"), peer::CloseWithoutNotify()}, nullptr},
+        {"length, bare close", {peer::Send(ok + "Content-Length: 4\r\n\r\npage"), peer::CloseWithoutNotify()}, "page"},
+        {"chunked, bare close",
+         {peer::Send(ok + "Transfer-Encoding: chunked\r\n\r\n4\r\npage\r\n0\r\n\r\n"), peer::CloseWithoutNotify()},
+         "page"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer server(peer::Concat({tlsHead, c.end}));
+        const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/";
+        if (c.body) {
+            EXPECT_EQ(client.Get(url), c.body);
+        } else {
+            FetchFails<TlsError>(url,
+                                 "TLS connection failed: the server closed the connection without close_notify; "
+                                 "the response may be cut short");
+        }
+        client.Disconnect();
+        EXPECT_EQ(server.Failure(), "");
+    }
+
+    const std::vector<PeerStep> closedWhileIdle =
+        peer::Concat({tlsHead, {peer::Send(ok + "Content-Length: 1\r\n\r\na"), peer::CloseWithoutNotify()}});
+    ScriptedPeer server(
+        peer::Concat({closedWhileIdle, {peer::Accept()}, tlsHead, {peer::Send(ok + "Content-Length: 1\r\n\r\nb")}}));
+    const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/";
+    EXPECT_EQ(client.Get(url), "a");
+    ASSERT_TRUE(server.WaitSteps(closedWhileIdle.size()));
+    EXPECT_EQ(client.Get(url), "b");
+    client.Disconnect();
+    EXPECT_EQ(server.ConnectionCount(), 2u);
 }
 
 }  // namespace

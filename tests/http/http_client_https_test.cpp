@@ -106,6 +106,10 @@ TEST(HttpClientHttpsCertificateTest, CertificatesThatDoNotVerifyFailWithTheirRea
          "TLS handshake failed: certificate verify failed (certificate has expired)"},
         {"unknown CA", pki.unknownCa, "127.0.0.1",
          "TLS handshake failed: certificate verify failed (unable to get local issuer certificate)"},
+        {"address as a host name", pki.ipAsName, "127.0.0.1",
+         "TLS handshake failed: certificate has no IP address entry for 127.0.0.1"},
+        {"address in the common name only", pki.ipInCommonName, "127.0.0.1",
+         "TLS handshake failed: certificate has no IP address entry for 127.0.0.1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -98,18 +98,46 @@ TEST_F(HttpClientTest, BareHostAsksForTheRootAndPort80IsLeftOutOfHost) {
     // prepared before the connect fails.
     EXPECT_THROW(client.Get("http://127.0.0.1/x"), NetError);
     EXPECT_EQ(client.Request.Host, "127.0.0.1");
-    EXPECT_EQ(client.ResponseText(), "HTTP/1.1 200 OK");  // kept from the last response
+    EXPECT_EQ(client.ResponseText(), "");  // the failed fetch read none
 }
 
-TEST_F(HttpClientTest, FirstFetchRefusedLeavesNoResponse) {
-    int port;
+// A fetch that fails before any status line reports no response, not the
+// one an earlier fetch read: the alert prints these two.
+TEST_F(HttpClientTest, FetchFailingBeforeAStatusLineLeavesNoResponse) {
+    int refusedPort;
     {
         ScriptedPeer closed({});
-        port = closed.Port();
+        refusedPort = closed.Port();
     }
-    EXPECT_THROW(client.Get("http://127.0.0.1:" + std::to_string(port) + "/"), SocketError);
-    EXPECT_EQ(client.ResponseText(), "");
-    EXPECT_EQ(client.ResponseCode(), -1);
+    client.ReadTimeout = 300;
+    const struct {
+        const char* name;
+        bool earlierFetch;
+        Steps failing;  // empty: the connection is refused
+    } cases[] = {
+        {"first fetch refused", false, {}},  // first: the client never read a response
+        {"refused", true, {}},
+        {"closed before the status line", true, peer::Concat({kReadHead, {peer::Close()}})},
+        {"read time-out before the status line", true, peer::Concat({kReadHead, {peer::Sleep(1500)}})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.earlierFetch) {
+            ScriptedPeer earlier(
+                peer::Concat({kReadHead, {peer::Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")}}));
+            EXPECT_EQ(client.Get(Url(earlier, "/")), "ok");
+            EXPECT_EQ(client.ResponseCode(), 200);
+            client.Disconnect();
+        }
+        if (c.failing.empty()) {
+            EXPECT_THROW(client.Get("http://127.0.0.1:" + std::to_string(refusedPort) + "/"), SocketError);
+        } else {
+            ScriptedPeer server(c.failing);
+            EXPECT_THROW(client.Get(Url(server, "/")), NetError);
+        }
+        EXPECT_EQ(client.ResponseText(), "");
+        EXPECT_EQ(client.ResponseCode(), -1);
+    }
 }
 
 TEST_F(HttpClientTest, SkipsContinueResponses) {

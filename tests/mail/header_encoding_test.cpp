@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "common/header_list.h"
+#include "common/utf8_text.h"
 
 namespace corvasse {
 namespace {
@@ -46,33 +50,96 @@ TEST(EncodeHeaderTextTest, OnlyWordsThatNeedItAreEncodedAndNeighboursShareAWord)
     EXPECT_EQ(EncodeHeaderText("\xE9t\xE9", "", HeaderCharset{"X", '8', TransferMode::EightBit}), "\xE9t\xE9");
 }
 
-TEST(EncodeHeaderTextTest, LongEncodedWordsFoldAt75Characters) {
-    const std::string text(100, '\xE9');
-    const std::string encoded = EncodeHeaderText(text, "", kLatin1);
-    size_t start = 0;
-    int words = 0;
-    std::string decodedHex;
-    while (start < encoded.size()) {
-        size_t end = encoded.find("\r\n\t", start);
-        std::string word = encoded.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        EXPECT_LE(word.size(), kEncodedWordMaxLength) << word;
-        ASSERT_EQ(word.rfind("=?ISO-8859-1?Q?", 0), 0u) << word;
-        ASSERT_EQ(word.substr(word.size() - 2), "?=");
-        decodedHex += word.substr(15, word.size() - 17);
-        ++words;
-        start = end == std::string::npos ? encoded.size() : end + 3;
+// The bytes an encoded word "=?charset?Q?...?=" or "=?charset?B?...?=" stands for.
+std::string DecodeWord(const std::string& word) {
+    const size_t letter = word.find('?', 2) + 1;
+    const std::string content = word.substr(letter + 2, word.size() - letter - 4);
+    std::string bytes;
+    if (word[letter] == 'Q') {
+        for (size_t i = 0; i < content.size(); ++i) {
+            if (content[i] == '=') {
+                bytes += static_cast<char>(std::stoi(content.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                bytes += content[i] == '_' ? ' ' : content[i];
+            }
+        }
+        return bytes;
     }
-    EXPECT_EQ(words, 6);  // 19 escapes fit in one word of 75 characters
-    std::string expected;
-    for (int i = 0; i < 100; ++i) expected += "=E9";
-    EXPECT_EQ(decodedHex, expected);
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    unsigned bits = 0;
+    int count = 0;
+    for (char c : content) {
+        if (c == '=') break;
+        bits = (bits << 6) | static_cast<unsigned>(alphabet.find(c));
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes += static_cast<char>((bits >> count) & 0xFF);
+        }
+    }
+    return bytes;
+}
 
-    const std::string b = EncodeHeaderText(std::string(100, '\xE9'), "", kLatin1B);
-    for (size_t s = 0, e; s < b.size(); s = e + 3) {
-        e = b.find("\r\n\t", s);
-        EXPECT_LE(std::min(e, b.size()) - s, kEncodedWordMaxLength);
-        if (e == std::string::npos) break;
+TEST(EncodeHeaderTextTest, LongRunsBecomeWordsOfWholeCharactersWithin75) {
+    const std::string umlauts = "\xC3\x84\xC3\x96\xC3\x9C";
+    std::string utf8;
+    for (int i = 0; i < 12; ++i) utf8 += umlauts + "\xE2\x82\xAC\xF0\x9F\x98\x80";
+    std::string gb2312;
+    for (int i = 0; i < 40; ++i) gb2312 += "a\xD6\xD0";
+    const struct {
+        HeaderCharset charset;
+        std::string text;
+        // Every word holds whole characters of the charset.
+        bool (*whole)(std::string_view bytes);
+        size_t words;
+    } cases[] = {
+        {kLatin1, std::string(100, '\xE9'), [](std::string_view) { return true; }, 6},
+        {kLatin1B, std::string(100, '\xE9'), [](std::string_view) { return true; }, 3},
+        {{"utf-8", 'Q', TransferMode::EightBit}, utf8, IsValidUtf8, 8},
+        {{"UTF-8", 'B', TransferMode::EightBit}, utf8, IsValidUtf8, 4},
+        {{"GB2312", 'B', TransferMode::EightBit},
+         gb2312,
+         [](std::string_view bytes) {
+             // Three bytes a character pair: "a" and one double-byte character.
+             return bytes.size() % 3 == 0 && bytes.back() == '\xD0';
+         },
+         3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charset.CharSet + " " + c.charset.EncodingLetter);
+        const std::string encoded = EncodeHeaderText(c.text, "", c.charset);
+        std::string decoded;
+        size_t words = 0;
+        for (size_t start = 0, end; start < encoded.size(); start = end + 1) {
+            end = std::min(encoded.find(' ', start), encoded.size());
+            const std::string word = encoded.substr(start, end - start);
+            EXPECT_LE(word.size(), kEncodedWordMaxLength) << word;
+            ASSERT_TRUE(word.starts_with("=?" + c.charset.CharSet + "?") && word.ends_with("?=")) << word;
+            EXPECT_TRUE(c.whole(DecodeWord(word))) << word;
+            decoded += DecodeWord(word);
+            ++words;
+        }
+        EXPECT_EQ(decoded, c.text);
+        EXPECT_EQ(words, c.words) << encoded;
     }
+}
+
+// The header line folds between the encoded words, once: every physical line
+// but the first starts with one blank, and none is empty.
+TEST(EncodeHeaderTextTest, EncodedWordsFoldOnceInTheirHeader) {
+    HeaderList headers;
+    headers.SetHeaderValue("Subject", EncodeHeaderText(std::string(100, '\xE9') + ",\"", "", kLatin1));
+    ASSERT_EQ(headers.Count(), 7);
+    for (int i = 0; i < headers.Count(); ++i) {
+        EXPECT_LE(headers[i].size(), 78u) << headers[i];
+        if (i > 0) {
+            EXPECT_TRUE(headers[i].starts_with(" =?ISO-8859-1?Q?")) << headers[i];
+        }
+    }
+    // A comma or a double quote inside an encoded word would let the
+    // folding break the word, or never break after it.
+    EXPECT_TRUE(headers[6].ends_with("=E9=2C=22?=")) << headers[6];
 }
 
 TEST(EncodeHeaderTextTest, LineBreaksNeverEscapeTheEncodedWord) {

@@ -12,8 +12,10 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "common/process_abort.h"
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
@@ -58,6 +60,11 @@ std::string FailureOf(const std::function<void()>& call) {
     return "";
 }
 
+// What a server that stops reading in the middle of the message must not
+// hold: more than any socket buffer on the way.
+constexpr size_t kStalledMessageLines = 32768;
+constexpr size_t kStalledLineBytes = 1000;
+
 class SmtpHostileTest : public ::testing::Test {
 protected:
     SmtpHostileTest() {
@@ -82,6 +89,47 @@ protected:
                 peer::ReadLine(),
                 peer::SendLine("250 ok"),  // RCPT TO
                 peer::ReadLine()};         // DATA
+    }
+
+    // The dialogue up to DATA's go-ahead, in clear or over TLS from the
+    // first byte, after which the server reads nothing for a long while.
+    static std::vector<PeerStep> StopsReadingAfterGoAhead(MailSecurity security) {
+        std::vector<PeerStep> script;
+        if (security == MailSecurity::Tls) script.push_back(peer::StartTls());
+        return peer::Concat({script, UpToData(), {peer::SendLine("354 go ahead"), peer::Sleep(8000)}});
+    }
+
+    // Sends a message too big for the socket buffers to a server that stops
+    // reading, with no time-out, while another thread raises the process
+    // abort once the write is stuck; exits 3 when the send then ends at once
+    // with AbortedError.
+    [[noreturn]] void SendThroughAnAbort(MailSecurity security) {
+        const std::vector<PeerStep> script = StopsReadingAfterGoAhead(security);
+        ScriptedPeer server(script);
+        client.ReadTimeout = 0;
+        client.Security = security;
+        message.Body.assign(kStalledMessageLines, std::string(kStalledLineBytes, 'x'));
+        std::chrono::steady_clock::time_point raised;
+        std::thread raiser([&] {
+            // The go-ahead went out; the message fills the buffers at once.
+            server.WaitSteps(script.size() - 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            raised = std::chrono::steady_clock::now();
+            RaiseProcessAbort();
+        });
+        client.Host = server.Host();
+        client.Port = server.Port();
+        bool aborted = false;
+        try {
+            client.Connect();
+            client.Send(message);
+        } catch (const AbortedError&) {
+            aborted = true;
+        } catch (...) {}
+        const auto ended = std::chrono::steady_clock::now();
+        raiser.join();
+        // Long before the server reads again.
+        _exit(aborted && ended - raised < std::chrono::seconds(2) ? 3 : 1);
     }
 
     // Sends the message and returns the message of the error it ends with.
@@ -118,6 +166,35 @@ TEST_F(SmtpHostileTest, ServerDropsTheConnectionAfterData) {
         EXPECT_TRUE(error == "Connection Closed Gracefully." || error.rfind("Socket Error # 10054", 0) == 0) << error;
         EXPECT_LT(measure.ElapsedMs(), 2000);
         client.Disconnect();
+    }
+}
+
+// A server that stops reading the message (its receive window full) ends
+// the send after the read time-out, in clear and over TLS.
+TEST_F(SmtpHostileTest, ServerThatStopsReadingTheMessageEndsInAWriteTimeout) {
+    client.ReadTimeout = 300;
+    message.Body.assign(kStalledMessageLines, std::string(kStalledLineBytes, 'x'));
+    for (MailSecurity security : {MailSecurity::None, MailSecurity::Tls}) {
+        SCOPED_TRACE(security == MailSecurity::Tls ? "TLS" : "clear");
+        client.Security = security;
+        ScriptedPeer server(StopsReadingAfterGoAhead(security));
+        test::CostMeter measure;
+        EXPECT_EQ(SendFails(server), "Write Timeout");
+        measure.Print("SMTP server that stops reading the message");
+        EXPECT_LT(measure.ElapsedMs(), 4000);
+        // The stream was cut mid-message: nothing more goes over it, no QUIT.
+        EXPECT_FALSE(client.IsConnected());
+        client.Disconnect();
+    }
+}
+
+using SmtpHostileDeathTest = SmtpHostileTest;
+
+TEST_F(SmtpHostileDeathTest, ProcessAbortEndsAWriteThatHasNoTimeOut) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // In a child process: the abort lasts for the rest of the process.
+    for (MailSecurity security : {MailSecurity::None, MailSecurity::Tls}) {
+        EXPECT_EXIT(SendThroughAnAbort(security), ::testing::ExitedWithCode(3), "");
     }
 }
 

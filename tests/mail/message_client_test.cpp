@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "support/mail_reader.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -108,6 +109,59 @@ TEST_F(MessageClientTest, NoEncodeSendsTheRawHeadersAndBody) {
     message.Headers.Add("Subject: raw");
     message.Body = {".x"};
     EXPECT_EQ(Written(), "Subject: raw\r\n\r\n..x\r\n");
+}
+
+// However long a display name that needs encoded words, a mail reader finds
+// every header of the message, and each name reads back whole: the header is
+// folded once, never into an empty line, and no encoded word ends inside a
+// character.
+TEST_F(MessageClientTest, LongEncodedNamesLeaveEveryHeaderReadable) {
+    const std::string names[] = {
+        "Hans-J\xC3\xBCrgen M\xC3\xBCller-L\xC3\xBC"
+        "denscheidt Gr\xC3\xB6\xC3\x9F"
+        "enwahn",
+        "\xC3\x84\xC3\x96\xC3\x9C\xC3\x84\xC3\x96\xC3\x9C\xC3\x84\xC3\x96\xC3\x9C\xC3\x84\xC3\x96"
+        "\xC3\x9C\xC3\x84\xC3\x96\xC3\x9C",
+    };
+    message.CharSet = "utf-8";
+    message.OnInitializeISO = [](HeaderCharset& charset) { charset = {"utf-8", 'Q', TransferMode::EightBit}; };
+    message.Subject = "Corvasse Alert";
+    TextPart& part = message.AddTextPart({"report"});
+    part.SetContentType("text/plain");
+    part.SetContentTransfer("7bit");
+    for (const char* field : {"Sender", "From", "To"}) {
+        for (const std::string& name : names) {
+            SCOPED_TRACE(std::string(field) + " " + name);
+            auto named = [&](const char* which, const std::string& address) {
+                return which == std::string(field) ? name + " <" + address + ">" : address;
+            };
+            message.From.Name = field == std::string("From") ? name : "";
+            message.Sender.Address = "alerts@example.org";
+            message.Sender.Name = field == std::string("Sender") ? name : "";
+            message.Recipients.Clear();
+            EmailAddress& to = message.Recipients.Add();
+            to.Address = "alerts@example.org";
+            to.Name = field == std::string("To") ? name : "";
+
+            const test::DecodedMail mail = test::DecodeMail(Written());
+            EXPECT_EQ(mail.headers, (std::vector<std::string>{
+                                        "From: " + named("From", "me@example.org"),
+                                        "Subject: Corvasse Alert",
+                                        "To: " + named("To", "alerts@example.org"),
+                                        "Content-Type: multipart/alternative; "
+                                        "boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";\tcharset=\"utf-8\"",
+                                        "MIME-Version: 1.0",
+                                        "Sender: " + named("Sender", "alerts@example.org"),
+                                        "Date: Sun, 4 Jan 2026 09:05:03 +0000",
+                                    }));
+            EXPECT_EQ(mail.text, "report\n");
+            // The reader's own parser decodes each encoded word alone: a
+            // character split between two shows as U+FFFD.
+            const std::string replacement = "\xEF\xBF\xBD";
+            EXPECT_EQ(mail.senderName.find(replacement), std::string::npos) << mail.senderName;
+            EXPECT_EQ(mail.fromName.find(replacement), std::string::npos) << mail.fromName;
+        }
+    }
 }
 
 }  // namespace

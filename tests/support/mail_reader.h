@@ -8,6 +8,7 @@
 // Throws std::runtime_error when Python cannot read the message.
 
 #include <string>
+#include <vector>
 
 namespace corvasse::test {
 
@@ -17,6 +18,8 @@ struct DecodedMail {
     std::string fromName;     // the From header's display name
     std::string textCharset;  // the charset parameter of the first text/plain part, or ""
     std::string text;         // that part's text, line ends as LF
+    // Every header the reader found, in order, "Name: value" as decoded.
+    std::vector<std::string> headers;
 };
 
 DecodedMail DecodeMail(const std::string& message);

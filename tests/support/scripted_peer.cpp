@@ -1,5 +1,6 @@
 #include "support/scripted_peer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -7,9 +8,13 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include "common/posix_io.h"
+#include "support/test_pki.h"
 
 namespace corvasse::test {
 
@@ -42,6 +47,21 @@ FileDescriptor LoopbackListener(int backlog, int& port) {
 
 Clock::time_point StepDeadline() { return Clock::now() + std::chrono::milliseconds(kPeerStepTimeoutMs); }
 
+// The server side of the peer's TLS, made once with the test PKI; making it
+// also makes the process's TLS clients trust the test CA.
+SSL_CTX* ServerTlsContext() {
+    static SSL_CTX* const context = [] {
+        const TestPki& pki = TestCertificates();
+        SSL_CTX* made = SSL_CTX_new(TLS_server_method());
+        if (made == nullptr || SSL_CTX_use_certificate_chain_file(made, pki.localhost.certificate.c_str()) != 1 ||
+            SSL_CTX_use_PrivateKey_file(made, pki.localhost.key.c_str(), SSL_FILETYPE_PEM) != 1) {
+            throw std::runtime_error("peer: cannot set up TLS");
+        }
+        return made;
+    }();
+    return context;
+}
+
 }  // namespace
 
 namespace peer {
@@ -56,6 +76,8 @@ PeerStep ShutdownSend() { return {PeerStep::Kind::ShutdownSend, {}}; }
 PeerStep Close() { return {PeerStep::Kind::Close, {}}; }
 PeerStep Reset() { return {PeerStep::Kind::Reset, {}}; }
 PeerStep Accept() { return {PeerStep::Kind::Accept, {}}; }
+PeerStep CloseWithoutNotify() { return {PeerStep::Kind::CloseWithoutNotify, {}}; }
+PeerStep StartTls() { return {PeerStep::Kind::StartTls, {}}; }
 
 std::vector<PeerStep> ReadLines(size_t n) { return std::vector<PeerStep>(n, ReadLine()); }
 
@@ -66,7 +88,13 @@ std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts)
 }
 }  // namespace peer
 
+void ScriptedPeer::TlsSessionFree::operator()(ssl_st* session) const { SSL_free(session); }
+
 ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script) : script_(std::move(script)) {
+    // Before any client can make its own TLS context.
+    for (const PeerStep& step : script_) {
+        if (step.kind == PeerStep::Kind::StartTls) ServerTlsContext();
+    }
     listener_ = LoopbackListener(16, port_);
     if (!wake_.Valid()) throw std::runtime_error("peer: eventfd failed");
     thread_ = std::thread([this] { Run(); });
@@ -174,7 +202,15 @@ bool ScriptedPeer::AcceptNext() {
 
 long ScriptedPeer::ReceiveSome(Open& open, std::string* unread) {
     char buffer[kPeerReceiveBytes];
-    long count = RetryOnInterrupt([&] { return recv(open.socket.Get(), buffer, sizeof buffer, 0); });
+    long count;
+    if (open.tls) {
+        // A close_notify, a bare close and a broken record all end what the
+        // client sends.
+        count = std::max(SSL_read(open.tls.get(), buffer, sizeof buffer), 0);
+        ERR_clear_error();
+    } else {
+        count = RetryOnInterrupt([&] { return recv(open.socket.Get(), buffer, sizeof buffer, 0); });
+    }
     if (count > 0) {
         Record(open.index, buffer, static_cast<size_t>(count));
         if (unread) unread->append(buffer, static_cast<size_t>(count));
@@ -184,7 +220,8 @@ long ScriptedPeer::ReceiveSome(Open& open, std::string* unread) {
 
 bool ScriptedPeer::FillUnread(const char* what, TimePoint deadline) {
     Open& open = open_[current_];
-    int ready = WaitFor(open.socket.Get(), POLLIN, deadline);
+    // TLS may hold decrypted bytes that the socket no longer shows.
+    int ready = open.tls && SSL_pending(open.tls.get()) > 0 ? 1 : WaitFor(open.socket.Get(), POLLIN, deadline);
     if (ready < 0) return false;
     if (ready == 0) {
         Fail(std::string("timed out waiting for ") + what);
@@ -199,6 +236,15 @@ bool ScriptedPeer::FillUnread(const char* what, TimePoint deadline) {
 }
 
 bool ScriptedPeer::SendAll(std::string_view bytes) {
+    if (ssl_st* tls = open_[current_].tls.get()) {
+        // On the blocking socket one call sends it all, or fails after the socket's time-out.
+        if (SSL_write(tls, bytes.data(), static_cast<int>(bytes.size())) != static_cast<int>(bytes.size())) {
+            Fail("TLS send failed");
+            ERR_clear_error();
+            return false;
+        }
+        return true;
+    }
     int fd = open_[current_].socket.Get();
     while (!bytes.empty()) {
         long sent = RetryOnInterrupt([&] { return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); });
@@ -211,6 +257,27 @@ bool ScriptedPeer::SendAll(std::string_view bytes) {
             return false;
         }
         bytes.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+bool ScriptedPeer::StartTls() {
+    Open& open = open_[current_];
+    if (!unread_.empty()) {
+        Fail("bytes in clear ahead of the TLS handshake");
+        return false;
+    }
+    // The socket blocks inside TLS; these bound every such wait.
+    const timeval limit{kPeerStepTimeoutMs / 1000, 0};
+    setsockopt(open.socket.Get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    setsockopt(open.socket.Get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    open.tls.reset(SSL_new(ServerTlsContext()));
+    if (!open.tls || SSL_set_fd(open.tls.get(), open.socket.Get()) != 1 || SSL_accept(open.tls.get()) != 1) {
+        const unsigned long error = ERR_get_error();
+        Fail(std::string("TLS handshake failed: ") + (error != 0 ? ERR_reason_error_string(error) : "closed"));
+        ERR_clear_error();
+        open.tls.reset();
+        return false;
     }
     return true;
 }
@@ -270,12 +337,16 @@ bool ScriptedPeer::RunStep(const PeerStep& step) {
                     return true;
                 }
             }
-        case Kind::ShutdownSend:
         case Kind::Close:
+            if (open_[current_].tls) SSL_shutdown(open_[current_].tls.get());
+            [[fallthrough]];
+        case Kind::ShutdownSend:
+        case Kind::CloseWithoutNotify:
             // The socket stays open for reading so that whatever the client
             // still sends is recorded, and closing later sends no reset.
             shutdown(open_[current_].socket.Get(), SHUT_WR);
             return true;
+        case Kind::StartTls: return StartTls();
         case Kind::Reset: {
             linger abort{1, 0};
             setsockopt(open_[current_].socket.Get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);

@@ -14,11 +14,15 @@
 // accepts the first connection before the first step. When the script ends it
 // goes on reading (and recording) until the client closes. Every wait of a
 // step gives up after kPeerStepTimeoutMs and ends the script with a failure.
+//
+// A script may switch a connection to TLS (StartTls), as an https or mail
+// server over TLS: its later steps then send and read inside TLS.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -28,6 +32,8 @@
 #include "common/file_descriptor.h"
 #include "common/wake_up_event.h"
 
+struct ssl_st;
+
 namespace corvasse::test {
 
 inline constexpr int kPeerStepTimeoutMs = 10000;
@@ -36,7 +42,20 @@ inline constexpr int kPeerStepTimeoutMs = 10000;
 inline constexpr int kClientReadTimeoutMs = 5000;
 
 struct PeerStep {
-    enum class Kind { Send, Trickle, ReadLine, ReadBytes, ReadUntilClose, Sleep, ShutdownSend, Close, Reset, Accept };
+    enum class Kind {
+        Send,
+        Trickle,
+        ReadLine,
+        ReadBytes,
+        ReadUntilClose,
+        Sleep,
+        ShutdownSend,
+        Close,
+        CloseWithoutNotify,
+        Reset,
+        Accept,
+        StartTls
+    };
     Kind kind;
     std::string bytes;
     size_t count = 0;
@@ -60,13 +79,22 @@ PeerStep ReadUntilClose();
 PeerStep Sleep(int ms);
 // Half-closes: the client sees the end of the stream, the peer still reads.
 PeerStep ShutdownSend();
-// Closes gracefully: the client sees the end of the stream; what the client
-// still sends is read and recorded until it closes too.
+// Closes gracefully: the client sees the end of the stream (after TLS's
+// close_notify on a TLS connection); what the client still sends is read and
+// recorded until it closes too.
 PeerStep Close();
+// As Close, but a TLS connection ends without close_notify, as when someone
+// on the way cuts it.
+PeerStep CloseWithoutNotify();
 // Aborts the connection with a reset (SO_LINGER 0).
 PeerStep Reset();
 // Closes the current connection (if any) and accepts the next one.
 PeerStep Accept();
+// Plays the server's side of a TLS handshake with the test PKI's localhost
+// certificate (support/test_pki.h, trusted by the process's TLS context);
+// later steps send and read inside TLS, and Received() records what the
+// client sent inside it.
+PeerStep StartTls();
 // n ReadLine steps.
 std::vector<PeerStep> ReadLines(size_t n);
 // The scripts one after the other.
@@ -100,9 +128,13 @@ public:
 
 private:
     using TimePoint = std::chrono::steady_clock::time_point;
+    struct TlsSessionFree {
+        void operator()(ssl_st* session) const;
+    };
     struct Open {
         FileDescriptor socket;
         size_t index;  // into received_
+        std::unique_ptr<ssl_st, TlsSessionFree> tls = nullptr;
     };
 
     void Run();
@@ -116,6 +148,7 @@ private:
     // failure) when nothing comes before the deadline.
     bool FillUnread(const char* what, TimePoint deadline);
     bool SendAll(std::string_view bytes);
+    bool StartTls();
     // false when stopping.
     bool Pause(int ms);
     void CloseCurrent();

@@ -23,7 +23,10 @@ ca() {
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign
 }
 request() { key "$1"; "$OPENSSL" req -new -key "$1.key" -out "$1.csr" -subj "/CN=$2"; }
-names() { printf '[v3]\nbasicConstraints=CA:FALSE\nsubjectAltName=%s\n' "$1" > "$2.ext"; }
+names() {  # altnames (none: the subject's name alone) name
+  printf '[v3]\nbasicConstraints=CA:FALSE\n' > "$2.ext"
+  [ -z "$1" ] || printf 'subjectAltName=%s\n' "$1" >> "$2.ext"
+}
 sign() {  # name ca altnames
   names "$3" "$1"
   "$OPENSSL" x509 -req -in "$1.csr" -CA "$2.pem" -CAkey "$2.key" -CAcreateserial -days 3650 \
@@ -34,6 +37,8 @@ ca stranger
 request localhost localhost && sign localhost trusted DNS:localhost,IP:127.0.0.1
 request wrongname www.example.org && sign wrongname trusted DNS:www.example.org
 request unknownca localhost && sign unknownca stranger DNS:localhost,IP:127.0.0.1
+request ipasname 127.0.0.1 && sign ipasname trusted DNS:127.0.0.1
+request ipincommonname 127.0.0.1 && sign ipincommonname trusted ""
 request expired localhost && names DNS:localhost,IP:127.0.0.1 expired
 mkdir -p issued && : > index.txt && echo 1000 > serial
 cat > ca.cnf <<'END'
@@ -63,7 +68,8 @@ TestPki MakePki(const std::filesystem::path& dir) {
     auto files = [&](const char* name) {
         return CertificateFiles{dir / (std::string(name) + ".pem"), dir / (std::string(name) + ".key")};
     };
-    return TestPki{dir / "trusted.pem", files("localhost"), files("wrongname"), files("expired"), files("unknownca")};
+    return TestPki{dir / "trusted.pem", files("localhost"), files("wrongname"),     files("expired"),
+                   files("unknownca"),  files("ipasname"),  files("ipincommonname")};
 }
 
 }  // namespace

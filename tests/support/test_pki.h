@@ -25,6 +25,11 @@ struct TestPki {
     CertificateFiles wrongName;  // for www.example.org only, by the test CA
     CertificateFiles expired;    // for localhost and 127.0.0.1, by the test CA, expired in 2020
     CertificateFiles unknownCa;  // for localhost and 127.0.0.1, by a CA nobody trusts
+    // By the test CA, naming 127.0.0.1 as a host name (DNS:127.0.0.1), or only
+    // in the subject's common name (no alternative names): neither is an IP
+    // address entry.
+    CertificateFiles ipAsName;
+    CertificateFiles ipInCommonName;
 };
 
 const TestPki& TestCertificates();
