@@ -47,6 +47,7 @@ using std::chrono::days, std::chrono::hours, std::chrono::minutes, std::chrono::
 
 constexpr const char* kSqlite3 = "/usr/bin/sqlite3";
 constexpr const char* kSettings = "/home/ann/.config/Corvasse/Corvasse.conf";
+constexpr const char* kAddress = "http://shop.example/";
 constexpr int64_t kYearOfMinutes = 525600;
 constexpr int kChartColumns = 2000;
 const ResultTime kYearStart = test::kDayStart;
@@ -61,9 +62,15 @@ std::string InsertStatement(int64_t watch, int64_t timeMs) {
 
 int64_t Ms(ResultTime time) { return time.time_since_epoch().count(); }
 
+// A new database with the watch the benchmarks record for; the watch's id.
+int64_t DatabaseWithWatch(const std::filesystem::path& file) {
+    HistoryStore store(file);
+    return store.FindOrAddWatch(kSettings, kAddress).value;
+}
+
 void BM_RecordResult(benchmark::State& state) {
     HistoryStore store(temp->Path() / "record.sqlite3");
-    const WatchId watch = store.FindOrAddWatch(kSettings, "http://shop.example/");
+    const WatchId watch = store.FindOrAddWatch(kSettings, kAddress);
     ResultTime time = kYearStart;
     for (auto _ : state) {
         time += minutes(1);
@@ -74,7 +81,7 @@ BENCHMARK(BM_RecordResult)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_TrackerRecord(benchmark::State& state) {
     HistoryStore store(temp->Path() / "tracker.sqlite3");
-    OutageTracker tracker(store, store.FindOrAddWatch(kSettings, "http://shop.example/"), OutageSettings{});
+    OutageTracker tracker(store, store.FindOrAddWatch(kSettings, kAddress), OutageSettings{});
     ResultTime time = kYearStart;
     int64_t n = 0;
     for (auto _ : state) {
@@ -88,11 +95,7 @@ BENCHMARK(BM_TrackerRecord)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_Sqlite3Command(benchmark::State& state) {
     const std::filesystem::path file = temp->Path() / "command.sqlite3";
-    int64_t watch = 0;
-    {
-        HistoryStore store(file);
-        watch = store.FindOrAddWatch(kSettings, "http://shop.example/").value;
-    }
+    const int64_t watch = DatabaseWithWatch(file);
     int64_t timeMs = Ms(kYearStart);
     for (auto _ : state) {
         timeMs += 60000;
@@ -107,11 +110,7 @@ void BM_Sqlite3Session(benchmark::State& state) {
     constexpr int kTransactions = 5000;
     const std::filesystem::path file = temp->Path() / "session.sqlite3";
     const std::filesystem::path script = temp->Path() / "session.sql";
-    int64_t watch = 0;
-    {
-        HistoryStore store(file);
-        watch = store.FindOrAddWatch(kSettings, "http://shop.example/").value;
-    }
+    const int64_t watch = DatabaseWithWatch(file);
     int64_t timeMs = Ms(kYearStart);
     for (auto _ : state) {
         state.PauseTiming();
@@ -145,7 +144,7 @@ Year& TheYear() {
         int64_t watch = 0;
         {
             HistoryStore store(made.file);
-            watch = store.FindOrAddWatch(kSettings, "http://shop.example/").value;
+            watch = store.FindOrAddWatch(kSettings, kAddress).value;
             // An outage a month for the outage list.
             for (int month = 0; month < 12; ++month) {
                 const ResultTime began = kYearStart + days(30 * month);

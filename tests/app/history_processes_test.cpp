@@ -8,15 +8,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +22,7 @@
 #include "history/history_store.h"
 #include "history/sqlite_connection.h"
 #include "history/sqlite_statement.h"
+#include "support/killed_child.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
 
@@ -133,30 +132,15 @@ TEST(HistoryProcessesTest, AProcessKilledAtAnyMomentLosesNothingItReportedWritte
     int64_t next = 0;
     int64_t reportedTotal = 0;
     for (int kill = 0; kill < kKills; ++kill) {
-        int written[2];
-        ASSERT_EQ(::pipe(written), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(written[0]);
-            RecordNumbered(file, next, INT64_MAX - next, written[1]);
-        }
-        ::close(written[1]);
         // Most kills land among the results; every fourth may land while
         // the child opens the database (and recovers it from the last kill).
-        std::vector<int64_t> reported;
-        if (kill % 4 != 0) {
-            int64_t n = 0;
-            ASSERT_EQ(::read(written[0], &n, sizeof n), static_cast<ssize_t>(sizeof n)) << "kill " << kill;
-            reported.push_back(n);
-        }
-        std::this_thread::sleep_for(milliseconds(random() % kMaxKillDelayMs));
-        ASSERT_EQ(::kill(child, SIGKILL), 0);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the recording child ended by itself, status " << status;
-        for (int64_t n = 0; ::read(written[0], &n, sizeof n) == sizeof n;) reported.push_back(n);
-        ::close(written[0]);
+        const test::KilledChild child =
+            test::RunAndKill([&](int written) { RecordNumbered(file, next, INT64_MAX - next, written); },
+                             kill % 4 == 0 ? test::KillAfter::Start : test::KillAfter::FirstWrite,
+                             milliseconds(random() % kMaxKillDelayMs));
+        ASSERT_TRUE(child.killed) << "the recording child ended by itself, status " << child.status;
+        std::vector<int64_t> reported(child.written.size() / sizeof(int64_t));
+        std::memcpy(reported.data(), child.written.data(), reported.size() * sizeof(int64_t));
         reportedTotal += static_cast<int64_t>(reported.size());
 
         ASSERT_EQ(IntegrityCheck(file), "ok") << "after kill " << kill;
