@@ -216,10 +216,18 @@ WatchId HistoryStore::FindOrAddWatch(const std::filesystem::path& settingsFile, 
     std::filesystem::path path = std::filesystem::weakly_canonical(std::filesystem::absolute(settingsFile), error);
     if (error) path = std::filesystem::absolute(settingsFile).lexically_normal();
     const std::string file = path.string();
+    const auto find = [&]() -> std::optional<WatchId> {
+        auto rows =
+            db_->Statement("SELECT id FROM watch WHERE settings_file = ?1 AND target = ?2").Query({file, target});
+        if (!rows.Next()) return std::nullopt;
+        return WatchId{rows.Int(0)};
+    };
+    // Only a new watch takes the write lock; another process may add the same one meanwhile.
+    if (const std::optional<WatchId> known = find()) return *known;
     db_->Statement("INSERT OR IGNORE INTO watch (settings_file, target) VALUES (?1, ?2)").Execute({file, target});
-    auto rows = db_->Statement("SELECT id FROM watch WHERE settings_file = ?1 AND target = ?2").Query({file, target});
-    if (!rows.Next()) throw HistoryError(FilePath(), "the watch just added is not there");
-    return WatchId{rows.Int(0)};
+    const std::optional<WatchId> added = find();
+    if (!added) throw HistoryError(FilePath(), "the watch just added is not there");
+    return *added;
 }
 
 OutageState HistoryStore::RecordResult(WatchId watch, const WatchResult& result, const StateUpdate& update) {
