@@ -66,7 +66,7 @@ void AddUp(OutageState& state, const WatchResult& result, const OutageSettings& 
         {mail ? OutageActionKind::SendRecovery : OutageActionKind::LogRecovery, outage, result.time});
 }
 
-void CheckRange(int value, int min, int max, const char* name) {
+void CheckRange(int64_t value, int64_t min, int64_t max, const char* name) {
     if (value < min || value > max) {
         throw std::invalid_argument(std::string(name) + " must be from " + std::to_string(min) + " to " +
                                     std::to_string(max) + ", not " + std::to_string(value));
@@ -79,8 +79,7 @@ OutageTracker::OutageTracker(HistoryStore& store, WatchId watch, const OutageSet
     : store_(store), watch_(watch), settings_(settings) {
     CheckRange(settings.alertAfter, kAlertAfterMin, kAlertAfterMax, "alertAfter");
     CheckRange(settings.recoverAfter, kRecoverAfterMin, kRecoverAfterMax, "recoverAfter");
-    CheckRange(static_cast<int>(settings.remindEvery.count()), 0, static_cast<int>(kRemindEveryMax.count()),
-               "remindMinutes");
+    CheckRange(settings.remindEvery.count(), 0, kRemindEveryMax.count(), "remindMinutes");
 }
 
 OutageStep OutageTracker::Record(const WatchResult& result) {

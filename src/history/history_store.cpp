@@ -156,6 +156,14 @@ void CheckWritable(const std::filesystem::path& file) {
     }
 }
 
+// A settings file as a watch names it: absolute, with symbolic links resolved.
+std::string WatchFileName(const std::filesystem::path& settingsFile) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::weakly_canonical(std::filesystem::absolute(settingsFile), error);
+    if (error) path = std::filesystem::absolute(settingsFile).lexically_normal();
+    return path.string();
+}
+
 void Add(ResultCount& sum, const ResultCount& more) {
     sum.up += more.up;
     sum.down += more.down;
@@ -211,21 +219,19 @@ void HistoryStore::OpenSchema() {
     transaction.Commit();
 }
 
+std::optional<WatchId> HistoryStore::FindWatch(const std::filesystem::path& settingsFile, std::string_view target) {
+    auto rows = db_->Statement("SELECT id FROM watch WHERE settings_file = ?1 AND target = ?2")
+                    .Query({WatchFileName(settingsFile), target});
+    if (!rows.Next()) return std::nullopt;
+    return WatchId{rows.Int(0)};
+}
+
 WatchId HistoryStore::FindOrAddWatch(const std::filesystem::path& settingsFile, std::string_view target) {
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::weakly_canonical(std::filesystem::absolute(settingsFile), error);
-    if (error) path = std::filesystem::absolute(settingsFile).lexically_normal();
-    const std::string file = path.string();
-    const auto find = [&]() -> std::optional<WatchId> {
-        auto rows =
-            db_->Statement("SELECT id FROM watch WHERE settings_file = ?1 AND target = ?2").Query({file, target});
-        if (!rows.Next()) return std::nullopt;
-        return WatchId{rows.Int(0)};
-    };
     // Only a new watch takes the write lock; another process may add the same one meanwhile.
-    if (const std::optional<WatchId> known = find()) return *known;
-    db_->Statement("INSERT OR IGNORE INTO watch (settings_file, target) VALUES (?1, ?2)").Execute({file, target});
-    const std::optional<WatchId> added = find();
+    if (const std::optional<WatchId> known = FindWatch(settingsFile, target)) return *known;
+    db_->Statement("INSERT OR IGNORE INTO watch (settings_file, target) VALUES (?1, ?2)")
+        .Execute({WatchFileName(settingsFile), target});
+    const std::optional<WatchId> added = FindWatch(settingsFile, target);
     if (!added) throw HistoryError(FilePath(), "the watch just added is not there");
     return *added;
 }

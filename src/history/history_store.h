@@ -59,6 +59,8 @@ public:
     // The watch of a settings file (by its absolute path, symbolic links
     // resolved) and the address or host it watches; added at its first use.
     WatchId FindOrAddWatch(const std::filesystem::path& settingsFile, std::string_view target);
+    // The same watch when it was ever added; a query only, for readers.
+    std::optional<WatchId> FindWatch(const std::filesystem::path& settingsFile, std::string_view target);
 
     // Records one result. With an update, the watch's outage state is read,
     // handed to it and written back as it left it (new outages, those with

@@ -139,8 +139,10 @@ TEST(HistoryProcessesTest, AProcessKilledAtAnyMomentLosesNothingItReportedWritte
                              kill % 4 == 0 ? test::KillAfter::Start : test::KillAfter::FirstWrite,
                              milliseconds(random() % kMaxKillDelayMs));
         ASSERT_TRUE(child.killed) << "the recording child ended by itself, status " << child.status;
-        std::vector<int64_t> reported(child.written.size() / sizeof(int64_t));
-        std::memcpy(reported.data(), child.written.data(), reported.size() * sizeof(int64_t));
+        std::vector<int64_t> reported;
+        for (size_t at = 0; at + sizeof(int64_t) <= child.written.size(); at += sizeof(int64_t)) {
+            std::memcpy(&reported.emplace_back(), child.written.data() + at, sizeof(int64_t));
+        }
         reportedTotal += static_cast<int64_t>(reported.size());
 
         ASSERT_EQ(IntegrityCheck(file), "ok") << "after kill " << kill;

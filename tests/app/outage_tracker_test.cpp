@@ -184,8 +184,8 @@ TEST(OutageTrackerTest, RefusesSettingsOutsideTheirRanges) {
     HistoryStore store(temp.Path() / "history.sqlite3");
     const WatchId watch = store.FindOrAddWatch("/x.conf", "http://x/");
     for (const OutageSettings& settings :
-         {Settings(0), Settings(101), Settings(2, minutes(-1)), Settings(2, minutes(10081)), Settings(2, minutes(0), 0),
-          Settings(2, minutes(0), 101)}) {
+         {Settings(0), Settings(101), Settings(2, minutes(-1)), Settings(2, minutes(10081)),
+          Settings(2, minutes(int64_t{1} << 32)), Settings(2, minutes(0), 0), Settings(2, minutes(0), 101)}) {
         EXPECT_THROW(OutageTracker(store, watch, settings), std::invalid_argument);
     }
     EXPECT_NO_THROW(OutageTracker(store, watch, Settings(100, minutes(10080), 100)));

@@ -76,7 +76,10 @@ TEST_F(HistoryStoreTest, AWatchIsItsSettingsFileAndItsAddress) {
         EXPECT_EQ(store_.FindOrAddWatch("Corvasse.conf", "http://shop.example/"), watch_);
         EXPECT_EQ(store_.FindOrAddWatch("./link.conf", "http://shop.example/"), watch_);
     }
+    EXPECT_EQ(store_.FindWatch(settings, "http://shop.example/other"), std::nullopt);
     EXPECT_NE(store_.FindOrAddWatch(settings, "http://shop.example/other"), watch_);
+    EXPECT_EQ(store_.FindWatch(settings, "http://shop.example/other"),
+              store_.FindOrAddWatch(settings, "http://shop.example/other"));
     EXPECT_NE(store_.FindOrAddWatch(temp_.Path() / "shop.conf", "http://shop.example/"), watch_);
 }
 
