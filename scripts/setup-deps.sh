@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ qt6-base-dev libgl-dev libssl-dev
-  # tests and benchmarks (check_http: what check_corvasse is compared with)
-  libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic
+  cmake ninja-build g++ qt6-base-dev libgl-dev libssl-dev libsqlite3-dev
+  # tests and benchmarks (check_http: what check_corvasse is compared with; sqlite3: what the history's
+  # recording is compared with)
+  libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic sqlite3
   # fonts: Arial is mapped to Liberation Sans
   fonts-liberation
   # real servers the integration tests start on loopback; openssl makes their test certificates

@@ -16,6 +16,7 @@
 #include "common/byte_string.h"
 #include "common/file_descriptor.h"
 #include "common/posix_io.h"
+#include "common/private_folder.h"
 
 namespace corvasse {
 
@@ -278,18 +279,9 @@ std::filesystem::path SettingsStore::DefaultFolder() {
 
 std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileName_; }
 
-void SettingsStore::EnsureFolder() const {
-    std::error_code error;
-    if (std::filesystem::is_directory(folder_, error)) return;
-    std::filesystem::create_directories(folder_.parent_path(), error);
-    if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
-        throw std::system_error(errno, std::generic_category());
-    }
-}
-
 std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {
     try {
-        EnsureFolder();
+        CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
         // Without the folder there is no file either: everything reads as missing.
         return std::string(kAbsentSetting);
@@ -307,7 +299,7 @@ std::string SettingsStore::ReadSetting(std::string_view section, std::string_vie
 
 void SettingsStore::WriteSetting(std::string_view section, std::string_view key, std::string_view value) {
     try {
-        EnsureFolder();
+        CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
         throw RegistryError("Failed to create key " + std::string(section));
     }
@@ -336,7 +328,7 @@ void SettingsStore::WriteSetting(std::string_view section, std::string_view key,
 
 void SettingsStore::DeleteSetting(std::string_view section, std::string_view key) {
     try {
-        EnsureFolder();
+        CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
         return;
     }

@@ -50,7 +50,6 @@ public:
 
 private:
     SettingsStore(std::filesystem::path folder, std::filesystem::path fileName);
-    void EnsureFolder() const;
 
     std::filesystem::path folder_;
     std::filesystem::path fileName_;

@@ -11,4 +11,8 @@ namespace corvasse {
 std::string DateTimeText(std::time_t when);
 std::string DateTimeTextNow();
 
+// "2026-12-08 14:02:07" in local time: the same in every locale, and in
+// date order when sorted.
+std::string TimestampText(std::time_t when);
+
 }  // namespace corvasse

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <regex>
 
 #include "app/activity_log.h"
 #include "app/fakes.h"
 #include "app/settings_store.h"
 #include "app/watch_state.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -99,14 +99,11 @@ TEST_F(AlertReportTest, PingBoxWinsOverTheCheckType) {
 }
 
 TEST(FormatAlertDateTest, TwelveHourClockWithLeadingZeros) {
-    setenv("TZ", "UTC0", 1);
-    tzset();
+    test::ScopedEnvironment zone("TZ", "UTC0");
     EXPECT_EQ(FormatAlertDate(1796576700), "12/06/2026, 05:05 PM");  // 17:05 on 6 December 2026
     EXPECT_EQ(FormatAlertDate(1767225600), "01/01/2026, 12:00 AM");  // midnight
     EXPECT_EQ(FormatAlertDate(1767268800), "01/01/2026, 12:00 PM");  // noon
     EXPECT_EQ(FormatAlertDate(1767268740), "01/01/2026, 11:59 AM");
-    unsetenv("TZ");
-    tzset();
 }
 
 }  // namespace

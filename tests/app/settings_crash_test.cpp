@@ -14,13 +14,11 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <thread>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/byte_string.h"
+#include "support/killed_child.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -88,20 +86,10 @@ TEST(SettingsCrashTest, FileIsOldOrNewAfterAKillDuringASave) {
     int last = 0;
     int advanced = 0;
     for (int kill = 0; kill < kKills; ++kill) {
-        int started[2];
-        ASSERT_EQ(::pipe(started), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) SaveForever(folder, last + 1, started[1]);
-        ::close(started[1]);
-        char signal = 0;
-        const bool saved = ::read(started[0], &signal, 1) == 1;
-        ::close(started[0]);
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % kMaxKillDelayUs));
-        ASSERT_EQ(::kill(child, SIGKILL), 0);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(saved && WIFSIGNALED(status)) << "the saving child ended by itself, status " << status;
+        const test::KilledChild child =
+            test::RunAndKill([&](int started) { SaveForever(folder, last + 1, started); }, test::KillAfter::FirstWrite,
+                             std::chrono::microseconds(random() % kMaxKillDelayUs));
+        ASSERT_TRUE(child.killed) << "the saving child ended by itself, status " << child.status;
 
         const std::string content = ReadFile(store.FilePath());
         ASSERT_TRUE(WellFormed(content)) << "after kill " << kill << ":\n" << content.substr(0, 400);

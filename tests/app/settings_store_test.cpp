@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "support/expect_throw.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -180,17 +181,12 @@ TEST_F(SettingsStoreTest, FolderThatCannotBeCreatedFailsTheWrite) {
 }
 
 TEST(SettingsStoreFolderTest, FollowsXdgConfigHome) {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    std::string savedValue = saved ? saved : "";
-    ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
-    EXPECT_EQ(SettingsStore::DefaultFolder(), "/tmp/xdg-test/Corvasse");
-    ::setenv("XDG_CONFIG_HOME", "", 1);
-    EXPECT_EQ(SettingsStore::DefaultFolder(), std::filesystem::path(std::getenv("HOME")) / ".config/Corvasse");
-    if (saved) {
-        ::setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_CONFIG_HOME");
+    {
+        test::ScopedEnvironment config("XDG_CONFIG_HOME", "/tmp/xdg-test");
+        EXPECT_EQ(SettingsStore::DefaultFolder(), "/tmp/xdg-test/Corvasse");
     }
+    test::ScopedEnvironment config("XDG_CONFIG_HOME", "");
+    EXPECT_EQ(SettingsStore::DefaultFolder(), std::filesystem::path(std::getenv("HOME")) / ".config/Corvasse");
 }
 
 }  // namespace

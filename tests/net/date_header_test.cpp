@@ -2,52 +2,29 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
-#include <string>
+#include "support/scoped_environment.h"
 
 namespace corvasse {
 namespace {
-
-// Switches the process time zone for one test.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) previous_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
 
 // 2026-01-04 09:05:03 UTC, a Sunday, and 2026-07-15 18:30:00 UTC, a Wednesday.
 constexpr std::time_t kWinter = 1767517503;
 constexpr std::time_t kSummer = 1784140200;
 
 TEST(DateHeaderTest, UtcGivesPlusZeroNeverGmt) {
-    ScopedTimeZone zone("UTC0");
+    test::ScopedEnvironment zone("TZ", "UTC0");
     EXPECT_EQ(FormatDateHeader(kWinter), "Sun, 4 Jan 2026 09:05:03 +0000");
     EXPECT_EQ(LocalUtcOffset(kWinter), 0);
 }
 
 TEST(DateHeaderTest, LocalTimeAndTheOffsetInForceAtThatMoment) {
-    ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+    test::ScopedEnvironment zone("TZ", "EST5EDT,M3.2.0,M11.1.0");
     EXPECT_EQ(FormatDateHeader(kWinter), "Sun, 4 Jan 2026 04:05:03 -0500");
     EXPECT_EQ(FormatDateHeader(kSummer), "Wed, 15 Jul 2026 14:30:00 -0400");
 }
 
 TEST(DateHeaderTest, HalfHourZonesAndPositiveOffsets) {
-    ScopedTimeZone zone("IST-5:30");
+    test::ScopedEnvironment zone("TZ", "IST-5:30");
     EXPECT_EQ(FormatDateHeader(kWinter), "Sun, 4 Jan 2026 14:35:03 +0530");
 }
 

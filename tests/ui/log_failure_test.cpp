@@ -14,15 +14,11 @@
 #include <string>
 #include <vector>
 
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "app/fakes.h"
 #include "app/monitor.h"
 #include "app/settings_store.h"
 #include "support/monitor_files.h"
+#include "support/read_only_folder.h"
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
@@ -34,35 +30,6 @@ namespace corvasse {
 namespace {
 
 namespace peer = test::peer;
-
-// Makes the folder read-only for this process. Root ignores permission bits,
-// so it gets a read-only bind mount in a mount namespace of its own, which
-// nothing outside this process sees.
-class ReadOnlyFolder {
-public:
-    explicit ReadOnlyFolder(const std::filesystem::path& folder) : folder_(folder) {
-        if (geteuid() != 0) {
-            ready_ = ::chmod(folder_.c_str(), 0555) == 0;
-            return;
-        }
-        ready_ = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                 ::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        mounted_ = ready_;
-        ready_ = ready_ && ::mount(nullptr, folder_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    ~ReadOnlyFolder() {
-        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
-        if (geteuid() != 0) ::chmod(folder_.c_str(), 0755);
-    }
-    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-    bool Ready() const { return ready_; }
-
-private:
-    std::filesystem::path folder_;
-    bool ready_ = false;
-    bool mounted_ = false;
-};
 
 // Starts watching a page whose server closes at once, twice: each watch
 // fails, and its alert first writes the alert to the log, which fails. Then
@@ -118,7 +85,7 @@ TEST(LogFailureTest, LogInAReadOnlyFolderShowsFileAccessDeniedAndTheWatchGoesOn)
     test::TempDir dir;
     const std::filesystem::path logFolder = dir.Path() / "logs";
     std::filesystem::create_directory(logFolder);
-    auto readOnly = std::make_unique<ReadOnlyFolder>(logFolder);
+    auto readOnly = std::make_unique<test::ReadOnlyFolder>(logFolder);
     ASSERT_TRUE(readOnly->Ready()) << "cannot make the folder read-only";
     MonitorFiles files = test::MonitorFilesIn(dir.Path());
     files.log = logFolder / "Corvasse.log";

@@ -1,0 +1,68 @@
+#include "app/outage_text.h"
+
+#include <chrono>
+
+#include "common/date_time_text.h"
+#include "common/duration_text.h"
+
+namespace corvasse {
+
+namespace {
+
+std::string Timestamp(ResultTime time) { return TimestampText(std::chrono::system_clock::to_time_t(time)); }
+
+std::string Duration(ResultTime from, ResultTime to) {
+    return DurationText(std::chrono::floor<std::chrono::seconds>(to - from));
+}
+
+// "2043 bytes in 12 ms", "12 ms", "2043 bytes" or nothing.
+std::string Details(const WatchResult& result) {
+    std::string details;
+    if (result.size) details = std::to_string(*result.size) + " bytes";
+    if (result.responseTime) {
+        if (!details.empty()) details += " in ";
+        details += std::to_string(std::chrono::floor<std::chrono::milliseconds>(*result.responseTime).count()) + " ms";
+    }
+    return details;
+}
+
+std::string WithDetails(std::string head, const WatchResult& result) {
+    const std::string details = Details(result);
+    if (!details.empty()) head += ": " + details;
+    return head;
+}
+
+std::string Count(int64_t count, int of) { return " (" + std::to_string(count) + " of " + std::to_string(of) + ")"; }
+
+}  // namespace
+
+std::string UpLine(const WatchResult& result) { return WithDetails("Up", result); }
+
+std::string UpInOutageLine(const WatchResult& result, int64_t upsInRow, int recoverAfter) {
+    return WithDetails("Up" + Count(upsInRow, recoverAfter), result) + "; not back up yet";
+}
+
+std::string BackUpLine(const WatchResult& result, const Outage& outage) {
+    return UpLine(result) + "; back up after " + Duration(outage.began, result.time);
+}
+
+std::string DownCountLine(const WatchResult& result, int64_t downsInRow, int alertAfter) {
+    std::string line = "Down" + Count(downsInRow, alertAfter) + ": " + result.reason;
+    if (downsInRow < alertAfter) line += "; no alert yet";
+    return line;
+}
+
+std::string DownSinceLine(const Outage& outage, ResultTime now) {
+    return "Down since " + Timestamp(outage.began) + " (" + Duration(outage.began, now) + ")";
+}
+
+std::string RecoveryReport(const Outage& outage) {
+    const ResultTime ended = outage.ended.value_or(outage.began);
+    return "Back up after " + Duration(outage.began, ended) + "\n" +                    //
+           "Down from " + Timestamp(outage.began) + " to " + Timestamp(ended) + "\n" +  //
+           "Failed watches: " + std::to_string(outage.downResults) + "\n" +             //
+           "First failure: " + outage.firstReason + "\n" +                              //
+           "Last failure: " + outage.lastReason + "\n";
+}
+
+}  // namespace corvasse

@@ -1,0 +1,114 @@
+#pragma once
+// The history: every watch result, the outages, and what the outage model
+// has to remember between runs, in one SQLite database that several
+// processes (windows, services, the plugin) may use at once.
+//
+// - Tables: the watches (a settings file and the address or host it
+//   watches), one row per result, an hourly summary of the results kept by
+//   a trigger (their counts and the range of response times, so that a year
+//   is summed from 8,784 rows instead of 525,600), the outages, and the
+//   certificate warnings already sent.
+// - Write-ahead log, synchronous=NORMAL: each write is one transaction, and
+//   a process killed at any moment leaves a whole database that holds every
+//   transaction it committed. (A power cut may lose what was committed since
+//   the last checkpoint, never the database.) A writer waits for another up
+//   to kBusyTimeout; readers never wait.
+// - Results older than kResultRetention go, once a day, with the first
+//   result recorded that day.
+// - Every failure throws HistoryError with the file's path and the reason: a
+//   file that is not a database, another program's database, one of a newer
+//   Corvasse, a folder or file that cannot be written, a full disk.
+// - Use one object per thread.
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "history/history_records.h"
+
+namespace corvasse {
+
+class SqliteConnection;
+
+// The file's name in the default folder.
+inline constexpr const char* kHistoryFileName = "history.sqlite3";
+inline constexpr std::chrono::days kResultRetention{400};
+inline constexpr std::chrono::hours kPruneInterval{24};
+inline constexpr std::chrono::milliseconds kBusyTimeout{10000};
+
+class HistoryStore {
+public:
+    // Opens the database, creating it and its folder (mode 0700) when
+    // missing, and checks that it can be written. Throws HistoryError.
+    explicit HistoryStore(std::filesystem::path file);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    // $XDG_STATE_HOME/Corvasse/history.sqlite3, or
+    // $HOME/.local/state/Corvasse/history.sqlite3 when XDG_STATE_HOME is
+    // unset, empty or not an absolute path.
+    static std::filesystem::path DefaultFile();
+
+    const std::filesystem::path& FilePath() const;
+
+    // The watch of a settings file (by its absolute path, symbolic links
+    // resolved) and the address or host it watches; added at its first use.
+    WatchId FindOrAddWatch(const std::filesystem::path& settingsFile, std::string_view target);
+    // The same watch when it was ever added; a query only, for readers.
+    std::optional<WatchId> FindWatch(const std::filesystem::path& settingsFile, std::string_view target);
+
+    // Records one result. With an update, the watch's outage state is read,
+    // handed to it and written back as it left it (new outages, those with
+    // id 0, added), all in the result's transaction: two processes that
+    // record for one watch take turns, each seeing what the other wrote.
+    // Returns the state as written, new outages with their ids (without an
+    // update, an empty state).
+    using StateUpdate = std::function<void(OutageState& state)>;
+    OutageState RecordResult(WatchId watch, const WatchResult& result, const StateUpdate& update = {});
+
+    // An alert or reminder of the outage went out at that moment.
+    void MarkAlertSent(OutageId outage, ResultTime when);
+    // The outage's recovery mail went out.
+    void MarkRecoverySent(OutageId outage);
+
+    // The watch's outage state as the last result left it.
+    OutageState CurrentState(WatchId watch);
+
+    // Calls visit with every result of the range, oldest first.
+    void VisitResults(WatchId watch, TimeRange range, const std::function<void(const WatchResult&)>& visit);
+
+    // The up and down results of the range: the uptime.
+    ResultCount CountResults(WatchId watch, TimeRange range);
+
+    // The outages that overlap the range, ongoing included, newest first.
+    std::vector<Outage> Outages(WatchId watch, TimeRange range);
+
+    // The range cut into at most maxBuckets buckets of equal length, each
+    // with its results' counts and response-time range; buckets without
+    // results are left out. A bucket of an hour or more covers whole UTC
+    // hours (from the summary), so the first may begin up to an hour before
+    // the range and the last end up to an hour after it.
+    std::vector<ResponseBucket> ResponseBuckets(WatchId watch, TimeRange range, int maxBuckets);
+
+    bool CertificateWarningSent(WatchId watch, const CertificateWarning& warning);
+    void MarkCertificateWarningSent(WatchId watch, const CertificateWarning& warning, ResultTime when);
+
+private:
+    void OpenSchema();
+    // Prunes when a day has passed since the last prune; when the next is due.
+    ResultTime PruneIfDue(ResultTime now);
+    OutageState ReadState(WatchId watch);
+    void WriteState(WatchId watch, OutageState& state);
+    ResultCount CountRaw(WatchId watch, TimeRange range);
+
+    std::unique_ptr<SqliteConnection> db_;
+    // No prune is due before then; learnt from the database at the first result.
+    std::optional<ResultTime> nextPrune_;
+};
+
+}  // namespace corvasse

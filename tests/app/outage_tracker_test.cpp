@@ -1,0 +1,196 @@
+#include "app/outage_tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/outage_text.h"
+#include "history/history_store.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
+#include "support/watch_results.h"
+
+namespace corvasse {
+namespace {
+
+using std::chrono::minutes;
+using test::kDayStart;
+
+enum class Restart { Never, BeforeEveryResult };
+
+// A watch fed results one minute apart. A step is "D" (down), "U" (up) or
+// "?" (unknown); "!" after it: the mails its actions ask for fail. "+N" lets
+// N more minutes pass without a result. The outcome of each result is its
+// actions joined by "+", or "-" for none.
+class TrackedWatch {
+public:
+    TrackedWatch(std::filesystem::path file, const OutageSettings& settings)
+        : file_(std::move(file)), settings_(settings) {
+        Open();
+    }
+
+    std::string Run(const std::string& steps, Restart restart) {
+        std::istringstream tokens(steps);
+        std::string outcomes;
+        for (std::string token; tokens >> token;) {
+            if (token[0] == '+') {
+                time_ += minutes(std::stoi(token.substr(1)));
+                continue;
+            }
+            if (restart == Restart::BeforeEveryResult) Open();
+            const OutageStep step = Step(token[0]);
+            if (!outcomes.empty()) outcomes += " ";
+            outcomes += Outcome(step, token.back() == '!' ? Mail::Fails : Mail::Works);
+        }
+        return outcomes;
+    }
+
+    OutageStep Step(char kind) {
+        time_ += minutes(1);
+        ++count_;
+        const std::string reason = "failure " + std::to_string(count_);
+        return tracker_->Record(kind == 'D'   ? test::Down(time_, reason)
+                                : kind == 'U' ? test::Up(time_)
+                                              : test::Unknown(time_));
+    }
+
+    enum class Mail { Works, Fails };
+    std::string Outcome(const OutageStep& step, Mail mail) {
+        std::string outcome;
+        for (const OutageAction& action : step.actions) {
+            static const char* const kNames[] = {"alert", "remind", "recover", "log"};
+            if (!outcome.empty()) outcome += "+";
+            outcome += kNames[static_cast<int>(action.kind)];
+            if (mail == Mail::Works) tracker_->MailSent(action);
+        }
+        return outcome.empty() ? "-" : outcome;
+    }
+
+private:
+    void Open() {
+        tracker_.reset();
+        store_ = std::make_unique<HistoryStore>(file_);
+        tracker_ = std::make_unique<OutageTracker>(
+            *store_, store_->FindOrAddWatch("/home/ann/.config/Corvasse/Corvasse.conf", "http://shop.example/"),
+            settings_);
+    }
+
+    std::filesystem::path file_;
+    OutageSettings settings_;
+    std::unique_ptr<HistoryStore> store_;
+    std::unique_ptr<OutageTracker> tracker_;
+    ResultTime time_ = kDayStart - minutes(1);
+    int count_ = 0;
+};
+
+OutageSettings Settings(int alertAfter, minutes remindEvery = minutes(0), int recoverAfter = 1,
+                        RecoveryMail recoveryMail = RecoveryMail::Send) {
+    return {alertAfter, remindEvery, recoverAfter, recoveryMail};
+}
+
+TEST(OutageTrackerTest, AlertsOncePerOutageAndSaysWhenItIsBack) {
+    const struct {
+        const char* name;
+        OutageSettings settings;
+        const char* steps;
+        const char* outcomes;
+    } rows[] = {
+        {"by default the second down alerts, the first up recovers", {}, "D D D U U", "- alert - recover -"},
+        {"one failed watch is a blip", {}, "D U D U", "- - - -"},
+        {"alertAfter 1 alerts at once", Settings(1), "D U", "alert recover"},
+        {"alertAfter 3 counts downs in a row", Settings(3), "D D U D D D", "- - - - - alert"},
+        {"unknown results neither count nor break a row", {}, "D ? D ? U", "- - alert - recover"},
+        {"a reminder each 5 minutes", Settings(2, minutes(5)), "D D D D D D D D D D D D",
+         "- alert - - - - remind - - - - remind"},
+        {"reminders go with down results only", Settings(1, minutes(5), 3), "D +4 U D U U U",
+         "alert - remind - - recover"},
+        {"recoverAfter 3 needs three ups in a row", Settings(2, minutes(0), 3), "D D U U D U U U",
+         "- alert - - - - - recover"},
+        {"without recovery mail the recovery is logged", Settings(2, minutes(0), 1, RecoveryMail::Skip), "D D U",
+         "- alert log"},
+        {"a failed alert goes with the next down result", {}, "D D! D D", "- alert alert -"},
+        {"but not with an up result", Settings(2, minutes(0), 2), "D D! U D", "- alert - alert"},
+        {"nor with an unknown one", {}, "D D! ? D", "- alert - alert"},
+        {"an alert that never went out: the recovery is only logged", {}, "D D! D! U U", "- alert alert log -"},
+        {"a failed reminder goes with the next down result", Settings(1, minutes(5)), "D +4 D! D D",
+         "alert remind remind -"},
+        {"a failed recovery mail goes with the next result", {}, "D D U! U U", "- alert recover recover -"},
+        {"also when it is down again", {}, "D D U! D D", "- alert recover recover alert"},
+        {"before the alert of the next outage", Settings(1), "D U! D U", "alert recover recover+alert recover"},
+    };
+    test::TempDir temp;
+    int run = 0;
+    for (const auto& row : rows) {
+        for (Restart restart : {Restart::Never, Restart::BeforeEveryResult}) {
+            SCOPED_TRACE(std::string(row.name) + (restart == Restart::Never ? "" : ", restarted before each result"));
+            TrackedWatch watch(temp.Path() / (std::to_string(++run) + ".sqlite3"), row.settings);
+            EXPECT_EQ(watch.Run(row.steps, restart), row.outcomes);
+        }
+    }
+}
+
+TEST(OutageTrackerTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutage) {
+    test::ScopedEnvironment zone("TZ", "UTC0");
+    test::TempDir temp;
+    TrackedWatch watch(temp.Path() / "history.sqlite3", Settings(2, minutes(0), 2));
+    const struct {
+        char kind;
+        const char* paneLine;
+    } steps[] = {
+        {'D', "Down (1 of 2): failure 1; no alert yet"},
+        {'D', "Down (2 of 2): failure 2"},
+        {'U', "Up (1 of 2): 2043 bytes in 12 ms; not back up yet"},
+        {'?', ""},
+        {'D', "Down since 2026-12-08 00:00:00 (4 min): failure 5"},
+        {'U', "Up (1 of 2): 2043 bytes in 12 ms; not back up yet"},
+        {'U', "Up: 2043 bytes in 12 ms; back up after 6 min"},
+        {'U', "Up: 2043 bytes in 12 ms"},
+    };
+    std::optional<Outage> recovered;
+    for (const auto& step : steps) {
+        const OutageStep result = watch.Step(step.kind);
+        EXPECT_EQ(result.paneLine, step.paneLine);
+        for (const OutageAction& action : result.actions) {
+            if (action.kind == OutageActionKind::SendRecovery) recovered = action.outage;
+        }
+        watch.Outcome(result, TrackedWatch::Mail::Works);
+    }
+    ASSERT_TRUE(recovered);
+    EXPECT_EQ(RecoveryReport(*recovered),
+              "Back up after 6 min\n"
+              "Down from 2026-12-08 00:00:00 to 2026-12-08 00:06:00\n"
+              "Failed watches: 3\n"
+              "First failure: failure 1\n"
+              "Last failure: failure 5\n");
+}
+
+TEST(OutageTextTest, ReminderAndPingLines) {
+    test::ScopedEnvironment zone("TZ", "UTC0");
+    Outage outage;
+    outage.began = kDayStart + std::chrono::hours(14) + minutes(2) + std::chrono::seconds(7);
+    EXPECT_EQ(DownSinceLine(outage, outage.began + std::chrono::hours(2) + minutes(13) + std::chrono::seconds(59)),
+              "Down since 2026-12-08 14:02:07 (2 h 13 min)");
+    EXPECT_EQ(UpLine(test::Up(kDayStart, std::chrono::microseconds(3999), std::nullopt)), "Up: 3 ms");
+    EXPECT_EQ(UpLine(WatchResult{kDayStart, ResultState::Up, std::nullopt, std::nullopt, ""}), "Up");
+}
+
+TEST(OutageTrackerTest, RefusesSettingsOutsideTheirRanges) {
+    test::TempDir temp;
+    HistoryStore store(temp.Path() / "history.sqlite3");
+    const WatchId watch = store.FindOrAddWatch("/x.conf", "http://x/");
+    for (const OutageSettings& settings :
+         {Settings(0), Settings(101), Settings(2, minutes(-1)), Settings(2, minutes(10081)),
+          Settings(2, minutes(int64_t{1} << 32)), Settings(2, minutes(0), 0), Settings(2, minutes(0), 101)}) {
+        EXPECT_THROW(OutageTracker(store, watch, settings), std::invalid_argument);
+    }
+    EXPECT_NO_THROW(OutageTracker(store, watch, Settings(100, minutes(10080), 100)));
+    EXPECT_NO_THROW(OutageTracker(store, watch, Settings(1, minutes(0), 1)));
+}
+
+}  // namespace
+}  // namespace corvasse
