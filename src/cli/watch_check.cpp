@@ -9,6 +9,7 @@
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
 #include "app/watch_cycle.h"
+#include "app/watch_target.h"
 #include "cli/console_view.h"
 #include "cli/form_values.h"
 #include "common/byte_string.h"
@@ -19,20 +20,6 @@ namespace {
 
 // Without alerts the watch's log entries go nowhere.
 constexpr const char* kNoLog = "/dev/null";
-
-// The text with each line break (CR LF, CR or LF) turned into one space.
-std::string OneLine(std::string_view text) {
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            line += ' ';
-        } else {
-            line += text[i];
-        }
-    }
-    return line;
-}
 
 // Milliseconds as seconds with three decimals, whatever the locale.
 std::string Seconds(std::chrono::milliseconds elapsed) {
@@ -191,11 +178,10 @@ std::optional<CheckResult> WatchCheck::Prepare() {
     SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
     p.pingWatch = IsSettingOn(p.components.settings, setting::PingOnly);
+    p.target = WatchTarget(p.form, p.components.settings);
     if (p.pingWatch) {
-        p.target = Trim(p.form.Text(Field::editIPaddr));
         if (p.target.empty()) return Unknown("no host to ping" + where);
     } else {
-        p.target = p.form.Text(Field::txtURL2watch);
         const std::string address = Trim(p.target);
         if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
         if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.components.settings, setting::allowHttps)) {
