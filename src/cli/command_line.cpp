@@ -28,7 +28,8 @@ std::string UnreadableReason(const std::filesystem::path& file) {
 }  // namespace
 
 MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& settings,
-                                  const std::optional<std::filesystem::path>& log) {
+                                  const std::optional<std::filesystem::path>& log,
+                                  const std::optional<std::filesystem::path>& history) {
     MonitorFiles files = MonitorFiles::InFolder(SettingsStore::DefaultFolder());
     if (settings) {
         if (std::string reason = UnreadableReason(*settings); !reason.empty()) {
@@ -39,6 +40,10 @@ MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& se
     if (log) {
         if (log->empty()) throw UsageError("the log file name is empty");
         files.log = *log;
+    }
+    if (history) {
+        if (history->empty()) throw UsageError("the history file name is empty");
+        files.history = *history;
     }
     return files;
 }

@@ -19,10 +19,12 @@ public:
 
 // The settings file given on the command line, which must exist and be
 // readable, or else the user's own (missing on a fresh installation); the
-// log given, or else the default. Throws UsageError
-// "cannot read the settings file "<file>": <reason>", or for an empty log name.
+// log and the history database given, or else the defaults. Throws
+// UsageError "cannot read the settings file "<file>": <reason>", or for an
+// empty log or history name.
 MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& settings,
-                                  const std::optional<std::filesystem::path>& log);
+                                  const std::optional<std::filesystem::path>& log,
+                                  const std::optional<std::filesystem::path>& history);
 
 // "Corvasse 2.00"
 std::string VersionLine();
