@@ -82,7 +82,7 @@ protected:
     AlertDeliveryTest()
         : settings(dir.Path() / "config"),
           log(logFile),
-          report(form, settings, web, state, log),
+          report(form, settings, web, state, log, view),
           pop3Events(view, MailProtocol::Pop3),
           smtpEvents(view, MailProtocol::Smtp),
           delivery(report, form, settings, view, pop3Client, smtpClient, message) {
@@ -295,6 +295,35 @@ TEST_F(AlertDeliveryTest, LineBreakInTheSenderNameNeverReachesTheWire) {
     EXPECT_EQ(smtp.Received().substr(smtp.Received().find("\r\n") + 2), "QUIT\r\n");
 }
 
+TEST_F(AlertDeliveryTest, ALogThatCannotBeWrittenIsShownAndTheAlertGoesOut) {
+    const std::filesystem::path folder = dir.Path() / "folder";
+    std::filesystem::create_directory(folder);
+    const struct {
+        std::filesystem::path log;
+        const char* reason;
+    } cases[] = {
+        {dir.Path() / "missing" / "x.log", "No such file or directory"},
+        {folder, "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        log = ActivityLog(c.log);
+        view.lines.clear();
+        const Lines expected = AlertLines("\"me@example.org\" <alerts@example.org>");
+        ScriptedPeer smtp(peer::Concat({SmtpDialogue(false, expected.size()), {peer::Close()}}));
+        Set("port", std::to_string(smtp.Port()));
+
+        delivery.SendAlert();
+
+        ASSERT_TRUE(smtp.WaitClosed());
+        EXPECT_EQ(smtp.Failure(), "");
+        test::ExpectMessageLines(MessageLinesOf(smtp.Received()), expected);
+        ASSERT_GE(view.lines.size(), 2u);
+        EXPECT_EQ(view.lines[0], "Cannot write the log \"" + c.log.string() + "\": " + c.reason);
+        EXPECT_EQ(view.lines[1], "Sending e-mail alert...");
+    }
+}
+
 TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
     test::SmtpServer smtpServer(test::SmtpServer::Login::Required);
     test::Pop3Server pop3Server;
@@ -345,6 +374,12 @@ TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
          "",
          {"\tcharset=\"utf-8\"", "Sender: =?utf-8?Q?J=C3=BCrgen?= <alerts@example.org>", "Content-Type: text/plain",
           "Content-Transfer-Encoding: 7bit", "Watching address: http://127.0.0.1:8080/"}},
+        // Read as the window's field shows it: one Latin-1 character per byte.
+        {"a name stored in Latin-1",
+         "http://127.0.0.1:8080/",
+         "J\xFCrgen",
+         "",
+         {"\tcharset=\"utf-8\"", "Sender: =?utf-8?Q?J=C3=BCrgen?= <alerts@example.org>"}},
     };
     test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
     Set("port", std::to_string(smtpServer.Port()));
