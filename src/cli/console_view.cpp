@@ -2,9 +2,15 @@
 
 #include <ctime>
 
+#include "cli/console_dialogs.h"
+
 namespace corvasse {
 
-ConsoleView::ConsoleView(std::FILE* lines) : lines_(lines) {}
+ConsoleView::ConsoleView(std::FILE* lines, std::FILE* messages) : lines_(lines), messages_(messages) {}
+
+void ConsoleView::ShowLogFailure(const std::string& message) {
+    if (messages_ != nullptr) WriteEntry(messages_, message);
+}
 
 void ConsoleView::AddStatusLine(const std::string& line) {
     if (lines_ == nullptr) return;
@@ -13,10 +19,7 @@ void ConsoleView::AddStatusLine(const std::string& line) {
     localtime_r(&now, &local);
     char stamp[32];
     const size_t length = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
-    const std::string text = std::string(stamp, length) + line + "\n";
-    // One write per line, so that lines of several processes never mix.
-    std::fwrite(text.data(), 1, text.size(), lines_);
-    std::fflush(lines_);
+    WriteEntry(lines_, std::string(stamp, length) + line);
 }
 
 }  // namespace corvasse

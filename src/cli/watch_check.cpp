@@ -165,7 +165,7 @@ struct WatchCheck::Parts {
     AlertMode alertMode;
     std::filesystem::path settingsFile;
     FormValues form;
-    ConsoleView view{nullptr};
+    ConsoleView view{nullptr, nullptr};
     KeptMessages dialogs;
     UnarmedTimer timer;
     MonitorComponents components;
