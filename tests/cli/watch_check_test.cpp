@@ -288,13 +288,13 @@ TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {
         const char* alertFailure;  // nullptr: delivered
         std::vector<std::string> details;
     } cases[] = {
+        {"STARTTLS refused", refusing.Port(), "starttls", dir_.Path() / "alerts.log", "4.7.0 TLS not available", {}},
         {"log cannot be written",
          smtp.Port(),
          "",
          unwritableLog,
          nullptr,
          {"Cannot write the log \"" + unwritableLog.string() + "\": No such file or directory"}},
-        {"STARTTLS refused", refusing.Port(), "starttls", dir_.Path() / "alerts.log", "4.7.0 TLS not available", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -311,7 +311,7 @@ TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {
         ASSERT_EQ(run.lines.size(), 1 + c.details.size()) << run.errors;
         std::smatch match;
         ASSERT_TRUE(std::regex_match(run.lines[0], match, std::regex(failed))) << run.lines[0];
-        EXPECT_EQ(match[2], c.alertFailure ? c.alertFailure : "");
+        EXPECT_EQ(match[2].str(), std::string(c.alertFailure ? c.alertFailure : ""));
         EXPECT_EQ(std::vector(run.lines.begin() + 1, run.lines.end()), c.details);
         EXPECT_EQ(run.errors, "");
     }
