@@ -295,35 +295,6 @@ TEST_F(AlertDeliveryTest, LineBreakInTheSenderNameNeverReachesTheWire) {
     EXPECT_EQ(smtp.Received().substr(smtp.Received().find("\r\n") + 2), "QUIT\r\n");
 }
 
-TEST_F(AlertDeliveryTest, ALogThatCannotBeWrittenIsShownAndTheAlertGoesOut) {
-    const std::filesystem::path folder = dir.Path() / "folder";
-    std::filesystem::create_directory(folder);
-    const struct {
-        std::filesystem::path log;
-        const char* reason;
-    } cases[] = {
-        {dir.Path() / "missing" / "x.log", "No such file or directory"},
-        {folder, "Is a directory"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.log);
-        log = ActivityLog(c.log);
-        view.lines.clear();
-        const Lines expected = AlertLines("\"me@example.org\" <alerts@example.org>");
-        ScriptedPeer smtp(peer::Concat({SmtpDialogue(false, expected.size()), {peer::Close()}}));
-        Set("port", std::to_string(smtp.Port()));
-
-        delivery.SendAlert();
-
-        ASSERT_TRUE(smtp.WaitClosed());
-        EXPECT_EQ(smtp.Failure(), "");
-        test::ExpectMessageLines(MessageLinesOf(smtp.Received()), expected);
-        ASSERT_GE(view.lines.size(), 2u);
-        EXPECT_EQ(view.lines[0], "Cannot write the log \"" + c.log.string() + "\": " + c.reason);
-        EXPECT_EQ(view.lines[1], "Sending e-mail alert...");
-    }
-}
-
 TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
     test::SmtpServer smtpServer(test::SmtpServer::Login::Required);
     test::Pop3Server pop3Server;
