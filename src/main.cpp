@@ -68,7 +68,9 @@ int main(int argc, char** argv) {
     }
     corvasse::MonitorFiles files;
     try {
-        files = corvasse::FilesFromCommandLine(PathOption(parser, settings), PathOption(parser, log));
+        files = corvasse::FilesFromCommandLine(
+            PathOption(parser, settings), PathOption(parser, log),
+            parser.isSet(headless) ? corvasse::NewSettingsFile::Refused : corvasse::NewSettingsFile::Allowed);
     } catch (const corvasse::UsageError& error) {
         return UsageFailure(QString::fromLocal8Bit(error.what()), false);
     }
