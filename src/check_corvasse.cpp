@@ -21,13 +21,13 @@ namespace {
 using namespace corvasse;
 
 int Report(const CheckResult& result) {
-    std::printf("%s\n", result.Line().c_str());
+    std::fputs(result.Output().c_str(), stdout);
     return static_cast<int>(result.status);
 }
 
 int UsageFailure(const std::string& message) {
     std::fprintf(stderr, "check_corvasse: %s\n", message.c_str());
-    return Report({CheckStatus::Unknown, message, ""});
+    return Report({CheckStatus::Unknown, message, "", {}});
 }
 
 // Runs the check; past the time-out its result is the time-out's.
@@ -63,10 +63,10 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (options.request == CheckOptions::Request::Version) {
-            std::printf("%s\n", VersionLine().c_str());
+            std::printf("%s\n", CheckVersionLine().c_str());
             return 0;
         }
-        files = FilesFromCommandLine(options.settings, options.log, std::nullopt);
+        files = FilesFromCommandLine(options.settings, options.log, std::nullopt, NewSettingsFile::Refused);
     } catch (const UsageError& error) {
         return UsageFailure(error.what());
     }
@@ -76,6 +76,6 @@ int main(int argc, char** argv) {
         if (std::optional<CheckResult> unusable = check.Prepare()) return Report(*unusable);
         return Report(RunBounded(check, options.timeout, started));
     } catch (const std::exception& error) {
-        return Report({CheckStatus::Unknown, error.what(), ""});
+        return Report({CheckStatus::Unknown, error.what(), "", {}});
     }
 }

@@ -87,8 +87,11 @@ int main(int argc, char** argv) {
     }
     corvasse::MonitorFiles files;
     try {
-        files = corvasse::FilesFromCommandLine(PathOption(parser, settings), PathOption(parser, log),
-                                               PathOption(parser, history));
+        // Only the window can make a settings file it was given.
+        const bool window = !parser.isSet(headless) && !parser.isSet(printHistory);
+        files = corvasse::FilesFromCommandLine(
+            PathOption(parser, settings), PathOption(parser, log), PathOption(parser, history),
+            window ? corvasse::NewSettingsFile::Allowed : corvasse::NewSettingsFile::Refused);
     } catch (const corvasse::UsageError& error) {
         return UsageFailure(QString::fromLocal8Bit(error.what()), false);
     }

@@ -32,22 +32,27 @@ int LogErrorCode(int errnoValue) {
     }
 }
 
-IoError LogError(int errnoValue) {
-    int code = LogErrorCode(errnoValue);
+std::string LogErrorText(int code) {
     switch (code) {
-        case 2: return IoError(code, "File not found");
-        case 3: return IoError(code, "Invalid filename");
-        case 4: return IoError(code, "Too many open files");
-        case 5: return IoError(code, "File access denied");
-        case 100: return IoError(code, "Read beyond end of file");
-        case 101: return IoError(code, "Disk full");
-        default: return IoError(code, "I/O error " + std::to_string(code));
+        case 2: return "File not found";
+        case 3: return "Invalid filename";
+        case 4: return "Too many open files";
+        case 5: return "File access denied";
+        case 100: return "Read beyond end of file";
+        case 101: return "Disk full";
+        default: return "I/O error " + std::to_string(code);
     }
+}
+
+IoError LogError(int errnoValue) {
+    const int code = LogErrorCode(errnoValue);
+    return IoError(code, LogErrorText(code), errnoValue);
 }
 
 }  // namespace
 
-IoError::IoError(int code, const std::string& message) : std::runtime_error(message), Code(code) {}
+IoError::IoError(int code, const std::string& message, int systemError)
+    : std::runtime_error(message), Code(code), SystemError(systemError) {}
 
 ActivityLog::ActivityLog(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
 
@@ -64,11 +69,15 @@ void ActivityLog::AppendLogLine(std::string_view text) {
     if (file.Close() != 0) throw LogError(errno);
 }
 
+std::string ActivityLog::WriteFailureText(const IoError& error) const {
+    return "Cannot write the log \"" + FullPath().string() + "\": " + std::strerror(error.SystemError);
+}
+
 std::string ActivityLog::ReadAll() const {
     FileDescriptor file(::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC));
     auto fail = [this](int error) {
-        return IoError(LogErrorCode(error),
-                       "Cannot open file \"" + FullPath().string() + "\". " + std::strerror(error));
+        return IoError(LogErrorCode(error), "Cannot open file \"" + FullPath().string() + "\". " + std::strerror(error),
+                       error);
     };
     if (!file.Valid()) throw fail(errno);
     std::string content;
@@ -92,7 +101,7 @@ void ActivityLog::Clear() {
     FileDescriptor file(::open(fileName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     auto fail = [this](int error) {
         return IoError(LogErrorCode(error),
-                       "Cannot create file \"" + FullPath().string() + "\". " + std::strerror(error));
+                       "Cannot create file \"" + FullPath().string() + "\". " + std::strerror(error), error);
     };
     if (!file.Valid()) throw fail(errno);
     if (file.Close() != 0) throw fail(errno);

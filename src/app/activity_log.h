@@ -9,11 +9,13 @@
 
 namespace corvasse {
 
-// A failed log operation; Code is the I/O error number of the message.
+// A failed log operation; Code is the I/O error number of the message,
+// SystemError the errno behind it (0 when there is none).
 class IoError : public std::runtime_error {
 public:
-    IoError(int code, const std::string& message);
+    IoError(int code, const std::string& message, int systemError = 0);
     int Code;
+    int SystemError;
 };
 
 class ActivityLog {
@@ -24,6 +26,10 @@ public:
     // Appends the text and CR LF; the file is open only inside the call.
     // Throws IoError ("File access denied", "Disk full", ...).
     void AppendLogLine(std::string_view text);
+
+    // A failure of AppendLogLine in words for a reader who has to act on it:
+    // "Cannot write the log "<full path>": <system text>".
+    std::string WriteFailureText(const IoError& error) const;
 
     // The whole file, for the viewer. Throws IoError
     // "Cannot open file "<full path>". <system text>".

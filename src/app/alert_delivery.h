@@ -35,7 +35,8 @@ public:
                   Pop3Client& pop3Client, SmtpClient& smtpClient, MailMessage& alertMessage);
 
     // Delivers one alert. The report is in the log before anything goes on
-    // the network. Settings are read afresh; a user name, password,
+    // the network; a log that cannot be written is shown as a pane line and
+    // the alert is delivered all the same. Settings are read afresh; a user name, password,
     // authentication type or port that reads "n/a" leaves the SMTP client's
     // previous value. An alert beyond ASCII declares its charset ("charSet",
     // else UTF-8) on its text part, sent quoted-printable, and in the encoded
@@ -46,8 +47,8 @@ public:
     // error of any step passes to the caller; a POP3 or SMTP connection that
     // step left open is closed first, so the next alert can connect again.
     // Throws ConversionError for a "port" that is not a number (before any
-    // SMTP connection), the settings store's, the log's, the clients' and the
-    // message's errors.
+    // SMTP connection), the settings store's, the clients' and the message's
+    // errors.
     void SendAlert() override;
 
 private:

@@ -4,6 +4,7 @@
 
 #include "app/activity_log.h"
 #include "app/form_fields.h"
+#include "app/monitor_view.h"
 #include "app/setting_keys.h"
 #include "app/watch_state.h"
 #include "app/web_client.h"
@@ -11,8 +12,8 @@
 namespace corvasse {
 
 AlertReport::AlertReport(FormFields& form, SettingsStore& settings, WebClient& web, const WatchState& state,
-                         ActivityLog& log)
-    : form_(form), settings_(settings), web_(web), state_(state), log_(log) {}
+                         ActivityLog& log, MonitorView& view)
+    : form_(form), settings_(settings), web_(web), state_(state), log_(log), view_(view) {}
 
 void AlertReport::build_msg() {
     AlertText = FormatAlertDate(std::time(nullptr)) + "\n";
@@ -34,7 +35,11 @@ void AlertReport::build_msg() {
     AlertText +=
         "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " + std::to_string(web_.ResponseCode()) + "\n";
     AlertText += "----------\n";
-    log_.AppendLogLine(AlertText);
+    try {
+        log_.AppendLogLine(AlertText);
+    } catch (const IoError& error) {
+        view_.ShowLogFailure(log_.WriteFailureText(error));
+    }
 }
 
 std::string FormatAlertDate(std::time_t when) {

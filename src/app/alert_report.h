@@ -9,21 +9,25 @@ namespace corvasse {
 
 class ActivityLog;
 class FormFields;
+class MonitorView;
 class SettingsStore;
 class WebClient;
 struct WatchState;
 
 class AlertReport {
 public:
-    AlertReport(FormFields& form, SettingsStore& settings, WebClient& web, const WatchState& state, ActivityLog& log);
+    AlertReport(FormFields& form, SettingsStore& settings, WebClient& web, const WatchState& state, ActivityLog& log,
+                MonitorView& view);
 
     // The latest report; lines end with LF. The delivery extends it in place.
     std::string AlertText;
 
     // Composes the report from the form as it stands, the saved "checktype",
     // the fetched body and the HTTP client's latest status line into
-    // AlertText (replacing it), then appends it to the log as one entry.
-    // Throws the log's IoError and the store's RegistryError.
+    // AlertText (replacing it), then appends it to the log as one entry. The
+    // log is a record of the alert, not a condition for it: when the entry
+    // cannot be written, the view is told why and the alert goes on.
+    // Throws the store's RegistryError.
     void build_msg();
 
 private:
@@ -32,6 +36,7 @@ private:
     WebClient& web_;
     const WatchState& state_;
     ActivityLog& log_;
+    MonitorView& view_;
 };
 
 // The report's time stamp, "mm/dd/yyyy, hh:mm AM/PM" in local time

@@ -4,9 +4,25 @@
 
 #include "app/outage_text.h"
 #include "app/result_time_text.h"
-#include "common/byte_string.h"
 
 namespace corvasse {
+
+namespace {
+
+// A recorded reason as one line of a table or a tip: a line break (CR LF,
+// CR or LF) and every other control character become one blank, so that
+// nothing a server sent can break the table or steer a terminal.
+std::string OneLine(std::string_view text) {
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        line += byte < 0x20 || byte == 0x7F ? ' ' : text[i];
+    }
+    return line;
+}
+
+}  // namespace
 
 std::string UptimeText(const ResultCount& count) {
     const int64_t all = count.up + count.down;

@@ -12,7 +12,7 @@ MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, EventP
       pinger(pump),
       pingClient(pinger),
       pingEvents(view, log),
-      report(form, settings, web, state, log),
+      report(form, settings, web, state, log, view),
       alert(report, form, settings, view, pop3Client, smtpClient, alertMessage) {
     httpEvents.Bind(httpClient);
     pop3Client.SetIOHandler(&mailSocketHandler);

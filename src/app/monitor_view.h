@@ -23,6 +23,10 @@ public:
     virtual void ClearStatusLines() = 0;
     // Paints the status pane at once, while the thread stays busy.
     virtual void RepaintStatusPane() = 0;
+    // A log entry that could not be written; the watch and its alert go on.
+    // The window shows it as a pane line; a front end without a pane says it
+    // where its user looks for failures.
+    virtual void ShowLogFailure(const std::string& message) { AddStatusLine(message); }
 
     virtual void SetProgressMax(int max) = 0;
     virtual int ProgressMax() const = 0;

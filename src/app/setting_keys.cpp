@@ -1,11 +1,12 @@
 #include "app/setting_keys.h"
 
 #include "app/settings_store.h"
+#include "common/utf8_text.h"
 
 namespace corvasse {
 
 std::string ReadSetting(const SettingsStore& settings, const SettingKey& key) {
-    return settings.ReadSetting(kSettingsSection, key.name);
+    return Utf8OrLatin1(settings.ReadSetting(kSettingsSection, key.name));
 }
 
 void WriteSetting(SettingsStore& settings, const SettingKey& key, std::string_view value) {

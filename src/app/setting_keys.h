@@ -65,7 +65,11 @@ inline constexpr std::string_view kMailSecurityStartTls = "starttls";
 inline constexpr std::string_view kMailSecurityTls = "tls";
 
 // The store's operations on a value of kSettingsSection. ReadSetting returns
-// kAbsentSetting ("n/a") for a missing value; all throw RegistryError.
+// kAbsentSetting ("n/a") for a missing value, and every value in UTF-8: one
+// that is not valid UTF-8 was written in Latin-1 (by hand, or by an older
+// program) and is read one character per byte, so that the window, the
+// service and the plugin watch, report and alert with the same text. All
+// throw RegistryError.
 std::string ReadSetting(const SettingsStore& settings, const SettingKey& key);
 void WriteSetting(SettingsStore& settings, const SettingKey& key, std::string_view value);
 void DeleteSetting(SettingsStore& settings, const SettingKey& key);

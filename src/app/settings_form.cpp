@@ -11,6 +11,7 @@
 #include "app/monitor_view.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
+#include "app/watch_interval.h"
 #include "common/byte_string.h"
 
 namespace corvasse {
@@ -105,6 +106,10 @@ bool SettingsForm::Validate() {
     if (!IsValidAddress(form_.Text(Field::txtYourEmail))) return refuse(false, "Invalid (Your) e-mail address.");
     const std::string port = Trim(form_.Text(Field::txtPort));
     if (!port.empty() && !IsValidPort(port)) return refuse(false, kInvalidPortMessage);
+    // A text that is not a number is saved as ever; "Start Watching" refuses
+    // it with the conversion error.
+    const std::optional<int32_t> minutes = TryStrToInt(form_.Text(Field::txtWatchFreq));
+    if (minutes && !IsWatchIntervalInRange(*minutes)) return refuse(false, kInvalidIntervalMessage);
     return true;
 }
 

@@ -27,8 +27,9 @@ public:
     void Load();
 
     // Validates and saves. Throws RegistryError; keys written before stay.
-    // After the other tests, a port that is not empty and not 1..65535 is
-    // refused (nothing written). After the other keys, "allowHttps" ("y"),
+    // After the other tests, a port that is not empty and not 1..65535, then
+    // an interval that is a whole number outside 0..35791, is refused
+    // (nothing written). After the other keys, "allowHttps" ("y"),
     // "mailSecurity" ("starttls", "tls") and "port" (trimmed) are written,
     // or deleted when the box is clear, "None" is chosen or the port empty.
     void Save();

@@ -11,6 +11,7 @@
 #include "app/monitor_view.h"
 #include "app/ping_client.h"
 #include "app/setting_keys.h"
+#include "app/watch_interval.h"
 #include "app/watch_state.h"
 #include "app/web_client.h"
 #include "common/byte_string.h"
@@ -36,11 +37,9 @@ void WatchCycle::StartWatching() {
     view_.ClearStatusLines();
     // The text is converted before the timer is touched: a bad interval must not
     // leave the timer ticking at whatever interval it had.
-    const int32_t minutes = StrToInt(form_.Text(Field::txtWatchFreq));
-    // Minutes times 60000 in 32-bit two's complement, taken as unsigned.
-    const uint32_t intervalMs = static_cast<uint32_t>(minutes) * 1000u * 60u;
+    const std::chrono::milliseconds interval = WatchInterval(form_.Text(Field::txtWatchFreq));
     timer_.SetEnabled(true);
-    timer_.SetInterval(intervalMs);
+    timer_.SetInterval(static_cast<uint32_t>(interval.count()));
     view_.SetStatusText("Timer set to " + std::to_string(timer_.Interval()) + " millisecond interval.");
     Tick();
 }

@@ -31,7 +31,8 @@ public:
 
     // "Start &Watching": clears the pane, arms the timer with the form's
     // interval in minutes and runs one tick at once. Throws ConversionError for
-    // an interval that is not a whole number, leaving the timer as it was.
+    // an interval that is not a whole number and WatchIntervalError for one
+    // outside 0..35791, leaving the timer as it was.
     void StartWatching();
 
     // "Stop Watching": disarms the timer.

@@ -1,7 +1,9 @@
 #include "cli/check_options.h"
 
+#include <climits>
 #include <string_view>
 
+#include "app/version.h"
 #include "cli/command_line.h"
 #include "common/byte_string.h"
 
@@ -9,9 +11,18 @@ namespace corvasse {
 
 namespace {
 
+static_assert(std::chrono::milliseconds(kMaxCheckTimeout).count() <= INT_MAX &&
+                  std::chrono::milliseconds(kMaxCheckTimeout + std::chrono::seconds(1)).count() > INT_MAX,
+              "the longest time-out is the last whole second a poll() holds");
+
 std::chrono::seconds ParseTimeout(const std::string& text) {
-    const std::optional<int32_t> seconds = IsDecimalDigits(text) ? TryStrToInt(text) : std::nullopt;
-    if (!seconds || *seconds < 1) throw UsageError("'" + text + "' is not a whole number of seconds of at least 1");
+    if (!IsDecimalDigits(text)) throw UsageError("'" + text + "' is not a whole number of seconds of at least 1");
+    const std::optional<int64_t> seconds = TryStrToInt64(text);
+    if (!seconds || *seconds > kMaxCheckTimeout.count()) {
+        throw UsageError("'" + text + "' is too large: the longest time-out is " +
+                         std::to_string(kMaxCheckTimeout.count()) + " seconds");
+    }
+    if (*seconds < 1) throw UsageError("'" + text + "' is not a whole number of seconds of at least 1");
     return std::chrono::seconds(*seconds);
 }
 
@@ -69,12 +80,14 @@ std::string CheckHelpText() {
            "  --settings FILE    use FILE instead of the user's Corvasse.conf\n"
            "  --log FILE         with --alert, write the activity log to FILE instead of\n"
            "                     Corvasse.log in the working directory\n"
-           "  --timeout SECONDS  give up after SECONDS (CRITICAL); without it the watch's own\n"
-           "                     time-outs apply (connect 120 s, read 120 s)\n"
+           "  --timeout SECONDS  give up after SECONDS (CRITICAL), at most 2147483; without it\n"
+           "                     the watch's own time-outs apply (connect 120 s, read 120 s)\n"
            "  --alert            on failure also send the alert e-mail and write the log,\n"
            "                     as a watch of the window does\n"
            "  -h, --help         show this help\n"
            "  --version          show the version\n";
 }
+
+std::string CheckVersionLine() { return std::string("check_corvasse ") + kVersion + " (Corvasse)"; }
 
 }  // namespace corvasse

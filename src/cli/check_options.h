@@ -25,12 +25,19 @@ struct CheckOptions {
     AlertMode alert = AlertMode::Silent;
 };
 
-// Reads --settings FILE, --log FILE, --timeout SECONDS (a whole number of
-// at least 1), --alert, --help and --version; a value may also follow "=".
-// Throws UsageError for anything else.
+// The longest --timeout: the watchdog waits for it in one poll(), which
+// counts milliseconds in an int (about 24.8 days).
+inline constexpr std::chrono::seconds kMaxCheckTimeout{2147483};
+
+// Reads --settings FILE, --log FILE, --timeout SECONDS (a whole number from
+// 1 to kMaxCheckTimeout), --alert, --help and --version; a value may also
+// follow "=". Throws UsageError for anything else.
 CheckOptions ParseCheckOptions(int argc, const char* const* argv);
 
 // What --help prints.
 std::string CheckHelpText();
+
+// What --version prints: "check_corvasse 2.00 (Corvasse)".
+std::string CheckVersionLine();
 
 }  // namespace corvasse

@@ -15,25 +15,36 @@ namespace corvasse {
 
 namespace {
 
-// Why the file cannot be read, or "" when it can.
-std::string UnreadableReason(const std::filesystem::path& file) {
+// The errno that keeps the file from being read, or 0 when it can be.
+int UnreadableBecause(const std::filesystem::path& file) {
     const FileDescriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid()) return std::strerror(errno);
+    if (!fd.Valid()) return errno;
     struct stat status {};
-    if (fstat(fd.Get(), &status) != 0) return std::strerror(errno);
-    if (S_ISDIR(status.st_mode)) return std::strerror(EISDIR);
-    return "";
+    if (fstat(fd.Get(), &status) != 0) return errno;
+    if (S_ISDIR(status.st_mode)) return EISDIR;
+    return 0;
+}
+
+std::string UnreadableMessage(const std::filesystem::path& file, int error) {
+    return "cannot read the settings file \"" + file.string() + "\": " + std::strerror(error);
 }
 
 }  // namespace
 
+std::optional<std::string> UnreadableSettingsFile(const std::filesystem::path& file) {
+    const int error = UnreadableBecause(file);
+    if (error == 0) return std::nullopt;
+    return UnreadableMessage(file, error);
+}
+
 MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& settings,
                                   const std::optional<std::filesystem::path>& log,
-                                  const std::optional<std::filesystem::path>& history) {
+                                  const std::optional<std::filesystem::path>& history, NewSettingsFile newSettings) {
     MonitorFiles files = MonitorFiles::InFolder(SettingsStore::DefaultFolder());
     if (settings) {
-        if (std::string reason = UnreadableReason(*settings); !reason.empty()) {
-            throw UsageError("cannot read the settings file \"" + settings->string() + "\": " + reason);
+        const int error = UnreadableBecause(*settings);
+        if (error != 0 && !(error == ENOENT && newSettings == NewSettingsFile::Allowed)) {
+            throw UsageError(UnreadableMessage(*settings, error));
         }
         files.settings = *settings;
     }

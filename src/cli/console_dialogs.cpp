@@ -2,11 +2,13 @@
 
 namespace corvasse {
 
-void ConsoleDialogs::ShowMessage(const std::string& text) {
+void WriteEntry(std::FILE* out, const std::string& text) {
     const std::string entry = text + "\n";
-    std::fwrite(entry.data(), 1, entry.size(), out_);
-    std::fflush(out_);
+    std::fwrite(entry.data(), 1, entry.size(), out);
+    std::fflush(out);
 }
+
+void ConsoleDialogs::ShowMessage(const std::string& text) { WriteEntry(out_, text); }
 
 void ConsoleDialogs::ShowError(const std::string& text) { ShowMessage(text); }
 

@@ -8,6 +8,10 @@
 
 namespace corvasse {
 
+// Writes the text and a line end to the stream in one write, flushed at
+// once, so that the entries of several processes never mix.
+void WriteEntry(std::FILE* out, const std::string& text);
+
 class ConsoleDialogs : public Dialogs {
 public:
     explicit ConsoleDialogs(std::FILE* out) : out_(out) {}

@@ -2,18 +2,21 @@
 
 #include <ctime>
 
+#include "cli/console_dialogs.h"
 #include "common/date_time_text.h"
 
 namespace corvasse {
 
-ConsoleView::ConsoleView(std::FILE* lines) : lines_(lines) {}
+ConsoleView::ConsoleView(std::FILE* lines, std::FILE* messages) : lines_(lines), messages_(messages) {}
+
+void ConsoleView::ShowLogFailure(const std::string& message) {
+    if (messages_ != nullptr) WriteEntry(messages_, message);
+}
 
 void ConsoleView::AddStatusLine(const std::string& line) {
     if (lines_ == nullptr) return;
-    const std::string text = TimestampText(std::time(nullptr)) + " " + line + "\n";
     // One write per line, so that lines of several processes never mix.
-    std::fwrite(text.data(), 1, text.size(), lines_);
-    std::fflush(lines_);
+    WriteEntry(lines_, TimestampText(std::time(nullptr)) + " " + line);
 }
 
 }  // namespace corvasse

@@ -2,7 +2,8 @@
 // The status pane, status bar and progress bar without a window. Each line
 // the window would add to the pane is written to a stream as it comes, after
 // the local time ("2026-12-06 17:05:09 "), so that a journal shows the run;
-// the status texts and the progress are only kept.
+// the status texts and the progress are only kept. A log that cannot be
+// written is a failure to act on, said where the message boxes' texts go.
 
 #include <cstdio>
 #include <string>
@@ -13,8 +14,9 @@ namespace corvasse {
 
 class ConsoleView : public MonitorView {
 public:
-    // Pane lines go to lines (flushed one by one); nullptr drops them.
-    explicit ConsoleView(std::FILE* lines);
+    // Pane lines go to lines (flushed one by one), log failures to
+    // messages; nullptr drops them.
+    ConsoleView(std::FILE* lines, std::FILE* messages);
 
     void SetStatusText(const std::string& text) override { statusText_ = text; }
     std::string StatusText() const override { return statusText_; }
@@ -24,6 +26,7 @@ public:
     // Lines already written stay written.
     void ClearStatusLines() override {}
     void RepaintStatusPane() override {}
+    void ShowLogFailure(const std::string& message) override;
     void SetProgressMax(int max) override { progressMax_ = max; }
     int ProgressMax() const override { return progressMax_; }
     void SetProgressPosition(int) override {}
@@ -31,6 +34,7 @@ public:
 
 private:
     std::FILE* lines_;
+    std::FILE* messages_;
     std::string statusText_;
     int progressMax_ = 100;
 };

@@ -3,13 +3,16 @@
 #include "app/interval_timer.h"
 #include "app/settings_form.h"
 #include "app/watch_cycle.h"
+#include "app/watch_interval.h"
+#include "cli/command_line.h"
 
 namespace corvasse {
 
 HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer, EventPump& pump, std::FILE* lines,
                                  std::FILE* messages)
-    : timer_(timer),
-      view_(lines),
+    : settingsFile_(files.settings),
+      timer_(timer),
+      view_(lines, messages),
       dialogs_(messages),
       guard_(dialogs_),
       monitor_(form_, view_, dialogs_, timer, pump, files) {}
@@ -17,13 +20,21 @@ HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer
 bool HeadlessService::Start() {
     guard_.Run([this] {
         monitor_.Form().Load();
-        monitor_.Cycle().StartWatching();
+        StartWatching();
     });
     // An error of the first watch leaves the timer armed, as in the window.
     return timer_.Enabled();
 }
 
 void HeadlessService::Timer1Timer(SettingsReload reload) {
+    if (reload == SettingsReload::First) {
+        // A file moved away or made unreadable would otherwise load as an
+        // empty one: every value missing, the form's initial values.
+        if (std::optional<std::string> unreadable = UnreadableSettingsFile(settingsFile_)) {
+            dialogs_.ShowMessage("corvasse: " + *unreadable + "; keeping the settings in use");
+            reload = SettingsReload::None;
+        }
+    }
     if (reload == SettingsReload::None) {
         monitor_.Cycle().TimerTick();
         return;
@@ -33,8 +44,17 @@ void HeadlessService::Timer1Timer(SettingsReload reload) {
         FormValues loaded;
         SettingsForm(loaded, view_, dialogs_, monitor_.Settings()).Load();
         form_ = loaded;
-        monitor_.Cycle().StartWatching();
+        StartWatching();
     });
+}
+
+void HeadlessService::StartWatching() {
+    try {
+        monitor_.Cycle().StartWatching();
+    } catch (const WatchIntervalError& error) {
+        // Said as the command line's own refusals are.
+        dialogs_.ShowMessage(std::string("corvasse: ") + error.what());
+    }
 }
 
 }  // namespace corvasse

@@ -5,6 +5,7 @@
 // event loop, the timer and the signals are the caller's (headless_loop.h).
 
 #include <cstdio>
+#include <filesystem>
 
 #include "app/handler_guard.h"
 #include "app/monitor.h"
@@ -30,16 +31,21 @@ public:
 
     // Loads the settings and starts watching; the first watch runs now. False
     // when watching could not start (an unreadable settings file, an interval
-    // that is not a whole number); the message says why. Throws AbortedError.
+    // that is not a whole number or - "corvasse: " before the message - one
+    // outside 0..35791); the message says why. Throws AbortedError.
     bool Start();
 
     // One tick of the timer. With SettingsReload::First the settings are read
     // again before it and watching starts afresh with them, as "Start
-    // Watching" would (a changed interval counts from now). Errors go to the
-    // messages and watching goes on. Throws AbortedError.
+    // Watching" would (a changed interval counts from now); a settings file
+    // that cannot be read is reported and the settings in use are kept.
+    // Errors go to the messages and watching goes on. Throws AbortedError.
     void Timer1Timer(SettingsReload reload);
 
 private:
+    void StartWatching();
+
+    std::filesystem::path settingsFile_;
     IntervalTimer& timer_;
     FormValues form_;
     ConsoleView view_;

@@ -63,7 +63,7 @@ int PrintHistory(const MonitorFiles& files, HistoryRange since, HistoryFormat fo
         // The watch is named from the settings as the window loads them.
         SettingsStore settings = SettingsStore::AtFile(files.settings);
         FormValues form;
-        ConsoleView view(nullptr);
+        ConsoleView view(nullptr, nullptr);
         ConsoleDialogs dialogs(err);
         SettingsForm(form, view, dialogs, settings).Load();
         WatchHistory history(files.history, files.settings, WatchTarget(form, settings));

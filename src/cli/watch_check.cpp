@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <vector>
 
 #include "app/dialogs.h"
 #include "app/interval_timer.h"
@@ -13,6 +14,7 @@
 #include "cli/console_view.h"
 #include "cli/form_values.h"
 #include "common/byte_string.h"
+#include "http/http_errors.h"
 
 namespace corvasse {
 
@@ -21,21 +23,48 @@ namespace {
 // Without alerts the watch's log entries go nowhere.
 constexpr const char* kNoLog = "/dev/null";
 
-// Milliseconds as seconds with three decimals, whatever the locale.
-std::string Seconds(std::chrono::milliseconds elapsed) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(elapsed.count() / 1000),
-                  static_cast<long long>(elapsed.count() % 1000));
+// The text as a plugin may print it: on one line, and with no "|" of its
+// own, so that nothing a server or the settings hold can start a second line
+// or the performance data. A line break (CR LF, CR or LF) and every other
+// control character become a blank, "|" a broken bar (U+00A6 in UTF-8).
+std::string PluginText(std::string_view text) {
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (byte < 0x20 || byte == 0x7F) {
+            line += ' ';
+        } else if (byte == '|') {
+            line += "\xC2\xA6";
+        } else {
+            line += text[i];
+        }
+    }
+    return line;
+}
+
+// What a failed step says, without the line end a server's reply closes
+// with; the one error without a message says what it means.
+std::string FailureText(const std::exception& error) {
+    if (dynamic_cast<const UnknownProtocolError*>(&error) != nullptr) return "protocol not supported";
+    return Trim(error.what());
+}
+
+// Microseconds as seconds with six decimals, whatever the locale.
+std::string Seconds(std::chrono::microseconds elapsed) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%06lld", static_cast<long long>(elapsed.count() / 1000000),
+                  static_cast<long long>(elapsed.count() % 1000000));
     return text;
 }
 
-// Runs a step of the watch; the message of an error it raises is kept.
+// Runs a step of the watch; what an error it raises says is kept.
 template <typename Step>
-auto KeepingFailure(std::string& failure, Step step) {
+auto KeepingFailure(std::optional<std::string>& failure, Step step) {
     try {
         return step();
     } catch (const std::exception& error) {
-        failure = error.what();
+        failure = FailureText(error);
         throw;
     }
 }
@@ -50,7 +79,7 @@ public:
     std::string Get(const std::string& url) override {
         const auto start = std::chrono::steady_clock::now();
         std::string body = KeepingFailure(failure, [&] { return client_.Get(url); });
-        elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
         return body;
     }
     void Disconnect() override {
@@ -59,8 +88,8 @@ public:
     std::string ResponseText() const override { return client_.ResponseText(); }
     int ResponseCode() const override { return client_.ResponseCode(); }
 
-    std::chrono::milliseconds elapsed{0};
-    std::string failure;
+    std::chrono::microseconds elapsed{0};
+    std::optional<std::string> failure;
 
 private:
     WebClient& client_;
@@ -76,23 +105,31 @@ public:
     }
     int ResponseTime() const override { return client_.ResponseTime(); }
 
-    std::string failure;
+    std::optional<std::string> failure;
 
 private:
     PingClient& client_;
 };
 
-// Counts the alerts the watch raises and delivers them only when asked to.
+// The view of the check: no pane, and the log's failures kept for the lines
+// after the status line.
+class CheckView : public ConsoleView {
+public:
+    CheckView() : ConsoleView(nullptr, nullptr) {}
+
+    void ShowLogFailure(const std::string& message) override { logFailures.push_back(message); }
+
+    std::vector<std::string> logFailures;
+};
+
+// Delivers the alerts the watch raises only when asked to.
 class AlertGate : public AlertSender {
 public:
     AlertGate(AlertSender& delivery, AlertMode mode) : delivery_(delivery), mode_(mode) {}
 
     void SendAlert() override {
-        ++raised;
         if (mode_ == AlertMode::Deliver) delivery_.SendAlert();
     }
-
-    int raised = 0;
 
 private:
     AlertSender& delivery_;
@@ -124,22 +161,31 @@ private:
     uint32_t interval_ = 0;
 };
 
-CheckResult Unknown(std::string text) { return {CheckStatus::Unknown, std::move(text), ""}; }
+CheckResult Ok(std::string text, std::string perfData) {
+    return {CheckStatus::Ok, std::move(text), std::move(perfData), {}};
+}
+CheckResult Unknown(std::string text) { return {CheckStatus::Unknown, std::move(text), "", {}}; }
 CheckResult Critical(std::string text, std::string perfData = "") {
-    return {CheckStatus::Critical, std::move(text), std::move(perfData)};
+    return {CheckStatus::Critical, std::move(text), std::move(perfData), {}};
 }
 
 }  // namespace
 
 std::string CheckResult::Line() const {
     static constexpr const char* kNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
-    std::string line = std::string("CORVASSE ") + kNames[static_cast<int>(status)] + " - " + text;
+    std::string line = std::string("CORVASSE ") + kNames[static_cast<int>(status)] + " - " + PluginText(text);
     if (!perfData.empty()) line += " | " + perfData;
     return line;
 }
 
+std::string CheckResult::Output() const {
+    std::string output = Line() + "\n";
+    for (const std::string& detail : details) output += PluginText(detail) + "\n";
+    return output;
+}
+
 CheckResult TimedOutResult(const std::string& target, std::chrono::seconds timeout) {
-    return Critical(target + ": no result within " + std::to_string(timeout.count()) + " s");
+    return Critical(target + ": timed out after " + std::to_string(timeout.count()) + " s");
 }
 
 struct WatchCheck::Parts {
@@ -152,7 +198,7 @@ struct WatchCheck::Parts {
     AlertMode alertMode;
     std::filesystem::path settingsFile;
     FormValues form;
-    ConsoleView view{nullptr};
+    CheckView view;
     KeptMessages dialogs;
     UnarmedTimer timer;
     MonitorComponents components;
@@ -202,43 +248,52 @@ std::optional<CheckResult> WatchCheck::Prepare() {
 }
 
 CheckResult WatchCheck::Run() {
-    // An error that leaves the tick is one of the alert delivery or the log.
-    std::string escaped;
+    // An error that leaves the tick is one of the alert delivery.
+    std::optional<std::string> escaped;
     try {
         parts_->cycle.Tick();
     } catch (const std::exception& error) {
-        escaped = OneLine(error.what());
+        escaped = FailureText(error);
     }
     CheckResult result = Outcome();
-    if (!escaped.empty()) {
-        if (result.status == CheckStatus::Ok) return Unknown(escaped);
-        result.text += " (alert failed: " + escaped + ")";
+    if (escaped) {
+        if (result.status == CheckStatus::Ok) {
+            result = Unknown(*escaped);
+        } else {
+            result.text += " (alert failed: " + *escaped + ")";
+        }
     }
+    result.details = parts_->view.logFailures;
     return result;
 }
 
 CheckResult WatchCheck::Outcome() const {
     const Parts& p = *parts_;
-    if (!p.dialogs.message.empty()) return Unknown(p.target + ": " + OneLine(p.dialogs.message));
+    if (!p.dialogs.message.empty()) return Unknown(p.target + ": " + Trim(p.dialogs.message));
     if (p.pingWatch) {
-        if (!p.ping.failure.empty()) return Critical(p.target + ": " + OneLine(p.ping.failure));
+        if (p.ping.failure) return Critical(p.target + ": " + *p.ping.failure);
         const std::string ms = std::to_string(p.ping.ResponseTime());
-        return {CheckStatus::Ok, p.target + " replied in " + ms + " ms", "rta=" + ms + "ms;;;0"};
+        return Ok(p.target + " replied in " + ms + " ms", "rta=" + ms + "ms;;;0");
     }
-    if (!p.web.failure.empty()) return Critical(p.target + ": " + OneLine(p.web.failure));
-    const std::string bytes = std::to_string(p.components.state.FetchedBody.size());
+    if (p.web.failure) return Critical(p.target + ": " + *p.web.failure);
+    // Each claim below is the comparison itself, made again on what was fetched.
+    const size_t size = p.components.state.FetchedBody.size();
+    const std::string bytes = std::to_string(size);
     const std::string seconds = Seconds(p.web.elapsed);
     const std::string perfData = "time=" + seconds + "s;;;0 size=" + bytes + "B;;;0";
-    if (p.gate.raised > 0) {
-        const std::string expected = p.form.Text(Field::txtFileSize);
-        if (!Trim(expected).empty()) {
-            return Critical(
-                p.target + " " + bytes + " bytes, more than the expected " + std::to_string(StrToInt(expected)),
-                perfData);
+    const std::string expected = p.form.Text(Field::txtFileSize);
+    if (!Trim(expected).empty()) {
+        // Prepare made sure that it converts.
+        const int32_t limit = StrToInt(expected);
+        if (static_cast<int64_t>(size) > limit) {
+            return Critical(p.target + " " + bytes + " bytes, more than the expected " + std::to_string(limit),
+                            perfData);
         }
+    } else if (p.components.state.FoundFlag != "y") {
         return Critical(p.target + " did not contain \"" + p.form.Text(Field::txtLookFor) + "\"", perfData);
     }
-    return {CheckStatus::Ok, p.target + " " + bytes + " bytes in " + seconds + " s", perfData};
+    // The text keeps milliseconds: three decimals.
+    return Ok(p.target + " " + bytes + " bytes in " + seconds.substr(0, seconds.size() - 3) + " s", perfData);
 }
 
 }  // namespace corvasse

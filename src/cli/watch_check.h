@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/check_options.h"
 
@@ -20,11 +21,18 @@ enum class CheckStatus { Ok = 0, Critical = 2, Unknown = 3 };
 struct CheckResult {
     CheckStatus status = CheckStatus::Unknown;
     std::string text;
-    // Performance data ("time=0.012s;;;0 size=2048B;;;0"); empty when none.
+    // Performance data ("time=0.012345s;;;0 size=2048B;;;0"); empty when none.
     std::string perfData;
+    // What the check could not do beside its result (a log it could not
+    // write), one line each after the status line.
+    std::vector<std::string> details;
 
-    // "CORVASSE OK - <text> | <performance data>" on one line.
+    // "CORVASSE OK - <text> | <performance data>" on one line: the text with
+    // every control character as a blank and "|" as a broken bar, so that
+    // the performance data is the plugin's own.
     std::string Line() const;
+    // The status line and the details, each ended by a line feed.
+    std::string Output() const;
 };
 
 // The CRITICAL result of a check that did not end within its time-out.

@@ -123,17 +123,4 @@ void AppendHexEscape(std::string& out, std::string_view prefix, unsigned char by
     out += kHex[byte & 15];
 }
 
-std::string OneLine(std::string_view text) {
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            line += ' ';
-        } else {
-            line += text[i];
-        }
-    }
-    return line;
-}
-
 }  // namespace corvasse

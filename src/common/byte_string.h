@@ -35,9 +35,6 @@ std::optional<int64_t> TryStrToInt64(std::string_view text);
 // True when the text is one or more decimal digits and nothing else.
 bool IsDecimalDigits(std::string_view text);
 
-// The text with each line break (CR LF, CR or LF) turned into one space.
-std::string OneLine(std::string_view text);
-
 // Exact, case-sensitive byte search; an empty needle is never found.
 bool ContainsBytes(std::string_view haystack, std::string_view needle);
 

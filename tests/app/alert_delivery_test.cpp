@@ -82,7 +82,7 @@ protected:
     AlertDeliveryTest()
         : settings(dir.Path() / "config"),
           log(logFile),
-          report(form, settings, web, state, log),
+          report(form, settings, web, state, log, view),
           pop3Events(view, MailProtocol::Pop3),
           smtpEvents(view, MailProtocol::Smtp),
           delivery(report, form, settings, view, pop3Client, smtpClient, message) {
@@ -345,6 +345,12 @@ TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
          "",
          {"\tcharset=\"utf-8\"", "Sender: =?utf-8?Q?J=C3=BCrgen?= <alerts@example.org>", "Content-Type: text/plain",
           "Content-Transfer-Encoding: 7bit", "Watching address: http://127.0.0.1:8080/"}},
+        // Read as the window's field shows it: one Latin-1 character per byte.
+        {"a name stored in Latin-1",
+         "http://127.0.0.1:8080/",
+         "J\xFCrgen",
+         "",
+         {"\tcharset=\"utf-8\"", "Sender: =?utf-8?Q?J=C3=BCrgen?= <alerts@example.org>"}},
     };
     test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
     Set("port", std::to_string(smtpServer.Port()));

@@ -19,7 +19,7 @@ using test::FakeWebClient;
 
 class AlertReportTest : public ::testing::Test {
 protected:
-    AlertReportTest() : settings(dir.Path() / "config"), log(logFile), report(form, settings, web, state, log) {
+    AlertReportTest() : settings(dir.Path() / "config"), log(logFile), report(form, settings, web, state, log, view) {
         form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
         form.texts[Field::txtFileSize] = "1000";
         form.texts[Field::txtLookFor] = "Welcome";
@@ -44,6 +44,7 @@ protected:
     FakeFormFields form;
     FakeWebClient web;
     WatchState state;
+    test::FakeMonitorView view;
     AlertReport report;
 };
 

@@ -5,6 +5,7 @@
 #include "app/fakes.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
+#include "app/watch_interval.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -113,6 +114,8 @@ TEST_F(SettingsFormTest, ValidationReportsTheFirstProblemOnly) {
         {Field::txtPort, "0", kInvalidPortMessage},
         {Field::txtPort, "65536", kInvalidPortMessage},
         {Field::txtPort, "58 7", kInvalidPortMessage},
+        {Field::txtWatchFreq, "35792", kInvalidIntervalMessage},
+        {Field::txtWatchFreq, "-1", kInvalidIntervalMessage},
     };
     for (const Case& c : cases) {
         FillValid();
@@ -141,15 +144,18 @@ TEST_F(SettingsFormTest, CriteriaRules) {
     EXPECT_EQ(form_.Text(Field::txtFileSize), "");
 }
 
-TEST_F(SettingsFormTest, AddressesAtTheBoundariesAndPlaceholderPass) {
-    FillValid();
-    form_.texts[Field::txtURL2watch] = "http://a/b";  // exactly 10 characters
-    form_.texts[Field::txtSendto] = "a@bcdefg";       // exactly 8 characters
-    form_.texts[Field::txtYourEmail] = kPlaceholderAddress;
-    form_.texts[Field::txtWatchFreq] = "letters";
-    settingsForm_.Save();
-    EXPECT_TRUE(dialogs_.calls.empty());
-    EXPECT_EQ(Read("txtWatchFreq"), "letters");
+TEST_F(SettingsFormTest, ValuesAtTheBoundariesAndPlaceholderPass) {
+    // An interval that is not a number is saved; "Start Watching" refuses it.
+    for (const char* interval : {"letters", "0", "35791"}) {
+        FillValid();
+        form_.texts[Field::txtURL2watch] = "http://a/b";  // exactly 10 characters
+        form_.texts[Field::txtSendto] = "a@bcdefg";       // exactly 8 characters
+        form_.texts[Field::txtYourEmail] = kPlaceholderAddress;
+        form_.texts[Field::txtWatchFreq] = interval;
+        settingsForm_.Save();
+        EXPECT_TRUE(dialogs_.calls.empty()) << interval;
+        EXPECT_EQ(Read("txtWatchFreq"), interval);
+    }
 }
 
 TEST_F(SettingsFormTest, ShortPingHostStopsAfterTheFirstTenKeys) {

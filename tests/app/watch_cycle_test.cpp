@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include "app/activity_log.h"
 #include "app/fakes.h"
 #include "app/settings_store.h"
+#include "app/watch_interval.h"
 #include "app/watch_state.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
@@ -97,15 +99,46 @@ TEST_F(WatchCycleTest, TicksThatFallDueWhileATicksBoxIsOpenAreSkipped) {
     }
 }
 
-TEST_F(WatchCycleTest, IntervalIsUnsigned32BitArithmetic) {
-    // 71583 minutes overflow 32 bits and wrap like the rest.
-    const std::pair<const char*, uint32_t> cases[] = {
-        {"-1", 4294907296u}, {"36000", 2160000000u}, {"71583", 12704u}, {"0", 0u}, {"$10", 960000u}};
-    for (auto [text, expected] : cases) {
-        form_.texts[Field::txtWatchFreq] = text;
-        cycle_.StartWatching();
-        EXPECT_EQ(timer_.interval, expected) << text;
-        EXPECT_EQ(view_.statusHistory.end()[-2], "Timer set to " + std::to_string(expected) + " millisecond interval.");
+TEST_F(WatchCycleTest, IntervalIsWholeMinutesTheTimerCanHold) {
+    // Beyond 35791 minutes the milliseconds pass 2^31 - 1, and wrap in 32
+    // bits further on (71583 minutes would tick every 12.7 s).
+    const struct {
+        const char* text;
+        std::optional<uint32_t> interval;  // none: refused with the message
+        const char* refusal;
+    } cases[] = {
+        {"0", 0u, nullptr},
+        {"$10", 960000u, nullptr},
+        {"35791", 2147460000u, nullptr},
+        {"35792", std::nullopt, kInvalidIntervalMessage},
+        {"71583", std::nullopt, kInvalidIntervalMessage},
+        {"-1", std::nullopt, kInvalidIntervalMessage},
+        {"abc", std::nullopt, "'abc' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        form_.texts[Field::txtWatchFreq] = c.text;
+        const uint32_t intervalBefore = timer_.interval;
+        const size_t statusesBefore = view_.statusHistory.size();
+        const size_t callsBefore = web_.calls.size();
+        std::string refusal;
+        try {
+            cycle_.StartWatching();
+        } catch (const std::exception& error) {
+            refusal = error.what();
+        }
+        if (c.interval) {
+            EXPECT_EQ(refusal, "");
+            EXPECT_EQ(timer_.interval, *c.interval);
+            EXPECT_EQ(view_.statusHistory.end()[-2],
+                      "Timer set to " + std::to_string(*c.interval) + " millisecond interval.");
+        } else {
+            // Refused before the timer is touched or anything is watched.
+            EXPECT_EQ(refusal, c.refusal);
+            EXPECT_EQ(timer_.interval, intervalBefore);
+            EXPECT_EQ(view_.statusHistory.size(), statusesBefore);
+            EXPECT_EQ(web_.calls.size(), callsBefore);
+        }
     }
 }
 
@@ -119,14 +152,12 @@ TEST_F(WatchCycleTest, RestartWithTheSameIntervalKeepsTheSchedule) {
     EXPECT_EQ(timer_.periodRestarts, 3);
 }
 
-TEST_F(WatchCycleTest, BadIntervalFailsBeforeTouchingTheTimerOrWatching) {
+TEST_F(WatchCycleTest, BadIntervalAtTheFirstStartLeavesTheTimerOff) {
     form_.texts[Field::txtWatchFreq] = "abc";
     test::ExpectThrowWithMessage<ConversionError>([&] { cycle_.StartWatching(); },
                                                   "'abc' is not a valid integer value");
     EXPECT_FALSE(timer_.enabled);
     EXPECT_EQ(timer_.interval, 1000u);
-    EXPECT_TRUE(view_.statusHistory.empty());
-    EXPECT_TRUE(web_.calls.empty());
 }
 
 TEST_F(WatchCycleTest, StopDisarmsButTheCountGoesOn) {

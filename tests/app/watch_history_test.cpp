@@ -97,8 +97,9 @@ TEST_F(WatchHistoryTest, AGapCountsForNothingAndARangeWithoutResultsHasNoData) {
 TEST_F(WatchHistoryTest, OutageRowsNewestFirstWithTheOngoingOneLastingUntilNow) {
     const ResultTime now = kDayStart + days(10) + hours(2) + minutes(13) + milliseconds(999);
     RecordOutage(kDayStart, kDayStart + minutes(4), 4, "Socket Error # 10061\r\nConnection refused.");
+    // A server's text that would steer a terminal.
     RecordOutage(kDayStart + days(9), kDayStart + days(9) + hours(3) + minutes(30) + milliseconds(59999), 211,
-                 "HTTP/1.1 503 Service Unavailable");
+                 "HTTP/1.1 503 \x1b[2JService\tUnavailable");
     RecordOutage(kDayStart + days(10), std::nullopt, 134, "Read Timeout");
     WatchHistory history = Reader();
 
@@ -106,7 +107,7 @@ TEST_F(WatchHistoryTest, OutageRowsNewestFirstWithTheOngoingOneLastingUntilNow) 
     for (const Outage& outage : history.Outages(HistoryRange::Month, now)) rows.push_back(OutageRowOf(outage, now));
     const std::vector<OutageRow> want = {
         {"2026-12-18 00:00:00", "ongoing", "2 h 13 min", "134", "Read Timeout"},
-        {"2026-12-17 00:00:00", "2026-12-17 03:30:59", "3 h 30 min", "211", "HTTP/1.1 503 Service Unavailable"},
+        {"2026-12-17 00:00:00", "2026-12-17 03:30:59", "3 h 30 min", "211", "HTTP/1.1 503  [2JService Unavailable"},
         {"2026-12-08 00:00:00", "2026-12-08 00:04:00", "4 min", "4", "Socket Error # 10061 Connection refused."},
     };
     EXPECT_EQ(rows, want);

@@ -182,11 +182,17 @@ TEST_F(HeadlessLoopTest, SigtermEndsAStalledWatchWithoutAReport) {
 }
 
 TEST_F(HeadlessLoopTest, SettingsThatCannotBeWatchedStopItAtOnce) {
-    const std::filesystem::path settings = WriteSettings("http://127.0.0.1:1/", 1);
-    SettingsStore::AtFile(settings).WriteSetting("Settings", "txtWatchFreq", "often");
-    auto service = StartService(settings);
-    EXPECT_EQ(service->Wait(kStartTimeoutMs), 2);
-    EXPECT_EQ(service->Errors(), "'often' is not a valid integer value.\n");
+    const std::pair<const char*, std::string> intervals[] = {
+        {"often", "'often' is not a valid integer value.\n"},
+        {"35792", "corvasse: Sorry, the watch interval must be a whole number of minutes from 0 to 35791.\n"},
+    };
+    for (const auto& [interval, message] : intervals) {
+        const std::filesystem::path settings = WriteSettings("http://127.0.0.1:1/", 1);
+        SettingsStore::AtFile(settings).WriteSetting("Settings", "txtWatchFreq", interval);
+        auto service = StartService(settings);
+        EXPECT_EQ(service->Wait(kStartTimeoutMs), 2) << interval;
+        EXPECT_EQ(service->Errors(), message);
+    }
 
     test::ChildProcess missing({CORVASSE_BINARY, "--headless", "--settings", "missing.conf"}, dir_.Path(),
                                test::kDisplayVariables);

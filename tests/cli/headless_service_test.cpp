@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <regex>
 #include <string>
@@ -81,6 +83,36 @@ TEST_F(HeadlessServiceTest, ReadsTheSettingsAgainOnlyWhenAskedTo) {
     const std::string pane = test::ReadFile(dir_.Path() / "lines");
     EXPECT_TRUE(std::regex_search(pane, std::regex(R"(\n\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Sending e-mail alert...\n)")))
         << pane;
+}
+
+TEST_F(HeadlessServiceTest, AReloadThatCannotReadTheFileKeepsTheSettingsInUse) {
+    Set("txtWatchFreq", "5");
+    ASSERT_TRUE(service_->Start()) << Messages();
+    std::filesystem::rename(files_.settings, dir_.Path() / "moved.conf");
+
+    service_->Timer1Timer(SettingsReload::First);
+
+    EXPECT_EQ(Messages(), "corvasse: cannot read the settings file \"" + files_.settings.string() +
+                              "\": No such file or directory; keeping the settings in use\n");
+    // A second watch ran with the settings it had: the same interval, the
+    // page found, no alert.
+    EXPECT_EQ(timer_.interval, 300000u);
+    EXPECT_TRUE(timer_.enabled);
+    EXPECT_EQ(Log(), "");
+    const std::string pane = test::ReadFile(dir_.Path() / "lines");
+    const std::regex fetched("HTTP done...");
+    EXPECT_EQ(std::distance(std::sregex_iterator(pane.begin(), pane.end(), fetched), std::sregex_iterator()), 2)
+        << pane;
+}
+
+TEST_F(HeadlessServiceTest, ALogThatCannotBeWrittenIsSaidOnTheMessagesAndTheAlertGoesOn) {
+    std::filesystem::create_directory(files_.log);
+    Set("txtLookFor", "Goodbye");
+    ASSERT_TRUE(service_->Start());
+    // Each delivery went on, to the port that refuses; the failed one is
+    // tried once more, as ever.
+    const std::string logFailure = "Cannot write the log \"" + files_.log.string() + "\": Is a directory\n";
+    EXPECT_EQ(Messages(), logFailure + logFailure + "Socket Error # 10061\r\nConnection refused.\n");
 }
 
 }  // namespace

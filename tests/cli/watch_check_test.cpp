@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -26,19 +28,36 @@ using Settings = std::map<std::string, std::string>;
 
 constexpr int kRunTimeoutMs = 30000;
 constexpr const char* kPage = "<p>Welcome!</p>\n";  // 16 bytes
+// "Größe" in UTF-8, and as a settings file written by hand in Latin-1 holds it.
+constexpr const char* kUtf8Word =
+    "Gr\xC3\xB6\xC3\x9F"
+    "e";
+constexpr const char* kLatin1Word =
+    "Gr\xF6\xDF"
+    "e";
+// Seconds in the text, and in the performance data (microseconds).
 constexpr const char* kTime = R"(\d+\.\d{3})";
+constexpr const char* kPerfTime = R"(\d+\.\d{6})";
+
+std::string RegexQuoted(const std::string& text) { return std::regex_replace(text, std::regex(R"([.?|])"), R"(\$&)"); }
 
 class WatchCheckTest : public ::testing::Test {
 protected:
-    WatchCheckTest() { web_.WriteFile("page.html", kPage); }
+    WatchCheckTest() {
+        web_.WriteFile("page.html", kPage);
+        web_.WriteFile("sizes.html", std::string("<p>") + kUtf8Word + "</p>\n");
+        web_.WriteFile(std::string(kUtf8Word) + ".html", kPage);
+    }
 
-    // Writes the settings file; "@PAGE@" in a value stands for the page's address.
+    // Writes the settings file; "@PAGE@" in a value stands for the page's
+    // address, "@WEB@" for the server's.
     std::filesystem::path WriteSettings(const Settings& values) {
         const std::filesystem::path file = dir_.Path() / "watch.conf";
         std::filesystem::remove(file);
         SettingsStore store = SettingsStore::AtFile(file);
         for (auto [key, value] : values) {
             value = std::regex_replace(value, std::regex("@PAGE@"), web_.Url("/page.html"));
+            value = std::regex_replace(value, std::regex("@WEB@"), web_.Url(""));
             store.WriteSetting("Settings", key, value);
         }
         return file;
@@ -63,8 +82,9 @@ protected:
 
 TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
     const std::string refused = "http://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/";
-    const std::string page = R"(http://127\.0\.0\.1:\d+/page\.html)";
-    const std::string perf = std::string(R"( \| time=)") + kTime + "s;;;0 size=16B;;;0";
+    const std::string web = R"(http://127\.0\.0\.1:\d+/)";
+    const std::string page = web + R"(page\.html)";
+    const std::string perf = std::string(R"( \| time=)") + kPerfTime + "s;;;0 size=16B;;;0";
     struct Case {
         const char* name;
         Settings settings;
@@ -90,8 +110,7 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
         {"refused",
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}},
          2,
-         "CORVASSE CRITICAL - " + std::regex_replace(refused, std::regex(R"(\.)"), R"(\.)") +
-             R"(: Socket Error # 10061 Connection refused\.)"},
+         "CORVASSE CRITICAL - " + RegexQuoted(refused) + R"(: Socket Error # 10061 Connection refused\.)"},
         {"ping",
          {{"PingOnly", "y"}, {"PingAddr", "127.0.0.1"}},
          0,
@@ -106,6 +125,21 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
          {{"url2watch", "https://127.0.0.1/"}, {"txtLookFor", "Welcome"}},
          3,
          R"(CORVASSE UNKNOWN - https://127\.0\.0\.1/: https:// addresses are watched only with allowHttps=y in .*)"},
+        // Not "0 bytes, more than the expected 1000": nothing was fetched.
+        {"ftp",
+         {{"url2watch", "ftp://127.0.0.1/"}, {"expfilesize", "1000"}},
+         2,
+         R"(CORVASSE CRITICAL - ftp://127\.0\.0\.1/: protocol not supported)"},
+        // Settings written by hand in Latin-1 are read as the window reads them.
+        {"look-for text in Latin-1",
+         {{"url2watch", "@WEB@/sizes.html"}, {"txtLookFor", kLatin1Word}},
+         0,
+         "CORVASSE OK - " + web + R"(sizes\.html 15 bytes in )" + kTime + " s" + R"( \| time=)" + kPerfTime +
+             "s;;;0 size=15B;;;0"},
+        {"address in Latin-1",
+         {{"url2watch", std::string("@WEB@/") + kLatin1Word + ".html"}, {"txtLookFor", "Welcome"}},
+         0,
+         "CORVASSE OK - " + web + kUtf8Word + R"(\.html 16 bytes in )" + kTime + " s" + perf},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -119,23 +153,75 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "Corvasse.log"));
 }
 
-TEST_F(WatchCheckTest, UnusableCommandLinesAreUnknown) {
-    const std::vector<std::string> cases[] = {
-        {"--settings", (dir_.Path() / "missing.conf").string()},
-        {"--settings", dir_.Path().string()},
-        {"--timeout", "0"},
-        {"--timeout"},
-        {"--warning", "3"},
-        {"extra"},
+TEST_F(WatchCheckTest, ServerAndSettingsTextsCannotForgeThePluginLine) {
+    // Exactly one line, and no "|" but the one before the performance data.
+    const struct {
+        const char* name;
+        std::string response;  // "": the loopback nginx serves the page
+        Settings settings;
+        std::string line;
+    } cases[] = {
+        {"status line",
+         "HTTP/1.1 503 Down | rta=0ms;;;0 fake=1\r\nContent-Length: 0\r\n\r\n",
+         {{"txtLookFor", "Welcome"}},
+         "CORVASSE CRITICAL - @ADDRESS@: HTTP/1.1 503 Down \xC2\xA6 rta=0ms;;;0 fake=1"},
+        {"control characters in the reason",
+         "HTTP/1.1 500 Bad\tThing\x7Fhere\r\nContent-Length: 0\r\n\r\n",
+         {{"txtLookFor", "Welcome"}},
+         "CORVASSE CRITICAL - @ADDRESS@: HTTP/1.1 500 Bad Thing here"},
+        {"look-for text", "", {{"url2watch", "@PAGE@"}, {"txtLookFor", "a|b\nc\rd"}}, ""},
+        {"address", "", {{"url2watch", "@PAGE@?x|y\t"}, {"txtLookFor", "Welcome"}}, ""},
     };
-    for (const auto& args : cases) {
-        SCOPED_TRACE(args[0]);
-        const Run run = Check(args);
-        EXPECT_EQ(run.status, 3);
-        ASSERT_EQ(run.lines.size(), 1u);
-        EXPECT_TRUE(run.lines[0].starts_with("CORVASSE UNKNOWN - ")) << run.lines[0];
-        EXPECT_TRUE(run.errors.starts_with("check_corvasse: ")) << run.errors;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Settings settings = c.settings;
+        std::unique_ptr<test::ScriptedPeer> peer;
+        if (!c.response.empty()) {
+            peer = std::make_unique<test::ScriptedPeer>(std::vector{test::peer::Send(c.response), test::peer::Close()});
+            settings["url2watch"] = "http://127.0.0.1:" + std::to_string(peer->Port()) + "/";
+        }
+        const Run run = Check({"--settings", WriteSettings(settings).string()});
+        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
+        const std::string& line = run.lines[0];
+        if (!c.line.empty()) {
+            EXPECT_EQ(line, std::regex_replace(c.line, std::regex("@ADDRESS@"), settings["url2watch"]));
+        }
+        const size_t bar = line.find('|');
+        if (c.response.empty()) {
+            ASSERT_NE(bar, std::string::npos) << line;
+            EXPECT_TRUE(line.substr(bar - 1).starts_with(" | time=")) << line;
+        }
+        EXPECT_EQ(line.find('|', bar == std::string::npos ? 0 : bar + 1), std::string::npos) << line;
+        EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](char ch) { return ch > 0 && ch < 0x20; })) << line;
     }
+}
+
+TEST_F(WatchCheckTest, UnusableCommandLinesAreUnknown) {
+    const std::string missing = (dir_.Path() / "missing.conf").string();
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--settings", missing}, "cannot read the settings file \"" + missing + "\": No such file or directory"},
+        {{"--settings", dir_.Path().string()},
+         "cannot read the settings file \"" + dir_.Path().string() + "\": Is a directory"},
+        {{"--timeout", "0"}, "'0' is not a whole number of seconds of at least 1"},
+        {{"--timeout", "999999999999"}, "'999999999999' is too large: the longest time-out is 2147483 seconds"},
+        {{"--timeout", "2147484"}, "'2147484' is too large: the longest time-out is 2147483 seconds"},
+        {{"--timeout"}, "option '--timeout' needs a value"},
+        {{"--warning", "3"}, "unknown option '--warning'"},
+        {{"extra"}, "unexpected argument 'extra'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        const Run run = Check(c.args);
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE UNKNOWN - " + c.message});
+        EXPECT_EQ(run.errors, "check_corvasse: " + c.message + "\n");
+    }
+    const Run version = Check({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.lines, std::vector<std::string>{"check_corvasse 2.00 (Corvasse)"});
 }
 
 TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
@@ -179,6 +265,61 @@ TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
     }
 }
 
+TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {
+    const std::filesystem::path unwritableLog = dir_.Path() / "missing" / "x.log";
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+    // A server that refuses STARTTLS with a reply whose text ends in CR LF,
+    // to the alert of the failed check and to the one more try of the watch.
+    const std::vector<test::PeerStep> refusal = {test::peer::SendLine("220 mail.test"),
+                                                 test::peer::ReadLine(),
+                                                 test::peer::Send("250-mail.test\r\n250 STARTTLS\r\n"),
+                                                 test::peer::ReadLine(),
+                                                 test::peer::SendLine("454 4.7.0 TLS not available"),
+                                                 test::peer::ReadLine(),
+                                                 test::peer::SendLine("221 bye")};
+    test::ScriptedPeer refusing(test::peer::Concat({refusal, {test::peer::Accept()}, refusal, {test::peer::Close()}}));
+    const std::string failed = "CORVASSE CRITICAL - " + RegexQuoted(web_.Url("/page.html")) +
+                               R"( did not contain "Goodbye"( \(alert failed: (.*)\))? \| time=.*)";
+    const struct {
+        const char* name;
+        int port;
+        const char* mailSecurity;
+        std::filesystem::path log;
+        const char* alertFailure;  // nullptr: delivered
+        std::vector<std::string> details;
+    } cases[] = {
+        {"STARTTLS refused", refusing.Port(), "starttls", dir_.Path() / "alerts.log", "4.7.0 TLS not available", {}},
+        {"log cannot be written",
+         smtp.Port(),
+         "",
+         unwritableLog,
+         nullptr,
+         {"Cannot write the log \"" + unwritableLog.string() + "\": No such file or directory"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path settings = WriteSettings({{"url2watch", "@PAGE@"},
+                                                              {"txtLookFor", "Goodbye"},
+                                                              {"checktype", "lookfor"},
+                                                              {"txtSMTPhost", "127.0.0.1"},
+                                                              {"port", std::to_string(c.port)},
+                                                              {"mailSecurity", c.mailSecurity},
+                                                              {"txtSendTo", "alerts@example.org"},
+                                                              {"txtYourEmail", "me@example.org"}});
+        const Run run = Check({"--settings", settings.string(), "--log", c.log.string(), "--alert"});
+        EXPECT_EQ(run.status, 2);
+        ASSERT_EQ(run.lines.size(), 1 + c.details.size()) << run.errors;
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(run.lines[0], match, std::regex(failed))) << run.lines[0];
+        EXPECT_EQ(match[2].str(), std::string(c.alertFailure ? c.alertFailure : ""));
+        EXPECT_EQ(std::vector(run.lines.begin() + 1, run.lines.end()), c.details);
+        EXPECT_EQ(run.errors, "");
+    }
+    // The log that could not be written did not keep the alert from going out.
+    ASSERT_TRUE(smtp.WaitForMessages(1)) << smtp.Output();
+    EXPECT_NE(smtp.Messages()[0].content.find("Looked for but did not find:Goodbye"), std::string::npos);
+}
+
 TEST_F(WatchCheckTest, TimeoutBoundsTheWholeCheck) {
     test::ScriptedPeer stalled({test::peer::Sleep(20000)});
     const std::string address = "http://127.0.0.1:" + std::to_string(stalled.Port()) + "/";
@@ -189,7 +330,7 @@ TEST_F(WatchCheckTest, TimeoutBoundsTheWholeCheck) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
 
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE CRITICAL - " + address + ": no result within 1 s"});
+    EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE CRITICAL - " + address + ": timed out after 1 s"});
     EXPECT_LT(elapsed, std::chrono::seconds(3));
 }
 

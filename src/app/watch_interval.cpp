@@ -1,0 +1,19 @@
+#include "app/watch_interval.h"
+
+#include "common/byte_string.h"
+
+namespace corvasse {
+
+static_assert(std::chrono::minutes(kMaxWatchIntervalMinutes + 1) > std::chrono::milliseconds(INT32_MAX) &&
+                  std::chrono::minutes(kMaxWatchIntervalMinutes) <= std::chrono::milliseconds(INT32_MAX),
+              "the longest interval is the last whole minute the timer holds");
+
+bool IsWatchIntervalInRange(int32_t minutes) { return minutes >= 0 && minutes <= kMaxWatchIntervalMinutes; }
+
+std::chrono::milliseconds WatchInterval(const std::string& minutesText) {
+    const int32_t minutes = StrToInt(minutesText);
+    if (!IsWatchIntervalInRange(minutes)) throw WatchIntervalError();
+    return std::chrono::minutes(minutes);
+}
+
+}  // namespace corvasse
