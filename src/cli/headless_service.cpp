@@ -6,13 +6,12 @@
 
 namespace corvasse {
 
-HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer, EventPump& pump, std::FILE* lines,
-                                 std::FILE* messages)
+HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer, std::FILE* lines, std::FILE* messages)
     : timer_(timer),
       view_(lines),
       dialogs_(messages),
       guard_(dialogs_),
-      monitor_(form_, view_, dialogs_, timer, pump, files) {}
+      monitor_(form_, view_, dialogs_, timer, files) {}
 
 bool HeadlessService::Start() {
     guard_.Run([this] {

@@ -49,8 +49,9 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     std::vector<int> positions;
     QObject::connect(progress, &QProgressBar::valueChanged, [&](int value) { positions.push_back(value); });
 
-    // "Start Watching" runs the first watch at once, inside the click.
+    // "Start Watching" runs the first watch at once, on the watch's own thread.
     window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_EQ(window.monitor().State().FetchedBody, page);
     EXPECT_EQ(window.monitor().State().FoundFlag, "y");
