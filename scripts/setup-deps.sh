@@ -14,8 +14,8 @@ packages=(
   nginx-light python3-aiosmtpd dovecot-pop3d openssl
   # ping tests, namespaces, fetch comparison, screenshots
   iputils-ping iproute2 curl xvfb x11-apps x11-utils imagemagick
-  # a real system tray (XEmbed) under Xvfb for the tray tests
-  trayer
+  # a real system tray (XEmbed) under Xvfb for the tray tests; keys typed into the program's window
+  trayer xdotool
   # sanitizers and fuzzing
   clang-14 libclang-rt-14-dev
 )
