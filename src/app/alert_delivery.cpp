@@ -102,8 +102,9 @@ void AlertDelivery::SendAlert() {
     try {
         Deliver();
     } catch (const AbortedError&) {
-        // The user cut the mail dialogue: say that this alert is lost.
-        view_.AddStatusLine(std::string(kAlertAbortedLine));
+        // The user cut the mail dialogue: say that this alert is lost. A
+        // shutdown of the whole program goes without a word, as it always did.
+        if (!ProcessAbortRaised()) view_.AddStatusLine(std::string(kAlertAbortedLine));
         throw;
     }
 }

@@ -49,8 +49,9 @@ public:
     // step left open is closed first, so the next alert can connect again.
     // Throws ConversionError for a "port" that is not a number (before any
     // SMTP connection), the settings store's, the log's, the clients' and the
-    // message's errors. When the mail dialogue is cut (AbortedError), the pane
-    // says that the alert was not sent.
+    // message's errors. When the user cuts the mail dialogue (AbortedError
+    // through the thread's abort signal), the pane says that the alert was
+    // not sent.
     void SendAlert() override;
 
 private:

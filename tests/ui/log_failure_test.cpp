@@ -82,8 +82,10 @@ std::vector<std::string> FailingWatchesThenRepair(const MonitorFiles& files, con
         test::ScriptedPeer server({peer::Close()});
         window.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(server.Port()) + "/");
         window.SetText(Field::txtWatchFreq, "15");
+        const size_t shownBefore = dialogs.calls.size();
         window.findChild<QPushButton*>("btnOkay")->click();
-        QApplication::processEvents();
+        // The watch runs on its own thread; its error box ends it.
+        EXPECT_TRUE(test::RunEventsUntil([&] { return dialogs.calls.size() > shownBefore; }));
     };
     for (int watch = 0; watch < 2; ++watch) {
         watchOnce();
