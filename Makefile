@@ -28,13 +28,14 @@ test-sanitized: deps
 
 # The tests where threads meet (the core, the window, whole watches through
 # the window) again with ThreadSanitizer; any report fails the test that
-# caused it.
+# caused it. The program on a real X display is left out: its X libraries and
+# GLib are not built for ThreadSanitizer, which misreads their locks.
 THREAD_TESTS = app_tests ui_tests integration_tests
 test-threads: deps
 	cmake -S . -B $(BUILD)-tsan -G Ninja -DCORVASSE_TESTS=ON -DCORVASSE_THREAD_SANITIZE=ON
 	cmake --build $(BUILD)-tsan -j $(JOBS) --target corvasse $(THREAD_TESTS)
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
-		ctest --output-on-failure -j $(JOBS) -L '^($(subst $(eval) ,|,$(THREAD_TESTS)))$$'
+		ctest --output-on-failure -j $(JOBS) -L '^($(subst $(eval) ,|,$(THREAD_TESTS)))$$' -E '^WindowCloseTest\.'
 
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVASSE_BENCH=ON

@@ -44,8 +44,10 @@ TEST(WindowCloseTest, ClosingTheWindowDuringAFetchEndsTheProgramWithinASecond) {
 
     test::ChildProcess program({CORVASSE_BINARY, "--settings", files.settings.string(), "--log", files.log.string()},
                                dir.Path(), {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY"});
-    const std::string window =
-        test::SplitLines(Xdotool({"search", "--sync", "--name", "^Corvasse - "}, dir.Path())).at(0);
+    const std::vector<std::string> windows =
+        test::SplitLines(Xdotool({"search", "--sync", "--name", "^Corvasse - "}, dir.Path()));
+    ASSERT_FALSE(windows.empty()) << "no window; the program said: " << program.Errors();
+    const std::string& window = windows.front();
     // Alt+W: "Start &Watching".
     Xdotool({"windowfocus", "--sync", window}, dir.Path());
     Xdotool({"key", "alt+w"}, dir.Path());
@@ -53,11 +55,11 @@ TEST(WindowCloseTest, ClosingTheWindowDuringAFetchEndsTheProgramWithinASecond) {
 
     // File > Exit: Alt+F opens the menu (a second window), X chooses "E&xit".
     const auto visible = [&] { return Xdotool({"search", "--onlyvisible", "--class", "corvasse"}, dir.Path()); };
-    const size_t windows = LineCount(visible());
+    const size_t shown = LineCount(visible());
     Xdotool({"key", "alt+f"}, dir.Path());
     const auto menuDeadline = Clock::now() + std::chrono::seconds(10);
-    while (LineCount(visible()) == windows && Clock::now() < menuDeadline) {}
-    ASSERT_GT(LineCount(visible()), windows) << "the File menu did not open";
+    while (LineCount(visible()) == shown && Clock::now() < menuDeadline) {}
+    ASSERT_GT(LineCount(visible()), shown) << "the File menu did not open";
     Xdotool({"key", "x"}, dir.Path());
     const auto closed = Clock::now();
     EXPECT_EQ(program.Wait(1000), 0) << program.Errors();
