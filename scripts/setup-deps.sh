@@ -17,8 +17,8 @@ packages=(
   iputils-ping iproute2 curl xvfb x11-apps x11-utils imagemagick
   # systemd-analyze checks the installed user units
   systemd
-  # a real system tray (XEmbed) under Xvfb for the tray tests
-  trayer
+  # a real system tray (XEmbed) under Xvfb for the tray tests; keys typed into the program's window
+  trayer xdotool
   # sanitizers and fuzzing
   clang-14 libclang-rt-14-dev
 )

@@ -1,6 +1,9 @@
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include <optional>
+
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -9,6 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/headless_loop.h"
 #include "cli/print_history.h"
+#include "cli/shutdown_watchdog.h"
 #include "ui/app_icon.h"
 #include "ui/main_window.h"
 
@@ -109,7 +113,15 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("corvasse");
     QApplication::setWindowIcon(corvasse::AppIcon());
 
-    corvasse::MainWindow window(files);
-    window.show();
-    return QApplication::exec();
+    auto window = std::make_unique<corvasse::MainWindow>(files);
+    window->show();
+    const int status = QApplication::exec();
+    // A watch still running is cut when the window goes, and its thread
+    // ends at once, unless it is inside a call that cannot be cut (a name
+    // lookup): the program ends all the same within a second of the close.
+    corvasse::ShutdownWatchdog watchdog(corvasse::ShutdownWatchdog::Clock::now(), corvasse::kShutdownGrace,
+                                        [status] { _exit(status); });
+    window.reset();
+    watchdog.Disarm();
+    return status;
 }

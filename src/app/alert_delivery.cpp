@@ -10,6 +10,7 @@
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "common/byte_string.h"
+#include "common/process_abort.h"
 #include "common/utf8_text.h"
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
@@ -98,7 +99,17 @@ void AlertDelivery::SendAlert() {
     view_.SetStatusText("Sending e-mail alert...");
     view_.AddStatusLine("Sending e-mail alert...");
     report_.AlertText += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
+    try {
+        Deliver();
+    } catch (const AbortedError&) {
+        // The user cut the mail dialogue: say that this alert is lost. A
+        // shutdown of the whole program goes without a word, as it always did.
+        if (!ProcessAbortRaised()) view_.AddStatusLine(std::string(kAlertAbortedLine));
+        throw;
+    }
+}
 
+void AlertDelivery::Deliver() {
     const MailSecurity security = SecurityFromSetting(ReadSetting(settings_, setting::mailSecurity));
     pop3Client_.Security = security;
     smtpClient_.Security = security;

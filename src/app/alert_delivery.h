@@ -21,6 +21,8 @@ class SmtpClient;
 // The footer line of every alert: "Corvasse " and this notice.
 inline constexpr std::string_view kPublisherNotice = "web watch alert, published by the Corvasse project.";
 inline constexpr std::string_view kAlertSubject = "Corvasse Alert";
+// The pane line of an alert whose mail dialogue the user cut.
+inline constexpr std::string_view kAlertAbortedLine = "E-mail alert aborted, not sent...";
 // The message's charset when the "charSet" setting is missing and the alert
 // is all ASCII.
 inline constexpr std::string_view kDefaultAlertCharSet = "iso-8859-1";
@@ -47,11 +49,15 @@ public:
     // error of any step passes to the caller; a POP3 or SMTP connection that
     // step left open is closed first, so the next alert can connect again.
     // Throws ConversionError for a "port" that is not a number (before any
-    // SMTP connection), the settings store's, the clients' and the message's
-    // errors.
+    // SMTP connection), the settings store's, the clients' and the
+    // message's errors. When the user cuts the mail dialogue (AbortedError
+    // through the thread's abort signal), the pane says that the alert was
+    // not sent.
     void SendAlert() override;
 
 private:
+    // Everything after the report: POP3 login, SMTP configuration, sending.
+    void Deliver();
     void LoginViaPop();
     void ConfigureSmtp();
     void FillMessage(const std::string& charSetSetting);

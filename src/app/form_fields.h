@@ -33,6 +33,9 @@ enum class Field {
     txtPort,
 };
 
+// The last of the fields above, for code that goes through them all.
+inline constexpr Field kLastField = Field::txtPort;
+
 class FormFields {
 public:
     virtual ~FormFields() = default;

@@ -1,20 +1,56 @@
 #include "app/monitor.h"
 
+#include "app/direct_watch_runner.h"
 #include "app/monitor_components.h"
 #include "app/settings_form.h"
+#include "app/tick_boxes.h"
+#include "app/watch.h"
 #include "app/watch_cycle.h"
+#include "app/watch_worker.h"
 
 namespace corvasse {
 
-struct Monitor::Parts {
-    Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, EventPump& pump,
-          const MonitorFiles& files)
-        : components(form, view, &pump, files),
-          cycle(form, view, dialogs, timer, components.settings, components.log, components.web, components.pingClient,
+namespace {
+
+// The service's watch and what it runs over, all on the calling thread.
+struct DirectWatch {
+    DirectWatch(FormFields& form, MonitorView& view, Dialogs& boxes, const MonitorFiles& files)
+        : components(form, view, files),
+          watch(form, view, boxes, components.settings, components.log, components.web, components.pingClient,
                 components.alert, components.state),
-          settingsForm(form, view, dialogs, components.settings) {}
+          runner(watch, boxes) {}
 
     MonitorComponents components;
+    Watch watch;
+    DirectWatchRunner runner;
+};
+
+}  // namespace
+
+struct Monitor::Parts {
+    Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, const MonitorFiles& files)
+        : boxes(dialogs),
+          direct(std::make_unique<DirectWatch>(form, view, boxes, files)),
+          runner(direct->runner),
+          components(direct->components),
+          cycle(form, view, boxes, timer, runner),
+          settingsForm(form, view, dialogs, components.settings) {}
+
+    Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, WindowThread& windowThread,
+          const MonitorFiles& files)
+        : boxes(dialogs),
+          worker(std::make_unique<WatchWorker>(form, view, boxes, windowThread, files)),
+          runner(*worker),
+          components(worker->Components()),
+          cycle(form, view, boxes, timer, runner),
+          settingsForm(form, view, dialogs, components.settings) {}
+
+    TickBoxes boxes;
+    // One of the two.
+    std::unique_ptr<DirectWatch> direct;
+    std::unique_ptr<WatchWorker> worker;
+    WatchRunner& runner;
+    MonitorComponents& components;
     WatchCycle cycle;
     SettingsForm settingsForm;
 };
@@ -23,9 +59,12 @@ MonitorFiles MonitorFiles::InFolder(const std::filesystem::path& settingsFolder)
     return MonitorFiles{settingsFolder / kSettingsFileName};
 }
 
-Monitor::Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, EventPump& pump,
-                 const MonitorFiles& files)
-    : parts_(std::make_unique<Parts>(form, view, dialogs, timer, pump, files)) {}
+Monitor::Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, const MonitorFiles& files)
+    : parts_(std::make_unique<Parts>(form, view, dialogs, timer, files)) {}
+
+Monitor::Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer,
+                 WindowThread& windowThread, const MonitorFiles& files)
+    : parts_(std::make_unique<Parts>(form, view, dialogs, timer, windowThread, files)) {}
 
 Monitor::~Monitor() = default;
 

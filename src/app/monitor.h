@@ -2,8 +2,8 @@
 // Everything the main window owns that is not a widget: the settings store,
 // the activity log, the network components and the monitor's behaviour
 // (settings form, watch cycle, alert delivery, connection event reporting).
-// The window gives it the form fields, the view, the dialogs, the timer and
-// the event pump, and forwards its buttons, menus and timer to it.
+// The window gives it the form fields, the view, the dialogs and the timer,
+// and forwards its buttons, menus and timer to it.
 
 #include <filesystem>
 #include <memory>
@@ -14,13 +14,13 @@ namespace corvasse {
 
 class ActivityLog;
 class Dialogs;
-class EventPump;
 class FormFields;
 class IntervalTimer;
 class MonitorView;
 class SettingsForm;
 class SettingsStore;
 class WatchCycle;
+class WindowThread;
 struct WatchState;
 
 // Where the monitor keeps its settings, its activity log and the history of
@@ -38,7 +38,12 @@ struct MonitorFiles {
 
 class Monitor {
 public:
-    Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, EventPump& pump,
+    // Watches run on the calling thread, inside the cycle's calls (the
+    // service).
+    Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, const MonitorFiles& files);
+    // Watches run on a worker thread of their own; what they show reaches
+    // the window through windowThread, in order (the window).
+    Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, WindowThread& windowThread,
             const MonitorFiles& files);
     ~Monitor();
     Monitor(const Monitor&) = delete;
@@ -48,6 +53,7 @@ public:
     ActivityLog& Log();
     SettingsForm& Form();
     WatchCycle& Cycle();
+    // Written by the watches; read it between them.
     const WatchState& State() const;
 
 private:

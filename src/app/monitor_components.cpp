@@ -2,14 +2,13 @@
 
 namespace corvasse {
 
-MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, EventPump* pump, const MonitorFiles& files)
+MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files)
     : settings(SettingsStore::AtFile(files.settings)),
       log(files.log),
       httpEvents(view),
       web(httpClient),
       pop3Events(view, MailProtocol::Pop3),
       smtpEvents(view, MailProtocol::Smtp),
-      pinger(pump),
       pingClient(pinger),
       pingEvents(view, log),
       report(form, settings, web, state, log, view),

@@ -1,9 +1,10 @@
 #pragma once
 // What every front end's watch runs on, wired once: the settings store, the
 // activity log, the watch state, the network clients with their event
-// reports, and the alert (report and delivery). The window and the service
-// build their watch cycle over it through Monitor; the plugin builds its own,
-// with the clients behind its timing and failure-keeping wrappers.
+// reports, and the alert (report and delivery). The window's and the
+// service's watches run over it (through their watch runner); the plugin
+// runs its watch over it with the clients behind its timing and
+// failure-keeping wrappers. Every part is used by one thread at a time.
 
 #include "app/activity_log.h"
 #include "app/alert_delivery.h"
@@ -26,9 +27,8 @@
 namespace corvasse {
 
 struct MonitorComponents {
-    // Status lines and progress go to view; the pinger lets pump run events
-    // while it waits (none without one).
-    MonitorComponents(FormFields& form, MonitorView& view, EventPump* pump, const MonitorFiles& files);
+    // The alert reads form; status lines and progress go to view.
+    MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files);
     MonitorComponents(const MonitorComponents&) = delete;
     MonitorComponents& operator=(const MonitorComponents&) = delete;
 

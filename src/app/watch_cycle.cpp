@@ -1,37 +1,21 @@
 #include "app/watch_cycle.h"
 
-#include <exception>
+#include <cstdint>
+#include <string>
 
-#include "app/activity_log.h"
-#include "app/alert_sender.h"
-#include "app/dialogs.h"
 #include "app/form_fields.h"
-#include "app/handler_guard.h"
 #include "app/interval_timer.h"
 #include "app/monitor_view.h"
-#include "app/ping_client.h"
-#include "app/setting_keys.h"
+#include "app/tick_boxes.h"
 #include "app/watch_interval.h"
-#include "app/watch_state.h"
-#include "app/web_client.h"
+#include "app/watch_runner.h"
 #include "common/byte_string.h"
-#include "common/date_time_text.h"
 
 namespace corvasse {
 
-WatchCycle::WatchCycle(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer,
-                       SettingsStore& settings, ActivityLog& log, WebClient& web, PingClient& pinger,
-                       AlertSender& alert, WatchState& state)
-    : form_(form),
-      view_(view),
-      boxes_(dialogs),
-      timer_(timer),
-      settings_(settings),
-      log_(log),
-      web_(web),
-      pinger_(pinger),
-      alert_(alert),
-      state_(state) {}
+WatchCycle::WatchCycle(const FormFields& form, MonitorView& view, const TickBoxes& boxes, IntervalTimer& timer,
+                       WatchRunner& runner)
+    : form_(form), view_(view), boxes_(boxes), timer_(timer), runner_(runner) {}
 
 void WatchCycle::StartWatching() {
     view_.ClearStatusLines();
@@ -41,87 +25,28 @@ void WatchCycle::StartWatching() {
     timer_.SetEnabled(true);
     timer_.SetInterval(static_cast<uint32_t>(interval.count()));
     view_.SetStatusText("Timer set to " + std::to_string(timer_.Interval()) + " millisecond interval.");
-    Tick();
+    runner_.RunWatch();
 }
 
 void WatchCycle::StopWatching() {
     timer_.SetEnabled(false);
-    view_.SetStatusText("Watching process stopped...");
-    view_.SetProgressPosition(0);
-}
-
-void WatchCycle::Tick() {
-    state_.FetchedBody.clear();
-    if (IsSettingOn(settings_, setting::PingOnly)) {
-        RunPingWatch();
-    } else {
-        RunWebWatch();
-    }
-    state_.WatchCount = static_cast<int32_t>(static_cast<uint32_t>(state_.WatchCount) + 1u);
-    view_.SetWatchCountText("Watch count:" + std::to_string(state_.WatchCount));
-    view_.SetStatusText("Watching...");
-    view_.RepaintStatusBar();
+    // The texts come after the cut watch's last events, or these would hide them.
+    runner_.CutWatch([this] {
+        view_.SetStatusText("Watching process stopped...");
+        view_.SetProgressPosition(0);
+    });
 }
 
 void WatchCycle::TimerTick() {
     if (boxes_.AnyOpen()) return;
-    HandlerGuard(boxes_).Run([this] { Tick(); });
+    runner_.RunWatch();
 }
 
 void WatchCycle::AbortConnection() {
-    web_.Disconnect();
-    view_.SetStatusText("Connection Aborted...");
-    view_.RepaintStatusBar();
-}
-
-void WatchCycle::RunPingWatch() {
-    const std::string host = Trim(form_.Text(Field::editIPaddr));
-    try {
-        pinger_.PingHost(host);
-    } catch (const std::exception&) {
-        view_.AddStatusLine(DateTimeTextNow() + " - error Pinging site:" + host);
-        log_.AppendLogLine(DateTimeTextNow() + " - error pinging site." + host);
-    }
-    view_.AddStatusLine(DateTimeTextNow() + " - Ping response time: " + std::to_string(pinger_.ResponseTime()) +
-                        " (ms)");
-    log_.AppendLogLine(DateTimeTextNow() + " - Ping response time: " + std::to_string(pinger_.ResponseTime()) +
-                       " (ms)");
-}
-
-void WatchCycle::RunWebWatch() {
-    const bool httpsAllowed = IsSettingOn(settings_, setting::allowHttps);
-    if (!httpsAllowed && ContainsBytes(form_.Text(Field::txtURL2watch), "https://")) {
-        boxes_.Beep();
-        boxes_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");
-        return;
-    }
-    web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
-    web_.SetConnectTimeout(kWatchConnectTimeoutMs);
-    try {
-        state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));
-        CheckContent();
-        web_.Disconnect();
-    } catch (const std::exception&) {
-        // A failed fetch, a bad expected size or a failed alert of the content
-        // check: one (more) alert. Its own failure leaves the tick.
-        alert_.SendAlert();
-    }
-}
-
-void WatchCycle::CheckContent() {
-    state_.FoundFlag.clear();
-    view_.RepaintStatusPane();
-    const std::string expectedSize = form_.Text(Field::txtFileSize);
-    if (!Trim(expectedSize).empty()) {
-        const int32_t expected = StrToInt(expectedSize);
-        if (static_cast<int64_t>(expected) < static_cast<int64_t>(state_.FetchedBody.size())) alert_.SendAlert();
-        return;
-    }
-    if (ContainsBytes(state_.FetchedBody, form_.Text(Field::txtLookFor))) {
-        state_.FoundFlag = "y";
-    } else {
-        alert_.SendAlert();
-    }
+    runner_.CutWatch([this] {
+        view_.SetStatusText("Connection Aborted...");
+        view_.RepaintStatusBar();
+    });
 }
 
 }  // namespace corvasse

@@ -1,71 +1,51 @@
 #pragma once
 // The watch cycle: Start arms the interval timer and runs a watch at once,
-// every tick runs one web watch (fetch and content check, alert on failure)
-// or one ping watch, and counts itself on the status bar.
-
-#include <cstdint>
-#include <string>
-
-#include "app/tick_boxes.h"
+// every tick of the timer runs one more, Stop disarms the timer, and "Abort
+// Connection" cuts the running watch. Where the watches run is the
+// runner's affair (app/watch_runner.h); the cycle itself runs on the
+// window's thread.
 
 namespace corvasse {
 
-class ActivityLog;
-class AlertSender;
-class Dialogs;
 class FormFields;
 class IntervalTimer;
 class MonitorView;
-class PingClient;
-class SettingsStore;
-class WebClient;
-struct WatchState;
-
-// Connect time-out of every fetch, in milliseconds.
-inline constexpr int kWatchConnectTimeoutMs = 120000;
+class TickBoxes;
+class WatchRunner;
 
 class WatchCycle {
 public:
-    WatchCycle(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, SettingsStore& settings,
-               ActivityLog& log, WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state);
+    // Every object must outlive this one. boxes are the boxes that watches
+    // open, so that ticks falling due while one is open can be skipped.
+    WatchCycle(const FormFields& form, MonitorView& view, const TickBoxes& boxes, IntervalTimer& timer,
+               WatchRunner& runner);
 
     // "Start &Watching": clears the pane, arms the timer with the form's
-    // interval in minutes and runs one tick at once. Throws ConversionError for
-    // an interval that is not a whole number and WatchIntervalError for one
-    // outside 0..35791, leaving the timer as it was.
+    // interval in minutes and runs one watch at once (after the running one,
+    // when one runs). Throws ConversionError for an interval that is not a
+    // whole number and WatchIntervalError for one outside 0..35791, leaving
+    // the timer as it was.
     void StartWatching();
 
-    // "Stop Watching": disarms the timer.
+    // "Stop Watching": disarms the timer and cuts the running watch, then
+    // says so on the status bar and empties the progress bar.
     void StopWatching();
 
-    // One watch. Errors of the alert delivery and of the log pass to the caller.
-    // The setting "allowHttps" ("y") lets https:// addresses through to the
-    // client instead of refusing them with a message box.
-    void Tick();
-
-    // A tick of the interval timer: one watch, whose escaping error goes to
-    // the error box. Skipped while a box that a tick opened (that error box,
-    // or the HTTPS refusal) is still open.
+    // A tick of the interval timer: one watch. Skipped while a box that a
+    // watch opened (the HTTPS refusal, the error box of a failed watch) is
+    // still open.
     void TimerTick();
 
-    // "&Abort Connection": closes the HTTP connection.
+    // "&Abort Connection": cuts the running watch's exchange; the next tick
+    // runs as usual.
     void AbortConnection();
 
 private:
-    void RunPingWatch();
-    void RunWebWatch();
-    void CheckContent();
-
-    FormFields& form_;
+    const FormFields& form_;
     MonitorView& view_;
-    TickBoxes boxes_;
+    const TickBoxes& boxes_;
     IntervalTimer& timer_;
-    SettingsStore& settings_;
-    ActivityLog& log_;
-    WebClient& web_;
-    PingClient& pinger_;
-    AlertSender& alert_;
-    WatchState& state_;
+    WatchRunner& runner_;
 };
 
 }  // namespace corvasse

@@ -13,7 +13,6 @@
 #include "cli/headless_service.h"
 #include "cli/shutdown_watchdog.h"
 #include "common/process_abort.h"
-#include "ui/qt_event_pump.h"
 #include "ui/qt_interval_timer.h"
 
 namespace corvasse {
@@ -45,8 +44,7 @@ int RunHeadless(int& argc, char** argv, const MonitorFiles& files) {
     Handle(SIGHUP, OnReloadSignal);
 
     QtIntervalTimer timer;
-    QtEventPump pump;
-    HeadlessService service(files, timer, pump, stdout, stderr);
+    HeadlessService service(files, timer, stdout, stderr);
     // A shutdown while idle ends the loop; one during a watch ends the watch
     // first (its wait throws AbortedError), and then the loop.
     QSocketNotifier shutdown(ProcessAbortDescriptor(), QSocketNotifier::Read);

@@ -8,14 +8,13 @@
 
 namespace corvasse {
 
-HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer, EventPump& pump, std::FILE* lines,
-                                 std::FILE* messages)
+HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer, std::FILE* lines, std::FILE* messages)
     : settingsFile_(files.settings),
       timer_(timer),
       view_(lines, messages),
       dialogs_(messages),
       guard_(dialogs_),
-      monitor_(form_, view_, dialogs_, timer, pump, files) {}
+      monitor_(form_, view_, dialogs_, timer, files) {}
 
 bool HeadlessService::Start() {
     guard_.Run([this] {

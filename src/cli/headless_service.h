@@ -7,15 +7,14 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/form_values.h"
 #include "app/handler_guard.h"
 #include "app/monitor.h"
 #include "cli/console_dialogs.h"
 #include "cli/console_view.h"
-#include "cli/form_values.h"
 
 namespace corvasse {
 
-class EventPump;
 class IntervalTimer;
 
 // Whether a tick reads the settings file again first.
@@ -23,11 +22,9 @@ enum class SettingsReload { None, First };
 
 class HeadlessService {
 public:
-    // The timer and the pump must outlive the service; the timer's ticks are
-    // to be passed to Timer1Timer. Pane lines go to lines, messages to
-    // messages.
-    HeadlessService(const MonitorFiles& files, IntervalTimer& timer, EventPump& pump, std::FILE* lines,
-                    std::FILE* messages);
+    // The timer must outlive the service; its ticks are to be passed to
+    // Timer1Timer. Pane lines go to lines, messages to messages.
+    HeadlessService(const MonitorFiles& files, IntervalTimer& timer, std::FILE* lines, std::FILE* messages);
 
     // Loads the settings and starts watching; the first watch runs now. False
     // when watching could not start (an unreadable settings file, an interval

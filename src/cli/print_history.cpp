@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/form_values.h"
 #include "app/history_text.h"
 #include "app/monitor.h"
 #include "app/settings_form.h"
@@ -14,7 +15,6 @@
 #include "app/watch_target.h"
 #include "cli/console_dialogs.h"
 #include "cli/console_view.h"
-#include "cli/form_values.h"
 
 namespace corvasse {
 

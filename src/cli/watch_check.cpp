@@ -5,14 +5,13 @@
 #include <vector>
 
 #include "app/dialogs.h"
-#include "app/interval_timer.h"
+#include "app/form_values.h"
 #include "app/monitor_components.h"
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
-#include "app/watch_cycle.h"
+#include "app/watch.h"
 #include "app/watch_target.h"
 #include "cli/console_view.h"
-#include "cli/form_values.h"
 #include "common/byte_string.h"
 #include "http/http_errors.h"
 
@@ -148,19 +147,6 @@ public:
     std::string message;
 };
 
-// The check runs its one tick itself; nothing arms a timer.
-class UnarmedTimer : public IntervalTimer {
-public:
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetInterval(uint32_t intervalMs) override { interval_ = intervalMs; }
-    uint32_t Interval() const override { return interval_; }
-
-private:
-    bool enabled_ = false;
-    uint32_t interval_ = 0;
-};
-
 CheckResult Ok(std::string text, std::string perfData) {
     return {CheckStatus::Ok, std::move(text), std::move(perfData), {}};
 }
@@ -192,7 +178,7 @@ struct WatchCheck::Parts {
     Parts(const MonitorFiles& files, AlertMode alert)
         : alertMode(alert),
           settingsFile(files.settings),
-          components(form, view, nullptr, {files.settings, alert == AlertMode::Deliver ? files.log : kNoLog}),
+          components(form, view, {files.settings, alert == AlertMode::Deliver ? files.log : kNoLog}),
           gate(components.alert, alert) {}
 
     AlertMode alertMode;
@@ -200,14 +186,12 @@ struct WatchCheck::Parts {
     FormValues form;
     CheckView view;
     KeptMessages dialogs;
-    UnarmedTimer timer;
     MonitorComponents components;
 
     TimedWebClient web{components.web};
     KeptPingClient ping{components.pingClient};
     AlertGate gate;
-    WatchCycle cycle{form,           view, dialogs, timer, components.settings,
-                     components.log, web,  ping,    gate,  components.state};
+    Watch watch{form, view, dialogs, components.settings, components.log, web, ping, gate, components.state};
 
     bool pingWatch = false;
     std::string target;
@@ -248,10 +232,10 @@ std::optional<CheckResult> WatchCheck::Prepare() {
 }
 
 CheckResult WatchCheck::Run() {
-    // An error that leaves the tick is one of the alert delivery.
+    // An error that leaves the watch is one of the alert delivery.
     std::optional<std::string> escaped;
     try {
-        parts_->cycle.Tick();
+        parts_->watch.Run();
     } catch (const std::exception& error) {
         escaped = FailureText(error);
     }

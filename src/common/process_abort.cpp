@@ -4,6 +4,7 @@
 #include <atomic>
 #include <vector>
 
+#include "common/abort_signal.h"
 #include "common/posix_io.h"
 #include "common/wake_up_event.h"
 
@@ -37,16 +38,21 @@ bool ProcessAbortRaised() noexcept { return raised.load(); }
 int ProcessAbortDescriptor() noexcept { return AbortEvent().Descriptor(); }
 
 void ThrowIfProcessAborted() {
-    if (ProcessAbortRaised()) throw AbortedError();
+    const AbortSignal* signal = ThreadAbortSignal();
+    if (ProcessAbortRaised() || (signal != nullptr && signal->Raised())) throw AbortedError();
 }
 
 int PollUnlessAborted(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::time_point> deadline) {
     ThrowIfProcessAborted();
     std::vector<pollfd> watched(fds.begin(), fds.end());
     watched.push_back({ProcessAbortDescriptor(), POLLIN, 0});
+    if (const AbortSignal* signal = ThreadAbortSignal()) watched.push_back({signal->Descriptor(), POLLIN, 0});
     const int ready = PollUntil(watched, deadline);
-    if ((watched.back().revents & POLLIN) != 0) ThrowIfProcessAborted();
-    std::copy(watched.begin(), watched.end() - 1, fds.begin());
+    const auto aborts = std::span(watched).subspan(fds.size());
+    if (std::any_of(aborts.begin(), aborts.end(), [](const pollfd& fd) { return (fd.revents & POLLIN) != 0; })) {
+        ThrowIfProcessAborted();
+    }
+    std::copy(watched.begin(), watched.begin() + static_cast<std::ptrdiff_t>(fds.size()), fds.begin());
     return ready;
 }
 

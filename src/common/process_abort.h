@@ -2,6 +2,8 @@
 // One process-wide request to give up: once raised (by a signal handler that
 // shuts the program down, or when a check runs out of time) every network
 // wait ends at once with AbortedError, now and for the rest of the process.
+// The waits of a thread that runs under an abort signal of its own
+// (common/abort_signal.h) end the same way when that signal is raised.
 //
 //     signal handler:   RaiseProcessAbort();
 //     a wait:           PollUnlessAborted(fds, deadline);
@@ -35,12 +37,13 @@ bool ProcessAbortRaised() noexcept;
 // for waits that poll; -1 when the system gave none (the flag still works).
 int ProcessAbortDescriptor() noexcept;
 
-// Throws AbortedError once the abort was raised.
+// Throws AbortedError once the process abort or the calling thread's abort
+// signal was raised.
 void ThrowIfProcessAborted();
 
-// Waits as PollUntil (common/posix_io.h) does, and also ends when the abort is
-// raised meanwhile (or was before): then it throws AbortedError, whatever
-// else became ready.
+// Waits as PollUntil (common/posix_io.h) does, and also ends when the process
+// abort or the calling thread's abort signal is raised meanwhile (or was
+// before): then it throws AbortedError, whatever else became ready.
 int PollUnlessAborted(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::time_point> deadline);
 
 }  // namespace corvasse

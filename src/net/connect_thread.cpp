@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/abort_signal.h"
 #include "common/process_abort.h"
 #include "common/socket_error_code.h"
 #include "net/net_error.h"
@@ -12,7 +13,11 @@ namespace corvasse {
 
 ConnectThread::ConnectThread(SocketHandle& handle) : handle_(handle) {
     if (!wake_.Valid()) SocketStack::Instance()->CheckSocketResult(-1);
-    thread_ = std::thread([this] { Run(); });
+    // The connect is the caller's work, so the caller's abort signal ends it too.
+    thread_ = std::thread([this, signal = ThreadAbortSignal()] {
+        AbortSignalScope scope(signal);
+        Run();
+    });
 }
 
 ConnectThread::~ConnectThread() {
@@ -41,7 +46,7 @@ void ConnectThread::Run() {
             if (result) stack.CheckSocketResult(*result, {kBadFile, kNotSocket});
         }
     } catch (const AbortedError&) {
-        // A shutdown: the caller raises the abort itself once it has joined.
+        // A shutdown or a cut: the caller meets the abort itself once it has joined.
     } catch (const SocketError& e) {
         failureCode_ = e.Code();
         failureMessage_ = e.what();

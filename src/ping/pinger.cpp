@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <random>
 
 #include <arpa/inet.h>
@@ -16,7 +17,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "common/event_pump.h"
 #include "common/posix_io.h"
 #include "common/process_abort.h"
 #include "common/socket_error_code.h"
@@ -31,7 +31,6 @@ namespace {
 
 constexpr int kDefaultPacketSize = 64;
 constexpr int kMaxPacketSize = 65535;
-constexpr int kWaitSliceMs = 10;
 constexpr size_t kMaxResponseSourceChars = 19;
 constexpr int kNsPerMs = 1000000;
 
@@ -63,9 +62,7 @@ std::string DottedAddress(uint32_t networkOrderAddress) {
 
 }  // namespace
 
-Pinger::Pinger(EventPump* eventPump) : eventPump_(eventPump), instanceId_(std::random_device{}()) {
-    SetPacketSize(kDefaultPacketSize);
-}
+Pinger::Pinger() : instanceId_(std::random_device{}()) { SetPacketSize(kDefaultPacketSize); }
 
 Pinger::~Pinger() = default;
 
@@ -87,18 +84,6 @@ const std::string& Pinger::ResponseSource() const { return responseSource_; }
 int Pinger::ResponseTime() const { return responseTime_; }
 
 void Pinger::PingHost(const std::string& host) {
-    // A handler that runs inside the wait (the Start button, a tick falling
-    // due) must not take the socket of the ping that waits: that ping would
-    // then end with an answer it never got.
-    if (waiting_) {
-        responseTime_ = 0;
-        ThrowSocketError(kInProgress);
-    }
-    struct Waiting {
-        bool& flag;
-        explicit Waiting(bool& f) : flag(f) { flag = true; }
-        ~Waiting() { flag = false; }
-    } waiting(waiting_);
     responseSource_.clear();
     socket_.Close();
     if (host.empty()) {
@@ -108,6 +93,7 @@ void Pinger::PingHost(const std::string& host) {
     OpenSocket();
     try {
         const int64_t startNs = MonotonicNs();
+        const auto start = std::chrono::steady_clock::now();
         const bool limited = Timeout != std::chrono::seconds::zero();
         const int64_t deadlineNs = startNs + std::chrono::nanoseconds(Timeout).count();
         const uint32_t deadlineTick = limited ? static_cast<uint32_t>(deadlineNs / kNsPerMs) : 0;
@@ -132,30 +118,17 @@ void Pinger::PingHost(const std::string& host) {
             ThrowSocketError(SocketErrorFromErrno(errno));
         }
 
-        // Events run between socket waits of at most one slice, so a nested
-        // handler never waits longer than that and an answer is taken at once.
+        // Answers are taken as they arrive, until one is accepted (which
+        // closes the socket) or the time is up.
+        const std::optional<std::chrono::steady_clock::time_point> deadline =
+            limited ? std::optional(start + Timeout) : std::nullopt;
         while (socket_.Valid()) {
-            ThrowIfProcessAborted();
-            if (eventPump_ != nullptr) {
-                eventPump_->ProcessEvents(std::chrono::milliseconds(0));
-                if (eventPump_->QuitRequested()) {
-                    ThrowIfProcessAborted();  // a shutdown's quit is no time-out
-                    timedOut_ = true;
-                    break;
-                }
-            }
-            int waitMs = kWaitSliceMs;
-            if (limited) {
-                const int64_t leftNs = deadlineNs - MonotonicNs();
-                if (leftNs <= 0) {
-                    timedOut_ = true;
-                    break;
-                }
-                waitMs = static_cast<int>(std::min<int64_t>(waitMs, (leftNs + kNsPerMs - 1) / kNsPerMs));
+            if (deadline && std::chrono::steady_clock::now() >= *deadline) {
+                timedOut_ = true;
+                break;
             }
             pollfd ready{socket_.Get(), POLLIN, 0};
-            const auto sliceEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-            if (PollUnlessAborted({&ready, 1}, sliceEnd) > 0) {
+            if (PollUnlessAborted({&ready, 1}, deadline) > 0) {
                 if (pingSocket_ && (ready.revents & POLLERR) != 0) {
                     ReceiveErrorQueue();
                 }

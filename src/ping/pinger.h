@@ -10,30 +10,24 @@
 
 namespace corvasse {
 
-class EventPump;
-
 class Pinger {
 public:
-    // eventPump keeps the calling thread's events flowing while a ping waits;
-    // without one the wait just sleeps in short slices.
-    explicit Pinger(EventPump* eventPump = nullptr);
+    Pinger();
     ~Pinger();
     Pinger(const Pinger&) = delete;
     Pinger& operator=(const Pinger&) = delete;
 
     // Sends one echo request to host (a name, a dotted IPv4 address or
     // "255.255.255.255") and returns once the answer has arrived. An empty host
-    // returns at once without sending. While waiting, the event pump runs at
-    // most about 10 ms apart; errors met while receiving go to OnError. A
-    // call made by a handler that runs inside that wait is refused with
-    // 10036 "Operation now in progress" (ResponseTime 0), and the waiting
-    // ping goes on.
-    // Throws PingError: 301 "Timeout." (also when the application is asked to
-    // quit meanwhile; ResponseTime is then 0), 127 for a destination-
+    // returns at once without sending. Errors met while receiving go to
+    // OnError. The wait blocks the calling thread, so a window pings from a
+    // thread of its own.
+    // Throws PingError: 301 "Timeout." (ResponseTime is then 0), 127 for a destination-
     // unreachable answer, 118 for a PacketSize above kMaxMessageBytes, or the
     // socket error number of a failed lookup, socket call or send (10013 when
     // neither a raw ICMP socket nor a ping socket is allowed). Throws
-    // AbortedError when the process abort is raised while it waits.
+    // AbortedError when the process abort or the thread's abort signal is
+    // raised while it waits.
     void PingHost(const std::string& host);
 
     // Size of the whole ICMP message in bytes, header included; values below
@@ -49,7 +43,7 @@ public:
     // a ping runs and after a ping that got none.
     const std::string& ResponseSource() const;
     // Milliseconds from sending to the answer of the latest ping; 0 after a
-    // time-out or a refused call; unchanged by a ping to an empty host or one that failed
+    // time-out; unchanged by a ping to an empty host or one that failed
     // before sending.
     int ResponseTime() const;
 
@@ -71,7 +65,6 @@ private:
     void Accept(uint32_t sourceAddress, int unreachableCode);
     void RaiseError(int code, const std::string& description);
 
-    EventPump* eventPump_;
     uint32_t instanceId_;
     uint16_t packetSize_ = 64;
     std::string remoteHost_;
@@ -79,7 +72,6 @@ private:
     int responseTime_ = 0;
 
     // The request in flight.
-    bool waiting_ = false;
     FileDescriptor socket_;
     bool pingSocket_ = false;
     uint32_t requestId_ = 0;

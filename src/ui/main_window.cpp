@@ -35,9 +35,9 @@
 #include "ui/history_window.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
-#include "ui/qt_event_pump.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_text.h"
+#include "ui/qt_window_thread.h"
 #include "ui/tray_icon.h"
 #include "ui/web_links.h"
 
@@ -61,7 +61,7 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       guard_(dialogs_),
       Timer1(new QtIntervalTimer(this)),
-      pump_(std::make_unique<QtEventPump>()),
+      windowThread_(std::make_unique<QtWindowThread>()),
       historyFile_(files.history) {
     setWindowTitle(QString("Corvasse - ") + kCaptionNotice);
     setWindowIcon(AppIcon());
@@ -77,7 +77,7 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *pump_, files);
+    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, files);
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
     logViewer_ = new LogViewer(monitor_->Log(), guard_, this);

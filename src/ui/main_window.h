@@ -31,8 +31,8 @@ class HistoryWindow;
 class LogViewer;
 class Monitor;
 struct MonitorFiles;
-class QtEventPump;
 class QtIntervalTimer;
+class QtWindowThread;
 class TrayIcon;
 
 class MainWindow : public QMainWindow, public FormFields, public MonitorView {
@@ -105,7 +105,8 @@ private:
     Dialogs& dialogs_;
     HandlerGuard guard_;
     QtIntervalTimer* Timer1;
-    std::unique_ptr<QtEventPump> pump_;
+    // Before the monitor, so that the calls its worker posted go with it.
+    std::unique_ptr<QtWindowThread> windowThread_;
 
     QTabWidget* pages_ = nullptr;
     QPlainTextEdit* richStatus = nullptr;

@@ -1,4 +1,4 @@
-// A ping watch from end to end: the watch cycle with the real ping component.
+// A ping watch from end to end: the watch with the real ping component.
 
 #include <unistd.h>
 
@@ -11,7 +11,7 @@
 #include "app/ping_error_report.h"
 #include "app/pinger_ping_client.h"
 #include "app/settings_store.h"
-#include "app/watch_cycle.h"
+#include "app/watch.h"
 #include "app/watch_state.h"
 #include "ping/isolated_network.h"
 #include "ping/pinger.h"
@@ -35,7 +35,6 @@ WatchResult RunPingWatch(const std::string& host) {
     form.texts[Field::txtWatchFreq] = "15";
     test::FakeMonitorView view;
     test::FakeDialogs dialogs;
-    test::FakeTimer timer;
     SettingsStore settings(temp.Path() / "config");
     settings.WriteSetting("Settings", "PingOnly", "y");
     ActivityLog log(temp.Path() / "Corvasse.log");
@@ -46,9 +45,9 @@ WatchResult RunPingWatch(const std::string& host) {
     errors.Bind(pinger);
     test::FakeAlertSender alert;
     WatchState state;
-    WatchCycle cycle(form, view, dialogs, timer, settings, log, web, client, alert, state);
+    Watch watch(form, view, dialogs, settings, log, web, client, alert, state);
 
-    cycle.Tick();
+    watch.Run();
 
     WatchResult result;
     result.pane = view.lines;

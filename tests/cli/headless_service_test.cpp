@@ -14,7 +14,6 @@
 
 #include "app/fakes.h"
 #include "app/settings_store.h"
-#include "common/event_pump.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/server_process.h"
@@ -22,12 +21,6 @@
 
 namespace corvasse {
 namespace {
-
-class NoEvents : public EventPump {
-public:
-    void ProcessEvents(std::chrono::milliseconds) override {}
-    bool QuitRequested() const override { return false; }
-};
 
 class HeadlessServiceTest : public ::testing::Test {
 protected:
@@ -57,9 +50,7 @@ protected:
     std::FILE* lines_ = std::fopen((dir_.Path() / "lines").c_str(), "w");
     std::FILE* messages_ = std::fopen((dir_.Path() / "messages").c_str(), "w");
     test::FakeTimer timer_;
-    NoEvents pump_;
-    std::unique_ptr<HeadlessService> service_ =
-        std::make_unique<HeadlessService>(files_, timer_, pump_, lines_, messages_);
+    std::unique_ptr<HeadlessService> service_ = std::make_unique<HeadlessService>(files_, timer_, lines_, messages_);
 };
 
 TEST_F(HeadlessServiceTest, ReadsTheSettingsAgainOnlyWhenAskedTo) {

@@ -71,6 +71,7 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
 
     window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
     EXPECT_EQ(PaneLines(window),
@@ -135,6 +136,7 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
 
     window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
     const std::string log = ReadFile(dir.Path() / "Corvasse.log");

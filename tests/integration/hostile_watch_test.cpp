@@ -14,6 +14,7 @@
 #include "app/monitor.h"
 #include "app/settings_store.h"
 #include "http/http_client.h"
+#include "integration/pane_lines.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
 #include "support/smtp_server.h"
@@ -57,6 +58,7 @@ TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
 
     const auto start = std::chrono::steady_clock::now();
     window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
     const auto elapsed = std::chrono::steady_clock::now() - start;
 
     // Without the limit the fetch would wait out the watch's two-minute read time-out.

@@ -60,6 +60,7 @@ TEST_F(HttpsWatchTest, PageOverTlsPasses) {
     FillAndSave(web.HttpsUrl("/page.html", "localhost"));
 
     window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
     EXPECT_EQ(window.monitor().State().FoundFlag, "y");
@@ -81,6 +82,7 @@ TEST_F(HttpsWatchTest, ExpiredCertificateAlertsThroughStartTls) {
     FillAndSave(web.HttpsUrl("/page.html"));
 
     window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
     EXPECT_EQ(window.monitor().State().FetchedBody, "");

@@ -1,13 +1,16 @@
 #pragma once
-// The lines of the main window's status pane, as the user reads them.
+// What the main window shows the user: the lines of its status pane, and
+// the watch count that tells a watch has ended.
 
 #include <string>
 #include <vector>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QString>
 
 #include "ui/main_window.h"
+#include "ui/qt_test_app.h"
 
 namespace corvasse::test {
 
@@ -17,6 +20,14 @@ inline std::vector<std::string> PaneLines(MainWindow& window) {
     if (text.isEmpty()) return lines;
     for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
     return lines;
+}
+
+// Runs the event loop until the status bar counts watch number count (the
+// watch ran on its own thread, and everything it reported is shown); false
+// when that takes more than half a minute.
+inline bool WaitForWatch(MainWindow& window, int count) {
+    const QString counted = "Watch count:" + QString::number(count);
+    return RunEventsUntil([&] { return window.findChild<QLabel*>("watchCountPanel")->text() == counted; });
 }
 
 }  // namespace corvasse::test

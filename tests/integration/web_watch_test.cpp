@@ -1,4 +1,5 @@
-// A whole web watch through the real main window against a loopback nginx.
+// Whole watches through the real main window: a web watch against a loopback
+// nginx, and a ping watch of the loopback address.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -49,8 +51,9 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     std::vector<int> positions;
     QObject::connect(progress, &QProgressBar::valueChanged, [&](int value) { positions.push_back(value); });
 
-    // "Start Watching" runs the first watch at once, inside the click.
+    // "Start Watching" runs the first watch at once, on the watch's own thread.
     window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_EQ(window.monitor().State().FetchedBody, page);
     EXPECT_EQ(window.monitor().State().FoundFlag, "y");
@@ -74,6 +77,31 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
 
     window.findChild<QPushButton*>("btnCancel")->click();
     EXPECT_EQ(window.StatusText(), "Watching process stopped...");
+}
+
+TEST(WebWatchTest, PingWatchShowsAndLogsTheResponseTime) {
+    test::TestApp();
+    test::TempDir dir;
+    test::FakeDialogs dialogs;
+    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
+    window.show();
+    QApplication::processEvents();
+    window.monitor().Settings().WriteSetting("Settings", "PingOnly", "y");
+    window.SetText(Field::editIPaddr, " 127.0.0.1 ");
+    window.SetText(Field::txtWatchFreq, "15");
+
+    window.findChild<QPushButton*>("btnOkay")->click();
+    ASSERT_TRUE(test::WaitForWatch(window, 1));
+
+    const std::string line = R"(\S.*\S - Ping response time: \d+ \(ms\))";
+    const std::vector<std::string> lines = PaneLines(window);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(line))) << lines[0];
+    const std::string log = test::ReadFile(dir.Path() / "Corvasse.log");
+    EXPECT_TRUE(std::regex_match(log, std::regex(line + "\r\n"))) << log;
+    EXPECT_EQ(window.StatusText(), "Watching...");
+    EXPECT_TRUE(dialogs.calls.empty());
+    window.findChild<QPushButton*>("btnCancel")->click();
 }
 
 }  // namespace

@@ -12,10 +12,12 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <thread>
 #include <vector>
 
-#include "common/event_pump.h"
+#include "common/abort_signal.h"
 #include "common/file_descriptor.h"
+#include "common/process_abort.h"
 #include "ping/echo_request.h"
 #include "ping/internet_checksum.h"
 #include "ping/isolated_network.h"
@@ -34,25 +36,11 @@ using test::ScopedNetNamespace;
 using test::SetSysctl;
 
 constexpr uid_t kNobody = 65534;
+// How long a foreign reply stands alone before the ping's own follows.
+constexpr std::chrono::milliseconds kForeignReplyLeadMs{300};
 
 #define REQUIRE_ROOT() \
     if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces"
-
-// An event pump whose rounds run a test's script.
-class ScriptedPump : public EventPump {
-public:
-    void ProcessEvents(std::chrono::milliseconds) override {
-        rounds.push_back(Clock::now());
-        if (OnRound) {
-            OnRound();
-        }
-    }
-    bool QuitRequested() const override { return quit; }
-
-    std::function<void()> OnRound;
-    std::vector<Clock::time_point> rounds;
-    bool quit = false;
-};
 
 // Fails the ping and returns its error; an error when it succeeds.
 PingError PingFailure(Pinger& pinger, const std::string& host) {
@@ -81,6 +69,12 @@ public:
             }
         }
         return request_;
+    }
+
+    // Forgets the requests seen so far, so that the next one is awaited.
+    void Forget() {
+        Request();
+        request_.clear();
     }
 
     void Send(Bytes message) {
@@ -114,6 +108,33 @@ private:
     FileDescriptor socket_;
     Bytes request_;
 };
+
+// Plays the far side on a thread of its own while a ping waits: once the
+// responder has seen the echo request, answer runs with it.
+class Answering {
+public:
+    Answering(LoopbackResponder& responder, std::function<void(LoopbackResponder&)> answer)
+        : thread_([&responder, answer = std::move(answer)] {
+              const auto giveUp = Clock::now() + std::chrono::seconds(5);
+              while (responder.Request().empty() && Clock::now() < giveUp) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+              if (!responder.Request().empty()) answer(responder);
+          }) {}
+    ~Answering() { thread_.join(); }
+    Answering(const Answering&) = delete;
+    Answering& operator=(const Answering&) = delete;
+
+private:
+    std::thread thread_;
+};
+
+// A foreign reply, then after a while the ping's own.
+void ForeignReplyThenOwn(LoopbackResponder& responder) {
+    responder.SendReply(true);
+    std::this_thread::sleep_for(kForeignReplyLeadMs);
+    responder.SendReply(false);
+}
 
 TEST(PingerTest, EchoFromLoopback) {
     REQUIRE_ROOT();
@@ -171,110 +192,26 @@ TEST(PingerTest, AcceptsOnlyAnswersToItsOwnRequest) {
     REQUIRE_ROOT();
     ScopedNetNamespace network;
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
-    LoopbackResponder responder;
-    ASSERT_TRUE(responder.Ok());
-    ScriptedPump pump;
-    Pinger pinger(&pump);
-    pinger.Timeout = std::chrono::seconds(2);
-    // Round by round: a foreign reply, two quiet rounds, then the answer.
-    int step = 0;
-    std::optional<size_t> roundsBeforeAnswer;
-    pump.OnRound = [&] {
-        if (responder.Request().empty()) {
-            return;
-        }
-        switch (step++) {
-            case 0: responder.SendReply(true); break;
-            case 3:
-                roundsBeforeAnswer = pump.rounds.size();
-                responder.SendReply(false);
-                break;
-            default: break;
-        }
-    };
-    pinger.PingHost("127.0.0.1");
-    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
-    // The foreign reply did not end the wait.
-    ASSERT_TRUE(roundsBeforeAnswer.has_value()) << "ended before the answer";
-    EXPECT_GE(step, 4);
+    Pinger pinger;
+    pinger.Timeout = std::chrono::seconds(5);
+    {
+        LoopbackResponder responder;
+        ASSERT_TRUE(responder.Ok());
+        Answering answering(responder, ForeignReplyThenOwn);
+        const auto start = Clock::now();
+        pinger.PingHost("127.0.0.1");
+        // The foreign reply did not end the wait.
+        EXPECT_GE(Clock::now() - start, kForeignReplyLeadMs);
+        EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+    }
 
     // A destination-unreachable answer that quotes the request.
-    step = 0;
-    responder.Request();
-    pump.OnRound = [&] {
-        const Bytes& request = responder.Request();
-        if (!request.empty() && step++ == 0) {
-            responder.SendUnreachable(1);
-        }
-    };
+    LoopbackResponder responder;
+    Answering answering(responder, [](LoopbackResponder& r) { r.SendUnreachable(1); });
     const PingError unreachable = PingFailure(pinger, "127.0.0.1");
     EXPECT_EQ(unreachable.Code, 127);
     EXPECT_EQ(unreachable.Description, "Host unreachable.");
     EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
-}
-
-TEST(PingerTest, EventsRunNestedInsideTheWait) {
-    REQUIRE_ROOT();
-    ScopedNetNamespace network;
-    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
-    ScriptedPump pump;
-    Pinger pinger(&pump);
-    pinger.Timeout = std::chrono::seconds(1);
-    const auto start = Clock::now();
-    bool tickRan = false;
-    pump.OnRound = [&] {
-        if (!tickRan && Clock::now() - start > std::chrono::milliseconds(300)) {
-            tickRan = true;
-        }
-    };
-    EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 301);
-    EXPECT_TRUE(tickRan);
-    // Rounds follow each other at most one wait slice apart (with room for a
-    // busy machine), all through the second.
-    ASSERT_GE(pump.rounds.size(), 20u);
-    Clock::duration longestGap{};
-    for (size_t i = 1; i < pump.rounds.size(); ++i) {
-        longestGap = std::max(longestGap, pump.rounds[i] - pump.rounds[i - 1]);
-    }
-    EXPECT_LT(longestGap, std::chrono::milliseconds(500));
-    EXPECT_GT(pump.rounds.back() - start, std::chrono::milliseconds(900));
-}
-
-TEST(PingerTest, APingStartedInsideTheWaitIsRefusedAndTheWaitingOneGoesOn) {
-    REQUIRE_ROOT();
-    ScriptedPump pump;
-    Pinger pinger(&pump);
-    std::optional<PingError> nested;
-    int nestedResponseTime = -1;
-    bool tried = false;
-    pump.OnRound = [&] {
-        if (tried) return;
-        tried = true;
-        nested = PingFailure(pinger, "127.0.0.1");
-        nestedResponseTime = pinger.ResponseTime();
-    };
-    pinger.PingHost("127.0.0.1");
-    ASSERT_TRUE(nested.has_value());
-    EXPECT_EQ(nested->Code, 10036);
-    EXPECT_EQ(nested->Description, "Operation now in progress");
-    EXPECT_EQ(nestedResponseTime, 0);
-    // The waiting ping got its own answer.
-    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
-}
-
-TEST(PingerTest, QuitRequestEndsTheWaitLikeATimeout) {
-    REQUIRE_ROOT();
-    ScopedNetNamespace network;
-    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
-    ScriptedPump pump;
-    Pinger pinger(&pump);
-    pinger.Timeout = std::chrono::seconds(0);  // no limit: only the quit ends it
-    pump.OnRound = [&] { pump.quit = pump.rounds.size() >= 5; };
-    const PingError error = PingFailure(pinger, "127.0.0.1");
-    EXPECT_EQ(error.Code, 301);
-    EXPECT_EQ(error.Description, "Timeout.");
-    EXPECT_EQ(pinger.ResponseTime(), 0);
-    EXPECT_EQ(pump.rounds.size(), 5u);
 }
 
 TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
@@ -293,24 +230,32 @@ TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
     pinger.SetPacketSize(64);
     pinger.PingHost("127.0.0.1");
     EXPECT_EQ(OpenDescriptorCount(), before);
-    // An unreachable answer, and an event handler that throws out of the wait.
-    LoopbackResponder responder;
-    ScriptedPump pump;
-    Pinger pumped(&pump);
     SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
-    pump.OnRound = [&] {
-        if (!responder.Request().empty()) {
-            responder.SendUnreachable(3);
-        }
-    };
-    EXPECT_EQ(PingFailure(pumped, "127.0.0.1").Description, "Port unreachable.");
-    pump.OnRound = [] { throw std::runtime_error("handler failed"); };
-    EXPECT_THROW(pumped.PingHost("127.0.0.1"), std::runtime_error);
-    EXPECT_EQ(OpenDescriptorCount(), before + 1);  // the responder's socket only
-    // The next ping is not refused as one still waiting; a quit ends it.
-    pump.OnRound = [&] { pump.quit = true; };
-    EXPECT_EQ(PingFailure(pumped, "127.0.0.1").Code, 301);
-    EXPECT_EQ(OpenDescriptorCount(), before + 1);
+    {
+        LoopbackResponder responder;
+        Answering answering(responder, [](LoopbackResponder& r) { r.SendUnreachable(3); });
+        EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Description, "Port unreachable.");
+    }
+    EXPECT_EQ(OpenDescriptorCount(), before);
+
+    // A cut ends even a wait without a time limit, at once.
+    AbortSignal cut;
+    pinger.Timeout = std::chrono::seconds(0);
+    std::thread cutter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cut.Raise();
+    });
+    const auto start = Clock::now();
+    {
+        AbortSignalScope scope(&cut);
+        EXPECT_THROW(pinger.PingHost("127.0.0.1"), AbortedError);
+    }
+    cutter.join();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(OpenDescriptorCount(), before + 1);  // the signal's own
+    // The next ping is not cut.
+    pinger.Timeout = std::chrono::seconds(1);
+    EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 301);
 }
 
 // The child of a privileged test: a fresh network namespace whose ping group
@@ -357,29 +302,22 @@ TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
             throw std::runtime_error("cannot drop privileges");
         }
         std::string outcome;
-        ScriptedPump pump;
-        Pinger pinger(&pump);
+        Pinger pinger;
         pinger.Timeout = std::chrono::seconds(1);
         outcome += std::to_string(PingFailure(pinger, "127.0.0.1").Code);
 
         // A foreign reply is ignored (by the kernel or by the sequence half),
         // the own one accepted.
-        int step = 0;
-        pump.OnRound = [&] {
-            if (!responder->Request().empty()) {
-                if (step == 0) {
-                    responder->SendReply(true);
-                } else if (step == 3) {
-                    responder->SendReply(false);
-                }
-                ++step;
-            }
-        };
+        pinger.Timeout = std::chrono::seconds(5);
+        responder->Forget();
+        Answering answering(*responder, ForeignReplyThenOwn);
+        const auto start = Clock::now();
         pinger.PingHost("127.0.0.1");
-        outcome += " " + pinger.ResponseSource() + " after " + std::to_string(step >= 4 ? 4 : step);
+        const bool waitedForOwn = Clock::now() - start >= kForeignReplyLeadMs;
+        outcome += " " + pinger.ResponseSource() + (waitedForOwn ? " after the foreign reply" : " too early");
         return outcome;
     });
-    EXPECT_EQ(result, "301 127.0.0.1 after 4");
+    EXPECT_EQ(result, "301 127.0.0.1 after the foreign reply");
 }
 
 TEST(PingerTest, NeitherSocketAllowedGivesAccessDenied) {

@@ -52,14 +52,15 @@ std::vector<std::string> FailingWatchesThenRepair(const MonitorFiles& files, con
         test::ScriptedPeer server({peer::Close()});
         window.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(server.Port()) + "/");
         window.SetText(Field::txtWatchFreq, "15");
+        const size_t shownBefore = dialogs.calls.size();
         window.findChild<QPushButton*>("btnOkay")->click();
-        QApplication::processEvents();
+        // The watch runs on its own thread; the error box of its refused alert ends it.
+        ASSERT_TRUE(test::RunEventsUntil([&] { return dialogs.calls.size() > shownBefore; }));
         for (const QString& line : window.findChild<QPlainTextEdit*>("richStatus")->toPlainText().split('\n')) {
             if (line.startsWith("Cannot write the log")) logLines.push_back(line.toStdString());
         }
         // The alert went on to the mail server, and only its refusal ended
         // this watch, not the watching.
-        ASSERT_FALSE(dialogs.calls.empty());
         EXPECT_EQ(dialogs.calls.back(), "error:Socket Error # 10061\r\nConnection refused.");
         EXPECT_TRUE(timer->Enabled());
         EXPECT_EQ(timer->Interval(), 15u * 60u * 1000u);

@@ -173,6 +173,8 @@ TEST_F(MainWindowTest, ErrorsEscapingAHandlerGoToTheErrorBoxAndTheProgramGoesOn)
     window_->SetText(Field::txtWatchFreq, "15");
     window_->SetText(Field::txtURL2watch, "https://127.0.0.1/");
     Button("btnOkay")->click();
+    // The watch runs on its own thread, and shows its box through this one.
+    ASSERT_TRUE(test::RunEventsUntil([&] { return window_->findChild<QLabel*>("watchCountPanel")->text() != ""; }));
     EXPECT_EQ(dialogs_.calls,
               (std::vector<std::string>{"beep", "message:Sorry, we do not support HTTPS protocol at this time."}));
     EXPECT_EQ(window_->findChild<QLabel*>("watchCountPanel")->text(), "Watch count:1");
@@ -205,9 +207,12 @@ TEST_F(MainWindowTest, EnterGoesToTheFocusedButtonElseToTheDefaultButton) {
         pane->clear();
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
         QApplication::sendEvent(c.focused, &enter);
+        // A watch's box comes from the watch's thread.
+        test::RunEventsUntil([&] { return !dialogs_.calls.empty() || c.box.empty(); });
         EXPECT_EQ(dialogs_.calls.empty() ? "" : dialogs_.calls.back(), c.box);
     }
-    EXPECT_EQ(StatusPanel(), "Watching process stopped...");
+    EXPECT_TRUE(test::RunEventsUntil([&] { return StatusPanel() == "Watching process stopped..."; }))
+        << StatusPanel().toStdString();
     EXPECT_EQ(pane->toPlainText(), "\n") << "Enter in the pane is a line break";
 }
 

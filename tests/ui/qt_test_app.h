@@ -1,10 +1,16 @@
 #pragma once
 // The one QApplication that widget tests share; created on first use with
-// the offscreen platform unless the environment names another.
+// the offscreen platform unless the environment names another. And a wait
+// that keeps its events flowing, for what the window's watch thread hands
+// back.
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace corvasse::test {
 
@@ -19,6 +25,22 @@ inline QApplication& TestApp() {
         return created;
     }();
     return *app;
+}
+
+// Runs the event loop until done() holds, checking every few milliseconds,
+// or until limit has passed; done()'s last answer.
+inline bool RunEventsUntil(const std::function<bool()>& done,
+                           std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
 }
 
 }  // namespace corvasse::test

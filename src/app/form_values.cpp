@@ -1,4 +1,4 @@
-#include "cli/form_values.h"
+#include "app/form_values.h"
 
 #include "app/setting_keys.h"
 
@@ -9,6 +9,16 @@ FormValues::FormValues()
              {Field::txtWatchFreq, std::string(setting::txtWatchFreq.initial)},
              {Field::txtSendto, std::string(setting::txtSendTo.initial)},
              {Field::txtYourEmail, std::string(setting::txtYourEmail.initial)}} {}
+
+FormValues FormValues::Of(const FormFields& form) {
+    FormValues values;
+    for (int i = 0; i <= static_cast<int>(kLastField); ++i) {
+        const auto field = static_cast<Field>(i);
+        values.texts_[field] = form.Text(field);
+        values.checks_[field] = form.Checked(field);
+    }
+    return values;
+}
 
 std::string FormValues::Text(Field field) const {
     auto it = texts_.find(field);

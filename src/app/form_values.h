@@ -1,7 +1,8 @@
 #pragma once
 // The settings form without a window: every field's text and state in
 // memory, starting from the values the window's fields start with, so that
-// loading the settings into it gives what the window would show.
+// loading the settings into it gives what the window would show. A copy of
+// the window's form is what a watch on another thread reads.
 
 #include <map>
 #include <string>
@@ -13,6 +14,8 @@ namespace corvasse {
 class FormValues : public FormFields {
 public:
     FormValues();
+    // Every field's text and state as form holds them now.
+    static FormValues Of(const FormFields& form);
 
     std::string Text(Field field) const override;
     void SetText(Field field, const std::string& text) override;

@@ -1,0 +1,96 @@
+#include "app/watch_worker.h"
+
+#include "app/handler_guard.h"
+#include "app/window_thread.h"
+#include "common/process_abort.h"
+
+namespace corvasse {
+
+WatchWorker::WatchWorker(const FormFields& form, MonitorView& view, Dialogs& boxes, WindowThread& windowThread,
+                         const MonitorFiles& files)
+    : form_(form),
+      windowThread_(windowThread),
+      view_(view, windowThread),
+      dialogs_(boxes, windowThread),
+      components_(values_, view_, files),
+      watch_(values_, view_, dialogs_, components_.settings, components_.log, components_.web, components_.pingClient,
+             components_.alert, components_.state),
+      thread_([this] { Work(); }) {}
+
+WatchWorker::~WatchWorker() {
+    {
+        std::lock_guard lock(mutex_);
+        ending_ = true;
+        waiting_.reset();
+        if (running_) running_->Raise();
+    }
+    changed_.notify_one();
+    thread_.join();
+}
+
+void WatchWorker::RunWatch() {
+    FormValues form = FormValues::Of(form_);
+    {
+        std::lock_guard lock(mutex_);
+        if (waiting_) {
+            waiting_->form = std::move(form);
+        } else {
+            waiting_ = Request{++requested_, std::move(form)};
+        }
+    }
+    changed_.notify_one();
+}
+
+void WatchWorker::CutWatch(std::function<void()> then) {
+    uint64_t last;
+    {
+        std::lock_guard lock(mutex_);
+        waiting_.reset();
+        if (running_) running_->Raise();
+        last = taken_;
+    }
+    if (shown_ >= last) {
+        then();
+    } else {
+        afterCut_.emplace_back(last, std::move(then));
+    }
+}
+
+void WatchWorker::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return ending_ || waiting_; });
+        if (ending_) return;
+        const uint64_t number = waiting_->number;
+        values_ = std::move(waiting_->form);
+        waiting_.reset();
+        taken_ = number;
+        const AbortSignal& signal = running_.emplace();
+        lock.unlock();
+        {
+            AbortSignalScope scope(&signal);
+            try {
+                HandlerGuard(dialogs_).Run([this] { watch_.Run(); });
+            } catch (const AbortedError&) {
+                // Cut: nothing to report and nothing to count.
+            }
+        }
+        // Behind every call the watch handed over.
+        windowThread_.Post([this, number] { Shown(number); });
+        lock.lock();
+        running_.reset();
+    }
+}
+
+void WatchWorker::Shown(uint64_t number) {
+    shown_ = number;
+    std::vector<std::function<void()>> due;
+    std::erase_if(afterCut_, [&](auto& entry) {
+        if (entry.first > number) return false;
+        due.push_back(std::move(entry.second));
+        return true;
+    });
+    for (const auto& then : due) then();
+}
+
+}  // namespace corvasse
