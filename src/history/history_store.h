@@ -45,8 +45,9 @@ class HistoryStore {
 public:
     // Opens the database. To read and write, it and its folder (mode 0700)
     // are created when missing, and it is checked that they can be written.
-    // Read-only, the file must be there and is neither created nor locked
-    // (the queries only; the rest throws). Throws HistoryError.
+    // Read-only, the file must be there; nothing is created or written and
+    // no write lock taken (the queries only: the rest throws). Throws
+    // HistoryError.
     explicit HistoryStore(std::filesystem::path file, HistoryAccess access = HistoryAccess::ReadWrite);
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;

@@ -97,7 +97,7 @@ void HistoryWindow::createChart() {
 
     outageEdge_ = new QLineSeries(chart_);
     outageArea_ = new QAreaSeries(outageEdge_);
-    outageArea_->setObjectName("outages");
+    outageArea_->setObjectName("outageShade");
     outageArea_->setPen(Qt::NoPen);
     outageArea_->setBrush(QColor(220, 40, 40, 50));
     responseSeries_ = new QScatterSeries;
