@@ -164,23 +164,6 @@ TEST_F(WatchHistoryTest, ChartHasAtMostTwoPointsAColumnAndMarksDownsAndOutages) 
     EXPECT_EQ(history.Chart(HistoryRange::Day, now, 1440).responses.size(), 1440u - 14u);
 }
 
-TEST_F(WatchHistoryTest, APointLeadsToTheResultItStandsFor) {
-    Record(test::Up(kDayStart + minutes(1), milliseconds(30), 2043));
-    Record(test::Up(kDayStart + minutes(2), milliseconds(12), 2044));
-    Record(test::Down(kDayStart + minutes(3), "Read Timeout"));
-    Record(test::Down(kDayStart + minutes(4), "HTTP/1.1 404 Not Found"));
-    WatchHistory history = Reader();
-    const ResponseChart chart = history.Chart(HistoryRange::Day, kDayStart + hours(1), 1);
-    ASSERT_EQ(chart.responses.size(), 2u);
-    ASSERT_EQ(chart.downs.size(), 1u);
-    const std::vector<std::string> tips = {ResultTip(*history.PointResult(chart, chart.responses[0])),
-                                           ResultTip(*history.PointResult(chart, chart.responses[1])),
-                                           ResultTip(*history.PointResult(chart, chart.downs[0]))};
-    EXPECT_EQ(tips, (std::vector<std::string>{"2026-12-08 00:02:00\nUp: 2044 bytes in 12 ms",
-                                              "2026-12-08 00:01:00\nUp: 2043 bytes in 30 ms",
-                                              "2026-12-08 00:03:00\nDown: Read Timeout"}));
-}
-
 TEST_F(WatchHistoryTest, CsvHoldsEveryResultOfTheRangeAsRfc4180) {
     Record(test::Up(kDayStart + milliseconds(7), microseconds(12345), 2043));
     Record(test::Down(kDayStart + minutes(1), "Socket Error # 10061\r\nConnection refused."));
