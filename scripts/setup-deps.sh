@@ -12,8 +12,8 @@ packages=(
   fonts-liberation
   # real servers the integration tests start on loopback; openssl makes their test certificates
   nginx-light python3-aiosmtpd dovecot-pop3d openssl
-  # ping tests, namespaces, fetch comparison, screenshots
-  iputils-ping iproute2 curl xvfb x11-apps x11-utils imagemagick
+  # ping tests, namespaces (nft drops packets in them), fetch comparison, screenshots
+  iputils-ping iproute2 nftables curl xvfb x11-apps x11-utils imagemagick
   # a real system tray (XEmbed) under Xvfb for the tray tests
   trayer
   # sanitizers and fuzzing

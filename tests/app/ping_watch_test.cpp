@@ -13,8 +13,8 @@
 #include "app/settings_store.h"
 #include "app/watch_cycle.h"
 #include "app/watch_state.h"
-#include "ping/isolated_network.h"
 #include "ping/pinger.h"
+#include "support/isolated_network.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {

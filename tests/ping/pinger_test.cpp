@@ -18,8 +18,8 @@
 #include "common/file_descriptor.h"
 #include "ping/echo_request.h"
 #include "ping/internet_checksum.h"
-#include "ping/isolated_network.h"
 #include "ping/ping_error.h"
+#include "support/isolated_network.h"
 #include "support/process_resources.h"
 
 namespace corvasse {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include <arpa/inet.h>
@@ -10,6 +11,7 @@
 #include <sys/socket.h>
 
 #include "common/posix_io.h"
+#include "common/socket_address.h"
 
 namespace corvasse::test {
 
@@ -24,19 +26,17 @@ constexpr int kHandshakeWaitMs = 200;
 // Most connections the full-queue listener makes before giving up.
 constexpr int kMaxFillers = 64;
 
-FileDescriptor LoopbackListener(int backlog, int& port) {
-    FileDescriptor listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+FileDescriptor LoopbackListener(int backlog, int& port, const std::string& host = "127.0.0.1") {
+    std::optional<SocketAddress> address = SocketAddress::FromText(host);
+    if (!address) throw std::runtime_error("peer: not an address: " + host);
+    FileDescriptor listener(socket(address->Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!listener.Valid()) throw std::runtime_error("peer: socket failed");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener.Get(), backlog) != 0 ||
-        getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("peer: cannot listen on loopback");
+    socklen_t length = address->Length();
+    if (bind(listener.Get(), address->Get(), length) != 0 || listen(listener.Get(), backlog) != 0 ||
+        getsockname(listener.Get(), address->Get(), &length) != 0) {
+        throw std::runtime_error("peer: cannot listen on " + host);
     }
-    port = ntohs(address.sin_port);
+    port = address->Port();
     return listener;
 }
 
@@ -66,8 +66,9 @@ std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts)
 }
 }  // namespace peer
 
-ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script) : script_(std::move(script)) {
-    listener_ = LoopbackListener(16, port_);
+ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script, std::string address)
+    : script_(std::move(script)), address_(std::move(address)) {
+    listener_ = LoopbackListener(16, port_, address_);
     if (!wake_.Valid()) throw std::runtime_error("peer: eventfd failed");
     thread_ = std::thread([this] { Run(); });
 }

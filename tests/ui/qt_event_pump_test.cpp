@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "ping/isolated_network.h"
 #include "ping/ping_error.h"
 #include "ping/pinger.h"
+#include "support/isolated_network.h"
 #include "ui/qt_test_app.h"
 
 namespace corvasse {
