@@ -77,6 +77,7 @@ void WatchCycle::AbortConnection() {
 
 void WatchCycle::RunPingWatch() {
     const std::string host = Trim(form_.Text(Field::editIPaddr));
+    pinger_.SetAddressFamily(AddressFamilySetting(settings_));
     try {
         pinger_.PingHost(host);
     } catch (const std::exception&) {
@@ -97,6 +98,7 @@ void WatchCycle::RunWebWatch() {
         return;
     }
     web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
+    web_.SetAddressFamily(AddressFamilySetting(settings_));
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);
     try {
         state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));

@@ -39,7 +39,8 @@ public:
 
     // One watch. Errors of the alert delivery and of the log pass to the caller.
     // The setting "allowHttps" ("y") lets https:// addresses through to the
-    // client instead of refusing them with a message box.
+    // client instead of refusing them with a message box; "ipFamily" keeps
+    // the fetch or the ping to one address family.
     void Tick();
 
     // A tick of the interval timer: one watch, whose escaping error goes to
