@@ -16,7 +16,6 @@
 #include "support/isolated_network.h"
 #include "support/process_resources.h"
 #include "support/scripted_peer.h"
-#include "support/server_process.h"
 
 namespace corvasse {
 namespace {
@@ -96,22 +95,6 @@ TEST(HappyEyeballsTest, WhenEveryAttemptStallsTheTimeOutEndsThemAll) {
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
     EXPECT_EQ(test::ThreadCount(), threads);
     EXPECT_FALSE(client.IsConnected());
-}
-
-TEST(HappyEyeballsTest, WhenEveryAttemptFailsTheLastFailureIsRaised) {
-    test::ScopedNetNamespace network;
-    TcpClient client;
-    std::vector<std::string> statuses;
-    Aim(client, "localhost", test::FreePort("127.0.0.1"), statuses);
-    const int descriptors = test::OpenDescriptorCount();
-    for (Wait wait : {Wait::Default(), Wait::For(kConnectTimeout)}) {
-        statuses.clear();
-        test::ExpectThrowWithMessage<SocketError>([&] { client.Connect(wait); },
-                                                  "Socket Error # 10061\r\nConnection refused.");
-        EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname localhost.", "Connecting to [::1].",
-                                                      "Connecting to 127.0.0.1."}));
-        EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
-    }
 }
 
 }  // namespace
