@@ -37,8 +37,8 @@ public:
     // for a name), Connecting for each address tried, Connected, then
     // OnConnected. Any failure closes the socket before the error passes;
     // the client can connect again.
-    // Throws AlreadyConnectedError, SocketError, ConnectTimeoutError,
-    // ConnectError and the binding errors.
+    // Throws AlreadyConnectedError, SocketError, InvalidSocketError,
+    // ConnectTimeoutError and the binding errors.
     virtual void Connect(Wait wait = Wait::Default());
 };
 
