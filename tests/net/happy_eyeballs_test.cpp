@@ -6,10 +6,12 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "common/process_abort.h"
 #include "net/net_error.h"
 #include "net/tcp_client.h"
 #include "support/expect_throw.h"
@@ -95,6 +97,30 @@ TEST(HappyEyeballsTest, WhenEveryAttemptStallsTheTimeOutEndsThemAll) {
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
     EXPECT_EQ(test::ThreadCount(), threads);
     EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(HappyEyeballsTest, TheProcessAbortEndsAConnectUnderWayAtOnce) {
+    // In a child: the abort lasts for the rest of its process.
+    const std::string result = test::RunInChild([] {
+        test::FullListener listener;
+        TcpClient client;
+        client.Host = "127.0.0.1";
+        client.Port = listener.Port();
+        std::thread raiser([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            RaiseProcessAbort();
+        });
+        const auto start = Clock::now();
+        std::string outcome = "connected";
+        try {
+            client.Connect(Wait::Forever());
+        } catch (const AbortedError&) {
+            outcome = "aborted";
+        }
+        raiser.join();
+        return outcome + (Clock::now() - start < kConnectTimeout ? " in time" : " late");
+    });
+    EXPECT_EQ(result, "aborted in time");
 }
 
 }  // namespace
