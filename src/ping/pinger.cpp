@@ -280,7 +280,9 @@ void Pinger::ReceiveErrorQueue() {
             return;  // queue drained
         }
         for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
-            if (header->cmsg_level != level || header->cmsg_type != kind) {
+            // Only a whole notice is read; the sender's address follows it.
+            if (header->cmsg_level != level || header->cmsg_type != kind ||
+                header->cmsg_len < CMSG_LEN(sizeof(sock_extended_err))) {
                 continue;
             }
             sock_extended_err notice;
@@ -293,7 +295,6 @@ void Pinger::ReceiveErrorQueue() {
                                   IdMatch::SequenceHalf, version_)) {
                 continue;
             }
-            // The sender's address follows the notice.
             sockaddr_storage offender{};
             const size_t offenderBytes = std::min<size_t>(header->cmsg_len - CMSG_LEN(sizeof notice), sizeof offender);
             std::memcpy(&offender, CMSG_DATA(header) + sizeof notice, offenderBytes);
