@@ -24,7 +24,9 @@ public:
         IOHandler::Close();
         connected_ = false;
     }
-    void ConnectClient(const std::string&, int, Wait, const LocalBinding&) override { connected_ = true; }
+    void ConnectClient(const std::string&, int, AddressFamily, Wait, const LocalBinding&) override {
+        connected_ = true;
+    }
     bool Connected() override { return connected_; }
     bool Readable(Wait) override { return true; }
     long Recv(char* buffer, size_t length) override {

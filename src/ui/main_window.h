@@ -14,6 +14,7 @@
 #include "app/monitor_view.h"
 
 class QAbstractButton;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -113,6 +114,7 @@ private:
     QLabel* watchCountPanel_ = nullptr;
     std::map<Field, QLineEdit*> lineEdits_;
     std::map<Field, QAbstractButton*> buttons_;
+    std::map<Field, QComboBox*> choices_;
     int progressMax_ = 100;
     int progressPosition_ = 0;
     bool shown_ = false;
