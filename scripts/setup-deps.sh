@@ -13,8 +13,8 @@ packages=(
   fonts-liberation
   # real servers the integration tests start on loopback; openssl makes their test certificates
   nginx-light python3-aiosmtpd dovecot-pop3d openssl
-  # ping tests, namespaces, fetch comparison, screenshots
-  iputils-ping iproute2 curl xvfb x11-apps x11-utils imagemagick
+  # ping tests, namespaces (nft drops packets in them), fetch comparison, screenshots
+  iputils-ping iproute2 nftables curl xvfb x11-apps x11-utils imagemagick
   # systemd-analyze checks the installed user units
   systemd
   # a real system tray (XEmbed) under Xvfb for the tray tests; keys typed into the program's window

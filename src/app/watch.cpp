@@ -43,6 +43,7 @@ void Watch::Run() {
 
 void Watch::RunPingWatch() {
     const std::string host = Trim(form_.Text(Field::editIPaddr));
+    pinger_.SetAddressFamily(AddressFamilySetting(settings_));
     try {
         pinger_.PingHost(host);
     } catch (const std::exception&) {
@@ -63,6 +64,7 @@ void Watch::RunWebWatch() {
         return;
     }
     web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
+    web_.SetAddressFamily(AddressFamilySetting(settings_));
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);
     try {
         state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));

@@ -75,6 +75,7 @@ public:
 
     void SetConnectTimeout(int timeoutMs) override { client_.SetConnectTimeout(timeoutMs); }
     void SetHttpsPolicy(HttpsPolicy policy) override { client_.SetHttpsPolicy(policy); }
+    void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     std::string Get(const std::string& url) override {
         const auto start = std::chrono::steady_clock::now();
         std::string body = KeepingFailure(failure, [&] { return client_.Get(url); });
@@ -102,6 +103,7 @@ public:
     void PingHost(const std::string& host) override {
         KeepingFailure(failure, [&] { client_.PingHost(host); });
     }
+    void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     int ResponseTime() const override { return client_.ResponseTime(); }
 
     std::optional<std::string> failure;

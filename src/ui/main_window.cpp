@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -135,6 +136,9 @@ QWidget* MainWindow::createUrlPage() {
     contentForm->addRow("OR look for text:", txtLookFor);
     auto* ckAllowHttps = new QCheckBox("Allow https:// addresses (TLS)");
     contentForm->addRow(ckAllowHttps);
+    auto* cboAddressFamily = new QComboBox;
+    for (const char* choice : kAddressFamilyChoices) cboAddressFamily->addItem(choice);
+    contentForm->addRow("Address family:", cboAddressFamily);
     layout->addWidget(content);
 
     auto* ping = new QGroupBox("  Ping Only  ");
@@ -162,6 +166,7 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::txtWatchFreq, txtWatchFreq);
     addButton(Field::ckPingOnly, ckPingOnly);
     addButton(Field::ckAllowHttps, ckAllowHttps);
+    choices_[Field::cboAddressFamily] = cboAddressFamily;
     return page;
 }
 
@@ -334,11 +339,15 @@ void MainWindow::createStatusBar() {
 // --- FormFields ---
 
 std::string MainWindow::Text(Field field) const {
+    if (auto choice = choices_.find(field); choice != choices_.end()) return ToBytes(choice->second->currentText());
     auto it = lineEdits_.find(field);
     return it == lineEdits_.end() ? std::string() : ToBytes(it->second->text());
 }
 
 void MainWindow::SetText(Field field, const std::string& text) {
+    if (auto choice = choices_.find(field); choice != choices_.end()) {
+        choice->second->setCurrentText(FromBytes(text));
+    }
     if (auto it = lineEdits_.find(field); it != lineEdits_.end()) it->second->setText(FromBytes(text));
 }
 

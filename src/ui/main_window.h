@@ -15,6 +15,7 @@
 #include "app/monitor_view.h"
 
 class QAbstractButton;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -118,6 +119,7 @@ private:
     QLabel* watchCountPanel_ = nullptr;
     std::map<Field, QLineEdit*> lineEdits_;
     std::map<Field, QAbstractButton*> buttons_;
+    std::map<Field, QComboBox*> choices_;
     int progressMax_ = 100;
     int progressPosition_ = 0;
     bool shown_ = false;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
@@ -146,6 +147,33 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
 
     ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
     for (const auto& c : cases) EXPECT_EQ(store.ReadSetting("Settings", c.key), c.saved) << c.key;
+}
+
+TEST_F(MainWindowTest, AddressFamilyChoiceLoadsAndSavesItsSetting) {
+    test::TempDir other;
+    const MonitorFiles files = test::MonitorFilesIn(other.Path());
+    SettingsStore store = SettingsStore::AtFile(files.settings);
+    for (auto [key, value] : {std::pair{"url2watch", "http://[::1]:8080/"}, std::pair{"txtLookFor", "Welcome"},
+                              std::pair{"txtSendTo", "ops@example.org"}, std::pair{"txtYourEmail", "me@example.org"},
+                              std::pair{"ipFamily", "ipv4"}}) {
+        store.WriteSetting("Settings", key, value);
+    }
+    MainWindow window(files, &dialogs_);
+    window.show();
+    QApplication::processEvents();
+    auto* choice = window.findChild<QComboBox*>();
+    ASSERT_NE(choice, nullptr);
+    QStringList items;
+    for (int i = 0; i < choice->count(); ++i) items << choice->itemText(i);
+    EXPECT_EQ(items, QStringList({"Any", "IPv4 only", "IPv6 only"}));
+    EXPECT_EQ(choice->currentText(), "IPv4 only");
+
+    for (auto [index, stored] : {std::pair{2, "ipv6"}, std::pair{0, "n/a"}}) {
+        choice->setCurrentIndex(index);
+        window.findChild<QPushButton*>("btnSave")->click();
+        ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+        EXPECT_EQ(store.ReadSetting("Settings", "ipFamily"), stored);
+    }
 }
 
 TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
