@@ -10,6 +10,7 @@
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
 #include "app/watch.h"
+#include "app/watch_target.h"
 #include "cli/console_view.h"
 #include "common/byte_string.h"
 #include "http/http_errors.h"
@@ -209,11 +210,10 @@ std::optional<CheckResult> WatchCheck::Prepare() {
     SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
     p.pingWatch = IsSettingOn(p.components.settings, setting::PingOnly);
+    p.target = WatchTarget(p.form, p.components.settings);
     if (p.pingWatch) {
-        p.target = Trim(p.form.Text(Field::editIPaddr));
         if (p.target.empty()) return Unknown("no host to ping" + where);
     } else {
-        p.target = p.form.Text(Field::txtURL2watch);
         const std::string address = Trim(p.target);
         if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
         if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.components.settings, setting::allowHttps)) {

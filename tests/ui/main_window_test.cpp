@@ -23,8 +23,11 @@
 #include "app/monitor.h"
 #include "app/settings_store.h"
 #include "app/watch_state.h"
+#include "history/history_store.h"
 #include "support/monitor_files.h"
 #include "support/temp_dir.h"
+#include "support/watch_results.h"
+#include "ui/history_window.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_interval_timer.h"
@@ -89,7 +92,8 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
         menus << top->text() + ": " + entries.join("|");
     }
     EXPECT_EQ(menus, QStringList({"&File: &Abort Connection|-|&Minimize|-|E&xit", "&Log: &View Log|-|&Clear Log",
-                                  "&Help: &About...|Visit &Corvasse web site..."}));
+                                  "&View: &History...", "&Help: &About...|Visit &Corvasse web site..."}));
+    EXPECT_EQ(MenuAction("&View", "&History...")->shortcut(), QKeySequence("Ctrl+H"));
     EXPECT_FALSE(window_->logViewer().isVisible());
 }
 
@@ -331,6 +335,28 @@ TEST_F(MainWindowTest, LogViewerReadsEachLineAsUtf8OrElseLatin1) {
     EXPECT_EQ(window_->logViewer().Pane()->toPlainText().toStdString(),
               "Looked for but did not find:Gr\xC3\xB6\xC3\x9F"
               "e\nHTTP/1.1 200 Tr\xC3\xA8s bien\n \n--- End of File --");
+}
+
+TEST_F(MainWindowTest, HistoryOpensBesideTheWindowForTheWatchOfTheForm) {
+    window_->SetText(Field::txtURL2watch, "http://shop.example/");
+    MenuAction("&View", "&History...")->trigger();
+    HistoryWindow* history = window_->historyWindow();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->windowTitle(), "Corvasse History");
+    EXPECT_EQ(history->windowModality(), Qt::NonModal);
+    EXPECT_EQ(history->findChild<QLabel*>("notice")->text().toStdString(),
+              "no history database at \"" + (temp_.Path() / "history.sqlite3").string() + "\"");
+    EXPECT_TRUE(dialogs_.calls.empty());
+
+    // Once there is one, the next "History..." reads it.
+    HistoryStore store(temp_.Path() / "history.sqlite3");
+    store.RecordResult(store.FindOrAddWatch(window_->monitor().Settings().FilePath(), "http://shop.example/"),
+                       test::Up(ResultTimeNow() - std::chrono::minutes(1)));
+    MenuAction("&View", "&History...")->trigger();
+    EXPECT_EQ(window_->historyWindow(), history);
+    EXPECT_EQ(history->findChild<QLabel*>("notice")->text(), "");
+    EXPECT_EQ(history->findChild<QLabel*>("uptime24h")->text(), "24 hours: 100.00 %");
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoop) {
