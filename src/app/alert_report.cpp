@@ -34,6 +34,7 @@ void AlertReport::build_msg() {
     }
     AlertText +=
         "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " + std::to_string(web_.ResponseCode()) + "\n";
+    for (const std::string& failure : state_.FamilyFailures) AlertText += failure + "\n";
     AlertText += "----------\n";
     try {
         log_.AppendLogLine(AlertText);

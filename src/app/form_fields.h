@@ -34,12 +34,15 @@ enum class Field {
     // Opt-in: "Address family:" on "URL Details", a choice whose text is one
     // of kAddressFamilyChoices.
     cboAddressFamily,
+    // Opt-in: "Do not blame the site while this computer is offline or just
+    // woke up" on "URL Details".
+    ckOfflineAware,
 };
 
 // The last of the fields above, for code that goes through them all.
-inline constexpr Field kLastField = Field::cboAddressFamily;
+inline constexpr Field kLastField = Field::ckOfflineAware;
 // The texts of the "Address family:" choice, in the order it shows them.
-inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only"};
+inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only", "Each separately"};
 
 class FormFields {
 public:

@@ -23,4 +23,6 @@ std::string HttpWebClient::ResponseText() const { return client_.ResponseText();
 
 int HttpWebClient::ResponseCode() const { return client_.ResponseCode(); }
 
+std::string HttpWebClient::PeerAddress() const { return client_.PeerTried(); }
+
 }  // namespace corvasse

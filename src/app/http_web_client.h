@@ -27,6 +27,7 @@ public:
     void Disconnect() override;
     std::string ResponseText() const override;
     int ResponseCode() const override;
+    std::string PeerAddress() const override;
 
 private:
     HttpClient& client_;

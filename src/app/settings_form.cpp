@@ -35,6 +35,7 @@ constexpr std::pair<std::string_view, Field> kSecurityChoices[] = {
 constexpr std::pair<std::string_view, const char*> kFamilyChoices[] = {
     {kIpFamilyIPv4, kAddressFamilyChoices[1]},
     {kIpFamilyIPv6, kAddressFamilyChoices[2]},
+    {kIpFamilyEach, kAddressFamilyChoices[3]},
 };
 
 bool IsValidPort(const std::string& text) {
@@ -94,6 +95,7 @@ void SettingsForm::Load() {
         if (family == value) familyChoice = text;
     }
     form_.SetText(Field::cboAddressFamily, familyChoice);
+    form_.SetChecked(Field::ckOfflineAware, IsSettingOn(settings_, setting::offlineAware));
 }
 
 bool SettingsForm::Validate() {
@@ -180,6 +182,7 @@ void SettingsForm::Save() {
         if (form_.Text(Field::cboAddressFamily) == text) family = value;
     }
     writeOrDelete(setting::ipFamily, family);
+    writeOrDelete(setting::offlineAware, flag(form_.Checked(Field::ckOfflineAware)));
     view_.SetStatusText("Settings saved...");
 }
 

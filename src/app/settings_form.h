@@ -22,7 +22,8 @@ public:
     SettingsForm(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings);
 
     // Selects the "Status" page, then loads the fields from the store; last
-    // the opt-in fields ("allowHttps", "mailSecurity", "port", "ipFamily").
+    // the opt-in fields ("allowHttps", "mailSecurity", "port", "ipFamily",
+    // "offlineAware").
     // Throws RegistryError; fields loaded before the error keep their values.
     void Load();
 
@@ -30,9 +31,10 @@ public:
     // After the other tests, a port that is not empty and not 1..65535, then
     // an interval that is a whole number outside 0..35791, is refused
     // (nothing written). After the other keys, "allowHttps" ("y"),
-    // "mailSecurity" ("starttls", "tls"), "port" (trimmed) and "ipFamily"
-    // ("ipv4", "ipv6") are written, or deleted when the box is clear, "None"
-    // or "Any" is chosen or the port empty.
+    // "mailSecurity" ("starttls", "tls"), "port" (trimmed), "ipFamily"
+    // ("ipv4", "ipv6", "each") and "offlineAware" ("y") are written, or
+    // deleted when the box is clear, "None" or "Any" is chosen or the port
+    // empty.
     void Save();
 
 private:

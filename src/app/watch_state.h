@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvasse {
 
@@ -14,6 +15,18 @@ struct WatchState {
     std::string FetchedBody;
     // "y" when the latest content check found the look-for text.
     std::string FoundFlag;
+    // With "ipFamily=each": a line for each family the current tick's watch
+    // failed over (FamilyFailureText), for the alert report; emptied at
+    // every tick.
+    std::vector<std::string> FamilyFailures;
+    // With "offlineAware=y": why the current tick's watch was not counted
+    // (OfflineReason); empty when it was, and emptied at every tick. With
+    // "ipFamily=each" a family that failed while the other was not reached
+    // leaves both this and FamilyFailures.
+    std::string OfflineReason;
+    // The host and family whose missing address the pane told of last, so
+    // that it says so once.
+    std::string SkippedFamilyNoted;
 };
 
 }  // namespace corvasse

@@ -26,6 +26,10 @@ public:
     virtual std::string ResponseText() const = 0;
     // Its code, -1 when there is none.
     virtual int ResponseCode() const = 0;
+    // The address (an IPv6 one in brackets) and port the latest fetch
+    // connected to, or tried last when it could not connect; empty when it
+    // tried none.
+    virtual std::string PeerAddress() const = 0;
 };
 
 }  // namespace corvasse

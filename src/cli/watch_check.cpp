@@ -87,6 +87,7 @@ public:
     }
     std::string ResponseText() const override { return client_.ResponseText(); }
     int ResponseCode() const override { return client_.ResponseCode(); }
+    std::string PeerAddress() const override { return client_.PeerAddress(); }
 
     std::chrono::microseconds elapsed{0};
     std::optional<std::string> failure;
@@ -257,10 +258,20 @@ CheckResult WatchCheck::Outcome() const {
     const Parts& p = *parts_;
     if (!p.dialogs.message.empty()) return Unknown(p.target + ": " + Trim(p.dialogs.message));
     if (p.pingWatch) {
+        if (!p.components.state.OfflineReason.empty()) {
+            return Unknown(p.target + ": offline (" + p.components.state.OfflineReason + "), not counted");
+        }
         if (p.ping.failure) return Critical(p.target + ": " + *p.ping.failure);
         const std::string ms = std::to_string(p.ping.ResponseTime());
         return Ok(p.target + " replied in " + ms + " ms", "rta=" + ms + "ms;;;0");
     }
+    const WatchState& state = p.components.state;
+    if (!state.FamilyFailures.empty()) {
+        std::string failures;
+        for (const std::string& failure : state.FamilyFailures) failures += (failures.empty() ? "" : "; ") + failure;
+        return Critical(p.target + ": " + failures);
+    }
+    if (!state.OfflineReason.empty()) return Unknown(p.target + ": offline (" + state.OfflineReason + "), not counted");
     if (p.web.failure) return Critical(p.target + ": " + *p.web.failure);
     // Each claim below is the comparison itself, made again on what was fetched.
     const size_t size = p.components.state.FetchedBody.size();

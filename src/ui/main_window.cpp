@@ -139,6 +139,8 @@ QWidget* MainWindow::createUrlPage() {
     auto* cboAddressFamily = new QComboBox;
     for (const char* choice : kAddressFamilyChoices) cboAddressFamily->addItem(choice);
     contentForm->addRow("Address family:", cboAddressFamily);
+    auto* ckOfflineAware = new QCheckBox("Do not blame the site while this computer is offline or just woke up");
+    contentForm->addRow(ckOfflineAware);
     layout->addWidget(content);
 
     auto* ping = new QGroupBox("  Ping Only  ");
@@ -166,6 +168,7 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::txtWatchFreq, txtWatchFreq);
     addButton(Field::ckPingOnly, ckPingOnly);
     addButton(Field::ckAllowHttps, ckAllowHttps);
+    addButton(Field::ckOfflineAware, ckOfflineAware);
     choices_[Field::cboAddressFamily] = cboAddressFamily;
     return page;
 }
