@@ -67,12 +67,17 @@ int main(int argc, char** argv) {
             return 0;
         }
         files = FilesFromCommandLine(options.settings, options.log, NewSettingsFile::Refused);
+        if (options.history) files.history = *options.history;
     } catch (const UsageError& error) {
         return UsageFailure(error.what());
     }
 
     try {
-        WatchCheck check(files, options.alert);
+        // The result is recorded when asked for; outage mode needs the alerts.
+        const WatchRecording recording = options.alert == AlertMode::Deliver ? WatchRecording::ResultsAndOutages
+                                         : options.history                   ? WatchRecording::ResultsOnly
+                                                                             : WatchRecording::None;
+        WatchCheck check(files, options.alert, recording);
         if (std::optional<CheckResult> unusable = check.Prepare()) return Report(*unusable);
         return Report(RunBounded(check, options.timeout, started));
     } catch (const std::exception& error) {

@@ -56,7 +56,11 @@ int main(int argc, char** argv) {
                                  "Write the activity log to <file> instead of Corvasse.log in the working "
                                  "directory.",
                                  "file");
-    parser.addOptions({help, version, headless, settings, log});
+    const QCommandLineOption history("history",
+                                     "Record the watches in the database <file> instead of history.sqlite3 in "
+                                     "$XDG_STATE_HOME/Corvasse.",
+                                     "file");
+    parser.addOptions({help, version, headless, settings, log, history});
     if (!parser.parse(arguments)) return UsageFailure(parser.errorText(), true);
     if (!parser.positionalArguments().isEmpty()) {
         return UsageFailure("Unexpected argument '" + parser.positionalArguments().constFirst() + "'.", true);
@@ -77,6 +81,10 @@ int main(int argc, char** argv) {
             parser.isSet(headless) ? corvasse::NewSettingsFile::Refused : corvasse::NewSettingsFile::Allowed);
     } catch (const corvasse::UsageError& error) {
         return UsageFailure(QString::fromLocal8Bit(error.what()), false);
+    }
+    if (const std::optional<std::filesystem::path> file = PathOption(parser, history)) {
+        if (file->empty()) return UsageFailure("the history file name is empty", false);
+        files.history = *file;
     }
     if (parser.isSet(headless)) return corvasse::RunHeadless(argc, argv, files);
 

@@ -31,10 +31,21 @@ enum class Field {
     radSecurityStartTls,
     radSecurityTls,
     txtPort,
+    // Opt-in outage mode, the page "Alerts": "Alert once per outage", "Alert
+    // after [N] failed watches in a row", "Remind every [M] minutes", "Mail
+    // when it is back up, after [K] good watches".
+    ckOutageAlerts,
+    txtAlertAfter,
+    txtRemindMinutes,
+    ckRecoveryMail,
+    txtRecoverAfter,
+    // The interval in seconds set by hand ("intervalSeconds"), shown beside
+    // the minutes; empty when there is none. Never saved.
+    txtIntervalSeconds,
 };
 
 // The last of the fields above, for code that goes through them all.
-inline constexpr Field kLastField = Field::txtPort;
+inline constexpr Field kLastField = Field::txtIntervalSeconds;
 
 class FormFields {
 public:

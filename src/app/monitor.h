@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "history/history_store.h"
+
 namespace corvasse {
 
 class ActivityLog;
@@ -21,13 +23,15 @@ class WatchCycle;
 class WindowThread;
 struct WatchState;
 
-// Where the monitor keeps its settings and its activity log.
+// Where the monitor keeps its settings, its activity log and its history.
 struct MonitorFiles {
     std::filesystem::path settings;
     // A relative name lives in the working directory at the time of each access.
     std::filesystem::path log = "Corvasse.log";
+    std::filesystem::path history = HistoryStore::DefaultFile();
 
-    // Corvasse.conf in the folder, and the log in the working directory.
+    // Corvasse.conf in the folder, the log in the working directory and the
+    // history in its default place.
     static MonitorFiles InFolder(const std::filesystem::path& settingsFolder);
 };
 
@@ -48,6 +52,9 @@ public:
     ActivityLog& Log();
     SettingsForm& Form();
     WatchCycle& Cycle();
+    // "Send Test Mail" (app/test_mail.h) where the watches run: at once, or
+    // on the watches' thread after the running watch.
+    void SendTestMail();
     // Written by the watches; read it between them.
     const WatchState& State() const;
 

@@ -10,7 +10,14 @@ static_assert(std::chrono::minutes(kMaxWatchIntervalMinutes + 1) > std::chrono::
 
 bool IsWatchIntervalInRange(int32_t minutes) { return minutes >= 0 && minutes <= kMaxWatchIntervalMinutes; }
 
-std::chrono::milliseconds WatchInterval(const std::string& minutesText) {
+std::chrono::milliseconds WatchInterval(const std::string& minutesText, const std::string& secondsText) {
+    if (!secondsText.empty()) {
+        const int32_t seconds = StrToInt(secondsText);
+        if (seconds < kMinWatchIntervalSeconds || seconds > kMaxWatchIntervalSeconds) {
+            throw WatchIntervalError(kInvalidIntervalSecondsMessage);
+        }
+        return std::chrono::seconds(seconds);
+    }
     const int32_t minutes = StrToInt(minutesText);
     if (!IsWatchIntervalInRange(minutes)) throw WatchIntervalError();
     return std::chrono::minutes(minutes);

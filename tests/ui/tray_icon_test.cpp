@@ -28,6 +28,7 @@ public:
     void RemoveIcon() override { shown = false; }
     QPoint CursorPos() const override { return cursor; }
     void PopupMenu(QMenu* menu, const QPoint& pos) override { popups.push_back({menu, pos}); }
+    void ShowMessage(const QString& title, const QString& text) override { messages.push_back(title + ": " + text); }
 
     void Click(QSystemTrayIcon::ActivationReason reason) { OnActivated(reason); }
 
@@ -37,6 +38,7 @@ public:
     int showCalls = 0;
     QPoint cursor{640, 790};
     std::vector<std::pair<QMenu*, QPoint>> popups;
+    QStringList messages;
 };
 
 // Counts the times a window is put on the screen.
