@@ -117,6 +117,18 @@ TEST_F(TrayIconTest, TheIconIsInTheTrayWhileActiveWithAnImageAndLeavesWithTheObj
     EXPECT_FALSE(backend.OnActivated) << "a destroyed icon takes no more clicks";
 }
 
+TEST_F(TrayIconTest, NotificationsShowOnlyWhileTheIconIsInATray) {
+    auto tray = SetUpLikeTheMainWindow();
+    tray->ShowMessage(QStringLiteral("http://shop.example/ is down: Read Timeout"));
+    EXPECT_EQ(backend.messages, QStringList{"Corvasse: http://shop.example/ is down: Read Timeout"});
+    backend.available = false;
+    tray->ShowMessage(QStringLiteral("http://shop.example/ is back up after 4 min"));
+    tray->SetActive(false);
+    backend.available = true;
+    tray->ShowMessage(QStringLiteral("http://shop.example/ is back up after 4 min"));
+    EXPECT_EQ(backend.messages.size(), 1);
+}
+
 TEST_F(TrayIconTest, ALeftClickRestoresTheWindowAndARightClickOpensTheExitMenu) {
     auto tray = SetUpLikeTheMainWindow();
     EXPECT_TRUE(window.isVisible());
