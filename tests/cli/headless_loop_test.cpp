@@ -62,6 +62,15 @@ protected:
         return std::make_unique<test::ChildProcess>(prefix, dir_.Path(), test::kDisplayVariables);
     }
 
+    // The same in outage mode, watched each second.
+    std::filesystem::path WriteOutageSettings(const std::string& address, int mailPort) {
+        const std::filesystem::path file = WriteSettings(address, mailPort);
+        SettingsStore store = SettingsStore::AtFile(file);
+        store.WriteSetting("Settings", "outageAlerts", "y");
+        store.WriteSetting("Settings", "intervalSeconds", "1");
+        return file;
+    }
+
     std::filesystem::path Log() const { return dir_.Path() / "watch.log"; }
     std::filesystem::path History() const { return dir_.Path() / "history.sqlite3"; }
 
@@ -202,12 +211,6 @@ TEST_F(HeadlessLoopTest, SettingsThatCannotBeWatchedStopItAtOnce) {
               "corvasse: cannot read the settings file \"missing.conf\": No such file or directory\n");
 }
 
-// Replaces the page at once, so that no watch reads half of it.
-void ServePage(const test::NginxServer& web, const std::string& content) {
-    web.WriteFile("next.html", content);
-    std::filesystem::rename(web.Root() / "next.html", web.Root() / "index.html");
-}
-
 long Count(const Lines& lines, const std::string& pattern) {
     const std::regex regex(pattern);
     return std::count_if(lines.begin(), lines.end(),
@@ -216,21 +219,17 @@ long Count(const Lines& lines, const std::string& pattern) {
 
 TEST_F(HeadlessLoopTest, OutageModeWritesEachResultAndTheNoticesAndMailsEachOutageOnce) {
     test::NginxServer web;
-    ServePage(web, "<p>all is well</p>\n");
+    web.WriteFile("index.html", "<p>all is well</p>\n");
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
-    const std::filesystem::path settings = WriteSettings(web.Url("/index.html"), smtp.Port());
-    SettingsStore store = SettingsStore::AtFile(settings);
-    store.WriteSetting("Settings", "outageAlerts", "y");
-    store.WriteSetting("Settings", "intervalSeconds", "1");
-    auto service = StartService(settings);
+    auto service = StartService(WriteOutageSettings(web.Url("/index.html"), smtp.Port()));
     auto lines = [&] { return PaneTexts(service->Output()); };
     const std::string url = web.Url("/index.html");
 
     ASSERT_TRUE(WaitFor(*service, [&] { return Count(lines(), R"(Up: 19 bytes in \d+ ms)") > 0; }))
         << service->Errors();
-    ServePage(web, "<p>maintenance</p>\n");
+    web.WriteFile("index.html", "<p>maintenance</p>\n");
     ASSERT_TRUE(WaitFor(*service, [&] { return Count(lines(), "Down since .*") >= 2; })) << service->Errors();
-    ServePage(web, "<p>all is well</p>\n");
+    web.WriteFile("index.html", "<p>all is well</p>\n");
     ASSERT_TRUE(WaitFor(*service, [&] { return Count(lines(), "Up: .*; back up after .*") == 1; }))
         << service->Errors();
     ASSERT_TRUE(smtp.WaitForMessages(2)) << smtp.Output();
@@ -251,14 +250,10 @@ TEST_F(HeadlessLoopTest, OutageModeWritesEachResultAndTheNoticesAndMailsEachOuta
 
 TEST_F(HeadlessLoopTest, ACorruptHistoryIsSaidOnceAndEveryFailedWatchAlerts) {
     test::NginxServer web;
-    ServePage(web, "<p>maintenance</p>\n");
+    web.WriteFile("index.html", "<p>maintenance</p>\n");
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
-    const std::filesystem::path settings = WriteSettings(web.Url("/index.html"), smtp.Port());
-    SettingsStore store = SettingsStore::AtFile(settings);
-    store.WriteSetting("Settings", "outageAlerts", "y");
-    store.WriteSetting("Settings", "intervalSeconds", "1");
     test::WriteFile(History(), std::string(5000, 'x'));
-    auto service = StartService(settings);
+    auto service = StartService(WriteOutageSettings(web.Url("/index.html"), smtp.Port()));
 
     ASSERT_TRUE(smtp.WaitForMessages(3, kStartTimeoutMs)) << smtp.Output() << service->Errors();
     StopWithinTheLimit(*service);

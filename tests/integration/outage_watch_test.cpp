@@ -34,12 +34,6 @@ using Lines = std::vector<std::string>;
 constexpr const char* kPageUp = "<p>all is well</p>\n";
 constexpr const char* kPageDown = "<p>maintenance</p>\n";
 
-// Replaces the page at once, so that no watch reads half of it.
-void ServePage(const test::NginxServer& web, const std::string& content) {
-    web.WriteFile("next.html", content);
-    std::filesystem::rename(web.Root() / "next.html", web.Root() / "index.html");
-}
-
 // The pane lines that match pattern.
 long CountLines(MainWindow& window, const std::string& pattern) {
     const Lines lines = test::PaneLines(window);
@@ -70,7 +64,7 @@ TEST(OutageWatchTest, APageThatGoesDownAndComesBackMailsOneAlertAndOneRecovery) 
     test::TestApp();
     test::TempDir dir;
     test::NginxServer web;
-    ServePage(web, kPageUp);
+    web.WriteFile("index.html", kPageUp);
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
     const MonitorFiles files = test::MonitorFilesIn(dir.Path());
     SettingsStore::AtFile(files.settings).WriteSetting("Settings", "intervalSeconds", "1");
@@ -89,10 +83,10 @@ TEST(OutageWatchTest, APageThatGoesDownAndComesBackMailsOneAlertAndOneRecovery) 
     const std::string down = time + "Down since .*: the text was not on the page";
     window.findChild<QPushButton*>("btnOkay")->click();
     ASSERT_TRUE(test::RunEventsUntil([&] { return CountLines(window, time + R"(Up: 19 bytes in \d+ ms)") > 0; }));
-    ServePage(web, kPageDown);
+    web.WriteFile("index.html", kPageDown);
     // The outage's alert, then two more failed watches that mail nothing.
     ASSERT_TRUE(test::RunEventsUntil([&] { return CountLines(window, down) >= 2; }));
-    ServePage(web, kPageUp);
+    web.WriteFile("index.html", kPageUp);
     ASSERT_TRUE(test::RunEventsUntil([&] { return CountLines(window, time + "Up: .*; back up after .*") == 1; }));
     ASSERT_TRUE(smtp.WaitForMessages(2)) << smtp.Output();
     // One more good watch, which mails nothing.
