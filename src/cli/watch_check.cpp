@@ -13,7 +13,6 @@
 #include "app/watch.h"
 #include "cli/console_view.h"
 #include "common/byte_string.h"
-#include "http/http_errors.h"
 
 namespace corvasse {
 
