@@ -66,8 +66,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", CheckVersionLine().c_str());
             return 0;
         }
-        files = FilesFromCommandLine(options.settings, options.log, NewSettingsFile::Refused);
-        if (options.history) files.history = *options.history;
+        files = FilesFromCommandLine(options.settings, options.log, options.history, NewSettingsFile::Refused);
     } catch (const UsageError& error) {
         return UsageFailure(error.what());
     }

@@ -139,6 +139,8 @@ void AlertDelivery::Send(std::string_view sendingText, const std::string& subjec
 void AlertDelivery::Deliver(const std::string& subject, const std::string& text, const MailSettings& mail) {
     pop3Client_.Security = mail.security;
     smtpClient_.Security = mail.security;
+    pop3Client_.Family = mail.family;
+    smtpClient_.Family = mail.family;
     if (mail.popBeforeSmtp == PopBeforeSmtp::On) LoginViaPop(mail);
 
     ConfigureSmtp(mail);

@@ -31,6 +31,9 @@ enum class Field {
     radSecurityStartTls,
     radSecurityTls,
     txtPort,
+    // Opt-in: "Address family:" on "URL Details", a choice whose text is one
+    // of kAddressFamilyChoices.
+    cboAddressFamily,
     // Opt-in outage mode, the page "Alerts": "Alert once per outage", "Alert
     // after [N] failed watches in a row", "Remind every [M] minutes", "Mail
     // when it is back up, after [K] good watches".
@@ -46,12 +49,15 @@ enum class Field {
 
 // The last of the fields above, for code that goes through them all.
 inline constexpr Field kLastField = Field::txtIntervalSeconds;
+// The texts of the "Address family:" choice, in the order it shows them.
+inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only"};
 
 class FormFields {
 public:
     virtual ~FormFields() = default;
-    // Text of a one-line field.
+    // Text of a one-line field, or the chosen text of a choice.
     virtual std::string Text(Field field) const = 0;
+    // Sets a field's text, or makes the choice with that text the chosen one.
     virtual void SetText(Field field, const std::string& text) = 0;
     // State of a check box or radio button.
     virtual bool Checked(Field field) const = 0;

@@ -13,6 +13,8 @@ void HttpWebClient::SetConnectTimeout(int timeoutMs) { client_.ConnectTimeout = 
 
 void HttpWebClient::SetHttpsPolicy(HttpsPolicy policy) { client_.AllowHttps = policy == HttpsPolicy::Allowed; }
 
+void HttpWebClient::SetAddressFamily(AddressFamily family) { client_.Family = family; }
+
 std::string HttpWebClient::Get(const std::string& url) { return client_.Get(url); }
 
 void HttpWebClient::Disconnect() { client_.Disconnect(); }

@@ -21,6 +21,7 @@ public:
 
     void SetConnectTimeout(int timeoutMs) override;
     void SetHttpsPolicy(HttpsPolicy policy) override;
+    void SetAddressFamily(AddressFamily family) override;
     // Throws whatever HttpClient::Get throws.
     std::string Get(const std::string& url) override;
     void Disconnect() override;

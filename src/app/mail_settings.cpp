@@ -33,6 +33,7 @@ MailSettings ReadMailSettings(const SettingsStore& settings) {
     }
     mail.port = Present(ReadSetting(settings, setting::port));
     mail.security = SecurityFromSetting(ReadSetting(settings, setting::mailSecurity));
+    mail.family = AddressFamilySetting(settings);
     mail.charSet = Present(ReadSetting(settings, setting::charSet));
     return mail;
 }
@@ -47,6 +48,9 @@ MailSettings FormMailSettings(const FormFields& form, const SettingsStore& setti
     if (std::string port = Trim(form.Text(Field::txtPort)); !port.empty()) mail.port = port;
     if (form.Checked(Field::radSecurityStartTls)) mail.security = MailSecurity::StartTls;
     if (form.Checked(Field::radSecurityTls)) mail.security = MailSecurity::Tls;
+    const std::string family = form.Text(Field::cboAddressFamily);
+    if (family == kAddressFamilyChoices[1]) mail.family = AddressFamily::IPv4;
+    if (family == kAddressFamilyChoices[2]) mail.family = AddressFamily::IPv6;
     mail.charSet = Present(ReadSetting(settings, setting::charSet));
     return mail;
 }

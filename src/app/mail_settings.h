@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/address_family.h"
 #include "mail/message_client.h"
 #include "mail/smtp_client.h"
 
@@ -29,17 +30,20 @@ struct MailSettings {
     // The text, converted when the SMTP client is set up; none: the default.
     std::optional<std::string> port;
     MailSecurity security = MailSecurity::None;
+    // The "ipFamily" setting: both clients keep to it.
+    AddressFamily family = AddressFamily::Any;
     // The "charSet" setting, set by hand only; none: chosen by the text.
     std::optional<std::string> charSet;
 };
 
 // From the store: "txtSMTPhost", "ckPOPbefore", "txtUserid", "txtPass",
-// "cboAuthType", "port", "mailSecurity" and "charSet". Throws RegistryError.
+// "cboAuthType", "port", "mailSecurity", "ipFamily" and "charSet". Throws
+// RegistryError.
 MailSettings ReadMailSettings(const SettingsStore& settings);
 
 // From the fields of "SMTP Details" as they stand (the port trimmed, none
-// when empty; "atNone" unless "atLogin" is chosen); the charset from the
-// store. Throws RegistryError.
+// when empty; "atNone" unless "atLogin" is chosen) and the "Address family:"
+// choice of "URL Details"; the charset from the store. Throws RegistryError.
 MailSettings FormMailSettings(const FormFields& form, const SettingsStore& settings);
 
 }  // namespace corvasse

@@ -23,7 +23,8 @@ class WatchCycle;
 class WindowThread;
 struct WatchState;
 
-// Where the monitor keeps its settings, its activity log and its history.
+// Where the monitor keeps its settings, its activity log and the history of
+// its results.
 struct MonitorFiles {
     std::filesystem::path settings;
     // A relative name lives in the working directory at the time of each access.
@@ -31,7 +32,7 @@ struct MonitorFiles {
     std::filesystem::path history = HistoryStore::DefaultFile();
 
     // Corvasse.conf in the folder, the log in the working directory and the
-    // history in its default place.
+    // history in the user's state folder.
     static MonitorFiles InFolder(const std::filesystem::path& settingsFolder);
 };
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/address_family.h"
+
 namespace corvasse {
 
 class SettingsStore;
@@ -52,6 +54,10 @@ inline constexpr SettingKey cboAuthType{"cboAuthType"};
 inline constexpr SettingKey allowHttps{"allowHttps"};
 inline constexpr SettingKey mailSecurity{"mailSecurity"};
 inline constexpr SettingKey port{"port"};
+// Opt-in: the "Address family:" choice on "URL Details" (kIpFamilyIPv4,
+// kIpFamilyIPv6); deleted while it is "Any". Every connection and ping of
+// the watch and of the alert keeps to it.
+inline constexpr SettingKey ipFamily{"ipFamily", "Any"};
 // Set by hand only: the alert's charset.
 inline constexpr SettingKey charSet{"charSet"};
 // Opt-in outage mode, on the page "Alerts": the switch ("y"), the down
@@ -76,6 +82,8 @@ inline constexpr std::string_view kAuthTypeLogin = "atLogin";
 inline constexpr std::string_view kAuthTypeNone = "atNone";
 inline constexpr std::string_view kMailSecurityStartTls = "starttls";
 inline constexpr std::string_view kMailSecurityTls = "tls";
+inline constexpr std::string_view kIpFamilyIPv4 = "ipv4";
+inline constexpr std::string_view kIpFamilyIPv6 = "ipv6";
 inline constexpr std::string_view kRecoveryMailOff = "n";
 
 // The store's operations on a value of kSettingsSection. ReadSetting returns
@@ -90,5 +98,8 @@ void DeleteSetting(SettingsStore& settings, const SettingKey& key);
 
 // Whether the value reads exactly kSettingOn.
 bool IsSettingOn(const SettingsStore& settings, const SettingKey& key);
+
+// The family "ipFamily" names; any other value, or none, means any family.
+AddressFamily AddressFamilySetting(const SettingsStore& settings);
 
 }  // namespace corvasse

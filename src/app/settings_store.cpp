@@ -170,17 +170,21 @@ std::optional<size_t> FindValue(const Document& doc, const GroupRange& group, st
     return std::nullopt;
 }
 
-// Reads the file; a missing file is an empty document, an unreadable one an error.
-std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
+// Reads the file's text; a missing file is an empty text, an unreadable one none.
+std::optional<std::string> ReadText(const std::filesystem::path& path, bool& missing) {
     missing = false;
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.Valid()) {
         missing = errno == ENOENT;
-        if (missing) return Document{};
+        if (missing) return std::string();
         return std::nullopt;
     }
     std::string content;
     if (!ReadToEnd(file.Get(), content)) return std::nullopt;
+    return content;
+}
+
+Document Parse(const std::string& content) {
     Document doc;
     size_t start = 0;
     while (start < content.size()) {
@@ -202,6 +206,13 @@ std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
         start = nl + 1;
     }
     return doc;
+}
+
+// Reads the file; a missing file is an empty document, an unreadable one an error.
+std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
+    std::optional<std::string> text = ReadText(path, missing);
+    if (!text) return std::nullopt;
+    return Parse(*text);
 }
 
 // The process that wrote a temporary file "<file>.<pid>.XXXXXX", when the
@@ -280,20 +291,29 @@ std::filesystem::path SettingsStore::DefaultFolder() {
 std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileName_; }
 
 std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {
+    bool missing = true;
+    std::optional<std::string> text;
     try {
         CreatePrivateFolder(folder_);
+        text = ReadText(FilePath(), missing);
     } catch (const std::system_error&) {
         // Without the folder there is no file either: everything reads as missing.
-        return std::string(kAbsentSetting);
+        text = std::string();
     }
-    bool missing = false;
-    auto doc = Load(FilePath(), missing);
-    if (!doc) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
-    auto group = FindGroup(*doc, section);
+    if (lostFile_ == LostFile::ReadsAsLastRead) {
+        if (text && !missing) {
+            lastRead_ = *text;
+        } else if (lastRead_) {
+            text = lastRead_;
+        }
+    }
+    if (!text) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
+    const Document doc = Parse(*text);
+    auto group = FindGroup(doc, section);
     if (!group) return std::string(kAbsentSetting);
-    auto index = FindValue(*doc, *group, key);
+    auto index = FindValue(doc, *group, key);
     if (!index) return std::string(kAbsentSetting);
-    const std::string& line = doc->lines[*index];
+    const std::string& line = doc.lines[*index];
     return Unescape(Trim(std::string_view(line).substr(line.find('=') + 1)));
 }
 

@@ -4,6 +4,7 @@
 // nothing is cached and hand edits are seen at the next read.
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,6 +20,13 @@ inline constexpr const char* kSettingsFileName = "Corvasse.conf";
 class RegistryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// What reads make of a file that was read before and now is gone or cannot
+// be read.
+enum class LostFile {
+    ReadsAsIs,        // a missing file reads as empty, an unreadable one fails
+    ReadsAsLastRead,  // both read as the file did the last time it could be read
 };
 
 class SettingsStore {
@@ -48,11 +56,17 @@ public:
 
     std::filesystem::path FilePath() const;
 
+    // LostFile::ReadsAsIs unless set; a service that must go on watching with
+    // the settings it has while its file is moved away sets ReadsAsLastRead.
+    void SetLostFile(LostFile lostFile) { lostFile_ = lostFile; }
+
 private:
     SettingsStore(std::filesystem::path folder, std::filesystem::path fileName);
 
     std::filesystem::path folder_;
     std::filesystem::path fileName_;
+    LostFile lostFile_ = LostFile::ReadsAsIs;
+    mutable std::optional<std::string> lastRead_;
 };
 
 }  // namespace corvasse

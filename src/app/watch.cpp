@@ -51,6 +51,7 @@ void Watch::Run() {
 
 WatchResult Watch::RunPingWatch() {
     const std::string host = Trim(form_.Text(Field::editIPaddr));
+    pinger_.SetAddressFamily(AddressFamilySetting(settings_));
     WatchResult result;
     result.time = results_.Now();
     // In outage mode the log keeps the alerts and recoveries; the history every result.
@@ -84,6 +85,7 @@ std::optional<WatchResult> Watch::RunWebWatch() {
         return std::nullopt;
     }
     web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
+    web_.SetAddressFamily(AddressFamilySetting(settings_));
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);
     // Undecided until the first failure, or the end without one.
     WatchResult result;

@@ -1,5 +1,6 @@
 #pragma once
-// What a watch watches, as its history and its outage mails name it.
+// What a watch watches, as the history names it (with the settings file):
+// the host to ping, or the address to fetch.
 
 #include <string>
 
@@ -8,8 +9,9 @@ namespace corvasse {
 class FormFields;
 class SettingsStore;
 
-// The host to ping, trimmed, when the setting "PingOnly" is on; otherwise the
-// address as the watch fetches it. Throws RegistryError.
+// With the stored "PingOnly" on, the ping host of the form, trimmed, as the
+// ping watch sends to it; otherwise the form's address exactly as the web
+// watch fetches it (untrimmed, "http://" not added). Throws RegistryError.
 std::string WatchTarget(const FormFields& form, const SettingsStore& settings);
 
 }  // namespace corvasse

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/address_family.h"
+
 namespace corvasse {
 
 // Whether https:// addresses may be fetched (over TLS).
@@ -14,6 +16,8 @@ public:
     // Milliseconds after which a connect attempt gives up.
     virtual void SetConnectTimeout(int timeoutMs) = 0;
     virtual void SetHttpsPolicy(HttpsPolicy policy) = 0;
+    // The addresses the next fetches may connect to.
+    virtual void SetAddressFamily(AddressFamily family) = 0;
     // Fetches the address and returns the whole body; throws on any failure.
     virtual std::string Get(const std::string& url) = 0;
     // Closes the connection when it is open; may throw.

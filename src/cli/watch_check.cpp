@@ -11,6 +11,7 @@
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
 #include "app/watch.h"
+#include "app/watch_target.h"
 #include "cli/console_view.h"
 #include "common/byte_string.h"
 
@@ -67,6 +68,7 @@ public:
 
     void SetConnectTimeout(int timeoutMs) override { client_.SetConnectTimeout(timeoutMs); }
     void SetHttpsPolicy(HttpsPolicy policy) override { client_.SetHttpsPolicy(policy); }
+    void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     std::string Get(const std::string& url) override {
         const auto start = std::chrono::steady_clock::now();
         std::string body = KeepingFailure(failure, [&] { return client_.Get(url); });
@@ -94,6 +96,7 @@ public:
     void PingHost(const std::string& host) override {
         KeepingFailure(failure, [&] { client_.PingHost(host); });
     }
+    void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     int ResponseTime() const override { return client_.ResponseTime(); }
 
     std::optional<std::string> failure;
@@ -209,11 +212,10 @@ std::optional<CheckResult> WatchCheck::Prepare() {
     SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
     p.pingWatch = IsSettingOn(p.components.settings, setting::PingOnly);
+    p.target = WatchTarget(p.form, p.components.settings);
     if (p.pingWatch) {
-        p.target = Trim(p.form.Text(Field::editIPaddr));
         if (p.target.empty()) return Unknown("no host to ping" + where);
     } else {
-        p.target = p.form.Text(Field::txtURL2watch);
         const std::string address = Trim(p.target);
         if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
         if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.components.settings, setting::allowHttps)) {

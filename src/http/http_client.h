@@ -136,6 +136,8 @@ private:
     HeadByteCount headBytes_;
     // The connection to Host:Port speaks TLS.
     bool usingTls_ = false;
+    // The family the connection to Host:Port was restricted to.
+    AddressFamily endpointFamily_ = AddressFamily::Any;
 };
 
 }  // namespace corvasse

@@ -113,12 +113,14 @@ public:
     std::vector<std::string> calls;
     int connectTimeout = 0;
     HttpsPolicy https = HttpsPolicy::Refused;
+    AddressFamily family = AddressFamily::Any;
     std::string responseText;
     int responseCode = -1;
     std::function<void()> duringGet;
 
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
     void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
+    void SetAddressFamily(AddressFamily value) override { family = value; }
     std::string Get(const std::string& url) override {
         calls.push_back("get:" + url);
         if (duringGet) duringGet();
@@ -136,6 +138,7 @@ public:
 class FakePingClient : public PingClient {
 public:
     std::vector<std::string> hosts;
+    AddressFamily family = AddressFamily::Any;
     std::string failure;
     int responseTime = 0;
     std::function<void()> duringPing;
@@ -146,6 +149,7 @@ public:
         if (!failure.empty()) throw std::runtime_error(failure);
     }
     int ResponseTime() const override { return responseTime; }
+    void SetAddressFamily(AddressFamily value) override { family = value; }
 };
 
 // Every mail fails with failure when it is set.

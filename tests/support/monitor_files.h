@@ -1,7 +1,7 @@
 #pragma once
-// A monitor's files in a test's own folder: the settings in <folder>/config,
-// the log and the history beside it, named by absolute paths, so that no test
-// depends on (or changes) the working directory or the user's own history.
+// A monitor's files in a test's own folder: the settings in <folder>/config
+// and the log and the history beside it, named by absolute paths, so that no
+// test depends on (or changes) the working directory or the user's history.
 
 #include <filesystem>
 
