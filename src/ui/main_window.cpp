@@ -31,6 +31,7 @@
 #include "app/settings_store.h"
 #include "app/watch_cycle.h"
 #include "app/watch_target.h"
+#include "common/byte_string.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
 #include "ui/history_window.h"
@@ -496,7 +497,14 @@ void MainWindow::FormShow() { monitor_->Form().Load(); }
 
 void MainWindow::btnSaveClick() { monitor_->Form().Save(); }
 
-void MainWindow::btnOkayClick() { monitor_->Cycle().StartWatching(); }
+void MainWindow::btnOkayClick() {
+    try {
+        monitor_->Cycle().StartWatching();
+    } catch (const ConversionError& error) {
+        // The box names the field, which the text alone does not.
+        dialogs_.ShowError(ErrorBoxText(std::string("Watch interval: ") + error.what()));
+    }
+}
 
 void MainWindow::btnCancelClick() { monitor_->Cycle().StopWatching(); }
 

@@ -196,18 +196,18 @@ TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
 TEST_F(MainWindowTest, ErrorsEscapingAHandlerGoToTheErrorBoxAndTheProgramGoesOn) {
     window_->SetText(Field::txtWatchFreq, "abc");
     Button("btnOkay")->click();
-    EXPECT_EQ(dialogs_.calls, (std::vector<std::string>{"error:'abc' is not a valid integer value."}));
+    EXPECT_EQ(dialogs_.calls, (std::vector<std::string>{"error:Watch interval: 'abc' is not a valid integer value."}));
 
     dialogs_.calls.clear();
     window_->SetText(Field::txtWatchFreq, "15");
     window_->SetText(Field::txtURL2watch, "https://127.0.0.1/");
     Button("btnOkay")->click();
-    // The watch runs on its own thread, and shows its box through this one.
-    ASSERT_TRUE(test::RunEventsUntil([&] { return window_->findChild<QLabel*>("watchCountPanel")->text() != ""; }));
+    // The watch runs on its own thread, and shows its box through this one;
+    // "Watching..." is the last text it sets.
+    ASSERT_TRUE(test::RunEventsUntil([&] { return StatusPanel() == "Watching..."; }));
     EXPECT_EQ(dialogs_.calls,
               (std::vector<std::string>{"beep", "message:Sorry, we do not support HTTPS protocol at this time."}));
     EXPECT_EQ(window_->findChild<QLabel*>("watchCountPanel")->text(), "Watch count:1");
-    EXPECT_EQ(StatusPanel(), "Watching...");
 
     Button("btnCancel")->click();
     EXPECT_EQ(StatusPanel(), "Watching process stopped...");
