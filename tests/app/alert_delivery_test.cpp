@@ -357,6 +357,13 @@ TEST_F(AlertDeliveryTest, IpFamilyKeepsBothMailConnectionsToItsFamily) {
         EXPECT_EQ(std::count(view.lines.begin(), view.lines.end(), "*** POP connected..."), c.popConnected ? 1 : 0);
         EXPECT_EQ(smtpServer.Messages().size(), c.delivered);
     }
+    // The test mail keeps to the family the form shows, not the saved one.
+    form.texts[Field::txtSMTPhost] = "localhost";
+    form.texts[Field::txtPort] = std::to_string(smtpServer.Port());
+    form.texts[Field::cboAddressFamily] = "IPv4 only";
+    test::ExpectThrowWithMessage<SocketError>([&] { delivery.SendTestMail(FormMailSettings(form, settings)); },
+                                              "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(smtpServer.Messages().size(), 1u);
 }
 
 TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
