@@ -30,8 +30,9 @@ public:
 bool IsWatchIntervalInRange(int32_t minutes);
 
 // The interval the texts ask for: secondsText when it is not empty, else
-// minutesText. Throws ConversionError for a text that is not a whole number
-// and WatchIntervalError for one out of range.
+// minutesText. Throws WatchIntervalError for seconds that are not a whole
+// number in range, ConversionError for minutes that are not a whole number
+// and WatchIntervalError for minutes out of range.
 std::chrono::milliseconds WatchInterval(const std::string& minutesText, const std::string& secondsText);
 
 }  // namespace corvasse

@@ -137,7 +137,7 @@ TEST_F(WatchCycleTest, IntervalIsWholeMinutesTheTimerCanHoldOrSecondsSetByHand) 
         {"15", "86400", 86400000u, nullptr},
         {"15", "0", std::nullopt, kInvalidIntervalSecondsMessage},
         {"15", "86401", std::nullopt, kInvalidIntervalSecondsMessage},
-        {"15", "1.5", std::nullopt, "'1.5' is not a valid integer value"},
+        {"15", "1.5", std::nullopt, kInvalidIntervalSecondsMessage},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " / " + c.seconds);
