@@ -71,10 +71,11 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
     EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
 
     auto* pages = window_->findChild<QTabWidget*>();
-    ASSERT_EQ(pages->count(), 3);
+    ASSERT_EQ(pages->count(), 4);
     EXPECT_EQ(pages->tabText(0), "Status");
     EXPECT_EQ(pages->tabText(1), "URL Details");
     EXPECT_EQ(pages->tabText(2), "SMTP Details");
+    EXPECT_EQ(pages->tabText(3), "Alerts");
     EXPECT_EQ(pages->currentIndex(), 0);
 
     EXPECT_EQ(Button("btnSave")->text(), "&Save Settings");
