@@ -1,9 +1,10 @@
 // check_corvasse, a whole process checking a small page for a text, beside
 // `check_http -H 127.0.0.1 -p PORT -u /page.html -s TEXT` of Debian's
 // monitoring-plugins-basic (what a monitoring engine runs today), both
-// against the same loopback nginx. Counters: the median wall time of single
-// runs of each (corvasse_ms, check_http_ms), their ratio, and the median CPU
-// time of each process (user and system).
+// against the same loopback nginx; once as it is, and once recording its
+// result in a history database (--history), as --alert also does. Counters:
+// the median wall time of single runs of each (corvasse_ms, check_http_ms),
+// their ratio, and the median CPU time of each process (user and system).
 //
 // Also the idle cost of `corvasse --headless` between two ticks: CPU time
 // over 10 s after its first watch (cpu_ms) and its resident memory (rss_MiB).
@@ -50,7 +51,8 @@ double Median(std::vector<double> values) {
 // The two plugins take turns, so that a load that changes meanwhile weighs
 // on both alike.
 void BM_CheckCorvasseBesideCheckHttp(benchmark::State& state) {
-    const std::vector<std::string> corvasse = {CHECK_CORVASSE_BINARY, "--settings", settings.string()};
+    std::vector<std::string> corvasse = {CHECK_CORVASSE_BINARY, "--settings", settings.string()};
+    if (state.range(0) == 1) corvasse.insert(corvasse.end(), {"--history", (dir->Path() / "history.sqlite3").string()});
     const std::vector<std::string> checkHttp = {
         kCheckHttp, "-H", "127.0.0.1", "-p", std::to_string(server->Port()), "-u", "/page.html", "-s", "Welcome"};
     std::vector<double> corvasseWall, corvasseCpu, checkHttpWall, checkHttpCpu;
@@ -110,7 +112,13 @@ void BM_HeadlessIdle(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_CheckCorvasseBesideCheckHttp)->Iterations(500)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CheckCorvasseBesideCheckHttp)
+    ->ArgName("history")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(500)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_HeadlessIdle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -66,13 +66,17 @@ int main(int argc, char** argv) {
             std::printf("%s\n", CheckVersionLine().c_str());
             return 0;
         }
-        files = FilesFromCommandLine(options.settings, options.log, std::nullopt, NewSettingsFile::Refused);
+        files = FilesFromCommandLine(options.settings, options.log, options.history, NewSettingsFile::Refused);
     } catch (const UsageError& error) {
         return UsageFailure(error.what());
     }
 
     try {
-        WatchCheck check(files, options.alert);
+        // The result is recorded when asked for; outage mode needs the alerts.
+        const WatchRecording recording = options.alert == AlertMode::Deliver ? WatchRecording::ResultsAndOutages
+                                         : options.history                   ? WatchRecording::ResultsOnly
+                                                                             : WatchRecording::None;
+        WatchCheck check(files, options.alert, recording);
         if (std::optional<CheckResult> unusable = check.Prepare()) return Report(*unusable);
         return Report(RunBounded(check, options.timeout, started));
     } catch (const std::exception& error) {

@@ -6,7 +6,9 @@
 
 #include "app/alert_report.h"
 #include "app/form_fields.h"
+#include "app/mail_settings.h"
 #include "app/monitor_view.h"
+#include "app/send_to_addresses.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "common/byte_string.h"
@@ -36,9 +38,19 @@ std::vector<std::string> SplitLines(std::string_view text) {
 // The charset the alert declares: the "charSet" setting when there is one;
 // else ISO-8859-1 for an all-ASCII alert, and UTF-8, the text the window
 // hands over, for one beyond ASCII.
-std::string AlertCharSet(const std::string& setting, bool asciiAlert) {
-    if (setting != kAbsentSetting) return setting;
+std::string AlertCharSet(const std::optional<std::string>& setting, bool asciiAlert) {
+    if (setting) return *setting;
     return std::string(asciiAlert ? kDefaultAlertCharSet : kUtf8AlertCharSet);
+}
+
+// The recipients as an address list: "<a@example.org>, <b@example.org>".
+std::string RecipientListText(const std::vector<std::string>& addresses) {
+    std::string text;
+    for (const std::string& address : addresses) {
+        if (!text.empty()) text += ", ";
+        text += "<" + address + ">";
+    }
+    return text;
 }
 
 // Runs a step and, when it fails, closes the client's connection before the
@@ -57,12 +69,6 @@ void ClosingOnFailure(Client& client, Step step) {
         }
         throw;
     }
-}
-
-MailSecurity SecurityFromSetting(const std::string& value) {
-    if (value == kMailSecurityStartTls) return MailSecurity::StartTls;
-    if (value == kMailSecurityTls) return MailSecurity::Tls;
-    return MailSecurity::None;
 }
 
 // Gives a client the port of one alert: the one chosen, else the default
@@ -96,52 +102,70 @@ AlertDelivery::AlertDelivery(AlertReport& report, FormFields& form, SettingsStor
 
 void AlertDelivery::SendAlert() {
     report_.build_msg();
-    view_.SetStatusText("Sending e-mail alert...");
-    view_.AddStatusLine("Sending e-mail alert...");
-    report_.AlertText += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
+    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, ReadMailSettings(settings_));
+}
+
+void AlertDelivery::SendOutageAlert(const OutageAlert& alert) {
+    report_.BuildOutageReport(alert);
+    Send(kAlertSendingText, std::string(kAlertSubject) + ": " + alert.target, report_.AlertText,
+         ReadMailSettings(settings_));
+}
+
+void AlertDelivery::SendRecovery(const std::string& report) {
+    std::string text = report;
+    Send(kRecoverySendingText, std::string(kRecoverySubject), text, ReadMailSettings(settings_));
+}
+
+void AlertDelivery::SendTestMail(const MailSettings& mail) {
+    std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
+    Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail);
+}
+
+void AlertDelivery::Send(std::string_view sendingText, const std::string& subject, std::string& text,
+                         const MailSettings& mail) {
+    view_.SetStatusText(std::string(sendingText));
+    view_.AddStatusLine(std::string(sendingText));
+    text += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
     try {
-        Deliver();
+        Deliver(subject, text, mail);
     } catch (const AbortedError&) {
-        // The user cut the mail dialogue: say that this alert is lost. A
+        // The user cut the mail dialogue: say that this mail is lost. A
         // shutdown of the whole program goes without a word, as it always did.
         if (!ProcessAbortRaised()) view_.AddStatusLine(std::string(kAlertAbortedLine));
         throw;
     }
 }
 
-void AlertDelivery::Deliver() {
-    const MailSecurity security = SecurityFromSetting(ReadSetting(settings_, setting::mailSecurity));
-    pop3Client_.Security = security;
-    smtpClient_.Security = security;
-    const AddressFamily family = AddressFamilySetting(settings_);
-    pop3Client_.Family = family;
-    smtpClient_.Family = family;
-    if (IsSettingOn(settings_, setting::ckPOPbefore)) LoginViaPop();
+void AlertDelivery::Deliver(const std::string& subject, const std::string& text, const MailSettings& mail) {
+    pop3Client_.Security = mail.security;
+    smtpClient_.Security = mail.security;
+    pop3Client_.Family = mail.family;
+    smtpClient_.Family = mail.family;
+    if (mail.popBeforeSmtp == PopBeforeSmtp::On) LoginViaPop(mail);
 
-    ConfigureSmtp();
-    const std::string charSetSetting = ReadSetting(settings_, setting::charSet);
-    const std::string port = ReadSetting(settings_, setting::port);
-    const std::optional<int> smtpDefault = security == MailSecurity::StartTls ? std::optional(kSmtpStartTlsPort)
-                                           : security == MailSecurity::Tls    ? std::optional(kSmtpTlsPort)
-                                                                              : std::nullopt;
-    ApplyPort(smtpClient_, smtpPortBeforeDefault_,
-              port != kAbsentSetting ? std::optional(StrToInt(port)) : std::nullopt, smtpDefault);
+    ConfigureSmtp(mail);
+    const std::optional<int> smtpDefault = mail.security == MailSecurity::StartTls ? std::optional(kSmtpStartTlsPort)
+                                           : mail.security == MailSecurity::Tls    ? std::optional(kSmtpTlsPort)
+                                                                                   : std::nullopt;
+    ApplyPort(smtpClient_, smtpPortBeforeDefault_, mail.port ? std::optional(StrToInt(*mail.port)) : std::nullopt,
+              smtpDefault);
 
     ClosingOnFailure(smtpClient_, [&] {
         smtpClient_.Connect(Wait::Default());
-        FillMessage(charSetSetting);
+        FillMessage(subject, text, mail);
         smtpClient_.Send(alertMessage_);
         smtpClient_.Disconnect();
     });
     alertMessage_.MessageParts.clear();
 }
 
-void AlertDelivery::LoginViaPop() {
-    pop3Client_.Host = ReadSetting(settings_, setting::txtSMTPhost);
+void AlertDelivery::LoginViaPop(const MailSettings& mail) {
+    pop3Client_.Host = mail.host;
     ApplyPort(pop3Client_, pop3PortBeforeDefault_, std::nullopt,
               pop3Client_.Security == MailSecurity::Tls ? std::optional(kPop3TlsPort) : std::nullopt);
-    pop3Client_.Username = ReadSetting(settings_, setting::txtUserid);
-    pop3Client_.Password = ReadSetting(settings_, setting::txtPass);
+    // A missing user name or password goes to the server as the store reads it.
+    pop3Client_.Username = mail.user.value_or(std::string(kAbsentSetting));
+    pop3Client_.Password = mail.password.value_or(std::string(kAbsentSetting));
     view_.AddStatusLine("*** Connecting via POP...");
     view_.RepaintStatusPane();
     ClosingOnFailure(pop3Client_, [&] {
@@ -154,35 +178,31 @@ void AlertDelivery::LoginViaPop() {
     });
 }
 
-void AlertDelivery::ConfigureSmtp() {
-    smtpClient_.Host = ReadSetting(settings_, setting::txtSMTPhost);
-    if (std::string user = ReadSetting(settings_, setting::txtUserid); user != kAbsentSetting) {
-        smtpClient_.Username = user;
-    }
-    if (std::string password = ReadSetting(settings_, setting::txtPass); password != kAbsentSetting) {
-        smtpClient_.Password = password;
-    }
-    if (std::string type = ReadSetting(settings_, setting::cboAuthType); type != kAbsentSetting) {
-        smtpClient_.SetAuthenticationType(type == kAuthTypeLogin ? AuthType::Login : AuthType::None);
-    }
+void AlertDelivery::ConfigureSmtp(const MailSettings& mail) {
+    smtpClient_.Host = mail.host;
+    if (mail.user) smtpClient_.Username = *mail.user;
+    if (mail.password) smtpClient_.Password = *mail.password;
+    if (mail.authType) smtpClient_.SetAuthenticationType(*mail.authType);
 }
 
-void AlertDelivery::FillMessage(const std::string& charSetSetting) {
+void AlertDelivery::FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail) {
     alertMessage_.ResetMessage();
     const std::string ownAddress = form_.Text(Field::txtYourEmail);
     const std::string sendTo = form_.Text(Field::txtSendto);
+    std::vector<std::string> recipients = SendToAddresses(sendTo);
+    if (recipients.empty()) recipients = {sendTo};
     alertMessage_.From.Address = ownAddress;
     alertMessage_.From.Name = ownAddress;
-    alertMessage_.Sender.Address = sendTo;
-    const std::string user = ReadSetting(settings_, setting::txtUserid);
-    alertMessage_.Sender.Name = user == kAbsentSetting ? ownAddress : user;
-    alertMessage_.Recipients.AddressListText("<" + sendTo + ">");
-    alertMessage_.Subject = kAlertSubject;
+    alertMessage_.Sender.Address = recipients.front();
+    alertMessage_.Sender.Name = mail.user.value_or(ownAddress);
+    alertMessage_.Recipients.AddressListText(RecipientListText(recipients));
+    alertMessage_.Subject = subject;
     // Replies go to the From address, the user's own; no Reply-To is set.
 
-    const bool asciiText = IsAscii(report_.AlertText);
-    const bool asciiAlert = asciiText && IsAscii(alertMessage_.From.Name) && IsAscii(alertMessage_.Sender.Name);
-    const std::string charSet = AlertCharSet(charSetSetting, asciiAlert);
+    const bool asciiText = IsAscii(text);
+    const bool asciiAlert =
+        asciiText && IsAscii(subject) && IsAscii(alertMessage_.From.Name) && IsAscii(alertMessage_.Sender.Name);
+    const std::string charSet = AlertCharSet(mail.charSet, asciiAlert);
     alertMessage_.CharSet = charSet;
     // Encoded words in the display names name the charset the bytes are in,
     // not the one the locale would pick.
@@ -193,7 +213,7 @@ void AlertDelivery::FillMessage(const std::string& charSetSetting) {
         };
     }
 
-    TextPart& part = alertMessage_.AddTextPart(SplitLines(report_.AlertText));
+    TextPart& part = alertMessage_.AddTextPart(SplitLines(text));
     if (asciiText) {
         part.SetContentType("text/plain");
         part.SetContentTransfer("7bit");

@@ -4,6 +4,7 @@
 // client from the saved settings, fills the alert message and sends it.
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/alert_sender.h"
@@ -12,6 +13,7 @@ namespace corvasse {
 
 class AlertReport;
 class FormFields;
+struct MailSettings;
 class MailMessage;
 class MonitorView;
 class Pop3Client;
@@ -21,6 +23,16 @@ class SmtpClient;
 // The footer line of every alert: "Corvasse " and this notice.
 inline constexpr std::string_view kPublisherNotice = "web watch alert, published by the Corvasse project.";
 inline constexpr std::string_view kAlertSubject = "Corvasse Alert";
+// An outage's alert names the address after it: "Corvasse Alert: ADDRESS".
+inline constexpr std::string_view kRecoverySubject = "Corvasse Recovered";
+inline constexpr std::string_view kTestMailSubject = "Corvasse Test";
+// What the status bar and the pane say while each kind of mail goes out.
+inline constexpr std::string_view kAlertSendingText = "Sending e-mail alert...";
+inline constexpr std::string_view kRecoverySendingText = "Sending recovery e-mail...";
+inline constexpr std::string_view kTestMailSendingText = "Sending test e-mail...";
+// The test message's line after the date line.
+inline constexpr std::string_view kTestMailText =
+    "This is a test message from Corvasse: its alerts reach this address.";
 // The pane line of an alert whose mail dialogue the user cut.
 inline constexpr std::string_view kAlertAbortedLine = "E-mail alert aborted, not sent...";
 // The message's charset when the "charSet" setting is missing and the alert
@@ -53,15 +65,28 @@ public:
     // SMTP connection), the settings store's, the clients' and the
     // message's errors. When the user cuts the mail dialogue (AbortedError
     // through the thread's abort signal), the pane says that the alert was
-    // not sent.
+    // not sent. The send-to field may hold several addresses separated by
+    // commas: one message, with one RCPT TO for each.
     void SendAlert() override;
 
+    // The same delivery for the other mails: an outage's alert or reminder
+    // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
+    // Alert: ADDRESS"), the recovery mail ("Corvasse Recovered", its report
+    // as given) and the test message ("Corvasse Test", the date line and
+    // kTestMailText; nothing logged), each with the footer. The test message
+    // goes out as mail says, the others as the settings are saved.
+    void SendOutageAlert(const OutageAlert& alert) override;
+    void SendRecovery(const std::string& report) override;
+    void SendTestMail(const MailSettings& mail);
+
 private:
+    // Says sendingText, adds the footer to text and delivers it.
+    void Send(std::string_view sendingText, const std::string& subject, std::string& text, const MailSettings& mail);
     // Everything after the report: POP3 login, SMTP configuration, sending.
-    void Deliver();
-    void LoginViaPop();
-    void ConfigureSmtp();
-    void FillMessage(const std::string& charSetSetting);
+    void Deliver(const std::string& subject, const std::string& text, const MailSettings& mail);
+    void LoginViaPop(const MailSettings& mail);
+    void ConfigureSmtp(const MailSettings& mail);
+    void FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail);
 
     AlertReport& report_;
     FormFields& form_;

@@ -16,25 +16,44 @@ AlertReport::AlertReport(FormFields& form, SettingsStore& settings, WebClient& w
     : form_(form), settings_(settings), web_(web), state_(state), log_(log), view_(view) {}
 
 void AlertReport::build_msg() {
-    AlertText = FormatAlertDate(std::time(nullptr)) + "\n";
-    AlertText += "Watching address: " + form_.Text(Field::txtURL2watch) + "\n";
+    AlertText = WebLines();
+    Close();
+}
+
+void AlertReport::BuildOutageReport(const OutageAlert& alert) {
+    if (alert.kind == WatchKind::Ping) {
+        AlertText = FormatAlertDate(std::time(nullptr)) + "\nPinging host: " + alert.target + "\n";
+    } else {
+        AlertText = WebLines();
+    }
+    for (const std::string& line : alert.moreLines) AlertText += line + "\n";
+    Close();
+}
+
+std::string AlertReport::WebLines() const {
+    std::string text = FormatAlertDate(std::time(nullptr)) + "\n";
+    text += "Watching address: " + form_.Text(Field::txtURL2watch) + "\n";
     if (form_.Checked(Field::ckPingOnly)) {
-        AlertText += "Error Pinging address: " + form_.Text(Field::editIPaddr) + "\n\f";
+        text += "Error Pinging address: " + form_.Text(Field::editIPaddr) + "\n\f";
     } else {
         const std::string checkType = ReadSetting(settings_, setting::checktype);
         if (checkType == kCheckTypeFileSize) {
-            AlertText += "Expected file size:" + form_.Text(Field::txtFileSize) +
-                         ", Actual file size:" + std::to_string(state_.FetchedBody.size()) + "\n";
+            text += "Expected file size:" + form_.Text(Field::txtFileSize) +
+                    ", Actual file size:" + std::to_string(state_.FetchedBody.size()) + "\n";
         } else if (checkType == kCheckTypeLookFor) {
-            AlertText += (state_.FoundFlag == "y" ? "Looked for and found:" : "Looked for but did not find:") +
-                         form_.Text(Field::txtLookFor) + "\n";
+            text += (state_.FoundFlag == "y" ? "Looked for and found:" : "Looked for but did not find:") +
+                    form_.Text(Field::txtLookFor) + "\n";
         } else {
-            AlertText = "WARNING: no value found for \"checktype\".\n";
+            text = "WARNING: no value found for \"checktype\".\n";
         }
     }
-    AlertText +=
+    text +=
         "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " + std::to_string(web_.ResponseCode()) + "\n";
-    for (const std::string& failure : state_.FamilyFailures) AlertText += failure + "\n";
+    for (const std::string& failure : state_.FamilyFailures) text += failure + "\n";
+    return text;
+}
+
+void AlertReport::Close() {
     AlertText += "----------\n";
     try {
         log_.AppendLogLine(AlertText);

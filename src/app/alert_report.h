@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+#include "app/alert_sender.h"
+
 namespace corvasse {
 
 class ActivityLog;
@@ -31,7 +33,18 @@ public:
     // Throws the store's RegistryError.
     void build_msg();
 
+    // The report of an outage's alert or reminder, logged the same way: a web
+    // watch's lines as build_msg writes them, or for a ping watch the date
+    // line and "Pinging host: HOST"; then the alert's more lines, then the
+    // separator.
+    void BuildOutageReport(const OutageAlert& alert);
+
 private:
+    // The date line, the address, the check's result and the reply line.
+    std::string WebLines() const;
+    // Adds the separator and logs the report.
+    void Close();
+
     FormFields& form_;
     SettingsStore& settings_;
     WebClient& web_;

@@ -1,13 +1,37 @@
 #pragma once
-// The watch cycle's way to report a failed web check.
+// The watch's way to mail what went wrong: the alert of a failed web check
+// and, in outage mode, the alert once per outage, its reminders and the
+// mail that says the site is back.
+
+#include <string>
+#include <vector>
 
 namespace corvasse {
+
+// Which watch the settings ask for.
+enum class WatchKind { Web, Ping };
+
+// The alert or a reminder of an outage.
+struct OutageAlert {
+    WatchKind kind = WatchKind::Web;
+    // The address or host watched (app/watch_target.h); the Subject names it.
+    std::string target;
+    // The report's last lines before the separator: "Reason: REASON", and a
+    // reminder's "Down since DATE-TIME (DURATION)".
+    std::vector<std::string> moreLines;
+};
 
 class AlertSender {
 public:
     virtual ~AlertSender() = default;
     // Composes the report, logs it and e-mails it; throws when delivery fails.
     virtual void SendAlert() = 0;
+    // The same for an outage; a ping watch's report has the host instead of
+    // the web watch's lines. Throws when delivery fails.
+    virtual void SendOutageAlert(const OutageAlert& alert) = 0;
+    // E-mails the report that the site is back, which the caller has logged.
+    // Throws when delivery fails.
+    virtual void SendRecovery(const std::string& report) = 0;
 };
 
 }  // namespace corvasse

@@ -2,7 +2,8 @@
 
 #include <netinet/in.h>
 
-#include "common/byte_string.h"
+#include <algorithm>
+#include <utility>
 
 namespace corvasse {
 
@@ -34,18 +35,30 @@ std::string FamilyName(AddressFamily family) {
 }
 
 std::string FamilyFailureText(AddressFamily family, const std::string& address, const std::string& failure) {
-    std::string text = "Over " + FamilyName(family) + (address.empty() ? "" : " " + address) + ": ";
-    const std::string trimmed = Trim(failure);
-    for (size_t i = 0; i < trimmed.size(); ++i) {
-        if (trimmed[i] == '\r' && i + 1 < trimmed.size() && trimmed[i + 1] == '\n') continue;
-        text += trimmed[i] == '\r' || trimmed[i] == '\n' ? ' ' : trimmed[i];
-    }
-    return text;
+    return "Over " + FamilyName(family) + (address.empty() ? "" : " " + address) + ": " + failure;
 }
 
 std::string SkippedFamilyText(const std::string& host, AddressFamily skipped) {
     const AddressFamily other = skipped == AddressFamily::IPv4 ? AddressFamily::IPv6 : AddressFamily::IPv4;
     return host + " has no " + FamilyName(skipped) + " address: it is watched over " + FamilyName(other) + " only.";
+}
+
+WatchResult CombinedResult(const std::vector<WatchResult>& results) {
+    auto first = [&](ResultState state) {
+        return std::find_if(results.begin(), results.end(), [&](const WatchResult& r) { return r.state == state; });
+    };
+    if (first(ResultState::Down) != results.end()) {
+        WatchResult down{results.front().time, ResultState::Down, std::nullopt, std::nullopt, ""};
+        for (const WatchResult& result : results) {
+            if (result.state != ResultState::Down) continue;
+            down.reason += (down.reason.empty() ? "" : "; ") + result.reason;
+        }
+        return down;
+    }
+    const auto up = first(ResultState::Up);
+    WatchResult combined = up != results.end() ? *up : results.front();
+    combined.time = results.front().time;
+    return combined;
 }
 
 }  // namespace corvasse

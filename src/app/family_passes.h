@@ -8,6 +8,7 @@
 
 #include "common/address_family.h"
 #include "common/address_lookup.h"
+#include "history/history_records.h"
 
 namespace corvasse {
 
@@ -33,11 +34,17 @@ FamilyPlan PlanFamilies(const AddressLookup& lookup);
 std::string FamilyName(AddressFamily family);
 
 // "Over IPv6 [2001:db8::1]:443: Socket Error # 10060 Connection timed out.":
-// where the watch failed and why, the failure's text on one line; without
-// the address when it is empty.
+// where the watch failed and why (FailureReason); without the address when
+// it is empty.
 std::string FamilyFailureText(AddressFamily family, const std::string& address, const std::string& failure);
 
 // "example.org has no IPv6 address: it is watched over IPv4 only."
 std::string SkippedFamilyText(const std::string& host, AddressFamily skipped);
+
+// The result of a watch made of the results over each family (at least
+// one): down when any was, its reason theirs joined by "; "; otherwise up
+// when any was, with the first such one's response time and size; unknown
+// (this computer offline) when every one was, with the first one's reason.
+WatchResult CombinedResult(const std::vector<WatchResult>& results);
 
 }  // namespace corvasse

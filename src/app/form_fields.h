@@ -37,10 +37,21 @@ enum class Field {
     // Opt-in: "Do not blame the site while this computer is offline or just
     // woke up" on "URL Details".
     ckOfflineAware,
+    // Opt-in outage mode, the page "Alerts": "Alert once per outage", "Alert
+    // after [N] failed watches in a row", "Remind every [M] minutes", "Mail
+    // when it is back up, after [K] good watches".
+    ckOutageAlerts,
+    txtAlertAfter,
+    txtRemindMinutes,
+    ckRecoveryMail,
+    txtRecoverAfter,
+    // The interval in seconds set by hand ("intervalSeconds"), shown beside
+    // the minutes; empty when there is none. Never saved.
+    txtIntervalSeconds,
 };
 
 // The last of the fields above, for code that goes through them all.
-inline constexpr Field kLastField = Field::ckOfflineAware;
+inline constexpr Field kLastField = Field::txtIntervalSeconds;
 // The texts of the "Address family:" choice, in the order it shows them.
 inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only", "Each separately"};
 

@@ -9,7 +9,11 @@ FormValues::FormValues()
              {Field::txtWatchFreq, std::string(setting::txtWatchFreq.initial)},
              {Field::txtSendto, std::string(setting::txtSendTo.initial)},
              {Field::txtYourEmail, std::string(setting::txtYourEmail.initial)},
-             {Field::cboAddressFamily, std::string(setting::ipFamily.initial)}} {}
+             {Field::cboAddressFamily, std::string(setting::ipFamily.initial)},
+             {Field::txtAlertAfter, std::string(setting::alertAfter.initial)},
+             {Field::txtRemindMinutes, std::string(setting::remindMinutes.initial)},
+             {Field::txtRecoverAfter, std::string(setting::recoverAfter.initial)}},
+      checks_{{Field::ckRecoveryMail, true}} {}
 
 FormValues FormValues::Of(const FormFields& form) {
     FormValues values;

@@ -3,6 +3,7 @@
 #include "app/direct_watch_runner.h"
 #include "app/monitor_components.h"
 #include "app/settings_form.h"
+#include "app/test_mail.h"
 #include "app/tick_boxes.h"
 #include "app/watch.h"
 #include "app/watch_cycle.h"
@@ -17,7 +18,7 @@ struct DirectWatch {
     DirectWatch(FormFields& form, MonitorView& view, Dialogs& boxes, const MonitorFiles& files)
         : components(form, view, files),
           watch(form, view, boxes, components.settings, components.log, components.web, components.pingClient,
-                components.alert, components.state),
+                components.alert, components.state, components.results),
           runner(watch, boxes) {}
 
     MonitorComponents components;
@@ -29,28 +30,38 @@ struct DirectWatch {
 
 struct Monitor::Parts {
     Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, const MonitorFiles& files)
-        : boxes(dialogs),
+        : form(form),
+          view(view),
+          boxes(dialogs),
           direct(std::make_unique<DirectWatch>(form, view, boxes, files)),
           runner(direct->runner),
           components(direct->components),
-          cycle(form, view, boxes, timer, runner),
+          timer(timer, components.schedule),
+          cycle(form, view, boxes, this->timer, runner),
           settingsForm(form, view, dialogs, components.settings) {}
 
     Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, WindowThread& windowThread,
           const MonitorFiles& files)
-        : boxes(dialogs),
+        : form(form),
+          view(view),
+          boxes(dialogs),
           worker(std::make_unique<WatchWorker>(form, view, boxes, windowThread, files)),
           runner(*worker),
           components(worker->Components()),
-          cycle(form, view, boxes, timer, runner),
+          timer(timer, components.schedule),
+          cycle(form, view, boxes, this->timer, runner),
           settingsForm(form, view, dialogs, components.settings) {}
 
+    FormFields& form;
+    MonitorView& view;
     TickBoxes boxes;
     // One of the two.
     std::unique_ptr<DirectWatch> direct;
     std::unique_ptr<WatchWorker> worker;
     WatchRunner& runner;
     MonitorComponents& components;
+    // Tells the watches when the next one runs.
+    ScheduledTimer timer;
     WatchCycle cycle;
     SettingsForm settingsForm;
 };
@@ -73,5 +84,14 @@ ActivityLog& Monitor::Log() { return parts_->components.log; }
 SettingsForm& Monitor::Form() { return parts_->settingsForm; }
 WatchCycle& Monitor::Cycle() { return parts_->cycle; }
 const WatchState& Monitor::State() const { return parts_->components.state; }
+
+void Monitor::SendTestMail() {
+    Parts& p = *parts_;
+    if (p.worker) {
+        p.worker->RunTestMail();
+    } else {
+        corvasse::SendTestMail(p.components.alert, p.form, p.components.settings, p.view, p.boxes);
+    }
+}
 
 }  // namespace corvasse

@@ -53,6 +53,9 @@ public:
     ActivityLog& Log();
     SettingsForm& Form();
     WatchCycle& Cycle();
+    // "Send Test Mail" (app/test_mail.h) where the watches run: at once, or
+    // on the watches' thread after the running watch.
+    void SendTestMail();
     // Written by the watches; read it between them.
     const WatchState& State() const;
 

@@ -2,7 +2,8 @@
 
 namespace corvasse {
 
-MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files)
+MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files,
+                                     WatchRecording recording)
     : settings(SettingsStore::AtFile(files.settings)),
       log(files.log),
       httpEvents(view),
@@ -12,7 +13,8 @@ MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, const 
       pingClient(pinger),
       pingEvents(view, log),
       report(form, settings, web, state, log, view),
-      alert(report, form, settings, view, pop3Client, smtpClient, alertMessage) {
+      alert(report, form, settings, view, pop3Client, smtpClient, alertMessage),
+      results(settings, view, log, alert, schedule, files.settings, files.history, recording) {
     httpEvents.Bind(httpClient);
     pop3Client.SetIOHandler(&mailSocketHandler);
     smtpClient.SetIOHandler(&mailSocketHandler);

@@ -1,10 +1,12 @@
 #pragma once
 // What every front end's watch runs on, wired once: the settings store, the
 // activity log, the watch state, the network clients with their event
-// reports, and the alert (report and delivery). The window's and the
+// reports, the alert (report and delivery), the schedule of the watches and
+// what keeps their results (history and outage mode). The window's and the
 // service's watches run over it (through their watch runner); the plugin
 // runs its watch over it with the clients behind its timing and
-// failure-keeping wrappers. Every part is used by one thread at a time.
+// failure-keeping wrappers. Every part is used by one thread at a time, but
+// for the schedule, which the watch cycle's thread writes.
 
 #include "app/activity_log.h"
 #include "app/alert_delivery.h"
@@ -15,7 +17,9 @@
 #include "app/monitor.h"
 #include "app/ping_error_report.h"
 #include "app/pinger_ping_client.h"
+#include "app/result_keeper.h"
 #include "app/settings_store.h"
+#include "app/watch_schedule.h"
 #include "app/watch_state.h"
 #include "http/http_client.h"
 #include "mail/mail_message.h"
@@ -28,7 +32,8 @@ namespace corvasse {
 
 struct MonitorComponents {
     // The alert reads form; status lines and progress go to view.
-    MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files);
+    MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files,
+                      WatchRecording recording = WatchRecording::ResultsAndOutages);
     MonitorComponents(const MonitorComponents&) = delete;
     MonitorComponents& operator=(const MonitorComponents&) = delete;
 
@@ -53,6 +58,9 @@ struct MonitorComponents {
 
     AlertReport report;
     AlertDelivery alert;
+
+    WatchSchedule schedule;
+    ResultKeeper results;
 };
 
 }  // namespace corvasse

@@ -2,7 +2,10 @@
 // What the core shows in the main window: the status pane, the two-panel
 // status bar, the progress bar and the page selection.
 
+#include <ctime>
 #include <string>
+
+#include "common/date_time_text.h"
 
 namespace corvasse {
 
@@ -23,10 +26,25 @@ public:
     virtual void ClearStatusLines() = 0;
     // Paints the status pane at once, while the thread stays busy.
     virtual void RepaintStatusPane() = 0;
-    // A log entry that could not be written; the watch and its alert go on.
-    // The window shows it as a pane line; a front end without a pane says it
-    // where its user looks for failures.
+    // A log entry or history record that could not be written; the watch
+    // and its alert go on. The window shows it as a pane line; a front end
+    // without a pane says it where its user looks for failures.
     virtual void ShowLogFailure(const std::string& message) { AddStatusLine(message); }
+
+    // Outage mode. A pane line about the result of the watch that ran at
+    // when: the window shows it after that time of day ("14:02:07 Up: 2043
+    // bytes in 12 ms"); a front end that stamps every line stamps it with it.
+    virtual void AddResultLine(std::time_t when, const std::string& line) {
+        AddStatusLine(TimeOfDayText(when) + " " + line);
+    }
+    // A notice worth seeing while the window is hidden: an outage began
+    // ("ADDRESS is down: REASON") or ended ("ADDRESS is back up after 4
+    // min"). The window shows it as the tray icon's notification; a front
+    // end without a tray writes it as a line.
+    virtual void Notify(const std::string& /*notice*/) {}
+    // The outage going on in a few words, "down since 14:02", or "" when
+    // there is none: the window's tray icon tells it in its tip.
+    virtual void SetOutageState(const std::string& /*state*/) {}
 
     virtual void SetProgressMax(int max) = 0;
     virtual int ProgressMax() const = 0;

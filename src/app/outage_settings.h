@@ -5,8 +5,13 @@
 // form accepts.
 
 #include <chrono>
+#include <optional>
+#include <stdexcept>
+#include <string>
 
 namespace corvasse {
+
+class SettingsStore;
 
 inline constexpr int kAlertAfterMin = 1;
 inline constexpr int kAlertAfterMax = 100;
@@ -28,5 +33,21 @@ struct OutageSettings {
     int recoverAfter = kRecoverAfterDefault;
     RecoveryMail recoveryMail = RecoveryMail::Send;
 };
+
+// A value of the settings file that is not a whole number in its range:
+//     Outage alerts are off: alertAfter=abc in the settings file must be a whole number from 1 to 100.
+class OutageSettingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The outage settings in the store: none unless "outageAlerts" is "y"; a
+// missing or empty value takes its default, and "recoveryMail" other than "n" sends
+// the mail. Throws OutageSettingError and RegistryError.
+std::optional<OutageSettings> ReadOutageSettings(const SettingsStore& settings);
+
+// The whole number that text holds when it lies from min to max (the
+// shared integer conversion of the settings form); none otherwise.
+std::optional<int> WholeNumberIn(const std::string& text, int min, int max);
 
 }  // namespace corvasse

@@ -40,6 +40,7 @@ void AddDown(OutageState& state, const WatchResult& result, const OutageSettings
     outage.firstReason = streak.firstReason;
     outage.lastReason = result.reason;
     state.ongoing = outage;
+    step.change = OutageChange::Began;
     step.actions.push_back({OutageActionKind::SendAlert, outage, result.time});
 }
 
@@ -62,6 +63,7 @@ void AddUp(OutageState& state, const WatchResult& result, const OutageSettings& 
     const bool mail = outage.alertsSent > 0 && settings.recoveryMail == RecoveryMail::Send;
     outage.recovery = mail ? Recovery::MailDue : Recovery::NoMail;
     step.paneLine = BackUpLine(result, outage);
+    step.change = OutageChange::Ended;
     step.actions.push_back(
         {mail ? OutageActionKind::SendRecovery : OutageActionKind::LogRecovery, outage, result.time});
 }
@@ -103,6 +105,7 @@ OutageStep OutageTracker::Record(const WatchResult& result) {
     for (OutageAction& action : step.actions) {
         if (action.outage.id.value == 0 && written.ongoing) action.outage.id = written.ongoing->id;
     }
+    step.outage = written.ongoing;
     return step;
 }
 

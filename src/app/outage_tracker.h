@@ -23,6 +23,7 @@
 // - Times are the results' own (the clock is the caller's), so a test steps
 //   through a day of results without waiting.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,18 @@ struct OutageAction {
     ResultTime time;
 };
 
+// Whether an outage began or ended with a result.
+enum class OutageChange { None, Began, Ended };
+
 struct OutageStep {
     // The status pane's line for the result; empty for an unknown result.
     std::string paneLine;
     // What to do, in this order.
     std::vector<OutageAction> actions;
+    OutageChange change = OutageChange::None;
+    // The outage that goes on after the result, or the one it ended; none
+    // while the watch is up (and for an unknown result).
+    std::optional<Outage> outage;
 };
 
 class OutageTracker {

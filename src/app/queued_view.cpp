@@ -32,4 +32,8 @@ void QueuedView::SetProgressPosition(int position) { Forward(&MonitorView::SetPr
 
 void QueuedView::SelectStatusPage() { Forward(&MonitorView::SelectStatusPage); }
 
+void QueuedView::Notify(const std::string& notice) { Forward(&MonitorView::Notify, notice); }
+
+void QueuedView::SetOutageState(const std::string& state) { Forward(&MonitorView::SetOutageState, state); }
+
 }  // namespace corvasse

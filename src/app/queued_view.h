@@ -30,6 +30,8 @@ public:
     int ProgressMax() const override { return progressMax_; }
     void SetProgressPosition(int position) override;
     void SelectStatusPage() override;
+    void Notify(const std::string& notice) override;
+    void SetOutageState(const std::string& state) override;
 
 private:
     // Hands call(args) over to the window's thread, the arguments copied.

@@ -71,6 +71,19 @@ inline constexpr SettingKey referenceHost{"referenceHost"};
 inline constexpr SettingKey resumeGraceSeconds{"resumeGraceSeconds"};
 // Set by hand only: the alert's charset.
 inline constexpr SettingKey charSet{"charSet"};
+// Opt-in outage mode, on the page "Alerts": the switch ("y"), the down
+// results in a row that begin an outage, the minutes between reminders and
+// the up results in a row that end it (each deleted while it holds the
+// default its field starts with, those of app/outage_settings.h), and the
+// recovery mail (kRecoveryMailOff when it is not wanted, else deleted).
+inline constexpr SettingKey outageAlerts{"outageAlerts"};
+inline constexpr SettingKey alertAfter{"alertAfter", "2"};
+inline constexpr SettingKey remindMinutes{"remindMinutes", "0"};
+inline constexpr SettingKey recoverAfter{"recoverAfter", "1"};
+inline constexpr SettingKey recoveryMail{"recoveryMail"};
+// Set by hand only: the watch interval in seconds, instead of the minutes
+// of txtWatchFreq.
+inline constexpr SettingKey intervalSeconds{"intervalSeconds"};
 }  // namespace setting
 
 // The values that the form writes and the watch and the alert read.
@@ -84,6 +97,7 @@ inline constexpr std::string_view kIpFamilyIPv4 = "ipv4";
 inline constexpr std::string_view kIpFamilyIPv6 = "ipv6";
 inline constexpr std::string_view kIpFamilyEach = "each";
 inline constexpr std::chrono::seconds kDefaultResumeGrace{30};
+inline constexpr std::string_view kRecoveryMailOff = "n";
 
 // The store's operations on a value of kSettingsSection. ReadSetting returns
 // kAbsentSetting ("n/a") for a missing value, and every value in UTF-8: one

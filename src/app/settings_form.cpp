@@ -1,14 +1,18 @@
 #include "app/settings_form.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/dialogs.h"
 #include "app/form_fields.h"
 #include "app/monitor_view.h"
+#include "app/outage_settings.h"
+#include "app/send_to_addresses.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "app/watch_interval.h"
@@ -47,6 +51,25 @@ bool IsValidAddress(const std::string& address) {
     return address.size() >= kMinAddressLength && address.find('@') != std::string::npos &&
            address != kRefusedSampleAddress;
 }
+
+bool AreValidAddresses(const std::vector<std::string>& addresses) {
+    return !addresses.empty() && std::all_of(addresses.begin(), addresses.end(), IsValidAddress);
+}
+
+// The numbers of the page "Alerts": their keys, fields, ranges and refusals.
+struct OutageNumber {
+    SettingKey key;
+    Field field;
+    int min;
+    int max;
+    const char* refusal;
+};
+constexpr OutageNumber kOutageNumbers[] = {
+    {setting::alertAfter, Field::txtAlertAfter, kAlertAfterMin, kAlertAfterMax, kInvalidAlertAfterMessage},
+    {setting::remindMinutes, Field::txtRemindMinutes, 0, static_cast<int>(kRemindEveryMax.count()),
+     kInvalidRemindMinutesMessage},
+    {setting::recoverAfter, Field::txtRecoverAfter, kRecoverAfterMin, kRecoverAfterMax, kInvalidRecoverAfterMessage},
+};
 
 }  // namespace
 
@@ -96,6 +119,15 @@ void SettingsForm::Load() {
     }
     form_.SetText(Field::cboAddressFamily, familyChoice);
     form_.SetChecked(Field::ckOfflineAware, IsSettingOn(settings_, setting::offlineAware));
+
+    form_.SetChecked(Field::ckOutageAlerts, IsSettingOn(settings_, setting::outageAlerts));
+    for (const OutageNumber& number : kOutageNumbers) {
+        const std::string value = ReadSetting(settings_, number.key);
+        form_.SetText(number.field, IsPresent(value) && !value.empty() ? value : std::string(number.key.initial));
+    }
+    form_.SetChecked(Field::ckRecoveryMail, ReadSetting(settings_, setting::recoveryMail) != kRecoveryMailOff);
+    const std::string seconds = ReadSetting(settings_, setting::intervalSeconds);
+    form_.SetText(Field::txtIntervalSeconds, IsPresent(seconds) ? seconds : "");
 }
 
 bool SettingsForm::Validate() {
@@ -117,7 +149,9 @@ bool SettingsForm::Validate() {
         return refuse(true, "Sorry, you missed entering File Size or what to look for...");
     }
     if (form_.Text(Field::txtWatchFreq).empty()) return refuse(false, "Sorry, invalid Watch Frequency entered...");
-    if (!IsValidAddress(form_.Text(Field::txtSendto))) return refuse(false, "Invalid e-mail address.");
+    if (!AreValidAddresses(SendToAddresses(form_.Text(Field::txtSendto)))) {
+        return refuse(false, "Invalid e-mail address.");
+    }
     if (!IsValidAddress(form_.Text(Field::txtYourEmail))) return refuse(false, "Invalid (Your) e-mail address.");
     const std::string port = Trim(form_.Text(Field::txtPort));
     if (!port.empty() && !IsValidPort(port)) return refuse(false, kInvalidPortMessage);
@@ -125,6 +159,10 @@ bool SettingsForm::Validate() {
     // it with the conversion error.
     const std::optional<int32_t> minutes = TryStrToInt(form_.Text(Field::txtWatchFreq));
     if (minutes && !IsWatchIntervalInRange(*minutes)) return refuse(false, kInvalidIntervalMessage);
+    for (const OutageNumber& number : kOutageNumbers) {
+        const std::string value = Trim(form_.Text(number.field));
+        if (!value.empty() && !WholeNumberIn(value, number.min, number.max)) return refuse(false, number.refusal);
+    }
     return true;
 }
 
@@ -183,6 +221,13 @@ void SettingsForm::Save() {
     }
     writeOrDelete(setting::ipFamily, family);
     writeOrDelete(setting::offlineAware, flag(form_.Checked(Field::ckOfflineAware)));
+    writeOrDelete(setting::outageAlerts, flag(form_.Checked(Field::ckOutageAlerts)));
+    for (const OutageNumber& number : kOutageNumbers) {
+        const std::string value = Trim(form_.Text(number.field));
+        // An empty field, like a missing value, means the default.
+        writeOrDelete(number.key, value == number.key.initial ? std::string_view() : std::string_view(value));
+    }
+    writeOrDelete(setting::recoveryMail, form_.Checked(Field::ckRecoveryMail) ? std::string_view() : kRecoveryMailOff);
     view_.SetStatusText("Settings saved...");
 }
 

@@ -2,16 +2,20 @@
 
 #include <chrono>
 #include <exception>
+#include <tuple>
+#include <utility>
 
 #include "app/activity_log.h"
 #include "app/alert_sender.h"
 #include "app/dialogs.h"
+#include "app/failure_reason.h"
 #include "app/form_fields.h"
 #include "app/monitor_view.h"
 #include "app/offline_reason.h"
 #include "app/ping_client.h"
 #include "app/setting_keys.h"
 #include "app/watch_state.h"
+#include "app/watch_target.h"
 #include "app/web_client.h"
 #include "common/byte_string.h"
 #include "common/date_time_text.h"
@@ -20,8 +24,13 @@
 
 namespace corvasse {
 
+std::string SizeOverReason(size_t size, int32_t expected) {
+    return std::to_string(size) + " bytes, more than the expected " + std::to_string(expected);
+}
+
 Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings, ActivityLog& log,
-             WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, const SuspendClock& clock)
+             WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, ResultKeeper& results,
+             const SuspendClock& clock)
     : form_(form),
       view_(view),
       dialogs_(dialogs),
@@ -31,6 +40,7 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       pinger_(pinger),
       alert_(alert),
       state_(state),
+      results_(results),
       resume_(clock) {}
 
 void Watch::Run() {
@@ -40,13 +50,13 @@ void Watch::Run() {
     state_.FetchedBody.clear();
     state_.FamilyFailures.clear();
     state_.OfflineReason.clear();
-    if (IsSettingOn(settings_, setting::PingOnly)) {
-        RunPingWatch();
-    } else {
-        RunWebWatch();
-    }
+    const WatchKind kind = IsSettingOn(settings_, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
+    alerts_ = results_.Begin(kind, WatchTarget(form_, settings_));
+    const std::optional<WatchResult> result = kind == WatchKind::Ping ? RunPingWatch() : RunWebWatch();
+    if (result && alerts_ == FailureAlerts::ByOutage) results_.Conclude(*result);
     state_.WatchCount = static_cast<int32_t>(static_cast<uint32_t>(state_.WatchCount) + 1u);
-    view_.SetWatchCountText("Watch count:" + std::to_string(state_.WatchCount));
+    const std::optional<std::string> nextWatch = results_.NextWatchText();
+    view_.SetWatchCountText(nextWatch ? *nextWatch : "Watch count:" + std::to_string(state_.WatchCount));
     view_.SetStatusText("Watching...");
     view_.RepaintStatusBar();
 }
@@ -69,119 +79,193 @@ std::optional<FamilyPlan> Watch::EachFamilyPlan(const std::string& host) {
     return plan;
 }
 
-void Watch::RunPingWatch() {
+WatchResult Watch::RunPingWatch() {
     const std::string host = Trim(form_.Text(Field::editIPaddr));
+    std::vector<PingOutcome> outcomes;
     if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) {
-        for (const FamilyPass& pass : plan->passes) PingOver(host, pass.family, &pass);
-        return;
+        for (const FamilyPass& pass : plan->passes) outcomes.push_back(PingOver(host, pass.family, &pass));
+    } else {
+        outcomes.push_back(PingOver(host, AddressFamilySetting(settings_), nullptr));
     }
-    PingOver(host, AddressFamilySetting(settings_), nullptr);
+    std::vector<WatchResult> results;
+    for (const PingOutcome& outcome : outcomes) results.push_back(outcome.result);
+    const WatchResult result = CombinedResult(results);
+    if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
+    for (const PingOutcome& outcome : outcomes) ShowPing(host, outcome);
+    return result;
 }
 
-void Watch::PingOver(const std::string& host, AddressFamily family, const FamilyPass* pass) {
+Watch::PingOutcome Watch::PingOver(const std::string& host, AddressFamily family, const FamilyPass* pass) {
     pinger_.SetAddressFamily(family);
+    PingOutcome outcome;
+    outcome.result.time = results_.Now();
     try {
         pinger_.PingHost(host);
+        outcome.result.responseTime = std::chrono::milliseconds(pinger_.ResponseTime());
     } catch (const std::exception& error) {
         if (const std::optional<std::string> offline = OfflineReasonFor(host, family, pass, ReferenceProbe::Ping)) {
-            ReportOffline(*offline);
-            return;
-        }
-        view_.AddStatusLine(DateTimeTextNow() + " - error Pinging site:" + host);
-        log_.AppendLogLine(DateTimeTextNow() + " - error pinging site." + host);
-        if (pass) {
-            const std::string failure =
-                FamilyFailureText(family, AddressForDisplay(pass->lookup.addresses.front().Text()), error.what());
-            view_.AddStatusLine(failure);
-            log_.AppendLogLine(failure);
+            outcome.result.state = ResultState::Unknown;
+            outcome.result.reason = *offline;
+        } else {
+            outcome.result.state = ResultState::Down;
+            outcome.result.reason = FailureReason(error);
+            if (pass) {
+                outcome.familyFailure = FamilyFailureText(
+                    family, AddressForDisplay(pass->lookup.addresses.front().Text()), outcome.result.reason);
+                outcome.result.reason = outcome.familyFailure;
+            }
         }
     }
-    view_.AddStatusLine(DateTimeTextNow() + " - Ping response time: " + std::to_string(pinger_.ResponseTime()) +
-                        " (ms)");
-    log_.AppendLogLine(DateTimeTextNow() + " - Ping response time: " + std::to_string(pinger_.ResponseTime()) +
-                       " (ms)");
+    outcome.responseTime = pinger_.ResponseTime();
+    return outcome;
 }
 
-void Watch::RunWebWatch() {
+void Watch::ShowPing(const std::string& host, const PingOutcome& outcome) {
+    if (outcome.result.state == ResultState::Unknown) {
+        ReportOffline(outcome.result.reason);
+        return;
+    }
+    // In outage mode the log keeps the alerts and recoveries; the history every result.
+    const bool logged = alerts_ == FailureAlerts::AtOnce;
+    if (outcome.result.state == ResultState::Down) {
+        view_.AddStatusLine(DateTimeTextNow() + " - error Pinging site:" + host);
+        if (logged) log_.AppendLogLine(DateTimeTextNow() + " - error pinging site." + host);
+        if (!outcome.familyFailure.empty()) {
+            view_.AddStatusLine(outcome.familyFailure);
+            if (logged) log_.AppendLogLine(outcome.familyFailure);
+        }
+    }
+    const std::string time = std::to_string(outcome.responseTime);
+    view_.AddStatusLine(DateTimeTextNow() + " - Ping response time: " + time + " (ms)");
+    if (logged) log_.AppendLogLine(DateTimeTextNow() + " - Ping response time: " + time + " (ms)");
+}
+
+std::optional<WatchResult> Watch::RunWebWatch() {
     const bool httpsAllowed = IsSettingOn(settings_, setting::allowHttps);
     if (!httpsAllowed && ContainsBytes(form_.Text(Field::txtURL2watch), "https://")) {
         dialogs_.Beep();
         dialogs_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");
-        return;
+        return std::nullopt;
     }
     web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
     const std::string host = Uri(AbsoluteAddress(form_.Text(Field::txtURL2watch))).Host;
-    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) {
-        RunWebWatchOverEachFamily(host, *plan);
-        return;
-    }
+    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) return RunWebWatchOverEachFamily(host, *plan);
     const AddressFamily family = AddressFamilySetting(settings_);
     web_.SetAddressFamily(family);
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);
+    // Undecided until the first failure, or the end without one.
+    WatchResult result;
+    result.time = results_.Now();
+    result.state = ResultState::Unknown;
     try {
+        const auto started = std::chrono::steady_clock::now();
         state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));
-        if (!ContentPasses()) alert_.SendAlert();
+        result.responseTime =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+        result.size = static_cast<int64_t>(state_.FetchedBody.size());
+        CheckContent(result);
         web_.Disconnect();
-    } catch (const std::exception&) {
-        // A site that answered was reached, whatever failed after.
-        if (web_.ResponseCode() == -1) {
+    } catch (const std::exception& error) {
+        // Only a site that never answered may have been out of reach.
+        if (result.state == ResultState::Unknown && web_.ResponseCode() == -1) {
             if (const auto offline = OfflineReasonFor(host, family, nullptr, ReferenceProbe::Connect)) {
                 ReportOffline(*offline);
-                return;
+                result.reason = *offline;
+                if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
+                return result;
             }
         }
         // A failed fetch, a bad expected size or a failed alert of the content
         // check: one (more) alert. Its own failure leaves the tick.
-        alert_.SendAlert();
+        Failed(result, FailureReason(error));
     }
+    if (result.state == ResultState::Unknown) {
+        result.state = ResultState::Up;
+        if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
+    }
+    return result;
 }
 
-void Watch::RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan) {
-    // The report tells of the first family that failed.
-    std::optional<WatchState> firstFailed;
+WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan) {
+    std::vector<WatchResult> results;
+    // The report tells of the page of the first family that failed.
+    std::optional<std::pair<std::string, std::string>> firstFailedPage;
     for (const FamilyPass& pass : plan.passes) {
         state_.FetchedBody.clear();
         web_.SetAddressFamily(pass.family);
         web_.SetConnectTimeout(kWatchConnectTimeoutMs);
-        std::string failure;
+        WatchResult result;
+        result.time = results_.Now();
+        std::optional<std::string> failure;
         try {
+            const auto started = std::chrono::steady_clock::now();
             state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));
-            if (!ContentPasses()) failure = "the page did not pass the content check.";
+            result.responseTime =
+                std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+            result.size = static_cast<int64_t>(state_.FetchedBody.size());
+            failure = ContentFailure();
             web_.Disconnect();
         } catch (const std::exception& error) {
-            if (web_.ResponseCode() == -1) {
-                const auto offline = OfflineReasonFor(host, pass.family, &pass, ReferenceProbe::Connect);
-                if (offline) {
-                    ReportOffline(*offline);
-                    continue;
-                }
+            const std::optional<std::string> offline =
+                !failure && web_.ResponseCode() == -1
+                    ? OfflineReasonFor(host, pass.family, &pass, ReferenceProbe::Connect)
+                    : std::nullopt;
+            if (offline) {
+                ReportOffline(*offline);
+                result.state = ResultState::Unknown;
+                result.reason = *offline;
+                results.push_back(result);
+                continue;
             }
-            failure = error.what();
+            if (!failure) failure = FailureReason(error);
         }
-        if (failure.empty()) continue;
-        std::string peer = web_.PeerAddress();
-        if (peer.empty()) peer = AddressForDisplay(pass.lookup.addresses.front().Text());
-        state_.FamilyFailures.push_back(FamilyFailureText(pass.family, peer, failure));
-        view_.AddStatusLine(state_.FamilyFailures.back());
-        if (!firstFailed) firstFailed = state_;
+        if (failure) {
+            std::string peer = web_.PeerAddress();
+            if (peer.empty()) peer = AddressForDisplay(pass.lookup.addresses.front().Text());
+            result.state = ResultState::Down;
+            result.reason = FamilyFailureText(pass.family, peer, *failure);
+            state_.FamilyFailures.push_back(result.reason);
+            view_.AddStatusLine(result.reason);
+            if (!firstFailedPage) firstFailedPage.emplace(state_.FetchedBody, state_.FoundFlag);
+        }
+        results.push_back(result);
     }
-    if (!firstFailed) return;
-    state_.FetchedBody = firstFailed->FetchedBody;
-    state_.FoundFlag = firstFailed->FoundFlag;
-    alert_.SendAlert();
+    if (firstFailedPage) std::tie(state_.FetchedBody, state_.FoundFlag) = *firstFailedPage;
+    const WatchResult result = CombinedResult(results);
+    if (alerts_ == FailureAlerts::AtOnce) {
+        results_.Record(result);
+        if (result.state == ResultState::Down) alert_.SendAlert();
+    }
+    return result;
 }
 
-bool Watch::ContentPasses() {
+void Watch::Failed(WatchResult& result, const std::string& reason) {
+    if (result.state == ResultState::Unknown) {
+        result.state = ResultState::Down;
+        result.reason = reason;
+        if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
+    }
+    if (alerts_ == FailureAlerts::AtOnce) alert_.SendAlert();
+}
+
+void Watch::CheckContent(WatchResult& result) {
+    if (const std::optional<std::string> failure = ContentFailure()) Failed(result, *failure);
+}
+
+std::optional<std::string> Watch::ContentFailure() {
     state_.FoundFlag.clear();
     view_.RepaintStatusPane();
     const std::string expectedSize = form_.Text(Field::txtFileSize);
     if (!Trim(expectedSize).empty()) {
         const int32_t expected = StrToInt(expectedSize);
-        return static_cast<int64_t>(expected) >= static_cast<int64_t>(state_.FetchedBody.size());
+        if (static_cast<int64_t>(expected) < static_cast<int64_t>(state_.FetchedBody.size())) {
+            return SizeOverReason(state_.FetchedBody.size(), expected);
+        }
+        return std::nullopt;
     }
-    if (!ContainsBytes(state_.FetchedBody, form_.Text(Field::txtLookFor))) return false;
+    if (!ContainsBytes(state_.FetchedBody, form_.Text(Field::txtLookFor))) return kTextMissingReason;
     state_.FoundFlag = "y";
-    return true;
+    return std::nullopt;
 }
 
 std::optional<std::string> Watch::OfflineReasonFor(const std::string& host, AddressFamily family,

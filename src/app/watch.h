@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/family_passes.h"
+#include "app/result_keeper.h"
 #include "app/resume_detector.h"
 #include "app/system_network_probes.h"
 #include "common/suspend_clock.h"
+#include "history/history_records.h"
 
 namespace corvasse {
 
@@ -27,50 +30,74 @@ struct WatchState;
 // Connect time-out of every fetch, in milliseconds.
 inline constexpr int kWatchConnectTimeoutMs = 120000;
 
+// Why a web watch failed its content check.
+inline constexpr const char* kTextMissingReason = "the text was not on the page";
+// "2048 bytes, more than the expected 1000"
+std::string SizeOverReason(size_t size, int32_t expected);
+
 class Watch {
 public:
     // Every object must outlive this one. The form is read and the view,
     // the dialogs and the clients are used on the thread that calls Run.
     // clock tells the watch whether the computer slept since the last one.
     Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings, ActivityLog& log,
-          WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state,
+          WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, ResultKeeper& results,
           const SuspendClock& clock = SystemSuspendClock());
 
-    // One watch. Errors of the alert delivery and of the log pass to the
-    // caller, and so does AbortedError when the watch is cut (it is then
-    // neither reported nor counted). The setting "allowHttps" ("y") lets
-    // https:// addresses through to the client instead of refusing them with
-    // a message box.
+    // One watch. Its result (up, or down with the failure's own words; the
+    // response time; the page's size) goes to results. Errors of the alert
+    // delivery and of the log pass to the caller, and so does AbortedError
+    // when the watch is cut (it is then neither reported, recorded nor
+    // counted). The setting "allowHttps" ("y") lets https:// addresses
+    // through to the client instead of refusing them with a message box (a
+    // refused address is no result). In outage mode the results decide the
+    // alerts after the watch, the ping's lines are not logged, and the
+    // status bar's second panel says when the next watch runs.
     //
     // "ipFamily=each": the address is fetched (or the host pinged) over
-    // IPv4 and over IPv6 in turn, and a web watch alerts once when either
-    // failed, its report naming each family that did. A family the name has
-    // no address of is skipped, and the pane says so once.
+    // IPv4 and over IPv6 in turn. The watch is down when either failed, with
+    // a line for each family that did (FamilyFailureText) as its reason, in
+    // the pane and in the alert's report; a web watch alerts once. A family
+    // the name has no address of is skipped, and the pane says so once.
     //
     // "offlineAware=y": a failure where the site never answered is first
     // put to the offline decision (app/offline_reason.h); when this computer
     // could not have reached the site, the pane gets "Offline (REASON): this
-    // watch is not counted" and nothing else happens: no alert, no log
-    // entry. The first watch after the computer slept waits
-    // "resumeGraceSeconds" first, and the pane says so.
+    // watch is not counted", the result is unknown, and nothing else
+    // happens: no alert, no log entry, no outage count. The first watch
+    // after the computer slept waits "resumeGraceSeconds" first, and the
+    // pane says so.
     void Run();
 
 private:
+    // One ping over one family: its result, and what its lines show.
+    struct PingOutcome {
+        WatchResult result;
+        int responseTime = 0;
+        // With "ipFamily=each", the line that names the failed family.
+        std::string familyFailure;
+    };
+
     void WaitAfterSleep();
     std::optional<FamilyPlan> EachFamilyPlan(const std::string& host);
-    void RunPingWatch();
-    void PingOver(const std::string& host, AddressFamily family, const FamilyPass* pass);
-    void RunWebWatch();
-    void RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan);
-    // The content check: false when the page fails it. Throws ConversionError
-    // for an expected size that is not a number.
-    bool ContentPasses();
+    WatchResult RunPingWatch();
+    PingOutcome PingOver(const std::string& host, AddressFamily family, const FamilyPass* pass);
+    void ShowPing(const std::string& host, const PingOutcome& outcome);
+    std::optional<WatchResult> RunWebWatch();
+    WatchResult RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan);
+    void CheckContent(WatchResult& result);
+    // Why the page fails the content check; none when it passes. Throws
+    // ConversionError for an expected size that is not a number.
+    std::optional<std::string> ContentFailure();
     // Why this computer could not have reached host (over the family, or
     // at the addresses of the pass when there is one), when "offlineAware"
     // is on and it could not.
     std::optional<std::string> OfflineReasonFor(const std::string& host, AddressFamily family, const FamilyPass* pass,
                                                 ReferenceProbe probe);
     void ReportOffline(const std::string& reason);
+    // The first failure of a web watch decides its result; without outage
+    // mode each failure also alerts at once.
+    void Failed(WatchResult& result, const std::string& reason);
 
     FormFields& form_;
     MonitorView& view_;
@@ -81,7 +108,10 @@ private:
     PingClient& pinger_;
     AlertSender& alert_;
     WatchState& state_;
+    ResultKeeper& results_;
     ResumeDetector resume_;
+    // The running watch's.
+    FailureAlerts alerts_ = FailureAlerts::AtOnce;
 };
 
 }  // namespace corvasse

@@ -21,7 +21,8 @@ void WatchCycle::StartWatching() {
     view_.ClearStatusLines();
     // The text is converted before the timer is touched: a bad interval must not
     // leave the timer ticking at whatever interval it had.
-    const std::chrono::milliseconds interval = WatchInterval(form_.Text(Field::txtWatchFreq));
+    const std::chrono::milliseconds interval =
+        WatchInterval(form_.Text(Field::txtWatchFreq), form_.Text(Field::txtIntervalSeconds));
     timer_.SetEnabled(true);
     timer_.SetInterval(static_cast<uint32_t>(interval.count()));
     view_.SetStatusText("Timer set to " + std::to_string(timer_.Interval()) + " millisecond interval.");

@@ -21,10 +21,11 @@ public:
                WatchRunner& runner);
 
     // "Start &Watching": clears the pane, arms the timer with the form's
-    // interval in minutes and runs one watch at once (after the running one,
-    // when one runs). Throws ConversionError for an interval that is not a
-    // whole number and WatchIntervalError for one outside 0..35791, leaving
-    // the timer as it was.
+    // interval (in seconds when the form holds them, else in minutes) and runs
+    // one watch at once (after the running one, when one runs). Throws
+    // ConversionError for minutes that are not a whole number and
+    // WatchIntervalError for minutes out of range or seconds that are not a
+    // whole number in range, leaving the timer as it was.
     void StartWatching();
 
     // "Stop Watching": disarms the timer and cuts the running watch, then

@@ -1,6 +1,7 @@
 #include "app/watch_worker.h"
 
 #include "app/handler_guard.h"
+#include "app/test_mail.h"
 #include "app/window_thread.h"
 #include "common/process_abort.h"
 
@@ -14,7 +15,7 @@ WatchWorker::WatchWorker(const FormFields& form, MonitorView& view, Dialogs& box
       dialogs_(boxes, windowThread),
       components_(values_, view_, files),
       watch_(values_, view_, dialogs_, components_.settings, components_.log, components_.web, components_.pingClient,
-             components_.alert, components_.state),
+             components_.alert, components_.state, components_.results),
       thread_([this] { Work(); }) {}
 
 WatchWorker::~WatchWorker() {
@@ -22,23 +23,36 @@ WatchWorker::~WatchWorker() {
         std::lock_guard lock(mutex_);
         ending_ = true;
         waiting_.reset();
+        waitingMail_.reset();
         if (running_) running_->Raise();
     }
     changed_.notify_one();
     thread_.join();
 }
 
-void WatchWorker::RunWatch() {
+void WatchWorker::RunWatch() { Ask(waiting_, Job::Watch); }
+
+void WatchWorker::RunTestMail() { Ask(waitingMail_, Job::TestMail); }
+
+void WatchWorker::Ask(std::optional<Request>& slot, Job job) {
     FormValues form = FormValues::Of(form_);
     {
         std::lock_guard lock(mutex_);
-        if (waiting_) {
-            waiting_->form = std::move(form);
+        if (slot) {
+            slot->form = std::move(form);
         } else {
-            waiting_ = Request{++requested_, std::move(form)};
+            slot = Request{++requested_, job, std::move(form)};
         }
     }
     changed_.notify_one();
+}
+
+WatchWorker::Request WatchWorker::TakeWaiting() {
+    std::optional<Request>& first =
+        waitingMail_ && (!waiting_ || waitingMail_->number < waiting_->number) ? waitingMail_ : waiting_;
+    Request taken = std::move(*first);
+    first.reset();
+    return taken;
 }
 
 void WatchWorker::CutWatch(std::function<void()> then) {
@@ -46,6 +60,7 @@ void WatchWorker::CutWatch(std::function<void()> then) {
     {
         std::lock_guard lock(mutex_);
         waiting_.reset();
+        waitingMail_.reset();
         if (running_) running_->Raise();
         last = taken_;
     }
@@ -59,18 +74,22 @@ void WatchWorker::CutWatch(std::function<void()> then) {
 void WatchWorker::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return ending_ || waiting_; });
+        changed_.wait(lock, [this] { return ending_ || waiting_ || waitingMail_; });
         if (ending_) return;
-        const uint64_t number = waiting_->number;
-        values_ = std::move(waiting_->form);
-        waiting_.reset();
+        Request request = TakeWaiting();
+        const uint64_t number = request.number;
+        values_ = std::move(request.form);
         taken_ = number;
         const AbortSignal& signal = running_.emplace();
         lock.unlock();
         {
             AbortSignalScope scope(&signal);
             try {
-                HandlerGuard(dialogs_).Run([this] { watch_.Run(); });
+                if (request.job == Job::Watch) {
+                    HandlerGuard(dialogs_).Run([this] { watch_.Run(); });
+                } else {
+                    SendTestMail(components_.alert, values_, components_.settings, view_, dialogs_);
+                }
             } catch (const AbortedError&) {
                 // Cut: nothing to report and nothing to count.
             }

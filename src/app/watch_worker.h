@@ -40,19 +40,30 @@ public:
     WatchWorker(const WatchWorker&) = delete;
     WatchWorker& operator=(const WatchWorker&) = delete;
 
-    // Both on the window's thread.
+    // All three on the window's thread.
     void RunWatch() override;
     void CutWatch(std::function<void()> then) override;
+    // "Send Test Mail" with the form as it stands now, on the watches' thread:
+    // at once, or after the running watch. One test mail at most waits, and
+    // it goes before a waiting watch asked for after it. A cut drops it, or
+    // cuts its mail dialogue.
+    void RunTestMail();
 
     // The parts the watches run over; the settings store and the log may
     // also be used on the window's thread, the rest only between watches.
     MonitorComponents& Components() { return components_; }
 
 private:
+    enum class Job { Watch, TestMail };
     struct Request {
         uint64_t number;
+        Job job;
         FormValues form;
     };
+
+    void Ask(std::optional<Request>& slot, Job job);
+    // The waiting request asked for first, taken from its slot; one must wait.
+    Request TakeWaiting();
 
     void Work();
     // On the window's thread, once everything the watch reported is shown.
@@ -76,6 +87,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::optional<Request> waiting_;
+    std::optional<Request> waitingMail_;
     uint64_t taken_ = 0;
     std::optional<AbortSignal> running_;
     bool ending_ = false;

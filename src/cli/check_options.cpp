@@ -50,6 +50,9 @@ CheckOptions ParseCheckOptions(int argc, const char* const* argv) {
             options.settings = value();
         } else if (argument == "--log") {
             options.log = value();
+        } else if (argument == "--history") {
+            options.history = value();
+            if (options.history->empty()) throw UsageError("the history file name is empty");
         } else if (argument == "--timeout") {
             options.timeout = ParseTimeout(value());
         } else if (argument == "--alert") {
@@ -80,10 +83,13 @@ std::string CheckHelpText() {
            "  --settings FILE    use FILE instead of the user's Corvasse.conf\n"
            "  --log FILE         with --alert, write the activity log to FILE instead of\n"
            "                     Corvasse.log in the working directory\n"
+           "  --history FILE     record the result in the history database FILE (with\n"
+           "                     --alert: instead of the default one)\n"
            "  --timeout SECONDS  give up after SECONDS (CRITICAL), at most 2147483; without it\n"
            "                     the watch's own time-outs apply (connect 120 s, read 120 s)\n"
            "  --alert            on failure also send the alert e-mail and write the log,\n"
-           "                     as a watch of the window does\n"
+           "                     as a watch of the window does, and record the result in\n"
+           "                     the history (with outageAlerts=y: one alert per outage)\n"
            "  -h, --help         show this help\n"
            "  --version          show the version\n";
 }

@@ -20,6 +20,8 @@ struct CheckOptions {
     Request request = Request::Check;
     std::optional<std::filesystem::path> settings;
     std::optional<std::filesystem::path> log;
+    // The history database to record the result in.
+    std::optional<std::filesystem::path> history;
     // Bounds the whole check; none: only the watch's own time-outs.
     std::optional<std::chrono::seconds> timeout;
     AlertMode alert = AlertMode::Silent;
@@ -29,9 +31,10 @@ struct CheckOptions {
 // counts milliseconds in an int (about 24.8 days).
 inline constexpr std::chrono::seconds kMaxCheckTimeout{2147483};
 
-// Reads --settings FILE, --log FILE, --timeout SECONDS (a whole number from
-// 1 to kMaxCheckTimeout), --alert, --help and --version; a value may also
-// follow "=". Throws UsageError for anything else.
+// Reads --settings FILE, --log FILE, --history FILE, --timeout SECONDS (a
+// whole number from 1 to kMaxCheckTimeout), --alert, --help and --version; a
+// value may also follow "=". Throws UsageError for anything else, and for an
+// empty history file name.
 CheckOptions ParseCheckOptions(int argc, const char* const* argv);
 
 // What --help prints.

@@ -13,10 +13,12 @@ void ConsoleView::ShowLogFailure(const std::string& message) {
     if (messages_ != nullptr) WriteEntry(messages_, message);
 }
 
-void ConsoleView::AddStatusLine(const std::string& line) {
+void ConsoleView::AddStatusLine(const std::string& line) { AddResultLine(std::time(nullptr), line); }
+
+void ConsoleView::AddResultLine(std::time_t when, const std::string& line) {
     if (lines_ == nullptr) return;
     // One write per line, so that lines of several processes never mix.
-    WriteEntry(lines_, TimestampText(std::time(nullptr)) + " " + line);
+    WriteEntry(lines_, TimestampText(when) + " " + line);
 }
 
 }  // namespace corvasse

@@ -1,8 +1,9 @@
 #pragma once
 // The status pane, status bar and progress bar without a window. Each line
 // the window would add to the pane is written to a stream as it comes, after
-// the local time ("2026-12-06 17:05:09 "), so that a journal shows the run;
-// the status texts and the progress are only kept. A log that cannot be
+// the local time ("2026-12-06 17:05:09 "), so that a journal shows the run,
+// and so is each notice the window's tray would show; the status texts and
+// the progress are only kept. A log that cannot be
 // written is a failure to act on, said where the message boxes' texts go.
 
 #include <cstdio>
@@ -27,6 +28,9 @@ public:
     void ClearStatusLines() override {}
     void RepaintStatusPane() override {}
     void ShowLogFailure(const std::string& message) override;
+    // Stamped with the watch's time instead of the time of writing.
+    void AddResultLine(std::time_t when, const std::string& line) override;
+    void Notify(const std::string& notice) override { AddStatusLine(notice); }
     void SetProgressMax(int max) override { progressMax_ = max; }
     int ProgressMax() const override { return progressMax_; }
     void SetProgressPosition(int) override {}

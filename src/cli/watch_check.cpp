@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/dialogs.h"
+#include "app/failure_reason.h"
 #include "app/form_values.h"
 #include "app/monitor_components.h"
 #include "app/setting_keys.h"
@@ -13,7 +14,6 @@
 #include "app/watch_target.h"
 #include "cli/console_view.h"
 #include "common/byte_string.h"
-#include "http/http_errors.h"
 
 namespace corvasse {
 
@@ -42,13 +42,6 @@ std::string PluginText(std::string_view text) {
     return line;
 }
 
-// What a failed step says, without the line end a server's reply closes
-// with; the one error without a message says what it means.
-std::string FailureText(const std::exception& error) {
-    if (dynamic_cast<const UnknownProtocolError*>(&error) != nullptr) return "protocol not supported";
-    return Trim(error.what());
-}
-
 // Microseconds as seconds with six decimals, whatever the locale.
 std::string Seconds(std::chrono::microseconds elapsed) {
     char text[48];
@@ -63,7 +56,7 @@ auto KeepingFailure(std::optional<std::string>& failure, Step step) {
     try {
         return step();
     } catch (const std::exception& error) {
-        failure = FailureText(error);
+        failure = FailureReason(error);
         throw;
     }
 }
@@ -132,6 +125,12 @@ public:
     void SendAlert() override {
         if (mode_ == AlertMode::Deliver) delivery_.SendAlert();
     }
+    void SendOutageAlert(const OutageAlert& alert) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendOutageAlert(alert);
+    }
+    void SendRecovery(const std::string& report) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(report);
+    }
 
 private:
     AlertSender& delivery_;
@@ -178,10 +177,11 @@ CheckResult TimedOutResult(const std::string& target, std::chrono::seconds timeo
 }
 
 struct WatchCheck::Parts {
-    Parts(const MonitorFiles& files, AlertMode alert)
+    Parts(const MonitorFiles& files, AlertMode alert, WatchRecording recording)
         : alertMode(alert),
           settingsFile(files.settings),
-          components(form, view, {files.settings, alert == AlertMode::Deliver ? files.log : kNoLog}),
+          components(form, view, {files.settings, alert == AlertMode::Deliver ? files.log : kNoLog, files.history},
+                     recording),
           gate(components.alert, alert) {}
 
     AlertMode alertMode;
@@ -194,13 +194,15 @@ struct WatchCheck::Parts {
     TimedWebClient web{components.web};
     KeptPingClient ping{components.pingClient};
     AlertGate gate;
-    Watch watch{form, view, dialogs, components.settings, components.log, web, ping, gate, components.state};
+    Watch watch{form, view, dialogs, components.settings, components.log,
+                web,  ping, gate,    components.state,    components.results};
 
     bool pingWatch = false;
     std::string target;
 };
 
-WatchCheck::WatchCheck(const MonitorFiles& files, AlertMode alert) : parts_(std::make_unique<Parts>(files, alert)) {}
+WatchCheck::WatchCheck(const MonitorFiles& files, AlertMode alert, WatchRecording recording)
+    : parts_(std::make_unique<Parts>(files, alert, recording)) {}
 
 WatchCheck::~WatchCheck() = default;
 
@@ -240,7 +242,7 @@ CheckResult WatchCheck::Run() {
     try {
         parts_->watch.Run();
     } catch (const std::exception& error) {
-        escaped = FailureText(error);
+        escaped = FailureReason(error);
     }
     CheckResult result = Outcome();
     if (escaped) {
@@ -283,8 +285,7 @@ CheckResult WatchCheck::Outcome() const {
         // Prepare made sure that it converts.
         const int32_t limit = StrToInt(expected);
         if (static_cast<int64_t>(size) > limit) {
-            return Critical(p.target + " " + bytes + " bytes, more than the expected " + std::to_string(limit),
-                            perfData);
+            return Critical(p.target + " " + SizeOverReason(size, limit), perfData);
         }
     } else if (p.components.state.FoundFlag != "y") {
         return Critical(p.target + " did not contain \"" + p.form.Text(Field::txtLookFor) + "\"", perfData);

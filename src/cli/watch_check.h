@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/result_keeper.h"
 #include "cli/check_options.h"
 
 namespace corvasse {
@@ -40,8 +41,10 @@ CheckResult TimedOutResult(const std::string& target, std::chrono::seconds timeo
 
 class WatchCheck {
 public:
-    // With AlertMode::Silent nothing is mailed and nothing is logged.
-    WatchCheck(const MonitorFiles& files, AlertMode alert);
+    // With AlertMode::Silent nothing is mailed and nothing is logged. The
+    // result goes to the history as recording says; with outage mode the
+    // alerts follow the outage model over the history's stored state.
+    WatchCheck(const MonitorFiles& files, AlertMode alert, WatchRecording recording);
     ~WatchCheck();
     WatchCheck(const WatchCheck&) = delete;
     WatchCheck& operator=(const WatchCheck&) = delete;

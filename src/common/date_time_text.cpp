@@ -25,4 +25,8 @@ std::string DateTimeTextNow() { return DateTimeText(std::time(nullptr)); }
 
 std::string TimestampText(std::time_t when) { return LocalText(when, "%Y-%m-%d %H:%M:%S"); }
 
+std::string TimeOfDayText(std::time_t when) { return LocalText(when, "%H:%M:%S"); }
+
+std::string HourMinuteText(std::time_t when) { return LocalText(when, "%H:%M"); }
+
 }  // namespace corvasse

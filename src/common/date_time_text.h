@@ -15,4 +15,8 @@ std::string DateTimeTextNow();
 // date order when sorted.
 std::string TimestampText(std::time_t when);
 
+// The local time of day, "14:02:07", and without the seconds, "14:02".
+std::string TimeOfDayText(std::time_t when);
+std::string HourMinuteText(std::time_t when);
+
 }  // namespace corvasse

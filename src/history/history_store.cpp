@@ -210,7 +210,7 @@ void HistoryStore::OpenSchema(HistoryAccess access) {
     db_->Execute(("PRAGMA busy_timeout = " + std::to_string(kBusyTimeout.count())).c_str());
     if (writer) {
         // The first statement that reads the file: a file that is not a database fails here.
-        db_->Execute("PRAGMA journal_mode = WAL");
+        db_->ExecuteWhenUnlocked("PRAGMA journal_mode = WAL", kBusyTimeout);
         db_->Execute("PRAGMA synchronous = NORMAL");
     }
     // A writer takes the write lock even when the schema is there, so that a

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "history/history_error.h"
 #include "history/sqlite_statement.h"
 
@@ -68,6 +70,16 @@ SqliteConnection::~SqliteConnection() {
 void SqliteConnection::Execute(const char* sql) {
     const int result = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) ThrowError(result);
+}
+
+void SqliteConnection::ExecuteWhenUnlocked(const char* sql, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        const int result = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+        if (result == SQLITE_OK) return;
+        if ((result & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) ThrowError(result);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 SqliteStatement& SqliteConnection::Statement(std::string_view sql) {

@@ -9,6 +9,7 @@
 //
 // Every failure throws HistoryError with the file's path and SQLite's text.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -35,6 +36,12 @@ public:
 
     // Runs SQL text of one or more statements, ignoring any rows they return.
     void Execute(const char* sql);
+
+    // Execute, tried again while another connection holds a lock, for up to
+    // `patience`. SQLite answers SQLITE_BUSY at once, without its busy
+    // handler, where waiting could deadlock: switching a fresh database to
+    // write-ahead logging while another process does the same is one case.
+    void ExecuteWhenUnlocked(const char* sql, std::chrono::milliseconds patience);
 
     // The statement for this SQL text, prepared at its first use and kept as
     // long as the connection.

@@ -31,6 +31,7 @@
 #include "app/settings_store.h"
 #include "app/watch_cycle.h"
 #include "app/watch_target.h"
+#include "common/byte_string.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
 #include "ui/history_window.h"
@@ -101,6 +102,7 @@ void MainWindow::createPages() {
     pages_->addTab(createStatusPage(), "Status");
     pages_->addTab(createUrlPage(), "URL Details");
     pages_->addTab(createSmtpPage(), "SMTP Details");
+    pages_->addTab(createAlertsPage(), "Alerts");
     layout->addWidget(pages_, 1);
     layout->addWidget(createButtonPanel());
     setCentralWidget(central);
@@ -157,6 +159,20 @@ QWidget* MainWindow::createUrlPage() {
     frequency->addWidget(new QLabel("Watch interval:"));
     frequency->addWidget(txtWatchFreq);
     frequency->addWidget(new QLabel("minutes."));
+    // Shown only while the settings file sets the interval in seconds.
+    auto* seconds = new QWidget;
+    auto* secondsRow = new QHBoxLayout(seconds);
+    secondsRow->setContentsMargins(0, 0, 0, 0);
+    auto* txtIntervalSeconds = new QLineEdit;
+    txtIntervalSeconds->setReadOnly(true);
+    txtIntervalSeconds->setMaximumWidth(80);
+    secondsRow->addWidget(new QLabel("Set by hand instead: every"));
+    secondsRow->addWidget(txtIntervalSeconds);
+    secondsRow->addWidget(new QLabel("seconds."));
+    seconds->setVisible(false);
+    connect(txtIntervalSeconds, &QLineEdit::textChanged, seconds,
+            [seconds](const QString& text) { seconds->setVisible(!text.isEmpty()); });
+    frequency->addWidget(seconds);
     frequency->addStretch(1);
     layout->addLayout(frequency);
     layout->addStretch(1);
@@ -166,6 +182,7 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::txtLookFor, txtLookFor);
     addLineEdit(Field::editIPaddr, editIPaddr);
     addLineEdit(Field::txtWatchFreq, txtWatchFreq);
+    addLineEdit(Field::txtIntervalSeconds, txtIntervalSeconds);
     addButton(Field::ckPingOnly, ckPingOnly);
     addButton(Field::ckAllowHttps, ckAllowHttps);
     addButton(Field::ckOfflineAware, ckOfflineAware);
@@ -239,6 +256,55 @@ QWidget* MainWindow::createSmtpPage() {
     addButton(Field::radSecurityNone, radSecurityNone);
     addButton(Field::radSecurityStartTls, radSecurityStartTls);
     addButton(Field::radSecurityTls, radSecurityTls);
+    return page;
+}
+
+QWidget* MainWindow::createAlertsPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* ckOutageAlerts = new QCheckBox("Alert once per outage");
+    layout->addWidget(ckOutageAlerts);
+
+    // The numbers count only with the switch on.
+    auto* outage = new QWidget;
+    auto* rows = new QVBoxLayout(outage);
+    auto numberRow = [rows](QWidget* before, const QString& after, const std::string_view initial) {
+        auto* edit = new QLineEdit(FromBytes(initial));
+        edit->setMaximumWidth(60);
+        auto* row = new QHBoxLayout;
+        row->addWidget(before);
+        row->addWidget(edit);
+        row->addWidget(new QLabel(after));
+        row->addStretch(1);
+        rows->addLayout(row);
+        return edit;
+    };
+    auto* txtAlertAfter = numberRow(new QLabel("Alert after"), "failed watches in a row", setting::alertAfter.initial);
+    auto* txtRemindMinutes =
+        numberRow(new QLabel("Remind every"), "minutes (0: never)", setting::remindMinutes.initial);
+    auto* ckRecoveryMail = new QCheckBox("Mail when it is back up, after");
+    ckRecoveryMail->setChecked(true);
+    auto* txtRecoverAfter = numberRow(ckRecoveryMail, "good watches", setting::recoverAfter.initial);
+    outage->setEnabled(false);
+    connect(ckOutageAlerts, &QCheckBox::toggled, outage, &QWidget::setEnabled);
+    layout->addWidget(outage);
+
+    auto* btnTestMail = new QPushButton("Send Test Mail");
+    btnTestMail->setObjectName("btnTestMail");
+    btnTestMail->setToolTip("Send a short test message as \"SMTP Details\" stands now");
+    btnTestMail->setAutoDefault(true);
+    connectGuarded(btnTestMail, &QPushButton::clicked, &MainWindow::btnTestMailClick);
+    auto* testRow = new QHBoxLayout;
+    testRow->addWidget(btnTestMail);
+    testRow->addStretch(1);
+    layout->addLayout(testRow);
+    layout->addStretch(1);
+
+    addButton(Field::ckOutageAlerts, ckOutageAlerts);
+    addLineEdit(Field::txtAlertAfter, txtAlertAfter);
+    addLineEdit(Field::txtRemindMinutes, txtRemindMinutes);
+    addButton(Field::ckRecoveryMail, ckRecoveryMail);
+    addLineEdit(Field::txtRecoverAfter, txtRecoverAfter);
     return page;
 }
 
@@ -394,6 +460,13 @@ void MainWindow::SetProgressPosition(int position) {
 
 void MainWindow::SelectStatusPage() { pages_->setCurrentIndex(0); }
 
+void MainWindow::Notify(const std::string& notice) { trayIcon_->ShowMessage(FromBytes(notice)); }
+
+void MainWindow::SetOutageState(const std::string& state) {
+    const QString name = QApplication::applicationName();
+    trayIcon_->SetHint(state.empty() ? name : name + ": " + FromBytes(state));
+}
+
 // --- Window events ---
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -427,7 +500,14 @@ void MainWindow::FormShow() { monitor_->Form().Load(); }
 
 void MainWindow::btnSaveClick() { monitor_->Form().Save(); }
 
-void MainWindow::btnOkayClick() { monitor_->Cycle().StartWatching(); }
+void MainWindow::btnOkayClick() {
+    try {
+        monitor_->Cycle().StartWatching();
+    } catch (const ConversionError& error) {
+        // The box names the field, which the text alone does not.
+        dialogs_.ShowError(ErrorBoxText(std::string("Watch interval: ") + error.what()));
+    }
+}
 
 void MainWindow::btnCancelClick() { monitor_->Cycle().StopWatching(); }
 
@@ -448,5 +528,7 @@ void MainWindow::mnuHistoryClick() {
 }
 
 void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }
+
+void MainWindow::btnTestMailClick() { monitor_->SendTestMail(); }
 
 }  // namespace corvasse

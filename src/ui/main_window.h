@@ -1,6 +1,7 @@
 #pragma once
-// The main window: the "Status", "URL Details" and "SMTP Details" pages, the
-// button panel with the progress bar, the two-panel status bar and the menus.
+// The main window: the "Status", "URL Details", "SMTP Details" and "Alerts"
+// pages, the button panel with the progress bar, the two-panel status bar and
+// the menus.
 // It shows what the monitor reports and forwards every button, menu command
 // and timer tick to it, each inside the handler guard.
 
@@ -62,6 +63,10 @@ public:
     int ProgressMax() const override { return progressMax_; }
     void SetProgressPosition(int position) override;
     void SelectStatusPage() override;
+    // Outage mode: a notification of the tray icon, and its tip
+    // ("Corvasse: down since 14:02", or the application's name).
+    void Notify(const std::string& notice) override;
+    void SetOutageState(const std::string& state) override;
 
     Monitor& monitor() { return *monitor_; }
     LogViewer& logViewer() { return *logViewer_; }
@@ -79,6 +84,7 @@ private:
     QWidget* createStatusPage();
     QWidget* createUrlPage();
     QWidget* createSmtpPage();
+    QWidget* createAlertsPage();
     QWidget* createButtonPanel();
     void createMenus();
     void createStatusBar();
@@ -101,6 +107,7 @@ private:
     void mnuClearLog1Click();
     void mnuHistoryClick();
     void mnuAboutClick();
+    void btnTestMailClick();
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;

@@ -27,4 +27,6 @@ QPoint SystemTrayBackend::CursorPos() const { return QCursor::pos(); }
 
 void SystemTrayBackend::PopupMenu(QMenu* menu, const QPoint& pos) { menu->exec(pos); }
 
+void SystemTrayBackend::ShowMessage(const QString& title, const QString& text) { icon_.showMessage(title, text); }
+
 }  // namespace corvasse

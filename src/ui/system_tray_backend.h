@@ -16,6 +16,7 @@ public:
     void RemoveIcon() override;
     QPoint CursorPos() const override;
     void PopupMenu(QMenu* menu, const QPoint& pos) override;
+    void ShowMessage(const QString& title, const QString& text) override;
 
 private:
     QSystemTrayIcon icon_;

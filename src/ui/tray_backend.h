@@ -26,6 +26,8 @@ public:
     virtual QPoint CursorPos() const = 0;
     // Opens menu at pos and returns when it has closed.
     virtual void PopupMenu(QMenu* menu, const QPoint& pos) = 0;
+    // A notification beside the icon, which the desktop takes away by itself.
+    virtual void ShowMessage(const QString& title, const QString& text) = 0;
 
     // Raised for each click on the icon.
     std::function<void(QSystemTrayIcon::ActivationReason)> OnActivated;

@@ -3,6 +3,7 @@
 #include "ui/system_tray_backend.h"
 #include "ui/tray_backend.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -87,6 +88,10 @@ void TrayIconBase::UpdateIcon() {
     } else {
         backend_->RemoveIcon();
     }
+}
+
+void TrayIconBase::ShowMessage(const QString& text) {
+    if (CanHideToTray()) backend_->ShowMessage(QCoreApplication::applicationName(), text);
 }
 
 bool TrayIconBase::CanHideToTray() const { return active_ && !icon_.isNull() && backend_->Available(); }

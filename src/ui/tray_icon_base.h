@@ -64,6 +64,10 @@ public:
     // Puts the icon in the tray, updates it there or takes it out, by Active and Icon.
     void UpdateIcon();
 
+    // A notification beside the icon, titled with the application's name;
+    // nothing while the icon is not in a tray.
+    void ShowMessage(const QString& text);
+
     // Menus opened by a click of the matching button; not owned.
     QMenu* LeftPopupMenu = nullptr;
     QMenu* RightPopupMenu = nullptr;

@@ -9,6 +9,7 @@
 #include "app/alert_report.h"
 #include "app/fakes.h"
 #include "app/mail_event_report.h"
+#include "app/mail_settings.h"
 #include "app/settings_store.h"
 #include "app/watch_state.h"
 #include "common/base64.h"
@@ -21,10 +22,12 @@
 #include "net/tls_io_handler.h"
 #include "support/expect_throw.h"
 #include "support/isolated_network.h"
+#include "support/mail_reader.h"
 #include "support/message_lines.h"
 #include "support/pop3_server.h"
 #include "support/reply_error.h"
 #include "support/scripted_peer.h"
+#include "support/server_process.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
 
@@ -354,6 +357,13 @@ TEST_F(AlertDeliveryTest, IpFamilyKeepsBothMailConnectionsToItsFamily) {
         EXPECT_EQ(std::count(view.lines.begin(), view.lines.end(), "*** POP connected..."), c.popConnected ? 1 : 0);
         EXPECT_EQ(smtpServer.Messages().size(), c.delivered);
     }
+    // The test mail keeps to the family the form shows, not the saved one.
+    form.texts[Field::txtSMTPhost] = "localhost";
+    form.texts[Field::txtPort] = std::to_string(smtpServer.Port());
+    form.texts[Field::cboAddressFamily] = "IPv4 only";
+    test::ExpectThrowWithMessage<SocketError>([&] { delivery.SendTestMail(FormMailSettings(form, settings)); },
+                                              "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(smtpServer.Messages().size(), 1u);
 }
 
 TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
@@ -410,6 +420,90 @@ TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
         const Lines lines = test::SplitCrLfLines(content);
         for (const std::string& line : c.expected) {
             EXPECT_TRUE(std::find(lines.begin(), lines.end(), line) != lines.end()) << c.name << ": " << line;
+        }
+    }
+}
+
+TEST_F(AlertDeliveryTest, SeveralSendToAddressesGetOneMessageWithARecipientEach) {
+    test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
+    Set("port", std::to_string(smtpServer.Port()));
+    form.texts[Field::txtSendto] = " alerts@example.org,ops@example.org , ,";
+    delivery.SendAlert();
+    ASSERT_TRUE(smtpServer.WaitForMessages(1)) << smtpServer.Output();
+    const test::ReceivedMail mail = smtpServer.Messages()[0];
+    EXPECT_EQ(mail.rcptTo, (Lines{"alerts@example.org", "ops@example.org"}));
+    const test::DecodedMail decoded = test::DecodeMail(mail.content);
+    EXPECT_NE(std::find(decoded.headers.begin(), decoded.headers.end(), "To: alerts@example.org, ops@example.org"),
+              decoded.headers.end());
+    EXPECT_NE(
+        std::find(decoded.headers.begin(), decoded.headers.end(), "Sender: \"me@example.org\" <alerts@example.org>"),
+        decoded.headers.end());
+}
+
+TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
+    const std::string footer = "\n\fCorvasse web watch alert, published by the Corvasse project.\n\f\n";
+    const std::string webLines =
+        "Watching address: http://127.0.0.1:8080/\nExpected file size:100, Actual file size:2048\n"
+        "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200\n";
+    const std::string recovery =
+        "12/08/2026, 02:06 PM\nWatching address: http://127.0.0.1:8080/\nBack up after 4 min\n"
+        "Down from 2026-12-08 14:02:07 to 2026-12-08 14:06:07\nFailed watches: 3\n"
+        "First failure: Read Timeout\nLast failure: HTTP/1.1 404 Not Found\n";
+    test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
+    // The watches' mails follow the store, the test mail the form.
+    Set("port", std::to_string(smtpServer.Port()));
+    const struct {
+        const char* name;
+        std::function<void()> send;
+        const char* subject;
+        std::string sending;
+        std::string text;  // after the date line
+        bool logged;
+    } rows[] = {
+        {"a web watch's outage",
+         [&] {
+             delivery.SendOutageAlert({WatchKind::Web, "http://127.0.0.1:8080/", {"Reason: Read Timeout"}});
+         },
+         "Subject: Corvasse Alert: http://127.0.0.1:8080/", "Sending e-mail alert...",
+         webLines + "Reason: Read Timeout\n----------\n" + footer, true},
+        {"a ping watch's reminder",
+         [&] {
+             delivery.SendOutageAlert({WatchKind::Ping,
+                                       "192.0.2.1",
+                                       {"Reason: 301: Timeout.", "Down since 2026-12-08 14:02:07 (2 h 13 min)"}});
+         },
+         "Subject: Corvasse Alert: 192.0.2.1", "Sending e-mail alert...",
+         "Pinging host: 192.0.2.1\nReason: 301: Timeout.\nDown since 2026-12-08 14:02:07 (2 h 13 min)\n"
+         "----------\n" +
+             footer,
+         true},
+        {"the recovery", [&] { delivery.SendRecovery(recovery); }, "Subject: Corvasse Recovered",
+         "Sending recovery e-mail...", recovery.substr(recovery.find('\n') + 1) + footer, false},
+        {"the test mail",
+         [&] {
+             settings.WriteSetting("Settings", "port", std::to_string(test::FreePort("127.0.0.1")));
+             form.texts[Field::txtSMTPhost] = smtpServer.Host();
+             form.texts[Field::txtPort] = " " + std::to_string(smtpServer.Port()) + " ";
+             delivery.SendTestMail(FormMailSettings(form, settings));
+         },
+         "Subject: Corvasse Test", "Sending test e-mail...", std::string(kTestMailText) + "\n" + footer, false},
+    };
+    size_t sent = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string logBefore = test::ReadFile(logFile);
+        view.lines.clear();
+        row.send();
+        ASSERT_TRUE(smtpServer.WaitForMessages(++sent)) << smtpServer.Output();
+        const test::DecodedMail mail = test::DecodeMail(smtpServer.Messages().back().content);
+        EXPECT_NE(std::find(mail.headers.begin(), mail.headers.end(), row.subject), mail.headers.end());
+        EXPECT_TRUE(std::regex_match(mail.text.substr(0, mail.text.find('\n')), kReportDate)) << mail.text;
+        EXPECT_EQ(mail.text.substr(mail.text.find('\n') + 1), row.text);
+        EXPECT_EQ(view.lines.front(), row.sending);
+        const std::string logged = test::ReadFile(logFile).substr(logBefore.size());
+        EXPECT_EQ(logged.empty(), !row.logged) << logged;
+        if (row.logged) {
+            EXPECT_EQ(logged.substr(logged.find('\n') + 1), row.text.substr(0, row.text.find(footer)) + "\r\n");
         }
     }
 }

@@ -11,40 +11,24 @@
 
 #include <gtest/gtest.h>
 
-#include "app/activity_log.h"
-#include "app/fakes.h"
 #include "app/http_web_client.h"
-#include "app/settings_store.h"
-#include "app/watch.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "http/http_client.h"
 #include "support/isolated_network.h"
 #include "support/nginx_server.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-struct EachFamilyWatch {
-    EachFamilyWatch(WebClient& webClient, const std::string& url) : web(webClient) {
+// A watch of url over each family.
+struct EachFamilyWatch : test::WatchRig {
+    EachFamilyWatch(const std::string& url, WebClient* web = nullptr) : WatchRig(web) {
         settings.WriteSetting("Settings", "ipFamily", "each");
         form.texts[Field::txtURL2watch] = url;
         form.texts[Field::txtLookFor] = "all is well";
     }
-
-    test::TempDir temp;
-    test::FakeFormFields form;
-    test::FakeMonitorView view;
-    test::FakeDialogs dialogs;
-    SettingsStore settings{temp.Path() / "config"};
-    ActivityLog log{temp.Path() / "Corvasse.log"};
-    WebClient& web;
-    test::FakePingClient pinger;
-    test::FakeAlertSender alert;
-    WatchState state;
-    Watch watch{form, view, dialogs, settings, log, web, pinger, alert, state};
 };
 
 TEST(EachFamilyWatchTest, EveryFamilyIsFetchedAndOneAlertNamesThoseThatFailed) {
@@ -77,13 +61,13 @@ TEST(EachFamilyWatchTest, EveryFamilyIsFetchedAndOneAlertNamesThoseThatFailed) {
          false,
          "something else",
          {"IPv4", "IPv6"},
-         {"Over IPv4 127.0.0.1:80: the page did not pass the content check.",
-          "Over IPv6 [::1]:80: the page did not pass the content check."}},
+         {"Over IPv4 127.0.0.1:80: the text was not on the page", "Over IPv6 [::1]:80: the text was not on the page"}},
         {"all well", "http://localhost/", false, false, "all is well", {"IPv4", "IPv6"}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::FakeWebClient web;
+        EachFamilyWatch w(c.url);
+        test::FakeWebClient& web = w.fakeWeb;
         web.body = c.body;
         Lines families;
         web.duringGet = [&] {
@@ -93,25 +77,30 @@ TEST(EachFamilyWatchTest, EveryFamilyIsFetchedAndOneAlertNamesThoseThatFailed) {
             const bool fails = ipv6 ? c.ipv6Fails : c.ipv4Fails;
             web.failure = fails ? "Socket Error # 10060\r\nConnection timed out." : "";
         };
-        EachFamilyWatch w(web, c.url);
         w.watch.Run();
         EXPECT_EQ(families, c.families);
         EXPECT_EQ(w.state.FamilyFailures, c.failures);
         EXPECT_EQ(w.view.lines, c.failures);
         EXPECT_EQ(w.alert.attempts, c.failures.empty() ? 0 : 1);
         EXPECT_EQ(w.view.watchCountText, "Watch count:1");
+        // One result for the watch, whose reason names every family that failed.
+        const std::vector<WatchResult> history = w.History();
+        ASSERT_EQ(history.size(), 1u);
+        EXPECT_EQ(history[0].state, c.failures.empty() ? ResultState::Up : ResultState::Down);
+        std::string reason;
+        for (const auto& failure : c.failures) reason += (reason.empty() ? "" : "; ") + failure;
+        EXPECT_EQ(history[0].reason, reason);
     }
 }
 
 TEST(EachFamilyWatchTest, APingGoesOverBothFamiliesAndNamesTheOneThatFailed) {
-    test::FakeWebClient web;
-    EachFamilyWatch w(web, "http://");
+    EachFamilyWatch w("http://");
     w.settings.WriteSetting("Settings", "PingOnly", "y");
     w.form.texts[Field::editIPaddr] = " localhost ";
     std::vector<AddressFamily> families;
-    w.pinger.duringPing = [&] {
-        families.push_back(w.pinger.family);
-        w.pinger.failure = w.pinger.family == AddressFamily::IPv6 ? "Timeout." : "";
+    w.fakePinger.duringPing = [&] {
+        families.push_back(w.fakePinger.family);
+        w.fakePinger.failure = w.fakePinger.family == AddressFamily::IPv6 ? "Timeout." : "";
     };
     w.watch.Run();
     EXPECT_EQ(families, (std::vector<AddressFamily>{AddressFamily::IPv4, AddressFamily::IPv6}));
@@ -120,7 +109,11 @@ TEST(EachFamilyWatchTest, APingGoesOverBothFamiliesAndNamesTheOneThatFailed) {
     EXPECT_NE(w.view.lines[1].find(" - error Pinging site:localhost"), std::string::npos);
     EXPECT_EQ(w.view.lines[2], "Over IPv6 [::1]: Timeout.");
     EXPECT_NE(w.view.lines[3].find(" - Ping response time: "), std::string::npos);
-    EXPECT_NE(test::ReadFile(w.temp.Path() / "Corvasse.log").find("Over IPv6 [::1]: Timeout.\r\n"), std::string::npos);
+    EXPECT_NE(test::ReadFile(w.logFile).find("Over IPv6 [::1]: Timeout.\r\n"), std::string::npos);
+    const std::vector<WatchResult> history = w.History();
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].state, ResultState::Down);
+    EXPECT_EQ(history[0].reason, "Over IPv6 [::1]: Timeout.");
 }
 
 // The HTTP client with a connect time-out short enough for a test.
@@ -146,14 +139,14 @@ TEST(EachFamilyWatchTest, ADroppingIPv6ListenerIsReportedAndAMissingFamilySkippe
         test::DropTcpTo("::1", server.Port());
         HttpClient client;
         QuickConnectWebClient web(client);
-        EachFamilyWatch dual(web, "http://dual.test:" + port + "/page.html");
+        EachFamilyWatch dual("http://dual.test:" + port + "/page.html", &web);
         dual.watch.Run();
         std::string text =
             port + "\n" + Joined(dual.view.lines) + "alerts " + std::to_string(dual.alert.attempts) + "\n";
 
         test::NginxServer v6only("", std::nullopt, "::1");
         v6only.WriteFile("page.html", "all is well");
-        EachFamilyWatch single(web, "http://v6only.test:" + std::to_string(v6only.Port()) + "/page.html");
+        EachFamilyWatch single("http://v6only.test:" + std::to_string(v6only.Port()) + "/page.html", &web);
         single.watch.Run();
         single.watch.Run();
         return text + "--\n" + Joined(single.view.lines) + "alerts " + std::to_string(single.alert.attempts) + " " +

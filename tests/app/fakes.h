@@ -47,6 +47,8 @@ public:
     int progressMax = 100;
     int progressPosition = 0;
     int statusPageSelections = 0;
+    std::vector<std::string> notices;
+    std::string outageState;
 
     void SetStatusText(const std::string& text) override {
         statusText = text;
@@ -62,6 +64,8 @@ public:
     int ProgressMax() const override { return progressMax; }
     void SetProgressPosition(int position) override { progressPosition = position; }
     void SelectStatusPage() override { ++statusPageSelections; }
+    void Notify(const std::string& notice) override { notices.push_back(notice); }
+    void SetOutageState(const std::string& state) override { outageState = state; }
 };
 
 class FakeDialogs : public Dialogs {
@@ -150,15 +154,31 @@ public:
     void SetAddressFamily(AddressFamily value) override { family = value; }
 };
 
+// Every mail fails with failure when it is set.
 class FakeAlertSender : public AlertSender {
 public:
-    int attempts = 0;
+    int attempts = 0;  // of SendAlert
+    std::vector<OutageAlert> outageAlerts;
+    std::vector<std::string> recoveries;
     std::string failure;
     std::function<void()> duringAlert;
 
     void SendAlert() override {
         ++attempts;
         if (duringAlert) duringAlert();
+        Fail();
+    }
+    void SendOutageAlert(const OutageAlert& alert) override {
+        outageAlerts.push_back(alert);
+        Fail();
+    }
+    void SendRecovery(const std::string& report) override {
+        recoveries.push_back(report);
+        Fail();
+    }
+
+private:
+    void Fail() const {
         if (!failure.empty()) throw std::runtime_error(failure);
     }
 };

@@ -10,24 +10,20 @@
 
 #include <chrono>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "app/activity_log.h"
-#include "app/fakes.h"
 #include "app/http_web_client.h"
 #include "app/pinger_ping_client.h"
 #include "app/setting_keys.h"
-#include "app/settings_store.h"
-#include "app/watch.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "common/file_descriptor.h"
 #include "http/http_client.h"
 #include "ping/pinger.h"
 #include "support/isolated_network.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
@@ -40,59 +36,78 @@ struct OfflineCase {
     const char* offlineAware;  // nullptr: absent
     const char* target;
     const char* referenceHost;  // nullptr: absent
-    // The pane's lines, or "alert" when the failure counted.
+    // The pane's lines, then "alert" for each alert, "log" when the log was
+    // written, and the state and reason of each result of the history.
     std::string outcome;
+    bool outageMode = false;
 };
 
-// Runs one watch of the case and says what came of it: the pane's lines,
-// "alert" for each alert, "log" when the log was written.
+const char* StateName(ResultState state) {
+    switch (state) {
+        case ResultState::Up: return "up";
+        case ResultState::Down: return "down";
+        case ResultState::Unknown: break;
+    }
+    return "unknown";
+}
+
 std::string RunCase(const OfflineCase& c) {
-    test::TempDir temp;
-    test::FakeFormFields form;
-    form.texts[Field::txtURL2watch] = c.target;
-    form.texts[Field::editIPaddr] = c.target;
-    form.texts[Field::txtLookFor] = "all is well";
-    test::FakeMonitorView view;
-    test::FakeDialogs dialogs;
-    SettingsStore settings(temp.Path() / "config");
-    if (c.ping) settings.WriteSetting("Settings", "PingOnly", "y");
-    if (c.offlineAware) settings.WriteSetting("Settings", "offlineAware", c.offlineAware);
-    if (c.referenceHost) settings.WriteSetting("Settings", "referenceHost", c.referenceHost);
-    ActivityLog log(temp.Path() / "Corvasse.log");
     HttpClient http;
     HttpWebClient web(http);
     Pinger pinger;
     pinger.Timeout = 2s;
     PingerPingClient pingClient(pinger);
-    test::FakeAlertSender alert;
-    WatchState state;
-    Watch watch(form, view, dialogs, settings, log, web, pingClient, alert, state);
-    watch.Run();
+    test::WatchRig rig(&web, &pingClient);
+    rig.form.texts[Field::txtURL2watch] = c.target;
+    rig.form.texts[Field::editIPaddr] = c.target;
+    rig.form.texts[Field::txtLookFor] = "all is well";
+    if (c.ping) rig.settings.WriteSetting("Settings", "PingOnly", "y");
+    if (c.offlineAware) rig.settings.WriteSetting("Settings", "offlineAware", c.offlineAware);
+    if (c.referenceHost) rig.settings.WriteSetting("Settings", "referenceHost", c.referenceHost);
+    if (c.outageMode) {
+        rig.settings.WriteSetting("Settings", "outageAlerts", "y");
+        rig.settings.WriteSetting("Settings", "alertAfter", "1");
+    }
+    rig.watch.Run();
     std::string text;
-    for (const auto& line : view.lines) text += (c.ping ? line.substr(line.find(" - ") + 1) : line) + "\n";
-    for (int i = 0; i < alert.attempts; ++i) text += "alert\n";
-    if (std::filesystem::exists(temp.Path() / "Corvasse.log")) text += "log\n";
+    // Without the time stamps that begin the ping's lines and outage mode's.
+    const std::regex stamp(c.ping ? R"(^.* - )" : R"(^\d\d:\d\d:\d\d )");
+    for (const auto& line : rig.view.lines) text += std::regex_replace(line, stamp, "") + "\n";
+    for (int i = 0; i < rig.alert.attempts + static_cast<int>(rig.alert.outageAlerts.size()); ++i) text += "alert\n";
+    if (std::filesystem::exists(rig.logFile)) text += "log\n";
+    for (const WatchResult& result : rig.History()) text += std::string(StateName(result.state)) + ": " + result.reason;
     return text;
 }
 
 TEST(OfflineWatchTest, AFailureIsNotCountedWhileThisComputerCannotReachTheSite) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for network namespaces";
     const OfflineCase cases[] = {
-        {"not asked for", false, nullptr, "http://203.0.113.5/", nullptr, "alert\n"},
-        {"asked for, then cleared", false, "", "http://203.0.113.5/", nullptr, "alert\n"},
+        {"not asked for", false, nullptr, "http://203.0.113.5/", nullptr,
+         "alert\ndown: Socket Error # 10051 Network is unreachable."},
+        {"asked for, then cleared", false, "", "http://203.0.113.5/", nullptr,
+         "alert\ndown: Socket Error # 10051 Network is unreachable."},
         {"no route to the site", false, "y", "http://203.0.113.5/", nullptr,
-         "Offline (no route to 203.0.113.5): this watch is not counted\n"},
+         "Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5"},
         {"no route to the site's IPv6 address", false, "y", "http://[2001:db8::5]/", nullptr,
-         "Offline (no route to [2001:db8::5]): this watch is not counted\n"},
+         "Offline (no route to [2001:db8::5]): this watch is not counted\nunknown: no route to [2001:db8::5]"},
         {"no name, no route, no resolver", false, "y", "http://nowhere.test/", nullptr,
-         "Offline (name look-up failed and no network): this watch is not counted\n"},
+         "Offline (name look-up failed and no network): this watch is not counted\n"
+         "unknown: name look-up failed and no network"},
         {"a refusing site and a silent reference", false, "y", "http://127.0.0.1:9/", "silent.test",
-         "Offline (reference silent.test unreachable): this watch is not counted\n"},
-        {"a refusing site and a reference that answers", false, "y", "http://127.0.0.1:9/", "answers.test", "alert\n"},
+         "Offline (reference silent.test unreachable): this watch is not counted\n"
+         "unknown: reference silent.test unreachable"},
+        {"a refusing site and a reference that answers", false, "y", "http://127.0.0.1:9/", "answers.test",
+         "alert\ndown: Socket Error # 10061 Connection refused."},
+        {"outage mode: no outage begins", false, "y", "http://203.0.113.5/", nullptr,
+         "Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5", true},
+        {"outage mode, not asked for: the outage begins", false, nullptr, "http://203.0.113.5/", nullptr,
+         "Down (1 of 1): Socket Error # 10051 Network is unreachable.\nalert\ndown: Socket Error # 10051 Network is "
+         "unreachable.",
+         true},
         {"a ping without a route", true, "y", "203.0.113.5", nullptr,
-         "Offline (no route to 203.0.113.5): this watch is not counted\n"},
+         "Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5"},
         {"a ping without a route, not asked for", true, nullptr, "203.0.113.5", nullptr,
-         "- error Pinging site:203.0.113.5\n- Ping response time: 0 (ms)\nlog\n"},
+         "error Pinging site:203.0.113.5\nPing response time: 0 (ms)\nlog\ndown: 10051: Network is unreachable"},
     };
     for (const auto& c : cases) {
         const std::string outcome = test::RunInChild([&] {
@@ -132,36 +147,27 @@ TEST(OfflineWatchTest, TheFirstWatchAfterAWakeUpWaitsItsGrace) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::TempDir temp;
-        test::FakeFormFields form;
-        form.texts[Field::txtURL2watch] = "http://127.0.0.1/";
-        form.texts[Field::txtLookFor] = "all is well";
-        test::FakeMonitorView view;
-        test::FakeDialogs dialogs;
-        SettingsStore settings(temp.Path() / "config");
-        if (c.offlineAware) settings.WriteSetting("Settings", "offlineAware", c.offlineAware);
-        settings.WriteSetting("Settings", "resumeGraceSeconds", c.grace);
-        ActivityLog log(temp.Path() / "Corvasse.log");
-        test::FakeWebClient web;
-        web.body = "all is well";
-        test::FakePingClient pinger;
-        test::FakeAlertSender alert;
-        WatchState state;
         SteppedClock clock;
-        Watch watch(form, view, dialogs, settings, log, web, pinger, alert, state, clock);
+        test::WatchRig rig(nullptr, nullptr, clock);
+        rig.form.texts[Field::txtURL2watch] = "http://127.0.0.1/";
+        rig.form.texts[Field::txtLookFor] = "all is well";
+        if (c.offlineAware) rig.settings.WriteSetting("Settings", "offlineAware", c.offlineAware);
+        rig.settings.WriteSetting("Settings", "resumeGraceSeconds", c.grace);
+        rig.fakeWeb.body = "all is well";
+        Watch& watch = rig.watch;
         watch.Run();
         clock.suspended += 8h;
         const auto start = std::chrono::steady_clock::now();
         watch.Run();
         const auto waited = std::chrono::steady_clock::now() - start;
-        EXPECT_EQ(view.lines, c.lines);
+        EXPECT_EQ(rig.view.lines, c.lines);
         if (!c.lines.empty()) {
             EXPECT_GE(waited, 1s);
         }
-        // The wait comes before the fetch; only one watch waits.
+        // Only the first watch after the sleep waits.
         watch.Run();
-        EXPECT_EQ(view.lines, c.lines);
-        EXPECT_EQ(web.calls.size(), 6u);
+        EXPECT_EQ(rig.view.lines, c.lines);
+        EXPECT_EQ(rig.fakeWeb.calls.size(), 6u);
     }
 }
 

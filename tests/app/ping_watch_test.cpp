@@ -12,6 +12,7 @@
 #include "app/pinger_ping_client.h"
 #include "app/settings_store.h"
 #include "app/watch.h"
+#include "app/watch_schedule.h"
 #include "app/watch_state.h"
 #include "ping/pinger.h"
 #include "support/isolated_network.h"
@@ -45,7 +46,10 @@ WatchResult RunPingWatch(const std::string& host) {
     errors.Bind(pinger);
     test::FakeAlertSender alert;
     WatchState state;
-    Watch watch(form, view, dialogs, settings, log, web, client, alert, state);
+    WatchSchedule schedule;
+    ResultKeeper results(settings, view, log, alert, schedule, settings.FilePath(), temp.Path() / "history.sqlite3",
+                         WatchRecording::ResultsAndOutages);
+    Watch watch(form, view, dialogs, settings, log, web, client, alert, state, results);
 
     watch.Run();
 

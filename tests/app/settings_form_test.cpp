@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "app/fakes.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
@@ -110,12 +112,20 @@ TEST_F(SettingsFormTest, ValidationReportsTheFirstProblemOnly) {
         {Field::txtSendto, "a@bcdef", "Invalid e-mail address."},
         {Field::txtSendto, "abcdefgh", "Invalid e-mail address."},
         {Field::txtSendto, kRefusedSampleAddress, "Invalid e-mail address."},
+        {Field::txtSendto, "ops@example.org, a@b.io", "Invalid e-mail address."},
+        {Field::txtSendto, " , ", "Invalid e-mail address."},
         {Field::txtYourEmail, "me@x.io", "Invalid (Your) e-mail address."},
         {Field::txtPort, "0", kInvalidPortMessage},
         {Field::txtPort, "65536", kInvalidPortMessage},
         {Field::txtPort, "58 7", kInvalidPortMessage},
         {Field::txtWatchFreq, "35792", kInvalidIntervalMessage},
         {Field::txtWatchFreq, "-1", kInvalidIntervalMessage},
+        {Field::txtAlertAfter, "0", kInvalidAlertAfterMessage},
+        {Field::txtAlertAfter, "101", kInvalidAlertAfterMessage},
+        {Field::txtRemindMinutes, "-1", kInvalidRemindMinutesMessage},
+        {Field::txtRemindMinutes, "10081", kInvalidRemindMinutesMessage},
+        {Field::txtRecoverAfter, "1.5", kInvalidRecoverAfterMessage},
+        {Field::txtRecoverAfter, "101", kInvalidRecoverAfterMessage},
     };
     for (const Case& c : cases) {
         FillValid();
@@ -221,6 +231,48 @@ TEST_F(SettingsFormTest, OptInSettingsRoundTripAndAreDeletedWhenOff) {
     SettingsForm(other, view_, dialogs_, settings_).Load();
     EXPECT_TRUE(other.Checked(Field::radSecurityNone));
     EXPECT_FALSE(other.Checked(Field::ckAllowHttps));
+}
+
+TEST_F(SettingsFormTest, AlertsPageRoundTripsAndWritesNothingAtItsDefaults) {
+    const char* const keys[] = {"outageAlerts", "alertAfter", "remindMinutes", "recoverAfter", "recoveryMail"};
+    FillValid();
+    // As the window shows the page untouched: the switch off, the defaults.
+    form_.texts[Field::txtAlertAfter] = "2";
+    form_.texts[Field::txtRemindMinutes] = "0";
+    form_.texts[Field::txtRecoverAfter] = "1";
+    form_.checks[Field::ckRecoveryMail] = true;
+    settingsForm_.Save();
+    ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+    for (const char* key : keys) EXPECT_EQ(Read(key), "n/a") << key;
+
+    form_.checks[Field::ckOutageAlerts] = true;
+    form_.texts[Field::txtAlertAfter] = "100";
+    form_.texts[Field::txtRemindMinutes] = " 10080 ";
+    form_.texts[Field::txtSendto] = "ops@example.org, b@example.org";
+    form_.checks[Field::ckRecoveryMail] = false;
+    settingsForm_.Save();
+    ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+    const std::map<std::string, std::string> saved = {
+        {"outageAlerts", "y"},   {"alertAfter", "100"}, {"remindMinutes", "10080"},
+        {"recoverAfter", "n/a"}, {"recoveryMail", "n"}, {"txtSendTo", "ops@example.org, b@example.org"}};
+    for (const auto& [key, value] : saved) EXPECT_EQ(Read(key.c_str()), value) << key;
+
+    // The interval in seconds is shown, never written.
+    settings_.WriteSetting("Settings", "intervalSeconds", "30");
+    test::FakeFormFields fresh;
+    SettingsForm(fresh, view_, dialogs_, settings_).Load();
+    EXPECT_TRUE(fresh.Checked(Field::ckOutageAlerts));
+    EXPECT_EQ(fresh.Text(Field::txtAlertAfter), "100");
+    EXPECT_EQ(fresh.Text(Field::txtRemindMinutes), "10080");
+    EXPECT_EQ(fresh.Text(Field::txtRecoverAfter), "1");
+    EXPECT_FALSE(fresh.Checked(Field::ckRecoveryMail));
+    EXPECT_EQ(fresh.Text(Field::txtIntervalSeconds), "30");
+    settings_.DeleteSetting("Settings", "intervalSeconds");
+    SettingsForm(fresh, view_, dialogs_, settings_).Save();
+    ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+    EXPECT_EQ(Read("intervalSeconds"), "n/a");
+    SettingsForm(fresh, view_, dialogs_, settings_).Load();
+    EXPECT_EQ(fresh.Text(Field::txtIntervalSeconds), "");
 }
 
 TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {

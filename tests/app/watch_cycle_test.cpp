@@ -11,9 +11,10 @@
 #include "app/direct_watch_runner.h"
 #include "app/fakes.h"
 #include "app/settings_store.h"
-#include "app/watch_interval.h"
 #include "app/tick_boxes.h"
 #include "app/watch.h"
+#include "app/watch_interval.h"
+#include "app/watch_schedule.h"
 #include "app/watch_state.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
@@ -45,7 +46,16 @@ protected:
     test::FakeAlertSender alert_;
     WatchState state_;
     TickBoxes boxes_{dialogs_};
-    Watch watch_{form_, view_, boxes_, settings_, log_, web_, pinger_, alert_, state_};
+    WatchSchedule schedule_;
+    ResultKeeper results_{settings_,
+                          view_,
+                          log_,
+                          alert_,
+                          schedule_,
+                          settings_.FilePath(),
+                          temp_.Path() / "history.sqlite3",
+                          WatchRecording::ResultsAndOutages};
+    Watch watch_{form_, view_, boxes_, settings_, log_, web_, pinger_, alert_, state_, results_};
     DirectWatchRunner runner_{watch_, boxes_};
     WatchCycle cycle_{form_, view_, boxes_, timer_, runner_};
 };
@@ -105,25 +115,34 @@ TEST_F(WatchCycleTest, TicksThatFallDueWhileATicksBoxIsOpenAreSkipped) {
     }
 }
 
-TEST_F(WatchCycleTest, IntervalIsWholeMinutesTheTimerCanHold) {
+TEST_F(WatchCycleTest, IntervalIsWholeMinutesTheTimerCanHoldOrSecondsSetByHand) {
     // Beyond 35791 minutes the milliseconds pass 2^31 - 1, and wrap in 32
     // bits further on (71583 minutes would tick every 12.7 s).
     const struct {
         const char* text;
+        const char* seconds;
         std::optional<uint32_t> interval;  // none: refused with the message
         const char* refusal;
     } cases[] = {
-        {"0", 0u, nullptr},
-        {"$10", 960000u, nullptr},
-        {"35791", 2147460000u, nullptr},
-        {"35792", std::nullopt, kInvalidIntervalMessage},
-        {"71583", std::nullopt, kInvalidIntervalMessage},
-        {"-1", std::nullopt, kInvalidIntervalMessage},
-        {"abc", std::nullopt, "'abc' is not a valid integer value"},
+        {"0", "", 0u, nullptr},
+        {"$10", "", 960000u, nullptr},
+        {"35791", "", 2147460000u, nullptr},
+        {"35792", "", std::nullopt, kInvalidIntervalMessage},
+        {"71583", "", std::nullopt, kInvalidIntervalMessage},
+        {"-1", "", std::nullopt, kInvalidIntervalMessage},
+        {"abc", "", std::nullopt, "'abc' is not a valid integer value"},
+        // The seconds replace the minutes, whatever those hold.
+        {"abc", "30", 30000u, nullptr},
+        {"15", "1", 1000u, nullptr},
+        {"15", "86400", 86400000u, nullptr},
+        {"15", "0", std::nullopt, kInvalidIntervalSecondsMessage},
+        {"15", "86401", std::nullopt, kInvalidIntervalSecondsMessage},
+        {"15", "1.5", std::nullopt, kInvalidIntervalSecondsMessage},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(std::string(c.text) + " / " + c.seconds);
         form_.texts[Field::txtWatchFreq] = c.text;
+        form_.texts[Field::txtIntervalSeconds] = c.seconds;
         const uint32_t intervalBefore = timer_.interval;
         const size_t statusesBefore = view_.statusHistory.size();
         const size_t callsBefore = web_.calls.size();

@@ -58,11 +58,21 @@ protected:
     std::unique_ptr<test::ChildProcess> StartService(const std::filesystem::path& settings,
                                                      std::vector<std::string> prefix = {}) {
         for (const char* arg : {CORVASSE_BINARY, "--headless", "--settings"}) prefix.push_back(arg);
-        prefix.insert(prefix.end(), {settings.string(), "--log", Log().string()});
+        prefix.insert(prefix.end(), {settings.string(), "--log", Log().string(), "--history", History().string()});
         return std::make_unique<test::ChildProcess>(prefix, dir_.Path(), test::kDisplayVariables);
     }
 
+    // The same in outage mode, watched each second.
+    std::filesystem::path WriteOutageSettings(const std::string& address, int mailPort) {
+        const std::filesystem::path file = WriteSettings(address, mailPort);
+        SettingsStore store = SettingsStore::AtFile(file);
+        store.WriteSetting("Settings", "outageAlerts", "y");
+        store.WriteSetting("Settings", "intervalSeconds", "1");
+        return file;
+    }
+
     std::filesystem::path Log() const { return dir_.Path() / "watch.log"; }
+    std::filesystem::path History() const { return dir_.Path() / "history.sqlite3"; }
 
     // Waits until the condition holds or the service ended.
     static bool WaitFor(test::ChildProcess& service, const std::function<bool()>& condition) {
@@ -199,6 +209,60 @@ TEST_F(HeadlessLoopTest, SettingsThatCannotBeWatchedStopItAtOnce) {
     EXPECT_EQ(missing.Wait(kStartTimeoutMs), 2);
     EXPECT_EQ(missing.Errors(),
               "corvasse: cannot read the settings file \"missing.conf\": No such file or directory\n");
+}
+
+long Count(const Lines& lines, const std::string& pattern) {
+    const std::regex regex(pattern);
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return std::regex_match(line, regex); });
+}
+
+TEST_F(HeadlessLoopTest, OutageModeWritesEachResultAndTheNoticesAndMailsEachOutageOnce) {
+    test::NginxServer web;
+    web.WriteFile("index.html", "<p>all is well</p>\n");
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+    auto service = StartService(WriteOutageSettings(web.Url("/index.html"), smtp.Port()));
+    auto lines = [&] { return PaneTexts(service->Output()); };
+    const std::string url = web.Url("/index.html");
+
+    ASSERT_TRUE(WaitFor(*service, [&] { return Count(lines(), R"(Up: 19 bytes in \d+ ms)") > 0; }))
+        << service->Errors();
+    web.WriteFile("index.html", "<p>maintenance</p>\n");
+    ASSERT_TRUE(WaitFor(*service, [&] { return Count(lines(), "Down since .*") >= 2; })) << service->Errors();
+    web.WriteFile("index.html", "<p>all is well</p>\n");
+    ASSERT_TRUE(WaitFor(*service, [&] { return Count(lines(), "Up: .*; back up after .*") == 1; }))
+        << service->Errors();
+    ASSERT_TRUE(smtp.WaitForMessages(2)) << smtp.Output();
+    const long ups = Count(lines(), "Up: .*");
+    ASSERT_TRUE(WaitFor(*service, [&] { return Count(lines(), "Up: .*") > ups; })) << service->Errors();
+    StopWithinTheLimit(*service);
+
+    const Lines texts = lines();
+    EXPECT_EQ(Count(texts, "Down \\(1 of 2\\): the text was not on the page; no alert yet"), 1);
+    EXPECT_EQ(Count(texts, "Down \\(2 of 2\\): the text was not on the page"), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), url + " is down: the text was not on the page"), 1);
+    EXPECT_EQ(Count(texts, std::regex_replace(url, std::regex(R"([.?])"), R"(\$&)") + R"( is back up after \d+ s)"), 1);
+    EXPECT_EQ(service->Errors(), "");
+    ASSERT_EQ(smtp.Messages().size(), 2u);
+    EXPECT_NE(smtp.Messages()[0].content.find("Subject: Corvasse Alert: " + url), std::string::npos);
+    EXPECT_NE(smtp.Messages()[1].content.find("Subject: Corvasse Recovered"), std::string::npos);
+}
+
+TEST_F(HeadlessLoopTest, ACorruptHistoryIsSaidOnceAndEveryFailedWatchAlerts) {
+    test::NginxServer web;
+    web.WriteFile("index.html", "<p>maintenance</p>\n");
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+    test::WriteFile(History(), std::string(5000, 'x'));
+    auto service = StartService(WriteOutageSettings(web.Url("/index.html"), smtp.Port()));
+
+    ASSERT_TRUE(smtp.WaitForMessages(3, kStartTimeoutMs)) << smtp.Output() << service->Errors();
+    StopWithinTheLimit(*service);
+
+    EXPECT_EQ(service->Errors(),
+              "Cannot use the history database \"" + History().string() + "\": file is not a database\n");
+    for (const test::ReceivedMail& mail : smtp.Messages()) {
+        EXPECT_NE(mail.content.find("Subject: Corvasse Alert\r\n"), std::string::npos) << mail.content;
+    }
 }
 
 }  // namespace

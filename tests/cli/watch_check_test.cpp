@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/settings_store.h"
+#include "history/history_store.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/scripted_peer.h"
@@ -263,6 +264,62 @@ TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
         const std::string logged = test::ReadFile(log);
         EXPECT_TRUE(std::regex_match(logged, report)) << logged;
     }
+}
+
+TEST_F(WatchCheckTest, RecordsOnlyWhenAskedAndWithAlertMailsOncePerOutage) {
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+    const std::filesystem::path history = dir_.Path() / "state" / "history.sqlite3";
+    const std::filesystem::path log = dir_.Path() / "alerts.log";
+    auto settingsLookingFor = [&](const char* text) {
+        return WriteSettings({{"url2watch", "@PAGE@"},
+                              {"txtLookFor", text},
+                              {"checktype", "lookfor"},
+                              {"txtSMTPhost", smtp.Host()},
+                              {"port", std::to_string(smtp.Port())},
+                              {"txtSendTo", "alerts@example.org"},
+                              {"txtYourEmail", "me@example.org"},
+                              {"outageAlerts", "y"}});
+    };
+    auto recorded = [&](const std::filesystem::path& settings) {
+        HistoryStore store(history);
+        const std::optional<WatchId> watch = store.FindWatch(settings, web_.Url("/page.html"));
+        const auto now = std::chrono::system_clock::now();
+        return watch ? store
+                           .CountResults(*watch, {ResultTime(std::chrono::milliseconds(0)),
+                                                  std::chrono::floor<std::chrono::milliseconds>(now)})
+                           .down
+                     : -1;
+    };
+
+    std::filesystem::path settings = settingsLookingFor("Goodbye");
+    EXPECT_EQ(Check({"--settings", settings.string()}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(history));
+    EXPECT_EQ(Check({"--settings", settings.string(), "--history", history.string()}).status, 2);
+    EXPECT_EQ(recorded(settings), 1);
+
+    // An engine that runs the check each minute: the outage's alert with the
+    // second failure in a row, nothing more while it lasts, and its end. (The
+    // result recorded without --alert counts for the history only.)
+    const std::vector<std::string> alerting = {"--settings", settings.string(), "--log",         log.string(),
+                                               "--alert",    "--history",       history.string()};
+    const struct {
+        const char* lookFor;
+        int status;
+        size_t mails;
+    } runs[] = {{"Goodbye", 2, 0}, {"Goodbye", 2, 1}, {"Goodbye", 2, 1}, {"Welcome", 0, 2}, {"Welcome", 0, 2}};
+    for (const auto& run : runs) {
+        settings = settingsLookingFor(run.lookFor);
+        EXPECT_EQ(Check(alerting).status, run.status) << run.lookFor;
+        if (run.mails > 0) {
+            ASSERT_TRUE(smtp.WaitForMessages(run.mails)) << smtp.Output();
+        }
+        EXPECT_EQ(smtp.Messages().size(), run.mails) << run.lookFor;
+    }
+    EXPECT_EQ(recorded(settings), 4);
+    EXPECT_NE(smtp.Messages()[0].content.find("Subject: Corvasse Alert: " + web_.Url("/page.html")), std::string::npos);
+    EXPECT_NE(smtp.Messages()[0].content.find("Reason: the text was not on the page"), std::string::npos);
+    EXPECT_NE(smtp.Messages()[1].content.find("Subject: Corvasse Recovered"), std::string::npos);
+    EXPECT_NE(smtp.Messages()[1].content.find("Failed watches: 3"), std::string::npos);
 }
 
 TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {

@@ -36,10 +36,16 @@ ChildProcess::ChildProcess(std::vector<std::string> args, const std::filesystem:
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
+    // The child's state (its default history) goes to a folder of its own,
+    // never to the user's.
+    std::vector<std::string> unset = unsetVariables;
+    unset.push_back("XDG_STATE_HOME");
+    std::string stateHome = "XDG_STATE_HOME=" + (streams_.Path() / "state").string();
     std::vector<char*> envp;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!IsUnset(*entry, unsetVariables)) envp.push_back(*entry);
+        if (!IsUnset(*entry, unset)) envp.push_back(*entry);
     }
+    envp.push_back(stateHome.data());
     envp.push_back(nullptr);
     const std::string dir = workingDir.string();
     const std::string outPath = (streams_.Path() / "out").string();

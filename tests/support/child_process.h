@@ -1,7 +1,8 @@
 #pragma once
 // A program a test runs to see what it does: its standard output and error
-// are kept, chosen environment variables are removed for it, and its exit
-// is awaited with a limit.
+// are kept, chosen environment variables are removed for it, its
+// XDG_STATE_HOME is a folder of its own (the user's history stays untouched),
+// and its exit is awaited with a limit.
 //
 //     ChildProcess child({CORVASSE_BINARY, "--headless"}, dir.Path(), kDisplayVariables);
 //     child.Signal(SIGTERM);

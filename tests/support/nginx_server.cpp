@@ -48,7 +48,11 @@ std::string NginxServer::Url(std::string_view path) const {
 void NginxServer::WriteFile(std::string_view relativePath, std::string_view bytes) const {
     std::filesystem::path path = root_ / relativePath;
     std::filesystem::create_directories(path.parent_path());
-    test::WriteFile(path, bytes);
+    // Replaced at once, so that a request never gets half of a page that changes.
+    std::filesystem::path next = path;
+    next += ".next";
+    test::WriteFile(next, bytes);
+    std::filesystem::rename(next, path);
 }
 
 std::string NginxServer::HttpsUrl(std::string_view path, std::string_view host) const {

@@ -51,7 +51,8 @@ public:
     // "https://<host>:<TLS port>" followed by the path; no host: Host().
     std::string HttpsUrl(std::string_view path, std::string_view host = {}) const;
     const std::filesystem::path& Root() const { return root_; }
-    // Writes a file under the document root, creating its folders.
+    // Writes a file under the document root, creating its folders; a file
+    // that is there is replaced at once, never seen half written.
     void WriteFile(std::string_view relativePath, std::string_view bytes) const;
     // The error log so far (for failure messages).
     std::string ErrorLog() const;

@@ -71,10 +71,11 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
     EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
 
     auto* pages = window_->findChild<QTabWidget*>();
-    ASSERT_EQ(pages->count(), 3);
+    ASSERT_EQ(pages->count(), 4);
     EXPECT_EQ(pages->tabText(0), "Status");
     EXPECT_EQ(pages->tabText(1), "URL Details");
     EXPECT_EQ(pages->tabText(2), "SMTP Details");
+    EXPECT_EQ(pages->tabText(3), "Alerts");
     EXPECT_EQ(pages->currentIndex(), 0);
 
     EXPECT_EQ(Button("btnSave")->text(), "&Save Settings");
@@ -195,18 +196,18 @@ TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
 TEST_F(MainWindowTest, ErrorsEscapingAHandlerGoToTheErrorBoxAndTheProgramGoesOn) {
     window_->SetText(Field::txtWatchFreq, "abc");
     Button("btnOkay")->click();
-    EXPECT_EQ(dialogs_.calls, (std::vector<std::string>{"error:'abc' is not a valid integer value."}));
+    EXPECT_EQ(dialogs_.calls, (std::vector<std::string>{"error:Watch interval: 'abc' is not a valid integer value."}));
 
     dialogs_.calls.clear();
     window_->SetText(Field::txtWatchFreq, "15");
     window_->SetText(Field::txtURL2watch, "https://127.0.0.1/");
     Button("btnOkay")->click();
-    // The watch runs on its own thread, and shows its box through this one.
-    ASSERT_TRUE(test::RunEventsUntil([&] { return window_->findChild<QLabel*>("watchCountPanel")->text() != ""; }));
+    // The watch runs on its own thread, and shows its box through this one;
+    // "Watching..." is the last text it sets.
+    ASSERT_TRUE(test::RunEventsUntil([&] { return StatusPanel() == "Watching..."; }));
     EXPECT_EQ(dialogs_.calls,
               (std::vector<std::string>{"beep", "message:Sorry, we do not support HTTPS protocol at this time."}));
     EXPECT_EQ(window_->findChild<QLabel*>("watchCountPanel")->text(), "Watch count:1");
-    EXPECT_EQ(StatusPanel(), "Watching...");
 
     Button("btnCancel")->click();
     EXPECT_EQ(StatusPanel(), "Watching process stopped...");

@@ -28,6 +28,7 @@ public:
     void RemoveIcon() override { shown = false; }
     QPoint CursorPos() const override { return cursor; }
     void PopupMenu(QMenu* menu, const QPoint& pos) override { popups.push_back({menu, pos}); }
+    void ShowMessage(const QString& title, const QString& text) override { messages.push_back(title + ": " + text); }
 
     void Click(QSystemTrayIcon::ActivationReason reason) { OnActivated(reason); }
 
@@ -37,6 +38,7 @@ public:
     int showCalls = 0;
     QPoint cursor{640, 790};
     std::vector<std::pair<QMenu*, QPoint>> popups;
+    QStringList messages;
 };
 
 // Counts the times a window is put on the screen.
@@ -113,6 +115,18 @@ TEST_F(TrayIconTest, TheIconIsInTheTrayWhileActiveWithAnImageAndLeavesWithTheObj
     tray.reset();
     EXPECT_FALSE(backend.shown);
     EXPECT_FALSE(backend.OnActivated) << "a destroyed icon takes no more clicks";
+}
+
+TEST_F(TrayIconTest, NotificationsShowOnlyWhileTheIconIsInATray) {
+    auto tray = SetUpLikeTheMainWindow();
+    tray->ShowMessage(QStringLiteral("http://shop.example/ is down: Read Timeout"));
+    EXPECT_EQ(backend.messages, QStringList{"Corvasse: http://shop.example/ is down: Read Timeout"});
+    backend.available = false;
+    tray->ShowMessage(QStringLiteral("http://shop.example/ is back up after 4 min"));
+    tray->SetActive(false);
+    backend.available = true;
+    tray->ShowMessage(QStringLiteral("http://shop.example/ is back up after 4 min"));
+    EXPECT_EQ(backend.messages.size(), 1);
 }
 
 TEST_F(TrayIconTest, ALeftClickRestoresTheWindowAndARightClickOpensTheExitMenu) {

@@ -1,0 +1,162 @@
+#include "app/result_keeper.h"
+
+#include <chrono>
+#include <exception>
+
+#include "app/activity_log.h"
+#include "app/alert_report.h"
+#include "app/monitor_view.h"
+#include "app/outage_text.h"
+#include "app/outage_tracker.h"
+#include "app/watch_schedule.h"
+#include "common/date_time_text.h"
+#include "common/duration_text.h"
+#include "history/history_error.h"
+#include "history/history_store.h"
+
+namespace corvasse {
+
+namespace {
+
+std::time_t TimeOf(ResultTime time) { return std::chrono::system_clock::to_time_t(time); }
+
+}  // namespace
+
+ResultKeeper::ResultKeeper(SettingsStore& settings, MonitorView& view, ActivityLog& log, AlertSender& alert,
+                           const WatchSchedule& schedule, std::filesystem::path settingsFile,
+                           std::filesystem::path historyFile, WatchRecording recording, WallClock clock)
+    : settings_(settings),
+      view_(view),
+      log_(log),
+      alert_(alert),
+      schedule_(schedule),
+      settingsFile_(std::move(settingsFile)),
+      historyFile_(std::move(historyFile)),
+      recording_(recording),
+      clock_(std::move(clock)) {}
+
+ResultKeeper::~ResultKeeper() = default;
+
+FailureAlerts ResultKeeper::Begin(WatchKind kind, const std::string& target) {
+    kind_ = kind;
+    target_ = target;
+    watch_.reset();
+    outage_.reset();
+    if (recording_ == WatchRecording::None) return FailureAlerts::AtOnce;
+    if (recording_ == WatchRecording::ResultsAndOutages) {
+        try {
+            outage_ = ReadOutageSettings(settings_);
+            settingsSaid_.clear();
+        } catch (const OutageSettingError& error) {
+            SayOnce(settingsSaid_, error.what());
+        }
+    }
+    OpenWatch(target);
+    return outage_ && watch_ ? FailureAlerts::ByOutage : FailureAlerts::AtOnce;
+}
+
+void ResultKeeper::OpenWatch(const std::string& target) {
+    if (storeFailed_) {
+        store_.reset();
+        storeFailed_ = false;
+    }
+    try {
+        if (!store_) store_ = std::make_unique<HistoryStore>(historyFile_);
+        watch_ = store_->FindOrAddWatch(settingsFile_, target);
+    } catch (const HistoryError& error) {
+        HistoryFailed(error);
+    }
+}
+
+void ResultKeeper::HistoryFailed(const HistoryError& error) {
+    storeFailed_ = true;
+    watch_.reset();
+    SayOnce(historySaid_, error.what());
+}
+
+void ResultKeeper::SayOnce(std::string& said, const std::string& message) {
+    if (message == said) return;
+    said = message;
+    view_.ShowLogFailure(message);
+}
+
+void ResultKeeper::Record(const WatchResult& result) {
+    if (!watch_) return;
+    try {
+        store_->RecordResult(*watch_, result);
+        historySaid_.clear();
+    } catch (const HistoryError& error) {
+        HistoryFailed(error);
+    }
+}
+
+void ResultKeeper::Conclude(const WatchResult& result) {
+    OutageTracker tracker(*store_, *watch_, *outage_);
+    OutageStep step;
+    try {
+        step = tracker.Record(result);
+        historySaid_.clear();
+    } catch (const HistoryError& error) {
+        HistoryFailed(error);
+        // As without outage mode.
+        if (result.state == ResultState::Down && kind_ == WatchKind::Web) alert_.SendAlert();
+        return;
+    }
+
+    if (!step.paneLine.empty()) view_.AddResultLine(TimeOf(result.time), step.paneLine);
+    if (step.change == OutageChange::Began) view_.Notify(target_ + " is down: " + result.reason);
+    if (step.change == OutageChange::Ended) {
+        view_.Notify(target_ + " is back up after " +
+                     DurationText(std::chrono::floor<std::chrono::seconds>(result.time - step.outage->began)));
+    }
+    if (result.state != ResultState::Unknown) {
+        const bool down = step.outage && !step.outage->ended;
+        view_.SetOutageState(down ? "down since " + HourMinuteText(TimeOf(step.outage->began)) : "");
+    }
+
+    std::exception_ptr failure;
+    for (const OutageAction& action : step.actions) {
+        try {
+            Act(tracker, action);
+        } catch (const HistoryError& error) {
+            // The mail went out; only the note that it did is missing.
+            HistoryFailed(error);
+        } catch (const std::exception&) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action) {
+    const std::string reason = "Reason: " + action.outage.lastReason;
+    switch (action.kind) {
+        case OutageActionKind::SendAlert: alert_.SendOutageAlert({kind_, target_, {reason}}); break;
+        case OutageActionKind::SendReminder:
+            alert_.SendOutageAlert({kind_, target_, {reason, DownSinceLine(action.outage, action.time)}});
+            break;
+        case OutageActionKind::SendRecovery: alert_.SendRecovery(LoggedRecovery(action.outage)); break;
+        case OutageActionKind::LogRecovery: LoggedRecovery(action.outage); return;
+    }
+    tracker.MailSent(action);
+}
+
+std::string ResultKeeper::LoggedRecovery(const Outage& outage) {
+    const std::string report =
+        FormatAlertDate(std::time(nullptr)) + "\nWatching address: " + target_ + "\n" + RecoveryReport(outage);
+    try {
+        log_.AppendLogLine(report);
+    } catch (const IoError& error) {
+        view_.ShowLogFailure(log_.WriteFailureText(error));
+    }
+    return report;
+}
+
+std::optional<std::string> ResultKeeper::NextWatchText() const {
+    if (!outage_) return std::nullopt;
+    const std::optional<ResultTime> next = schedule_.NextTickAfter(clock_());
+    if (!next) return std::nullopt;
+    return "Next watch at " + TimeOfDayText(TimeOf(*next));
+}
+
+}  // namespace corvasse

@@ -1,0 +1,108 @@
+#pragma once
+// What becomes of each watch's result. It goes to the history database, and
+// in outage mode ("outageAlerts" is "y") the outage model says what to do
+// about it: the pane line with its time, the alert once per outage with
+// "Reason: REASON", the reminders, the recovery mail and its log record, the
+// notices that an outage began or ended. A history that cannot be opened or
+// written, and outage settings that cannot be used, are said once (with the
+// file's path and SQLite's reason); the watch then alerts as it would
+// without outage mode, so that neither is ever a reason to miss an alert.
+// Used by one thread at a time; the history is opened by the first watch.
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/alert_sender.h"
+#include "app/outage_settings.h"
+#include "app/wall_clock.h"
+#include "history/history_records.h"
+
+namespace corvasse {
+
+class ActivityLog;
+class HistoryError;
+class HistoryStore;
+class MonitorView;
+class OutageTracker;
+class SettingsStore;
+class WatchSchedule;
+struct OutageAction;
+
+// What a front end keeps of its watches.
+enum class WatchRecording {
+    None,               // nothing, and no outage mode (the plugin without --alert or --history)
+    ResultsOnly,        // every result, without outage mode (the plugin with --history alone)
+    ResultsAndOutages,  // every result, and outage mode when the settings ask for it
+};
+
+// When a watch's failure alerts.
+enum class FailureAlerts {
+    AtOnce,    // as without outage mode: at once, a web watch's every failure
+    ByOutage,  // after the watch, as the outage model says
+};
+
+class ResultKeeper {
+public:
+    // Every object must outlive this one. Results are stamped by clock.
+    ResultKeeper(SettingsStore& settings, MonitorView& view, ActivityLog& log, AlertSender& alert,
+                 const WatchSchedule& schedule, std::filesystem::path settingsFile, std::filesystem::path historyFile,
+                 WatchRecording recording, WallClock clock = SystemTime);
+    ~ResultKeeper();
+    ResultKeeper(const ResultKeeper&) = delete;
+    ResultKeeper& operator=(const ResultKeeper&) = delete;
+
+    // A watch of target begins: reads the outage settings, opens the history
+    // when it is not open and finds the watch in it. Throws RegistryError.
+    FailureAlerts Begin(WatchKind kind, const std::string& target);
+
+    // The time to stamp a result with.
+    ResultTime Now() const { return clock_(); }
+
+    // FailureAlerts::AtOnce: records the result as soon as it is known.
+    void Record(const WatchResult& result);
+
+    // FailureAlerts::ByOutage: records the result and does what the outage
+    // model asks. Each mail is tried; the first one's error then passes to
+    // the caller (that mail is asked for again with the next result).
+    // AbortedError passes at once. Throws RegistryError.
+    void Conclude(const WatchResult& result);
+
+    // The status bar's second panel after a watch in outage mode, "Next watch
+    // at 14:04:07"; none without outage mode or without a next watch.
+    std::optional<std::string> NextWatchText() const;
+
+private:
+    void OpenWatch(const std::string& target);
+    void HistoryFailed(const HistoryError& error);
+    // Says a problem unless it was the last one said there.
+    void SayOnce(std::string& said, const std::string& message);
+    void Act(OutageTracker& tracker, const OutageAction& action);
+    // The recovery's report, logged; its date line is now.
+    std::string LoggedRecovery(const Outage& outage);
+
+    SettingsStore& settings_;
+    MonitorView& view_;
+    ActivityLog& log_;
+    AlertSender& alert_;
+    const WatchSchedule& schedule_;
+    std::filesystem::path settingsFile_;
+    std::filesystem::path historyFile_;
+    WatchRecording recording_;
+    WallClock clock_;
+
+    std::unique_ptr<HistoryStore> store_;
+    // A write failed: the database is opened afresh by the next watch.
+    bool storeFailed_ = false;
+    std::string historySaid_;
+    std::string settingsSaid_;
+
+    // The running watch's.
+    WatchKind kind_ = WatchKind::Web;
+    std::string target_;
+    std::optional<WatchId> watch_;
+    std::optional<OutageSettings> outage_;
+};
+
+}  // namespace corvasse
