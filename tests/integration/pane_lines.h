@@ -22,12 +22,15 @@ inline std::vector<std::string> PaneLines(MainWindow& window) {
     return lines;
 }
 
-// Runs the event loop until the status bar counts watch number count (the
-// watch ran on its own thread, and everything it reported is shown); false
-// when that takes more than half a minute.
+// Runs the event loop until the status bar counts watch number count and
+// the status pane shows "Watching...", the last text a watch sets (it ran on
+// its own thread, and everything it reported is shown); false when that
+// takes more than half a minute.
 inline bool WaitForWatch(MainWindow& window, int count) {
     const QString counted = "Watch count:" + QString::number(count);
-    return RunEventsUntil([&] { return window.findChild<QLabel*>("watchCountPanel")->text() == counted; });
+    return RunEventsUntil([&] {
+        return window.findChild<QLabel*>("watchCountPanel")->text() == counted && window.StatusText() == "Watching...";
+    });
 }
 
 }  // namespace corvasse::test
