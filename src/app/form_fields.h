@@ -35,7 +35,7 @@ enum class Field {
     // of kAddressFamilyChoices.
     cboAddressFamily,
     // Opt-in: "Do not blame the site while this computer is offline or just
-    // woke up" on "URL Details".
+    // woke up" on "Alerts".
     ckOfflineAware,
     // Opt-in outage mode, the page "Alerts": "Alert once per outage", "Alert
     // after [N] failed watches in a row", "Remind every [M] minutes", "Mail

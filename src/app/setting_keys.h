@@ -61,7 +61,7 @@ inline constexpr SettingKey port{"port"};
 // watch go over both families in turn, and the alert connect as with "Any".
 inline constexpr SettingKey ipFamily{"ipFamily", "Any"};
 // Opt-in: the check box "Do not blame the site while this computer is
-// offline or just woke up" on "URL Details", deleted while clear; with it,
+// offline or just woke up" on "Alerts", deleted while clear; with it,
 // "referenceHost" (set by hand) names a host that must be unreachable too
 // before a failure is put down to this computer, and "resumeGraceSeconds"
 // (set by hand, default kDefaultResumeGrace) how long the first watch after

@@ -141,8 +141,6 @@ QWidget* MainWindow::createUrlPage() {
     auto* cboAddressFamily = new QComboBox;
     for (const char* choice : kAddressFamilyChoices) cboAddressFamily->addItem(choice);
     contentForm->addRow("Address family:", cboAddressFamily);
-    auto* ckOfflineAware = new QCheckBox("Do not blame the site while this computer is offline or just woke up");
-    contentForm->addRow(ckOfflineAware);
     layout->addWidget(content);
 
     auto* ping = new QGroupBox("  Ping Only  ");
@@ -185,7 +183,6 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::txtIntervalSeconds, txtIntervalSeconds);
     addButton(Field::ckPingOnly, ckPingOnly);
     addButton(Field::ckAllowHttps, ckAllowHttps);
-    addButton(Field::ckOfflineAware, ckOfflineAware);
     choices_[Field::cboAddressFamily] = cboAddressFamily;
     return page;
 }
@@ -288,6 +285,8 @@ QWidget* MainWindow::createAlertsPage() {
     outage->setEnabled(false);
     connect(ckOutageAlerts, &QCheckBox::toggled, outage, &QWidget::setEnabled);
     layout->addWidget(outage);
+    auto* ckOfflineAware = new QCheckBox("Do not blame the site while this computer is offline or just woke up");
+    layout->addWidget(ckOfflineAware);
 
     auto* btnTestMail = new QPushButton("Send Test Mail");
     btnTestMail->setObjectName("btnTestMail");
@@ -304,6 +303,7 @@ QWidget* MainWindow::createAlertsPage() {
     addLineEdit(Field::txtAlertAfter, txtAlertAfter);
     addLineEdit(Field::txtRemindMinutes, txtRemindMinutes);
     addButton(Field::ckRecoveryMail, ckRecoveryMail);
+    addButton(Field::ckOfflineAware, ckOfflineAware);
     addLineEdit(Field::txtRecoverAfter, txtRecoverAfter);
     return page;
 }
