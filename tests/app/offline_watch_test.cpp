@@ -18,7 +18,6 @@
 
 #include "app/http_web_client.h"
 #include "app/pinger_ping_client.h"
-#include "app/setting_keys.h"
 #include "app/watch_rig.h"
 #include "common/file_descriptor.h"
 #include "http/http_client.h"
@@ -168,18 +167,6 @@ TEST(OfflineWatchTest, TheFirstWatchAfterAWakeUpWaitsItsGrace) {
         watch.Run();
         EXPECT_EQ(rig.view.lines, c.lines);
         EXPECT_EQ(rig.fakeWeb.calls.size(), 6u);
-    }
-}
-
-TEST(OfflineWatchTest, ResumeGraceSetting) {
-    test::TempDir temp;
-    SettingsStore settings(temp.Path() / "config");
-    const std::pair<const char*, std::chrono::seconds> cases[] = {
-        {nullptr, 30s}, {"45", 45s}, {"0", 0s}, {"-5", 30s}, {"soon", 30s},
-    };
-    for (const auto& [value, grace] : cases) {
-        if (value) settings.WriteSetting("Settings", "resumeGraceSeconds", value);
-        EXPECT_EQ(ResumeGraceSetting(settings), grace) << (value ? value : "absent");
     }
 }
 
