@@ -24,7 +24,7 @@ void AlertReport::build_msg() {
         const std::string checkType = ReadSetting(settings_, setting::checktype);
         if (checkType == kCheckTypeFileSize) {
             AlertText += "Expected file size:" + form_.Text(Field::txtFileSize) +
-                         ", Actual file size:" + std::to_string(state_.FetchedBody.size()) + "\n";
+                         ", Actual file size:" + std::to_string(state_.FetchedBodyLength) + "\n";
         } else if (checkType == kCheckTypeLookFor) {
             AlertText += (state_.FoundFlag == "y" ? "Looked for and found:" : "Looked for but did not find:") +
                          form_.Text(Field::txtLookFor) + "\n";

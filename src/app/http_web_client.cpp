@@ -13,12 +13,14 @@ void HttpWebClient::SetConnectTimeout(int timeoutMs) { client_.ConnectTimeout = 
 
 void HttpWebClient::SetHttpsPolicy(HttpsPolicy policy) { client_.AllowHttps = policy == HttpsPolicy::Allowed; }
 
-std::string HttpWebClient::Get(const std::string& url) { return client_.Get(url); }
+void HttpWebClient::Get(const std::string& url, ByteSink& body) { client_.Get(url, body); }
 
 void HttpWebClient::Disconnect() { client_.Disconnect(); }
 
 std::string HttpWebClient::ResponseText() const { return client_.ResponseText(); }
 
 int HttpWebClient::ResponseCode() const { return client_.ResponseCode(); }
+
+std::optional<PeerCertificate> HttpWebClient::ServerCertificate() const { return client_.ServerCertificate(); }
 
 }  // namespace corvasse

@@ -22,10 +22,11 @@ public:
     void SetConnectTimeout(int timeoutMs) override;
     void SetHttpsPolicy(HttpsPolicy policy) override;
     // Throws whatever HttpClient::Get throws.
-    std::string Get(const std::string& url) override;
+    void Get(const std::string& url, ByteSink& body) override;
     void Disconnect() override;
     std::string ResponseText() const override;
     int ResponseCode() const override;
+    std::optional<PeerCertificate> ServerCertificate() const override;
 
 private:
     HttpClient& client_;

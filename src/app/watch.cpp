@@ -4,6 +4,7 @@
 
 #include "app/activity_log.h"
 #include "app/alert_sender.h"
+#include "app/body_check.h"
 #include "app/dialogs.h"
 #include "app/form_fields.h"
 #include "app/monitor_view.h"
@@ -29,7 +30,7 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       state_(state) {}
 
 void Watch::Run() {
-    state_.FetchedBody.clear();
+    state_.FetchedBodyLength = 0;
     if (IsSettingOn(settings_, setting::PingOnly)) {
         RunPingWatch();
     } else {
@@ -65,8 +66,12 @@ void Watch::RunWebWatch() {
     web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);
     try {
-        state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));
-        CheckContent();
+        // The page is checked as it arrives, so the look-for text is the one
+        // in the form when the fetch starts.
+        BodyCheck body(form_.Text(Field::txtLookFor));
+        web_.Get(form_.Text(Field::txtURL2watch), body);
+        state_.FetchedBodyLength = body.Length();
+        CheckContent(body);
         web_.Disconnect();
     } catch (const std::exception&) {
         // A failed fetch, a bad expected size or a failed alert of the content
@@ -75,16 +80,16 @@ void Watch::RunWebWatch() {
     }
 }
 
-void Watch::CheckContent() {
+void Watch::CheckContent(const BodyCheck& body) {
     state_.FoundFlag.clear();
     view_.RepaintStatusPane();
     const std::string expectedSize = form_.Text(Field::txtFileSize);
     if (!Trim(expectedSize).empty()) {
         const int32_t expected = StrToInt(expectedSize);
-        if (static_cast<int64_t>(expected) < static_cast<int64_t>(state_.FetchedBody.size())) alert_.SendAlert();
+        if (static_cast<int64_t>(expected) < body.Length()) alert_.SendAlert();
         return;
     }
-    if (ContainsBytes(state_.FetchedBody, form_.Text(Field::txtLookFor))) {
+    if (body.Found()) {
         state_.FoundFlag = "y";
     } else {
         alert_.SendAlert();

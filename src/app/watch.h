@@ -10,6 +10,7 @@ namespace corvasse {
 
 class ActivityLog;
 class AlertSender;
+class BodyCheck;
 class Dialogs;
 class FormFields;
 class MonitorView;
@@ -38,7 +39,7 @@ public:
 private:
     void RunPingWatch();
     void RunWebWatch();
-    void CheckContent();
+    void CheckContent(const BodyCheck& body);
 
     FormFields& form_;
     MonitorView& view_;

@@ -74,17 +74,17 @@ public:
 
     void SetConnectTimeout(int timeoutMs) override { client_.SetConnectTimeout(timeoutMs); }
     void SetHttpsPolicy(HttpsPolicy policy) override { client_.SetHttpsPolicy(policy); }
-    std::string Get(const std::string& url) override {
+    void Get(const std::string& url, ByteSink& body) override {
         const auto start = std::chrono::steady_clock::now();
-        std::string body = KeepingFailure(failure, [&] { return client_.Get(url); });
+        KeepingFailure(failure, [&] { client_.Get(url, body); });
         elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-        return body;
     }
     void Disconnect() override {
         KeepingFailure(failure, [&] { client_.Disconnect(); });
     }
     std::string ResponseText() const override { return client_.ResponseText(); }
     int ResponseCode() const override { return client_.ResponseCode(); }
+    std::optional<PeerCertificate> ServerCertificate() const override { return client_.ServerCertificate(); }
 
     std::chrono::microseconds elapsed{0};
     std::optional<std::string> failure;
@@ -261,7 +261,7 @@ CheckResult WatchCheck::Outcome() const {
     }
     if (p.web.failure) return Critical(p.target + ": " + *p.web.failure);
     // Each claim below is the comparison itself, made again on what was fetched.
-    const size_t size = p.components.state.FetchedBody.size();
+    const int64_t size = p.components.state.FetchedBodyLength;
     const std::string bytes = std::to_string(size);
     const std::string seconds = Seconds(p.web.elapsed);
     const std::string perfData = "time=" + seconds + "s;;;0 size=" + bytes + "B;;;0";
@@ -269,7 +269,7 @@ CheckResult WatchCheck::Outcome() const {
     if (!Trim(expected).empty()) {
         // Prepare made sure that it converts.
         const int32_t limit = StrToInt(expected);
-        if (static_cast<int64_t>(size) > limit) {
+        if (size > limit) {
             return Critical(p.target + " " + bytes + " bytes, more than the expected " + std::to_string(limit),
                             perfData);
         }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/memory_stream.h"
+#include "common/byte_sink.h"
 #include "net/net_error.h"
 
 namespace corvasse {
@@ -67,9 +67,9 @@ void ManagedBuffer::ExtractAppend(std::string& out, size_t count) {
     Remove(count);
 }
 
-void ManagedBuffer::ExtractTo(MemoryStream& stream, size_t count) {
+void ManagedBuffer::ExtractTo(ByteSink& sink, size_t count) {
     if (count > Size()) throw NotEnoughDataInBufferError();
-    stream.Write(data_.get() + offset_, count);
+    sink.Write({data_.get() + offset_, count});
     Remove(count);
 }
 
