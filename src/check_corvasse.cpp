@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     }
 
     try {
-        WatchCheck check(files, options.alert);
+        WatchCheck check(files, options);
         if (std::optional<CheckResult> unusable = check.Prepare()) return Report(*unusable);
         return Report(RunBounded(check, options.timeout, started));
     } catch (const std::exception& error) {

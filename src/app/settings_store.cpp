@@ -170,17 +170,21 @@ std::optional<size_t> FindValue(const Document& doc, const GroupRange& group, st
     return std::nullopt;
 }
 
-// Reads the file; a missing file is an empty document, an unreadable one an error.
-std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
+// The file's bytes; a missing file is empty, an unreadable one nothing.
+std::optional<std::string> ReadContent(const std::filesystem::path& path, bool& missing) {
     missing = false;
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.Valid()) {
         missing = errno == ENOENT;
-        if (missing) return Document{};
+        if (missing) return std::string();
         return std::nullopt;
     }
     std::string content;
     if (!ReadToEnd(file.Get(), content)) return std::nullopt;
+    return content;
+}
+
+Document Parse(const std::string& content) {
     Document doc;
     size_t start = 0;
     while (start < content.size()) {
@@ -202,6 +206,13 @@ std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
         start = nl + 1;
     }
     return doc;
+}
+
+// Reads the file; a missing file is an empty document, an unreadable one an error.
+std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
+    const std::optional<std::string> content = ReadContent(path, missing);
+    if (!content) return std::nullopt;
+    return Parse(*content);
 }
 
 // The process that wrote a temporary file "<file>.<pid>.XXXXXX", when the
@@ -279,25 +290,49 @@ std::filesystem::path SettingsStore::DefaultFolder() {
 
 std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileName_; }
 
-std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {
+std::string SettingsStore::FileContent(std::string_view key) const {
+    if (kept_) return *kept_;
+    std::string content;
     try {
         CreatePrivateFolder(folder_);
+        bool missing = false;
+        std::optional<std::string> read = ReadContent(FilePath(), missing);
+        if (!read) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
+        content = std::move(*read);
     } catch (const std::system_error&) {
         // Without the folder there is no file either: everything reads as missing.
-        return std::string(kAbsentSetting);
     }
-    bool missing = false;
-    auto doc = Load(FilePath(), missing);
-    if (!doc) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
-    auto group = FindGroup(*doc, section);
+    if (keepFirstRead_) kept_ = content;
+    return content;
+}
+
+std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {
+    for (const Replacement& replacement : overrides_) {
+        if (EqualsNoCase(replacement.section, section) && EqualsNoCase(replacement.key, key)) return replacement.value;
+    }
+    const Document doc = Parse(FileContent(key));
+    auto group = FindGroup(doc, section);
     if (!group) return std::string(kAbsentSetting);
-    auto index = FindValue(*doc, *group, key);
+    auto index = FindValue(doc, *group, key);
     if (!index) return std::string(kAbsentSetting);
-    const std::string& line = doc->lines[*index];
+    const std::string& line = doc.lines[*index];
     return Unescape(Trim(std::string_view(line).substr(line.find('=') + 1)));
 }
 
+void SettingsStore::KeepFirstRead() { keepFirstRead_ = true; }
+
+void SettingsStore::Override(std::string_view section, std::string_view key, std::string_view value) {
+    for (Replacement& replacement : overrides_) {
+        if (EqualsNoCase(replacement.section, section) && EqualsNoCase(replacement.key, key)) {
+            replacement.value = value;
+            return;
+        }
+    }
+    overrides_.push_back({std::string(section), std::string(key), std::string(value)});
+}
+
 void SettingsStore::WriteSetting(std::string_view section, std::string_view key, std::string_view value) {
+    kept_.reset();
     try {
         CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
@@ -327,6 +362,7 @@ void SettingsStore::WriteSetting(std::string_view section, std::string_view key,
 }
 
 void SettingsStore::DeleteSetting(std::string_view section, std::string_view key) {
+    kept_.reset();
     try {
         CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
