@@ -11,14 +11,12 @@
 // - BM_Sqlite3Session: one sqlite3 process given 5000 such transactions on
 //   standard input (its start and end spread thin); the time per transaction.
 //
-// A year: 525,600 results one minute apart for one watch (one in 200 down,
-// with a reason; response times of 5 to 400 ms), put in through the store's
-// own schema and trigger in one transaction (the layout is that of results
-// added one by one in time order, without 525,600 commits to wait for). The
-// counter file_MiB is the database's size after a checkpoint. BM_Year* then
-// time the queries on it: the uptime of a year, the chart's buckets at 2000
-// pixel columns, the outages, a day's results, and all that a history view
-// needs to open (four uptimes, a month's buckets, the outages).
+// A year: 525,600 results one minute apart for one watch
+// (tests/support/year_of_results.h). The counter file_MiB is the database's
+// size after a checkpoint. BM_Year* then time the queries on it: the uptime
+// of a year, the chart's buckets at 2000 pixel columns, the outages, a day's
+// results, and all that a history view needs to open (four uptimes, a
+// month's buckets, the outages).
 
 #include <benchmark/benchmark.h>
 
@@ -26,19 +24,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 
 #include <sys/stat.h>
 
 #include "app/outage_tracker.h"
 #include "history/history_store.h"
-#include "history/sqlite_connection.h"
-#include "history/sqlite_statement.h"
-#include "history/sqlite_transaction.h"
 #include "process_cost.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
+#include "support/year_of_results.h"
 
 namespace {
 
@@ -48,10 +43,9 @@ using std::chrono::days, std::chrono::hours, std::chrono::minutes, std::chrono::
 constexpr const char* kSqlite3 = "/usr/bin/sqlite3";
 constexpr const char* kSettings = "/home/ann/.config/Corvasse/Corvasse.conf";
 constexpr const char* kAddress = "http://shop.example/";
-constexpr int64_t kYearOfMinutes = 525600;
 constexpr int kChartColumns = 2000;
 const ResultTime kYearStart = test::kDayStart;
-const ResultTime kYearEnd = kYearStart + minutes(kYearOfMinutes);
+const ResultTime kYearEnd = kYearStart + minutes(test::kYearOfMinutes);
 
 std::unique_ptr<test::TempDir> temp;
 
@@ -141,52 +135,13 @@ Year& TheYear() {
     static Year year = [] {
         Year made;
         made.file = temp->Path() / "year.sqlite3";
-        int64_t watch = 0;
-        {
-            HistoryStore store(made.file);
-            watch = store.FindOrAddWatch(kSettings, kAddress).value;
-            // An outage a month for the outage list.
-            for (int month = 0; month < 12; ++month) {
-                const ResultTime began = kYearStart + days(30 * month);
-                store.RecordResult(WatchId{watch}, test::Down(began), [&](OutageState& s) {
-                    Outage outage;
-                    outage.began = began;
-                    outage.ended = began + minutes(20);
-                    outage.downResults = 20;
-                    outage.firstReason = outage.lastReason = "Read Timeout";
-                    outage.recovery = Recovery::MailSent;
-                    s.ongoing = outage;
-                });
-            }
-        }
-        {
-            SqliteConnection db(made.file);
-            SqliteTransaction transaction(db, TransactionKind::Write);
-            SqliteStatement& insert = db.Statement(
-                "INSERT INTO result (watch_id, time_ms, state, response_us, size, reason) VALUES (?1, ?2, ?3, ?4, "
-                "?5, ?6)");
-            std::mt19937 random(2026);
-            for (int64_t i = 0; i < kYearOfMinutes; ++i) {
-                const bool down = random() % 200 == 0;
-                const int64_t timeMs = Ms(kYearStart) + i * 60000 + static_cast<int64_t>(random() % 900);
-                if (down) {
-                    insert.Execute({watch, timeMs, int64_t{0}, nullptr, nullptr,
-                                    std::string_view("Socket Error # 10061 Connection refused.")});
-                } else {
-                    insert.Execute({watch, timeMs, int64_t{1}, static_cast<int64_t>(5000 + random() % 395000),
-                                    static_cast<int64_t>(2043 + random() % 100), std::string_view("")});
-                }
-            }
-            transaction.Commit();
-            db.Execute("PRAGMA wal_checkpoint(TRUNCATE)");
-        }
+        made.watch = test::AddYearOfResults(made.file, kSettings, kAddress, kYearStart);
         struct stat info {};
         ::stat(made.file.c_str(), &info);
         made.fileMiB = static_cast<double>(info.st_size) / (1024.0 * 1024.0);
-        std::printf("A year of one-minute results: %lld rows, %.1f MiB\n", static_cast<long long>(kYearOfMinutes),
+        std::printf("A year of one-minute results: %lld rows, %.1f MiB\n", static_cast<long long>(test::kYearOfMinutes),
                     made.fileMiB);
         made.store = std::make_unique<HistoryStore>(made.file);
-        made.watch = WatchId{watch};
         return made;
     }();
     return year;

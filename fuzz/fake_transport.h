@@ -24,9 +24,12 @@ public:
         IOHandler::Close();
         connected_ = false;
     }
-    void ConnectClient(const std::string&, int, Wait, const LocalBinding&) override { connected_ = true; }
+    void ConnectClient(const std::string&, int, AddressFamily, Wait, const LocalBinding&) override {
+        connected_ = true;
+    }
     bool Connected() override { return connected_; }
     bool Readable(Wait) override { return true; }
+    bool Writable(Wait) override { return true; }
     long Recv(char* buffer, size_t length) override {
         size_t count = std::min({length, piece_, input_.size() - offset_});
         std::memcpy(buffer, input_.data() + offset_, count);

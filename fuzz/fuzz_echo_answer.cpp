@@ -12,9 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t id;
     std::memcpy(&id, data, sizeof id);
     std::span<const uint8_t> datagram(data + 4, size - 4);
-    corvasse::MatchEchoAnswer(datagram, id, corvasse::IdMatch::WholeId);
-    corvasse::MatchEchoAnswer(datagram, id, corvasse::IdMatch::SequenceHalf);
-    corvasse::RequestCarriesId(datagram, id, corvasse::IdMatch::WholeId);
-    corvasse::RequestCarriesId(datagram, id, corvasse::IdMatch::SequenceHalf);
+    for (auto version : {corvasse::IcmpVersion::V4, corvasse::IcmpVersion::V6}) {
+        corvasse::MatchEchoAnswer(datagram, id, corvasse::IdMatch::WholeId, version);
+        corvasse::MatchEchoAnswer(datagram, id, corvasse::IdMatch::SequenceHalf, version);
+        corvasse::RequestCarriesId(datagram, id, corvasse::IdMatch::WholeId, version);
+        corvasse::RequestCarriesId(datagram, id, corvasse::IdMatch::SequenceHalf, version);
+    }
     return 0;
 }

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  cmake ninja-build g++ qt6-base-dev libgl-dev libssl-dev libsqlite3-dev
+  # build (Qt Charts' CMake package asks for Qt OpenGL's, which Debian ships apart)
+  cmake ninja-build g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libssl-dev libsqlite3-dev
   # tests and benchmarks (check_http: what check_corvasse is compared with; sqlite3: what the history's
   # recording is compared with)
   libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic sqlite3
@@ -13,8 +13,8 @@ packages=(
   fonts-liberation
   # real servers the integration tests start on loopback; openssl makes their test certificates
   nginx-light python3-aiosmtpd dovecot-pop3d openssl
-  # ping tests, namespaces, fetch comparison, screenshots
-  iputils-ping iproute2 curl xvfb x11-apps x11-utils imagemagick
+  # ping tests, namespaces (nft drops packets in them), fetch comparison, screenshots
+  iputils-ping iproute2 nftables curl xvfb x11-apps x11-utils imagemagick
   # systemd-analyze checks the installed user units; man and groff render the manual pages
   systemd man-db groff-base
   # a real system tray (XEmbed) under Xvfb for the tray tests; keys typed into the program's window

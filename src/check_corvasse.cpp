@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", CheckVersionLine().c_str());
             return 0;
         }
-        files = FilesFromCommandLine(options.settings, options.log, NewSettingsFile::Refused);
+        files = FilesFromCommandLine(options.settings, options.log, std::nullopt, NewSettingsFile::Refused);
     } catch (const UsageError& error) {
         return UsageFailure(error.what());
     }

@@ -11,6 +11,7 @@
 
 #include "cli/command_line.h"
 #include "cli/headless_loop.h"
+#include "cli/print_history.h"
 #include "cli/shutdown_watchdog.h"
 #include "ui/app_icon.h"
 #include "ui/main_window.h"
@@ -56,11 +57,29 @@ int main(int argc, char** argv) {
                                  "Write the activity log to <file> instead of Corvasse.log in the working "
                                  "directory.",
                                  "file");
-    parser.addOptions({help, version, headless, settings, log});
+    const QCommandLineOption history("history",
+                                     "Keep the history of the watch's results in <file> instead of "
+                                     "history.sqlite3 in $XDG_STATE_HOME/Corvasse.",
+                                     "file");
+    const QCommandLineOption printHistory("print-history",
+                                          "Print the uptime and the outages of the watch that the settings "
+                                          "describe, and exit. No display needed.");
+    const QCommandLineOption since("since", "With --print-history: how far back, 24h, 7d, 30d (the default) or 1y.",
+                                   "range", "30d");
+    const QCommandLineOption csv("csv", "With --print-history: print the results of that range as CSV instead.");
+    parser.addOptions({help, version, headless, settings, log, history, printHistory, since, csv});
     if (!parser.parse(arguments)) return UsageFailure(parser.errorText(), true);
     if (!parser.positionalArguments().isEmpty()) {
         return UsageFailure("Unexpected argument '" + parser.positionalArguments().constFirst() + "'.", true);
     }
+    if (!parser.isSet(printHistory) && (parser.isSet(since) || parser.isSet(csv))) {
+        return UsageFailure("--since and --csv go with --print-history.", true);
+    }
+    if (parser.isSet(printHistory) && parser.isSet(headless)) {
+        return UsageFailure("--print-history and --headless cannot be used together.", true);
+    }
+    const std::optional<corvasse::HistoryRange> range = corvasse::RangeFromKey(parser.value(since).toStdString());
+    if (!range) return UsageFailure("--since takes 24h, 7d, 30d or 1y, not '" + parser.value(since) + "'.", true);
     if (parser.isSet(help)) {
         QCoreApplication app(argc, argv);  // names the program in the usage line
         std::fputs(qPrintable(parser.helpText()), stdout);
@@ -72,11 +91,18 @@ int main(int argc, char** argv) {
     }
     corvasse::MonitorFiles files;
     try {
+        // Only the window can make a settings file it was given.
+        const bool window = !parser.isSet(headless) && !parser.isSet(printHistory);
         files = corvasse::FilesFromCommandLine(
-            PathOption(parser, settings), PathOption(parser, log),
-            parser.isSet(headless) ? corvasse::NewSettingsFile::Refused : corvasse::NewSettingsFile::Allowed);
+            PathOption(parser, settings), PathOption(parser, log), PathOption(parser, history),
+            window ? corvasse::NewSettingsFile::Allowed : corvasse::NewSettingsFile::Refused);
     } catch (const corvasse::UsageError& error) {
         return UsageFailure(QString::fromLocal8Bit(error.what()), false);
+    }
+    if (parser.isSet(printHistory)) {
+        return corvasse::PrintHistory(
+            files, *range, parser.isSet(csv) ? corvasse::HistoryFormat::Csv : corvasse::HistoryFormat::Summary,
+            corvasse::ResultTimeNow(), stdout, stderr);
     }
     if (parser.isSet(headless)) return corvasse::RunHeadless(argc, argv, files);
 

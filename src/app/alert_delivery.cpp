@@ -113,6 +113,9 @@ void AlertDelivery::Deliver() {
     const MailSecurity security = SecurityFromSetting(ReadSetting(settings_, setting::mailSecurity));
     pop3Client_.Security = security;
     smtpClient_.Security = security;
+    const AddressFamily family = AddressFamilySetting(settings_);
+    pop3Client_.Family = family;
+    smtpClient_.Family = family;
     if (IsSettingOn(settings_, setting::ckPOPbefore)) LoginViaPop();
 
     ConfigureSmtp();

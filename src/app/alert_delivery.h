@@ -45,7 +45,8 @@ public:
     // words of its display names; an all-ASCII alert is 7bit text.
     // "mailSecurity" "starttls" or "tls" protects both mail dialogues
     // (STARTTLS/STLS, or TLS on ports 465/995); then a missing "port" means
-    // 587 for STARTTLS and 465 for TLS, and POP3 with TLS uses 995. The first
+    // 587 for STARTTLS and 465 for TLS, and POP3 with TLS uses 995.
+    // "ipFamily" keeps both connections to one address family. The first
     // error of any step passes to the caller; a POP3 or SMTP connection that
     // step left open is closed first, so the next alert can connect again.
     // Throws ConversionError for a "port" that is not a number (before any

@@ -31,16 +31,22 @@ enum class Field {
     radSecurityStartTls,
     radSecurityTls,
     txtPort,
+    // Opt-in: "Address family:" on "URL Details", a choice whose text is one
+    // of kAddressFamilyChoices.
+    cboAddressFamily,
 };
 
 // The last of the fields above, for code that goes through them all.
-inline constexpr Field kLastField = Field::txtPort;
+inline constexpr Field kLastField = Field::cboAddressFamily;
+// The texts of the "Address family:" choice, in the order it shows them.
+inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only"};
 
 class FormFields {
 public:
     virtual ~FormFields() = default;
-    // Text of a one-line field.
+    // Text of a one-line field, or the chosen text of a choice.
     virtual std::string Text(Field field) const = 0;
+    // Sets a field's text, or makes the choice with that text the chosen one.
     virtual void SetText(Field field, const std::string& text) = 0;
     // State of a check box or radio button.
     virtual bool Checked(Field field) const = 0;

@@ -8,7 +8,8 @@ FormValues::FormValues()
     : texts_{{Field::txtURL2watch, std::string(setting::url2watch.initial)},
              {Field::txtWatchFreq, std::string(setting::txtWatchFreq.initial)},
              {Field::txtSendto, std::string(setting::txtSendTo.initial)},
-             {Field::txtYourEmail, std::string(setting::txtYourEmail.initial)}} {}
+             {Field::txtYourEmail, std::string(setting::txtYourEmail.initial)},
+             {Field::cboAddressFamily, std::string(setting::ipFamily.initial)}} {}
 
 FormValues FormValues::Of(const FormFields& form) {
     FormValues values;

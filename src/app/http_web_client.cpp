@@ -13,6 +13,8 @@ void HttpWebClient::SetConnectTimeout(int timeoutMs) { client_.ConnectTimeout = 
 
 void HttpWebClient::SetHttpsPolicy(HttpsPolicy policy) { client_.AllowHttps = policy == HttpsPolicy::Allowed; }
 
+void HttpWebClient::SetAddressFamily(AddressFamily family) { client_.Family = family; }
+
 void HttpWebClient::Get(const std::string& url, ByteSink& body) { client_.Get(url, body); }
 
 void HttpWebClient::Disconnect() { client_.Disconnect(); }

@@ -21,6 +21,7 @@ public:
 
     void SetConnectTimeout(int timeoutMs) override;
     void SetHttpsPolicy(HttpsPolicy policy) override;
+    void SetAddressFamily(AddressFamily family) override;
     // Throws whatever HttpClient::Get throws.
     void Get(const std::string& url, ByteSink& body) override;
     void Disconnect() override;

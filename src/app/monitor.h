@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "history/history_store.h"
+
 namespace corvasse {
 
 class ActivityLog;
@@ -21,13 +23,16 @@ class WatchCycle;
 class WindowThread;
 struct WatchState;
 
-// Where the monitor keeps its settings and its activity log.
+// Where the monitor keeps its settings, its activity log and the history of
+// its results.
 struct MonitorFiles {
     std::filesystem::path settings;
     // A relative name lives in the working directory at the time of each access.
     std::filesystem::path log = "Corvasse.log";
+    std::filesystem::path history = HistoryStore::DefaultFile();
 
-    // Corvasse.conf in the folder, and the log in the working directory.
+    // Corvasse.conf in the folder, the log in the working directory and the
+    // history in the user's state folder.
     static MonitorFiles InFolder(const std::filesystem::path& settingsFolder);
 };
 

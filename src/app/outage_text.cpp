@@ -2,18 +2,11 @@
 
 #include <chrono>
 
-#include "common/date_time_text.h"
-#include "common/duration_text.h"
+#include "app/result_time_text.h"
 
 namespace corvasse {
 
 namespace {
-
-std::string Timestamp(ResultTime time) { return TimestampText(std::chrono::system_clock::to_time_t(time)); }
-
-std::string Duration(ResultTime from, ResultTime to) {
-    return DurationText(std::chrono::floor<std::chrono::seconds>(to - from));
-}
 
 // "2043 bytes in 12 ms", "12 ms", "2043 bytes" or nothing.
 std::string Details(const WatchResult& result) {
@@ -43,7 +36,7 @@ std::string UpInOutageLine(const WatchResult& result, int64_t upsInRow, int reco
 }
 
 std::string BackUpLine(const WatchResult& result, const Outage& outage) {
-    return UpLine(result) + "; back up after " + Duration(outage.began, result.time);
+    return UpLine(result) + "; back up after " + DurationText(outage.began, result.time);
 }
 
 std::string DownCountLine(const WatchResult& result, int64_t downsInRow, int alertAfter) {
@@ -53,15 +46,15 @@ std::string DownCountLine(const WatchResult& result, int64_t downsInRow, int ale
 }
 
 std::string DownSinceLine(const Outage& outage, ResultTime now) {
-    return "Down since " + Timestamp(outage.began) + " (" + Duration(outage.began, now) + ")";
+    return "Down since " + TimestampText(outage.began) + " (" + DurationText(outage.began, now) + ")";
 }
 
 std::string RecoveryReport(const Outage& outage) {
     const ResultTime ended = outage.ended.value_or(outage.began);
-    return "Back up after " + Duration(outage.began, ended) + "\n" +                    //
-           "Down from " + Timestamp(outage.began) + " to " + Timestamp(ended) + "\n" +  //
-           "Failed watches: " + std::to_string(outage.downResults) + "\n" +             //
-           "First failure: " + outage.firstReason + "\n" +                              //
+    return "Back up after " + DurationText(outage.began, ended) + "\n" +                        //
+           "Down from " + TimestampText(outage.began) + " to " + TimestampText(ended) + "\n" +  //
+           "Failed watches: " + std::to_string(outage.downResults) + "\n" +                     //
+           "First failure: " + outage.firstReason + "\n" +                                      //
            "Last failure: " + outage.lastReason + "\n";
 }
 

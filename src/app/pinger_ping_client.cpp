@@ -8,6 +8,8 @@ PingerPingClient::PingerPingClient(Pinger& pinger) : pinger_(pinger) {}
 
 void PingerPingClient::PingHost(const std::string& host) { pinger_.PingHost(host); }
 
+void PingerPingClient::SetAddressFamily(AddressFamily family) { pinger_.Family = family; }
+
 int PingerPingClient::ResponseTime() const { return pinger_.ResponseTime(); }
 
 }  // namespace corvasse

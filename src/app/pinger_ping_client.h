@@ -16,6 +16,8 @@ public:
 
     // Pinger::PingHost; throws PingError.
     void PingHost(const std::string& host) override;
+    // Pinger::Family.
+    void SetAddressFamily(AddressFamily family) override;
     // Pinger::ResponseTime.
     int ResponseTime() const override;
 

@@ -21,4 +21,11 @@ bool IsSettingOn(const SettingsStore& settings, const SettingKey& key) {
     return ReadSetting(settings, key) == kSettingOn;
 }
 
+AddressFamily AddressFamilySetting(const SettingsStore& settings) {
+    const std::string value = ReadSetting(settings, setting::ipFamily);
+    if (value == kIpFamilyIPv4) return AddressFamily::IPv4;
+    if (value == kIpFamilyIPv6) return AddressFamily::IPv6;
+    return AddressFamily::Any;
+}
+
 }  // namespace corvasse

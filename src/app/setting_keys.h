@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/address_family.h"
+
 namespace corvasse {
 
 class SettingsStore;
@@ -52,6 +54,10 @@ inline constexpr SettingKey cboAuthType{"cboAuthType"};
 inline constexpr SettingKey allowHttps{"allowHttps"};
 inline constexpr SettingKey mailSecurity{"mailSecurity"};
 inline constexpr SettingKey port{"port"};
+// Opt-in: the "Address family:" choice on "URL Details" (kIpFamilyIPv4,
+// kIpFamilyIPv6); deleted while it is "Any". Every connection and ping of
+// the watch and of the alert keeps to it.
+inline constexpr SettingKey ipFamily{"ipFamily", "Any"};
 // Set by hand only: the alert's charset.
 inline constexpr SettingKey charSet{"charSet"};
 }  // namespace setting
@@ -63,6 +69,8 @@ inline constexpr std::string_view kAuthTypeLogin = "atLogin";
 inline constexpr std::string_view kAuthTypeNone = "atNone";
 inline constexpr std::string_view kMailSecurityStartTls = "starttls";
 inline constexpr std::string_view kMailSecurityTls = "tls";
+inline constexpr std::string_view kIpFamilyIPv4 = "ipv4";
+inline constexpr std::string_view kIpFamilyIPv6 = "ipv6";
 
 // The store's operations on a value of kSettingsSection. ReadSetting returns
 // kAbsentSetting ("n/a") for a missing value, and every value in UTF-8: one
@@ -76,5 +84,8 @@ void DeleteSetting(SettingsStore& settings, const SettingKey& key);
 
 // Whether the value reads exactly kSettingOn.
 bool IsSettingOn(const SettingsStore& settings, const SettingKey& key);
+
+// The family "ipFamily" names; any other value, or none, means any family.
+AddressFamily AddressFamilySetting(const SettingsStore& settings);
 
 }  // namespace corvasse

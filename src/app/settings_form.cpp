@@ -30,6 +30,13 @@ constexpr std::pair<std::string_view, Field> kSecurityChoices[] = {
     {kMailSecurityTls, Field::radSecurityTls},
 };
 
+// The "ipFamily" values and the texts of the "Address family:" choice; its
+// first text, "Any", stands for the value's absence.
+constexpr std::pair<std::string_view, const char*> kFamilyChoices[] = {
+    {kIpFamilyIPv4, kAddressFamilyChoices[1]},
+    {kIpFamilyIPv6, kAddressFamilyChoices[2]},
+};
+
 bool IsValidPort(const std::string& text) {
     const std::optional<int32_t> port = TryStrToInt(text);
     return port && *port >= kMinPort && *port <= kMaxPort;
@@ -81,6 +88,12 @@ void SettingsForm::Load() {
     form_.SetChecked(securityButton, true);
     const std::string port = ReadSetting(settings_, setting::port);
     form_.SetText(Field::txtPort, IsPresent(port) ? port : "");
+    const std::string family = ReadSetting(settings_, setting::ipFamily);
+    std::string familyChoice(setting::ipFamily.initial);
+    for (auto [value, text] : kFamilyChoices) {
+        if (family == value) familyChoice = text;
+    }
+    form_.SetText(Field::cboAddressFamily, familyChoice);
 }
 
 bool SettingsForm::Validate() {
@@ -162,6 +175,11 @@ void SettingsForm::Save() {
     }
     writeOrDelete(setting::mailSecurity, security);
     writeOrDelete(setting::port, Trim(form_.Text(Field::txtPort)));
+    std::string_view family;
+    for (auto [value, text] : kFamilyChoices) {
+        if (form_.Text(Field::cboAddressFamily) == text) family = value;
+    }
+    writeOrDelete(setting::ipFamily, family);
     view_.SetStatusText("Settings saved...");
 }
 

@@ -22,7 +22,7 @@ public:
     SettingsForm(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings);
 
     // Selects the "Status" page, then loads the fields from the store; last
-    // the opt-in TLS fields ("allowHttps", "mailSecurity", "port").
+    // the opt-in fields ("allowHttps", "mailSecurity", "port", "ipFamily").
     // Throws RegistryError; fields loaded before the error keep their values.
     void Load();
 
@@ -30,8 +30,9 @@ public:
     // After the other tests, a port that is not empty and not 1..65535, then
     // an interval that is a whole number outside 0..35791, is refused
     // (nothing written). After the other keys, "allowHttps" ("y"),
-    // "mailSecurity" ("starttls", "tls") and "port" (trimmed) are written,
-    // or deleted when the box is clear, "None" is chosen or the port empty.
+    // "mailSecurity" ("starttls", "tls"), "port" (trimmed) and "ipFamily"
+    // ("ipv4", "ipv6") are written, or deleted when the box is clear, "None"
+    // or "Any" is chosen or the port empty.
     void Save();
 
 private:

@@ -170,8 +170,8 @@ std::optional<size_t> FindValue(const Document& doc, const GroupRange& group, st
     return std::nullopt;
 }
 
-// The file's bytes; a missing file is empty, an unreadable one nothing.
-std::optional<std::string> ReadContent(const std::filesystem::path& path, bool& missing) {
+// Reads the file's text; a missing file is an empty text, an unreadable one none.
+std::optional<std::string> ReadText(const std::filesystem::path& path, bool& missing) {
     missing = false;
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.Valid()) {
@@ -210,9 +210,9 @@ Document Parse(const std::string& content) {
 
 // Reads the file; a missing file is an empty document, an unreadable one an error.
 std::optional<Document> Load(const std::filesystem::path& path, bool& missing) {
-    const std::optional<std::string> content = ReadContent(path, missing);
-    if (!content) return std::nullopt;
-    return Parse(*content);
+    std::optional<std::string> text = ReadText(path, missing);
+    if (!text) return std::nullopt;
+    return Parse(*text);
 }
 
 // The process that wrote a temporary file "<file>.<pid>.XXXXXX", when the
@@ -292,18 +292,25 @@ std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileNam
 
 std::string SettingsStore::FileContent(std::string_view key) const {
     if (kept_) return *kept_;
-    std::string content;
+    bool missing = true;
+    std::optional<std::string> text;
     try {
         CreatePrivateFolder(folder_);
-        bool missing = false;
-        std::optional<std::string> read = ReadContent(FilePath(), missing);
-        if (!read) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
-        content = std::move(*read);
+        text = ReadText(FilePath(), missing);
     } catch (const std::system_error&) {
         // Without the folder there is no file either: everything reads as missing.
+        text = std::string();
     }
-    if (keepFirstRead_) kept_ = content;
-    return content;
+    if (lostFile_ == LostFile::ReadsAsLastRead) {
+        if (text && !missing) {
+            lastRead_ = *text;
+        } else if (lastRead_) {
+            text = lastRead_;
+        }
+    }
+    if (!text) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
+    if (keepFirstRead_) kept_ = *text;
+    return std::move(*text);
 }
 
 std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {

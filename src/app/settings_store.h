@@ -25,6 +25,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What reads make of a file that was read before and now is gone or cannot
+// be read.
+enum class LostFile {
+    ReadsAsIs,        // a missing file reads as empty, an unreadable one fails
+    ReadsAsLastRead,  // both read as the file did the last time it could be read
+};
+
 class SettingsStore {
 public:
     // The folder is created (mode 0700) by every operation when it is missing.
@@ -61,6 +68,10 @@ public:
 
     std::filesystem::path FilePath() const;
 
+    // LostFile::ReadsAsIs unless set; a service that must go on watching with
+    // the settings it has while its file is moved away sets ReadsAsLastRead.
+    void SetLostFile(LostFile lostFile) { lostFile_ = lostFile; }
+
 private:
     struct Replacement {
         std::string section;
@@ -78,6 +89,8 @@ private:
     bool keepFirstRead_ = false;
     mutable std::optional<std::string> kept_;
     std::vector<Replacement> overrides_;
+    LostFile lostFile_ = LostFile::ReadsAsIs;
+    mutable std::optional<std::string> lastRead_;
 };
 
 }  // namespace corvasse

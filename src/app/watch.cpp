@@ -44,6 +44,7 @@ void Watch::Run() {
 
 void Watch::RunPingWatch() {
     const std::string host = Trim(form_.Text(Field::editIPaddr));
+    pinger_.SetAddressFamily(AddressFamilySetting(settings_));
     try {
         pinger_.PingHost(host);
     } catch (const std::exception&) {
@@ -64,6 +65,7 @@ void Watch::RunWebWatch() {
         return;
     }
     web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
+    web_.SetAddressFamily(AddressFamilySetting(settings_));
     web_.SetConnectTimeout(kWatchConnectTimeoutMs);
     try {
         // The page is checked as it arrives, so the look-for text is the one

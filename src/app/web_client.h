@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "common/address_family.h"
 #include "net/peer_certificate.h"
 
 namespace corvasse {
@@ -19,6 +20,8 @@ public:
     // Milliseconds after which a connect attempt gives up.
     virtual void SetConnectTimeout(int timeoutMs) = 0;
     virtual void SetHttpsPolicy(HttpsPolicy policy) = 0;
+    // The addresses the next fetches may connect to.
+    virtual void SetAddressFamily(AddressFamily family) = 0;
     // Fetches the address and hands the body to `body` as it arrives;
     // throws on any failure.
     virtual void Get(const std::string& url, ByteSink& body) = 0;

@@ -38,7 +38,8 @@ std::optional<std::string> UnreadableSettingsFile(const std::filesystem::path& f
 }
 
 MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& settings,
-                                  const std::optional<std::filesystem::path>& log, NewSettingsFile newSettings) {
+                                  const std::optional<std::filesystem::path>& log,
+                                  const std::optional<std::filesystem::path>& history, NewSettingsFile newSettings) {
     MonitorFiles files = MonitorFiles::InFolder(SettingsStore::DefaultFolder());
     if (settings) {
         const int error = UnreadableBecause(*settings);
@@ -50,6 +51,10 @@ MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& se
     if (log) {
         if (log->empty()) throw UsageError("the log file name is empty");
         files.log = *log;
+    }
+    if (history) {
+        if (history->empty()) throw UsageError("the history file name is empty");
+        files.history = *history;
     }
     return files;
 }

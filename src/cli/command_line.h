@@ -28,10 +28,12 @@ std::optional<std::string> UnreadableSettingsFile(const std::filesystem::path& f
 
 // The settings file given on the command line, which must be readable (or,
 // when allowed, not exist yet), or else the user's own (missing on a fresh
-// installation); the log given, or else the default. Throws UsageError with
-// UnreadableSettingsFile's message, or for an empty log name.
+// installation); the log and the history database given, or else the
+// defaults. Throws UsageError with UnreadableSettingsFile's message, or for
+// an empty log or history name.
 MonitorFiles FilesFromCommandLine(const std::optional<std::filesystem::path>& settings,
-                                  const std::optional<std::filesystem::path>& log, NewSettingsFile newSettings);
+                                  const std::optional<std::filesystem::path>& log,
+                                  const std::optional<std::filesystem::path>& history, NewSettingsFile newSettings);
 
 // "Corvasse 2.00"
 std::string VersionLine();

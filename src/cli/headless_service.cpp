@@ -2,6 +2,7 @@
 
 #include "app/interval_timer.h"
 #include "app/settings_form.h"
+#include "app/settings_store.h"
 #include "app/watch_cycle.h"
 #include "app/watch_interval.h"
 #include "cli/command_line.h"
@@ -14,7 +15,11 @@ HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer
       view_(lines, messages),
       dialogs_(messages),
       guard_(dialogs_),
-      monitor_(form_, view_, dialogs_, timer, files) {}
+      monitor_(form_, view_, dialogs_, timer, files) {
+    // A file moved away while watching leaves the watch and its alert with
+    // the values they had, as a reload that cannot read it does.
+    monitor_.Settings().SetLostFile(LostFile::ReadsAsLastRead);
+}
 
 bool HeadlessService::Start() {
     guard_.Run([this] {

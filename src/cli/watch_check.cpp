@@ -12,6 +12,7 @@
 #include "app/settings_form.h"
 #include "app/settings_store.h"
 #include "app/watch.h"
+#include "app/watch_target.h"
 #include "cli/console_view.h"
 #include "cli/thresholds.h"
 #include "common/byte_string.h"
@@ -79,6 +80,7 @@ public:
 
     void SetConnectTimeout(int timeoutMs) override { client_.SetConnectTimeout(timeoutMs); }
     void SetHttpsPolicy(HttpsPolicy policy) override { client_.SetHttpsPolicy(policy); }
+    void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     void Get(const std::string& url, ByteSink& body) override {
         const auto start = std::chrono::steady_clock::now();
         KeepingFailure(failure, [&] { client_.Get(url, body); });
@@ -106,6 +108,7 @@ public:
     void PingHost(const std::string& host) override {
         KeepingFailure(failure, [&] { client_.PingHost(host); });
     }
+    void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     int ResponseTime() const override { return client_.ResponseTime(); }
 
     std::optional<std::string> failure;
@@ -261,11 +264,10 @@ std::optional<CheckResult> WatchCheck::Prepare() {
     SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
     p.pingWatch = IsSettingOn(p.components.settings, setting::PingOnly);
+    p.target = WatchTarget(p.form, p.components.settings);
     if (p.pingWatch) {
-        p.target = Trim(p.form.Text(Field::editIPaddr));
         if (p.target.empty()) return Unknown("no host to ping" + where);
     } else {
-        p.target = p.form.Text(Field::txtURL2watch);
         const std::string address = Trim(p.target);
         if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
         if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.components.settings, setting::allowHttps)) {

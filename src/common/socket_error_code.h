@@ -15,7 +15,7 @@ inline constexpr int kConnectionAborted = 10053;  // ECONNABORTED
 inline constexpr int kConnectionReset = 10054;    // ECONNRESET
 inline constexpr int kShutDown = 10058;           // EPIPE, ESHUTDOWN: the connection is gone
 inline constexpr int kHostNotFound = 11001;       // EAI_NONAME
-inline constexpr int kNoAddress = 11004;          // a name without an IPv4 address
+inline constexpr int kNoAddress = 11004;          // a name without an address of the family asked for
 
 // An errno value as its Winsock number; an errno without an equivalent keeps
 // its own number.

@@ -13,6 +13,10 @@ namespace corvasse {
 // A moment as the history stores it: UTC, in whole milliseconds.
 using ResultTime = std::chrono::sys_time<std::chrono::milliseconds>;
 
+inline ResultTime ResultTimeNow() {
+    return std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
+}
+
 // From `from` up to, not including, `to`.
 struct TimeRange {
     ResultTime from;

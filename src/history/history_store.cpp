@@ -156,6 +156,12 @@ void CheckWritable(const std::filesystem::path& file) {
     }
 }
 
+void CheckReadable(const std::filesystem::path& file) {
+    if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0) {
+        throw HistoryError(file, "cannot read it: " + SystemText(errno));
+    }
+}
+
 // A settings file as a watch names it: absolute, with symbolic links resolved.
 std::string WatchFileName(const std::filesystem::path& settingsFile) {
     std::error_code error;
@@ -171,16 +177,20 @@ void Add(ResultCount& sum, const ResultCount& more) {
 
 }  // namespace
 
-HistoryStore::HistoryStore(std::filesystem::path file) {
+HistoryStore::HistoryStore(std::filesystem::path file, HistoryAccess access) {
     file = std::filesystem::absolute(file);
-    try {
-        CreatePrivateFolder(file.parent_path());
-    } catch (const std::system_error& error) {
-        throw HistoryError(file, "cannot create its folder: " + SystemText(error.code().value()));
+    if (access == HistoryAccess::ReadWrite) {
+        try {
+            CreatePrivateFolder(file.parent_path());
+        } catch (const std::system_error& error) {
+            throw HistoryError(file, "cannot create its folder: " + SystemText(error.code().value()));
+        }
+        CheckWritable(file);
+    } else {
+        CheckReadable(file);
     }
-    CheckWritable(file);
-    db_ = std::make_unique<SqliteConnection>(file);
-    OpenSchema();
+    db_ = std::make_unique<SqliteConnection>(file, access);
+    OpenSchema(access);
 }
 
 HistoryStore::~HistoryStore() = default;
@@ -195,19 +205,23 @@ std::filesystem::path HistoryStore::DefaultFile() {
 
 const std::filesystem::path& HistoryStore::FilePath() const { return db_->File(); }
 
-void HistoryStore::OpenSchema() {
+void HistoryStore::OpenSchema(HistoryAccess access) {
+    const bool writer = access == HistoryAccess::ReadWrite;
     db_->Execute(("PRAGMA busy_timeout = " + std::to_string(kBusyTimeout.count())).c_str());
-    // The first statement that reads the file: a file that is not a database fails here.
-    db_->Execute("PRAGMA journal_mode = WAL");
-    db_->Execute("PRAGMA synchronous = NORMAL");
-    // A write transaction even when the schema is there, so that a database
-    // that cannot be written says so now, not at the first result.
-    SqliteTransaction transaction(*db_, TransactionKind::Write);
+    if (writer) {
+        // The first statement that reads the file: a file that is not a database fails here.
+        db_->Execute("PRAGMA journal_mode = WAL");
+        db_->Execute("PRAGMA synchronous = NORMAL");
+    }
+    // A writer takes the write lock even when the schema is there, so that a
+    // database that cannot be written says so now, not at the first result.
+    SqliteTransaction transaction(*db_, writer ? TransactionKind::Write : TransactionKind::Read);
     const auto value = [&](const char* sql) {
         auto rows = db_->Statement(sql).Query();
         return rows.Next() ? rows.Int(0) : 0;
     };
     if (value("SELECT count(*) FROM sqlite_schema") == 0) {
+        if (!writer) throw HistoryError(FilePath(), "the file holds no history");
         db_->Execute(kSchema);
         db_->Execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
         db_->Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
@@ -352,6 +366,10 @@ OutageState HistoryStore::CurrentState(WatchId watch) {
     OutageState state = ReadState(watch);
     transaction.Commit();
     return state;
+}
+
+bool HistoryStore::HasResults(WatchId watch) {
+    return db_->Statement("SELECT 1 FROM result WHERE watch_id = ?1 LIMIT 1").Query({watch.value}).Next();
 }
 
 void HistoryStore::VisitResults(WatchId watch, TimeRange range, const std::function<void(const WatchResult&)>& visit) {

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history/history_access.h"
 #include "history/history_records.h"
 
 namespace corvasse {
@@ -42,9 +43,12 @@ inline constexpr std::chrono::milliseconds kBusyTimeout{10000};
 
 class HistoryStore {
 public:
-    // Opens the database, creating it and its folder (mode 0700) when
-    // missing, and checks that it can be written. Throws HistoryError.
-    explicit HistoryStore(std::filesystem::path file);
+    // Opens the database. To read and write, it and its folder (mode 0700)
+    // are created when missing, and it is checked that they can be written.
+    // Read-only, the file must be there; nothing is created or written and
+    // no write lock taken (the queries only: the rest throws). Throws
+    // HistoryError.
+    explicit HistoryStore(std::filesystem::path file, HistoryAccess access = HistoryAccess::ReadWrite);
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
@@ -79,6 +83,9 @@ public:
     // The watch's outage state as the last result left it.
     OutageState CurrentState(WatchId watch);
 
+    // Whether the watch has any result at all.
+    bool HasResults(WatchId watch);
+
     // Calls visit with every result of the range, oldest first.
     void VisitResults(WatchId watch, TimeRange range, const std::function<void(const WatchResult&)>& visit);
 
@@ -99,7 +106,7 @@ public:
     void MarkCertificateWarningSent(WatchId watch, const CertificateWarning& warning, ResultTime when);
 
 private:
-    void OpenSchema();
+    void OpenSchema(HistoryAccess access);
     // Prunes when a day has passed since the last prune; when the next is due.
     ResultTime PruneIfDue(ResultTime now);
     OutageState ReadState(WatchId watch);

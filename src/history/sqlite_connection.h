@@ -16,6 +16,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "history/history_access.h"
+
 struct sqlite3;
 
 namespace corvasse {
@@ -24,8 +26,7 @@ class SqliteStatement;
 
 class SqliteConnection {
 public:
-    // Opens the file for reading and writing, creating it when missing.
-    explicit SqliteConnection(std::filesystem::path file);
+    explicit SqliteConnection(std::filesystem::path file, HistoryAccess access = HistoryAccess::ReadWrite);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;

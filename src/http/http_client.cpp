@@ -333,11 +333,13 @@ void HttpClient::OpenForRequest() {
 void HttpClient::SelectEndpoint() {
     const int port = StrToInt(CurrentURI.Port);
     const bool tls = EqualsNoCase(CurrentURI.Protocol, "https");
-    if (!EqualsNoCase(Host, CurrentURI.Host) || Port != port || tls != usingTls_) {
+    // A kept connection serves only the same endpoint, reached the same way.
+    if (!EqualsNoCase(Host, CurrentURI.Host) || Port != port || tls != usingTls_ || Family != endpointFamily_) {
         if (IsConnected()) Disconnect();
         Host = CurrentURI.Host;
         Port = port;
         usingTls_ = tls;
+        endpointFamily_ = Family;
     }
     // Without https allowed there is no TLS handler to speak it with.
     if (tls && !AllowHttps) throw IOHandlerPropInvalidError();

@@ -160,6 +160,8 @@ private:
     // The most bytes the body of the current fetch may bring.
     int64_t bodyLimit_ = kMaxResponseBodyBytes;
     std::optional<PeerCertificate> serverCertificate_;
+    // The family the connection to Host:Port was restricted to.
+    AddressFamily endpointFamily_ = AddressFamily::Any;
 };
 
 }  // namespace corvasse

@@ -61,8 +61,12 @@ void Uri::Parse(std::string_view text) {
             if (colon != std::string::npos) Password = userInfo.substr(colon + 1);
             if (Username.empty()) Password.clear();
         }
-        size_t colon = authority.find(':');
-        Host = authority.substr(0, colon);
+        // An IPv6 address stands in brackets, which the host keeps, so that
+        // its colons are not taken for the port's.
+        const size_t bracket = authority.starts_with('[') ? authority.find(']') : std::string::npos;
+        const size_t hostEnd = bracket == std::string::npos ? 0 : bracket + 1;
+        size_t colon = authority.find(':', hostEnd);
+        Host = bracket == std::string::npos ? authority.substr(0, colon) : authority.substr(0, hostEnd);
         if (colon != std::string::npos) Port = authority.substr(colon + 1);
     }
 

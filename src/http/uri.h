@@ -29,7 +29,7 @@ public:
     std::string Protocol;  // before "://", case kept
     std::string Username;
     std::string Password;  // empty when there is no user name
-    std::string Host;
+    std::string Host;      // an IPv6 address with its brackets ("[::1]")
     std::string Port;      // text after the host's ":", not checked
     std::string Path;      // "/" up to and including the last "/" before the query
     std::string Resource;  // the last path segment

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 
+#include "common/address_family.h"
 #include "net/net_component.h"
 #include "net/wait.h"
 
@@ -30,12 +31,14 @@ public:
     virtual void Close();
     bool Active() const { return active_; }
 
-    // Opens a connection to host:port from the local binding. wait:
-    // Wait::Default() (or a wait of 0) a plain blocking connect,
-    // Wait::Forever() a connect on a thread without limit, Wait::For(t) a
-    // connect abandoned after t (ConnectTimeoutError). Throws the socket,
-    // binding and time-out errors of net_error.h.
-    virtual void ConnectClient(const std::string& host, int port, Wait wait, const LocalBinding& local) = 0;
+    // Opens a connection to host:port from the local binding, over the
+    // addresses of the family that host has (SocketStack::LookupHost). wait:
+    // Wait::Default(), Wait::Forever() (or a wait of 0) as long as the
+    // system's own attempts last, Wait::For(t) abandoned after t
+    // (ConnectTimeoutError). Throws the socket, binding and time-out errors
+    // of net_error.h.
+    virtual void ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait,
+                               const LocalBinding& local) = 0;
     // True while the handler holds a socket.
     virtual bool Connected() = 0;
     // True when data (or the peer's close) is waiting within the wait

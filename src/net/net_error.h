@@ -114,13 +114,6 @@ public:
     ConnectTimeoutError();
 };
 
-// A timed connect that failed without a socket error code; carries that
-// failure's own message.
-class ConnectError : public NetError {
-public:
-    using NetError::NetError;
-};
-
 // "Could not bind socket. Address and port are already in use."
 class CouldNotBindSocketError : public SocketHandleError {
 public:

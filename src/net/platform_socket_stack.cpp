@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/address_lookup.h"
 #include "common/posix_io.h"
 #include "common/process_abort.h"
 #include "common/socket_error_code.h"
@@ -25,21 +26,30 @@ namespace {
 // Longest host name LocalHostName reports.
 constexpr size_t kHostNameBytes = 250;
 
-sockaddr_in InetAddress(int port, const std::string& ip) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (!ip.empty()) {
-        auto bytes = SocketStack::TextToAddress(ip);
-        std::memcpy(&address.sin_addr, bytes.data(), bytes.size());
+int SystemFamily(int family) {
+    if (family == kAddressFamilyInet) return AF_INET;
+    if (family == kAddressFamilyInet6) return AF_INET6;
+    return family;
+}
+
+// The socket address of ip (empty: the any address) and port. An IPv4 text
+// may take any form of ClassifyIPAddress; throws InvalidIPAddressError.
+SocketAddress InetAddress(int family, int port, const std::string& ip) {
+    SocketAddress address = SocketAddress::Any(SystemFamily(family), static_cast<uint16_t>(port));
+    if (ip.empty()) return address;
+    if (family == kAddressFamilyInet6) {
+        const std::optional<SocketAddress> literal = SocketAddress::FromText(ip, static_cast<uint16_t>(port));
+        if (!literal || literal->Family() != AF_INET6) throw InvalidIPAddressError(ip);
+        return *literal;
     }
+    auto bytes = SocketStack::TextToAddress(ip);
+    std::memcpy(&reinterpret_cast<sockaddr_in*>(address.Get())->sin_addr, bytes.data(), bytes.size());
     return address;
 }
 
-SocketEndpoint EndpointOf(const sockaddr_in& address) {
-    std::array<uint8_t, 4> bytes;
-    std::memcpy(bytes.data(), &address.sin_addr, bytes.size());
-    return {address.sin_family, ntohs(address.sin_port), SocketStack::AddressToText(bytes)};
+SocketEndpoint EndpointOf(const SocketAddress& address) {
+    const int family = address.Family() == AF_INET6 ? kAddressFamilyInet6 : address.Family();
+    return {family, address.Port(), address.Text()};
 }
 
 // Adds the sockets of one list to the poll set with the events that make them
@@ -74,28 +84,24 @@ int KeepReady(std::vector<int>* list, short readyEvents, const std::vector<pollf
 
 }  // namespace
 
-int PlatformSocketStack::BindSocket(int socket, int /*family*/, int port, const std::string& ip) {
-    sockaddr_in address = InetAddress(port, ip);
-    return bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+int PlatformSocketStack::BindSocket(int socket, int family, int port, const std::string& ip) {
+    const SocketAddress address = InetAddress(family, port, ip);
+    return bind(socket, address.Get(), address.Length());
 }
 
 int PlatformSocketStack::ReleaseSocket(int socket) { return close(socket); }
 
-int PlatformSocketStack::ConnectSocket(int socket, int /*family*/, int port, const std::string& ip) {
-    sockaddr_in address = InetAddress(port, ip);
-    return RetryOnInterrupt([&] { return connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address); });
+int PlatformSocketStack::ConnectSocket(int socket, int family, int port, const std::string& ip) {
+    const SocketAddress address = InetAddress(family, port, ip);
+    return RetryOnInterrupt([&] { return connect(socket, address.Get(), address.Length()); });
 }
 
-std::string PlatformSocketStack::LookupHostAddress(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (result != 0 || found == nullptr) RaiseSocketError(result != 0 ? SocketErrorFromLookup(result) : kNoAddress);
-    std::string ip = EndpointOf(*reinterpret_cast<const sockaddr_in*>(found->ai_addr)).ip;
-    freeaddrinfo(found);
-    return ip;
+std::vector<std::string> PlatformSocketStack::LookupHostAddresses(const std::string& host, AddressFamily family) {
+    const AddressLookup lookup = LookupAddresses(host, family);
+    if (lookup.errorCode != 0) RaiseSocketError(lookup.errorCode);
+    std::vector<std::string> texts;
+    for (const SocketAddress& address : lookup.addresses) texts.push_back(address.Text());
+    return texts;
 }
 
 std::string PlatformSocketStack::LocalHostName() {
@@ -151,7 +157,7 @@ int PlatformSocketStack::GetSocketOption(int socket, int level, int option, int&
 }
 
 int PlatformSocketStack::OpenSocket(int family, int type, int protocol) {
-    int domain = family == kAddressFamilyInet ? AF_INET : family;
+    int domain = SystemFamily(family);
     int kind = type == kSocketTypeStream ? SOCK_STREAM : type;
     int socket = ::socket(domain, kind | SOCK_CLOEXEC, protocol);
     return socket < 0 ? kInvalidSocket : socket;
@@ -170,17 +176,17 @@ int PlatformSocketStack::ShutdownSocket(int socket, int how) {
 int PlatformSocketStack::LastSocketError() { return SocketErrorFromErrno(errno); }
 
 SocketEndpoint PlatformSocketStack::PeerEndpoint(int socket) {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     CheckSocketResult(getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length));
-    return EndpointOf(address);
+    return EndpointOf(SocketAddress(reinterpret_cast<const sockaddr*>(&address), length));
 }
 
 SocketEndpoint PlatformSocketStack::LocalEndpoint(int socket) {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     CheckSocketResult(getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length));
-    return EndpointOf(address);
+    return EndpointOf(SocketAddress(reinterpret_cast<const sockaddr*>(&address), length));
 }
 
 }  // namespace corvasse

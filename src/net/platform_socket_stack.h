@@ -13,7 +13,7 @@ public:
     int BindSocket(int socket, int family, int port, const std::string& ip) override;
     int ReleaseSocket(int socket) override;
     int ConnectSocket(int socket, int family, int port, const std::string& ip) override;
-    std::string LookupHostAddress(const std::string& host) override;
+    std::vector<std::string> LookupHostAddresses(const std::string& host, AddressFamily family) override;
     std::string LocalHostName() override;
     uint16_t HostToNet16(uint16_t value) override;
     uint16_t NetToHost16(uint16_t value) override;

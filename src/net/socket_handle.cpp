@@ -1,8 +1,5 @@
 #include "net/socket_handle.h"
 
-#include <cerrno>
-#include <vector>
-
 #include <sys/socket.h>
 
 #include "common/socket_error_code.h"
@@ -18,55 +15,56 @@ SocketStack& Stack() { return *SocketStack::Instance(); }
 
 SocketHandle::~SocketHandle() { CloseSocket(); }
 
-void SocketHandle::AllocateSocket(int type, int protocol) {
+void SocketHandle::AllocateSocket(int family, int type, int protocol) {
     CloseSocket();
-    handle_ = Stack().NewSocket(type, protocol);
+    handle_ = Stack().NewSocket(type, protocol, family);
+    family_ = family;
 }
 
 void SocketHandle::Bind() {
     SocketStack& stack = Stack();
     if (Port != 0 || ClientPortMin == 0 || ClientPortMax == 0) {
         // "Address already in use" is the one bind failure with its own error.
-        if (stack.CheckSocketResult(stack.BindSocket(handle_, kAddressFamilyInet, Port, IP), {kAddressInUse})) {
+        if (stack.CheckSocketResult(stack.BindSocket(handle_, family_, Port, IP), {kAddressInUse})) {
             throw CouldNotBindSocketError();
         }
     } else {
         if (ClientPortMax < ClientPortMin) throw InvalidPortRangeError(ClientPortMin, ClientPortMax);
         bool bound = false;
         for (int port = ClientPortMax; port >= ClientPortMin && !bound; --port) {
-            bound = stack.BindSocket(handle_, kAddressFamilyInet, port, IP) == 0;
+            bound = stack.BindSocket(handle_, family_, port, IP) == 0;
         }
         if (!bound) throw CanNotBindPortInRangeError(ClientPortMin, ClientPortMax);
     }
     UpdateBindingLocal();
 }
 
-void SocketHandle::Connect() {
-    // connect() blocked in the kernel would not notice a shutdown; the
-    // stack's readiness wait does.
-    const std::optional<long> result = ConnectAwaiting([this] {
-        std::vector<int> writable{handle_};
-        Stack().SelectSockets(nullptr, &writable, nullptr, Wait::Forever());
-        return true;
-    });
-    Stack().CheckSocketResult(*result);
+long SocketHandle::StartConnect() {
+    SocketStack& stack = Stack();
+    stack.CheckSocketResult(stack.SetBlocking(handle_, false));
+    return stack.ConnectSocket(handle_, family_, PeerPort, PeerIP);
 }
 
-std::optional<long> SocketHandle::ConnectAwaiting(const std::function<bool()>& awaitWritable) {
-    SocketStack& stack = Stack();
-    stack.SetBlocking(handle_, false);
-    long result = stack.ConnectSocket(handle_, kAddressFamilyInet, PeerPort, PeerIP);
-    if (result == -1 && stack.LastSocketError() == kInProgress) {
-        if (!awaitWritable()) return std::nullopt;
-        int error = 0;
-        stack.GetSocketOption(handle_, SOL_SOCKET, SO_ERROR, error);
-        errno = error;
-        result = error == 0 ? 0 : -1;
-    }
-    const int savedErrno = errno;
-    stack.SetBlocking(handle_, true);
-    errno = savedErrno;
-    return result;
+int SocketHandle::ConnectOutcome() {
+    int error = 0;
+    Stack().CheckSocketResult(Stack().GetSocketOption(handle_, SOL_SOCKET, SO_ERROR, error));
+    return error == 0 ? 0 : SocketErrorFromErrno(error);
+}
+
+void SocketHandle::RestoreBlocking() { Stack().CheckSocketResult(Stack().SetBlocking(handle_, true)); }
+
+void SocketHandle::TakeFrom(SocketHandle& other) {
+    CloseSocket();
+    handle_ = other.handle_;
+    family_ = other.family_;
+    IP = other.IP;
+    Port = other.Port;
+    PeerIP = other.PeerIP;
+    PeerPort = other.PeerPort;
+    ClientPortMin = other.ClientPortMin;
+    ClientPortMax = other.ClientPortMax;
+    other.handle_ = kInvalidSocket;
+    other.Reset();
 }
 
 void SocketHandle::CloseSocket() {

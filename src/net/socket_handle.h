@@ -1,8 +1,6 @@
 #pragma once
 // One socket with its local and peer addresses and the binding it asks for.
 
-#include <functional>
-#include <optional>
 #include <string>
 
 #include "net/socket_stack.h"
@@ -17,24 +15,27 @@ public:
     SocketHandle(const SocketHandle&) = delete;
     SocketHandle& operator=(const SocketHandle&) = delete;
 
-    // Closes any previous socket and creates a new one; throws
-    // InvalidSocketError.
-    void AllocateSocket(int type = kSocketTypeStream, int protocol = 0);
+    // Closes any previous socket and creates a new one of the family
+    // (kAddressFamilyInet, kAddressFamilyInet6); throws InvalidSocketError.
+    void AllocateSocket(int family = kAddressFamilyInet, int type = kSocketTypeStream, int protocol = 0);
     // Binds to IP:Port, or to the first free port of ClientPortMax down to
     // ClientPortMin when a range is set and Port is 0. Throws
     // CouldNotBindSocketError, InvalidPortRangeError,
-    // CanNotBindPortInRangeError or SocketError.
+    // CanNotBindPortInRangeError, InvalidIPAddressError or SocketError.
     void Bind();
-    // A connect to PeerIP:PeerPort that lasts as long as the system's own
-    // attempt. Throws SocketError, and AbortedError when the process abort is
-    // raised meanwhile.
-    void Connect();
-    // Connects to PeerIP:PeerPort on a non-blocking socket, so that the wait
-    // for the handshake is the caller's: awaitWritable waits until the socket
-    // is writable and returns false when the caller gave up meanwhile (the
-    // socket is then left alone and nothing is returned). Otherwise the
-    // socket blocks again and the result is 0, or -1 with the error in errno.
-    std::optional<long> ConnectAwaiting(const std::function<bool()>& awaitWritable);
+    // Starts connecting to PeerIP:PeerPort without waiting: the socket stops
+    // blocking, and the result is 0 when it is connected already, or -1 with
+    // the code in the stack's LastSocketError() (10036 while it is under way;
+    // the socket is then writable once it is done, and ConnectOutcome tells how).
+    long StartConnect();
+    // After a connect under way made the socket writable: 0 when it
+    // connected, else the Winsock number of its failure.
+    int ConnectOutcome();
+    // Makes calls on the socket wait again, as they do on a new one.
+    void RestoreBlocking();
+    // Takes over the other handle's socket and addresses, closing its own;
+    // the other one is left empty.
+    void TakeFrom(SocketHandle& other);
     // Shuts down the sending side and closes the socket; the handle is free
     // afterwards. Nothing happens when no socket is held.
     void CloseSocket();
@@ -48,6 +49,8 @@ public:
 
     int Handle() const { return handle_; }
     bool HandleAllocated() const { return handle_ != kInvalidSocket; }
+    // The family the socket was allocated with.
+    int Family() const { return family_; }
 
     std::string IP;  // local address; empty: any
     int Port = 0;    // local port; 0: any
@@ -58,6 +61,7 @@ public:
 
 private:
     int handle_ = kInvalidSocket;
+    int family_ = kAddressFamilyInet;
 };
 
 }  // namespace corvasse

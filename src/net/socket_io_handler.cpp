@@ -4,8 +4,8 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include "common/process_abort.h"
-#include "net/connect_thread.h"
+#include "common/socket_address.h"
+#include "net/happy_eyeballs.h"
 #include "net/net_error.h"
 
 namespace corvasse {
@@ -13,8 +13,6 @@ namespace corvasse {
 namespace {
 
 SocketStack& Stack() { return *SocketStack::Instance(); }
-
-bool IsPlainBlockingConnect(Wait wait) { return wait.IsDefault() || wait == Wait::For(std::chrono::milliseconds(0)); }
 
 }  // namespace
 
@@ -30,40 +28,25 @@ void SocketIOHandler::Close() {
     binding_.CloseSocket();
 }
 
-void SocketIOHandler::ConnectClient(const std::string& host, int port, Wait wait, const LocalBinding& local) {
+void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait,
+                                    const LocalBinding& local) {
     SocketStack& stack = Stack();
-    binding_.AllocateSocket(kSocketTypeStream, 0);
-    binding_.IP = local.ip;
-    binding_.Port = local.port;
-    binding_.ClientPortMin = local.portMin;
-    binding_.ClientPortMax = local.portMax;
-    binding_.Bind();
-
-    if (!SocketStack::IsIPAddress(host)) ReportStatus(Status::Resolving, host);
-    binding_.PeerIP = stack.LookupHost(host);
-    binding_.PeerPort = port;
-    binding_.SetSocketOption(IPPROTO_TCP, TCP_NODELAY, UseNagle ? 0 : 1);
-    ReportStatus(Status::Connecting, binding_.PeerIP);
-
-    if (IsPlainBlockingConnect(wait)) {
-        binding_.Connect();
-    } else {
-        ConnectThread connecting(binding_);
-        if (!connecting.EndedWithin(wait)) {
-            connecting.Stop();
-            Close();
-            connecting.Join();
-            throw ConnectTimeoutError();
-        }
-        connecting.Join();
-        ThrowIfProcessAborted();
-        if (!connecting.FailureMessage().empty()) {
-            if (connecting.FailureCode() != 0) {
-                throw SocketError(connecting.FailureCode(), connecting.FailureMessage());
-            }
-            throw ConnectError(connecting.FailureMessage());
-        }
-    }
+    binding_.Reset();
+    if (!SocketStack::IsIPAddress(host) && !IPv6Literal(host)) ReportStatus(Status::Resolving, host);
+    const std::vector<std::string> addresses = stack.LookupHost(host, family);
+    auto setUp = [&](SocketHandle& socket) {
+        socket.AllocateSocket(SocketStack::FamilyOf(socket.PeerIP), kSocketTypeStream, 0);
+        socket.IP = local.ip;
+        socket.Port = local.port;
+        socket.ClientPortMin = local.portMin;
+        socket.ClientPortMax = local.portMax;
+        socket.Bind();
+        socket.SetSocketOption(IPPROTO_TCP, TCP_NODELAY, UseNagle ? 0 : 1);
+        ReportStatus(Status::Connecting, AddressForDisplay(socket.PeerIP));
+    };
+    // Without a time of its own (or with 0) each attempt lasts as long as the system's.
+    ConnectToFirst(addresses, port, wait.Limit() > std::chrono::milliseconds(0) ? wait : Wait::Forever(), setUp,
+                   binding_);
     binding_.UpdateBindingLocal();
     binding_.UpdateBindingPeer();
 }

@@ -1,5 +1,6 @@
 #include "net/socket_stack.h"
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -117,8 +118,8 @@ void SocketStack::RaiseSocketError(int code) {
     throw SocketError(code);
 }
 
-int SocketStack::NewSocket(int type, int protocol) {
-    int socket = OpenSocket(kAddressFamilyInet, type, protocol);
+int SocketStack::NewSocket(int type, int protocol, int family) {
+    int socket = OpenSocket(family, type, protocol);
     if (socket == kInvalidSocket) {
         storedError_ = LastSocketError();
         throw InvalidSocketError();
@@ -126,10 +127,16 @@ int SocketStack::NewSocket(int type, int protocol) {
     return socket;
 }
 
-std::string SocketStack::LookupHost(const std::string& host) {
-    if (EqualsNoCase(host, "LOCALHOST")) return "127.0.0.1";
-    if (IsIPAddress(host)) return host;
-    return LookupHostAddress(host);
+std::vector<std::string> SocketStack::LookupHost(const std::string& host, AddressFamily family) {
+    if (family != AddressFamily::IPv6 && IsIPAddress(host)) return {host};
+    std::vector<std::string> addresses = LookupHostAddresses(host, family);
+    // The classic resolver used a name's first address alone.
+    if (family == AddressFamily::IPv4) addresses.resize(1);
+    return InterleaveFamilies(addresses);
+}
+
+int SocketStack::FamilyOf(const std::string& ip) {
+    return ip.find(':') != std::string::npos ? kAddressFamilyInet6 : kAddressFamilyInet;
 }
 
 bool SocketStack::IsIPAddress(const std::string& text) {
@@ -193,6 +200,21 @@ IPAddressInfo SocketStack::ClassifyIPAddress(const std::string& text) {
     uint8_t first = b[0];
     info.addressClass = first < 128 ? 'A' : first < 192 ? 'B' : first < 224 ? 'C' : first < 240 ? 'D' : 'E';
     return info;
+}
+
+std::vector<std::string> InterleaveFamilies(const std::vector<std::string>& addresses) {
+    if (addresses.empty()) return {};
+    const int first = SocketStack::FamilyOf(addresses.front());
+    std::vector<std::string> preferred, other;
+    for (const std::string& address : addresses) {
+        (SocketStack::FamilyOf(address) == first ? preferred : other).push_back(address);
+    }
+    std::vector<std::string> order;
+    for (size_t i = 0; i < std::max(preferred.size(), other.size()); ++i) {
+        if (i < preferred.size()) order.push_back(preferred[i]);
+        if (i < other.size()) order.push_back(other[i]);
+    }
+    return order;
 }
 
 }  // namespace corvasse

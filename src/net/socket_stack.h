@@ -18,14 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "common/address_family.h"
 #include "net/wait.h"
 
 namespace corvasse {
 
 // The value of a socket handle that holds no socket.
 inline constexpr int kInvalidSocket = -1;
-// Internet address family, and the stream socket type, as the stack takes them.
+// The internet address families (with their Winsock numbers), and the
+// stream socket type, as the stack takes them.
 inline constexpr int kAddressFamilyInet = 2;
+inline constexpr int kAddressFamilyInet6 = 23;
 inline constexpr int kSocketTypeStream = 1;
 // Most sockets one readiness wait list may hold.
 inline constexpr int kMaxSocketsPerWait = 64;
@@ -75,15 +78,17 @@ public:
 
     // Binds to ip (empty: any address) and port (host order, 0: any).
     // Returns 0 or -1 (the code is then in LastSocketError()).
-    // Throws InvalidIPAddressError for an ip that is not an IPv4 literal.
+    // Throws InvalidIPAddressError for an ip that is not a literal of the
+    // family (kAddressFamilyInet: any form of ClassifyIPAddress).
     virtual int BindSocket(int socket, int family, int port, const std::string& ip) = 0;
     // Closes a socket; 0 or -1.
     virtual int ReleaseSocket(int socket) = 0;
     // Connects to ip:port; 0 or -1. Throws InvalidIPAddressError.
     virtual int ConnectSocket(int socket, int family, int port, const std::string& ip) = 0;
-    // Resolves a name to its first IPv4 address as dotted text; throws
-    // SocketError (11001 "Host not found." for an unknown name).
-    virtual std::string LookupHostAddress(const std::string& host) = 0;
+    // Resolves a name to its addresses of the family as text (IPv6 without
+    // brackets), in the resolver's order; throws SocketError (11001 "Host
+    // not found." for an unknown name).
+    virtual std::vector<std::string> LookupHostAddresses(const std::string& host, AddressFamily family) = 0;
     // This machine's name (cut at 250 bytes).
     virtual std::string LocalHostName() = 0;
     virtual uint16_t HostToNet16(uint16_t value) = 0;
@@ -134,11 +139,20 @@ public:
     [[noreturn]] void RaiseSocketError(int code);
     // The code stored by the last failed check.
     int StoredSocketError() const { return storedError_; }
-    // A new internet socket; throws InvalidSocketError "Cannot allocate socket.".
-    int NewSocket(int type, int protocol);
-    // "localhost" in any case gives 127.0.0.1, an IPv4 literal stays as it is,
-    // any other name is resolved (LookupHostAddress).
-    std::string LookupHost(const std::string& host);
+    // A new internet socket of the family; throws InvalidSocketError "Cannot
+    // allocate socket.".
+    int NewSocket(int type, int protocol, int family = kAddressFamilyInet);
+    // The addresses of the family to connect to for host, in the order to
+    // try them. An IPv4 literal in any form of ClassifyIPAddress stays as it
+    // is; anything else goes to LookupHostAddresses, where "localhost" in
+    // any case is ::1 and 127.0.0.1 and an IPv6 literal (in brackets or not)
+    // is itself. AddressFamily::IPv4 keeps the first address only, as the
+    // classic resolver did; the others come as InterleaveFamilies orders
+    // them. Throws SocketError (11001 for an unknown name, 11004 for a name
+    // or literal without an address of the family).
+    std::vector<std::string> LookupHost(const std::string& host, AddressFamily family);
+    // kAddressFamilyInet6 for an IPv6 address text, else kAddressFamilyInet.
+    static int FamilyOf(const std::string& ip);
     static bool IsIPAddress(const std::string& text);
     // Classifies a, a.b, a.b.c and a.b.c.d literals (each part a number in the
     // syntax of StrToInt: decimal or hexadecimal).
@@ -155,5 +169,10 @@ private:
     // Written by the timed connect's thread as well as the caller.
     std::atomic<int> storedError_{0};
 };
+
+// Addresses in the order of RFC 8305: the first address's family first, then
+// the two families alternating, each family keeping its own order; once one
+// family runs out the other's addresses follow.
+std::vector<std::string> InterleaveFamilies(const std::vector<std::string>& addresses);
 
 }  // namespace corvasse

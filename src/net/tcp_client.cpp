@@ -18,7 +18,8 @@ void TcpClient::Connect(Wait wait) {
     try {
         Handler()->Open();
         ResetConnection();
-        Handler()->ConnectClient(Host, Port, wait, LocalBinding{BoundIP, BoundPort, BoundPortMin, BoundPortMax});
+        Handler()->ConnectClient(Host, Port, Family, wait,
+                                 LocalBinding{BoundIP, BoundPort, BoundPortMin, BoundPortMax});
         ReportStatus(Status::Connected);
         if (OnConnected) OnConnected();
     } catch (...) {

@@ -5,14 +5,19 @@
 #include <functional>
 #include <string>
 
+#include "common/address_family.h"
 #include "net/tcp_connection.h"
 
 namespace corvasse {
 
 class TcpClient : public TcpConnection {
 public:
+    // A name, an IPv4 literal, or an IPv6 literal with or without brackets.
     std::string Host;
     int Port = 0;
+    // The addresses of Host that may be used: any (tried as
+    // happy_eyeballs.h says), or those of one family only.
+    AddressFamily Family = AddressFamily::Any;
     // Local address to bind to; empty: any.
     std::string BoundIP;
     // Local port to bind to; 0 lets the system choose.
@@ -26,13 +31,14 @@ public:
 
     // Connects (creating a TlsIOHandler of its own when none is set; it stays a
     // plain socket handler until a client starts TLS on it).
-    // wait: Wait::Default() (or a wait of 0) a plain blocking connect;
-    // Wait::Forever() a connect on a thread without limit; Wait::For(t) gives
-    // up after t with ConnectTimeoutError "Connect timed out.". Status order: Resolving
-    // (only for a name), Connecting, Connected, then OnConnected. Any failure
-    // closes the socket before the error passes; the client can connect again.
-    // Throws AlreadyConnectedError, SocketError, ConnectTimeoutError,
-    // ConnectError and the binding errors.
+    // wait: Wait::Default(), Wait::Forever() (or a wait of 0) as long as the
+    // system's own attempts last; Wait::For(t) gives up after t with
+    // ConnectTimeoutError "Connect timed out.". Status order: Resolving (only
+    // for a name), Connecting for each address tried, Connected, then
+    // OnConnected. Any failure closes the socket before the error passes;
+    // the client can connect again.
+    // Throws AlreadyConnectedError, SocketError, InvalidSocketError,
+    // ConnectTimeoutError and the binding errors.
     virtual void Connect(Wait wait = Wait::Default());
 };
 

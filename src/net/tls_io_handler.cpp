@@ -15,6 +15,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "common/socket_address.h"
 #include "net/net_error.h"
 #include "net/socket_stack.h"
 #include "net/tls_context.h"
@@ -130,12 +131,15 @@ void TlsIOHandler::StartTls(const std::string& peerName) {
         throw TlsError("TLS cannot be set up: " + LastTlsErrorReason("no session"));
     }
     SSL_set_bio(ssl_, bio, bio);
-    peerName_ = peerName;
+    const std::optional<std::string> ipv6 = IPv6Literal(peerName);
+    peerName_ = ipv6 ? AddressForDisplay(*ipv6) : peerName;
     bool ready;
     if (SocketStack::IsIPAddress(peerName)) {
         // Certificates name an address in its dotted form; SNI never carries one.
         const std::string dotted = SocketStack::AddressToText(SocketStack::TextToAddress(peerName));
         ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), dotted.c_str()) == 1;
+    } else if (ipv6) {
+        ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), ipv6->c_str()) == 1;
     } else {
         SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
         ready = SSL_set1_host(ssl_, peerName.c_str()) == 1 && SSL_set_tlsext_host_name(ssl_, peerName.c_str()) == 1;

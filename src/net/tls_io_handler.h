@@ -32,7 +32,8 @@ public:
 
     // Starts TLS on the open connection. peerName is the host as the user
     // gave it: a name must match the certificate and goes out as SNI; an IPv4
-    // literal must be among the certificate's addresses and is not sent. The
+    // or IPv6 literal (this one also in brackets) must be among the
+    // certificate's addresses and is not sent. The
     // chain must lead to a CA of OpenSSL's default trust store. Nothing
     // happens when TLS is already on. Throws ClosedSocketError without a
     // socket, TlsError when OpenSSL cannot set up the session. Failures of

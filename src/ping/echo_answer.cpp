@@ -2,16 +2,16 @@
 
 #include <cstring>
 
-#include "ping/echo_request.h"
-
 namespace corvasse {
 
 namespace {
 
 constexpr uint8_t kIpv4NoOptions = 0x45;
 // Behind the header of a destination-unreachable answer: 4 unused bytes, the
-// request's IPv4 header, then the request's type, code and checksum.
-constexpr size_t kQuotedIdOffset = 4 + kIpv4HeaderBytes + kIcmpHeaderBytes;
+// request's IP header, then the request's type, code and checksum.
+constexpr size_t QuotedIdOffset(IcmpVersion version) {
+    return 4 + (version == IcmpVersion::V4 ? kIpv4HeaderBytes : kIpv6HeaderBytes) + kIcmpHeaderBytes;
+}
 // The sequence half of the identifier, in the order the bytes are sent.
 constexpr size_t kSequenceHalfOffset = 2;
 
@@ -27,8 +27,8 @@ bool IdAt(std::span<const uint8_t> bytes, size_t offset, uint32_t requestId, IdM
 
 }  // namespace
 
-EchoAnswer MatchEchoAnswer(std::span<const uint8_t> datagram, uint32_t requestId, IdMatch match) {
-    if (datagram.size() >= kIpv4HeaderBytes && datagram[0] == kIpv4NoOptions) {
+EchoAnswer MatchEchoAnswer(std::span<const uint8_t> datagram, uint32_t requestId, IdMatch match, IcmpVersion version) {
+    if (version == IcmpVersion::V4 && datagram.size() >= kIpv4HeaderBytes && datagram[0] == kIpv4NoOptions) {
         datagram = datagram.subspan(kIpv4HeaderBytes);
     }
     if (datagram.size() < kIcmpHeaderBytes) {
@@ -37,17 +37,18 @@ EchoAnswer MatchEchoAnswer(std::span<const uint8_t> datagram, uint32_t requestId
     const uint8_t type = datagram[0];
     const uint8_t code = datagram[1];
     const auto body = datagram.subspan(kIcmpHeaderBytes);
-    if (type == kIcmpEchoReply && IdAt(body, 0, requestId, match)) {
+    const IcmpTypes& types = TypesOf(version);
+    if (type == types.echoReply && IdAt(body, 0, requestId, match)) {
         return {EchoAnswerKind::EchoReply, 0};
     }
-    if (type == kIcmpDestinationUnreachable && IdAt(body, kQuotedIdOffset, requestId, match)) {
+    if (type == types.destinationUnreachable && IdAt(body, QuotedIdOffset(version), requestId, match)) {
         return {EchoAnswerKind::Unreachable, code};
     }
     return {EchoAnswerKind::Ignored, 0};
 }
 
-bool RequestCarriesId(std::span<const uint8_t> request, uint32_t requestId, IdMatch match) {
-    return request.size() >= kIcmpHeaderBytes && request[0] == kIcmpEchoRequest &&
+bool RequestCarriesId(std::span<const uint8_t> request, uint32_t requestId, IdMatch match, IcmpVersion version) {
+    return request.size() >= kIcmpHeaderBytes && request[0] == TypesOf(version).echoRequest &&
            IdAt(request, kIcmpHeaderBytes, requestId, match);
 }
 

@@ -19,13 +19,28 @@ constexpr size_t kMaxMessageBytes = kIcmpHeaderBytes + kMaxMessageDataBytes;
 // What pads the echo after the identifier ("*").
 constexpr uint8_t kEchoFillByte = 0x2A;
 
-constexpr uint8_t kIcmpEchoReply = 0;
-constexpr uint8_t kIcmpDestinationUnreachable = 3;
-constexpr uint8_t kIcmpEchoRequest = 8;
+// ICMP for IPv4 and ICMPv6 for IPv6: the same echo under other type numbers.
+enum class IcmpVersion { V4, V6 };
 
-// An echo request of messageBytes bytes (at least kMinEchoBytes): type 8,
-// code 0, the checksum over the whole message, the request identifier in the
-// machine's byte order, then the fill byte.
-std::vector<uint8_t> BuildEchoRequest(uint32_t requestId, size_t messageBytes);
+// The message types an echo involves.
+struct IcmpTypes {
+    uint8_t echoRequest;
+    uint8_t echoReply;
+    uint8_t destinationUnreachable;
+};
+
+constexpr IcmpTypes kIcmpTypes{8, 0, 3};
+constexpr IcmpTypes kIcmpv6Types{128, 129, 1};
+
+constexpr const IcmpTypes& TypesOf(IcmpVersion version) {
+    return version == IcmpVersion::V4 ? kIcmpTypes : kIcmpv6Types;
+}
+
+// An echo request of messageBytes bytes (at least kMinEchoBytes): the echo
+// request type, code 0, the checksum, the request identifier in the
+// machine's byte order, then the fill byte. The ICMP checksum covers the
+// whole message; an ICMPv6 one also covers the addresses, which only the
+// kernel knows and fills in, so it is left 0 here.
+std::vector<uint8_t> BuildEchoRequest(uint32_t requestId, size_t messageBytes, IcmpVersion version = IcmpVersion::V4);
 
 }  // namespace corvasse

@@ -22,14 +22,25 @@ constexpr const char* kUnreachableTexts[] = {
     "Host unreachable for this type of service.",
 };
 
+// The ICMP code that means what each ICMPv6 code of RFC 4443 means: no
+// route, administratively prohibited, beyond the scope of the source address
+// and address unreachable (both: the host cannot be reached), port
+// unreachable, refused by an ingress or egress policy, a reject route.
+constexpr int kIcmpCodeOfIcmpv6Code[] = {0, 10, 1, 1, 3, 10, 9};
+
 }  // namespace
 
 CodedError::CodedError(int code, const std::string& description)
     : std::runtime_error(std::to_string(code) + ": " + description), Code(code), Description(description) {}
 
-std::string UnreachableDescription(int code) {
-    if (code >= 0 && code < static_cast<int>(std::size(kUnreachableTexts))) {
-        return kUnreachableTexts[code];
+std::string UnreachableDescription(int code, IcmpVersion version) {
+    int meaning = code;
+    if (version == IcmpVersion::V6) {
+        const bool known = code >= 0 && code < static_cast<int>(std::size(kIcmpCodeOfIcmpv6Code));
+        meaning = known ? kIcmpCodeOfIcmpv6Code[code] : -1;
+    }
+    if (meaning >= 0 && meaning < static_cast<int>(std::size(kUnreachableTexts))) {
+        return kUnreachableTexts[meaning];
     }
     return "Destination unreachable: " + std::to_string(code) + ".";
 }

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "ping/echo_request.h"
+
 namespace corvasse {
 
 // An error with a numeric code; its message is the decimal code, ": " and the
@@ -22,7 +24,10 @@ public:
 };
 
 // Description of a destination-unreachable answer with the given ICMP code
-// ("Host unreachable." for 1, "Destination unreachable: 14." beyond 12).
-std::string UnreachableDescription(int code);
+// ("Host unreachable." for 1, "Destination unreachable: 14." beyond 12). An
+// ICMPv6 code reads as the ICMP code of the same meaning ("Port
+// unreachable." for 4); one without such a code as "Destination
+// unreachable: %d." with its own number.
+std::string UnreachableDescription(int code, IcmpVersion version = IcmpVersion::V4);
 
 }  // namespace corvasse

@@ -7,16 +7,16 @@
 #include <optional>
 #include <random>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
-#include <netdb.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/address_lookup.h"
 #include "common/posix_io.h"
 #include "common/process_abort.h"
 #include "common/socket_error_code.h"
@@ -39,8 +39,8 @@ constexpr int kUnreachableCode = 127;
 constexpr int kMessageTooLongCode = 118;
 constexpr int kMessageTooShortCode = 119;
 
-// The whole datagram a raw socket delivers: the IPv4 header (up to 60 bytes)
-// and the largest message. Anything longer is cut, which does not matter
+// The whole datagram a raw socket delivers: the IPv4 header (up to 60 bytes;
+// an ICMPv6 socket delivers none) and the largest message. Anything longer is cut, which does not matter
 // because only the first bytes of an answer are looked at.
 constexpr size_t kReceiveBufferBytes = 60 + kMaxMessageBytes;
 
@@ -52,12 +52,11 @@ int64_t MonotonicNs() {
 
 [[noreturn]] void ThrowSocketError(int code) { throw PingError(code, PingSocketErrorText(code)); }
 
-std::string DottedAddress(uint32_t networkOrderAddress) {
-    in_addr address{};
-    address.s_addr = networkOrderAddress;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    return std::string(text).substr(0, kMaxResponseSourceChars);
+// Sets an int socket option; a failure ends the ping with its error.
+void SetOption(int fd, int level, int option, int value) {
+    if (setsockopt(fd, level, option, &value, sizeof value) < 0) {
+        ThrowSocketError(SocketErrorFromErrno(errno));
+    }
 }
 
 }  // namespace
@@ -89,8 +88,8 @@ void Pinger::PingHost(const std::string& host) {
     if (host.empty()) {
         return;
     }
-    const uint32_t address = ResolveHost(host);
-    OpenSocket();
+    const SocketAddress target = ResolveHost(host);
+    OpenSocket(target.Family());
     try {
         const int64_t startNs = MonotonicNs();
         const auto start = std::chrono::steady_clock::now();
@@ -104,17 +103,13 @@ void Pinger::PingHost(const std::string& host) {
         if (packetSize_ > kMaxMessageBytes) {
             throw PingError(kMessageTooLongCode, "Message can't be longer than MaxMessageSize.");
         }
-        const std::vector<uint8_t> request = BuildEchoRequest(requestId_, packetSize_);
+        const std::vector<uint8_t> request = BuildEchoRequest(requestId_, packetSize_, version_);
         sendTimeNs_ = MonotonicNs();
         // The socket stays unconnected: a connected raw socket would hear only
         // the target itself (no router's unreachable answer, no broadcast
         // answers) and would report ICMP errors as failed reads besides.
         // Answers are told apart by the request identifier alone.
-        sockaddr_in target{};
-        target.sin_family = AF_INET;
-        target.sin_addr.s_addr = address;
-        if (sendto(socket_.Get(), request.data(), request.size(), MSG_NOSIGNAL,
-                   reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0) {
+        if (sendto(socket_.Get(), request.data(), request.size(), MSG_NOSIGNAL, target.Get(), target.Length()) < 0) {
             ThrowSocketError(SocketErrorFromErrno(errno));
         }
 
@@ -145,76 +140,62 @@ void Pinger::PingHost(const std::string& host) {
         throw PingError(kTimeoutCode, "Timeout.");
     }
     if (unreachableCode_ >= 0) {
-        throw PingError(kUnreachableCode, UnreachableDescription(unreachableCode_));
+        throw PingError(kUnreachableCode, UnreachableDescription(unreachableCode_, version_));
     }
 }
 
-uint32_t Pinger::ResolveHost(const std::string& host) const {
-    if (host == "255.255.255.255") {
-        return INADDR_BROADCAST;
+SocketAddress Pinger::ResolveHost(const std::string& host) const {
+    const AddressLookup lookup = LookupAddresses(host, Family);
+    if (lookup.errorCode != 0) {
+        ThrowSocketError(lookup.errorCode);
     }
-    // A NUL would cut the name short and look up another one.
-    if (host.find('\0') != std::string::npos) {
-        ThrowSocketError(kHostNotFound);
-    }
-    in_addr literal{};
-    if (inet_pton(AF_INET, host.c_str(), &literal) == 1) {
-        return literal.s_addr;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_RAW;
-    hints.ai_protocol = IPPROTO_ICMP;
-    addrinfo* found = nullptr;
-    const int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (result != 0) {
-        ThrowSocketError(SocketErrorFromLookup(result));
-    }
-    const uint32_t address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-    freeaddrinfo(found);
-    return address;
+    return lookup.addresses.front();
 }
 
-void Pinger::OpenSocket() {
+void Pinger::OpenSocket(int family) {
+    version_ = family == AF_INET6 ? IcmpVersion::V6 : IcmpVersion::V4;
+    const bool v6 = version_ == IcmpVersion::V6;
+    const int protocol = v6 ? IPPROTO_ICMPV6 : IPPROTO_ICMP;
     pingSocket_ = false;
-    FileDescriptor opened(socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
+    FileDescriptor opened(socket(family, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol));
     if (!opened.Valid()) {
         // Without CAP_NET_RAW the Linux ping socket may still be allowed
-        // (net.ipv4.ping_group_range); its refusal reports the raw socket's.
+        // (net.ipv4.ping_group_range, for both families); its refusal
+        // reports the raw socket's.
         const int rawError = errno;
         if (rawError != EPERM && rawError != EACCES) {
             ThrowSocketError(SocketErrorFromErrno(rawError));
         }
-        opened = FileDescriptor(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
+        opened = FileDescriptor(socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol));
         if (!opened.Valid()) {
             ThrowSocketError(SocketErrorFromErrno(rawError));
         }
         pingSocket_ = true;
     }
     const int fd = opened.Get();
-    const int on = 1;
-    if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) < 0) {
-        ThrowSocketError(SocketErrorFromErrno(errno));
-    }
+    SetOption(fd, SOL_SOCKET, SO_BROADCAST, 1);
     // The system's socket buffers stay: one of 2048 bytes holds less than
     // one answer of the largest size once Linux counts its overhead.
     // A raw socket hears every ICMP message of the host, its own requests
     // on loopback included; let only the two kinds of answer through.
-    if (!pingSocket_) {
+    if (!pingSocket_ && v6) {
+        icmp6_filter onlyAnswers;
+        ICMP6_FILTER_SETBLOCKALL(&onlyAnswers);
+        ICMP6_FILTER_SETPASS(kIcmpv6Types.echoReply, &onlyAnswers);
+        ICMP6_FILTER_SETPASS(kIcmpv6Types.destinationUnreachable, &onlyAnswers);
+        setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &onlyAnswers, sizeof onlyAnswers);
+    } else if (!pingSocket_) {
         icmp_filter onlyAnswers{};
-        onlyAnswers.data = ~((1u << kIcmpEchoReply) | (1u << kIcmpDestinationUnreachable));
+        onlyAnswers.data = ~((1u << kIcmpTypes.echoReply) | (1u << kIcmpTypes.destinationUnreachable));
         setsockopt(fd, SOL_RAW, ICMP_FILTER, &onlyAnswers, sizeof onlyAnswers);
     }
     if (QOSFlags != 0) {
-        const int tos = QOSFlags;
-        if (setsockopt(fd, IPPROTO_IP, IP_TOS, &tos, sizeof tos) < 0) {
-            ThrowSocketError(SocketErrorFromErrno(errno));
-        }
+        SetOption(fd, v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_TCLASS : IP_TOS, QOSFlags);
     }
     // A ping socket hears of unreachable destinations only through its
     // error queue.
-    if (pingSocket_ && setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on) < 0) {
-        ThrowSocketError(SocketErrorFromErrno(errno));
+    if (pingSocket_) {
+        SetOption(fd, v6 ? IPPROTO_IPV6 : IPPROTO_IP, v6 ? IPV6_RECVERR : IP_RECVERR, 1);
     }
     socket_ = std::move(opened);
 }
@@ -226,7 +207,7 @@ void Pinger::ReceiveAnswers() {
     // read gets the datagrams behind it; a second one in a row ends the round.
     bool lastReadFailed = false;
     while (socket_.Valid()) {
-        sockaddr_in from{};
+        sockaddr_storage from{};
         socklen_t fromLength = sizeof from;
         const ssize_t received = RetryOnInterrupt([&] {
             return recvfrom(socket_.Get(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
@@ -241,18 +222,23 @@ void Pinger::ReceiveAnswers() {
             continue;
         }
         lastReadFailed = false;
-        const EchoAnswer answer =
-            MatchEchoAnswer(std::span<const uint8_t>(buffer, static_cast<size_t>(received)), requestId_, match);
+        const EchoAnswer answer = MatchEchoAnswer(std::span<const uint8_t>(buffer, static_cast<size_t>(received)),
+                                                  requestId_, match, version_);
+        const SocketAddress source(reinterpret_cast<const sockaddr*>(&from), fromLength);
         switch (answer.Kind) {
             case EchoAnswerKind::TooShort: RaiseError(kMessageTooShortCode, "Message too short."); break;
-            case EchoAnswerKind::EchoReply: Accept(from.sin_addr.s_addr, -1); break;
-            case EchoAnswerKind::Unreachable: Accept(from.sin_addr.s_addr, answer.Code); break;
+            case EchoAnswerKind::EchoReply: Accept(source, -1); break;
+            case EchoAnswerKind::Unreachable: Accept(source, answer.Code); break;
             case EchoAnswerKind::Ignored: break;
         }
     }
 }
 
 void Pinger::ReceiveErrorQueue() {
+    const bool v6 = version_ == IcmpVersion::V6;
+    const int level = v6 ? IPPROTO_IPV6 : IPPROTO_IP;
+    const int kind = v6 ? IPV6_RECVERR : IP_RECVERR;
+    const uint8_t origin = v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP;
     uint8_t returned[kMaxMessageBytes];
     uint8_t control[512];
     while (socket_.Valid()) {
@@ -267,30 +253,36 @@ void Pinger::ReceiveErrorQueue() {
             return;  // queue drained
         }
         for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
-            if (header->cmsg_level != IPPROTO_IP || header->cmsg_type != IP_RECVERR) {
+            // Only a whole notice is read; the sender's address follows it.
+            if (header->cmsg_level != level || header->cmsg_type != kind ||
+                header->cmsg_len < CMSG_LEN(sizeof(sock_extended_err))) {
                 continue;
             }
             sock_extended_err notice;
             std::memcpy(&notice, CMSG_DATA(header), sizeof notice);
-            if (notice.ee_origin != SO_EE_ORIGIN_ICMP || notice.ee_type != kIcmpDestinationUnreachable) {
+            if (notice.ee_origin != origin || notice.ee_type != TypesOf(version_).destinationUnreachable) {
                 continue;
             }
             // The returned bytes are the request the answer quoted.
             if (!RequestCarriesId(std::span<const uint8_t>(returned, static_cast<size_t>(received)), requestId_,
-                                  IdMatch::SequenceHalf)) {
+                                  IdMatch::SequenceHalf, version_)) {
                 continue;
             }
-            sockaddr_in offender;
-            std::memcpy(&offender, SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(header))),
-                        sizeof offender);
-            Accept(offender.sin_addr.s_addr, notice.ee_code);
+            sockaddr_storage offender{};
+            const size_t offenderBytes = std::min<size_t>(header->cmsg_len - CMSG_LEN(sizeof notice), sizeof offender);
+            std::memcpy(&offender, CMSG_DATA(header) + sizeof notice, offenderBytes);
+            Accept(SocketAddress(reinterpret_cast<const sockaddr*>(&offender), static_cast<socklen_t>(offenderBytes)),
+                   notice.ee_code);
             return;
         }
     }
 }
 
-void Pinger::Accept(uint32_t sourceAddress, int unreachableCode) {
-    responseSource_ = DottedAddress(sourceAddress);
+void Pinger::Accept(const SocketAddress& source, int unreachableCode) {
+    responseSource_ = source.Text();
+    if (version_ == IcmpVersion::V4) {
+        responseSource_.resize(std::min(responseSource_.size(), kMaxResponseSourceChars));
+    }
     responseTime_ = static_cast<int>((MonotonicNs() - sendTimeNs_) / kNsPerMs);
     unreachableCode_ = unreachableCode;
     socket_.Close();

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -27,9 +28,12 @@
 #include "app/monitor.h"
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
+#include "app/settings_store.h"
 #include "app/watch_cycle.h"
+#include "app/watch_target.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
+#include "ui/history_window.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_interval_timer.h"
@@ -58,7 +62,8 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
       dialogs_(dialogs ? *dialogs : *ownDialogs_),
       guard_(dialogs_),
       Timer1(new QtIntervalTimer(this)),
-      windowThread_(std::make_unique<QtWindowThread>()) {
+      windowThread_(std::make_unique<QtWindowThread>()),
+      historyFile_(files.history) {
     setWindowTitle(QString("Corvasse - ") + kCaptionNotice);
     setWindowIcon(AppIcon());
     // Only closing this window ends the program (see closeEvent): closing the
@@ -131,6 +136,9 @@ QWidget* MainWindow::createUrlPage() {
     contentForm->addRow("OR look for text:", txtLookFor);
     auto* ckAllowHttps = new QCheckBox("Allow https:// addresses (TLS)");
     contentForm->addRow(ckAllowHttps);
+    auto* cboAddressFamily = new QComboBox;
+    for (const char* choice : kAddressFamilyChoices) cboAddressFamily->addItem(choice);
+    contentForm->addRow("Address family:", cboAddressFamily);
     layout->addWidget(content);
 
     auto* ping = new QGroupBox("  Ping Only  ");
@@ -158,6 +166,7 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::txtWatchFreq, txtWatchFreq);
     addButton(Field::ckPingOnly, ckPingOnly);
     addButton(Field::ckAllowHttps, ckAllowHttps);
+    choices_[Field::cboAddressFamily] = cboAddressFamily;
     return page;
 }
 
@@ -282,6 +291,11 @@ void MainWindow::createMenus() {
     log->addSeparator();
     connectGuarded(log->addAction("&Clear Log"), &QAction::triggered, &MainWindow::mnuClearLog1Click);
 
+    QMenu* view = menuBar()->addMenu("&View");
+    QAction* history = view->addAction("&History...");
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connectGuarded(history, &QAction::triggered, &MainWindow::mnuHistoryClick);
+
     QMenu* help = menuBar()->addMenu("&Help");
     connectGuarded(help->addAction("&About..."), &QAction::triggered, &MainWindow::mnuAboutClick);
     connect(help->addAction("Visit &Corvasse web site..."), &QAction::triggered, this, [] { OpenProductWebPage(); });
@@ -325,11 +339,15 @@ void MainWindow::createStatusBar() {
 // --- FormFields ---
 
 std::string MainWindow::Text(Field field) const {
+    if (auto choice = choices_.find(field); choice != choices_.end()) return ToBytes(choice->second->currentText());
     auto it = lineEdits_.find(field);
     return it == lineEdits_.end() ? std::string() : ToBytes(it->second->text());
 }
 
 void MainWindow::SetText(Field field, const std::string& text) {
+    if (auto choice = choices_.find(field); choice != choices_.end()) {
+        choice->second->setCurrentText(FromBytes(text));
+    }
     if (auto it = lineEdits_.find(field); it != lineEdits_.end()) it->second->setText(FromBytes(text));
 }
 
@@ -419,6 +437,12 @@ void MainWindow::mnuMinimizeClick() { trayIcon_->SetWindowVisible(false); }
 void MainWindow::mnuViewLog1Click() { logViewer_->ShowLog(); }
 
 void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
+
+void MainWindow::mnuHistoryClick() {
+    if (historyWindow_ == nullptr) historyWindow_ = new HistoryWindow(guard_, {}, {}, this);
+    SettingsStore& settings = monitor_->Settings();
+    historyWindow_->ShowHistory({historyFile_, settings.FilePath(), WatchTarget(*this, settings)});
+}
 
 void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }
 

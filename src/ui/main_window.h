@@ -4,6 +4,7 @@
 // It shows what the monitor reports and forwards every button, menu command
 // and timer tick to it, each inside the handler guard.
 
+#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include "app/monitor_view.h"
 
 class QAbstractButton;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -26,6 +28,7 @@ class QWidget;
 namespace corvasse {
 
 class AboutBox;
+class HistoryWindow;
 class LogViewer;
 class Monitor;
 struct MonitorFiles;
@@ -62,6 +65,8 @@ public:
 
     Monitor& monitor() { return *monitor_; }
     LogViewer& logViewer() { return *logViewer_; }
+    // Made when "History..." is first chosen; null before.
+    HistoryWindow* historyWindow() { return historyWindow_; }
     AboutBox& aboutBox() { return *aboutBox_; }
 
 protected:
@@ -94,6 +99,7 @@ private:
     void mnuMinimizeClick();
     void mnuViewLog1Click();
     void mnuClearLog1Click();
+    void mnuHistoryClick();
     void mnuAboutClick();
 
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -113,12 +119,15 @@ private:
     QLabel* watchCountPanel_ = nullptr;
     std::map<Field, QLineEdit*> lineEdits_;
     std::map<Field, QAbstractButton*> buttons_;
+    std::map<Field, QComboBox*> choices_;
     int progressMax_ = 100;
     int progressPosition_ = 0;
     bool shown_ = false;
 
     std::unique_ptr<Monitor> monitor_;
     LogViewer* logViewer_ = nullptr;
+    std::filesystem::path historyFile_;
+    HistoryWindow* historyWindow_ = nullptr;
     std::unique_ptr<AboutBox> aboutBox_;
     std::unique_ptr<TrayIcon> trayIcon_;
 };

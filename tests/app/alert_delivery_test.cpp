@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "app/activity_log.h"
@@ -19,6 +20,7 @@
 #include "mail/smtp_client.h"
 #include "net/tls_io_handler.h"
 #include "support/expect_throw.h"
+#include "support/isolated_network.h"
 #include "support/message_lines.h"
 #include "support/pop3_server.h"
 #include "support/reply_error.h"
@@ -314,6 +316,44 @@ TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
     EXPECT_EQ(mail.rcptTo, Lines{"alerts@example.org"});
     test::ExpectMessageLines(test::SplitCrLfLines(mail.content), AlertLines("alice <alerts@example.org>"));
     EXPECT_NE(std::find(view.lines.begin(), view.lines.end(), "*** Total Messages: 3"), view.lines.end());
+}
+
+TEST_F(AlertDeliveryTest, IpFamilyKeepsBothMailConnectionsToItsFamily) {
+    test::ScopedNetNamespace network;  // its loopback has ::1, whatever the machine's has
+    test::SmtpServer smtpServer(test::SmtpServer::Login::Required, "::1");
+    test::Pop3Server pop3Server("::1");
+    pop3Client.Port = pop3Server.Port();
+    Set("txtSMTPhost", "localhost");
+    Set("txtUserid", test::kSmtpTestUser);
+    Set("txtPass", test::kSmtpTestPassword);
+    Set("cboAuthType", "atLogin");
+    Set("port", std::to_string(smtpServer.Port()));
+    const struct {
+        const char* popBefore;
+        const char* family;
+        bool popConnected;
+        size_t delivered;
+    } cases[] = {
+        // Nothing listens on 127.0.0.1: the first connection of each is refused.
+        {"n", "ipv4", false, 0},
+        {"y", "ipv4", false, 0},
+        {"y", "ipv6", true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.popBefore) + " " + c.family);
+        Set("ckPOPbefore", c.popBefore);
+        Set("ipFamily", c.family);
+        view.lines.clear();
+        if (c.delivered == 0) {
+            test::ExpectThrowWithMessage<SocketError>([&] { delivery.SendAlert(); },
+                                                      "Socket Error # 10061\r\nConnection refused.");
+        } else {
+            delivery.SendAlert();
+            ASSERT_TRUE(smtpServer.WaitForMessages(c.delivered)) << smtpServer.Output();
+        }
+        EXPECT_EQ(std::count(view.lines.begin(), view.lines.end(), "*** POP connected..."), c.popConnected ? 1 : 0);
+        EXPECT_EQ(smtpServer.Messages().size(), c.delivered);
+    }
 }
 
 TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {

@@ -112,12 +112,14 @@ public:
     std::vector<std::string> calls;
     int connectTimeout = 0;
     HttpsPolicy https = HttpsPolicy::Refused;
+    AddressFamily family = AddressFamily::Any;
     std::string responseText;
     int responseCode = -1;
     std::function<void()> duringGet;
 
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
     void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
+    void SetAddressFamily(AddressFamily value) override { family = value; }
     // Hands the body on one byte at a time, as the slowest connection would.
     void Get(const std::string& url, ByteSink& sink) override {
         calls.push_back("get:" + url);
@@ -137,6 +139,7 @@ public:
 class FakePingClient : public PingClient {
 public:
     std::vector<std::string> hosts;
+    AddressFamily family = AddressFamily::Any;
     std::string failure;
     int responseTime = 0;
     std::function<void()> duringPing;
@@ -147,6 +150,7 @@ public:
         if (!failure.empty()) throw std::runtime_error(failure);
     }
     int ResponseTime() const override { return responseTime; }
+    void SetAddressFamily(AddressFamily value) override { family = value; }
 };
 
 class FakeAlertSender : public AlertSender {

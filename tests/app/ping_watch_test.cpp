@@ -13,8 +13,8 @@
 #include "app/settings_store.h"
 #include "app/watch.h"
 #include "app/watch_state.h"
-#include "ping/isolated_network.h"
 #include "ping/pinger.h"
+#include "support/isolated_network.h"
 #include "support/temp_dir.h"
 
 namespace corvasse {
@@ -59,16 +59,20 @@ WatchResult RunPingWatch(const std::string& host) {
 
 const std::string kDate = R"(\S.*\S)";
 
-TEST(PingWatchTest, AnsweredPingWritesTheResponseTime) {
+TEST(PingWatchTest, AnsweredPingWritesTheResponseTimeOverEitherFamily) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for a raw socket";
-    const WatchResult result = RunPingWatch("  127.0.0.1 \t");
-    ASSERT_EQ(result.pane.size(), 1u);
-    EXPECT_TRUE(std::regex_match(result.pane[0], std::regex(kDate + R"( - Ping response time: \d+ \(ms\))")))
-        << result.pane[0];
-    EXPECT_TRUE(std::regex_match(result.log, std::regex(kDate + R"( - Ping response time: \d+ \(ms\)\r\n)")))
-        << result.log;
-    EXPECT_EQ(result.alerts, 0);
-    EXPECT_EQ(result.watchCount, "Watch count:1");
+    test::ScopedNetNamespace network;  // its loopback has ::1, whatever the machine's has
+    for (const char* host : {"  127.0.0.1 \t", "::1", "[::1]"}) {
+        SCOPED_TRACE(host);
+        const WatchResult result = RunPingWatch(host);
+        ASSERT_EQ(result.pane.size(), 1u);
+        EXPECT_TRUE(std::regex_match(result.pane[0], std::regex(kDate + R"( - Ping response time: \d+ \(ms\))")))
+            << result.pane[0];
+        EXPECT_TRUE(std::regex_match(result.log, std::regex(kDate + R"( - Ping response time: \d+ \(ms\)\r\n)")))
+            << result.log;
+        EXPECT_EQ(result.alerts, 0);
+        EXPECT_EQ(result.watchCount, "Watch count:1");
+    }
 }
 
 TEST(PingWatchTest, UnresolvableHostWritesTheErrorLinesFirst) {

@@ -221,5 +221,33 @@ TEST_F(SettingsFormTest, OptInTlsSettingsRoundTripAndAreDeletedWhenOff) {
     EXPECT_FALSE(other.Checked(Field::ckAllowHttps));
 }
 
+TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {
+    const struct {
+        const char* choice;
+        const char* stored;
+        AddressFamily family;
+    } cases[] = {
+        {"IPv4 only", "ipv4", AddressFamily::IPv4},
+        {"IPv6 only", "ipv6", AddressFamily::IPv6},
+        {"Any", "n/a", AddressFamily::Any},
+    };
+    for (const auto& c : cases) {
+        FillValid();
+        form_.texts[Field::cboAddressFamily] = c.choice;
+        settingsForm_.Save();
+        EXPECT_EQ(Read("ipFamily"), c.stored) << c.choice;
+        EXPECT_EQ(AddressFamilySetting(settings_), c.family) << c.choice;
+        test::FakeFormFields fresh;
+        SettingsForm(fresh, view_, dialogs_, settings_).Load();
+        EXPECT_EQ(fresh.Text(Field::cboAddressFamily), c.choice);
+    }
+    // A value set by hand that names no choice means, and loads as, "Any".
+    settings_.WriteSetting("Settings", "ipFamily", "IPv6");
+    EXPECT_EQ(AddressFamilySetting(settings_), AddressFamily::Any);
+    test::FakeFormFields other;
+    SettingsForm(other, view_, dialogs_, settings_).Load();
+    EXPECT_EQ(other.Text(Field::cboAddressFamily), "Any");
+}
+
 }  // namespace
 }  // namespace corvasse

@@ -287,6 +287,30 @@ TEST_F(WatchCycleTest, AllowHttpsSettingLetsHttpsThroughReadAfreshEachTick) {
     EXPECT_EQ(state_.WatchCount, 3);
 }
 
+TEST_F(WatchCycleTest, TheIpFamilySettingReachesTheFetchAndThePingAtEveryTick) {
+    const struct {
+        const char* stored;  // nullptr: none
+        AddressFamily family;
+    } cases[] = {
+        {"ipv6", AddressFamily::IPv6},
+        {"ipv4", AddressFamily::IPv4},
+        {nullptr, AddressFamily::Any},
+    };
+    for (const auto& c : cases) {
+        if (c.stored) {
+            settings_.WriteSetting("Settings", "ipFamily", c.stored);
+        } else {
+            settings_.DeleteSetting("Settings", "ipFamily");
+        }
+        settings_.DeleteSetting("Settings", "PingOnly");
+        watch_.Run();
+        EXPECT_EQ(web_.family, c.family) << (c.stored ? c.stored : "none");
+        settings_.WriteSetting("Settings", "PingOnly", "y");
+        watch_.Run();
+        EXPECT_EQ(pinger_.family, c.family) << (c.stored ? c.stored : "none");
+    }
+}
+
 TEST_F(WatchCycleTest, TicksThatRunInsideTheRefusalBoxAreCountedInOrder) {
     form_.texts[Field::txtURL2watch] = "https://x/";
     int nested = 0;

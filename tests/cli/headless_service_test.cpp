@@ -94,6 +94,14 @@ TEST_F(HeadlessServiceTest, AReloadThatCannotReadTheFileKeepsTheSettingsInUse) {
     const std::regex fetched("HTTP done...");
     EXPECT_EQ(std::distance(std::sregex_iterator(pane.begin(), pane.end(), fetched), std::sregex_iterator()), 2)
         << pane;
+
+    // The page fails while the file is still away: the report and the alert
+    // still read the settings the service had, not missing values.
+    web_.WriteFile("index.html", "<p>Gone</p>\n");
+    service_->Timer1Timer(SettingsReload::None);
+    EXPECT_TRUE(std::regex_search(Log(), std::regex("Looked for but did not find:Welcome"))) << Log();
+    EXPECT_FALSE(std::regex_search(Log(), std::regex("no value found"))) << Log();
+    EXPECT_TRUE(Messages().ends_with("Socket Error # 10061\r\nConnection refused.\n")) << Messages();
 }
 
 TEST_F(HeadlessServiceTest, ALogThatCannotBeWrittenIsSaidOnTheMessagesAndTheAlertGoesOn) {

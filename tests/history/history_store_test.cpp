@@ -392,5 +392,49 @@ TEST(HistoryErrorTest, AReadOnlyFolderIsRefusedAtOnce) {
     }
 }
 
+TEST(HistoryReaderTest, ReadsWhatWasWrittenWithoutWritingInAReadOnlyFolder) {
+    test::TempDir temp;
+    const std::filesystem::path folder = temp.Path() / "Corvasse";
+    const std::filesystem::path file = folder / kHistoryFileName;
+    WatchId watch;
+    {
+        HistoryStore writer(file);
+        watch = writer.FindOrAddWatch("/x.conf", "http://x/");
+        writer.RecordResult(watch, test::Up(kDayStart));
+        writer.RecordResult(watch, test::Down(kDayStart + minutes(1)));
+        EXPECT_FALSE(writer.HasResults(writer.FindOrAddWatch("/x.conf", "http://y/")));
+    }
+    test::ReadOnlyFolder readOnly(folder);
+    ASSERT_TRUE(readOnly.Ready());
+    HistoryStore reader(file, HistoryAccess::ReadOnly);
+    EXPECT_EQ(reader.FindWatch("/x.conf", "http://x/"), watch);
+    EXPECT_TRUE(reader.HasResults(watch));
+    const ResultCount count = reader.CountResults(watch, {kDayStart, kDayStart + days(1)});
+    EXPECT_EQ(count.up, 1);
+    EXPECT_EQ(count.down, 1);
+    EXPECT_EQ(reader.Outages(watch, {kDayStart, kDayStart + days(1)}).size(), 0u);
+}
+
+TEST(HistoryReaderTest, CreatesNothingAndSaysWhyItCannotRead) {
+    test::TempDir temp;
+    const std::filesystem::path missing = temp.Path() / "Corvasse" / kHistoryFileName;
+    const std::filesystem::path empty = temp.Path() / "empty.sqlite3";
+    test::WriteFile(empty, "");
+    const struct {
+        std::filesystem::path file;
+        std::string reason;
+    } rows[] = {
+        {missing, "cannot read it: No such file or directory"},
+        {empty, "the file holds no history"},
+    };
+    for (const auto& row : rows) {
+        test::ExpectThrowWithMessage<HistoryError>(
+            [&] { HistoryStore store(row.file, HistoryAccess::ReadOnly); },
+            "Cannot use the history database \"" + row.file.string() + "\": " + row.reason);
+    }
+    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+    EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+}
+
 }  // namespace
 }  // namespace corvasse

@@ -72,6 +72,8 @@ TEST_F(HttpClientHttpsTest, HostLeavesOutTheSchemesDefaultPort) {
         {"https://127.0.0.1:443/", "127.0.0.1"},
         {"https://127.0.0.1:80/", "127.0.0.1:80"},
         {"http://127.0.0.1:443/", "127.0.0.1:443"},
+        {"http://[::1]/", "[::1]"},
+        {"https://[::1]:8443/", "[::1]:8443"},
     };
     for (const auto& c : cases) {
         // Nothing listens there; the request head is ready before the connect fails.

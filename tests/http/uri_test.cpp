@@ -40,6 +40,17 @@ TEST(UriTest, SplitsAbsoluteUrls) {
     ExpectParts(Uri("http://H/%41b/C%20d"), {"http", "", "", "H", "", "/%41b/", "C%20d", "", ""});
 }
 
+TEST(UriTest, AnIPv6HostKeepsItsBracketsAndItsColons) {
+    ExpectParts(Uri("http://[::1]:8080/page"), {"http", "", "", "[::1]", "8080", "/", "page", "", ""});
+    ExpectParts(Uri("http://[2001:db8::1]/a/"), {"http", "", "", "[2001:db8::1]", "", "/a/", "", "", ""});
+    ExpectParts(Uri("https://[::ffff:192.0.2.1]"), {"https", "", "", "[::ffff:192.0.2.1]", "", "/", "", "", ""});
+    ExpectParts(Uri("http://u:p@[fe80::1%25lo]:81/x?q#f"),
+                {"http", "u", "p", "[fe80::1%25lo]", "81", "/", "x", "?q", "f"});
+    // Without its closing bracket the text is no IPv6 host: the first ":" ends it.
+    ExpectParts(Uri("http://[::1/x"), {"http", "", "", "[", ":1", "/", "x", "", ""});
+    EXPECT_EQ(Uri("http://[::1]:8080/page?x").ComposeURI(false, false), "http://[::1]:8080/page?x");
+}
+
 TEST(UriTest, UserInfoRules) {
     ExpectParts(Uri("http://bob@h/"), {"http", "bob", "", "h", "", "/", "", "", ""});
     // A password without a user name is dropped.

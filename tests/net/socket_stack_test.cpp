@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -78,15 +79,56 @@ protected:
     SocketStack& stack_ = *SocketStack::Instance();
 };
 
-TEST_F(StackTest, LookupHostShortcutsAndTheResolver) {
-    EXPECT_EQ(stack_.LookupHost("LOCALHOST"), "127.0.0.1");
-    EXPECT_EQ(stack_.LookupHost("LocalHost"), "127.0.0.1");
-    EXPECT_EQ(stack_.LookupHost("10.0.0.1"), "10.0.0.1");
-    EXPECT_EQ(stack_.LookupHost("167772161"), "167772161") << "a literal is used as it stands";
+TEST_F(StackTest, LookupHostGivesTheAddressesOfTheFamily) {
+    using Family = AddressFamily;
+    const struct {
+        const char* host;
+        AddressFamily family;
+        std::vector<std::string> addresses;  // empty: fails with kNoAddress
+    } cases[] = {
+        {"LOCALHOST", Family::IPv4, {"127.0.0.1"}},
+        {"LocalHost", Family::Any, {"::1", "127.0.0.1"}},
+        {"localhost", Family::IPv6, {"::1"}},
+        {"10.0.0.1", Family::IPv4, {"10.0.0.1"}},
+        // A literal is used as it stands, in any of its forms.
+        {"167772161", Family::Any, {"167772161"}},
+        {"::1", Family::Any, {"::1"}},
+        {"[2001:db8::1]", Family::Any, {"2001:db8::1"}},
+        {"[2001:db8::1]", Family::IPv6, {"2001:db8::1"}},
+        {"10.0.0.1", Family::IPv6, {}},
+        {"[::1]", Family::IPv4, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.host);
+        if (c.addresses.empty()) {
+            ExpectThrowWithMessage<SocketError>([&] { stack_.LookupHost(c.host, c.family); },
+                                                "Socket Error # 11004\r\n");
+        } else {
+            EXPECT_EQ(stack_.LookupHost(c.host, c.family), c.addresses);
+        }
+    }
     // A name from /etc/hosts: resolved without any traffic off this machine.
     std::string name = stack_.LocalHostName();
     ASSERT_FALSE(name.empty());
-    EXPECT_NO_THROW(SocketStack::TextToAddress(stack_.LookupHost(name)));
+    const std::vector<std::string> found = stack_.LookupHost(name, Family::IPv4);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NO_THROW(SocketStack::TextToAddress(found.front()));
+}
+
+TEST(InterleaveFamiliesTest, AlternatesFromTheFirstAddresssFamily) {
+    using List = std::vector<std::string>;
+    const struct {
+        List given, tried;
+    } cases[] = {
+        {{}, {}},
+        {{"192.0.2.1"}, {"192.0.2.1"}},
+        {{"2001:db8::1", "2001:db8::2", "192.0.2.1", "192.0.2.2"},
+         {"2001:db8::1", "192.0.2.1", "2001:db8::2", "192.0.2.2"}},
+        {{"192.0.2.1", "192.0.2.2", "2001:db8::1"}, {"192.0.2.1", "2001:db8::1", "192.0.2.2"}},
+        {{"192.0.2.1", "2001:db8::1", "2001:db8::2", "2001:db8::3"},
+         {"192.0.2.1", "2001:db8::1", "2001:db8::2", "2001:db8::3"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(InterleaveFamilies(c.given), c.tried);
 }
 
 TEST_F(StackTest, CheckSocketResultIgnoresOnlyTheListedCodes) {

@@ -14,6 +14,7 @@
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
 #include "support/expect_throw.h"
+#include "support/isolated_network.h"
 #include "support/process_resources.h"
 #include "support/scripted_peer.h"
 
@@ -22,6 +23,7 @@ namespace {
 
 using test::ExpectThrowWithMessage;
 using test::FullListener;
+using test::kClientReadTimeoutMs;
 using test::ScriptedPeer;
 namespace peer = test::peer;
 using Clock = std::chrono::steady_clock;
@@ -69,9 +71,61 @@ TEST(TcpClientTest, ReportsResolvingOnlyForAHostName) {
     log.entries.clear();
     client.Host = "LocalHost";
     client.Connect();
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"Resolving hostname LocalHost.", "Connecting to 127.0.0.1.",
-                                                     "Connected.", "OnConnected"}));
+    // Nothing listens on ::1 at that port: that attempt fails at once.
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"Resolving hostname LocalHost.", "Connecting to [::1].",
+                                                     "Connecting to 127.0.0.1.", "Connected.", "OnConnected"}));
     EXPECT_TRUE(client.IsConnected());
+}
+
+TEST(TcpClientTest, TheFamilyAndTheLiteralChooseTheAddressesTried) {
+    test::ScopedNetNamespace network;  // its loopback has ::1, whatever the machine's has
+    // Each peer takes two connections; the ports differ, so each case
+    // reaches at most one of them.
+    ScriptedPeer four({peer::Accept()});
+    ScriptedPeer six({peer::Accept()}, "::1");
+    const int closed = ClosedPort();
+    const struct {
+        const char* host;
+        AddressFamily family;
+        int port;
+        std::vector<std::string> events;  // the statuses, then the address connected to or the error
+    } cases[] = {
+        {"localhost",
+         AddressFamily::IPv4,
+         four.Port(),
+         {"Resolving hostname localhost.", "Connecting to 127.0.0.1.", "Connected.", "127.0.0.1"}},
+        {"localhost",
+         AddressFamily::IPv6,
+         four.Port(),
+         {"Resolving hostname localhost.", "Connecting to [::1].", "Socket Error # 10061\r\nConnection refused."}},
+        // Every attempt refused: the last one's error.
+        {"localhost",
+         AddressFamily::Any,
+         closed,
+         {"Resolving hostname localhost.", "Connecting to [::1].", "Connecting to 127.0.0.1.",
+          "Socket Error # 10061\r\nConnection refused."}},
+        {"127.0.0.1", AddressFamily::IPv6, four.Port(), {"Socket Error # 11004\r\n"}},
+        {"127.0.0.1", AddressFamily::Any, four.Port(), {"Connecting to 127.0.0.1.", "Connected.", "127.0.0.1"}},
+        {"::1", AddressFamily::Any, six.Port(), {"Connecting to [::1].", "Connected.", "::1"}},
+        {"[::1]", AddressFamily::IPv6, six.Port(), {"Connecting to [::1].", "Connected.", "::1"}},
+        {"[::1]", AddressFamily::IPv4, six.Port(), {"Socket Error # 11004\r\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.host) + " " + std::to_string(static_cast<int>(c.family)));
+        TcpClient client;
+        std::vector<std::string> events;
+        client.OnStatus = [&](Status, const std::string& text) { events.push_back(text); };
+        client.Host = c.host;
+        client.Port = c.port;
+        client.Family = c.family;
+        try {
+            client.Connect(Wait::For(std::chrono::milliseconds(kClientReadTimeoutMs)));
+            events.push_back(static_cast<SocketIOHandler*>(client.Handler())->Binding().PeerIP);
+        } catch (const SocketError& e) {
+            events.push_back(e.what());
+        }
+        EXPECT_EQ(events, c.events);
+    }
 }
 
 TEST(TcpClientTest, OrderlyDisconnectRaisesTheEventBeforeTheStatus) {

@@ -119,6 +119,45 @@ TEST(EchoAnswerTest, RequestReturnedByTheErrorQueue) {
     EXPECT_FALSE(RequestCarriesId({}, kId, IdMatch::SequenceHalf));
 }
 
+TEST(EchoAnswerTest, Icmpv6AnswersHaveTheirOwnTypesAndOffsets) {
+    const Bytes request = BuildEchoRequest(kId, 64, IcmpVersion::V6);
+    EXPECT_EQ(request[0], 128);
+    EXPECT_EQ(request[2] | request[3], 0) << "the kernel fills in the checksum";
+    Bytes reply = request;
+    reply[0] = 129;
+    // An unreachable answer quotes 4 unused bytes, the 40-byte IPv6 header
+    // and the request's first 8 bytes.
+    Bytes unreachable = {1, 4, 0, 0, 0, 0, 0, 0};
+    unreachable.resize(unreachable.size() + 40, 0x60);
+    unreachable.insert(unreachable.end(), request.begin(), request.begin() + 8);
+    Bytes cut = unreachable;
+    cut.pop_back();
+    const struct {
+        const char* name;
+        Bytes datagram;
+        IcmpVersion version;
+        EchoAnswerKind kind;
+    } cases[] = {
+        {"ICMPv6 reply", reply, IcmpVersion::V6, EchoAnswerKind::EchoReply},
+        {"ICMPv6 reply on an ICMP socket", reply, IcmpVersion::V4, EchoAnswerKind::Ignored},
+        {"ICMP reply on an ICMPv6 socket", EchoReply(kId), IcmpVersion::V6, EchoAnswerKind::Ignored},
+        {"own request", request, IcmpVersion::V6, EchoAnswerKind::Ignored},
+        {"ICMPv6 unreachable", unreachable, IcmpVersion::V6, EchoAnswerKind::Unreachable},
+        {"quote cut short", cut, IcmpVersion::V6, EchoAnswerKind::Ignored},
+        // No IPv4 header is taken off an ICMPv6 message.
+        {"IPv4 header", WithIpHeader(reply), IcmpVersion::V6, EchoAnswerKind::Ignored},
+    };
+    for (const auto& c : cases) {
+        const EchoAnswer answer = MatchEchoAnswer(c.datagram, kId, IdMatch::WholeId, c.version);
+        EXPECT_EQ(answer.Kind, c.kind) << c.name;
+        if (c.kind == EchoAnswerKind::Unreachable) {
+            EXPECT_EQ(answer.Code, 4) << c.name;
+        }
+    }
+    EXPECT_TRUE(RequestCarriesId(request, kId, IdMatch::SequenceHalf, IcmpVersion::V6));
+    EXPECT_FALSE(RequestCarriesId(request, kId, IdMatch::SequenceHalf, IcmpVersion::V4));
+}
+
 TEST(EchoAnswerTest, ArbitraryDatagramsAreClassifiedWithoutReadingPastThem) {
     // Each datagram lives in a buffer of its exact size, so an over-read shows
     // under the sanitizers.
@@ -132,6 +171,10 @@ TEST(EchoAnswerTest, ArbitraryDatagramsAreClassifiedWithoutReadingPastThem) {
             const EchoAnswer answer = MatchEchoAnswer(datagram, kId, IdMatch::WholeId);
             if (answer.Kind == EchoAnswerKind::Unreachable) {
                 EXPECT_GE(length, 36u);
+            }
+            const EchoAnswer answerV6 = MatchEchoAnswer(datagram, kId, IdMatch::WholeId, IcmpVersion::V6);
+            if (answerV6.Kind == EchoAnswerKind::Unreachable) {
+                EXPECT_GE(length, 56u);
             }
             RequestCarriesId(datagram, kId, IdMatch::SequenceHalf);
         }

@@ -26,6 +26,20 @@ TEST(PingErrorTest, UnreachableDescriptions) {
     EXPECT_EQ(UnreachableDescription(12), "Host unreachable for this type of service.");
     EXPECT_EQ(UnreachableDescription(13), "Destination unreachable: 13.");
     EXPECT_EQ(UnreachableDescription(255), "Destination unreachable: 255.");
+    // ICMPv6 codes read as the ICMP code of the same meaning.
+    const struct {
+        int code;
+        const char* description;
+    } icmpv6[] = {
+        {0, "Network unreachable."},
+        {1, "Communication with destination host administratively prohibited."},
+        {3, "Host unreachable."},
+        {4, "Port unreachable."},
+        {6, "Communication with destination network administratively prohibited."},
+        {7, "Destination unreachable: 7."},
+        {-1, "Destination unreachable: -1."},
+    };
+    for (const auto& c : icmpv6) EXPECT_EQ(UnreachableDescription(c.code, IcmpVersion::V6), c.description) << c.code;
 }
 
 TEST(PingErrorTest, SocketErrorTexts) {

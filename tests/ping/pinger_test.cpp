@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "common/abort_signal.h"
@@ -20,8 +21,8 @@
 #include "common/process_abort.h"
 #include "ping/echo_request.h"
 #include "ping/internet_checksum.h"
-#include "ping/isolated_network.h"
 #include "ping/ping_error.h"
+#include "support/isolated_network.h"
 #include "support/process_resources.h"
 
 namespace corvasse {
@@ -113,19 +114,26 @@ private:
 // responder has seen the echo request, answer runs with it.
 class Answering {
 public:
-    Answering(LoopbackResponder& responder, std::function<void(LoopbackResponder&)> answer)
+    template <typename Responder>
+    Answering(Responder& responder, std::type_identity_t<std::function<void(Responder&)>> answer)
         : thread_([&responder, answer = std::move(answer)] {
               const auto giveUp = Clock::now() + std::chrono::seconds(5);
-              while (responder.Request().empty() && Clock::now() < giveUp) {
+              while (!SawRequest(responder) && Clock::now() < giveUp) {
                   std::this_thread::sleep_for(std::chrono::milliseconds(1));
               }
-              if (!responder.Request().empty()) answer(responder);
+              if (SawRequest(responder)) answer(responder);
           }) {}
     ~Answering() { thread_.join(); }
     Answering(const Answering&) = delete;
     Answering& operator=(const Answering&) = delete;
 
 private:
+    static bool SawRequest(LoopbackResponder& responder) { return !responder.Request().empty(); }
+    template <typename Responder>
+    static bool SawRequest(Responder& responder) {
+        return responder.SawRequest();
+    }
+
     std::thread thread_;
 };
 
@@ -136,6 +144,46 @@ void ForeignReplyThenOwn(LoopbackResponder& responder) {
     responder.SendReply(false);
 }
 
+// The ICMPv6 side of loopback: a raw ICMPv6 socket sees the request (an
+// ICMPv6 socket gets no IP header) and sends the answer a test wants; the
+// kernel fills in its checksum.
+class Icmpv6Responder {
+public:
+    Icmpv6Responder() : socket_(socket(AF_INET6, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMPV6)) {}
+    bool Ok() const { return socket_.Valid(); }
+
+    bool SawRequest() {
+        uint8_t buffer[4096];
+        ssize_t got;
+        while ((got = recv(socket_.Get(), buffer, sizeof buffer, 0)) > 0) {
+            if (got >= 8 && buffer[0] == 128) {
+                request_.assign(buffer, buffer + got);
+            }
+        }
+        return !request_.empty();
+    }
+
+    // Quotes 4 unused bytes, the request's IPv6 header (from ::1 to ::1) and
+    // the request's first 8 bytes, as a router would.
+    void SendUnreachable(uint8_t code) {
+        Bytes answer = {1, code, 0, 0, 0, 0, 0, 0};
+        const Bytes header = {0x60, 0, 0, 0, 0, static_cast<uint8_t>(request_.size()), IPPROTO_ICMPV6, 64};
+        answer.insert(answer.end(), header.begin(), header.end());
+        for (int address = 0; address < 2; ++address) {
+            answer.insert(answer.end(), std::begin(in6addr_loopback.s6_addr), std::end(in6addr_loopback.s6_addr));
+        }
+        answer.insert(answer.end(), request_.begin(), request_.begin() + 8);
+        sockaddr_in6 to{};
+        to.sin6_family = AF_INET6;
+        to.sin6_addr = in6addr_loopback;
+        sendto(socket_.Get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+
+private:
+    FileDescriptor socket_;
+    Bytes request_;
+};
+
 TEST(PingerTest, EchoFromLoopback) {
     REQUIRE_ROOT();
     Pinger pinger;
@@ -143,10 +191,6 @@ TEST(PingerTest, EchoFromLoopback) {
     EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
     EXPECT_GE(pinger.ResponseTime(), 0);
     EXPECT_LT(pinger.ResponseTime(), 1000);
-
-    // Names come through the lookup; /etc/hosts knows this one.
-    pinger.PingHost("localhost");
-    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
 
     // The largest message goes out and comes back; one byte more is refused.
     pinger.SetPacketSize(2052);
@@ -161,6 +205,56 @@ TEST(PingerTest, EchoFromLoopback) {
     pinger.SetPacketSize(8);
     pinger.PingHost("127.0.0.1");
     EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+}
+
+TEST(PingerTest, IPv6HostsGetAnIcmpv6EchoAndTheFamilyChoosesTheAddress) {
+    REQUIRE_ROOT();
+    ScopedNetNamespace network;  // its loopback has ::1, whatever the machine's has
+    Pinger pinger;
+    const struct {
+        const char* host;
+        AddressFamily family;
+        const char* outcome;  // the answer's source, or the error
+    } cases[] = {
+        {"::1", AddressFamily::Any, "::1"},
+        {"[::1]", AddressFamily::IPv6, "::1"},
+        {"localhost", AddressFamily::Any, "::1"},
+        {"localhost", AddressFamily::IPv4, "127.0.0.1"},
+        {"LocalHost", AddressFamily::IPv6, "::1"},
+        {"::1", AddressFamily::IPv4, "11004: Valid name, no data record (check DNS setup)"},
+        {"127.0.0.1", AddressFamily::IPv6, "11004: Valid name, no data record (check DNS setup)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.host) + " " + std::to_string(static_cast<int>(c.family)));
+        pinger.Family = c.family;
+        try {
+            pinger.PingHost(c.host);
+            EXPECT_EQ(pinger.ResponseSource(), c.outcome);
+            EXPECT_LT(pinger.ResponseTime(), 1000);
+        } catch (const PingError& error) {
+            EXPECT_STREQ(error.what(), c.outcome);
+        }
+    }
+}
+
+TEST(PingerTest, Icmpv6SilenceTimesOutAndUnreachableReadsAsItsIcmpMeaning) {
+    REQUIRE_ROOT();
+    ScopedNetNamespace network;
+    SetSysctl("net/ipv6/icmp/echo_ignore_all", "1");
+    Icmpv6Responder responder;
+    ASSERT_TRUE(responder.Ok());
+    Pinger pinger;
+    pinger.Timeout = std::chrono::seconds(1);
+    EXPECT_STREQ(PingFailure(pinger, "::1").what(), "301: Timeout.");
+    ASSERT_TRUE(responder.SawRequest()) << "no ICMPv6 echo request went out";
+
+    Icmpv6Responder answerer;
+    ASSERT_TRUE(answerer.Ok());
+    Answering answering(answerer, [](Icmpv6Responder& r) { r.SendUnreachable(4); });
+    const PingError unreachable = PingFailure(pinger, "::1");
+    EXPECT_EQ(unreachable.Code, 127);
+    EXPECT_EQ(unreachable.Description, "Port unreachable.");
+    EXPECT_EQ(pinger.ResponseSource(), "::1");
 }
 
 TEST(PingerTest, EmptyHostSendsNothing) {
@@ -281,9 +375,34 @@ TEST(PingerTest, UnprivilegedUserPingsThroughThePingSocket) {
         BecomeNobodyInNamespace("0 2147483647");
         Pinger pinger;
         pinger.PingHost("127.0.0.1");
-        return "ok " + pinger.ResponseSource();
+        std::string sources = pinger.ResponseSource();
+        pinger.PingHost("::1");
+        return "ok " + sources + " " + pinger.ResponseSource();
     });
-    EXPECT_EQ(result, "ok 127.0.0.1");
+    EXPECT_EQ(result, "ok 127.0.0.1 ::1");
+}
+
+TEST(PingerTest, PingSocketHearsOfAnUnreachableIPv6DestinationThroughItsErrorQueue) {
+    REQUIRE_ROOT();
+    const std::string result = RunInChild([] {
+        if (unshare(CLONE_NEWNET) != 0) {
+            throw std::runtime_error("unshare failed");
+        }
+        test::BringLoopbackUp();
+        SetSysctl("net/ipv4/ping_group_range", "0 2147483647");
+        SetSysctl("net/ipv6/icmp/echo_ignore_all", "1");
+        // Opened before the privileges go, to play the far side.
+        auto* responder = new Icmpv6Responder;
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            throw std::runtime_error("cannot drop privileges");
+        }
+        Pinger pinger;
+        pinger.Timeout = std::chrono::seconds(2);
+        Answering answering(*responder, [](Icmpv6Responder& r) { r.SendUnreachable(3); });
+        const PingError error = PingFailure(pinger, "::1");
+        return std::string(error.what()) + " from " + pinger.ResponseSource();
+    });
+    EXPECT_EQ(result, "127: Host unreachable. from ::1");
 }
 
 TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {

@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/socket_address.h"
+
 namespace corvasse::test {
 
 namespace {
@@ -23,8 +25,8 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
 
 }  // namespace
 
-NginxServer::NginxServer(std::string_view serverDirectives, std::optional<CertificateFiles> tls)
-    : root_(dir_.Path() / "www"), tls_(std::move(tls)) {
+NginxServer::NginxServer(std::string_view serverDirectives, std::optional<CertificateFiles> tls, std::string address)
+    : address_(std::move(address)), root_(dir_.Path() / "www"), tls_(std::move(tls)) {
     std::filesystem::create_directories(root_);
     for (const char* sub : {"logs", "temp/body", "temp/proxy", "temp/fastcgi", "temp/uwsgi", "temp/scgi"}) {
         std::filesystem::create_directories(dir_.Path() / sub);
@@ -37,8 +39,10 @@ NginxServer::NginxServer(std::string_view serverDirectives, std::optional<Certif
 
 NginxServer::~NginxServer() = default;
 
+std::string NginxServer::Host() const { return AddressForDisplay(address_); }
+
 std::string NginxServer::Url(std::string_view path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return "http://" + Host() + ":" + std::to_string(port_) + std::string(path);
 }
 
 void NginxServer::WriteFile(std::string_view relativePath, std::string_view bytes) const {
@@ -48,17 +52,18 @@ void NginxServer::WriteFile(std::string_view relativePath, std::string_view byte
 }
 
 std::string NginxServer::HttpsUrl(std::string_view path, std::string_view host) const {
-    return "https://" + std::string(host) + ":" + std::to_string(tlsPort_) + std::string(path);
+    return "https://" + (host.empty() ? Host() : std::string(host)) + ":" + std::to_string(tlsPort_) +
+           std::string(path);
 }
 
 std::string NginxServer::ErrorLog() const { return ReadFile(dir_.Path() / "logs/error.log"); }
 
 bool NginxServer::TryStart(std::string_view serverDirectives) {
-    port_ = FreePort("127.0.0.1");
-    tlsPort_ = tls_ ? FreePort("127.0.0.1") : 0;
+    port_ = FreePort(address_);
+    tlsPort_ = tls_ ? FreePort(address_) : 0;
     std::string tlsListen;
     if (tls_) {
-        tlsListen = "    listen 127.0.0.1:" + std::to_string(tlsPort_) + " ssl;\n    ssl_certificate " +
+        tlsListen = "    listen " + Host() + ":" + std::to_string(tlsPort_) + " ssl;\n    ssl_certificate " +
                     tls_->certificate.string() + ";\n    ssl_certificate_key " + tls_->key.string() + ";\n";
     }
     std::string directives = ReplaceAll(std::string(serverDirectives), "@PORT@", std::to_string(port_));
@@ -83,7 +88,7 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
          << "  types { text/html html; text/plain txt; application/octet-stream bin; }\n"
          << "  default_type application/octet-stream;\n"
          << "  server {\n"
-         << "    listen 127.0.0.1:" << port_ << ";\n"
+         << "    listen " << Host() << ":" << port_ << ";\n"
          << tlsListen << "    root " << root_.string() << ";\n"
          << "    " << directives << "\n"
          << "  }\n"
@@ -96,7 +101,7 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
 }
 
 bool NginxServer::WaitForPort(int port) {
-    switch (process_.WaitUntilAccepting("127.0.0.1", port, kNginxStartTimeoutMs)) {
+    switch (process_.WaitUntilAccepting(address_, port, kNginxStartTimeoutMs)) {
         case ServerProcess::Readiness::Accepting: return true;
         case ServerProcess::Readiness::Exited: return false;
         case ServerProcess::Readiness::TimedOut: break;

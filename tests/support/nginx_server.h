@@ -1,5 +1,6 @@
 #pragma once
-// A private nginx on a free 127.0.0.1 port for tests and benchmarks. Its
+// A private nginx on a free loopback port (of 127.0.0.1 unless another
+// address is given, such as ::1) for tests and benchmarks. Its
 // configuration, pid file, logs, temporary folders and document root all live
 // in a fresh temporary folder; it runs in the foreground as a single process
 // and is stopped when the object goes away.
@@ -35,18 +36,20 @@ public:
     // serverDirectives go inside the server block; "@PORT@" in them is
     // replaced by the port nginx listens on, "@TLSPORT@" by its TLS port.
     // Files are served from Root().
-    explicit NginxServer(std::string_view serverDirectives = "", std::optional<CertificateFiles> tls = std::nullopt);
+    explicit NginxServer(std::string_view serverDirectives = "", std::optional<CertificateFiles> tls = std::nullopt,
+                         std::string address = "127.0.0.1");
     ~NginxServer();
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;
 
-    std::string Host() const { return "127.0.0.1"; }
+    // The address it listens on, IPv6 in brackets.
+    std::string Host() const;
     int Port() const { return port_; }
     int TlsPort() const { return tlsPort_; }
-    // "http://127.0.0.1:<port>" followed by the path.
+    // "http://<Host()>:<port>" followed by the path.
     std::string Url(std::string_view path) const;
-    // "https://<host>:<TLS port>" followed by the path.
-    std::string HttpsUrl(std::string_view path, std::string_view host = "127.0.0.1") const;
+    // "https://<host>:<TLS port>" followed by the path; no host: Host().
+    std::string HttpsUrl(std::string_view path, std::string_view host = {}) const;
     const std::filesystem::path& Root() const { return root_; }
     // Writes a file under the document root, creating its folders.
     void WriteFile(std::string_view relativePath, std::string_view bytes) const;
@@ -58,6 +61,7 @@ private:
     bool WaitForPort(int port);
 
     TempDir dir_;
+    std::string address_;
     std::filesystem::path root_;
     int port_ = 0;
     int tlsPort_ = 0;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include <arpa/inet.h>
@@ -14,6 +15,7 @@
 #include <sys/time.h>
 
 #include "common/posix_io.h"
+#include "common/socket_address.h"
 #include "support/test_pki.h"
 
 namespace corvasse::test {
@@ -29,19 +31,17 @@ constexpr int kHandshakeWaitMs = 200;
 // Most connections the full-queue listener makes before giving up.
 constexpr int kMaxFillers = 64;
 
-FileDescriptor LoopbackListener(int backlog, int& port) {
-    FileDescriptor listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+FileDescriptor LoopbackListener(int backlog, int& port, const std::string& host = "127.0.0.1") {
+    std::optional<SocketAddress> address = SocketAddress::FromText(host);
+    if (!address) throw std::runtime_error("peer: not an address: " + host);
+    FileDescriptor listener(socket(address->Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!listener.Valid()) throw std::runtime_error("peer: socket failed");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener.Get(), backlog) != 0 ||
-        getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("peer: cannot listen on loopback");
+    socklen_t length = address->Length();
+    if (bind(listener.Get(), address->Get(), length) != 0 || listen(listener.Get(), backlog) != 0 ||
+        getsockname(listener.Get(), address->Get(), &length) != 0) {
+        throw std::runtime_error("peer: cannot listen on " + host);
     }
-    port = ntohs(address.sin_port);
+    port = address->Port();
     return listener;
 }
 
@@ -90,12 +90,13 @@ std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts)
 
 void ScriptedPeer::TlsSessionFree::operator()(ssl_st* session) const { SSL_free(session); }
 
-ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script) : script_(std::move(script)) {
+ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script, std::string address)
+    : script_(std::move(script)), address_(std::move(address)) {
     // Before any client can make its own TLS context.
     for (const PeerStep& step : script_) {
         if (step.kind == PeerStep::Kind::StartTls) ServerTlsContext();
     }
-    listener_ = LoopbackListener(16, port_);
+    listener_ = LoopbackListener(16, port_, address_);
     if (!wake_.Valid()) throw std::runtime_error("peer: eventfd failed");
     thread_ = std::thread([this] { Run(); });
 }

@@ -10,7 +10,8 @@
 //     EXPECT_EQ(server.Received(), "EHLO vm\r\n");
 //     EXPECT_EQ(server.Failure(), "");
 //
-// The peer listens on 127.0.0.1 on a free port and runs on its own thread. It
+// The peer listens on a free port of 127.0.0.1 (or of the loopback address
+// given, such as ::1) and runs on its own thread. It
 // accepts the first connection before the first step. When the script ends it
 // goes on reading (and recording) until the client closes. Every wait of a
 // step gives up after kPeerStepTimeoutMs and ends the script with a failure.
@@ -103,13 +104,14 @@ std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts)
 
 class ScriptedPeer {
 public:
-    explicit ScriptedPeer(std::vector<PeerStep> script);
+    explicit ScriptedPeer(std::vector<PeerStep> script, std::string address = "127.0.0.1");
     // Stops the script at once and closes every socket.
     ~ScriptedPeer();
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
-    std::string Host() const { return "127.0.0.1"; }
+    // The address it listens on, without brackets.
+    const std::string& Host() const { return address_; }
     int Port() const { return port_; }
 
     // Waits until every step ran; false on time-out.
@@ -158,6 +160,7 @@ private:
     void Fail(const std::string& what);
 
     std::vector<PeerStep> script_;
+    std::string address_;
     int port_ = 0;
     FileDescriptor listener_;
     WakeUpEvent wake_;

@@ -1,6 +1,7 @@
 #include "support/server_process.h"
 
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "common/file_descriptor.h"
+#include "common/socket_address.h"
 
 namespace corvasse::test {
 
@@ -21,35 +23,31 @@ namespace {
 constexpr int kStopTimeoutMs = 5000;
 constexpr int kPollIntervalMs = 20;
 
-sockaddr_in Address(const std::string& host, int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
-        throw std::runtime_error("not an IPv4 address: " + host);
-    }
-    return address;
+// host:port as the socket calls take it; host is an IPv4 or IPv6 address.
+SocketAddress Address(const std::string& host, int port) {
+    std::optional<SocketAddress> address = SocketAddress::FromText(host, static_cast<uint16_t>(port));
+    if (!address) throw std::runtime_error("not an IP address: " + host);
+    return *address;
 }
 
 }  // namespace
 
 bool Accepts(const std::string& host, int port) {
-    const FileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const SocketAddress address = Address(host, port);
+    const FileDescriptor fd(socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.Valid()) return false;
-    sockaddr_in address = Address(host, port);
-    return connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    return connect(fd.Get(), address.Get(), address.Length()) == 0;
 }
 
 int TryBind(const std::string& host, int port) {
-    const FileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    SocketAddress address = Address(host, port);
+    const FileDescriptor fd(socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.Valid()) throw std::runtime_error("socket failed");
     int one = 1;
     setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address = Address(host, port);
-    socklen_t length = sizeof address;
-    if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        return ntohs(address.sin_port);
+    socklen_t length = address.Length();
+    if (bind(fd.Get(), address.Get(), address.Length()) == 0 && getsockname(fd.Get(), address.Get(), &length) == 0) {
+        return address.Port();
     }
     return 0;
 }

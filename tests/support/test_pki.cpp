@@ -35,7 +35,7 @@ sign() {  # name ca altnames
 }
 ca trusted
 ca stranger
-request localhost localhost && sign localhost trusted DNS:localhost,IP:127.0.0.1
+request localhost localhost && sign localhost trusted DNS:localhost,IP:127.0.0.1,IP:::1
 request wrongname www.example.org && sign wrongname trusted DNS:www.example.org
 request unknownca localhost && sign unknownca stranger DNS:localhost,IP:127.0.0.1
 request ipasname 127.0.0.1 && sign ipasname trusted DNS:127.0.0.1

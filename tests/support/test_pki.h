@@ -24,7 +24,7 @@ struct TestPki {
     // Where the CA and its files are.
     std::filesystem::path folder;
     std::filesystem::path caCertificate;
-    CertificateFiles localhost;  // for localhost and 127.0.0.1, by the test CA
+    CertificateFiles localhost;  // for localhost, 127.0.0.1 and ::1, by the test CA
     CertificateFiles wrongName;  // for www.example.org only, by the test CA
     CertificateFiles expired;    // for localhost and 127.0.0.1, by the test CA, expired in 2020
     CertificateFiles unknownCa;  // for localhost and 127.0.0.1, by a CA nobody trusts

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,8 +23,11 @@
 #include "app/monitor.h"
 #include "app/settings_store.h"
 #include "app/watch_state.h"
+#include "history/history_store.h"
 #include "support/monitor_files.h"
 #include "support/temp_dir.h"
+#include "support/watch_results.h"
+#include "ui/history_window.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_interval_timer.h"
@@ -88,7 +92,8 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
         menus << top->text() + ": " + entries.join("|");
     }
     EXPECT_EQ(menus, QStringList({"&File: &Abort Connection|-|&Minimize|-|E&xit", "&Log: &View Log|-|&Clear Log",
-                                  "&Help: &About...|Visit &Corvasse web site..."}));
+                                  "&View: &History...", "&Help: &About...|Visit &Corvasse web site..."}));
+    EXPECT_EQ(MenuAction("&View", "&History...")->shortcut(), QKeySequence("Ctrl+H"));
     EXPECT_FALSE(window_->logViewer().isVisible());
 }
 
@@ -142,6 +147,33 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
 
     ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
     for (const auto& c : cases) EXPECT_EQ(store.ReadSetting("Settings", c.key), c.saved) << c.key;
+}
+
+TEST_F(MainWindowTest, AddressFamilyChoiceLoadsAndSavesItsSetting) {
+    test::TempDir other;
+    const MonitorFiles files = test::MonitorFilesIn(other.Path());
+    SettingsStore store = SettingsStore::AtFile(files.settings);
+    for (auto [key, value] : {std::pair{"url2watch", "http://[::1]:8080/"}, std::pair{"txtLookFor", "Welcome"},
+                              std::pair{"txtSendTo", "ops@example.org"}, std::pair{"txtYourEmail", "me@example.org"},
+                              std::pair{"ipFamily", "ipv4"}}) {
+        store.WriteSetting("Settings", key, value);
+    }
+    MainWindow window(files, &dialogs_);
+    window.show();
+    QApplication::processEvents();
+    auto* choice = window.findChild<QComboBox*>();
+    ASSERT_NE(choice, nullptr);
+    QStringList items;
+    for (int i = 0; i < choice->count(); ++i) items << choice->itemText(i);
+    EXPECT_EQ(items, QStringList({"Any", "IPv4 only", "IPv6 only"}));
+    EXPECT_EQ(choice->currentText(), "IPv4 only");
+
+    for (auto [index, stored] : {std::pair{2, "ipv6"}, std::pair{0, "n/a"}}) {
+        choice->setCurrentIndex(index);
+        window.findChild<QPushButton*>("btnSave")->click();
+        ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+        EXPECT_EQ(store.ReadSetting("Settings", "ipFamily"), stored);
+    }
 }
 
 TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
@@ -303,6 +335,28 @@ TEST_F(MainWindowTest, LogViewerReadsEachLineAsUtf8OrElseLatin1) {
     EXPECT_EQ(window_->logViewer().Pane()->toPlainText().toStdString(),
               "Looked for but did not find:Gr\xC3\xB6\xC3\x9F"
               "e\nHTTP/1.1 200 Tr\xC3\xA8s bien\n \n--- End of File --");
+}
+
+TEST_F(MainWindowTest, HistoryOpensBesideTheWindowForTheWatchOfTheForm) {
+    window_->SetText(Field::txtURL2watch, "http://shop.example/");
+    MenuAction("&View", "&History...")->trigger();
+    HistoryWindow* history = window_->historyWindow();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->windowTitle(), "Corvasse History");
+    EXPECT_EQ(history->windowModality(), Qt::NonModal);
+    EXPECT_EQ(history->findChild<QLabel*>("notice")->text().toStdString(),
+              "no history database at \"" + (temp_.Path() / "history.sqlite3").string() + "\"");
+    EXPECT_TRUE(dialogs_.calls.empty());
+
+    // Once there is one, the next "History..." reads it.
+    HistoryStore store(temp_.Path() / "history.sqlite3");
+    store.RecordResult(store.FindOrAddWatch(window_->monitor().Settings().FilePath(), "http://shop.example/"),
+                       test::Up(ResultTimeNow() - std::chrono::minutes(1)));
+    MenuAction("&View", "&History...")->trigger();
+    EXPECT_EQ(window_->historyWindow(), history);
+    EXPECT_EQ(history->findChild<QLabel*>("notice")->text(), "");
+    EXPECT_EQ(history->findChild<QLabel*>("uptime24h")->text(), "24 hours: 100.00 %");
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoop) {

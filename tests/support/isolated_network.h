@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -100,11 +101,9 @@ inline std::string RunInChild(const std::function<std::string()>& body) {
     return result;
 }
 
-// For a forked child only: gives it its own network and mount namespaces in
-// which /etc/resolv.conf names 127.0.0.1, where a small DNS server answers
-// every query with "no such name". Lookups of names outside /etc/hosts then
-// fail as they do for a name that does not exist.
-inline void EnterNxDomainNetwork() {
+// For a forked child only: gives it its own network namespace, with loopback
+// up, and its own mount namespace, whose mounts no other process sees.
+inline void EnterPrivateNetworkAndMounts() {
     if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) {
         throw std::runtime_error(std::string("cannot create namespaces: ") + std::strerror(errno));
     }
@@ -112,17 +111,39 @@ inline void EnterNxDomainNetwork() {
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         throw std::runtime_error("cannot make mounts private");
     }
-    char confPath[] = "/tmp/corvasse-resolv-XXXXXX";
-    FileDescriptor confFile(mkstemp(confPath));
-    if (!confFile.Valid() || !WriteAll(confFile.Get(), "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n")) {
-        throw std::runtime_error("cannot write the resolver file");
+}
+
+// Within EnterPrivateNetworkAndMounts: puts a file holding text over the file
+// at path.
+inline void MountTextOver(const char* path, const std::string& text) {
+    char textPath[] = "/tmp/corvasse-mount-XXXXXX";
+    FileDescriptor textFile(mkstemp(textPath));
+    if (!textFile.Valid() || !WriteAll(textFile.Get(), text)) {
+        throw std::runtime_error(std::string("cannot write the file for ") + path);
     }
-    confFile.Close();
-    const bool mounted = mount(confPath, "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0;
-    unlink(confPath);
+    textFile.Close();
+    const bool mounted = mount(textPath, path, nullptr, MS_BIND, nullptr) == 0;
+    unlink(textPath);
     if (!mounted) {
-        throw std::runtime_error("cannot mount the resolver file");
+        throw std::runtime_error(std::string("cannot mount over ") + path);
     }
+}
+
+// For a forked child only: a private network in which /etc/hosts holds the
+// lines given ("::1 v6only.test\n") and nothing else, so that names resolve
+// as the test says, without a look at any other resolver.
+inline void EnterNetworkWithHosts(const std::string& hostsLines) {
+    EnterPrivateNetworkAndMounts();
+    MountTextOver("/etc/hosts", hostsLines);
+}
+
+// For a forked child only: gives it its own network and mount namespaces in
+// which /etc/resolv.conf names 127.0.0.1, where a small DNS server answers
+// every query with "no such name". Lookups of names outside /etc/hosts then
+// fail as they do for a name that does not exist.
+inline void EnterNxDomainNetwork() {
+    EnterPrivateNetworkAndMounts();
+    MountTextOver("/etc/resolv.conf", "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n");
 
     const int server = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -158,6 +179,27 @@ inline void EnterNxDomainNetwork() {
             sendto(server, query, end, 0, reinterpret_cast<sockaddr*>(&from), fromLength);
         }
     }).detach();
+}
+
+// Makes the current network namespace swallow every TCP packet sent to
+// address:port (an IPv4 or IPv6 address), as a firewall that drops a
+// listener's packets does: a connect there neither succeeds nor fails until
+// its time runs out. Needs nft (Debian's nftables) and CAP_NET_ADMIN.
+inline void DropTcpTo(const std::string& address, int port) {
+    char rulesPath[] = "/tmp/corvasse-nft-XXXXXX";
+    FileDescriptor rulesFile(mkstemp(rulesPath));
+    const std::string rules =
+        "table inet corvasse_test {\n  chain input {\n"
+        "    type filter hook input priority 0; policy accept;\n    " +
+        std::string(address.find(':') == std::string::npos ? "ip" : "ip6") + " daddr " + address + " tcp dport " +
+        std::to_string(port) + " drop\n  }\n}\n";
+    const bool written = rulesFile.Valid() && WriteAll(rulesFile.Get(), rules);
+    rulesFile.Close();
+    const int status = written ? std::system(("/usr/sbin/nft -f " + std::string(rulesPath)).c_str()) : -1;
+    unlink(rulesPath);
+    if (status != 0) {
+        throw std::runtime_error("nft could not set up the drop rule for " + address);
+    }
 }
 
 }  // namespace corvasse::test

@@ -1,0 +1,83 @@
+#include "cli/print_history.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/form_values.h"
+#include "app/history_text.h"
+#include "app/monitor.h"
+#include "app/settings_form.h"
+#include "app/settings_store.h"
+#include "app/watch_history.h"
+#include "app/watch_target.h"
+#include "cli/console_dialogs.h"
+#include "cli/console_view.h"
+
+namespace corvasse {
+
+namespace {
+
+constexpr const char* kColumnGap = "  ";
+
+void Print(std::FILE* out, const std::string& text) { std::fwrite(text.data(), 1, text.size(), out); }
+
+// The cells in columns as wide as their widest cell; the last one as it is.
+std::string Table(const std::vector<OutageRow>& rows) {
+    std::array<size_t, kOutageColumns.size()> widths{};
+    for (const auto& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    }
+    std::string table;
+    for (const auto& row : rows) {
+        for (size_t i = 0; i + 1 < row.size(); ++i)
+            table += row[i] + std::string(widths[i] - row[i].size(), ' ') + kColumnGap;
+        table += row.back() + "\n";
+    }
+    return table;
+}
+
+std::string Summary(WatchHistory& history, HistoryRange since, ResultTime now) {
+    std::string text;
+    for (const HistoryRange range : kHistoryRanges) {
+        if (range > since) break;
+        text += "Uptime " + std::string(RangeName(range)) + ": " + history.Uptime(range, now) + "\n";
+    }
+    const std::vector<Outage> outages = history.Outages(since, now);
+    text += "\nOutages " + std::string(RangeName(since)) + ": ";
+    if (outages.empty()) return text + "none\n";
+    text += std::to_string(outages.size()) + "\n";
+    std::vector<OutageRow> rows(1);
+    std::copy(kOutageColumns.begin(), kOutageColumns.end(), rows[0].begin());
+    for (const Outage& outage : outages) rows.push_back(OutageRowOf(outage, now));
+    return text + Table(rows);
+}
+
+}  // namespace
+
+int PrintHistory(const MonitorFiles& files, HistoryRange since, HistoryFormat format, ResultTime now, std::FILE* out,
+                 std::FILE* err) {
+    try {
+        // The watch is named from the settings as the window loads them.
+        SettingsStore settings = SettingsStore::AtFile(files.settings);
+        FormValues form;
+        ConsoleView view(nullptr, nullptr);
+        ConsoleDialogs dialogs(err);
+        SettingsForm(form, view, dialogs, settings).Load();
+        WatchHistory history(files.history, files.settings, WatchTarget(form, settings));
+        if (format == HistoryFormat::Csv) {
+            history.WriteCsv(since, now,
+                             [out](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), out); });
+        } else {
+            Print(out, Summary(history, since, now));
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(err, "corvasse: %s\n", error.what());
+        return kNoHistoryStatus;
+    }
+    return 0;
+}
+
+}  // namespace corvasse
