@@ -32,7 +32,9 @@ char* ManagedBuffer::Reserve(size_t count) {
         std::memmove(data_.get(), data_.get() + offset_, unread);
     } else {
         size_t capacity = std::max(needed, capacity_ * 2);
-        auto grown = std::make_unique<char[]>(capacity);
+        // Not zeroed: only the bytes received are ever read, and a page the
+        // receive does not reach is never touched.
+        auto grown = std::make_unique_for_overwrite<char[]>(capacity);
         if (unread > 0) std::memcpy(grown.get(), data_.get() + offset_, unread);
         data_ = std::move(grown);
         capacity_ = capacity;
