@@ -5,9 +5,12 @@
 // BM_SmallPage: a small page checked for a text, its watch in a settings
 // file, beside `check_http -H 127.0.0.1 -p PORT -u /page.html -s TEXT` of
 // Debian's monitoring-plugins-basic (what an engine runs today); over https
-// beside `check_http -S`. Counters: the median wall time of single runs of
-// each (corvasse_ms, check_http_ms), their ratio, the median CPU time of each
-// process (user and system).
+// beside `check_http -S`, which does not verify the certificate. https_test_ca
+// trusts the test CA alone (SSL_CERT_FILE); https_system_store trusts the
+// system's store as a real check does (its bundle file, read at every start,
+// and the test CA in a hashed folder named by SSL_CERT_DIR). Counters: the
+// median wall time of single runs of each (corvasse_ms, check_http_ms), their
+// ratio, the median CPU time of each process (user and system).
 //
 // BM_LargePage: a 64 MiB page with the text at its end, `check_corvasse -u
 // URL -s TEXT` beside `curl -s -o /dev/null URL`, plain and https (both
@@ -25,20 +28,26 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 #include <unistd.h>
 
 #include "app/settings_store.h"
 #include "process_cost.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/test_pki.h"
 
@@ -46,6 +55,9 @@ namespace {
 
 using corvasse::bench::ProcessCost;
 using corvasse::test::ChildProcess;
+using corvasse::test::ScopedEnvironment;
+
+enum class Transport { Plain, HttpsTestCa, HttpsSystemStore };
 
 constexpr const char* kCheckHttp = "/usr/lib/nagios/plugins/check_http";
 constexpr const char* kCurl = "/usr/bin/curl";
@@ -57,6 +69,8 @@ std::unique_ptr<corvasse::test::NginxServer> server;
 std::unique_ptr<corvasse::test::TempDir> dir;
 std::filesystem::path plainSettings;
 std::filesystem::path httpsSettings;
+// The test CA under its subject hash, as `openssl rehash` names it.
+std::filesystem::path hashedCaFolder;
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -87,8 +101,16 @@ struct Pair {
 
 std::string Url(bool https, const std::string& path) { return https ? server->HttpsUrl(path) : server->Url(path); }
 
-void BM_SmallPage(benchmark::State& state) {
-    const bool https = state.range(0) != 0;
+void BM_SmallPage(benchmark::State& state, Transport transport) {
+    const bool https = transport != Transport::Plain;
+    const bool systemStore = transport == Transport::HttpsSystemStore;
+    // The system's store: its bundle file (SSL_CERT_FILE unset) and the
+    // folder that holds the test CA.
+    std::optional<ScopedEnvironment> file, folder;
+    if (systemStore) {
+        file.emplace("SSL_CERT_FILE", std::nullopt);
+        folder.emplace("SSL_CERT_DIR", hashedCaFolder.string());
+    }
     std::vector<std::string> checkHttp = {
         kCheckHttp, "-H",         "127.0.0.1", "-p", std::to_string(https ? server->TlsPort() : server->Port()),
         "-u",       "/page.html", "-s",        kText};
@@ -170,10 +192,12 @@ void BM_HeadlessIdle(benchmark::State& state) {
     state.counters["load1"] = LoadAverage();
 }
 
-BENCHMARK(BM_SmallPage)
-    ->ArgName("https")
-    ->Arg(0)
-    ->Arg(1)
+BENCHMARK_CAPTURE(BM_SmallPage, plain, Transport::Plain)->Iterations(300)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_SmallPage, https_test_ca, Transport::HttpsTestCa)
+    ->Iterations(300)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_SmallPage, https_system_store, Transport::HttpsSystemStore)
     ->Iterations(300)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
@@ -187,6 +211,20 @@ std::filesystem::path WriteSettings(const std::string& name, const std::string& 
     store.WriteSetting("Settings", "txtLookFor", kText);
     if (https) store.WriteSetting("Settings", "allowHttps", "y");
     return file;
+}
+
+// A folder holding the certificate as "<subject hash>.0".
+std::filesystem::path HashedFolder(const std::filesystem::path& certificate) {
+    const std::unique_ptr<FILE, decltype(&std::fclose)> pem(std::fopen(certificate.c_str(), "r"), &std::fclose);
+    const std::unique_ptr<X509, decltype(&X509_free)> x509(
+        pem ? PEM_read_X509(pem.get(), nullptr, nullptr, nullptr) : nullptr, &X509_free);
+    if (!x509) throw std::runtime_error("cannot read " + certificate.string());
+    char name[16];
+    std::snprintf(name, sizeof name, "%08lx.0", X509_subject_name_hash(x509.get()));
+    const std::filesystem::path folder = dir->Path() / "hashed-ca";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(certificate, folder / name);
+    return folder;
 }
 
 }  // namespace
@@ -204,6 +242,7 @@ int main(int argc, char** argv) {
     dir = std::make_unique<corvasse::test::TempDir>();
     plainSettings = WriteSettings("watch.conf", server->Url("/page.html"), false);
     httpsSettings = WriteSettings("watch-https.conf", server->HttpsUrl("/page.html"), true);
+    hashedCaFolder = HashedFolder(pki.caCertificate);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
