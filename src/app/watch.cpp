@@ -5,6 +5,7 @@
 
 #include "app/activity_log.h"
 #include "app/alert_sender.h"
+#include "app/body_check.h"
 #include "app/dialogs.h"
 #include "app/failure_reason.h"
 #include "app/form_fields.h"
@@ -19,7 +20,7 @@
 
 namespace corvasse {
 
-std::string SizeOverReason(size_t size, int32_t expected) {
+std::string SizeOverReason(int64_t size, int32_t expected) {
     return std::to_string(size) + " bytes, more than the expected " + std::to_string(expected);
 }
 
@@ -37,7 +38,7 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       results_(results) {}
 
 void Watch::Run() {
-    state_.FetchedBody.clear();
+    state_.FetchedBodyLength = 0;
     const WatchKind kind = IsSettingOn(settings_, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
     alerts_ = results_.Begin(kind, WatchTarget(form_, settings_));
     const std::optional<WatchResult> result = kind == WatchKind::Ping ? RunPingWatch() : RunWebWatch();
@@ -92,12 +93,16 @@ std::optional<WatchResult> Watch::RunWebWatch() {
     result.time = results_.Now();
     result.state = ResultState::Unknown;
     try {
+        // The page is checked as it arrives, so the look-for text is the one
+        // in the form when the fetch starts.
+        BodyCheck body(form_.Text(Field::txtLookFor));
         const auto started = std::chrono::steady_clock::now();
-        state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));
+        web_.Get(form_.Text(Field::txtURL2watch), body);
         result.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-        result.size = static_cast<int64_t>(state_.FetchedBody.size());
-        CheckContent(result);
+        state_.FetchedBodyLength = body.Length();
+        result.size = body.Length();
+        CheckContent(body, result);
         web_.Disconnect();
     } catch (const std::exception& error) {
         // A failed fetch, a bad expected size or a failed alert of the content
@@ -120,18 +125,16 @@ void Watch::Failed(WatchResult& result, const std::string& reason) {
     if (alerts_ == FailureAlerts::AtOnce) alert_.SendAlert();
 }
 
-void Watch::CheckContent(WatchResult& result) {
+void Watch::CheckContent(const BodyCheck& body, WatchResult& result) {
     state_.FoundFlag.clear();
     view_.RepaintStatusPane();
     const std::string expectedSize = form_.Text(Field::txtFileSize);
     if (!Trim(expectedSize).empty()) {
         const int32_t expected = StrToInt(expectedSize);
-        if (static_cast<int64_t>(expected) < static_cast<int64_t>(state_.FetchedBody.size())) {
-            Failed(result, SizeOverReason(state_.FetchedBody.size(), expected));
-        }
+        if (static_cast<int64_t>(expected) < body.Length()) Failed(result, SizeOverReason(body.Length(), expected));
         return;
     }
-    if (ContainsBytes(state_.FetchedBody, form_.Text(Field::txtLookFor))) {
+    if (body.Found()) {
         state_.FoundFlag = "y";
     } else {
         Failed(result, kTextMissingReason);

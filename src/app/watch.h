@@ -14,6 +14,7 @@ namespace corvasse {
 
 class ActivityLog;
 class AlertSender;
+class BodyCheck;
 class Dialogs;
 class FormFields;
 class MonitorView;
@@ -28,7 +29,7 @@ inline constexpr int kWatchConnectTimeoutMs = 120000;
 // Why a web watch failed its content check.
 inline constexpr const char* kTextMissingReason = "the text was not on the page";
 // "2048 bytes, more than the expected 1000"
-std::string SizeOverReason(size_t size, int32_t expected);
+std::string SizeOverReason(int64_t size, int32_t expected);
 
 class Watch {
 public:
@@ -51,7 +52,7 @@ public:
 private:
     WatchResult RunPingWatch();
     std::optional<WatchResult> RunWebWatch();
-    void CheckContent(WatchResult& result);
+    void CheckContent(const BodyCheck& body, WatchResult& result);
     // The first failure of a web watch decides its result; without outage
     // mode each failure also alerts at once.
     void Failed(WatchResult& result, const std::string& reason);

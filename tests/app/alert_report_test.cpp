@@ -50,7 +50,7 @@ protected:
 
 TEST_F(AlertReportTest, SizeCheckReportGoesToTheLogAsOneEntry) {
     settings.WriteSetting("Settings", "checktype", "filesize");
-    state.FetchedBody.assign(2048, 'x');
+    state.FetchedBodyLength = 2048;
     report.build_msg();
     EXPECT_EQ(AfterDateLine(),
               "Watching address: http://127.0.0.1:8080/index.html\n"
