@@ -1,76 +1,163 @@
-// check_corvasse, a whole process checking a small page for a text, beside
-// `check_http -H 127.0.0.1 -p PORT -u /page.html -s TEXT` of Debian's
-// monitoring-plugins-basic (what a monitoring engine runs today), both
-// against the same loopback nginx; once as it is, and once recording its
-// result in a history database (--history), as --alert also does. Counters:
-// the median wall time of single runs of each (corvasse_ms, check_http_ms),
-// their ratio, and the median CPU time of each process (user and system).
+// check_corvasse as a monitoring engine runs it: whole processes, each beside
+// the tool a user would pick instead, against the same loopback nginx, taking
+// turns so that a load that changes meanwhile weighs on both alike.
 //
-// Also the idle cost of `corvasse --headless` between two ticks: CPU time
-// over 10 s after its first watch (cpu_ms) and its resident memory (rss_MiB).
+// BM_SmallPage: a small page checked for a text, its watch in a settings
+// file, beside `check_http -H 127.0.0.1 -p PORT -u /page.html -s TEXT` of
+// Debian's monitoring-plugins-basic (what an engine runs today); over https
+// beside `check_http -S`, which does not verify the certificate;
+// plain_recorded also records the result in a history database (--history,
+// as --alert does). https_test_ca
+// trusts the test CA alone (SSL_CERT_FILE); https_system_store trusts the
+// system's store as a real check does (its bundle file, read at every start,
+// and the test CA in a hashed folder named by SSL_CERT_DIR). Counters: the
+// median wall time of single runs of each (corvasse_ms, check_http_ms), their
+// ratio, the median CPU time of each process (user and system).
+//
+// BM_LargePage: a 64 MiB page with the text at its end, `check_corvasse -u
+// URL -s TEXT` beside `curl -s -o /dev/null URL`, plain and https (both
+// trust the test CA). Counters: the median wall time and peak resident
+// memory of each, and their ratios.
+//
+// BM_HeadlessIdle: the idle cost of `corvasse --headless` between two ticks:
+// CPU time over 10 s after its first watch (cpu_ms) and its resident memory
+// (rss_MiB).
+//
+// Each benchmark also reports the machine's load (the 1-minute load average
+// when it ended, load1).
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 #include <unistd.h>
 
 #include "app/settings_store.h"
 #include "process_cost.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
+#include "support/test_pki.h"
 
 namespace {
 
+using corvasse::bench::ProcessCost;
 using corvasse::test::ChildProcess;
+using corvasse::test::ScopedEnvironment;
+
+// How the small page is checked: over http, over http recording the result
+// in a history database (--history, as --alert also does), or over https.
+enum class Transport { Plain, PlainRecorded, HttpsTestCa, HttpsSystemStore };
 
 constexpr const char* kCheckHttp = "/usr/lib/nagios/plugins/check_http";
+constexpr const char* kCurl = "/usr/bin/curl";
 constexpr auto kIdleSpan = std::chrono::seconds(10);
+constexpr size_t kLargePageBytes = size_t{64} << 20;
+constexpr const char* kText = "Welcome";
 
 std::unique_ptr<corvasse::test::NginxServer> server;
 std::unique_ptr<corvasse::test::TempDir> dir;
-std::filesystem::path settings;
+std::filesystem::path plainSettings;
+std::filesystem::path httpsSettings;
+// The test CA under its subject hash, as `openssl rehash` names it.
+std::filesystem::path hashedCaFolder;
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-// The two plugins take turns, so that a load that changes meanwhile weighs
-// on both alike.
-void BM_CheckCorvasseBesideCheckHttp(benchmark::State& state) {
-    std::vector<std::string> corvasse = {CHECK_CORVASSE_BINARY, "--settings", settings.string()};
-    if (state.range(0) == 1) corvasse.insert(corvasse.end(), {"--history", (dir->Path() / "history.sqlite3").string()});
-    const std::vector<std::string> checkHttp = {
-        kCheckHttp, "-H", "127.0.0.1", "-p", std::to_string(server->Port()), "-u", "/page.html", "-s", "Welcome"};
-    std::vector<double> corvasseWall, corvasseCpu, checkHttpWall, checkHttpCpu;
+double LoadAverage() {
+    std::ifstream loadavg("/proc/loadavg");
+    double load = 0;
+    loadavg >> load;
+    return load;
+}
+
+// The medians of two commands run in turns, one pair per iteration.
+struct Pair {
+    std::vector<double> wall[2], cpu[2], peakMiB[2];
+
+    void RunBoth(const std::vector<std::string> (&commands)[2], bool firstFirst) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const int which = (turn == 0) == firstFirst ? 0 : 1;
+            const ProcessCost cost = corvasse::bench::RunProcess(commands[which]);
+            wall[which].push_back(cost.wallMs);
+            cpu[which].push_back(cost.cpuMs);
+            peakMiB[which].push_back(static_cast<double>(cost.peakKiB) / 1024.0);
+        }
+    }
+};
+
+std::string Url(bool https, const std::string& path) { return https ? server->HttpsUrl(path) : server->Url(path); }
+
+void BM_SmallPage(benchmark::State& state, Transport transport) {
+    const bool https = transport == Transport::HttpsTestCa || transport == Transport::HttpsSystemStore;
+    const bool systemStore = transport == Transport::HttpsSystemStore;
+    // The system's store: its bundle file (SSL_CERT_FILE unset) and the
+    // folder that holds the test CA.
+    std::optional<ScopedEnvironment> file, folder;
+    if (systemStore) {
+        file.emplace("SSL_CERT_FILE", std::nullopt);
+        folder.emplace("SSL_CERT_DIR", hashedCaFolder.string());
+    }
+    std::vector<std::string> checkHttp = {
+        kCheckHttp, "-H",         "127.0.0.1", "-p", std::to_string(https ? server->TlsPort() : server->Port()),
+        "-u",       "/page.html", "-s",        kText};
+    if (https) checkHttp.push_back("-S");
+    std::vector<std::string> corvasse = {CHECK_CORVASSE_BINARY, "--settings",
+                                         (https ? httpsSettings : plainSettings).string()};
+    if (transport == Transport::PlainRecorded) {
+        corvasse.insert(corvasse.end(), {"--history", (dir->Path() / "history.sqlite3").string()});
+    }
+    const std::vector<std::string> commands[2] = {corvasse, checkHttp};
+    Pair pair;
     bool corvasseFirst = true;
     for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool runCorvasse = (turn == 0) == corvasseFirst;
-            const corvasse::bench::ProcessCost cost = corvasse::bench::RunProcess(runCorvasse ? corvasse : checkHttp);
-            (runCorvasse ? corvasseWall : checkHttpWall).push_back(cost.wallMs);
-            (runCorvasse ? corvasseCpu : checkHttpCpu).push_back(cost.cpuMs);
-        }
+        pair.RunBoth(commands, corvasseFirst);
         corvasseFirst = !corvasseFirst;
     }
-    state.counters["corvasse_ms"] = Median(corvasseWall);
-    state.counters["check_http_ms"] = Median(checkHttpWall);
-    state.counters["ratio"] = Median(corvasseWall) / Median(checkHttpWall);
-    state.counters["corvasse_cpu_ms"] = Median(corvasseCpu);
-    state.counters["check_http_cpu_ms"] = Median(checkHttpCpu);
+    state.counters["corvasse_ms"] = Median(pair.wall[0]);
+    state.counters["check_http_ms"] = Median(pair.wall[1]);
+    state.counters["ratio"] = Median(pair.wall[0]) / Median(pair.wall[1]);
+    state.counters["corvasse_cpu_ms"] = Median(pair.cpu[0]);
+    state.counters["check_http_cpu_ms"] = Median(pair.cpu[1]);
+    state.counters["load1"] = LoadAverage();
+}
+
+void BM_LargePage(benchmark::State& state) {
+    const bool https = state.range(0) != 0;
+    const std::string url = Url(https, "/large.html");
+    std::vector<std::string> curl = {kCurl, "-s", "-o", "/dev/null", url};
+    if (https) curl.insert(curl.end() - 1, {"--cacert", corvasse::test::TestCertificates().caCertificate.string()});
+    const std::vector<std::string> commands[2] = {{CHECK_CORVASSE_BINARY, "-u", url, "-s", kText}, curl};
+    Pair pair;
+    bool corvasseFirst = true;
+    for (auto _ : state) {
+        pair.RunBoth(commands, corvasseFirst);
+        corvasseFirst = !corvasseFirst;
+    }
+    state.counters["corvasse_ms"] = Median(pair.wall[0]);
+    state.counters["curl_ms"] = Median(pair.wall[1]);
+    state.counters["wall_ratio"] = Median(pair.wall[0]) / Median(pair.wall[1]);
+    state.counters["corvasse_peak_MiB"] = Median(pair.peakMiB[0]);
+    state.counters["curl_peak_MiB"] = Median(pair.peakMiB[1]);
+    state.counters["peak_ratio"] = Median(pair.peakMiB[0]) / Median(pair.peakMiB[1]);
+    state.counters["load1"] = LoadAverage();
 }
 
 // utime + stime of a process, in clock ticks.
@@ -98,7 +185,7 @@ double ResidentMiB(int pid) {
 
 void BM_HeadlessIdle(benchmark::State& state) {
     for (auto _ : state) {
-        ChildProcess service({CORVASSE_BINARY, "--headless", "--settings", settings.string()}, dir->Path(),
+        ChildProcess service({CORVASSE_BINARY, "--headless", "--settings", plainSettings.string()}, dir->Path(),
                              corvasse::test::kDisplayVariables);
         while (service.Output().find("HTTP Disconnected...") == std::string::npos) {
             if (!service.Running()) throw std::runtime_error("the service ended: " + service.Errors());
@@ -110,27 +197,64 @@ void BM_HeadlessIdle(benchmark::State& state) {
         state.counters["cpu_ms"] = 1000.0 * static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
         state.counters["rss_MiB"] = ResidentMiB(service.Pid());
     }
+    state.counters["load1"] = LoadAverage();
 }
 
-BENCHMARK(BM_CheckCorvasseBesideCheckHttp)
-    ->ArgName("history")
-    ->Arg(0)
-    ->Arg(1)
-    ->Iterations(500)
+BENCHMARK_CAPTURE(BM_SmallPage, plain, Transport::Plain)->Iterations(300)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_SmallPage, plain_recorded, Transport::PlainRecorded)
+    ->Iterations(300)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(BM_SmallPage, https_test_ca, Transport::HttpsTestCa)
+    ->Iterations(300)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_SmallPage, https_system_store, Transport::HttpsSystemStore)
+    ->Iterations(300)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_LargePage)->ArgName("https")->Arg(0)->Arg(1)->Iterations(21)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HeadlessIdle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+std::filesystem::path WriteSettings(const std::string& name, const std::string& url, bool https) {
+    const std::filesystem::path file = dir->Path() / name;
+    corvasse::SettingsStore store = corvasse::SettingsStore::AtFile(file);
+    store.WriteSetting("Settings", "url2watch", url);
+    store.WriteSetting("Settings", "txtLookFor", kText);
+    if (https) store.WriteSetting("Settings", "allowHttps", "y");
+    return file;
+}
+
+// A folder holding the certificate as "<subject hash>.0".
+std::filesystem::path HashedFolder(const std::filesystem::path& certificate) {
+    const std::unique_ptr<FILE, decltype(&std::fclose)> pem(std::fopen(certificate.c_str(), "r"), &std::fclose);
+    const std::unique_ptr<X509, decltype(&X509_free)> x509(
+        pem ? PEM_read_X509(pem.get(), nullptr, nullptr, nullptr) : nullptr, &X509_free);
+    if (!x509) throw std::runtime_error("cannot read " + certificate.string());
+    char name[16];
+    std::snprintf(name, sizeof name, "%08lx.0", X509_subject_name_hash(x509.get()));
+    const std::filesystem::path folder = dir->Path() / "hashed-ca";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(certificate, folder / name);
+    return folder;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    server = std::make_unique<corvasse::test::NginxServer>();
+    // Before any process starts: both tools trust the test CA through SSL_CERT_FILE.
+    const corvasse::test::TestPki& pki = corvasse::test::TestCertificates();
+    server = std::make_unique<corvasse::test::NginxServer>("", pki.localhost);
     server->WriteFile("page.html", "<html><body><p>Welcome to a small page.</p></body></html>\n");
+    std::string large(kLargePageBytes, '.');
+    large.replace(large.size() - 16, 7, kText);
+    server->WriteFile("large.html", large);
+    large.clear();
+    large.shrink_to_fit();
     dir = std::make_unique<corvasse::test::TempDir>();
-    settings = dir->Path() / "watch.conf";
-    corvasse::SettingsStore store = corvasse::SettingsStore::AtFile(settings);
-    store.WriteSetting("Settings", "url2watch", server->Url("/page.html"));
-    store.WriteSetting("Settings", "txtLookFor", "Welcome");
+    plainSettings = WriteSettings("watch.conf", server->Url("/page.html"), false);
+    httpsSettings = WriteSettings("watch-https.conf", server->HttpsUrl("/page.html"), true);
+    hashedCaFolder = HashedFolder(pki.caCertificate);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

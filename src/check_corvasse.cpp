@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         const WatchRecording recording = options.alert == AlertMode::Deliver ? WatchRecording::ResultsAndOutages
                                          : options.history                   ? WatchRecording::ResultsOnly
                                                                              : WatchRecording::None;
-        WatchCheck check(files, options.alert, recording);
+        WatchCheck check(files, options, recording);
         if (std::optional<CheckResult> unusable = check.Prepare()) return Report(*unusable);
         return Report(RunBounded(check, options.timeout, started));
     } catch (const std::exception& error) {

@@ -39,7 +39,7 @@ std::string AlertReport::WebLines() const {
         const std::string checkType = ReadSetting(settings_, setting::checktype);
         if (checkType == kCheckTypeFileSize) {
             text += "Expected file size:" + form_.Text(Field::txtFileSize) +
-                    ", Actual file size:" + std::to_string(state_.FetchedBody.size()) + "\n";
+                    ", Actual file size:" + std::to_string(state_.FetchedBodyLength) + "\n";
         } else if (checkType == kCheckTypeLookFor) {
             text += (state_.FoundFlag == "y" ? "Looked for and found:" : "Looked for but did not find:") +
                     form_.Text(Field::txtLookFor) + "\n";

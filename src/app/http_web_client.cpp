@@ -15,7 +15,7 @@ void HttpWebClient::SetHttpsPolicy(HttpsPolicy policy) { client_.AllowHttps = po
 
 void HttpWebClient::SetAddressFamily(AddressFamily family) { client_.Family = family; }
 
-std::string HttpWebClient::Get(const std::string& url) { return client_.Get(url); }
+void HttpWebClient::Get(const std::string& url, ByteSink& body) { client_.Get(url, body); }
 
 void HttpWebClient::Disconnect() { client_.Disconnect(); }
 
@@ -23,6 +23,7 @@ std::string HttpWebClient::ResponseText() const { return client_.ResponseText();
 
 int HttpWebClient::ResponseCode() const { return client_.ResponseCode(); }
 
+std::optional<PeerCertificate> HttpWebClient::ServerCertificate() const { return client_.ServerCertificate(); }
 std::string HttpWebClient::PeerAddress() const { return client_.PeerTried(); }
 
 }  // namespace corvasse

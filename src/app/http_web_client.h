@@ -23,10 +23,11 @@ public:
     void SetHttpsPolicy(HttpsPolicy policy) override;
     void SetAddressFamily(AddressFamily family) override;
     // Throws whatever HttpClient::Get throws.
-    std::string Get(const std::string& url) override;
+    void Get(const std::string& url, ByteSink& body) override;
     void Disconnect() override;
     std::string ResponseText() const override;
     int ResponseCode() const override;
+    std::optional<PeerCertificate> ServerCertificate() const override;
     std::string PeerAddress() const override;
 
 private:

@@ -290,7 +290,8 @@ std::filesystem::path SettingsStore::DefaultFolder() {
 
 std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileName_; }
 
-std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {
+std::string SettingsStore::FileContent(std::string_view key) const {
+    if (kept_) return *kept_;
     bool missing = true;
     std::optional<std::string> text;
     try {
@@ -308,7 +309,15 @@ std::string SettingsStore::ReadSetting(std::string_view section, std::string_vie
         }
     }
     if (!text) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
-    const Document doc = Parse(*text);
+    if (keepFirstRead_) kept_ = *text;
+    return std::move(*text);
+}
+
+std::string SettingsStore::ReadSetting(std::string_view section, std::string_view key) const {
+    for (const Replacement& replacement : overrides_) {
+        if (EqualsNoCase(replacement.section, section) && EqualsNoCase(replacement.key, key)) return replacement.value;
+    }
+    const Document doc = Parse(FileContent(key));
     auto group = FindGroup(doc, section);
     if (!group) return std::string(kAbsentSetting);
     auto index = FindValue(doc, *group, key);
@@ -317,7 +326,20 @@ std::string SettingsStore::ReadSetting(std::string_view section, std::string_vie
     return Unescape(Trim(std::string_view(line).substr(line.find('=') + 1)));
 }
 
+void SettingsStore::KeepFirstRead() { keepFirstRead_ = true; }
+
+void SettingsStore::Override(std::string_view section, std::string_view key, std::string_view value) {
+    for (Replacement& replacement : overrides_) {
+        if (EqualsNoCase(replacement.section, section) && EqualsNoCase(replacement.key, key)) {
+            replacement.value = value;
+            return;
+        }
+    }
+    overrides_.push_back({std::string(section), std::string(key), std::string(value)});
+}
+
 void SettingsStore::WriteSetting(std::string_view section, std::string_view key, std::string_view value) {
+    kept_.reset();
     try {
         CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
@@ -347,6 +369,7 @@ void SettingsStore::WriteSetting(std::string_view section, std::string_view key,
 }
 
 void SettingsStore::DeleteSetting(std::string_view section, std::string_view key) {
+    kept_.reset();
     try {
         CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {

@@ -1,13 +1,16 @@
 #pragma once
 // The per-user settings: named text values in sections, kept in
 // <folder>/Corvasse.conf. Every call reads or rewrites the file afresh, so
-// nothing is cached and hand edits are seen at the next read.
+// nothing is cached and hand edits are seen at the next read - unless the
+// store is told to keep its first read, for a process that runs one watch
+// and ends.
 
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvasse {
 
@@ -54,6 +57,15 @@ public:
     // Removes the value; a missing section or value is not an error.
     void DeleteSetting(std::string_view section, std::string_view key);
 
+    // From now on the file is read once, at the next read, and what it held
+    // answers every later read of this store; a write reads it afresh. For a
+    // process that runs one watch and ends, which would otherwise read the
+    // same file some twenty times.
+    void KeepFirstRead();
+    // Every later read of the value answers `value`, whatever the file holds
+    // (a value given on a command line). The file itself is not changed.
+    void Override(std::string_view section, std::string_view key, std::string_view value);
+
     std::filesystem::path FilePath() const;
 
     // LostFile::ReadsAsIs unless set; a service that must go on watching with
@@ -61,10 +73,22 @@ public:
     void SetLostFile(LostFile lostFile) { lostFile_ = lostFile; }
 
 private:
+    struct Replacement {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+
     SettingsStore(std::filesystem::path folder, std::filesystem::path fileName);
+    // The file's bytes ("" when it or its folder is missing); throws
+    // RegistryError "Failed to get data for '<key>'" when it cannot be read.
+    std::string FileContent(std::string_view key) const;
 
     std::filesystem::path folder_;
     std::filesystem::path fileName_;
+    bool keepFirstRead_ = false;
+    mutable std::optional<std::string> kept_;
+    std::vector<Replacement> overrides_;
     LostFile lostFile_ = LostFile::ReadsAsIs;
     mutable std::optional<std::string> lastRead_;
 };

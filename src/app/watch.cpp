@@ -7,6 +7,7 @@
 
 #include "app/activity_log.h"
 #include "app/alert_sender.h"
+#include "app/body_check.h"
 #include "app/dialogs.h"
 #include "app/failure_reason.h"
 #include "app/form_fields.h"
@@ -24,7 +25,7 @@
 
 namespace corvasse {
 
-std::string SizeOverReason(size_t size, int32_t expected) {
+std::string SizeOverReason(int64_t size, int32_t expected) {
     return std::to_string(size) + " bytes, more than the expected " + std::to_string(expected);
 }
 
@@ -47,7 +48,7 @@ void Watch::Run() {
     // Asked at every watch, so that a sleep is measured from the watch before
     // it, whatever the setting said then.
     if (resume_.SleptSinceLastCheck() && IsSettingOn(settings_, setting::offlineAware)) WaitAfterSleep();
-    state_.FetchedBody.clear();
+    state_.FetchedBodyLength = 0;
     state_.FamilyFailures.clear();
     state_.OfflineReason.clear();
     const WatchKind kind = IsSettingOn(settings_, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
@@ -158,12 +159,16 @@ std::optional<WatchResult> Watch::RunWebWatch() {
     result.time = results_.Now();
     result.state = ResultState::Unknown;
     try {
+        // The page is checked as it arrives, so the look-for text is the one
+        // in the form when the fetch starts.
+        BodyCheck body(form_.Text(Field::txtLookFor));
         const auto started = std::chrono::steady_clock::now();
-        state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));
+        web_.Get(form_.Text(Field::txtURL2watch), body);
         result.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-        result.size = static_cast<int64_t>(state_.FetchedBody.size());
-        CheckContent(result);
+        state_.FetchedBodyLength = body.Length();
+        result.size = body.Length();
+        CheckContent(body, result);
         web_.Disconnect();
     } catch (const std::exception& error) {
         // Only a site that never answered may have been out of reach.
@@ -189,21 +194,23 @@ std::optional<WatchResult> Watch::RunWebWatch() {
 WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan) {
     std::vector<WatchResult> results;
     // The report tells of the page of the first family that failed.
-    std::optional<std::pair<std::string, std::string>> firstFailedPage;
+    std::optional<std::pair<int64_t, std::string>> firstFailedPage;
     for (const FamilyPass& pass : plan.passes) {
-        state_.FetchedBody.clear();
+        state_.FetchedBodyLength = 0;
         web_.SetAddressFamily(pass.family);
         web_.SetConnectTimeout(kWatchConnectTimeoutMs);
         WatchResult result;
         result.time = results_.Now();
         std::optional<std::string> failure;
         try {
+            BodyCheck body(form_.Text(Field::txtLookFor));
             const auto started = std::chrono::steady_clock::now();
-            state_.FetchedBody = web_.Get(form_.Text(Field::txtURL2watch));
+            web_.Get(form_.Text(Field::txtURL2watch), body);
             result.responseTime =
                 std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-            result.size = static_cast<int64_t>(state_.FetchedBody.size());
-            failure = ContentFailure();
+            state_.FetchedBodyLength = body.Length();
+            result.size = body.Length();
+            failure = ContentFailure(body);
             web_.Disconnect();
         } catch (const std::exception& error) {
             const std::optional<std::string> offline =
@@ -226,11 +233,11 @@ WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const Fami
             result.reason = FamilyFailureText(pass.family, peer, *failure);
             state_.FamilyFailures.push_back(result.reason);
             view_.AddStatusLine(result.reason);
-            if (!firstFailedPage) firstFailedPage.emplace(state_.FetchedBody, state_.FoundFlag);
+            if (!firstFailedPage) firstFailedPage.emplace(state_.FetchedBodyLength, state_.FoundFlag);
         }
         results.push_back(result);
     }
-    if (firstFailedPage) std::tie(state_.FetchedBody, state_.FoundFlag) = *firstFailedPage;
+    if (firstFailedPage) std::tie(state_.FetchedBodyLength, state_.FoundFlag) = *firstFailedPage;
     const WatchResult result = CombinedResult(results);
     if (alerts_ == FailureAlerts::AtOnce) {
         results_.Record(result);
@@ -248,22 +255,20 @@ void Watch::Failed(WatchResult& result, const std::string& reason) {
     if (alerts_ == FailureAlerts::AtOnce) alert_.SendAlert();
 }
 
-void Watch::CheckContent(WatchResult& result) {
-    if (const std::optional<std::string> failure = ContentFailure()) Failed(result, *failure);
+void Watch::CheckContent(const BodyCheck& body, WatchResult& result) {
+    if (const std::optional<std::string> failure = ContentFailure(body)) Failed(result, *failure);
 }
 
-std::optional<std::string> Watch::ContentFailure() {
+std::optional<std::string> Watch::ContentFailure(const BodyCheck& body) {
     state_.FoundFlag.clear();
     view_.RepaintStatusPane();
     const std::string expectedSize = form_.Text(Field::txtFileSize);
     if (!Trim(expectedSize).empty()) {
         const int32_t expected = StrToInt(expectedSize);
-        if (static_cast<int64_t>(expected) < static_cast<int64_t>(state_.FetchedBody.size())) {
-            return SizeOverReason(state_.FetchedBody.size(), expected);
-        }
+        if (static_cast<int64_t>(expected) < body.Length()) return SizeOverReason(body.Length(), expected);
         return std::nullopt;
     }
-    if (!ContainsBytes(state_.FetchedBody, form_.Text(Field::txtLookFor))) return kTextMissingReason;
+    if (!body.Found()) return kTextMissingReason;
     state_.FoundFlag = "y";
     return std::nullopt;
 }

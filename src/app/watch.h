@@ -19,6 +19,7 @@ namespace corvasse {
 
 class ActivityLog;
 class AlertSender;
+class BodyCheck;
 class Dialogs;
 class FormFields;
 class MonitorView;
@@ -33,7 +34,7 @@ inline constexpr int kWatchConnectTimeoutMs = 120000;
 // Why a web watch failed its content check.
 inline constexpr const char* kTextMissingReason = "the text was not on the page";
 // "2048 bytes, more than the expected 1000"
-std::string SizeOverReason(size_t size, int32_t expected);
+std::string SizeOverReason(int64_t size, int32_t expected);
 
 class Watch {
 public:
@@ -85,10 +86,10 @@ private:
     void ShowPing(const std::string& host, const PingOutcome& outcome);
     std::optional<WatchResult> RunWebWatch();
     WatchResult RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan);
-    void CheckContent(WatchResult& result);
+    void CheckContent(const BodyCheck& body, WatchResult& result);
     // Why the page fails the content check; none when it passes. Throws
     // ConversionError for an expected size that is not a number.
-    std::optional<std::string> ContentFailure();
+    std::optional<std::string> ContentFailure(const BodyCheck& body);
     // Why this computer could not have reached host (over the family, or
     // at the addresses of the pass when there is one), when "offlineAware"
     // is on and it could not.

@@ -11,8 +11,10 @@ namespace corvasse {
 struct WatchState {
     // Completed ticks; never reset.
     int32_t WatchCount = 0;
-    // Body returned by the current tick's fetch; emptied at every tick.
-    std::string FetchedBody;
+    // Length in bytes of the body the current tick's fetch returned; 0 at
+    // the start of every tick. The body itself is checked as it arrives and
+    // never kept.
+    int64_t FetchedBodyLength = 0;
     // "y" when the latest content check found the look-for text.
     std::string FoundFlag;
     // With "ipFamily=each": a line for each family the current tick's watch

@@ -2,9 +2,12 @@
 // The command line of check_corvasse.
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+
+#include "cli/thresholds.h"
 
 namespace corvasse {
 
@@ -25,16 +28,35 @@ struct CheckOptions {
     // Bounds the whole check; none: only the watch's own time-outs.
     std::optional<std::chrono::seconds> timeout;
     AlertMode alert = AlertMode::Silent;
+
+    // The watch given on the command line, in place of the settings file's
+    // values of the same meaning: the address (-u) and its check (-s or
+    // --max-size), or the host to ping (--ping).
+    std::optional<std::string> url;
+    std::optional<std::string> lookFor;
+    std::optional<int32_t> maxSize;
+    std::optional<std::string> pingHost;
+    // -w and -c.
+    TimeThresholds time;
+    // --certificate-days WARN[,CRIT].
+    std::optional<CertificateDays> certificateDays;
 };
 
 // The longest --timeout: the watchdog waits for it in one poll(), which
 // counts milliseconds in an int (about 24.8 days).
 inline constexpr std::chrono::seconds kMaxCheckTimeout{2147483};
 
-// Reads --settings FILE, --log FILE, --history FILE, --timeout SECONDS (a
-// whole number from 1 to kMaxCheckTimeout), --alert, --help and --version; a
-// value may also follow "=". Throws UsageError for anything else, and for an
-// empty history file name.
+// The longest --certificate-days.
+inline constexpr std::chrono::days kMaxCertificateDays{36500};
+
+// Reads --settings FILE, --log FILE, --history FILE, -t/--timeout SECONDS (a whole number
+// from 1 to kMaxCheckTimeout), --alert, -u/--url URL, -s/--string TEXT,
+// --max-size BYTES, --ping HOST, -w/--warning and -c/--critical SECONDS (a
+// decimal with up to six places), --certificate-days WARN[,CRIT],
+// -h/--help and -V/--version. A long option's value may also follow "=", a
+// short option's may follow it at once ("-t10"). Throws UsageError for
+// anything else, for options that cannot go together, and for an empty
+// history file name.
 CheckOptions ParseCheckOptions(int argc, const char* const* argv);
 
 // What --help prints.

@@ -1,5 +1,6 @@
 #include "cli/watch_check.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <vector>
@@ -10,9 +11,11 @@
 #include "app/monitor_components.h"
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
+#include "app/settings_store.h"
 #include "app/watch.h"
 #include "app/watch_target.h"
 #include "cli/console_view.h"
+#include "cli/thresholds.h"
 #include "common/byte_string.h"
 
 namespace corvasse {
@@ -21,6 +24,8 @@ namespace {
 
 // Without alerts the watch's log entries go nowhere.
 constexpr const char* kNoLog = "/dev/null";
+// The expected size that lets any page pass: the largest the check holds.
+constexpr int32_t kAnySize = INT32_MAX;
 
 // The text as a plugin may print it: on one line, and with no "|" of its
 // own, so that nothing a server or the settings hold can start a second line
@@ -69,17 +74,17 @@ public:
     void SetConnectTimeout(int timeoutMs) override { client_.SetConnectTimeout(timeoutMs); }
     void SetHttpsPolicy(HttpsPolicy policy) override { client_.SetHttpsPolicy(policy); }
     void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
-    std::string Get(const std::string& url) override {
+    void Get(const std::string& url, ByteSink& body) override {
         const auto start = std::chrono::steady_clock::now();
-        std::string body = KeepingFailure(failure, [&] { return client_.Get(url); });
+        KeepingFailure(failure, [&] { client_.Get(url, body); });
         elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-        return body;
     }
     void Disconnect() override {
         KeepingFailure(failure, [&] { client_.Disconnect(); });
     }
     std::string ResponseText() const override { return client_.ResponseText(); }
     int ResponseCode() const override { return client_.ResponseCode(); }
+    std::optional<PeerCertificate> ServerCertificate() const override { return client_.ServerCertificate(); }
     std::string PeerAddress() const override { return client_.PeerAddress(); }
 
     std::chrono::microseconds elapsed{0};
@@ -157,6 +162,51 @@ CheckResult Critical(std::string text, std::string perfData = "") {
     return {CheckStatus::Critical, std::move(text), std::move(perfData), {}};
 }
 
+// A result that passed, with what a threshold made of its time.
+CheckResult Judged(CheckResult result, const Verdict& verdict) {
+    result.status = verdict.status;
+    if (!verdict.reason.empty()) result.text += " (" + verdict.reason + ")";
+    return result;
+}
+
+// The watch the command line gives replaces the settings file's values of
+// the same meaning, so that the form, the watch and the alert report all
+// read it as if it were the file's.
+void UseCommandLineWatch(SettingsStore& settings, const CheckOptions& options) {
+    auto use = [&](const SettingKey& key, std::string_view value) {
+        settings.Override(kSettingsSection, key.name, value);
+    };
+    if (options.url) {
+        use(setting::url2watch, *options.url);
+        use(setting::PingOnly, "");
+        // The address was asked for by name, whatever its scheme.
+        use(setting::allowHttps, kSettingOn);
+    }
+    if (options.pingHost) {
+        use(setting::PingOnly, kSettingOn);
+        use(setting::PingAddr, *options.pingHost);
+    }
+    if (options.lookFor) {
+        use(setting::txtLookFor, *options.lookFor);
+        use(setting::expfilesize, "");
+        use(setting::checktype, kCheckTypeLookFor);
+    }
+    if (options.maxSize) {
+        use(setting::expfilesize, std::to_string(*options.maxSize));
+        use(setting::checktype, kCheckTypeFileSize);
+    }
+    // An address given without a check, where the file names none either:
+    // any page that arrives passes, whatever its size.
+    auto given = [&](const SettingKey& key) {
+        const std::string value = ReadSetting(settings, key);
+        return value != kAbsentSetting && !Trim(value).empty();
+    };
+    if (options.url && !given(setting::expfilesize) && !given(setting::txtLookFor)) {
+        use(setting::expfilesize, std::to_string(kAnySize));
+        use(setting::checktype, kCheckTypeFileSize);
+    }
+}
+
 }  // namespace
 
 std::string CheckResult::Line() const {
@@ -177,14 +227,17 @@ CheckResult TimedOutResult(const std::string& target, std::chrono::seconds timeo
 }
 
 struct WatchCheck::Parts {
-    Parts(const MonitorFiles& files, AlertMode alert, WatchRecording recording)
-        : alertMode(alert),
+    Parts(const MonitorFiles& files, const CheckOptions& options, WatchRecording recording)
+        : options(options),
           settingsFile(files.settings),
-          components(form, view, {files.settings, alert == AlertMode::Deliver ? files.log : kNoLog, files.history},
+          components(form, view,
+                     {files.settings, options.alert == AlertMode::Deliver ? files.log : kNoLog, files.history},
                      recording),
-          gate(components.alert, alert) {}
+          gate(components.alert, options.alert) {
+        components.settings.KeepFirstRead();
+    }
 
-    AlertMode alertMode;
+    CheckOptions options;
     std::filesystem::path settingsFile;
     FormValues form;
     CheckView view;
@@ -201,8 +254,8 @@ struct WatchCheck::Parts {
     std::string target;
 };
 
-WatchCheck::WatchCheck(const MonitorFiles& files, AlertMode alert, WatchRecording recording)
-    : parts_(std::make_unique<Parts>(files, alert, recording)) {}
+WatchCheck::WatchCheck(const MonitorFiles& files, const CheckOptions& options, WatchRecording recording)
+    : parts_(std::make_unique<Parts>(files, options, recording)) {}
 
 WatchCheck::~WatchCheck() = default;
 
@@ -210,6 +263,7 @@ const std::string& WatchCheck::Target() const { return parts_->target; }
 
 std::optional<CheckResult> WatchCheck::Prepare() {
     Parts& p = *parts_;
+    UseCommandLineWatch(p.components.settings, p.options);
     SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
     p.pingWatch = IsSettingOn(p.components.settings, setting::PingOnly);
@@ -227,7 +281,7 @@ std::optional<CheckResult> WatchCheck::Prepare() {
             return Unknown(std::string("expected size: ") + ConversionError(size).what() + where);
         }
     }
-    if (p.alertMode == AlertMode::Deliver) {
+    if (p.options.alert == AlertMode::Deliver) {
         const std::string port = ReadSetting(p.components.settings, setting::port);
         if (port != kAbsentSetting && !TryStrToInt(port)) {
             return Unknown(std::string("SMTP port: ") + ConversionError(port).what() + where);
@@ -258,14 +312,18 @@ CheckResult WatchCheck::Run() {
 
 CheckResult WatchCheck::Outcome() const {
     const Parts& p = *parts_;
+    const TimeThresholds& thresholds = p.options.time;
     if (!p.dialogs.message.empty()) return Unknown(p.target + ": " + Trim(p.dialogs.message));
     if (p.pingWatch) {
         if (!p.components.state.OfflineReason.empty()) {
             return Unknown(p.target + ": offline (" + p.components.state.OfflineReason + "), not counted");
         }
         if (p.ping.failure) return Critical(p.target + ": " + *p.ping.failure);
-        const std::string ms = std::to_string(p.ping.ResponseTime());
-        return Ok(p.target + " replied in " + ms + " ms", "rta=" + ms + "ms;;;0");
+        const std::chrono::milliseconds roundTrip(p.ping.ResponseTime());
+        const std::string ms = std::to_string(roundTrip.count());
+        CheckResult result = Ok(p.target + " replied in " + ms + " ms",
+                                "rta=" + ms + "ms" + ThresholdFields(thresholds, TimeUnit::Milliseconds) + ";0");
+        return Judged(std::move(result), JudgeTime(roundTrip, thresholds, TimeUnit::Milliseconds));
     }
     const WatchState& state = p.components.state;
     if (!state.FamilyFailures.empty()) {
@@ -276,22 +334,30 @@ CheckResult WatchCheck::Outcome() const {
     if (!state.OfflineReason.empty()) return Unknown(p.target + ": offline (" + state.OfflineReason + "), not counted");
     if (p.web.failure) return Critical(p.target + ": " + *p.web.failure);
     // Each claim below is the comparison itself, made again on what was fetched.
-    const size_t size = p.components.state.FetchedBody.size();
+    const int64_t size = p.components.state.FetchedBodyLength;
     const std::string bytes = std::to_string(size);
     const std::string seconds = Seconds(p.web.elapsed);
-    const std::string perfData = "time=" + seconds + "s;;;0 size=" + bytes + "B;;;0";
+    const std::string perfData =
+        "time=" + seconds + "s" + ThresholdFields(thresholds, TimeUnit::Seconds) + ";0 size=" + bytes + "B;;;0";
+    CheckResult result;
     const std::string expected = p.form.Text(Field::txtFileSize);
-    if (!Trim(expected).empty()) {
-        // Prepare made sure that it converts.
-        const int32_t limit = StrToInt(expected);
-        if (static_cast<int64_t>(size) > limit) {
-            return Critical(p.target + " " + SizeOverReason(size, limit), perfData);
-        }
-    } else if (p.components.state.FoundFlag != "y") {
-        return Critical(p.target + " did not contain \"" + p.form.Text(Field::txtLookFor) + "\"", perfData);
+    if (!Trim(expected).empty() && size > StrToInt(expected)) {  // Prepare made sure that it converts
+        result = Critical(p.target + " " + SizeOverReason(size, StrToInt(expected)), perfData);
+    } else if (Trim(expected).empty() && p.components.state.FoundFlag != "y") {
+        result = Critical(p.target + " did not contain \"" + p.form.Text(Field::txtLookFor) + "\"", perfData);
+    } else {
+        // The text keeps milliseconds: three decimals.
+        result = Ok(p.target + " " + bytes + " bytes in " + seconds.substr(0, seconds.size() - 3) + " s", perfData);
+        result = Judged(std::move(result), JudgeTime(p.web.elapsed, thresholds, TimeUnit::Seconds));
     }
-    // The text keeps milliseconds: three decimals.
-    return Ok(p.target + " " + bytes + " bytes in " + seconds.substr(0, seconds.size() - 3) + " s", perfData);
+    if (p.options.certificateDays) {
+        const CertificateVerdict certificate =
+            JudgeCertificate(p.web.ServerCertificate(), *p.options.certificateDays, std::chrono::system_clock::now());
+        result.status = Worse(result.status, certificate.status);
+        result.text += ", " + certificate.text;
+        if (!certificate.perfData.empty()) result.perfData += " " + certificate.perfData;
+    }
+    return result;
 }
 
 }  // namespace corvasse

@@ -11,13 +11,11 @@
 
 #include "app/result_keeper.h"
 #include "cli/check_options.h"
+#include "cli/check_status.h"
 
 namespace corvasse {
 
 struct MonitorFiles;
-
-// The plugin convention's states, as exit statuses.
-enum class CheckStatus { Ok = 0, Critical = 2, Unknown = 3 };
 
 struct CheckResult {
     CheckStatus status = CheckStatus::Unknown;
@@ -41,10 +39,13 @@ CheckResult TimedOutResult(const std::string& target, std::chrono::seconds timeo
 
 class WatchCheck {
 public:
-    // With AlertMode::Silent nothing is mailed and nothing is logged. The
-    // result goes to the history as recording says; with outage mode the
-    // alerts follow the outage model over the history's stored state.
-    WatchCheck(const MonitorFiles& files, AlertMode alert, WatchRecording recording);
+    // The options' watch stands in for the settings file's values of the
+    // same meaning, and their thresholds judge the outcome. With
+    // AlertMode::Silent nothing is mailed and nothing is logged. The result
+    // goes to the history as recording says; with outage mode the alerts
+    // follow the outage model over the history's stored state. The settings
+    // file is read once, at Prepare.
+    WatchCheck(const MonitorFiles& files, const CheckOptions& options, WatchRecording recording);
     ~WatchCheck();
     WatchCheck(const WatchCheck&) = delete;
     WatchCheck& operator=(const WatchCheck&) = delete;
@@ -60,8 +61,10 @@ public:
     const std::string& Target() const;
 
     // Runs the watch once. OK when it passed, CRITICAL when the fetch, the
-    // content check or the ping failed. Throws AbortedError when the process
-    // abort is raised meanwhile.
+    // content check or the ping failed; then the thresholds: a time past -w
+    // or -c, a certificate within --certificate-days, the worse state
+    // winning. Throws AbortedError when the process abort is raised
+    // meanwhile.
     CheckResult Run();
 
 private:

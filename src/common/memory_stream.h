@@ -7,9 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/byte_sink.h"
+
 namespace corvasse {
 
-class MemoryStream {
+class MemoryStream : public ByteSink {
 public:
     MemoryStream() = default;
     explicit MemoryStream(std::string bytes) : bytes_(std::move(bytes)) {}
@@ -29,7 +31,7 @@ public:
     // Writes at the position, growing the stream as needed, and moves the
     // position past the bytes written.
     void Write(const char* data, size_t count);
-    void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+    void Write(std::string_view bytes) override { Write(bytes.data(), bytes.size()); }
 
     // Reads up to count bytes from the position; returns how many were read
     // (0 at the end) and moves the position past them.

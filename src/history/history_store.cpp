@@ -1,7 +1,6 @@
 #include "history/history_store.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -194,14 +193,6 @@ HistoryStore::HistoryStore(std::filesystem::path file, HistoryAccess access) {
 }
 
 HistoryStore::~HistoryStore() = default;
-
-std::filesystem::path HistoryStore::DefaultFile() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification has relative paths ignored.
-    if (state != nullptr && *state == '/') return std::filesystem::path(state) / "Corvasse" / kHistoryFileName;
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "Corvasse" / kHistoryFileName;
-}
 
 const std::filesystem::path& HistoryStore::FilePath() const { return db_->File(); }
 

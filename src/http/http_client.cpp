@@ -9,6 +9,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "common/byte_sink.h"
 #include "common/byte_string.h"
 #include "common/memory_stream.h"
 #include "common/socket_error_code.h"
@@ -42,14 +43,54 @@ private:
     int saved_;
 };
 
-// A body read until the server closes comes in pieces of this size, so that
-// the limit is checked as it grows.
-constexpr int64_t kUntilClosePieceBytes = int64_t{1} << 20;
+// A body streamed to a sink is limited only by the fetch's time.
+constexpr int64_t kNoBodyLimit = INT64_MAX;
 
-// Holds a read work bracket open, so that the pieces of one body report as
-// one stretch of work.
-struct ReadWork : WorkBracket {
-    explicit ReadWork(NetComponent& component) : WorkBracket(component, WorkMode::Read, 0) {}
+// Hands a body on and counts it; the bytes that would take it past its limit
+// fail the fetch instead of reaching the sink.
+class LimitedBody : public ByteSink {
+public:
+    LimitedBody(ByteSink& body, int64_t limit) : body_(body), limit_(limit) {}
+
+    void Write(std::string_view bytes) override {
+        const int64_t room = limit_ - count_;
+        if (static_cast<int64_t>(bytes.size()) > room) {
+            if (room > 0) body_.Write(bytes.substr(0, static_cast<size_t>(room)));
+            count_ = limit_;
+            throw ResponseBodyTooLargeError(limit_);
+        }
+        body_.Write(bytes);
+        count_ += static_cast<int64_t>(bytes.size());
+    }
+
+private:
+    ByteSink& body_;
+    int64_t limit_;
+    int64_t count_ = 0;
+};
+
+// A body that is read only so that the connection can serve the next request.
+class DroppedBody : public ByteSink {
+public:
+    void Write(std::string_view) override {}
+};
+
+// Hands a chunk's data to the body and to the decoder that counts it off.
+class ChunkData : public ByteSink {
+public:
+    ChunkData(ChunkedDecoder& decoder, ByteSink& body) : decoder_(decoder), body_(body) {}
+
+    void Write(std::string_view bytes) override {
+        decoder_.Feed(bytes);
+        body_.Write(bytes);
+        taken_ += static_cast<int64_t>(bytes.size());
+    }
+    int64_t Taken() const { return taken_; }
+
+private:
+    ChunkedDecoder& decoder_;
+    ByteSink& body_;
+    int64_t taken_ = 0;
 };
 
 constexpr const char* kCutShortMessage =
@@ -129,20 +170,30 @@ std::string HttpClient::Get(const std::string& url) {
     return body.Release();
 }
 
+void HttpClient::Get(const std::string& url, ByteSink& body) {
+    Fetch(HttpMethod::Get, url, nullptr, &body, kNoBodyLimit);
+}
+
 void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body) {
-    const int64_t bodyStart = body ? body->Position() : 0;
+    Fetch(method, url, source, body, MaxResponseBodyBytes);
+}
+
+void HttpClient::Fetch(HttpMethod method, const std::string& url, MemoryStream* source, ByteSink* body,
+                       int64_t bodyLimit) {
     // Nothing of an earlier fetch carries over: not its address, which a
     // relative text would be merged into, nor its count of requests, which
     // would stop this fetch at its first redirect once it reached the maximum,
     // nor its status line, which a fetch that fails before reading one would
-    // otherwise report as its own.
+    // otherwise report as its own, nor its server's certificate.
     Response.ResponseText.clear();
+    serverCertificate_.reset();
     CurrentURI = Uri();
     RedirectCounter = 0;
     Request.RequestTarget = AbsoluteAddress(url);
     Request.RequestMethod = method;
     Request.SourceStream = source;
     Response.BodyStream = body;
+    bodyLimit_ = bodyLimit;
     ScopedReadDeadline deadline(*this, std::chrono::milliseconds(FetchTimeout));
     try {
         bool finished = false;
@@ -153,16 +204,13 @@ void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemorySt
             OpenForRequest();
             do {
                 Response.ResponseText = ReadStatusLine();
+                // The handshake is done once a status line came over it.
+                serverCertificate_ = usingTls_ ? RequireTls(Handler()).ServerCertificate() : std::nullopt;
                 ReadResponseHeaders();
             } while (ResponseCode() == 100);
 
             switch (DecideNextStep()) {
-                case NextStep::FollowRedirect:
-                    if (body) {
-                        body->SetPosition(bodyStart);
-                        body->SetSize(bodyStart);
-                    }
-                    break;
+                case NextStep::FollowRedirect: break;
                 case NextStep::Finish: finished = true; break;
                 case NextStep::Undecided: throw NetError("Undefined situation");
             }
@@ -359,10 +407,10 @@ HttpClient::NextStep HttpClient::DecideNextStep() {
     }
     if (!IsConnected()) return NextStep::Undecided;
     if (HasBody()) {
-        // Without a stream the body is still read, so that the connection
+        // Without a sink the body is still read, so that the connection
         // stays usable for the next request.
-        MemoryStream dropped;
-        ReadBody(Response.BodyStream ? *Response.BodyStream : dropped, true);
+        DroppedBody dropped;
+        ReadBody(Response.BodyStream ? *Response.BodyStream : dropped, bodyLimit_, true);
     }
     return NextStep::Finish;
 }
@@ -391,7 +439,7 @@ void HttpClient::RaiseProtocolError() {
     if (IsConnected() || InputBufferSize() > 0) {
         ReadTimeoutOverride timeout(*this, ErrorBodyTimeout);
         try {
-            if (HasBody()) ReadBody(body, false);
+            if (HasBody()) ReadBody(body, MaxResponseBodyBytes, false);
         } catch (const ResponseBodyTooLargeError&) {
             // The status tells what went wrong; the rest of the body stays
             // unread, so the connection cannot serve another request.
@@ -405,10 +453,10 @@ void HttpClient::DrainBody() {
     // A 204, 304, 1xx or the answer to a HEAD ends with its headers, also
     // when it carries a Location.
     if (!HasBody()) return;
-    MemoryStream scratch;
+    DroppedBody dropped;
     ReadTimeoutOverride timeout(*this, RedirectDrainTimeout);
     try {
-        ReadBody(scratch, false);
+        ReadBody(dropped, MaxResponseBodyBytes, false);
     } catch (...) {
         // What is left of that body may still arrive; the next request must
         // not take it for its answer.
@@ -423,32 +471,36 @@ bool HttpClient::HasBody() const {
     return code / 100 != 1 && code != 204 && code != 304 && Request.RequestMethod != HttpMethod::Head;
 }
 
-void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
+void HttpClient::ReadBody(ByteSink& body, int64_t limit, bool wholeBodyRequired) {
     const HeaderList& raw = Response.RawHeaders();
-    const int64_t bodyStart = stream.Position();
     // A chunked body is read as chunked whatever Content-Length says: the
     // length of a message sent in chunks means nothing.
     if (ContainsBytes(raw.GetHeaderValue("Transfer-Encoding"), "chunked")) {
-        ReadChunkedBody(stream);
+        ReadChunkedBody(body, limit);
         return;
     }
-    // A length too big for the header field's 32 bits is far past the limit.
-    const std::string announced = Trim(raw.GetHeaderValue("Content-Length"));
-    if (Response.ContentLength() < 0 && IsDecimalDigits(announced)) {
-        throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
+    // The header field holds 32 bits; a longer length is taken from its text.
+    int64_t length = Response.ContentLength();
+    if (const std::string announced = Trim(raw.GetHeaderValue("Content-Length"));
+        length < 0 && IsDecimalDigits(announced)) {
+        length = TryStrToInt64(announced).value_or(INT64_MAX);
     }
-    if (Response.ContentLength() >= 1) {
-        if (Response.ContentLength() > MaxResponseBodyBytes) throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
-        if (Response.ContentLength() >= kLargeBodyBytes) ReserveLargeBody(stream, Response.ContentLength());
+    if (length >= 1) {
+        if (length > limit) throw ResponseBodyTooLargeError(limit);
+        // A body kept in memory is reserved whole.
+        if (auto* kept = dynamic_cast<MemoryStream*>(&body); kept && length >= kLargeBodyBytes) {
+            ReserveLargeBody(*kept, length);
+        }
         try {
-            ReadStreamData(stream, Response.ContentLength());
+            ReadStreamData(body, length);
         } catch (const ConnClosedGracefullyError&) {
             // The bytes that arrived stay in the stream. A page cut short is
             // an error; a redirect or error body cut short is not.
             if (wholeBodyRequired) throw;
         }
     } else if (raw.IndexOfHeader("Content-Length") < 0) {
-        ReadUntilClose(stream, bodyStart);
+        LimitedBody limited(body, limit);
+        ReadStreamData(limited, -1, true);
         // Over TLS only close_notify marks the end of such a body: a bare
         // close may be anyone on the way cutting it short (RFC 9112 9.8).
         if (wholeBodyRequired && usingTls_ && RequireTls(Handler()).ClosedWithoutNotify()) {
@@ -457,9 +509,9 @@ void HttpClient::ReadBody(MemoryStream& stream, bool wholeBodyRequired) {
     }
 }
 
-void HttpClient::ReadChunkedBody(MemoryStream& stream) {
+void HttpClient::ReadChunkedBody(ByteSink& body, int64_t limit) {
     ReportStatus(Status::StatusText, "Chunk Started");
-    ChunkedDecoder decoder(LineLimit(), MaxResponseBodyBytes);
+    ChunkedDecoder decoder(LineLimit(), limit);
     std::string byte;
     while (!decoder.Done()) {
         const int64_t size = decoder.ChunkBytesLeft();
@@ -467,34 +519,13 @@ void HttpClient::ReadChunkedBody(MemoryStream& stream) {
             decoder.Feed(NextByte(*this, byte));
             continue;
         }
-        // The chunk's data goes straight into the body, in one read work
-        // bracket with the chunk's size; the decoder then takes it from there.
-        const int64_t start = stream.Position();
-        ReadStreamData(stream, size);
+        // The chunk's data goes straight on to the body, in one read work
+        // bracket with the chunk's size, and through the decoder, which
+        // counts it off.
+        ChunkData data(decoder, body);
+        ReadStreamData(data, size);
         // A connection found closed gives back less without an error.
-        if (stream.Position() - start < size) throw ConnClosedGracefullyError();
-        decoder.Feed(stream.View().substr(static_cast<size_t>(start), static_cast<size_t>(size)));
-    }
-}
-
-void HttpClient::ReadUntilClose(MemoryStream& stream, int64_t bodyStart) {
-    ReadWork work(*this);
-    for (;;) {
-        const int64_t room = MaxResponseBodyBytes - (stream.Position() - bodyStart);
-        // At the limit one more byte tells a body that ends there from one
-        // that goes on; it goes aside so that the body never grows past it.
-        MemoryStream probe;
-        MemoryStream& into = room > 0 ? stream : probe;
-        const int64_t piece = room > 0 ? std::min(kUntilClosePieceBytes, room) : 1;
-        const int64_t before = into.Position();
-        try {
-            ReadStreamData(into, piece);
-        } catch (const ConnClosedGracefullyError&) {
-            return;
-        }
-        // A connection found closed gives back less without an error.
-        if (into.Position() - before < piece) return;
-        if (room == 0) throw ResponseBodyTooLargeError(MaxResponseBodyBytes);
+        if (data.Taken() < size) throw ConnClosedGracefullyError();
     }
 }
 

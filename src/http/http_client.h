@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -15,10 +16,12 @@
 #include "http/http_response.h"
 #include "http/response_limits.h"
 #include "http/uri.h"
+#include "net/peer_certificate.h"
 #include "net/tcp_client.h"
 
 namespace corvasse {
 
+class ByteSink;
 class MemoryStream;
 
 enum class HttpOption { InProcessAuth, KeepOrigProtocol, ForceEncodeParams };
@@ -59,7 +62,9 @@ public:
     // error response's body is read for its error.
     std::chrono::milliseconds RedirectDrainTimeout = kRedirectDrainTimeout;
     std::chrono::milliseconds ErrorBodyTimeout = kErrorBodyTimeout;
-    // The most body bytes one response may bring (ResponseBodyTooLargeError).
+    // The most body bytes one response may bring when they are kept in
+    // memory (ResponseBodyTooLargeError); a body streamed to a sink has no
+    // limit here.
     int64_t MaxResponseBodyBytes = kMaxResponseBodyBytes;
     // https:// addresses are fetched over TLS (default port 443), and a
     // relative redirect on an https page stays https. Off: an https address
@@ -93,11 +98,22 @@ public:
     // and the limits' ResponseHeadersTooLargeError, ResponseBodyTooLargeError
     // and FetchTimeoutError.
     std::string Get(const std::string& url);
+    // The same, handing the body to `body` piece by piece as it arrives
+    // (each receive, at most RecvBufferSize bytes), so that nothing of it is
+    // held here: MaxResponseBodyBytes does not apply, FetchTimeout does.
+    // Only the final response's body is handed on, never a redirect's or an
+    // error's. What the sink throws ends the fetch as a read error does.
+    void Get(const std::string& url, ByteSink& body);
 
     // Sends the request and reads the response body into `body` (nullptr:
-    // the body is read and dropped). `source` is sent for Post and Put. After
-    // a redirect the body stream is cut back to where it started. Throws as Get.
+    // the body is read and dropped). `source` is sent for Post and Put.
+    // Throws as Get.
     void SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body);
+
+    // The certificate of the TLS connection that brought the last response
+    // of the latest fetch; none when that came in clear or no response was
+    // read. Every fetch starts without.
+    const std::optional<PeerCertificate>& ServerCertificate() const { return serverCertificate_; }
 
     // The status line of the last response this fetch read; empty until it
     // read one (every fetch starts without).
@@ -107,6 +123,10 @@ public:
 
 private:
     enum class NextStep { FollowRedirect, Finish, Undecided };
+
+    // SendRequest with the body going to a sink that may take at most
+    // bodyLimit bytes.
+    void Fetch(HttpMethod method, const std::string& url, MemoryStream* source, ByteSink* body, int64_t bodyLimit);
 
     void PrepareTarget();
     // Opens or reuses the connection and sends the request. A kept connection
@@ -121,9 +141,10 @@ private:
     NextStep DecideNextStep();
     bool FireRedirect(std::string& dest, HttpMethod& method);
     [[noreturn]] void RaiseProtocolError();
-    void ReadBody(MemoryStream& stream, bool wholeBodyRequired);
-    void ReadChunkedBody(MemoryStream& stream);
-    void ReadUntilClose(MemoryStream& stream, int64_t bodyStart);
+    // Reads the body into the sink; more than limit bytes fail with
+    // ResponseBodyTooLargeError.
+    void ReadBody(ByteSink& body, int64_t limit, bool wholeBodyRequired);
+    void ReadChunkedBody(ByteSink& body, int64_t limit);
     // The parsers' line limit: MaxLineLength (0 or less: none). A longer
     // line always fails the fetch, whatever MaxLineAction says.
     size_t LineLimit() const;
@@ -136,6 +157,9 @@ private:
     HeadByteCount headBytes_;
     // The connection to Host:Port speaks TLS.
     bool usingTls_ = false;
+    // The most bytes the body of the current fetch may bring.
+    int64_t bodyLimit_ = kMaxResponseBodyBytes;
+    std::optional<PeerCertificate> serverCertificate_;
     // The family the connection to Host:Port was restricted to.
     AddressFamily endpointFamily_ = AddressFamily::Any;
 };

@@ -8,7 +8,7 @@
 
 namespace corvasse {
 
-class MemoryStream;
+class ByteSink;
 
 enum class HttpVersion { V1_0, V1_1 };
 
@@ -20,8 +20,8 @@ public:
     int32_t ResponseCode() const;
     // The version named in the status line ("HTTP/1.0" gives V1_0).
     HttpVersion ResponseVersion = HttpVersion::V1_1;
-    // Where the body goes; not owned; nullptr drops nothing and reads nothing.
-    MemoryStream* BodyStream = nullptr;
+    // Where the body goes; not owned; nullptr: the body is read and dropped.
+    ByteSink* BodyStream = nullptr;
 };
 
 }  // namespace corvasse

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/memory_stream.h"
+#include "common/byte_sink.h"
 #include "net/net_error.h"
 
 namespace corvasse {
@@ -32,7 +32,9 @@ char* ManagedBuffer::Reserve(size_t count) {
         std::memmove(data_.get(), data_.get() + offset_, unread);
     } else {
         size_t capacity = std::max(needed, capacity_ * 2);
-        auto grown = std::make_unique<char[]>(capacity);
+        // Not zeroed: only the bytes received are ever read, and a page the
+        // receive does not reach is never touched.
+        auto grown = std::make_unique_for_overwrite<char[]>(capacity);
         if (unread > 0) std::memcpy(grown.get(), data_.get() + offset_, unread);
         data_ = std::move(grown);
         capacity_ = capacity;
@@ -67,9 +69,9 @@ void ManagedBuffer::ExtractAppend(std::string& out, size_t count) {
     Remove(count);
 }
 
-void ManagedBuffer::ExtractTo(MemoryStream& stream, size_t count) {
+void ManagedBuffer::ExtractTo(ByteSink& sink, size_t count) {
     if (count > Size()) throw NotEnoughDataInBufferError();
-    stream.Write(data_.get() + offset_, count);
+    sink.Write({data_.get() + offset_, count});
     Remove(count);
 }
 

@@ -13,7 +13,7 @@
 
 namespace corvasse {
 
-class MemoryStream;
+class ByteSink;
 
 // Consumed bytes are compacted away once this many have gathered.
 inline constexpr size_t kCompactAfterBytes = 32768;
@@ -47,7 +47,7 @@ public:
     // Removes count bytes from the front and returns / appends / writes them.
     std::string Extract(size_t count);
     void ExtractAppend(std::string& out, size_t count);
-    void ExtractTo(MemoryStream& stream, size_t count);
+    void ExtractTo(ByteSink& sink, size_t count);
     // Empties the buffer without reporting a removal.
     void Clear();
     // How many consumed bytes still sit before the unread ones.

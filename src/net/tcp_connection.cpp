@@ -238,19 +238,23 @@ void TcpConnection::ReadStreamData(MemoryStream& stream, int64_t n, bool untilCl
             // Only an optimisation: the stream grows as the bytes arrive.
         } catch (const std::length_error&) {}
     }
-    int64_t remaining = untilClose ? INT64_MAX : std::max<int64_t>(n, 0);
-
     struct CutAtEnd {
         MemoryStream& stream;
         ~CutAtEnd() {
             if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
         }
     } cut{stream};
+    ReadStreamData(static_cast<ByteSink&>(stream), n, untilClose);
+}
+
+void TcpConnection::ReadStreamData(ByteSink& sink, int64_t n, bool untilClose) {
+    if (n == -1 && !untilClose) n = ReadInt32();
+    int64_t remaining = untilClose ? INT64_MAX : std::max<int64_t>(n, 0);
     WorkBracket work(*this, WorkMode::Read, untilClose ? 0 : remaining);
 
     auto moveBuffered = [&] {
         auto count = static_cast<size_t>(std::min<int64_t>(remaining, static_cast<int64_t>(inputBuffer_.Size())));
-        inputBuffer_.ExtractTo(stream, count);
+        inputBuffer_.ExtractTo(sink, count);
         remaining -= static_cast<int64_t>(count);
     };
     moveBuffered();

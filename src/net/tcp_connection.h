@@ -24,6 +24,7 @@
 
 namespace corvasse {
 
+class ByteSink;
 class MemoryStream;
 
 // What a read does when the connection is (or turns out) closed: throw
@@ -133,6 +134,8 @@ public:
     // WorkMode::Read bracket (max n, or 0 until close). Bytes that arrived
     // before a failure are written to the stream before the error passes.
     void ReadStreamData(MemoryStream& stream, int64_t n = -1, bool untilClose = false);
+    // The same, handing the bytes to the sink as each receive brings them.
+    void ReadStreamData(ByteSink& sink, int64_t n = -1, bool untilClose = false);
     // A 4-byte integer, converted from network order when convert is set.
     int32_t ReadInt32(bool convert = true);
     // Reads lines until one equals delimiter; with dotStuffed a line starting

@@ -4,10 +4,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include <arpa/inet.h>
+#include <openssl/bn.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -83,6 +86,28 @@ X509* PeerLeafCertificate(SSL* ssl) {
     return sk_X509_num(chain) > 0 ? sk_X509_value(chain, 0) : nullptr;
 }
 
+// A certificate time as a point in time; the epoch when it cannot be read.
+std::chrono::system_clock::time_point TimePoint(const ASN1_TIME* time) {
+    std::tm parts{};
+    if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1) return {};
+    return std::chrono::system_clock::from_time_t(timegm(&parts));
+}
+
+std::string NameText(const X509_NAME* name) {
+    const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+    if (bio == nullptr || X509_NAME_print_ex(bio.get(), name, 0, XN_FLAG_RFC2253) < 0) return {};
+    char* text = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &text);
+    return length > 0 ? std::string(text, static_cast<size_t>(length)) : std::string();
+}
+
+std::string SerialText(const ASN1_INTEGER* serial) {
+    const std::unique_ptr<BIGNUM, decltype(&BN_free)> number(ASN1_INTEGER_to_BN(serial, nullptr), BN_free);
+    if (number == nullptr) return {};
+    const std::unique_ptr<char, void (*)(char*)> hex(BN_bn2hex(number.get()), [](char* p) { OPENSSL_free(p); });
+    return hex ? std::string(hex.get()) : std::string();
+}
+
 }  // namespace
 
 TlsIOHandler::~TlsIOHandler() { EndTls(); }
@@ -130,6 +155,14 @@ void TlsIOHandler::StartTls(const std::string& peerName) {
 }
 
 std::string TlsIOHandler::TlsVersion() const { return established_ ? SSL_get_version(ssl_) : std::string(); }
+
+std::optional<PeerCertificate> TlsIOHandler::ServerCertificate() const {
+    X509* certificate = established_ ? SSL_get0_peer_certificate(ssl_) : nullptr;
+    if (certificate == nullptr) return std::nullopt;
+    return PeerCertificate{peerName_, TimePoint(X509_get0_notAfter(certificate)),
+                           NameText(X509_get_issuer_name(certificate)),
+                           SerialText(X509_get0_serialNumber(certificate))};
+}
 
 void TlsIOHandler::EndTls() {
     if (ssl_ != nullptr) {

@@ -13,8 +13,10 @@
 // the peer closed, -1 with the socket error in errno).
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
+#include "net/peer_certificate.h"
 #include "net/socket_io_handler.h"
 
 struct ssl_st;
@@ -42,6 +44,9 @@ public:
     bool TlsEstablished() const { return established_; }
     // The protocol agreed ("TLSv1.3"); empty before the handshake is done.
     std::string TlsVersion() const;
+    // The certificate the server showed and the handshake verified; none
+    // before the handshake is done and after TLS ended.
+    std::optional<PeerCertificate> ServerCertificate() const;
     // The peer ended the session with a bare close, without close_notify:
     // data framed by that close may have been cut short on the way. Still
     // answers after the connection closed, until the next StartTls or Open.

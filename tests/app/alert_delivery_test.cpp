@@ -105,7 +105,7 @@ protected:
         form.texts[Field::txtSendto2] = "second@example.org";
         web.responseText = "HTTP/1.1 200 OK";
         web.responseCode = 200;
-        state.FetchedBody.assign(2048, 'x');
+        state.FetchedBodyLength = 2048;
         Set("checktype", "filesize");
         Set("txtSMTPhost", "127.0.0.1");
     }

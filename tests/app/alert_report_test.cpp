@@ -50,7 +50,7 @@ protected:
 
 TEST_F(AlertReportTest, SizeCheckReportGoesToTheLogAsOneEntry) {
     settings.WriteSetting("Settings", "checktype", "filesize");
-    state.FetchedBody.assign(2048, 'x');
+    state.FetchedBodyLength = 2048;
     report.build_msg();
     EXPECT_EQ(AfterDateLine(),
               "Watching address: http://127.0.0.1:8080/index.html\n"
@@ -65,7 +65,7 @@ TEST_F(AlertReportTest, SizeCheckReportGoesToTheLogAsOneEntry) {
 
 TEST_F(AlertReportTest, TheFamiliesAWatchFailedOverFollowTheReply) {
     settings.WriteSetting("Settings", "checktype", "filesize");
-    state.FetchedBody.assign(2048, 'x');
+    state.FetchedBodyLength = 2048;
     state.FamilyFailures = {"Over IPv4 192.0.2.1:80: the page did not pass the content check.",
                             "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out."};
     report.build_msg();

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/alert_sender.h"
@@ -16,6 +18,7 @@
 #include "app/monitor_view.h"
 #include "app/ping_client.h"
 #include "app/web_client.h"
+#include "common/byte_sink.h"
 
 namespace corvasse::test {
 
@@ -122,11 +125,12 @@ public:
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
     void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
     void SetAddressFamily(AddressFamily value) override { family = value; }
-    std::string Get(const std::string& url) override {
+    // Hands the body on one byte at a time, as the slowest connection would.
+    void Get(const std::string& url, ByteSink& sink) override {
         calls.push_back("get:" + url);
         if (duringGet) duringGet();
         if (!failure.empty()) throw std::runtime_error(failure);
-        return body;
+        for (const char byte : body) sink.Write(std::string_view(&byte, 1));
     }
     void Disconnect() override {
         calls.push_back("disconnect");
@@ -134,6 +138,7 @@ public:
     }
     std::string ResponseText() const override { return responseText; }
     int ResponseCode() const override { return responseCode; }
+    std::optional<PeerCertificate> ServerCertificate() const override { return std::nullopt; }
     std::string PeerAddress() const override { return peerAddress; }
 };
 

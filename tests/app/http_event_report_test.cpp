@@ -7,6 +7,7 @@
 
 #include "app/fakes.h"
 #include "app/http_web_client.h"
+#include "common/memory_stream.h"
 #include "http/http_client.h"
 #include "support/scripted_peer.h"
 
@@ -78,7 +79,9 @@ TEST(HttpEventReportTest, AWholeFetchThroughTheWatchInterface) {
                                           "3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n")});
     web.SetConnectTimeout(120000);
     EXPECT_EQ(client.ConnectTimeout, 120000);
-    EXPECT_EQ(web.Get("http://127.0.0.1:" + std::to_string(server.Port()) + "/a"), "abcde");
+    MemoryStream body;
+    web.Get("http://127.0.0.1:" + std::to_string(server.Port()) + "/a", body);
+    EXPECT_EQ(body.Bytes(), "abcde");
     web.Disconnect();
 
     // One "HTTP done..." per chunk.

@@ -172,6 +172,31 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesTheStoreErrorsAndLosesNothing) {
                                                 "Failed to set data for 'url2watch'");
 }
 
+TEST_F(SettingsStoreTest, AStoreThatKeepsItsFirstReadAndOverridesNeverTouchTheFile) {
+    store_.WriteSetting("Settings", "url2watch", "http://first/");
+    store_.WriteSetting("Settings", "txtLookFor", "Welcome");
+    const std::string file = ReadFile(store_.FilePath());
+    store_.KeepFirstRead();
+    store_.Override("SETTINGS", "TXTLOOKFOR", "Goodbye");
+    store_.Override("Settings", "txtLookFor", "Hello");
+    store_.Override("Settings", "PingOnly", "y");
+    EXPECT_EQ(store_.ReadSetting("Settings", "url2watch"), "http://first/");
+
+    // Gone or changed on disk: what was read once still answers.
+    std::filesystem::remove(store_.FilePath());
+    EXPECT_EQ(store_.ReadSetting("Settings", "url2watch"), "http://first/");
+    EXPECT_EQ(store_.ReadSetting("Settings", "txtLookFor"), "Hello");
+    EXPECT_EQ(store_.ReadSetting("Settings", "PingOnly"), "y");
+    EXPECT_EQ(store_.ReadSetting("Settings", "port"), "n/a");
+    // A write reads the file afresh and keeps what it wrote, never the overrides.
+    WriteFile(store_.FilePath(), file);
+    store_.WriteSetting("Settings", "port", "25");
+    EXPECT_EQ(ReadFile(store_.FilePath()), file + "port=25\n");
+    WriteFile(store_.FilePath(), "[Settings]\nurl2watch=http://second/\n");
+    EXPECT_EQ(store_.ReadSetting("Settings", "url2watch"), "http://second/");
+    EXPECT_EQ(store_.ReadSetting("Settings", "port"), "n/a");
+}
+
 TEST_F(SettingsStoreTest, FolderThatCannotBeCreatedFailsTheWrite) {
     WriteFile(temp_.Path() / "blocker", "x");
     SettingsStore blocked(temp_.Path() / "blocker" / "Corvasse");

@@ -236,12 +236,12 @@ TEST_F(WatchCycleTest, TextCheckIsCaseSensitiveAndEmptyTextAlwaysAlerts) {
 TEST_F(WatchCycleTest, FailedFetchAlertsOnceAndKeepsTheEarlierFoundFlag) {
     watch_.Run();
     EXPECT_EQ(state_.FoundFlag, "y");
-    EXPECT_EQ(state_.FetchedBody, "<h1>Welcome</h1>");
+    EXPECT_EQ(state_.FetchedBodyLength, 16);
     web_.failure = "Socket Error # 10061\r\nConnection refused.";
     watch_.Run();
     EXPECT_EQ(alert_.attempts, 1);
     EXPECT_EQ(state_.FoundFlag, "y");
-    EXPECT_EQ(state_.FetchedBody, "");
+    EXPECT_EQ(state_.FetchedBodyLength, 0);
     EXPECT_EQ(view_.watchCountText, "Watch count:2");
 }
 

@@ -25,7 +25,8 @@ TEST(InstallTest, AUserWhoCannotWriteTheBuildFolderInstallsUnitsThatFindTheProgr
                                prefix.Path());
     ASSERT_EQ(install.Wait(kInstallTimeoutMs), 0) << install.Output() << install.Errors();
     for (const char* file : {"bin/corvasse", "bin/check_corvasse", "share/applications/corvasse.desktop",
-                             "share/icons/hicolor/scalable/apps/corvasse.svg"}) {
+                             "share/icons/hicolor/scalable/apps/corvasse.svg", "share/man/man1/corvasse.1",
+                             "share/man/man1/check_corvasse.1"}) {
         EXPECT_TRUE(std::filesystem::exists(prefix.Path() / file)) << file;
     }
 

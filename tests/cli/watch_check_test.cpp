@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/settings_store.h"
@@ -40,7 +42,9 @@ constexpr const char* kLatin1Word =
 constexpr const char* kTime = R"(\d+\.\d{3})";
 constexpr const char* kPerfTime = R"(\d+\.\d{6})";
 
-std::string RegexQuoted(const std::string& text) { return std::regex_replace(text, std::regex(R"([.?|])"), R"(\$&)"); }
+std::string RegexQuoted(const std::string& text) {
+    return std::regex_replace(text, std::regex(R"([.?|()*+^$\[\]{}\\])"), R"(\$&)");
+}
 
 class WatchCheckTest : public ::testing::Test {
 protected:
@@ -68,13 +72,19 @@ protected:
         std::optional<int> status;
         std::vector<std::string> lines;
         std::string errors;
+        long peakResidentKiB = 0;
     };
 
+    // "@PAGE@" and "@WEB@" in an argument as in WriteSettings.
     Run Check(std::vector<std::string> args) {
+        for (std::string& arg : args) {
+            arg = std::regex_replace(arg, std::regex("@PAGE@"), web_.Url("/page.html"));
+            arg = std::regex_replace(arg, std::regex("@WEB@"), web_.Url(""));
+        }
         args.insert(args.begin(), CHECK_CORVASSE_BINARY);
         test::ChildProcess child(args, dir_.Path());
         const std::optional<int> status = child.Wait(kRunTimeoutMs);
-        return {status, test::SplitLines(child.Output()), child.Errors()};
+        return {status, test::SplitLines(child.Output()), child.Errors(), child.PeakResidentKiB()};
     }
 
     test::TempDir dir_;
@@ -210,8 +220,27 @@ TEST_F(WatchCheckTest, UnusableCommandLinesAreUnknown) {
         {{"--timeout", "999999999999"}, "'999999999999' is too large: the longest time-out is 2147483 seconds"},
         {{"--timeout", "2147484"}, "'2147484' is too large: the longest time-out is 2147483 seconds"},
         {{"--timeout"}, "option '--timeout' needs a value"},
-        {{"--warning", "3"}, "unknown option '--warning'"},
+        {{"--warn", "3"}, "unknown option '--warn'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"-hV"}, "unknown option '-hV'"},
+        {{"-t"}, "option '-t' needs a value"},
+        {{"--alert=yes"}, "option '--alert' takes no value"},
         {{"extra"}, "unexpected argument 'extra'"},
+        {{"-w", "1,5"}, "'1,5' is not a number of seconds from 0 to 2147483 (such as 2 or 0.5)"},
+        {{"--critical=0.1234567"}, "'0.1234567' is not a number of seconds from 0 to 2147483 (such as 2 or 0.5)"},
+        {{"-c", "2147484"}, "'2147484' is not a number of seconds from 0 to 2147483 (such as 2 or 0.5)"},
+        {{"--max-size", "-1"}, "'-1' is not a whole number of bytes from 0 to 2147483647"},
+        {{"--max-size", "2147483648"}, "'2147483648' is not a whole number of bytes from 0 to 2147483647"},
+        {{"--certificate-days", "0"}, "'0' is not WARN[,CRIT]: whole numbers of days from 1 to 36500"},
+        {{"--certificate-days", "14,"}, "'14,' is not WARN[,CRIT]: whole numbers of days from 1 to 36500"},
+        {{"--certificate-days", "3,14"}, "'3,14': the critical days must not be more than the warning days"},
+        {{"-s", ""}, "option '-s' needs a text to look for"},
+        {{"-u", " "}, "option '-u' needs an address"},
+        {{"-u", "http://a/", "--ping", "b"}, "options '--url' and '--ping' cannot be used together"},
+        {{"-s", "a", "--max-size", "1"}, "options '--string' and '--max-size' cannot be used together"},
+        {{"--ping", "b", "-s", "a"}, "options '--ping' and '--string' cannot be used together"},
+        {{"--ping", "b", "--certificate-days", "9"},
+         "options '--ping' and '--certificate-days' cannot be used together"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -220,9 +249,205 @@ TEST_F(WatchCheckTest, UnusableCommandLinesAreUnknown) {
         EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE UNKNOWN - " + c.message});
         EXPECT_EQ(run.errors, "check_corvasse: " + c.message + "\n");
     }
-    const Run version = Check({"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.lines, std::vector<std::string>{"check_corvasse 2.00 (Corvasse)"});
+    for (const char* option : {"--version", "-V"}) {
+        const Run version = Check({option});
+        EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.lines, std::vector<std::string>{"check_corvasse 2.00 (Corvasse)"});
+    }
+}
+
+TEST_F(WatchCheckTest, HelpShowsEveryOptionWithAnExample) {
+    for (const char* option : {"--help", "-h"}) {
+        const Run help = Check({option});
+        EXPECT_EQ(help.status, 0);
+        std::string text;
+        for (const std::string& line : help.lines) text += line + "\n";
+        const std::vector<std::pair<std::string, std::string>> options = {
+            {"-u, --url URL", "-u "},
+            {"-s, --string TEXT", "-s "},
+            {"--max-size BYTES", "--max-size "},
+            {"--ping HOST", "--ping "},
+            {"--settings FILE", "--settings "},
+            {"-w, --warning SECONDS", "-w "},
+            {"-c, --critical SECONDS", "-c "},
+            {"--certificate-days WARN[,CRIT]", "--certificate-days "},
+            {"-t, --timeout SECONDS", "-t "},
+            {"--alert", "--alert"},
+            {"--log FILE", "--log "},
+            {"-h, --help", ""},
+            {"-V, --version", ""},
+        };
+        for (const auto& [entry, example] : options) {
+            EXPECT_NE(text.find("  " + entry), std::string::npos) << entry;
+            if (!example.empty()) {
+                EXPECT_TRUE(std::regex_search(text, std::regex("\n +check_corvasse .*" + RegexQuoted(example))))
+                    << example;
+            }
+        }
+    }
+}
+
+TEST_F(WatchCheckTest, AWatchOnTheCommandLineAndItsThresholds) {
+    const std::filesystem::path lookingForGoodbye =
+        WriteSettings({{"url2watch", "http://127.0.0.1:1/other"}, {"txtLookFor", "Goodbye"}});
+    // Answers after 300 ms, far past a threshold of 0.1 s however fast the machine.
+    const std::string slowResponse = "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n" + std::string(kPage);
+    const std::vector<test::PeerStep> slowAnswer =
+        test::peer::Concat({test::peer::ReadLines(5), {test::peer::Sleep(300), test::peer::Send(slowResponse)}});
+    test::ScriptedPeer slow(test::peer::Concat({slowAnswer, {test::peer::Accept()}, slowAnswer}));
+    const std::string slowPage = "http://127.0.0.1:" + std::to_string(slow.Port()) + "/";
+    const std::string page = R"(http://127\.0\.0\.1:\d+/page\.html)";
+    const std::string passed = " 16 bytes in " + std::string(kTime) + " s";
+    auto perf = [](const std::string& thresholds) {
+        return std::string(R"( \| time=)") + kPerfTime + "s" + thresholds + ";0 size=16B;;;0";
+    };
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string line;
+    } cases[] = {
+        {"address and text", {"-u", "@PAGE@", "-s", "Welcome"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
+        {"text missing",
+         {"--url=@PAGE@", "--string=Goodbye"},
+         2,
+         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;")},
+        {"size over",
+         {"-u@PAGE@", "--max-size", "15"},
+         2,
+         "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf(";;")},
+        {"size within", {"-u", "@PAGE@", "--max-size=16"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
+        {"address alone: any page passes", {"-u", "@PAGE@"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
+        {"the file supplies the check",
+         {"-u", "@PAGE@", "--settings", lookingForGoodbye.string()},
+         2,
+         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;")},
+        {"the file supplies the address",
+         {"-s", "Other", "--settings", lookingForGoodbye.string()},
+         2,
+         R"(CORVASSE CRITICAL - http://127\.0\.0\.1:1/other: Socket Error # 10061 Connection refused\.)"},
+        {"ping",
+         {"--ping", "127.0.0.1", "-w", "0.5", "-c", "1.5"},
+         0,
+         R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;500;1500;0)"},
+        {"within both thresholds",
+         {"-u", "@PAGE@", "-w", "100", "-c", "200.5"},
+         0,
+         "CORVASSE OK - " + page + passed + perf(";100;200.5")},
+        {"past warning",
+         {"-u", slowPage, "-w", "0.1", "-c", "100"},
+         1,
+         "CORVASSE WARNING - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.1 s\))" + perf(";0.1;100")},
+        {"past critical",
+         {"-u", slowPage, "-s", "Welcome", "-w", "0.1", "-c", "0.2"},
+         2,
+         "CORVASSE CRITICAL - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.2 s\))" + perf(";0.1;0.2")},
+        {"a failed check stays what it was",
+         {"-u", "@PAGE@", "-s", "Goodbye", "-w", "0"},
+         2,
+         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";0;")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Run run = Check(c.args);
+        EXPECT_EQ(run.status, c.status);
+        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
+        EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(c.line))) << run.lines[0];
+        EXPECT_EQ(run.errors, "");
+    }
+    // No settings file was needed, and none was made.
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / ".config"));
+}
+
+TEST_F(WatchCheckTest, CertificateDaysJudgeTheServersCertificateBesideThePage) {
+    const auto now = std::chrono::system_clock::now();
+    const struct {
+        const char* name;
+        int daysLeft;
+        std::vector<std::string> args;
+        int status;
+        std::string line;  // @ADDRESS@, @DATE@: the certificate's end
+    } cases[] = {
+        {"far off",
+         30,
+         {"--certificate-days", "14,3"},
+         0,
+         "CORVASSE OK - @ADDRESS@ 16 bytes in T s, certificate for 127.0.0.1 expires in 30 days (@DATE@) | "
+         "time=Ts;;;0 size=16B;;;0 cert_days=30;14;3;0"},
+        {"within the warning days",
+         9,
+         {"--certificate-days", "14,3"},
+         1,
+         "CORVASSE WARNING - @ADDRESS@ 16 bytes in T s, certificate for 127.0.0.1 expires in 9 days (@DATE@) | "
+         "time=Ts;;;0 size=16B;;;0 cert_days=9;14;3;0"},
+        {"within the critical days",
+         2,
+         {"--certificate-days=14,3"},
+         2,
+         "CORVASSE CRITICAL - @ADDRESS@ 16 bytes in T s, certificate for 127.0.0.1 expires in 2 days (@DATE@) | "
+         "time=Ts;;;0 size=16B;;;0 cert_days=2;14;3;0"},
+        {"one day, warning days alone",
+         1,
+         {"--certificate-days", "7"},
+         1,
+         "CORVASSE WARNING - @ADDRESS@ 16 bytes in T s, certificate for 127.0.0.1 expires in 1 day (@DATE@) | "
+         "time=Ts;;;0 size=16B;;;0 cert_days=1;7;;0"},
+        {"the page fails too: the worse wins",
+         9,
+         {"--certificate-days", "14,3", "-s", "Goodbye"},
+         2,
+         "CORVASSE CRITICAL - @ADDRESS@ did not contain \"Goodbye\", certificate for 127.0.0.1 expires in 9 days "
+         "(@DATE@) | time=Ts;;;0 size=16B;;;0 cert_days=9;14;3;0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Half a day more than the whole days, so that the count cannot turn while the test runs.
+        const auto end =
+            std::chrono::floor<std::chrono::seconds>(now + std::chrono::days(c.daysLeft) + std::chrono::hours(12));
+        test::NginxServer server("", test::CertificateEndingAt(end));
+        server.WriteFile("page.html", kPage);
+        const std::string address = server.HttpsUrl("/page.html");
+        std::vector<std::string> args = {"-u", address};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Run run = Check(args);
+        EXPECT_EQ(run.status, c.status);
+        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
+        const std::time_t endTime = std::chrono::system_clock::to_time_t(end);
+        std::tm parts{};
+        gmtime_r(&endTime, &parts);
+        char date[32];
+        std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", &parts);
+        std::string expected = RegexQuoted(c.line);
+        expected = std::regex_replace(expected, std::regex("@ADDRESS@"), RegexQuoted(address));
+        expected = std::regex_replace(expected, std::regex("@DATE@"), date);
+        expected = std::regex_replace(expected, std::regex(" in T s"), std::string(" in ") + kTime + " s");
+        expected = std::regex_replace(expected, std::regex("time=Ts"), std::string("time=") + kPerfTime + "s");
+        EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(expected))) << run.lines[0];
+    }
+    // A page that came in clear has no certificate to judge.
+    const Run clear = Check({"-u", "@PAGE@", "--certificate-days", "14"});
+    EXPECT_EQ(clear.status, 3);
+    EXPECT_EQ(clear.lines.size(), 1u);
+    EXPECT_TRUE(
+        std::regex_match(clear.lines[0], std::regex("CORVASSE UNKNOWN - " + RegexQuoted(web_.Url("/page.html")) +
+                                                    " 16 bytes in .*, no certificate: the page did not come "
+                                                    "over https \\| time=.*s;;;0 size=16B;;;0")))
+        << clear.lines[0];
+}
+
+TEST_F(WatchCheckTest, APageLargerThanTheCheckWouldHoldIsCheckedAsItArrives) {
+    // 64 MiB with the text at its very end: found, counted, and never held.
+    std::string big(size_t{64} << 20, '.');
+    big.replace(big.size() - 8, 7, "Welcome");
+    web_.WriteFile("big.html", big);
+    const size_t size = big.size();
+    big.clear();
+    big.shrink_to_fit();
+    const Run run = Check({"-u", "@WEB@/big.html", "-s", "Welcome"});
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.lines.size(), 1u) << run.errors;
+    EXPECT_NE(run.lines[0].find(" " + std::to_string(size) + " bytes in "), std::string::npos) << run.lines[0];
+    EXPECT_LT(run.peakResidentKiB, 32 * 1024);
 }
 
 TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "feed_splits.h"
+#include "support/feed_splits.h"
 
 namespace corvasse {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "feed_splits.h"
+#include "support/feed_splits.h"
 
 namespace corvasse {
 namespace {

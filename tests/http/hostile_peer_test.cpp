@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/byte_sink.h"
 #include "http/http_errors.h"
 #include "net/net_error.h"
 #include "net/tls_error.h"
@@ -221,6 +223,29 @@ TEST_F(HostilePeerTest, EndlessBodyWithoutLengthStopsAtTheLimit) {
     // address sanitizer, the freed copy it holds in quarantine).
     EXPECT_LT(measure.PeakGrowthMiB(), 3 * (kMaxResponseBodyBytes >> 20));
     EXPECT_LT(measure.ElapsedMs(), 60000);
+}
+
+TEST_F(HostilePeerTest, StreamedEndlessBodyIsBoundedByTheFetchTimeNotTheBodyLimit) {
+    // The limit guards a body kept in memory; one handed on as it arrives
+    // holds nothing, and only the fetch's time ends it.
+    struct Counter : ByteSink {
+        void Write(std::string_view bytes) override {
+            total += static_cast<int64_t>(bytes.size());
+            largest = std::max(largest, bytes.size());
+        }
+        int64_t total = 0;
+        size_t largest = 0;
+    } counter;
+    EndlessServer server("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n");
+    client.MaxResponseBodyBytes = int64_t{1} << 20;
+    client.FetchTimeout = 1000;
+    test::CostMeter measure;
+    test::ExpectThrowWithMessage<FetchTimeoutError>([&] { client.Get(Url(server.Port()), counter); },
+                                                    "Response not complete within 1000 ms.");
+    measure.Print("endless body handed on for 1 s");
+    EXPECT_GT(counter.total, client.MaxResponseBodyBytes);
+    EXPECT_LE(counter.largest, static_cast<size_t>(client.RecvBufferSize));
+    EXPECT_LT(measure.PeakGrowthMiB(), 16);
 }
 
 TEST_F(HostilePeerTest, BodyEndingExactlyAtTheLimitIsWhole) {

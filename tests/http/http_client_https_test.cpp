@@ -3,13 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
 
+#include "common/memory_stream.h"
 #include "http/http_client.h"
 #include "net/net_error.h"
 #include "net/tls_error.h"
+#include "support/child_process.h"
 #include "support/expect_throw.h"
 #include "support/nginx_server.h"
+#include "support/server_process.h"
 #include "support/test_pki.h"
 
 namespace corvasse {
@@ -24,6 +29,7 @@ constexpr const char* kDirectives =
     "location = /relative { return 302 /page.html; }\n"
     "location = /up { return 302 https://127.0.0.1:@TLSPORT@/down; }\n"
     "location = /down { return 302 http://127.0.0.1:@PORT@/page.html; }\n"
+    "location = /secure { return 302 https://127.0.0.1:@TLSPORT@/page.html; }\n"
     // What the server saw: the SNI name (none for an address) and the Host header.
     "location = /seen { return 200 '[$ssl_server_name] $http_host'; }\n";
 
@@ -122,6 +128,53 @@ TEST(HttpClientHttpsCertificateTest, CertificatesThatDoNotVerifyFailWithTheirRea
         test::ExpectThrowWithMessage<TlsError>([&] { client.Get(server.HttpsUrl("/page.html", c.host)); }, c.message);
         EXPECT_FALSE(client.IsConnected());
     }
+}
+
+TEST(HttpClientServerCertificateTest, EachFetchTellsTheCertificateOfItsLastResponse) {
+    test::TestCertificates();
+    const auto end = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now() + std::chrono::days(9));
+    const test::CertificateFiles files = test::CertificateEndingAt(end);
+    test::ChildProcess openssl({"/usr/bin/openssl", "x509", "-noout", "-serial", "-in", files.certificate.string()},
+                               ".");
+    ASSERT_EQ(openssl.Wait(kTestTimeoutMs), 0);
+    const std::string serial = openssl.Output().substr(openssl.Output().find('=') + 1);  // "serial=1001\n"
+    NginxServer server(kDirectives, files);
+    server.WriteFile("page.html", "<html>static page</html>\n");
+    HttpClient client;
+    Prepare(client);
+
+    const struct {
+        const char* name;
+        std::string url;
+        std::optional<std::string> host;  // none: no certificate
+    } cases[] = {
+        {"https to an address", server.HttpsUrl("/page.html"), "127.0.0.1"},
+        {"https to a name", server.HttpsUrl("/page.html", "localhost"), "localhost"},
+        {"the kept connection", server.HttpsUrl("/page.html", "localhost"), "localhost"},
+        {"in clear", server.Url("/page.html"), std::nullopt},
+        {"redirected from https to clear", server.HttpsUrl("/down"), std::nullopt},
+        {"redirected from clear to https", server.Url("/secure"), "127.0.0.1"},
+        {"refused", "https://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryStream body;
+        try {
+            client.Get(c.url, body);
+        } catch (const NetError&) {
+            // The refused fetch; the others must come through.
+            EXPECT_EQ(std::string(c.name), "refused");
+        }
+        const std::optional<PeerCertificate>& certificate = client.ServerCertificate();
+        ASSERT_EQ(certificate.has_value(), c.host.has_value());
+        if (!certificate) continue;
+        EXPECT_EQ(body.Bytes(), "<html>static page</html>\n");
+        EXPECT_EQ(certificate->host, *c.host);
+        EXPECT_EQ(certificate->notAfter, end);
+        EXPECT_EQ(certificate->issuer, "CN=Corvasse test trusted");
+        EXPECT_EQ(certificate->serialNumber + "\n", serial);
+    }
+    client.Disconnect();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/byte_sink.h"
 #include "http/http_client.h"
 #include "http/http_errors.h"
 #include "support/expect_throw.h"
@@ -128,6 +129,23 @@ TEST_F(HttpClientNginxTest, LargeFilesArriveIntactOverHttpAndHttps) {
                                    << std::mismatch(body.begin(), body.end(), bytes.begin()).first - body.begin();
         EXPECT_EQ(lastMax, static_cast<int64_t>(size));
         EXPECT_EQ(lastCount, static_cast<int64_t>(size));
+
+        // Handed on as it arrives: the same bytes, no piece larger than a receive.
+        struct Comparison : ByteSink {
+            explicit Comparison(const std::string& expected) : expected(expected) {}
+            void Write(std::string_view piece) override {
+                if (mismatch < 0 && expected.compare(taken, piece.size(), piece) != 0) mismatch = taken;
+                taken += piece.size();
+                largest = std::max(largest, piece.size());
+            }
+            const std::string& expected;
+            size_t taken = 0, largest = 0;
+            int64_t mismatch = -1;
+        } streamed(bytes);
+        client.Get(url, streamed);
+        EXPECT_EQ(streamed.taken, size);
+        EXPECT_EQ(streamed.mismatch, -1);
+        EXPECT_LE(streamed.largest, static_cast<size_t>(client.RecvBufferSize));
     }
     client.Disconnect();
 }

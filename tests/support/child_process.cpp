@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,8 +80,10 @@ std::optional<int> ChildProcess::Wait(int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (pid_ > 0) {
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        rusage usage{};
+        if (wait4(pid_, &status, WNOHANG, &usage) == pid_) {
             pid_ = -1;
+            peakResidentKiB_ = usage.ru_maxrss;
             if (WIFEXITED(status)) status_ = WEXITSTATUS(status);
             break;
         }

@@ -39,6 +39,8 @@ public:
     // True until the child has exited (and was reaped).
     bool Running();
     int Pid() const { return pid_; }
+    // The most memory it held resident, once it has exited (else 0), in KiB.
+    long PeakResidentKiB() const { return peakResidentKiB_; }
 
     // What it wrote so far.
     std::string Output() const;
@@ -48,6 +50,7 @@ private:
     TempDir streams_;
     int pid_ = -1;
     std::optional<int> status_;
+    long peakResidentKiB_ = 0;
 };
 
 // The lines of a text ended by LF.

@@ -1,6 +1,7 @@
 #include "support/test_pki.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -46,6 +47,7 @@ cat > ca.cnf <<'END'
 default_ca = test
 [test]
 database = index.txt
+unique_subject = no
 new_certs_dir = issued
 serial = serial
 default_md = sha256
@@ -58,18 +60,48 @@ END
   -in expired.csr -out expired.pem
 )";
 
-TestPki MakePki(const std::filesystem::path& dir) {
-    const std::string script = (dir / "make.sh").string();
-    WriteFile(script, kScript);
-    const std::string log = (dir / "make.log").string();
-    const std::string command =
-        "cd '" + dir.string() + "' && OPENSSL=" + kOpenSsl + " /bin/bash '" + script + "' > '" + log + "' 2>&1";
+// A certificate issued with `openssl ca` (which keeps the serial numbers)
+// for its given dates.
+constexpr const char* kIssueScript = R"(set -e
+"$OPENSSL" genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$1.key"
+"$OPENSSL" req -new -key "$1.key" -out "$1.csr" -subj /CN=localhost
+"$OPENSSL" ca -batch -notext -config ca.cnf -cert trusted.pem -keyfile trusted.key \
+  -startdate "$2" -enddate "$3" -extfile localhost.ext -extensions v3 -in "$1.csr" -out "$1.pem"
+)";
+
+// Runs a script in the folder with its arguments; throws with its output when it fails.
+void RunScript(const std::filesystem::path& dir, const char* name, const char* text, const std::string& arguments) {
+    const std::string script = (dir / name).string();
+    WriteFile(script, text);
+    const std::string log = (dir / (std::string(name) + ".log")).string();
+    const std::string command = "cd '" + dir.string() + "' && OPENSSL=" + kOpenSsl + " /bin/bash '" + script + "' " +
+                                arguments + " > '" + log + "' 2>&1";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("openssl failed:\n" + ReadFile(log));
+}
+
+// "20270102120000Z"
+std::string CertificateTime(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d%H%M%SZ", &parts);
+    return text;
+}
+
+TestPki MakePki(const std::filesystem::path& dir) {
+    RunScript(dir, "make.sh", kScript, "");
     auto files = [&](const char* name) {
         return CertificateFiles{dir / (std::string(name) + ".pem"), dir / (std::string(name) + ".key")};
     };
-    return TestPki{dir / "trusted.pem", files("localhost"), files("wrongname"),     files("expired"),
-                   files("unknownca"),  files("ipasname"),  files("ipincommonname")};
+    return TestPki{dir,
+                   dir / "trusted.pem",
+                   files("localhost"),
+                   files("wrongname"),
+                   files("expired"),
+                   files("unknownca"),
+                   files("ipasname"),
+                   files("ipincommonname")};
 }
 
 }  // namespace
@@ -82,6 +114,15 @@ const TestPki& TestCertificates() {
         return made;
     }();
     return pki;
+}
+
+CertificateFiles CertificateEndingAt(std::chrono::system_clock::time_point end) {
+    static int made = 0;
+    const std::filesystem::path& dir = TestCertificates().folder;
+    const std::string name = "ending" + std::to_string(++made);
+    const auto start = std::chrono::system_clock::now() - std::chrono::hours(24);
+    RunScript(dir, "issue.sh", kIssueScript, name + " " + CertificateTime(start) + " " + CertificateTime(end));
+    return {dir / (name + ".pem"), dir / (name + ".key")};
 }
 
 }  // namespace corvasse::test

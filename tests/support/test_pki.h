@@ -10,6 +10,7 @@
 // context (made once, at the first handshake) trusts it and nothing else of
 // its own. Throws std::runtime_error (with openssl's output) on failure.
 
+#include <chrono>
 #include <filesystem>
 
 namespace corvasse::test {
@@ -20,6 +21,8 @@ struct CertificateFiles {
 };
 
 struct TestPki {
+    // Where the CA and its files are.
+    std::filesystem::path folder;
     std::filesystem::path caCertificate;
     CertificateFiles localhost;  // for localhost, 127.0.0.1 and ::1, by the test CA
     CertificateFiles wrongName;  // for www.example.org only, by the test CA
@@ -33,5 +36,10 @@ struct TestPki {
 };
 
 const TestPki& TestCertificates();
+
+// A certificate for localhost and 127.0.0.1 by the test CA whose validity
+// began a day ago and ends at `end` (to the second, UTC), made afresh by
+// each call with a serial number of its own.
+CertificateFiles CertificateEndingAt(std::chrono::system_clock::time_point end);
 
 }  // namespace corvasse::test
