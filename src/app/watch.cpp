@@ -51,9 +51,11 @@ void Watch::Run() {
     state_.FetchedBodyLength = 0;
     state_.FamilyFailures.clear();
     state_.OfflineReason.clear();
+    state_.WatchedEachFamily = false;
     const WatchKind kind = IsSettingOn(settings_, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
     alerts_ = results_.Begin(kind, WatchTarget(form_, settings_));
     const std::optional<WatchResult> result = kind == WatchKind::Ping ? RunPingWatch() : RunWebWatch();
+    if (result && result->state == ResultState::Unknown) state_.OfflineReason = result->reason;
     if (result && alerts_ == FailureAlerts::ByOutage) results_.Conclude(*result);
     state_.WatchCount = static_cast<int32_t>(static_cast<uint32_t>(state_.WatchCount) + 1u);
     const std::optional<std::string> nextWatch = results_.NextWatchText();
@@ -84,6 +86,7 @@ WatchResult Watch::RunPingWatch() {
     const std::string host = Trim(form_.Text(Field::editIPaddr));
     std::vector<PingOutcome> outcomes;
     if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) {
+        state_.WatchedEachFamily = true;
         for (const FamilyPass& pass : plan->passes) outcomes.push_back(PingOver(host, pass.family, &pass));
     } else {
         outcomes.push_back(PingOver(host, AddressFamilySetting(settings_), nullptr));
@@ -114,6 +117,7 @@ Watch::PingOutcome Watch::PingOver(const std::string& host, AddressFamily family
                 outcome.familyFailure = FamilyFailureText(
                     family, AddressForDisplay(pass->lookup.addresses.front().Text()), outcome.result.reason);
                 outcome.result.reason = outcome.familyFailure;
+                state_.FamilyFailures.push_back(outcome.familyFailure);
             }
         }
     }
@@ -192,6 +196,7 @@ std::optional<WatchResult> Watch::RunWebWatch() {
 }
 
 WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan) {
+    state_.WatchedEachFamily = true;
     std::vector<WatchResult> results;
     // The report tells of the page of the first family that failed.
     std::optional<std::pair<int64_t, std::string>> firstFailedPage;
@@ -281,7 +286,6 @@ std::optional<std::string> Watch::OfflineReasonFor(const std::string& host, Addr
 }
 
 void Watch::ReportOffline(const std::string& reason) {
-    state_.OfflineReason = reason;
     view_.AddStatusLine("Offline (" + reason + "): this watch is not counted");
 }
 
