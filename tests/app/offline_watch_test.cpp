@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "http/http_client.h"
 #include "ping/pinger.h"
 #include "support/isolated_network.h"
+#include "support/nginx_server.h"
 
 namespace corvasse {
 namespace {
@@ -50,15 +52,15 @@ const char* StateName(ResultState state) {
     return "unknown";
 }
 
-std::string RunCase(const OfflineCase& c) {
+std::string RunCase(const OfflineCase& c, const std::string& target) {
     HttpClient http;
     HttpWebClient web(http);
     Pinger pinger;
     pinger.Timeout = 2s;
     PingerPingClient pingClient(pinger);
     test::WatchRig rig(&web, &pingClient);
-    rig.form.texts[Field::txtURL2watch] = c.target;
-    rig.form.texts[Field::editIPaddr] = c.target;
+    rig.form.texts[Field::txtURL2watch] = target;
+    rig.form.texts[Field::editIPaddr] = target;
     rig.form.texts[Field::txtLookFor] = "all is well";
     if (c.ping) rig.settings.WriteSetting("Settings", "PingOnly", "y");
     if (c.offlineAware) rig.settings.WriteSetting("Settings", "offlineAware", c.offlineAware);
@@ -97,6 +99,8 @@ TEST(OfflineWatchTest, AFailureIsNotCountedWhileThisComputerCannotReachTheSite) 
          "unknown: reference silent.test unreachable"},
         {"a refusing site and a reference that answers", false, "y", "http://127.0.0.1:9/", "answers.test",
          "alert\ndown: Socket Error # 10061 Connection refused."},
+        {"a site that answered, a silent reference", false, "y", "@WEB@/missing.html", "silent.test",
+         "alert\ndown: HTTP/1.1 404 Not Found"},
         {"outage mode: no outage begins", false, "y", "http://203.0.113.5/", nullptr,
          "Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5", true},
         {"outage mode, not asked for: the outage begins", false, nullptr, "http://203.0.113.5/", nullptr,
@@ -123,7 +127,11 @@ TEST(OfflineWatchTest, AFailureIsNotCountedWhileThisComputerCannotReachTheSite) 
                 listen(listener.Get(), 8) != 0) {
                 throw std::runtime_error("cannot listen on port 443");
             }
-            return RunCase(c);
+            // "@WEB@": a page of a loopback nginx.
+            std::optional<test::NginxServer> web;
+            std::string target = c.target;
+            if (target.starts_with("@WEB@")) target = web.emplace().Url(target.substr(5));
+            return RunCase(c, target);
         });
         EXPECT_EQ(outcome, c.outcome) << c.name;
     }
