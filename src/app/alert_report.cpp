@@ -49,6 +49,7 @@ std::string AlertReport::WebLines() const {
     }
     text +=
         "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " + std::to_string(web_.ResponseCode()) + "\n";
+    for (const std::string& failure : state_.FamilyFailures) text += failure + "\n";
     return text;
 }
 

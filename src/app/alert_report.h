@@ -25,7 +25,8 @@ public:
     std::string AlertText;
 
     // Composes the report from the form as it stands, the saved "checktype",
-    // the fetched body and the HTTP client's latest status line into
+    // the fetched body, the HTTP client's latest status line and the lines
+    // of the families the watch failed over (with "ipFamily=each") into
     // AlertText (replacing it), then appends it to the log as one entry. The
     // log is a record of the alert, not a condition for it: when the entry
     // cannot be written, the view is told why and the alert goes on.

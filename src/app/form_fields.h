@@ -34,6 +34,9 @@ enum class Field {
     // Opt-in: "Address family:" on "URL Details", a choice whose text is one
     // of kAddressFamilyChoices.
     cboAddressFamily,
+    // Opt-in: "Do not blame the site while this computer is offline or just
+    // woke up" on "Alerts".
+    ckOfflineAware,
     // Opt-in outage mode, the page "Alerts": "Alert once per outage", "Alert
     // after [N] failed watches in a row", "Remind every [M] minutes", "Mail
     // when it is back up, after [K] good watches".
@@ -50,7 +53,7 @@ enum class Field {
 // The last of the fields above, for code that goes through them all.
 inline constexpr Field kLastField = Field::txtIntervalSeconds;
 // The texts of the "Address family:" choice, in the order it shows them.
-inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only"};
+inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only", "Each separately"};
 
 class FormFields {
 public:

@@ -24,5 +24,6 @@ std::string HttpWebClient::ResponseText() const { return client_.ResponseText();
 int HttpWebClient::ResponseCode() const { return client_.ResponseCode(); }
 
 std::optional<PeerCertificate> HttpWebClient::ServerCertificate() const { return client_.ServerCertificate(); }
+std::string HttpWebClient::PeerAddress() const { return client_.PeerTried(); }
 
 }  // namespace corvasse

@@ -28,6 +28,7 @@ public:
     std::string ResponseText() const override;
     int ResponseCode() const override;
     std::optional<PeerCertificate> ServerCertificate() const override;
+    std::string PeerAddress() const override;
 
 private:
     HttpClient& client_;

@@ -4,6 +4,7 @@
 // that field shows until the settings are loaded. The settings form, the
 // watch, the alert and both front ends without a window read them here.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -55,9 +56,19 @@ inline constexpr SettingKey allowHttps{"allowHttps"};
 inline constexpr SettingKey mailSecurity{"mailSecurity"};
 inline constexpr SettingKey port{"port"};
 // Opt-in: the "Address family:" choice on "URL Details" (kIpFamilyIPv4,
-// kIpFamilyIPv6); deleted while it is "Any". Every connection and ping of
-// the watch and of the alert keeps to it.
+// kIpFamilyIPv6, kIpFamilyEach); deleted while it is "Any". Every connection
+// and ping of the watch and of the alert keeps to one family; "each" has the
+// watch go over both families in turn, and the alert connect as with "Any".
 inline constexpr SettingKey ipFamily{"ipFamily", "Any"};
+// Opt-in: the check box "Do not blame the site while this computer is
+// offline or just woke up" on "Alerts", deleted while clear; with it,
+// "referenceHost" (set by hand) names a host that must be unreachable too
+// before a failure is put down to this computer, and "resumeGraceSeconds"
+// (set by hand, default kDefaultResumeGrace) how long the first watch after
+// a wake-up waits.
+inline constexpr SettingKey offlineAware{"offlineAware"};
+inline constexpr SettingKey referenceHost{"referenceHost"};
+inline constexpr SettingKey resumeGraceSeconds{"resumeGraceSeconds"};
 // Set by hand only: the alert's charset.
 inline constexpr SettingKey charSet{"charSet"};
 // Opt-in outage mode, on the page "Alerts": the switch ("y"), the down
@@ -84,6 +95,8 @@ inline constexpr std::string_view kMailSecurityStartTls = "starttls";
 inline constexpr std::string_view kMailSecurityTls = "tls";
 inline constexpr std::string_view kIpFamilyIPv4 = "ipv4";
 inline constexpr std::string_view kIpFamilyIPv6 = "ipv6";
+inline constexpr std::string_view kIpFamilyEach = "each";
+inline constexpr std::chrono::seconds kDefaultResumeGrace{30};
 inline constexpr std::string_view kRecoveryMailOff = "n";
 
 // The store's operations on a value of kSettingsSection. ReadSetting returns
@@ -99,7 +112,19 @@ void DeleteSetting(SettingsStore& settings, const SettingKey& key);
 // Whether the value reads exactly kSettingOn.
 bool IsSettingOn(const SettingsStore& settings, const SettingKey& key);
 
-// The family "ipFamily" names; any other value, or none, means any family.
+// The family "ipFamily" names; any other value, or none, means any family
+// ("each" too: it asks the watch for more, and every other connection
+// takes any family).
 AddressFamily AddressFamilySetting(const SettingsStore& settings);
+
+// Whether "ipFamily" asks the watch to go over each family separately.
+bool WatchesEachFamily(const SettingsStore& settings);
+
+// "resumeGraceSeconds": a whole number of seconds from 0 up; any other
+// value, or none, means kDefaultResumeGrace.
+std::chrono::seconds ResumeGraceSetting(const SettingsStore& settings);
+
+// "referenceHost" trimmed; empty when there is none.
+std::string ReferenceHostSetting(const SettingsStore& settings);
 
 }  // namespace corvasse

@@ -39,6 +39,7 @@ constexpr std::pair<std::string_view, Field> kSecurityChoices[] = {
 constexpr std::pair<std::string_view, const char*> kFamilyChoices[] = {
     {kIpFamilyIPv4, kAddressFamilyChoices[1]},
     {kIpFamilyIPv6, kAddressFamilyChoices[2]},
+    {kIpFamilyEach, kAddressFamilyChoices[3]},
 };
 
 bool IsValidPort(const std::string& text) {
@@ -117,6 +118,7 @@ void SettingsForm::Load() {
         if (family == value) familyChoice = text;
     }
     form_.SetText(Field::cboAddressFamily, familyChoice);
+    form_.SetChecked(Field::ckOfflineAware, IsSettingOn(settings_, setting::offlineAware));
 
     form_.SetChecked(Field::ckOutageAlerts, IsSettingOn(settings_, setting::outageAlerts));
     for (const OutageNumber& number : kOutageNumbers) {
@@ -218,6 +220,7 @@ void SettingsForm::Save() {
         if (form_.Text(Field::cboAddressFamily) == text) family = value;
     }
     writeOrDelete(setting::ipFamily, family);
+    writeOrDelete(setting::offlineAware, flag(form_.Checked(Field::ckOfflineAware)));
     writeOrDelete(setting::outageAlerts, flag(form_.Checked(Field::ckOutageAlerts)));
     for (const OutageNumber& number : kOutageNumbers) {
         const std::string value = Trim(form_.Text(number.field));

@@ -30,9 +30,9 @@ public:
     SettingsForm(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings);
 
     // Selects the "Status" page, then loads the fields from the store; last
-    // the opt-in fields ("allowHttps", "mailSecurity", "port", "ipFamily"),
-    // the page "Alerts" (a missing or empty value shows the field's default)
-    // and the interval in seconds set by hand.
+    // the opt-in fields ("allowHttps", "mailSecurity", "port", "ipFamily",
+    // "offlineAware"), the page "Alerts" (a missing or empty value shows the
+    // field's default) and the interval in seconds set by hand.
     // Throws RegistryError; fields loaded before the error keep their values.
     void Load();
 
@@ -42,11 +42,12 @@ public:
     // an interval that is a whole number outside 0..35791, then a value of
     // the page "Alerts" out of its range (empty: the default) is refused
     // (nothing written). After the other keys, "allowHttps" ("y"),
-    // "mailSecurity" ("starttls", "tls"), "port" (trimmed) and "ipFamily"
-    // ("ipv4", "ipv6") are written, or deleted when the box is clear, "None"
-    // or "Any" is chosen or the port empty; then "outageAlerts" ("y" or
-    // deleted), the three numbers (deleted at their defaults) and
-    // "recoveryMail" ("n", or deleted when the mail is wanted).
+    // "mailSecurity" ("starttls", "tls"), "port" (trimmed), "ipFamily"
+    // ("ipv4", "ipv6", "each") and "offlineAware" ("y") are written, or
+    // deleted when the box is clear, "None" or "Any" is chosen or the port
+    // empty; then "outageAlerts" ("y" or deleted), the three numbers
+    // (deleted at their defaults) and "recoveryMail" ("n", or deleted when
+    // the mail is wanted).
     void Save();
 
 private:

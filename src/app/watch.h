@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/family_passes.h"
 #include "app/result_keeper.h"
+#include "app/resume_detector.h"
+#include "app/system_network_probes.h"
+#include "common/suspend_clock.h"
 #include "history/history_records.h"
 
 namespace corvasse {
@@ -35,8 +40,10 @@ class Watch {
 public:
     // Every object must outlive this one. The form is read and the view,
     // the dialogs and the clients are used on the thread that calls Run.
+    // clock tells the watch whether the computer slept since the last one.
     Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings, ActivityLog& log,
-          WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, ResultKeeper& results);
+          WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, ResultKeeper& results,
+          const SuspendClock& clock = SystemSuspendClock());
 
     // One watch. Its result (up, or down with the failure's own words; the
     // response time; the page's size) goes to results. Errors of the alert
@@ -47,12 +54,48 @@ public:
     // refused address is no result). In outage mode the results decide the
     // alerts after the watch, the ping's lines are not logged, and the
     // status bar's second panel says when the next watch runs.
+    //
+    // "ipFamily=each": the address is fetched (or the host pinged) over
+    // IPv4 and over IPv6 in turn. The watch is down when either failed, with
+    // a line for each family that did (FamilyFailureText) as its reason, in
+    // the pane and in the alert's report; a web watch alerts once. A family
+    // the name has no address of is skipped, and the pane says so once.
+    //
+    // "offlineAware=y": a failure where the site never answered is first
+    // put to the offline decision (app/offline_reason.h); when this computer
+    // could not have reached the site, the pane gets "Offline (REASON): this
+    // watch is not counted", the result is unknown, and nothing else
+    // happens: no alert, no log entry, no outage count. The first watch
+    // after the computer slept waits "resumeGraceSeconds" first, and the
+    // pane says so.
     void Run();
 
 private:
+    // One ping over one family: its result, and what its lines show.
+    struct PingOutcome {
+        WatchResult result;
+        int responseTime = 0;
+        // With "ipFamily=each", the line that names the failed family.
+        std::string familyFailure;
+    };
+
+    void WaitAfterSleep();
+    std::optional<FamilyPlan> EachFamilyPlan(const std::string& host);
     WatchResult RunPingWatch();
+    PingOutcome PingOver(const std::string& host, AddressFamily family, const FamilyPass* pass);
+    void ShowPing(const std::string& host, const PingOutcome& outcome);
     std::optional<WatchResult> RunWebWatch();
+    WatchResult RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan);
     void CheckContent(const BodyCheck& body, WatchResult& result);
+    // Why the page fails the content check; none when it passes. Throws
+    // ConversionError for an expected size that is not a number.
+    std::optional<std::string> ContentFailure(const BodyCheck& body);
+    // Why this computer could not have reached host (over the family, or
+    // at the addresses of the pass when there is one), when "offlineAware"
+    // is on and it could not.
+    std::optional<std::string> OfflineReasonFor(const std::string& host, AddressFamily family, const FamilyPass* pass,
+                                                ReferenceProbe probe);
+    void ReportOffline(const std::string& reason);
     // The first failure of a web watch decides its result; without outage
     // mode each failure also alerts at once.
     void Failed(WatchResult& result, const std::string& reason);
@@ -67,6 +110,7 @@ private:
     AlertSender& alert_;
     WatchState& state_;
     ResultKeeper& results_;
+    ResumeDetector resume_;
     // The running watch's.
     FailureAlerts alerts_ = FailureAlerts::AtOnce;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvasse {
 
@@ -16,6 +17,21 @@ struct WatchState {
     int64_t FetchedBodyLength = 0;
     // "y" when the latest content check found the look-for text.
     std::string FoundFlag;
+    // With "ipFamily=each": a line for each family the current tick's watch
+    // failed over (FamilyFailureText), for a web watch's alert report;
+    // emptied at every tick.
+    std::vector<std::string> FamilyFailures;
+    // With "offlineAware=y": why the current tick's watch was not counted
+    // (OfflineReason; with "ipFamily=each", when neither family was);
+    // empty when it was, and emptied at every tick.
+    std::string OfflineReason;
+    // The current tick's watch went over each family separately: its
+    // failures that count are in FamilyFailures, and a failed fetch or ping
+    // that is not among them was not counted.
+    bool WatchedEachFamily = false;
+    // The host and family whose missing address the pane told of last, so
+    // that it says so once.
+    std::string SkippedFamilyNoted;
 };
 
 }  // namespace corvasse

@@ -34,6 +34,10 @@ public:
     // The certificate of the TLS connection that brought the latest fetch's
     // last response; none when it came in clear.
     virtual std::optional<PeerCertificate> ServerCertificate() const = 0;
+    // The address (an IPv6 one in brackets) and port the latest fetch
+    // connected to, or tried last when it could not connect; empty when it
+    // tried none.
+    virtual std::string PeerAddress() const = 0;
 };
 
 }  // namespace corvasse

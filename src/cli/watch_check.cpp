@@ -85,6 +85,7 @@ public:
     std::string ResponseText() const override { return client_.ResponseText(); }
     int ResponseCode() const override { return client_.ResponseCode(); }
     std::optional<PeerCertificate> ServerCertificate() const override { return client_.ServerCertificate(); }
+    std::string PeerAddress() const override { return client_.PeerAddress(); }
 
     std::chrono::microseconds elapsed{0};
     std::optional<std::string> failure;
@@ -313,15 +314,23 @@ CheckResult WatchCheck::Outcome() const {
     const Parts& p = *parts_;
     const TimeThresholds& thresholds = p.options.time;
     if (!p.dialogs.message.empty()) return Unknown(p.target + ": " + Trim(p.dialogs.message));
+    const WatchState& state = p.components.state;
+    if (!state.FamilyFailures.empty()) {
+        std::string failures;
+        for (const std::string& failure : state.FamilyFailures) failures += (failures.empty() ? "" : "; ") + failure;
+        return Critical(p.target + ": " + failures);
+    }
+    if (!state.OfflineReason.empty()) return Unknown(p.target + ": offline (" + state.OfflineReason + "), not counted");
+    // Over each family, a failure that counts is among FamilyFailures.
     if (p.pingWatch) {
-        if (p.ping.failure) return Critical(p.target + ": " + *p.ping.failure);
+        if (p.ping.failure && !state.WatchedEachFamily) return Critical(p.target + ": " + *p.ping.failure);
         const std::chrono::milliseconds roundTrip(p.ping.ResponseTime());
         const std::string ms = std::to_string(roundTrip.count());
         CheckResult result = Ok(p.target + " replied in " + ms + " ms",
                                 "rta=" + ms + "ms" + ThresholdFields(thresholds, TimeUnit::Milliseconds) + ";0");
         return Judged(std::move(result), JudgeTime(roundTrip, thresholds, TimeUnit::Milliseconds));
     }
-    if (p.web.failure) return Critical(p.target + ": " + *p.web.failure);
+    if (p.web.failure && !state.WatchedEachFamily) return Critical(p.target + ": " + *p.web.failure);
     // Each claim below is the comparison itself, made again on what was fetched.
     const int64_t size = p.components.state.FetchedBodyLength;
     const std::string bytes = std::to_string(size);

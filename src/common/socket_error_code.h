@@ -14,6 +14,7 @@ inline constexpr int kAddressInUse = 10048;       // EADDRINUSE
 inline constexpr int kConnectionAborted = 10053;  // ECONNABORTED
 inline constexpr int kConnectionReset = 10054;    // ECONNRESET
 inline constexpr int kShutDown = 10058;           // EPIPE, ESHUTDOWN: the connection is gone
+inline constexpr int kConnectionRefused = 10061;  // ECONNREFUSED: the host said no
 inline constexpr int kHostNotFound = 11001;       // EAI_NONAME
 inline constexpr int kNoAddress = 11004;          // a name without an address of the family asked for
 

@@ -134,18 +134,6 @@ bool NeedsHttp11(HttpMethod method) {
 
 bool SendsBody(HttpMethod method) { return method == HttpMethod::Post || method == HttpMethod::Put; }
 
-// An address typed without "scheme://" is a host (and path), as a browser
-// takes it, never a path relative to whatever was fetched before.
-std::string AbsoluteAddress(const std::string& url) {
-    const size_t end = url.find("://");
-    auto isSchemeChar = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
-    };
-    const bool hasScheme = end != std::string::npos && end > 0 && std::isalpha(static_cast<unsigned char>(url[0])) &&
-                           std::all_of(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(end), isSchemeChar);
-    return hasScheme ? url : "http://" + url;
-}
-
 // The errors of a kept connection that the server (or a middlebox) closed or
 // reset while it was idle.
 bool IsDeadConnectionError(const SocketError& error) {

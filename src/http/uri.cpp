@@ -1,6 +1,8 @@
 #include "http/uri.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstddef>
 
 #include "common/byte_string.h"
 #include "http/http_errors.h"
@@ -157,6 +159,16 @@ std::string EncodeRequestTarget(std::string_view target) {
         }
     }
     return out;
+}
+
+std::string AbsoluteAddress(const std::string& url) {
+    const size_t end = url.find("://");
+    auto isSchemeChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+    };
+    const bool hasScheme = end != std::string::npos && end > 0 && std::isalpha(static_cast<unsigned char>(url[0])) &&
+                           std::all_of(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(end), isSchemeChar);
+    return hasScheme ? url : "http://" + url;
 }
 
 }  // namespace corvasse

@@ -49,4 +49,9 @@ std::string MergePath(std::string_view base, std::string_view newPath);
 // UTF-8 "\xC3\xB6" as "%C3%B6"); every other character, "%" included, as it is.
 std::string EncodeRequestTarget(std::string_view target);
 
+// The address with "http://" before it unless it starts with a scheme and
+// "://": an address typed without one is a host (and path), as a browser
+// takes it, never a path relative to whatever was fetched before.
+std::string AbsoluteAddress(const std::string& url);
+
 }  // namespace corvasse

@@ -56,6 +56,14 @@ public:
     virtual long Recv(char* buffer, size_t length) = 0;
     virtual long Send(const char* buffer, size_t length) = 0;
 
+    // The address (an IPv6 one in brackets) and port that the latest
+    // ConnectClient tried last, or connected to once it did
+    // ("[2001:db8::1]:443"); empty until it started an attempt.
+    const std::string& PeerTried() const { return peerTried_; }
+
+protected:
+    std::string peerTried_;
+
 private:
     bool active_ = false;
 };

@@ -32,6 +32,7 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFa
                                     const LocalBinding& local) {
     SocketStack& stack = Stack();
     binding_.Reset();
+    peerTried_.clear();
     if (!SocketStack::IsIPAddress(host) && !IPv6Literal(host)) ReportStatus(Status::Resolving, host);
     const std::vector<std::string> addresses = stack.LookupHost(host, family);
     auto setUp = [&](SocketHandle& socket) {
@@ -42,6 +43,7 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFa
         socket.ClientPortMax = local.portMax;
         socket.Bind();
         socket.SetSocketOption(IPPROTO_TCP, TCP_NODELAY, UseNagle ? 0 : 1);
+        peerTried_ = AddressForDisplay(socket.PeerIP) + ":" + std::to_string(port);
         ReportStatus(Status::Connecting, AddressForDisplay(socket.PeerIP));
     };
     // Without a time of its own (or with 0) each attempt lasts as long as the system's.
@@ -49,6 +51,7 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFa
                    binding_);
     binding_.UpdateBindingLocal();
     binding_.UpdateBindingPeer();
+    peerTried_ = AddressForDisplay(binding_.PeerIP) + ":" + std::to_string(port);
 }
 
 bool SocketIOHandler::Connected() { return binding_.HandleAllocated(); }

@@ -15,14 +15,17 @@ void TcpClient::Connect(Wait wait) {
     // A handler of its own reports resolving and connecting with the client's
     // status handler.
     if (OwnsHandler()) Handler()->OnStatus = OnStatus;
+    peerTried_.clear();
     try {
         Handler()->Open();
         ResetConnection();
         Handler()->ConnectClient(Host, Port, Family, wait,
                                  LocalBinding{BoundIP, BoundPort, BoundPortMin, BoundPortMax});
+        peerTried_ = Handler()->PeerTried();
         ReportStatus(Status::Connected);
         if (OnConnected) OnConnected();
     } catch (...) {
+        peerTried_ = Handler()->PeerTried();
         DropSocket();
         throw;
     }

@@ -40,6 +40,14 @@ public:
     // Throws AlreadyConnectedError, SocketError, InvalidSocketError,
     // ConnectTimeoutError and the binding errors.
     virtual void Connect(Wait wait = Wait::Default());
+
+    // The address (an IPv6 one in brackets) and port the latest Connect
+    // connected to, or tried last when it failed ("[2001:db8::1]:443");
+    // kept after Disconnect, empty when it tried none.
+    const std::string& PeerTried() const { return peerTried_; }
+
+private:
+    std::string peerTried_;
 };
 
 }  // namespace corvasse

@@ -285,6 +285,8 @@ QWidget* MainWindow::createAlertsPage() {
     outage->setEnabled(false);
     connect(ckOutageAlerts, &QCheckBox::toggled, outage, &QWidget::setEnabled);
     layout->addWidget(outage);
+    auto* ckOfflineAware = new QCheckBox("Do not blame the site while this computer is offline or just woke up");
+    layout->addWidget(ckOfflineAware);
 
     auto* btnTestMail = new QPushButton("Send Test Mail");
     btnTestMail->setObjectName("btnTestMail");
@@ -301,6 +303,7 @@ QWidget* MainWindow::createAlertsPage() {
     addLineEdit(Field::txtAlertAfter, txtAlertAfter);
     addLineEdit(Field::txtRemindMinutes, txtRemindMinutes);
     addButton(Field::ckRecoveryMail, ckRecoveryMail);
+    addButton(Field::ckOfflineAware, ckOfflineAware);
     addLineEdit(Field::txtRecoverAfter, txtRecoverAfter);
     return page;
 }

@@ -63,6 +63,21 @@ TEST_F(AlertReportTest, SizeCheckReportGoesToTheLogAsOneEntry) {
     EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n" + report.AlertText + "\r\n");
 }
 
+TEST_F(AlertReportTest, TheFamiliesAWatchFailedOverFollowTheReply) {
+    settings.WriteSetting("Settings", "checktype", "filesize");
+    state.FetchedBodyLength = 2048;
+    state.FamilyFailures = {"Over IPv4 192.0.2.1:80: the page did not pass the content check.",
+                            "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out."};
+    report.build_msg();
+    EXPECT_EQ(AfterDateLine(),
+              "Watching address: http://127.0.0.1:8080/index.html\n"
+              "Expected file size:1000, Actual file size:2048\n"
+              "HTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n"
+              "Over IPv4 192.0.2.1:80: the page did not pass the content check.\n"
+              "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out.\n"
+              "----------\n");
+}
+
 TEST_F(AlertReportTest, LookForReportFollowsTheFoundFlag) {
     settings.WriteSetting("Settings", "checktype", "lookfor");
     report.build_msg();

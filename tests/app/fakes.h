@@ -119,6 +119,7 @@ public:
     AddressFamily family = AddressFamily::Any;
     std::string responseText;
     int responseCode = -1;
+    std::string peerAddress;
     std::function<void()> duringGet;
 
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
@@ -138,6 +139,7 @@ public:
     std::string ResponseText() const override { return responseText; }
     int ResponseCode() const override { return responseCode; }
     std::optional<PeerCertificate> ServerCertificate() const override { return std::nullopt; }
+    std::string PeerAddress() const override { return peerAddress; }
 };
 
 class FakePingClient : public PingClient {

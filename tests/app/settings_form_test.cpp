@@ -200,15 +200,16 @@ TEST_F(SettingsFormTest, UncheckedBoxesAndNoRadioButton) {
     EXPECT_EQ(Read("cboAuthType"), "atNone");
 }
 
-TEST_F(SettingsFormTest, OptInTlsSettingsRoundTripAndAreDeletedWhenOff) {
+TEST_F(SettingsFormTest, OptInSettingsRoundTripAndAreDeletedWhenOff) {
     FillValid();
-    form_.checks = {{Field::ckAllowHttps, true}, {Field::radSecurityStartTls, true}};
+    form_.checks = {{Field::ckAllowHttps, true}, {Field::radSecurityStartTls, true}, {Field::ckOfflineAware, true}};
     form_.texts[Field::txtPort] = " 587 ";
     settingsForm_.Save();
     EXPECT_TRUE(dialogs_.calls.empty());
     EXPECT_EQ(Read("allowHttps"), "y");
     EXPECT_EQ(Read("mailSecurity"), "starttls");
     EXPECT_EQ(Read("port"), "587");
+    EXPECT_EQ(Read("offlineAware"), "y");
 
     test::FakeFormFields fresh;
     SettingsForm loader(fresh, view_, dialogs_, settings_);
@@ -217,11 +218,12 @@ TEST_F(SettingsFormTest, OptInTlsSettingsRoundTripAndAreDeletedWhenOff) {
     EXPECT_TRUE(fresh.Checked(Field::radSecurityStartTls));
     EXPECT_FALSE(fresh.Checked(Field::radSecurityNone));
     EXPECT_EQ(fresh.Text(Field::txtPort), "587");
+    EXPECT_TRUE(fresh.Checked(Field::ckOfflineAware));
 
     form_.checks = {{Field::radSecurityNone, true}};
     form_.texts[Field::txtPort] = "  ";
     settingsForm_.Save();
-    for (const char* key : {"allowHttps", "mailSecurity", "port"}) EXPECT_EQ(Read(key), "n/a") << key;
+    for (const char* key : {"allowHttps", "mailSecurity", "port", "offlineAware"}) EXPECT_EQ(Read(key), "n/a") << key;
 
     // A value set by hand that names no choice loads as "None".
     settings_.WriteSetting("Settings", "mailSecurity", "ssl");
@@ -281,6 +283,8 @@ TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {
     } cases[] = {
         {"IPv4 only", "ipv4", AddressFamily::IPv4},
         {"IPv6 only", "ipv6", AddressFamily::IPv6},
+        // Each family in turn for the watch; the alert connects as with "Any".
+        {"Each separately", "each", AddressFamily::Any},
         {"Any", "n/a", AddressFamily::Any},
     };
     for (const auto& c : cases) {
@@ -289,6 +293,7 @@ TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {
         settingsForm_.Save();
         EXPECT_EQ(Read("ipFamily"), c.stored) << c.choice;
         EXPECT_EQ(AddressFamilySetting(settings_), c.family) << c.choice;
+        EXPECT_EQ(WatchesEachFamily(settings_), c.stored == std::string("each")) << c.choice;
         test::FakeFormFields fresh;
         SettingsForm(fresh, view_, dialogs_, settings_).Load();
         EXPECT_EQ(fresh.Text(Field::cboAddressFamily), c.choice);

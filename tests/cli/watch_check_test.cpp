@@ -122,6 +122,12 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}},
          2,
          "CORVASSE CRITICAL - " + RegexQuoted(refused) + R"(: Socket Error # 10061 Connection refused\.)"},
+        // 127.0.0.1 has no IPv6 address: only IPv4 is watched, and named.
+        {"refused, each family",
+         {{"url2watch", refused}, {"txtLookFor", "Welcome"}, {"ipFamily", "each"}},
+         2,
+         "CORVASSE CRITICAL - " + RegexQuoted(refused) + ": Over IPv4 " +
+             RegexQuoted(refused.substr(7, refused.size() - 8)) + R"(: Socket Error # 10061 Connection refused\.)"},
         {"ping",
          {{"PingOnly", "y"}, {"PingAddr", "127.0.0.1"}},
          0,

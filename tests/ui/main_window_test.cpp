@@ -150,13 +150,13 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
     for (const auto& c : cases) EXPECT_EQ(store.ReadSetting("Settings", c.key), c.saved) << c.key;
 }
 
-TEST_F(MainWindowTest, AddressFamilyChoiceLoadsAndSavesItsSetting) {
+TEST_F(MainWindowTest, AddressFamilyChoiceAndOfflineBoxLoadAndSaveTheirSettings) {
     test::TempDir other;
     const MonitorFiles files = test::MonitorFilesIn(other.Path());
     SettingsStore store = SettingsStore::AtFile(files.settings);
     for (auto [key, value] : {std::pair{"url2watch", "http://[::1]:8080/"}, std::pair{"txtLookFor", "Welcome"},
                               std::pair{"txtSendTo", "ops@example.org"}, std::pair{"txtYourEmail", "me@example.org"},
-                              std::pair{"ipFamily", "ipv4"}}) {
+                              std::pair{"ipFamily", "ipv4"}, std::pair{"offlineAware", "y"}}) {
         store.WriteSetting("Settings", key, value);
     }
     MainWindow window(files, &dialogs_);
@@ -166,15 +166,26 @@ TEST_F(MainWindowTest, AddressFamilyChoiceLoadsAndSavesItsSetting) {
     ASSERT_NE(choice, nullptr);
     QStringList items;
     for (int i = 0; i < choice->count(); ++i) items << choice->itemText(i);
-    EXPECT_EQ(items, QStringList({"Any", "IPv4 only", "IPv6 only"}));
+    EXPECT_EQ(items, QStringList({"Any", "IPv4 only", "IPv6 only", "Each separately"}));
     EXPECT_EQ(choice->currentText(), "IPv4 only");
 
-    for (auto [index, stored] : {std::pair{2, "ipv6"}, std::pair{0, "n/a"}}) {
+    for (auto [index, stored] : {std::pair{2, "ipv6"}, std::pair{3, "each"}, std::pair{0, "n/a"}}) {
         choice->setCurrentIndex(index);
         window.findChild<QPushButton*>("btnSave")->click();
         ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
         EXPECT_EQ(store.ReadSetting("Settings", "ipFamily"), stored);
     }
+
+    QCheckBox* offline = nullptr;
+    for (auto* box : window.findChildren<QCheckBox*>()) {
+        if (box->text().startsWith("Do not blame the site")) offline = box;
+    }
+    ASSERT_NE(offline, nullptr);
+    EXPECT_TRUE(offline->isChecked());
+    EXPECT_EQ(store.ReadSetting("Settings", "offlineAware"), "y");
+    offline->setChecked(false);
+    window.findChild<QPushButton*>("btnSave")->click();
+    EXPECT_EQ(store.ReadSetting("Settings", "offlineAware"), "n/a");
 }
 
 TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
