@@ -35,7 +35,8 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       pinger_(pinger),
       alert_(alert),
       state_(state),
-      results_(results) {}
+      results_(results),
+      certificates_(settings, view, alert, results) {}
 
 void Watch::Run() {
     state_.FetchedBodyLength = 0;
@@ -92,12 +93,14 @@ std::optional<WatchResult> Watch::RunWebWatch() {
     WatchResult result;
     result.time = results_.Now();
     result.state = ResultState::Unknown;
+    std::optional<PeerCertificate> certificate;
     try {
         // The page is checked as it arrives, so the look-for text is the one
         // in the form when the fetch starts.
         BodyCheck body(form_.Text(Field::txtLookFor));
         const auto started = std::chrono::steady_clock::now();
         web_.Get(form_.Text(Field::txtURL2watch), body);
+        certificate = web_.ServerCertificate();
         result.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
         state_.FetchedBodyLength = body.Length();
@@ -113,6 +116,7 @@ std::optional<WatchResult> Watch::RunWebWatch() {
         result.state = ResultState::Up;
         if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
     }
+    if (certificate) certificates_.Check(form_.Text(Field::txtURL2watch), *certificate);
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/certificate_warnings.h"
 #include "app/result_keeper.h"
 #include "history/history_records.h"
 
@@ -46,7 +47,8 @@ public:
     // through to the client instead of refusing them with a message box (a
     // refused address is no result). In outage mode the results decide the
     // alerts after the watch, the ping's lines are not logged, and the
-    // status bar's second panel says when the next watch runs.
+    // status bar's second panel says when the next watch runs. After a
+    // fetch over https, its certificate may warn (app/certificate_warnings.h).
     void Run();
 
 private:
@@ -67,6 +69,7 @@ private:
     AlertSender& alert_;
     WatchState& state_;
     ResultKeeper& results_;
+    CertificateWarnings certificates_;
     // The running watch's.
     FailureAlerts alerts_ = FailureAlerts::AtOnce;
 };

@@ -120,6 +120,7 @@ public:
     std::string responseText;
     int responseCode = -1;
     std::function<void()> duringGet;
+    std::optional<PeerCertificate> certificate;  // that of every fetch
 
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
     void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
@@ -137,7 +138,7 @@ public:
     }
     std::string ResponseText() const override { return responseText; }
     int ResponseCode() const override { return responseCode; }
-    std::optional<PeerCertificate> ServerCertificate() const override { return std::nullopt; }
+    std::optional<PeerCertificate> ServerCertificate() const override { return certificate; }
 };
 
 class FakePingClient : public PingClient {
@@ -163,6 +164,7 @@ public:
     int attempts = 0;  // of SendAlert
     std::vector<OutageAlert> outageAlerts;
     std::vector<std::string> recoveries;
+    std::vector<std::string> certificateWarnings;
     std::string failure;
     std::function<void()> duringAlert;
 
@@ -177,6 +179,10 @@ public:
     }
     void SendRecovery(const std::string& report) override {
         recoveries.push_back(report);
+        Fail();
+    }
+    void SendCertificateWarning(const std::string& report) override {
+        certificateWarnings.push_back(report);
         Fail();
     }
 
