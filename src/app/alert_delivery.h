@@ -75,9 +75,10 @@ public:
     // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
     // Alert: ADDRESS"), the recovery mail ("Corvasse Recovered", its report
     // as given), the certificate warning ("Corvasse Certificate Warning",
-    // its report as given; nothing logged) and the test message ("Corvasse Test", the date line and
-    // kTestMailText; nothing logged), each with the footer. The test message
-    // goes out as mail says, the others as the settings are saved.
+    // its report as given; nothing logged) and the test message ("Corvasse
+    // Test", the date line and kTestMailText; nothing logged), each with the
+    // footer. The test message goes out as mail says, the others as the
+    // settings are saved.
     void SendOutageAlert(const OutageAlert& alert) override;
     void SendRecovery(const std::string& report) override;
     void SendCertificateWarning(const std::string& report) override;
