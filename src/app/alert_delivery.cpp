@@ -116,6 +116,11 @@ void AlertDelivery::SendRecovery(const std::string& report) {
     Send(kRecoverySendingText, std::string(kRecoverySubject), text, ReadMailSettings(settings_));
 }
 
+void AlertDelivery::SendCertificateWarning(const std::string& report) {
+    std::string text = report;
+    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, ReadMailSettings(settings_));
+}
+
 void AlertDelivery::SendTestMail(const MailSettings& mail) {
     std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
     Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail);

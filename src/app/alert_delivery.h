@@ -26,10 +26,12 @@ inline constexpr std::string_view kAlertSubject = "Corvasse Alert";
 // An outage's alert names the address after it: "Corvasse Alert: ADDRESS".
 inline constexpr std::string_view kRecoverySubject = "Corvasse Recovered";
 inline constexpr std::string_view kTestMailSubject = "Corvasse Test";
+inline constexpr std::string_view kCertificateWarningSubject = "Corvasse Certificate Warning";
 // What the status bar and the pane say while each kind of mail goes out.
 inline constexpr std::string_view kAlertSendingText = "Sending e-mail alert...";
 inline constexpr std::string_view kRecoverySendingText = "Sending recovery e-mail...";
 inline constexpr std::string_view kTestMailSendingText = "Sending test e-mail...";
+inline constexpr std::string_view kCertificateWarningSendingText = "Sending certificate warning e-mail...";
 // The test message's line after the date line.
 inline constexpr std::string_view kTestMailText =
     "This is a test message from Corvasse: its alerts reach this address.";
@@ -72,11 +74,14 @@ public:
     // The same delivery for the other mails: an outage's alert or reminder
     // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
     // Alert: ADDRESS"), the recovery mail ("Corvasse Recovered", its report
-    // as given) and the test message ("Corvasse Test", the date line and
-    // kTestMailText; nothing logged), each with the footer. The test message
-    // goes out as mail says, the others as the settings are saved.
+    // as given), the certificate warning ("Corvasse Certificate Warning",
+    // its report as given; nothing logged) and the test message ("Corvasse
+    // Test", the date line and kTestMailText; nothing logged), each with the
+    // footer. The test message goes out as mail says, the others as the
+    // settings are saved.
     void SendOutageAlert(const OutageAlert& alert) override;
     void SendRecovery(const std::string& report) override;
+    void SendCertificateWarning(const std::string& report) override;
     void SendTestMail(const MailSettings& mail);
 
 private:

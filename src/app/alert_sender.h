@@ -1,7 +1,8 @@
 #pragma once
 // The watch's way to mail what went wrong: the alert of a failed web check
 // and, in outage mode, the alert once per outage, its reminders and the
-// mail that says the site is back.
+// mail that says the site is back; and the warning that the site's
+// certificate ends soon.
 
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     // E-mails the report that the site is back, which the caller has logged.
     // Throws when delivery fails.
     virtual void SendRecovery(const std::string& report) = 0;
+    // E-mails the warning that a server certificate ends soon (the report
+    // of app/certificate_expiry_text.h). Throws when delivery fails.
+    virtual void SendCertificateWarning(const std::string& report) = 0;
 };
 
 }  // namespace corvasse

@@ -45,6 +45,10 @@ enum class Field {
     txtRemindMinutes,
     ckRecoveryMail,
     txtRecoverAfter,
+    // Opt-in: "Warn [N] days before the certificate expires" beside "Allow
+    // https:// addresses (TLS)": the box and its days.
+    ckCertWarn,
+    txtCertWarnDays,
     // The interval in seconds set by hand ("intervalSeconds"), shown beside
     // the minutes; empty when there is none. Never saved.
     txtIntervalSeconds,

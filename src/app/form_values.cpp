@@ -12,7 +12,8 @@ FormValues::FormValues()
              {Field::cboAddressFamily, std::string(setting::ipFamily.initial)},
              {Field::txtAlertAfter, std::string(setting::alertAfter.initial)},
              {Field::txtRemindMinutes, std::string(setting::remindMinutes.initial)},
-             {Field::txtRecoverAfter, std::string(setting::recoverAfter.initial)}},
+             {Field::txtRecoverAfter, std::string(setting::recoverAfter.initial)},
+             {Field::txtCertWarnDays, std::string(setting::certWarnDays.initial)}},
       checks_{{Field::ckRecoveryMail, true}} {}
 
 FormValues FormValues::Of(const FormFields& form) {

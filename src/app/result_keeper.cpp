@@ -74,6 +74,11 @@ void ResultKeeper::HistoryFailed(const HistoryError& error) {
     SayOnce(historySaid_, error.what());
 }
 
+void ResultKeeper::CertificateHistoryFailed(const HistoryError& error) {
+    storeFailed_ = true;
+    SayOnce(historySaid_, error.what());
+}
+
 void ResultKeeper::SayOnce(std::string& said, const std::string& message) {
     if (message == said) return;
     said = message;
@@ -150,6 +155,27 @@ std::string ResultKeeper::LoggedRecovery(const Outage& outage) {
         view_.ShowLogFailure(log_.WriteFailureText(error));
     }
     return report;
+}
+
+bool ResultKeeper::CertificateWarningSent(const CertificateWarning& warning) {
+    if (certificateWarningsMailed_.contains({target_, warning.issuer, warning.serial, warning.kind})) return true;
+    if (!watch_) return false;
+    try {
+        return store_->CertificateWarningSent(*watch_, warning);
+    } catch (const HistoryError& error) {
+        CertificateHistoryFailed(error);
+        return false;
+    }
+}
+
+void ResultKeeper::CertificateWarningMailed(const CertificateWarning& warning) {
+    certificateWarningsMailed_.insert({target_, warning.issuer, warning.serial, warning.kind});
+    if (!watch_) return;
+    try {
+        store_->MarkCertificateWarningSent(*watch_, warning, clock_());
+    } catch (const HistoryError& error) {
+        CertificateHistoryFailed(error);
+    }
 }
 
 std::optional<std::string> ResultKeeper::NextWatchText() const {

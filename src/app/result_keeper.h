@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "app/alert_sender.h"
 #include "app/outage_settings.h"
@@ -69,6 +71,13 @@ public:
     // AbortedError passes at once. Throws RegistryError.
     void Conclude(const WatchResult& result);
 
+    // Whether the running watch's warning went out before: in this run, or
+    // (with the history) in any run before it.
+    bool CertificateWarningSent(const CertificateWarning& warning);
+    // The warning went out: kept in the history, and in memory for a run
+    // without one.
+    void CertificateWarningMailed(const CertificateWarning& warning);
+
     // The status bar's second panel after a watch in outage mode, "Next watch
     // at 14:04:07"; none without outage mode or without a next watch.
     std::optional<std::string> NextWatchText() const;
@@ -76,6 +85,10 @@ public:
 private:
     void OpenWatch(const std::string& target);
     void HistoryFailed(const HistoryError& error);
+    // The same during a certificate's warning, which may come before the
+    // result is concluded: the watch keeps its place in the history until
+    // then, and the next watch opens the database afresh.
+    void CertificateHistoryFailed(const HistoryError& error);
     // Says a problem unless it was the last one said there.
     void SayOnce(std::string& said, const std::string& message);
     void Act(OutageTracker& tracker, const OutageAction& action);
@@ -103,6 +116,9 @@ private:
     std::string target_;
     std::optional<WatchId> watch_;
     std::optional<OutageSettings> outage_;
+
+    // The certificate warnings mailed in this run: target, issuer, serial, kind.
+    std::set<std::tuple<std::string, std::string, std::string, CertificateWarningKind>> certificateWarningsMailed_;
 };
 
 }  // namespace corvasse

@@ -81,6 +81,9 @@ inline constexpr SettingKey alertAfter{"alertAfter", "2"};
 inline constexpr SettingKey remindMinutes{"remindMinutes", "0"};
 inline constexpr SettingKey recoverAfter{"recoverAfter", "1"};
 inline constexpr SettingKey recoveryMail{"recoveryMail"};
+// Opt-in: "Warn [N] days before the certificate expires" beside "Allow
+// https:// addresses (TLS)"; the days, or deleted while the box is clear.
+inline constexpr SettingKey certWarnDays{"certWarnDays", "14"};
 // Set by hand only: the watch interval in seconds, instead of the minutes
 // of txtWatchFreq.
 inline constexpr SettingKey intervalSeconds{"intervalSeconds"};

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/certificate_warnings.h"
 #include "app/dialogs.h"
 #include "app/form_fields.h"
 #include "app/monitor_view.h"
@@ -126,6 +127,12 @@ void SettingsForm::Load() {
         form_.SetText(number.field, IsPresent(value) && !value.empty() ? value : std::string(number.key.initial));
     }
     form_.SetChecked(Field::ckRecoveryMail, ReadSetting(settings_, setting::recoveryMail) != kRecoveryMailOff);
+    // A value out of range leaves the box clear; the watch says why.
+    const std::optional<int> warnDays =
+        WholeNumberIn(ReadSetting(settings_, setting::certWarnDays), kCertWarnDaysMin, kCertWarnDaysMax);
+    form_.SetChecked(Field::ckCertWarn, warnDays.has_value());
+    form_.SetText(Field::txtCertWarnDays,
+                  warnDays ? std::to_string(*warnDays) : std::string(setting::certWarnDays.initial));
     const std::string seconds = ReadSetting(settings_, setting::intervalSeconds);
     form_.SetText(Field::txtIntervalSeconds, IsPresent(seconds) ? seconds : "");
 }
@@ -228,6 +235,8 @@ void SettingsForm::Save() {
         writeOrDelete(number.key, value == number.key.initial ? std::string_view() : std::string_view(value));
     }
     writeOrDelete(setting::recoveryMail, form_.Checked(Field::ckRecoveryMail) ? std::string_view() : kRecoveryMailOff);
+    writeOrDelete(setting::certWarnDays,
+                  form_.Checked(Field::ckCertWarn) ? Trim(form_.Text(Field::txtCertWarnDays)) : "");
     view_.SetStatusText("Settings saved...");
 }
 

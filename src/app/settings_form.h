@@ -32,7 +32,9 @@ public:
     // Selects the "Status" page, then loads the fields from the store; last
     // the opt-in fields ("allowHttps", "mailSecurity", "port", "ipFamily",
     // "offlineAware"), the page "Alerts" (a missing or empty value shows the
-    // field's default) and the interval in seconds set by hand.
+    // field's default), the certificate warning's box and days (a value out
+    // of range: the box clear and the default days) and the interval in
+    // seconds set by hand.
     // Throws RegistryError; fields loaded before the error keep their values.
     void Load();
 
@@ -47,7 +49,8 @@ public:
     // deleted when the box is clear, "None" or "Any" is chosen or the port
     // empty; then "outageAlerts" ("y" or deleted), the three numbers
     // (deleted at their defaults) and "recoveryMail" ("n", or deleted when
-    // the mail is wanted).
+    // the mail is wanted); last "certWarnDays" (the days, or deleted while
+    // its box is clear).
     void Save();
 
 private:

@@ -1,9 +1,11 @@
 #include "app/watch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "app/activity_log.h"
 #include "app/alert_sender.h"
@@ -42,7 +44,8 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       alert_(alert),
       state_(state),
       results_(results),
-      resume_(clock) {}
+      resume_(clock),
+      certificates_(settings, view, alert, results) {}
 
 void Watch::Run() {
     // Asked at every watch, so that a sleep is measured from the watch before
@@ -162,12 +165,14 @@ std::optional<WatchResult> Watch::RunWebWatch() {
     WatchResult result;
     result.time = results_.Now();
     result.state = ResultState::Unknown;
+    std::optional<PeerCertificate> certificate;
     try {
         // The page is checked as it arrives, so the look-for text is the one
         // in the form when the fetch starts.
         BodyCheck body(form_.Text(Field::txtLookFor));
         const auto started = std::chrono::steady_clock::now();
         web_.Get(form_.Text(Field::txtURL2watch), body);
+        certificate = web_.ServerCertificate();
         result.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
         state_.FetchedBodyLength = body.Length();
@@ -192,6 +197,7 @@ std::optional<WatchResult> Watch::RunWebWatch() {
         result.state = ResultState::Up;
         if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
     }
+    if (certificate) certificates_.Check(form_.Text(Field::txtURL2watch), *certificate);
     return result;
 }
 
@@ -200,6 +206,8 @@ WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const Fami
     std::vector<WatchResult> results;
     // The report tells of the page of the first family that failed.
     std::optional<std::pair<int64_t, std::string>> firstFailedPage;
+    // The server may show each family a certificate of its own; each warns once.
+    std::vector<PeerCertificate> certificates;
     for (const FamilyPass& pass : plan.passes) {
         state_.FetchedBodyLength = 0;
         web_.SetAddressFamily(pass.family);
@@ -211,6 +219,12 @@ WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const Fami
             BodyCheck body(form_.Text(Field::txtLookFor));
             const auto started = std::chrono::steady_clock::now();
             web_.Get(form_.Text(Field::txtURL2watch), body);
+            if (std::optional<PeerCertificate> certificate = web_.ServerCertificate()) {
+                const bool seen = std::any_of(certificates.begin(), certificates.end(), [&](const PeerCertificate& c) {
+                    return c.issuer == certificate->issuer && c.serialNumber == certificate->serialNumber;
+                });
+                if (!seen) certificates.push_back(std::move(*certificate));
+            }
             result.responseTime =
                 std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
             state_.FetchedBodyLength = body.Length();
@@ -247,6 +261,9 @@ WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const Fami
     if (alerts_ == FailureAlerts::AtOnce) {
         results_.Record(result);
         if (result.state == ResultState::Down) alert_.SendAlert();
+    }
+    for (const PeerCertificate& certificate : certificates) {
+        certificates_.Check(form_.Text(Field::txtURL2watch), certificate);
     }
     return result;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/certificate_warnings.h"
 #include "app/family_passes.h"
 #include "app/result_keeper.h"
 #include "app/resume_detector.h"
@@ -68,6 +69,9 @@ public:
     // happens: no alert, no log entry, no outage count. The first watch
     // after the computer slept waits "resumeGraceSeconds" first, and the
     // pane says so.
+    //
+    // After a fetch over https, its certificate may warn
+    // (app/certificate_warnings.h).
     void Run();
 
 private:
@@ -111,6 +115,7 @@ private:
     WatchState& state_;
     ResultKeeper& results_;
     ResumeDetector resume_;
+    CertificateWarnings certificates_;
     // The running watch's.
     FailureAlerts alerts_ = FailureAlerts::AtOnce;
 };

@@ -1,21 +1,12 @@
 #include "cli/thresholds.h"
 
-#include <ctime>
+#include "app/certificate_expiry_text.h"
 
 namespace corvasse {
 
 namespace {
 
 const char* UnitName(TimeUnit unit) { return unit == TimeUnit::Seconds ? "s" : "ms"; }
-
-std::string UtcText(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &parts);
-    return text;
-}
 
 std::string DaysText(std::chrono::days days) { return std::to_string(days.count()); }
 
@@ -53,21 +44,14 @@ CertificateVerdict JudgeCertificate(const std::optional<PeerCertificate>& certif
                                     std::chrono::system_clock::time_point now) {
     if (!certificate) return {CheckStatus::Unknown, "no certificate: the page did not come over https", ""};
     const auto left = certificate->notAfter - now;
-    const auto wholeDays = std::chrono::floor<std::chrono::days>(left);
+    const auto wholeDays = WholeDaysLeft(*certificate, now);
     CertificateVerdict verdict;
-    const std::string end = UtcText(certificate->notAfter);
-    if (left < decltype(left)::zero()) {
+    if (left < decltype(left)::zero() || (days.critical && left <= *days.critical)) {
         verdict.status = CheckStatus::Critical;
-        verdict.text = "certificate for " + certificate->host + " has expired (" + end + ")";
-    } else {
-        if (days.critical && left <= *days.critical) {
-            verdict.status = CheckStatus::Critical;
-        } else if (left <= days.warning) {
-            verdict.status = CheckStatus::Warning;
-        }
-        verdict.text = "certificate for " + certificate->host + " expires in " + DaysText(wholeDays) +
-                       (wholeDays.count() == 1 ? " day (" : " days (") + end + ")";
+    } else if (left <= days.warning) {
+        verdict.status = CheckStatus::Warning;
     }
+    verdict.text = CertificateExpiryText(*certificate, now);
     verdict.perfData = "cert_days=" + DaysText(wholeDays) + ";" + DaysText(days.warning) + ";" +
                        (days.critical ? DaysText(*days.critical) : std::string()) + ";0";
     return verdict;

@@ -136,6 +136,9 @@ public:
     void SendRecovery(const std::string& report) override {
         if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(report);
     }
+    void SendCertificateWarning(const std::string& report) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(report);
+    }
 
 private:
     AlertSender& delivery_;
@@ -195,6 +198,8 @@ void UseCommandLineWatch(SettingsStore& settings, const CheckOptions& options) {
         use(setting::expfilesize, std::to_string(*options.maxSize));
         use(setting::checktype, kCheckTypeFileSize);
     }
+    // A warning mail that is not sent must not be kept as sent.
+    if (options.alert != AlertMode::Deliver) use(setting::certWarnDays, "");
     // An address given without a check, where the file names none either:
     // any page that arrives passes, whatever its size.
     auto given = [&](const SettingKey& key) {

@@ -20,11 +20,13 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/activity_log.h"
+#include "app/certificate_warnings.h"
 #include "app/monitor.h"
 #include "app/setting_keys.h"
 #include "app/settings_form.h"
@@ -137,7 +139,20 @@ QWidget* MainWindow::createUrlPage() {
     contentForm->addRow("Expected File Size:", sizeRow);
     contentForm->addRow("OR look for text:", txtLookFor);
     auto* ckAllowHttps = new QCheckBox("Allow https:// addresses (TLS)");
-    contentForm->addRow(ckAllowHttps);
+    auto* ckCertWarn = new QCheckBox("Warn");
+    auto* txtCertWarnDays = new QSpinBox;
+    txtCertWarnDays->setRange(kCertWarnDaysMin, kCertWarnDaysMax);
+    txtCertWarnDays->setValue(FromBytes(setting::certWarnDays.initial).toInt());
+    // The days count only with the box ticked.
+    txtCertWarnDays->setEnabled(false);
+    connect(ckCertWarn, &QCheckBox::toggled, txtCertWarnDays, &QWidget::setEnabled);
+    auto* httpsRow = new QHBoxLayout;
+    httpsRow->addWidget(ckAllowHttps);
+    httpsRow->addStretch(1);
+    httpsRow->addWidget(ckCertWarn);
+    httpsRow->addWidget(txtCertWarnDays);
+    httpsRow->addWidget(new QLabel("days before the certificate expires"));
+    contentForm->addRow(httpsRow);
     auto* cboAddressFamily = new QComboBox;
     for (const char* choice : kAddressFamilyChoices) cboAddressFamily->addItem(choice);
     contentForm->addRow("Address family:", cboAddressFamily);
@@ -183,6 +198,8 @@ QWidget* MainWindow::createUrlPage() {
     addLineEdit(Field::txtIntervalSeconds, txtIntervalSeconds);
     addButton(Field::ckPingOnly, ckPingOnly);
     addButton(Field::ckAllowHttps, ckAllowHttps);
+    addButton(Field::ckCertWarn, ckCertWarn);
+    spinBoxes_[Field::txtCertWarnDays] = txtCertWarnDays;
     choices_[Field::cboAddressFamily] = cboAddressFamily;
     return page;
 }
@@ -408,6 +425,7 @@ void MainWindow::createStatusBar() {
 // --- FormFields ---
 
 std::string MainWindow::Text(Field field) const {
+    if (auto spin = spinBoxes_.find(field); spin != spinBoxes_.end()) return std::to_string(spin->second->value());
     if (auto choice = choices_.find(field); choice != choices_.end()) return ToBytes(choice->second->currentText());
     auto it = lineEdits_.find(field);
     return it == lineEdits_.end() ? std::string() : ToBytes(it->second->text());
@@ -418,6 +436,7 @@ void MainWindow::SetText(Field field, const std::string& text) {
         choice->second->setCurrentText(FromBytes(text));
     }
     if (auto it = lineEdits_.find(field); it != lineEdits_.end()) it->second->setText(FromBytes(text));
+    if (auto spin = spinBoxes_.find(field); spin != spinBoxes_.end()) spin->second->setValue(FromBytes(text).toInt());
 }
 
 bool MainWindow::Checked(Field field) const {

@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QSpinBox;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -127,6 +128,7 @@ private:
     std::map<Field, QLineEdit*> lineEdits_;
     std::map<Field, QAbstractButton*> buttons_;
     std::map<Field, QComboBox*> choices_;
+    std::map<Field, QSpinBox*> spinBoxes_;
     int progressMax_ = 100;
     int progressPosition_ = 0;
     bool shown_ = false;

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,34 @@ TEST(EachFamilyWatchTest, EveryFamilyIsFetchedAndOneAlertNamesThoseThatFailed) {
         std::string reason;
         for (const auto& failure : c.failures) reason += (reason.empty() ? "" : "; ") + failure;
         EXPECT_EQ(history[0].reason, reason);
+    }
+}
+
+TEST(EachFamilyWatchTest, EachFamilysCertificateWarnsOnceWhateverTheOtherShows) {
+    const auto soon = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + std::chrono::days(9);
+    const struct {
+        const char* name;
+        const char* ipv6Serial;
+        size_t warnings;
+    } cases[] = {
+        {"one certificate for both", "1A", 1},
+        {"a certificate of its own for each", "2B", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EachFamilyWatch w("https://localhost/");
+        w.settings.WriteSetting("Settings", "allowHttps", "y");
+        w.settings.WriteSetting("Settings", "certWarnDays", "14");
+        w.fakeWeb.body = "all is well";
+        w.fakeWeb.duringGet = [&] {
+            const bool ipv6 = w.fakeWeb.family == AddressFamily::IPv6;
+            w.fakeWeb.certificate = PeerCertificate{"localhost", soon, "CN=Test CA", ipv6 ? c.ipv6Serial : "1A"};
+        };
+        w.watch.Run();
+        EXPECT_EQ(w.view.lines.size(), c.warnings);
+        EXPECT_EQ(w.alert.certificateWarnings.size(), c.warnings);
+        for (const std::string& line : w.view.lines)
+            EXPECT_EQ(line.rfind("Certificate for localhost expires in ", 0), 0u);
     }
 }
 

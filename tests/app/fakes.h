@@ -121,6 +121,7 @@ public:
     int responseCode = -1;
     std::string peerAddress;
     std::function<void()> duringGet;
+    std::optional<PeerCertificate> certificate;  // that of every fetch
 
     void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
     void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
@@ -138,7 +139,7 @@ public:
     }
     std::string ResponseText() const override { return responseText; }
     int ResponseCode() const override { return responseCode; }
-    std::optional<PeerCertificate> ServerCertificate() const override { return std::nullopt; }
+    std::optional<PeerCertificate> ServerCertificate() const override { return certificate; }
     std::string PeerAddress() const override { return peerAddress; }
 };
 
@@ -165,6 +166,7 @@ public:
     int attempts = 0;  // of SendAlert
     std::vector<OutageAlert> outageAlerts;
     std::vector<std::string> recoveries;
+    std::vector<std::string> certificateWarnings;
     std::string failure;
     std::function<void()> duringAlert;
 
@@ -179,6 +181,10 @@ public:
     }
     void SendRecovery(const std::string& report) override {
         recoveries.push_back(report);
+        Fail();
+    }
+    void SendCertificateWarning(const std::string& report) override {
+        certificateWarnings.push_back(report);
         Fail();
     }
 

@@ -23,6 +23,7 @@
 #include "common/process_abort.h"
 #include "history/history_store.h"
 #include "history/sqlite_connection.h"
+#include "net/peer_certificate.h"
 #include "support/read_only_folder.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
@@ -154,6 +155,111 @@ TEST(ResultKeeperTest, EachModeAlertsAsItsSettingsSay) {
         WatchedSite site(temp.Path() / std::to_string(++run), row.settings);
         EXPECT_EQ(site.Run(row.steps), row.outcomes);
     }
+}
+
+// The certificate of the site's fetches ends then.
+const ResultTime kCertificateEnd = test::kDayStart + std::chrono::days(30);
+const PeerCertificate kCertificate{"shop.example", kCertificateEnd, "CN=Test CA,O=Corvasse Tests", "1A2B"};
+
+// Watches at the moments the steps give as the time left to the certificate's
+// end ("9d", "20h"; a "!" after it: the mail fails; "http": no certificate).
+// A step's outcome: "w" for the pane's warning line, then "+mail" for a mail
+// sent or "+fail" for one that failed and was said, or "-" for nothing.
+std::string WarnSteps(WatchedSite& site, const std::string& steps) {
+    std::istringstream tokens(steps);
+    std::string outcomes;
+    for (std::string token; tokens >> token;) {
+        const bool mailFails = token.back() == '!';
+        if (mailFails) token.pop_back();
+        site.web.certificate = kCertificate;
+        if (token == "http") {
+            site.web.certificate.reset();
+            site.now += minutes(1);
+        } else {
+            const int count = std::stoi(token);
+            site.now =
+                kCertificateEnd - (token.back() == 'd' ? std::chrono::hours(24 * count) : std::chrono::hours(count));
+        }
+        site.alert.failure = mailFails ? "Socket Error # 10060\r\nConnection timed out." : "";
+        const size_t lines = site.view.lines.size();
+        const size_t mails = site.alert.certificateWarnings.size();
+        site.RunWatch();
+        std::string outcome;
+        for (size_t i = lines; i < site.view.lines.size(); ++i) {
+            const std::string& line = site.view.lines[i];
+            if (line.starts_with("Certificate for ")) outcome += "w";
+            if (line.starts_with("Certificate warning not sent: ")) outcome += "+fail";
+        }
+        if (site.alert.certificateWarnings.size() > mails && !mailFails) outcome += "+mail";
+        outcomes += (outcomes.empty() ? "" : " ") + (outcome.empty() ? "-" : outcome);
+    }
+    return outcomes;
+}
+
+TEST(ResultKeeperTest, ACertificateEndingWithinTheDaysWarnsAtEveryWatchAndMailsOnceAndAtTheLastDay) {
+    const std::string offSaid =
+        "Certificate warnings are off: certWarnDays=366 in the settings file must be a whole number from 1 to 365.";
+    const struct {
+        const char* name;
+        Settings settings;
+        const char* steps;
+        const char* outcomes;
+        std::string said;  // the one other pane line, if any
+    } rows[] = {
+        {"within the days: one mail", {{"certWarnDays", "14"}}, "9d 9d 8d", "w+mail w w", ""},
+        {"one more with a day or less left", {{"certWarnDays", "14"}}, "9d 2d 23h 1h", "w+mail w w+mail w", ""},
+        {"first seen on the last day: one mail", {{"certWarnDays", "14"}}, "20h 10h", "w+mail w", ""},
+        {"the days are whole days, their last one in", {{"certWarnDays", "14"}}, "15d 14d", "- w+mail", ""},
+        {"a failed mail is said and goes again", {{"certWarnDays", "14"}}, "9d! 9d 9d", "w+fail w+mail w", ""},
+        {"in outage mode the same", {{"certWarnDays", "14"}, {"outageAlerts", "y"}}, "9d 9d", "w+mail w", ""},
+        {"a page in clear has no certificate", {{"certWarnDays", "14"}}, "http", "-", ""},
+        {"without the setting nothing", {}, "9d 12h", "- -", ""},
+        {"an empty value is none", {{"certWarnDays", ""}}, "9d", "-", ""},
+        {"a value out of range is said once", {{"certWarnDays", "366"}}, "9d 9d", "- -", offSaid},
+    };
+    test::ScopedEnvironment zone("TZ", "UTC0");
+    test::TempDir temp;
+    int run = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WatchedSite site(temp.Path() / std::to_string(++run), row.settings);
+        EXPECT_EQ(WarnSteps(site, row.steps), row.outcomes);
+        EXPECT_EQ(std::count(site.view.lines.begin(), site.view.lines.end(), row.said), row.said.empty() ? 0 : 1);
+    }
+
+    // What the first row shows and mails.
+    WatchedSite site(temp.Path() / "texts", {{"certWarnDays", "14"}});
+    WarnSteps(site, "9d");
+    EXPECT_EQ(site.view.lines, Lines{"Certificate for shop.example expires in 9 days (2027-01-07 00:00 UTC)"});
+    ASSERT_EQ(site.alert.certificateWarnings.size(), 1u);
+    const std::string report = site.alert.certificateWarnings[0];
+    EXPECT_TRUE(std::regex_search(report.substr(0, report.find('\n')), kReportDate)) << report;
+    EXPECT_EQ(report.substr(report.find('\n')), std::string("\nWatching address: ") + kUrl +
+                                                    "\nCertificate for: shop.example\n"
+                                                    "Expires: 2027-01-07 00:00 UTC\n"
+                                                    "Days left: 9\n"
+                                                    "Issuer: CN=Test CA,O=Corvasse Tests\n");
+}
+
+TEST(ResultKeeperTest, CertificateWarningsAreMailedOnceAcrossRestartsWithTheHistoryAndOncePerRunWithout) {
+    test::TempDir temp;
+    const Settings settings{{"certWarnDays", "30"}};
+    // Each run a new watch over the same files, as after a restart.
+    auto run = [&](const std::filesystem::path& folder, const std::string& steps) {
+        WatchedSite site(folder, settings);
+        return WarnSteps(site, steps);
+    };
+    const std::filesystem::path kept = temp.Path() / "kept";
+    EXPECT_EQ(run(kept, "9d"), "w+mail");
+    EXPECT_EQ(run(kept, "8d 12h"), "w w+mail");
+    EXPECT_EQ(run(kept, "6h"), "w");
+
+    // A history that cannot be used: once in each run.
+    const std::filesystem::path broken = temp.Path() / "broken" / "state" / kHistoryFileName;
+    std::filesystem::create_directories(broken.parent_path());
+    test::WriteFile(broken, std::string(5000, 'x'));
+    EXPECT_EQ(run(temp.Path() / "broken", "9d 9d"), "w+mail w");
+    EXPECT_EQ(run(temp.Path() / "broken", "9d"), "w+mail");
 }
 
 TEST(ResultKeeperTest, OutageModeShowsTimedLinesNoticesAndWhenTheNextWatchRuns) {

@@ -275,6 +275,41 @@ TEST_F(SettingsFormTest, AlertsPageRoundTripsAndWritesNothingAtItsDefaults) {
     EXPECT_EQ(fresh.Text(Field::txtIntervalSeconds), "");
 }
 
+TEST_F(SettingsFormTest, CertificateWarningRoundTripsAndIsDeletedWhileClear) {
+    const struct {
+        bool ticked;
+        const char* days;
+        const char* stored;
+    } saves[] = {{true, "9", "9"}, {true, "365", "365"}, {false, "9", "n/a"}};
+    for (const auto& save : saves) {
+        SCOPED_TRACE(save.days + std::string(save.ticked ? " ticked" : " clear"));
+        FillValid();
+        form_.checks[Field::ckCertWarn] = save.ticked;
+        form_.texts[Field::txtCertWarnDays] = save.days;
+        settingsForm_.Save();
+        ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+        EXPECT_EQ(Read("certWarnDays"), save.stored);
+    }
+    // Clear, the file holds no trace of it.
+    EXPECT_EQ(test::ReadFile(settings_.FilePath()).find("certWarnDays"), std::string::npos);
+
+    // Loaded: a value out of range, set by hand, shows as clear with the default days.
+    const struct {
+        const char* stored;
+        bool ticked;
+        const char* days;
+    } loads[] = {{"1", true, "1"},     {"365", true, "365"}, {"0", false, "14"},
+                 {"366", false, "14"}, {"abc", false, "14"}, {"", false, "14"}};
+    for (const auto& load : loads) {
+        SCOPED_TRACE(load.stored);
+        settings_.WriteSetting("Settings", "certWarnDays", load.stored);
+        test::FakeFormFields fresh;
+        SettingsForm(fresh, view_, dialogs_, settings_).Load();
+        EXPECT_EQ(fresh.Checked(Field::ckCertWarn), load.ticked);
+        EXPECT_EQ(fresh.Text(Field::txtCertWarnDays), load.days);
+    }
+}
+
 TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {
     const struct {
         const char* choice;

@@ -553,6 +553,38 @@ TEST_F(WatchCheckTest, RecordsOnlyWhenAskedAndWithAlertMailsOncePerOutage) {
     EXPECT_NE(smtp.Messages()[1].content.find("Failed watches: 3"), std::string::npos);
 }
 
+TEST_F(WatchCheckTest, CertWarnDaysMailsOnlyWithAlertAndOnceOverTheHistory) {
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+    test::NginxServer server("", test::CertificateEndingAt(std::chrono::system_clock::now() + std::chrono::days(9)));
+    server.WriteFile("page.html", kPage);
+    const std::filesystem::path history = dir_.Path() / "state" / "history.sqlite3";
+    const std::filesystem::path settings = WriteSettings({{"url2watch", server.HttpsUrl("/page.html")},
+                                                          {"allowHttps", "y"},
+                                                          {"txtLookFor", "Welcome"},
+                                                          {"checktype", "lookfor"},
+                                                          {"txtSMTPhost", smtp.Host()},
+                                                          {"port", std::to_string(smtp.Port())},
+                                                          {"txtSendTo", "alerts@example.org"},
+                                                          {"txtYourEmail", "me@example.org"},
+                                                          {"certWarnDays", "14"}});
+    const std::vector<std::string> recording = {"--settings", settings.string(), "--history", history.string()};
+    std::vector<std::string> alerting = recording;
+    alerting.insert(alerting.end(), {"--log", (dir_.Path() / "alerts.log").string(), "--alert"});
+    // A check that sends no mail keeps none as sent; the page passes all along.
+    const struct {
+        const std::vector<std::string>& args;
+        size_t mails;
+    } runs[] = {{recording, 0}, {alerting, 1}, {alerting, 1}, {recording, 1}};
+    for (const auto& run : runs) {
+        EXPECT_EQ(Check(run.args).status, 0);
+        if (run.mails > 0) {
+            ASSERT_TRUE(smtp.WaitForMessages(run.mails)) << smtp.Output();
+        }
+        EXPECT_EQ(smtp.Messages().size(), run.mails);
+    }
+    EXPECT_NE(smtp.Messages()[0].content.find("Subject: Corvasse Certificate Warning"), std::string::npos);
+}
+
 TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {
     const std::filesystem::path unwritableLog = dir_.Path() / "missing" / "x.log";
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);

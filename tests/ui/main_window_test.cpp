@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -48,6 +49,18 @@ protected:
     QPushButton* Button(const char* name) { return window_->findChild<QPushButton*>(name); }
     QString Pane() { return window_->findChild<QPlainTextEdit*>("richStatus")->toPlainText(); }
     QString StatusPanel() { return window_->findChild<QLabel*>("statusPanel")->text(); }
+
+    // The settings of a form that saves as it stands: a watch of url, and more.
+    static SettingsStore SavableSettings(const MonitorFiles& files, const char* url,
+                                         std::pair<const char*, const char*> more) {
+        SettingsStore store = SettingsStore::AtFile(files.settings);
+        for (auto [key, value] :
+             {std::pair{"url2watch", url}, std::pair{"txtLookFor", "Welcome"},
+              std::pair{"txtSendTo", "ops@example.org"}, std::pair{"txtYourEmail", "me@example.org"}, more}) {
+            store.WriteSetting("Settings", key, value);
+        }
+        return store;
+    }
 
     QAction* MenuAction(const QString& menu, const QString& entry) {
         for (QAction* top : window_->menuBar()->actions()) {
@@ -153,12 +166,8 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
 TEST_F(MainWindowTest, AddressFamilyChoiceAndOfflineBoxLoadAndSaveTheirSettings) {
     test::TempDir other;
     const MonitorFiles files = test::MonitorFilesIn(other.Path());
-    SettingsStore store = SettingsStore::AtFile(files.settings);
-    for (auto [key, value] : {std::pair{"url2watch", "http://[::1]:8080/"}, std::pair{"txtLookFor", "Welcome"},
-                              std::pair{"txtSendTo", "ops@example.org"}, std::pair{"txtYourEmail", "me@example.org"},
-                              std::pair{"ipFamily", "ipv4"}, std::pair{"offlineAware", "y"}}) {
-        store.WriteSetting("Settings", key, value);
-    }
+    SettingsStore store = SavableSettings(files, "http://[::1]:8080/", {"ipFamily", "ipv4"});
+    store.WriteSetting("Settings", "offlineAware", "y");
     MainWindow window(files, &dialogs_);
     window.show();
     QApplication::processEvents();
@@ -186,6 +195,31 @@ TEST_F(MainWindowTest, AddressFamilyChoiceAndOfflineBoxLoadAndSaveTheirSettings)
     offline->setChecked(false);
     window.findChild<QPushButton*>("btnSave")->click();
     EXPECT_EQ(store.ReadSetting("Settings", "offlineAware"), "n/a");
+}
+
+TEST_F(MainWindowTest, CertificateWarningBoxAndDaysLoadAndSaveTheirSetting) {
+    test::TempDir other;
+    const MonitorFiles files = test::MonitorFilesIn(other.Path());
+    SettingsStore store = SavableSettings(files, "https://127.0.0.1/", {"certWarnDays", "30"});
+    MainWindow window(files, &dialogs_);
+    window.show();
+    QApplication::processEvents();
+    auto* days = window.findChild<QSpinBox*>();
+    ASSERT_NE(days, nullptr);
+    EXPECT_TRUE(window.Checked(Field::ckCertWarn));
+    EXPECT_EQ(days->value(), 30);
+    EXPECT_TRUE(days->isEnabled());
+
+    // The box takes no more than a year.
+    days->setValue(400);
+    window.findChild<QPushButton*>("btnSave")->click();
+    ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+    EXPECT_EQ(store.ReadSetting("Settings", "certWarnDays"), "365");
+
+    window.SetChecked(Field::ckCertWarn, false);
+    EXPECT_FALSE(days->isEnabled());
+    window.findChild<QPushButton*>("btnSave")->click();
+    EXPECT_EQ(store.ReadSetting("Settings", "certWarnDays"), "n/a");
 }
 
 TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {

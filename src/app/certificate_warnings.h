@@ -1,0 +1,44 @@
+#pragma once
+// The warning that an https site's certificate ends soon. With
+// "certWarnDays" (kCertWarnDaysMin to kCertWarnDaysMax) a certificate that
+// ends within that many days shows its pane line at every watch, and is
+// mailed once when it is first seen so and once more when one day or less
+// is left. A warning is no failure: the watch's result stays the page's.
+
+#include <string>
+
+namespace corvasse {
+
+class AlertSender;
+class MonitorView;
+class ResultKeeper;
+class SettingsStore;
+struct PeerCertificate;
+
+inline constexpr int kCertWarnDaysMin = 1;
+inline constexpr int kCertWarnDaysMax = 365;
+
+class CertificateWarnings {
+public:
+    // Every object must outlive this one.
+    CertificateWarnings(const SettingsStore& settings, MonitorView& view, AlertSender& alert, ResultKeeper& results);
+
+    // The certificate that brought the page of target. Reads "certWarnDays"
+    // afresh; a value that is not a whole number in range is said once
+    // ("Certificate warnings are off: certWarnDays=500 in the settings file
+    // must be a whole number from 1 to 365.") and warns of nothing. A mail
+    // that fails is said in the pane and goes again with the next watch;
+    // AbortedError passes to the caller. The mails sent are kept by results.
+    // Throws RegistryError.
+    void Check(const std::string& target, const PeerCertificate& certificate);
+
+private:
+    const SettingsStore& settings_;
+    MonitorView& view_;
+    AlertSender& alert_;
+    ResultKeeper& results_;
+    // The last problem with the setting that was said.
+    std::string settingSaid_;
+};
+
+}  // namespace corvasse
