@@ -92,13 +92,19 @@ double LoadAverage() {
 struct Pair {
     std::vector<double> wall[2], cpu[2], peakMiB[2];
 
-    void RunBoth(const std::vector<std::string> (&commands)[2], bool firstFirst) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const int which = (turn == 0) == firstFirst ? 0 : 1;
-            const ProcessCost cost = corvasse::bench::RunProcess(commands[which]);
-            wall[which].push_back(cost.wallMs);
-            cpu[which].push_back(cost.cpuMs);
-            peakMiB[which].push_back(static_cast<double>(cost.peakKiB) / 1024.0);
+    // One run of each per iteration, the first of the two going first every
+    // other time.
+    void RunBoth(benchmark::State& state, const std::vector<std::string> (&commands)[2]) {
+        bool firstFirst = true;
+        for (auto _ : state) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const int which = (turn == 0) == firstFirst ? 0 : 1;
+                const ProcessCost cost = corvasse::bench::RunProcess(commands[which]);
+                wall[which].push_back(cost.wallMs);
+                cpu[which].push_back(cost.cpuMs);
+                peakMiB[which].push_back(static_cast<double>(cost.peakKiB) / 1024.0);
+            }
+            firstFirst = !firstFirst;
         }
     }
 };
@@ -126,11 +132,7 @@ void BM_SmallPage(benchmark::State& state, Transport transport) {
     }
     const std::vector<std::string> commands[2] = {corvasse, checkHttp};
     Pair pair;
-    bool corvasseFirst = true;
-    for (auto _ : state) {
-        pair.RunBoth(commands, corvasseFirst);
-        corvasseFirst = !corvasseFirst;
-    }
+    pair.RunBoth(state, commands);
     state.counters["corvasse_ms"] = Median(pair.wall[0]);
     state.counters["check_http_ms"] = Median(pair.wall[1]);
     state.counters["ratio"] = Median(pair.wall[0]) / Median(pair.wall[1]);
@@ -146,11 +148,7 @@ void BM_LargePage(benchmark::State& state) {
     if (https) curl.insert(curl.end() - 1, {"--cacert", corvasse::test::TestCertificates().caCertificate.string()});
     const std::vector<std::string> commands[2] = {{CHECK_CORVASSE_BINARY, "-u", url, "-s", kText}, curl};
     Pair pair;
-    bool corvasseFirst = true;
-    for (auto _ : state) {
-        pair.RunBoth(commands, corvasseFirst);
-        corvasseFirst = !corvasseFirst;
-    }
+    pair.RunBoth(state, commands);
     state.counters["corvasse_ms"] = Median(pair.wall[0]);
     state.counters["curl_ms"] = Median(pair.wall[1]);
     state.counters["wall_ratio"] = Median(pair.wall[0]) / Median(pair.wall[1]);
