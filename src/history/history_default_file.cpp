@@ -10,7 +10,7 @@ namespace corvasse {
 
 std::filesystem::path HistoryStore::DefaultFile() {
     const char* state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification has relative paths ignored.
+    // XDG base directories that are relative paths are ignored.
     if (state != nullptr && *state == '/') return std::filesystem::path(state) / "Corvasse" / kHistoryFileName;
     const char* home = std::getenv("HOME");
     return std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "Corvasse" / kHistoryFileName;
