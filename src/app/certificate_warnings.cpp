@@ -34,11 +34,10 @@ void CertificateWarnings::Check(const std::string& target, const PeerCertificate
         const std::string problem = "Certificate warnings are off: " + std::string(setting::certWarnDays.name) + "=" +
                                     value + " in the settings file must be a whole number from " +
                                     std::to_string(kCertWarnDaysMin) + " to " + std::to_string(kCertWarnDaysMax) + ".";
-        if (problem != settingSaid_) view_.ShowLogFailure(problem);
-        settingSaid_ = problem;
+        if (settingSaid_.IsNew(problem)) view_.ShowLogFailure(problem);
         return;
     }
-    settingSaid_.clear();
+    settingSaid_.Clear();
 
     const ResultTime now = results_.Now();
     const auto left = certificate.notAfter - now;

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "app/said_once.h"
+
 namespace corvasse {
 
 class AlertSender;
@@ -38,7 +40,7 @@ private:
     AlertSender& alert_;
     ResultKeeper& results_;
     // The last problem with the setting that was said.
-    std::string settingSaid_;
+    SaidOnce settingSaid_;
 };
 
 }  // namespace corvasse

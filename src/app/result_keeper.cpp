@@ -46,9 +46,9 @@ FailureAlerts ResultKeeper::Begin(WatchKind kind, const std::string& target) {
     if (recording_ == WatchRecording::ResultsAndOutages) {
         try {
             outage_ = ReadOutageSettings(settings_);
-            settingsSaid_.clear();
+            settingsSaid_.Clear();
         } catch (const OutageSettingError& error) {
-            SayOnce(settingsSaid_, error.what());
+            if (settingsSaid_.IsNew(error.what())) view_.ShowLogFailure(error.what());
         }
     }
     OpenWatch(target);
@@ -71,25 +71,19 @@ void ResultKeeper::OpenWatch(const std::string& target) {
 void ResultKeeper::HistoryFailed(const HistoryError& error) {
     storeFailed_ = true;
     watch_.reset();
-    SayOnce(historySaid_, error.what());
+    if (historySaid_.IsNew(error.what())) view_.ShowLogFailure(error.what());
 }
 
 void ResultKeeper::CertificateHistoryFailed(const HistoryError& error) {
     storeFailed_ = true;
-    SayOnce(historySaid_, error.what());
-}
-
-void ResultKeeper::SayOnce(std::string& said, const std::string& message) {
-    if (message == said) return;
-    said = message;
-    view_.ShowLogFailure(message);
+    if (historySaid_.IsNew(error.what())) view_.ShowLogFailure(error.what());
 }
 
 void ResultKeeper::Record(const WatchResult& result) {
     if (!watch_) return;
     try {
         store_->RecordResult(*watch_, result);
-        historySaid_.clear();
+        historySaid_.Clear();
     } catch (const HistoryError& error) {
         HistoryFailed(error);
     }
@@ -100,7 +94,7 @@ void ResultKeeper::Conclude(const WatchResult& result) {
     OutageStep step;
     try {
         step = tracker.Record(result);
-        historySaid_.clear();
+        historySaid_.Clear();
     } catch (const HistoryError& error) {
         HistoryFailed(error);
         // As without outage mode.

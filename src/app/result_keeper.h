@@ -18,6 +18,7 @@
 
 #include "app/alert_sender.h"
 #include "app/outage_settings.h"
+#include "app/said_once.h"
 #include "app/wall_clock.h"
 #include "history/history_records.h"
 
@@ -90,7 +91,6 @@ private:
     // then, and the next watch opens the database afresh.
     void CertificateHistoryFailed(const HistoryError& error);
     // Says a problem unless it was the last one said there.
-    void SayOnce(std::string& said, const std::string& message);
     void Act(OutageTracker& tracker, const OutageAction& action);
     // The recovery's report, logged; its date line is now.
     std::string LoggedRecovery(const Outage& outage);
@@ -108,8 +108,8 @@ private:
     std::unique_ptr<HistoryStore> store_;
     // A write failed: the database is opened afresh by the next watch.
     bool storeFailed_ = false;
-    std::string historySaid_;
-    std::string settingsSaid_;
+    SaidOnce historySaid_;
+    SaidOnce settingsSaid_;
 
     // The running watch's.
     WatchKind kind_ = WatchKind::Web;

@@ -80,8 +80,11 @@ std::optional<FamilyPlan> Watch::EachFamilyPlan(const std::string& host) {
     if (plan.passes.empty()) return std::nullopt;
     std::string notice;
     for (AddressFamily skipped : plan.skipped) notice = SkippedFamilyText(host, skipped);
-    if (!notice.empty() && notice != state_.SkippedFamilyNoted) view_.AddStatusLine(notice);
-    state_.SkippedFamilyNoted = notice;
+    if (notice.empty()) {
+        state_.SkippedFamilyNoted.Clear();
+    } else if (state_.SkippedFamilyNoted.IsNew(notice)) {
+        view_.AddStatusLine(notice);
+    }
     return plan;
 }
 

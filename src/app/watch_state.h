@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/said_once.h"
+
 namespace corvasse {
 
 struct WatchState {
@@ -31,7 +33,7 @@ struct WatchState {
     bool WatchedEachFamily = false;
     // The host and family whose missing address the pane told of last, so
     // that it says so once.
-    std::string SkippedFamilyNoted;
+    SaidOnce SkippedFamilyNoted;
 };
 
 }  // namespace corvasse
