@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitized test-threads build deps bench clean
+.PHONY: run test test-sanitized test-threads coverage build deps bench clean
 
 deps:
 	@scripts/setup-deps.sh
@@ -37,9 +37,22 @@ test-threads: deps
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 		ctest --output-on-failure -j $(JOBS) -L '^($(subst $(eval) ,|,$(THREAD_TESTS)))$$' -E '^WindowCloseTest\.'
 
+# The suite on a build with gcov instrumentation, then the share of src/'s
+# lines and branches it ran (gcovr; the whole report in $(BUILD)-coverage/coverage.txt).
+# Branches the compiler adds for exceptions and branches that cannot be taken
+# are not counted.
+coverage: deps
+	cmake -S . -B $(BUILD)-coverage -G Ninja -DCORVASSE_TESTS=ON -DCORVASSE_COVERAGE=ON
+	cmake --build $(BUILD)-coverage -j $(JOBS)
+	find $(BUILD)-coverage -name '*.gcda' -delete
+	cd $(BUILD)-coverage && ctest --output-on-failure -j $(JOBS)
+	gcovr --root . --object-directory $(BUILD)-coverage --filter src/ -j $(JOBS) \
+		--exclude-throw-branches --exclude-unreachable-branches \
+		--txt $(BUILD)-coverage/coverage.txt --print-summary
+
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVASSE_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan $(BUILD)-coverage

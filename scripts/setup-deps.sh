@@ -19,8 +19,8 @@ packages=(
   systemd man-db groff-base
   # a real system tray (XEmbed) under Xvfb for the tray tests; keys typed into the program's window
   trayer xdotool
-  # sanitizers and fuzzing
-  clang-14 libclang-rt-14-dev
+  # sanitizers and fuzzing; the coverage report
+  clang-14 libclang-rt-14-dev gcovr
 )
 
 missing=()
