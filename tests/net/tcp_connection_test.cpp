@@ -15,6 +15,7 @@
 #include "net/socket_io_handler.h"
 #include "net/tcp_client.h"
 #include "support/expect_throw.h"
+#include "support/loopback.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
 
@@ -37,12 +38,13 @@ public:
     int sends = 0;
 };
 
-// A client connected to a scripted peer.
+// A client connected to a scripted peer, through the handler given (by
+// default one the client makes).
 struct Connected {
-    explicit Connected(std::vector<test::PeerStep> script) : server(std::move(script)) {
-        client.Host = server.Host();
-        client.Port = server.Port();
-        client.Connect();
+    explicit Connected(std::vector<test::PeerStep> script, SocketIOHandler* handler = nullptr)
+        : server(std::move(script)) {
+        if (handler != nullptr) client.SetIOHandler(handler);
+        test::ConnectTo(client, server);
     }
     ScriptedPeer server;
     TcpClient client;
@@ -50,21 +52,33 @@ struct Connected {
 
 std::string Bytes(size_t count, char fill = 'a') { return std::string(count, fill); }
 
-TEST(ReadLnTest, EndsAtLineFeedAndDropsOnlyTheCarriageReturnBeforeIt) {
-    Connected c({peer::Send("abc\r\nabc\r\r\nplain\nx\ry\n\r\nlast")});
-    EXPECT_EQ(c.client.ReadLn(), "abc");
-    EXPECT_EQ(c.client.ReadLn(), "abc\r");
-    EXPECT_EQ(c.client.ReadLn(), "plain");
-    EXPECT_EQ(c.client.ReadLn(), "x\ry");
-    EXPECT_EQ(c.client.ReadLn(), "");
-    EXPECT_EQ(c.client.ReadLn("st"), "la") << "another terminator keeps every byte before it";
-}
-
-TEST(ReadLnTest, AssemblesLinesThatArriveByteByByte) {
-    Connected c({peer::Trickle("one\r\ntwo||three\r\n", 1)});
-    EXPECT_EQ(c.client.ReadLn(), "one");
-    EXPECT_EQ(c.client.ReadLn("||"), "two");
-    EXPECT_EQ(c.client.ReadLn(), "three");
+TEST(ReadLnTest, LinesEndAtTheirTerminatorWhicheverWayTheyArrive) {
+    struct Read {
+        std::string terminator, line;
+    };
+    const struct {
+        const char* name;
+        test::PeerStep sent;
+        bool asciiFilter;
+        std::vector<Read> reads;
+    } cases[] = {
+        // Another terminator than LF keeps every byte before it.
+        {"a LF drops only the CR before it",
+         peer::Send("abc\r\nabc\r\r\nplain\nx\ry\n\r\nlast"),
+         false,
+         {{"\n", "abc"}, {"\n", "abc\r"}, {"\n", "plain"}, {"\n", "x\ry"}, {"\n", ""}, {"st", "la"}}},
+        {"byte by byte",
+         peer::Trickle("one\r\ntwo||three\r\n", 1),
+         false,
+         {{"\n", "one"}, {"||", "two"}, {"\n", "three"}}},
+        {"the ASCII filter clears the high bit", peer::Send("\xC1\xE2\x63\n"), true, {{"\n", "Abc"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Connected connected({c.sent});
+        connected.client.ASCIIFilter = c.asciiFilter;
+        for (const Read& read : c.reads) EXPECT_EQ(connected.client.ReadLn(read.terminator), read.line);
+    }
 }
 
 TEST(ReadLnTest, LimitCountsTheBytesBeforeTheLineFeed) {
@@ -288,13 +302,9 @@ TEST(WriteTest, StreamShorterThanItsCountRaisesNoDataToRead) {
 }
 
 TEST(WriteTest, BufferedWritesGoOutAsOneSend) {
-    ScriptedPeer server({peer::ReadUntilClose()});
     CountingHandler handler;
-    TcpClient client;
-    client.SetIOHandler(&handler);
-    client.Host = server.Host();
-    client.Port = server.Port();
-    client.Connect();
+    Connected c({peer::ReadUntilClose()}, &handler);
+    TcpClient& client = c.client;
 
     client.BeginBufferedWrites();
     client.WriteLn("GET / HTTP/1.1");
@@ -311,8 +321,8 @@ TEST(WriteTest, BufferedWritesGoOutAsOneSend) {
     client.EndBufferedWrites();
     EXPECT_EQ(handler.sends, 2) << "a discarded buffer sends nothing";
     client.Disconnect();
-    ASSERT_TRUE(server.WaitClosed());
-    EXPECT_EQ(server.Received(), "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\nabcd");
+    ASSERT_TRUE(c.server.WaitClosed());
+    EXPECT_EQ(c.server.Received(), "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\nabcd");
 }
 
 TEST(WriteTest, WritingWithoutAConnectionRaises) {
@@ -365,20 +375,10 @@ TEST(WriteTest, SendingToAPeerThatResetNeverKillsTheProcess) {
     EXPECT_FALSE(c.client.IsConnected()) << "the failed send closed the socket";
 }
 
-TEST(ReadTest, ASCIIFilterClearsTheHighBit) {
-    Connected c({peer::Send("\xC1\xE2\x63\n")});
-    c.client.ASCIIFilter = true;
-    EXPECT_EQ(c.client.ReadLn(), "Abc");
-}
-
 TEST(ReadTest, ConnectionIsUsableAgainAfterAReset) {
     // The pause lets the connect finish before the reset.
-    ScriptedPeer server(
-        {peer::Sleep(100), peer::Send("12345"), peer::Reset(), peer::Accept(), peer::SendLine("again")});
-    TcpClient client;
-    client.Host = server.Host();
-    client.Port = server.Port();
-    client.Connect();
+    Connected c({peer::Sleep(100), peer::Send("12345"), peer::Reset(), peer::Accept(), peer::SendLine("again")});
+    TcpClient& client = c.client;
     try {
         for (;;) client.ReadLn();
     } catch (const NetError&) {}
