@@ -52,33 +52,21 @@ struct Connected {
 
 std::string Bytes(size_t count, char fill = 'a') { return std::string(count, fill); }
 
-TEST(ReadLnTest, LinesEndAtTheirTerminatorWhicheverWayTheyArrive) {
-    struct Read {
-        std::string terminator, line;
-    };
-    const struct {
-        const char* name;
-        test::PeerStep sent;
-        bool asciiFilter;
-        std::vector<Read> reads;
-    } cases[] = {
-        // Another terminator than LF keeps every byte before it.
-        {"a LF drops only the CR before it",
-         peer::Send("abc\r\nabc\r\r\nplain\nx\ry\n\r\nlast"),
-         false,
-         {{"\n", "abc"}, {"\n", "abc\r"}, {"\n", "plain"}, {"\n", "x\ry"}, {"\n", ""}, {"st", "la"}}},
-        {"byte by byte",
-         peer::Trickle("one\r\ntwo||three\r\n", 1),
-         false,
-         {{"\n", "one"}, {"||", "two"}, {"\n", "three"}}},
-        {"the ASCII filter clears the high bit", peer::Send("\xC1\xE2\x63\n"), true, {{"\n", "Abc"}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Connected connected({c.sent});
-        connected.client.ASCIIFilter = c.asciiFilter;
-        for (const Read& read : c.reads) EXPECT_EQ(connected.client.ReadLn(read.terminator), read.line);
-    }
+TEST(ReadLnTest, EndsAtLineFeedAndDropsOnlyTheCarriageReturnBeforeIt) {
+    Connected c({peer::Send("abc\r\nabc\r\r\nplain\nx\ry\n\r\nlast")});
+    EXPECT_EQ(c.client.ReadLn(), "abc");
+    EXPECT_EQ(c.client.ReadLn(), "abc\r");
+    EXPECT_EQ(c.client.ReadLn(), "plain");
+    EXPECT_EQ(c.client.ReadLn(), "x\ry");
+    EXPECT_EQ(c.client.ReadLn(), "");
+    EXPECT_EQ(c.client.ReadLn("st"), "la") << "another terminator keeps every byte before it";
+}
+
+TEST(ReadLnTest, AssemblesLinesThatArriveByteByByte) {
+    Connected c({peer::Trickle("one\r\ntwo||three\r\n", 1)});
+    EXPECT_EQ(c.client.ReadLn(), "one");
+    EXPECT_EQ(c.client.ReadLn("||"), "two");
+    EXPECT_EQ(c.client.ReadLn(), "three");
 }
 
 TEST(ReadLnTest, LimitCountsTheBytesBeforeTheLineFeed) {
@@ -373,6 +361,12 @@ TEST(WriteTest, SendingToAPeerThatResetNeverKillsTheProcess) {
         EXPECT_EQ(closed->Code(), 10058);
     }
     EXPECT_FALSE(c.client.IsConnected()) << "the failed send closed the socket";
+}
+
+TEST(ReadTest, ASCIIFilterClearsTheHighBit) {
+    Connected c({peer::Send("\xC1\xE2\x63\n")});
+    c.client.ASCIIFilter = true;
+    EXPECT_EQ(c.client.ReadLn(), "Abc");
 }
 
 TEST(ReadTest, ConnectionIsUsableAgainAfterAReset) {
