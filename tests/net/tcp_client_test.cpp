@@ -4,48 +4,27 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <gtest/gtest.h>
 
-#include "common/file_descriptor.h"
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
 #include "support/expect_throw.h"
 #include "support/isolated_network.h"
+#include "support/loopback.h"
 #include "support/process_resources.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
 namespace {
 
+using test::ClosedPort;
+using test::ConnectTo;
 using test::ExpectThrowWithMessage;
 using test::FullListener;
 using test::kClientReadTimeoutMs;
 using test::ScriptedPeer;
 namespace peer = test::peer;
 using Clock = std::chrono::steady_clock;
-
-// A loopback port with nothing listening on it.
-int ClosedPort() {
-    const FileDescriptor probe(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe.Get(), reinterpret_cast<sockaddr*>(&address), length);
-    getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
-// Connects the client to the peer.
-void ConnectTo(TcpClient& client, const ScriptedPeer& server) {
-    client.Host = server.Host();
-    client.Port = server.Port();
-    client.Connect();
-}
 
 // Records status texts and the connect/disconnect events in one sequence.
 struct EventLog {

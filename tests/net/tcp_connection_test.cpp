@@ -15,6 +15,7 @@
 #include "net/socket_io_handler.h"
 #include "net/tcp_client.h"
 #include "support/expect_throw.h"
+#include "support/loopback.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
 
@@ -37,12 +38,13 @@ public:
     int sends = 0;
 };
 
-// A client connected to a scripted peer.
+// A client connected to a scripted peer, through the handler given (by
+// default one the client makes).
 struct Connected {
-    explicit Connected(std::vector<test::PeerStep> script) : server(std::move(script)) {
-        client.Host = server.Host();
-        client.Port = server.Port();
-        client.Connect();
+    explicit Connected(std::vector<test::PeerStep> script, SocketIOHandler* handler = nullptr)
+        : server(std::move(script)) {
+        if (handler != nullptr) client.SetIOHandler(handler);
+        test::ConnectTo(client, server);
     }
     ScriptedPeer server;
     TcpClient client;
@@ -288,13 +290,9 @@ TEST(WriteTest, StreamShorterThanItsCountRaisesNoDataToRead) {
 }
 
 TEST(WriteTest, BufferedWritesGoOutAsOneSend) {
-    ScriptedPeer server({peer::ReadUntilClose()});
     CountingHandler handler;
-    TcpClient client;
-    client.SetIOHandler(&handler);
-    client.Host = server.Host();
-    client.Port = server.Port();
-    client.Connect();
+    Connected c({peer::ReadUntilClose()}, &handler);
+    TcpClient& client = c.client;
 
     client.BeginBufferedWrites();
     client.WriteLn("GET / HTTP/1.1");
@@ -311,8 +309,8 @@ TEST(WriteTest, BufferedWritesGoOutAsOneSend) {
     client.EndBufferedWrites();
     EXPECT_EQ(handler.sends, 2) << "a discarded buffer sends nothing";
     client.Disconnect();
-    ASSERT_TRUE(server.WaitClosed());
-    EXPECT_EQ(server.Received(), "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\nabcd");
+    ASSERT_TRUE(c.server.WaitClosed());
+    EXPECT_EQ(c.server.Received(), "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\nabcd");
 }
 
 TEST(WriteTest, WritingWithoutAConnectionRaises) {
@@ -373,12 +371,8 @@ TEST(ReadTest, ASCIIFilterClearsTheHighBit) {
 
 TEST(ReadTest, ConnectionIsUsableAgainAfterAReset) {
     // The pause lets the connect finish before the reset.
-    ScriptedPeer server(
-        {peer::Sleep(100), peer::Send("12345"), peer::Reset(), peer::Accept(), peer::SendLine("again")});
-    TcpClient client;
-    client.Host = server.Host();
-    client.Port = server.Port();
-    client.Connect();
+    Connected c({peer::Sleep(100), peer::Send("12345"), peer::Reset(), peer::Accept(), peer::SendLine("again")});
+    TcpClient& client = c.client;
     try {
         for (;;) client.ReadLn();
     } catch (const NetError&) {}

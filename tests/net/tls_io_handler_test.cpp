@@ -13,6 +13,7 @@
 #include "net/net_error.h"
 #include "net/tcp_client.h"
 #include "net/tls_error.h"
+#include "support/loopback.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
@@ -54,10 +55,8 @@ TEST(TlsIOHandlerTest, HandshakeWithAHostilePeerEndsInBoundedTime) {
         SCOPED_TRACE(c.name);
         ScriptedPeer server(c.script);
         TcpClient client;
-        client.Host = server.Host();
-        client.Port = server.Port();
         client.ReadTimeout = kShortReadTimeoutMs;
-        client.Connect();
+        test::ConnectTo(client, server);
         TlsIOHandler& tls = RequireTls(client.Handler());
         tls.StartTls("localhost");
         client.WriteLn("secret");  // kept until the handshake is done

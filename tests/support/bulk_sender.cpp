@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include "common/posix_io.h"
@@ -11,18 +9,7 @@
 namespace corvasse::test {
 
 BulkSender::BulkSender(std::string payload) : payload_(std::move(payload)) {
-    listener_ = FileDescriptor(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const int listener = listener_.Get();
-    if (!listener_.Valid() || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener, 16) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        !wake_.Valid()) {
-        throw std::runtime_error("BulkSender: cannot listen on loopback");
-    }
-    port_ = ntohs(address.sin_port);
+    if (!wake_.Valid()) throw std::runtime_error("BulkSender: eventfd failed");
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -33,11 +20,13 @@ BulkSender::~BulkSender() {
 
 void BulkSender::Run() {
     for (;;) {
-        pollfd fds[2] = {{listener_.Get(), POLLIN, 0}, {wake_.Descriptor(), POLLIN, 0}};
-        PollUntil(fds, std::nullopt);
-        if (fds[1].revents != 0) return;
-        const FileDescriptor client(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!client.Valid()) continue;
+        FileDescriptor client;
+        try {
+            client = listener_.Accept(std::nullopt, &wake_);
+        } catch (const std::runtime_error&) {
+            continue;  // a failed accept; the next client may still come
+        }
+        if (!client.Valid()) return;
         std::string_view rest = payload_;
         while (!rest.empty()) {
             const long sent =

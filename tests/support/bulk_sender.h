@@ -7,6 +7,7 @@
 
 #include "common/file_descriptor.h"
 #include "common/wake_up_event.h"
+#include "support/loopback.h"
 
 namespace corvasse::test {
 
@@ -18,16 +19,15 @@ public:
     BulkSender(const BulkSender&) = delete;
     BulkSender& operator=(const BulkSender&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const { return listener_.Port(); }
     const std::string& Payload() const { return payload_; }
 
 private:
     void Run();
 
     std::string payload_;
-    FileDescriptor listener_;
+    LoopbackListener listener_;
     WakeUpEvent wake_;
-    int port_ = 0;
     std::thread thread_;
 };
 

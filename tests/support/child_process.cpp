@@ -102,14 +102,4 @@ std::string ChildProcess::Output() const { return ReadFile(streams_.Path() / "ou
 
 std::string ChildProcess::Errors() const { return ReadFile(streams_.Path() / "err"); }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start < text.size(); start = end + 1) {
-        end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
-
 }  // namespace corvasse::test

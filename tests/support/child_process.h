@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/message_lines.h"
 #include "support/temp_dir.h"
 
 namespace corvasse::test {
@@ -52,8 +53,5 @@ private:
     std::optional<int> status_;
     long peakResidentKiB_ = 0;
 };
-
-// The lines of a text ended by LF.
-std::vector<std::string> SplitLines(const std::string& text);
 
 }  // namespace corvasse::test

@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <net/if.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -25,6 +24,7 @@
 
 #include "common/file_descriptor.h"
 #include "common/posix_io.h"
+#include "support/loopback.h"
 
 namespace corvasse::test {
 
@@ -145,19 +145,13 @@ inline void EnterNxDomainNetwork() {
     EnterPrivateNetworkAndMounts();
     MountTextOver("/etc/resolv.conf", "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n");
 
-    const int server = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(53);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (server < 0 || bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        throw std::runtime_error("cannot start the DNS server");
-    }
+    // The thread below owns it to the end of the child.
+    const int server = BindLoopback(SOCK_DGRAM, "127.0.0.1", 53).Release();
     // The child ends with _exit, which also ends this thread.
     std::thread([server] {
         unsigned char query[512];
         for (;;) {
-            sockaddr_in from{};
+            sockaddr_storage from{};
             socklen_t fromLength = sizeof from;
             const ssize_t got =
                 recvfrom(server, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);

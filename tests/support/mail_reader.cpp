@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/message_lines.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
 
@@ -12,14 +13,6 @@ namespace corvasse::test {
 namespace {
 
 constexpr size_t kFieldCount = 5;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
 
 }  // namespace
 
@@ -41,7 +34,7 @@ DecodedMail DecodeMail(const std::string& message) {
         fields.push_back(output.substr(start, end - start));
     }
     if (status != 0 || fields.size() != kFieldCount) throw std::runtime_error("mail_reader.py failed:\n" + output);
-    return {fields[0], fields[1], fields[2], fields[3], Lines(fields[4])};
+    return {fields[0], fields[1], fields[2], fields[3], SplitLines(fields[4])};
 }
 
 }  // namespace corvasse::test

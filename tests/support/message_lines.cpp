@@ -1,7 +1,7 @@
 #include "support/message_lines.h"
 
+#include <algorithm>
 #include <regex>
-#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,15 @@ constexpr std::string_view kBoundary = "=_MoreStuf_2zzz1234sadvnqw3nerasdf";
 constexpr const char* kDateHeaderPattern = R"(Date: \w{3}, \d{1,2} \w{3} \d{4} \d\d:\d\d:\d\d [+-]\d{4})";
 
 }  // namespace
+
+std::vector<std::string> SplitLines(std::string_view text, std::string_view lineEnd) {
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < text.size(); start = end + lineEnd.size()) {
+        end = std::min(text.find(lineEnd, start), text.size());
+        lines.emplace_back(text.substr(start, end - start));
+    }
+    return lines;
+}
 
 std::vector<std::string> HeaderLines(const TextMessage& message) {
     std::vector<std::string> lines = message.addressHeaders;

@@ -11,9 +11,15 @@
 //     test::ExpectMessageLines(test::SplitCrLfLines(mail.content), expected);
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvasse::test {
+
+// The lines of a text, each ended by lineEnd; a last line without one counts
+// too, and a final lineEnd adds no empty line.
+std::vector<std::string> SplitLines(std::string_view text, std::string_view lineEnd = "\n");
+inline std::vector<std::string> SplitCrLfLines(std::string_view text) { return SplitLines(text, "\r\n"); }
 
 // Expected lines that stand for any line of their kind, as the time of
 // sending is never known in advance: a Date header, the alert report's date.

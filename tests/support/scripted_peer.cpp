@@ -7,8 +7,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
@@ -30,20 +28,6 @@ constexpr size_t kPeerReceiveBytes = 65536;
 constexpr int kHandshakeWaitMs = 200;
 // Most connections the full-queue listener makes before giving up.
 constexpr int kMaxFillers = 64;
-
-FileDescriptor LoopbackListener(int backlog, int& port, const std::string& host = "127.0.0.1") {
-    std::optional<SocketAddress> address = SocketAddress::FromText(host);
-    if (!address) throw std::runtime_error("peer: not an address: " + host);
-    FileDescriptor listener(socket(address->Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!listener.Valid()) throw std::runtime_error("peer: socket failed");
-    socklen_t length = address->Length();
-    if (bind(listener.Get(), address->Get(), length) != 0 || listen(listener.Get(), backlog) != 0 ||
-        getsockname(listener.Get(), address->Get(), &length) != 0) {
-        throw std::runtime_error("peer: cannot listen on " + host);
-    }
-    port = address->Port();
-    return listener;
-}
 
 Clock::time_point StepDeadline() { return Clock::now() + std::chrono::milliseconds(kPeerStepTimeoutMs); }
 
@@ -91,12 +75,11 @@ std::vector<PeerStep> Concat(std::initializer_list<std::vector<PeerStep>> parts)
 void ScriptedPeer::TlsSessionFree::operator()(ssl_st* session) const { SSL_free(session); }
 
 ScriptedPeer::ScriptedPeer(std::vector<PeerStep> script, std::string address)
-    : script_(std::move(script)), address_(std::move(address)) {
+    : script_(std::move(script)), listener_(std::move(address)) {
     // Before any client can make its own TLS context.
     for (const PeerStep& step : script_) {
         if (step.kind == PeerStep::Kind::StartTls) ServerTlsContext();
     }
-    listener_ = LoopbackListener(16, port_, address_);
     if (!wake_.Valid()) throw std::runtime_error("peer: eventfd failed");
     thread_ = std::thread([this] { Run(); });
 }
@@ -180,16 +163,14 @@ int ScriptedPeer::WaitFor(int fd, short events, TimePoint deadline) {
 bool ScriptedPeer::AcceptNext() {
     if (current_ >= 0) current_ = -1;  // stays open in open_ and is read to its end later
     unread_.clear();
-    int ready = WaitFor(listener_.Get(), POLLIN, StepDeadline());
-    if (ready <= 0) {
-        if (ready == 0) Fail("no client connected");
+    FileDescriptor accepted;
+    try {
+        accepted = listener_.Accept(StepDeadline(), &wake_);
+    } catch (const std::runtime_error& error) {
+        Fail(error.what());
         return false;
     }
-    FileDescriptor accepted(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (!accepted.Valid()) {
-        Fail(std::string("accept failed: ") + std::strerror(errno));
-        return false;
-    }
+    if (!accepted.Valid()) return false;
     size_t index;
     {
         std::lock_guard lock(mutex_);
@@ -376,19 +357,15 @@ void ScriptedPeer::PumpUntilClosed() {
     }
 }
 
-FullListener::FullListener() {
-    listener_ = LoopbackListener(1, port_);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port_));
+FullListener::FullListener() : listener_("127.0.0.1", 1) {
+    const SocketAddress address = *SocketAddress::FromText(listener_.Host(), static_cast<uint16_t>(Port()));
     // Connect until one handshake no longer completes: the queue is full then.
     for (int i = 0; i < kMaxFillers; ++i) {
         FileDescriptor filler(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         if (!filler.Valid()) break;
         const int fd = filler.Get();
         fillers_.push_back(std::move(filler));
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) continue;
+        if (connect(fd, address.Get(), address.Length()) == 0) continue;
         if (errno != EINPROGRESS) break;
         pollfd wait{fd, POLLOUT, 0};
         if (PollUntil({&wait, 1}, Clock::now() + std::chrono::milliseconds(kHandshakeWaitMs)) == 0) return;

@@ -32,6 +32,7 @@
 
 #include "common/file_descriptor.h"
 #include "common/wake_up_event.h"
+#include "support/loopback.h"
 
 struct ssl_st;
 
@@ -111,8 +112,8 @@ public:
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
     // The address it listens on, without brackets.
-    const std::string& Host() const { return address_; }
-    int Port() const { return port_; }
+    const std::string& Host() const { return listener_.Host(); }
+    int Port() const { return listener_.Port(); }
 
     // Waits until every step ran; false on time-out.
     bool WaitScript(int timeoutMs = kPeerStepTimeoutMs);
@@ -160,9 +161,7 @@ private:
     void Fail(const std::string& what);
 
     std::vector<PeerStep> script_;
-    std::string address_;
-    int port_ = 0;
-    FileDescriptor listener_;
+    LoopbackListener listener_;
     WakeUpEvent wake_;
     // Used by the peer's thread only.
     std::vector<Open> open_;
@@ -188,11 +187,10 @@ public:
     FullListener(const FullListener&) = delete;
     FullListener& operator=(const FullListener&) = delete;
 
-    int Port() const { return port_; }
+    int Port() const { return listener_.Port(); }
 
 private:
-    int port_ = 0;
-    FileDescriptor listener_;
+    LoopbackListener listener_;
     std::vector<FileDescriptor> fillers_;
 };
 

@@ -26,18 +26,6 @@ std::filesystem::path MailDir(const TempDir& dir) { return dir.Path() / "mail"; 
 
 }  // namespace
 
-std::vector<std::string> SplitCrLfLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 SmtpServer::SmtpServer(Login login, std::string address, Tls tls) : address_(std::move(address)) {
     std::filesystem::create_directories(MailDir(dir_));
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {

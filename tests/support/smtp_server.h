@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/message_lines.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 
@@ -70,8 +71,5 @@ private:
     int port_ = 0;
     ServerProcess process_;
 };
-
-// The lines of a text split at CR LF (a final CR LF adds no empty line).
-std::vector<std::string> SplitCrLfLines(const std::string& text);
 
 }  // namespace corvasse::test
