@@ -5,13 +5,10 @@
 #include <algorithm>
 #include <regex>
 
-#include "app/activity_log.h"
 #include "app/alert_report.h"
-#include "app/fakes.h"
 #include "app/mail_event_report.h"
 #include "app/mail_settings.h"
-#include "app/settings_store.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "common/base64.h"
 #include "common/byte_string.h"
 #include "common/utf8_text.h"
@@ -29,7 +26,6 @@
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
 #include "support/smtp_server.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
@@ -81,15 +77,9 @@ Lines MessageLinesOf(const std::string& received) {
     return test::SplitCrLfLines(received.substr(start, end + 2 - start));
 }
 
-class AlertDeliveryTest : public ::testing::Test {
+class AlertDeliveryTest : public ::testing::Test, protected test::WatchRig {
 protected:
-    AlertDeliveryTest()
-        : settings(dir.Path() / "config"),
-          log(logFile),
-          report(form, settings, web, state, log, view),
-          pop3Events(view, MailProtocol::Pop3),
-          smtpEvents(view, MailProtocol::Smtp),
-          delivery(report, form, settings, view, pop3Client, smtpClient, message) {
+    AlertDeliveryTest() {
         pop3Client.SetIOHandler(&mailSocketHandler);
         smtpClient.SetIOHandler(&mailSocketHandler);
         pop3Client.ReadTimeout = test::kClientReadTimeoutMs;
@@ -102,8 +92,8 @@ protected:
         form.texts[Field::txtYourEmail] = "me@example.org";
         form.texts[Field::txtSendto] = "alerts@example.org";
         form.texts[Field::txtSendto2] = "second@example.org";
-        web.responseText = "HTTP/1.1 200 OK";
-        web.responseCode = 200;
+        fakeWeb.responseText = "HTTP/1.1 200 OK";
+        fakeWeb.responseCode = 200;
         state.FetchedBodyLength = 2048;
         Set("checktype", "filesize");
         Set("txtSMTPhost", "127.0.0.1");
@@ -116,22 +106,14 @@ protected:
         Set("cboAuthType", "atLogin");
     }
 
-    test::TempDir dir;
-    const std::filesystem::path logFile = dir.Path() / "Corvasse.log";
-    SettingsStore settings;
-    ActivityLog log;
-    test::FakeFormFields form;
-    test::FakeMonitorView view;
-    test::FakeWebClient web;
-    WatchState state;
-    AlertReport report;
+    AlertReport report{form, settings, fakeWeb, state, log, view};
     TlsIOHandler mailSocketHandler;
     Pop3Client pop3Client;
     SmtpClient smtpClient;
     MailMessage message;
-    MailEventReport pop3Events;
-    MailEventReport smtpEvents;
-    AlertDelivery delivery;
+    MailEventReport pop3Events{view, MailProtocol::Pop3};
+    MailEventReport smtpEvents{view, MailProtocol::Smtp};
+    AlertDelivery delivery{report, form, settings, view, pop3Client, smtpClient, message};
 };
 
 TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {

@@ -5,22 +5,15 @@
 #include <functional>
 #include <regex>
 
-#include "app/activity_log.h"
-#include "app/fakes.h"
-#include "app/settings_store.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "support/scoped_environment.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
-using test::FakeFormFields;
-using test::FakeWebClient;
-
-class AlertReportTest : public ::testing::Test {
+class AlertReportTest : public ::testing::Test, protected test::WatchRig {
 protected:
-    AlertReportTest() : settings(dir.Path() / "config"), log(logFile), report(form, settings, web, state, log, view) {
+    AlertReportTest() {
         form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
         form.texts[Field::txtFileSize] = "1000";
         form.texts[Field::txtLookFor] = "Welcome";
@@ -36,15 +29,7 @@ protected:
         return report.AlertText.substr(end + 1);
     }
 
-    test::TempDir dir;
-    const std::filesystem::path logFile = dir.Path() / "Corvasse.log";
-    SettingsStore settings;
-    ActivityLog log;
-    FakeFormFields form;
-    FakeWebClient web;
-    WatchState state;
-    test::FakeMonitorView view;
-    AlertReport report;
+    AlertReport report{form, settings, fakeWeb, state, log, view};
 };
 
 TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOneEntry) {
@@ -75,8 +60,8 @@ TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOn
          address + "Looked for but did not find:Welcome\n" + reply + "----------\n"},
         {"no check type: only the warning", nullptr,
          [&] {
-             web.responseText.clear();
-             web.responseCode = -1;
+             fakeWeb.responseText.clear();
+             fakeWeb.responseCode = -1;
          },
          warning + "HTTP reply #:, Last Error Number was -1\n----------\n"},
         {"the check type's case matters", "FileSize", [] {}, warning + reply + "----------\n"},
@@ -93,8 +78,8 @@ TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOn
         state = WatchState();
         state.FetchedBodyLength = 2048;
         form.checks.clear();
-        web.responseText = "HTTP/1.1 404 Not Found";
-        web.responseCode = 404;
+        fakeWeb.responseText = "HTTP/1.1 404 Not Found";
+        fakeWeb.responseCode = 404;
         row.arrange();
         log.Clear();
         report.build_msg();
