@@ -5,13 +5,10 @@
 #include <algorithm>
 #include <regex>
 
-#include "app/activity_log.h"
 #include "app/alert_report.h"
-#include "app/fakes.h"
 #include "app/mail_event_report.h"
 #include "app/mail_settings.h"
-#include "app/settings_store.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "common/base64.h"
 #include "common/byte_string.h"
 #include "common/utf8_text.h"
@@ -29,7 +26,6 @@
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
 #include "support/smtp_server.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
@@ -39,7 +35,6 @@ using test::ScriptedPeer;
 namespace peer = test::peer;
 using Lines = std::vector<std::string>;
 
-constexpr int kTestReadTimeoutMs = 10000;
 const std::regex kReportDate(test::kReportDatePattern);
 
 // The lines of the alert as they go on the wire after DATA.
@@ -82,19 +77,13 @@ Lines MessageLinesOf(const std::string& received) {
     return test::SplitCrLfLines(received.substr(start, end + 2 - start));
 }
 
-class AlertDeliveryTest : public ::testing::Test {
+class AlertDeliveryTest : public ::testing::Test, protected test::WatchRig {
 protected:
-    AlertDeliveryTest()
-        : settings(dir.Path() / "config"),
-          log(logFile),
-          report(form, settings, web, state, log, view),
-          pop3Events(view, MailProtocol::Pop3),
-          smtpEvents(view, MailProtocol::Smtp),
-          delivery(report, form, settings, view, pop3Client, smtpClient, message) {
+    AlertDeliveryTest() {
         pop3Client.SetIOHandler(&mailSocketHandler);
         smtpClient.SetIOHandler(&mailSocketHandler);
-        pop3Client.ReadTimeout = kTestReadTimeoutMs;
-        smtpClient.ReadTimeout = kTestReadTimeoutMs;
+        pop3Client.ReadTimeout = test::kClientReadTimeoutMs;
+        smtpClient.ReadTimeout = test::kClientReadTimeoutMs;
         pop3Events.Bind(pop3Client);
         smtpEvents.Bind(smtpClient);
 
@@ -103,31 +92,28 @@ protected:
         form.texts[Field::txtYourEmail] = "me@example.org";
         form.texts[Field::txtSendto] = "alerts@example.org";
         form.texts[Field::txtSendto2] = "second@example.org";
-        web.responseText = "HTTP/1.1 200 OK";
-        web.responseCode = 200;
+        fakeWeb.responseText = "HTTP/1.1 200 OK";
+        fakeWeb.responseCode = 200;
         state.FetchedBodyLength = 2048;
         Set("checktype", "filesize");
         Set("txtSMTPhost", "127.0.0.1");
     }
 
     void Set(const char* key, const std::string& value) { settings.WriteSetting("Settings", key, value); }
+    void LogIn(const std::string& user, const std::string& password) {
+        Set("txtUserid", user);
+        Set("txtPass", password);
+        Set("cboAuthType", "atLogin");
+    }
 
-    test::TempDir dir;
-    const std::filesystem::path logFile = dir.Path() / "Corvasse.log";
-    SettingsStore settings;
-    ActivityLog log;
-    test::FakeFormFields form;
-    test::FakeMonitorView view;
-    test::FakeWebClient web;
-    WatchState state;
-    AlertReport report;
+    AlertReport report{form, settings, fakeWeb, state, log, view};
     TlsIOHandler mailSocketHandler;
     Pop3Client pop3Client;
     SmtpClient smtpClient;
     MailMessage message;
-    MailEventReport pop3Events;
-    MailEventReport smtpEvents;
-    AlertDelivery delivery;
+    MailEventReport pop3Events{view, MailProtocol::Pop3};
+    MailEventReport smtpEvents{view, MailProtocol::Smtp};
+    AlertDelivery delivery{report, form, settings, view, pop3Client, smtpClient, message};
 };
 
 TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
@@ -136,9 +122,7 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
     ScriptedPeer smtp(peer::Concat({SmtpDialogue(true, expected.size()), {peer::Close()}}));
     pop3Client.Port = pop3.Port();
     Set("ckPOPbefore", "y");
-    Set("txtUserid", "alice");
-    Set("txtPass", "wonder land");
-    Set("cboAuthType", "atLogin");
+    LogIn("alice", "wonder land");
     Set("port", std::to_string(smtp.Port()));
 
     delivery.SendAlert();
@@ -175,9 +159,7 @@ TEST_F(AlertDeliveryTest, SettingsThatReadNaKeepThePreviousAlertsValues) {
     const Lines second = AlertLines("\"me@example.org\" <alerts@example.org>");
     ScriptedPeer smtp(peer::Concat(
         {SmtpDialogue(true, first.size()), {peer::Accept()}, SmtpDialogue(true, second.size()), {peer::Close()}}));
-    Set("txtUserid", "alice");
-    Set("txtPass", "wonder land");
-    Set("cboAuthType", "atLogin");
+    LogIn("alice", "wonder land");
     Set("port", std::to_string(smtp.Port()));
     Set("charSet", "utf-8");
     delivery.SendAlert();
@@ -305,9 +287,7 @@ TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
     test::Pop3Server pop3Server;
     pop3Client.Port = pop3Server.Port();
     Set("ckPOPbefore", "y");
-    Set("txtUserid", test::kSmtpTestUser);
-    Set("txtPass", test::kSmtpTestPassword);
-    Set("cboAuthType", "atLogin");
+    LogIn(test::kSmtpTestUser, test::kSmtpTestPassword);
     Set("port", std::to_string(smtpServer.Port()));
 
     delivery.SendAlert();
@@ -327,9 +307,7 @@ TEST_F(AlertDeliveryTest, IpFamilyKeepsBothMailConnectionsToItsFamily) {
     test::Pop3Server pop3Server("::1");
     pop3Client.Port = pop3Server.Port();
     Set("txtSMTPhost", "localhost");
-    Set("txtUserid", test::kSmtpTestUser);
-    Set("txtPass", test::kSmtpTestPassword);
-    Set("cboAuthType", "atLogin");
+    LogIn(test::kSmtpTestUser, test::kSmtpTestPassword);
     Set("port", std::to_string(smtpServer.Port()));
     const struct {
         const char* popBefore;
@@ -366,78 +344,75 @@ TEST_F(AlertDeliveryTest, IpFamilyKeepsBothMailConnectionsToItsFamily) {
     EXPECT_EQ(smtpServer.Messages().size(), 1u);
 }
 
-TEST_F(AlertDeliveryTest, AnAlertBeyondAsciiSaysWhatItCarriesAndStaysSevenBit) {
+TEST_F(AlertDeliveryTest, AnAlertSaysWhatItCarriesStaysSevenBitAndGoesToEveryAddress) {
+    const std::string plainUrl = "http://127.0.0.1:8080/", umlautUrl = plainUrl + "Gr\xC3\xB6\xC3\x9F" + "e";
+    const std::string juergen = "J\xC3\xBCrgen";
     const struct {
         const char* name;
         std::string url;
-        std::string user;
+        const char* user;     // nullptr: none set
         std::string charSet;  // "" for none set
         Lines expected;       // lines the message holds, among others
+        std::string sendTo = "alerts@example.org";
+        Lines recipients = {"alerts@example.org"};
     } cases[] = {
         {"report in UTF-8",
-         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F"
-         "e",
+         umlautUrl,
          "alice",
          "",
          {"\tcharset=\"utf-8\"", "Sender: alice <alerts@example.org>", "Content-Type: text/plain; charset=\"utf-8\"",
           "Content-Transfer-Encoding: quoted-printable", "Watching address: http://127.0.0.1:8080/Gr=C3=B6=C3=9Fe",
           "=0CCorvasse web watch alert, published by the Corvasse project."}},
         {"charset set by hand",
-         "http://127.0.0.1:8080/Gr\xC3\xB6\xC3\x9F"
-         "e",
-         "J\xC3\xBCrgen",
+         umlautUrl,
+         juergen.c_str(),
          "iso-8859-15",
          {"\tcharset=\"iso-8859-15\"", "Sender: =?iso-8859-15?Q?J=C3=BCrgen?= <alerts@example.org>",
           "Content-Type: text/plain; charset=\"iso-8859-15\"", "Content-Transfer-Encoding: quoted-printable"}},
         {"only the name beyond ASCII",
-         "http://127.0.0.1:8080/",
-         "J\xC3\xBCrgen",
+         plainUrl,
+         juergen.c_str(),
          "",
          {"\tcharset=\"utf-8\"", "Sender: =?utf-8?Q?J=C3=BCrgen?= <alerts@example.org>", "Content-Type: text/plain",
           "Content-Transfer-Encoding: 7bit", "Watching address: http://127.0.0.1:8080/"}},
         // Read as the window's field shows it: one Latin-1 character per byte.
         {"a name stored in Latin-1",
-         "http://127.0.0.1:8080/",
+         plainUrl,
          "J\xFCrgen",
          "",
          {"\tcharset=\"utf-8\"", "Sender: =?utf-8?Q?J=C3=BCrgen?= <alerts@example.org>"}},
+        {"several send-to addresses: one message, a recipient each",
+         plainUrl,
+         nullptr,
+         "",
+         {"To: alerts@example.org, ops@example.org", "Sender: \"me@example.org\" <alerts@example.org>"},
+         " alerts@example.org,ops@example.org , ,",
+         {"alerts@example.org", "ops@example.org"}},
     };
     test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
     Set("port", std::to_string(smtpServer.Port()));
     size_t sent = 0;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         form.texts[Field::txtURL2watch] = c.url;
-        Set("txtUserid", c.user);
-        if (c.charSet.empty()) {
-            settings.DeleteSetting("Settings", "charSet");
-        } else {
-            Set("charSet", c.charSet);
+        form.texts[Field::txtSendto] = c.sendTo;
+        for (auto [key, value] : {std::pair{"txtUserid", std::string(c.user ? c.user : "")}, {"charSet", c.charSet}}) {
+            if (value.empty()) {
+                settings.DeleteSetting("Settings", key);
+            } else {
+                Set(key, value);
+            }
         }
         delivery.SendAlert();
         ASSERT_TRUE(smtpServer.WaitForMessages(++sent)) << smtpServer.Output();
-        const std::string content = smtpServer.Messages().back().content;
-        EXPECT_TRUE(IsAscii(content)) << c.name << "\n" << content;
-        const Lines lines = test::SplitCrLfLines(content);
+        const test::ReceivedMail mail = smtpServer.Messages().back();
+        EXPECT_EQ(mail.rcptTo, c.recipients);
+        EXPECT_TRUE(IsAscii(mail.content)) << mail.content;
+        const Lines lines = test::SplitCrLfLines(mail.content);
         for (const std::string& line : c.expected) {
-            EXPECT_TRUE(std::find(lines.begin(), lines.end(), line) != lines.end()) << c.name << ": " << line;
+            EXPECT_TRUE(std::find(lines.begin(), lines.end(), line) != lines.end()) << line;
         }
     }
-}
-
-TEST_F(AlertDeliveryTest, SeveralSendToAddressesGetOneMessageWithARecipientEach) {
-    test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
-    Set("port", std::to_string(smtpServer.Port()));
-    form.texts[Field::txtSendto] = " alerts@example.org,ops@example.org , ,";
-    delivery.SendAlert();
-    ASSERT_TRUE(smtpServer.WaitForMessages(1)) << smtpServer.Output();
-    const test::ReceivedMail mail = smtpServer.Messages()[0];
-    EXPECT_EQ(mail.rcptTo, (Lines{"alerts@example.org", "ops@example.org"}));
-    const test::DecodedMail decoded = test::DecodeMail(mail.content);
-    EXPECT_NE(std::find(decoded.headers.begin(), decoded.headers.end(), "To: alerts@example.org, ops@example.org"),
-              decoded.headers.end());
-    EXPECT_NE(
-        std::find(decoded.headers.begin(), decoded.headers.end(), "Sender: \"me@example.org\" <alerts@example.org>"),
-        decoded.headers.end());
 }
 
 TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {

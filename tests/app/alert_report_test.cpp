@@ -2,30 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <regex>
 
-#include "app/activity_log.h"
-#include "app/fakes.h"
-#include "app/settings_store.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "support/scoped_environment.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
-using test::FakeFormFields;
-using test::FakeWebClient;
-
-class AlertReportTest : public ::testing::Test {
+class AlertReportTest : public ::testing::Test, protected test::WatchRig {
 protected:
-    AlertReportTest() : settings(dir.Path() / "config"), log(logFile), report(form, settings, web, state, log, view) {
+    AlertReportTest() {
         form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
         form.texts[Field::txtFileSize] = "1000";
         form.texts[Field::txtLookFor] = "Welcome";
         form.texts[Field::editIPaddr] = " host.example ";
-        web.responseText = "HTTP/1.1 404 Not Found";
-        web.responseCode = 404;
     }
 
     // The report without its first line, which holds the time.
@@ -37,81 +29,65 @@ protected:
         return report.AlertText.substr(end + 1);
     }
 
-    test::TempDir dir;
-    const std::filesystem::path logFile = dir.Path() / "Corvasse.log";
-    SettingsStore settings;
-    ActivityLog log;
-    FakeFormFields form;
-    FakeWebClient web;
-    WatchState state;
-    test::FakeMonitorView view;
-    AlertReport report;
+    AlertReport report{form, settings, fakeWeb, state, log, view};
 };
 
-TEST_F(AlertReportTest, SizeCheckReportGoesToTheLogAsOneEntry) {
-    settings.WriteSetting("Settings", "checktype", "filesize");
-    state.FetchedBodyLength = 2048;
-    report.build_msg();
-    EXPECT_EQ(AfterDateLine(),
-              "Watching address: http://127.0.0.1:8080/index.html\n"
-              "Expected file size:1000, Actual file size:2048\n"
-              "HTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n"
-              "----------\n");
-    EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n");
-    // Every call starts afresh, and every call is logged.
-    report.build_msg();
-    EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n" + report.AlertText + "\r\n");
-}
-
-TEST_F(AlertReportTest, TheFamiliesAWatchFailedOverFollowTheReply) {
-    settings.WriteSetting("Settings", "checktype", "filesize");
-    state.FetchedBodyLength = 2048;
-    state.FamilyFailures = {"Over IPv4 192.0.2.1:80: the page did not pass the content check.",
-                            "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out."};
-    report.build_msg();
-    EXPECT_EQ(AfterDateLine(),
-              "Watching address: http://127.0.0.1:8080/index.html\n"
-              "Expected file size:1000, Actual file size:2048\n"
-              "HTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n"
-              "Over IPv4 192.0.2.1:80: the page did not pass the content check.\n"
-              "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out.\n"
-              "----------\n");
-}
-
-TEST_F(AlertReportTest, LookForReportFollowsTheFoundFlag) {
-    settings.WriteSetting("Settings", "checktype", "lookfor");
-    report.build_msg();
-    EXPECT_NE(report.AlertText.find("\nLooked for but did not find:Welcome\n"), std::string::npos);
-    state.FoundFlag = "y";
-    report.build_msg();
-    EXPECT_NE(report.AlertText.find("\nLooked for and found:Welcome\n"), std::string::npos);
-    state.FoundFlag = "Y";
-    report.build_msg();
-    EXPECT_NE(report.AlertText.find("\nLooked for but did not find:Welcome\n"), std::string::npos);
-}
-
-TEST_F(AlertReportTest, MissingOrUnknownCheckTypeLeavesOnlyTheWarning) {
-    web.responseText.clear();
-    web.responseCode = -1;
-    report.build_msg();
-    EXPECT_EQ(report.AlertText,
-              "WARNING: no value found for \"checktype\".\n"
-              "HTTP reply #:, Last Error Number was -1\n"
-              "----------\n");
-    settings.WriteSetting("Settings", "checktype", "FileSize");  // case matters
-    report.build_msg();
-    EXPECT_EQ(report.AlertText.rfind("WARNING: no value found for \"checktype\".\n", 0), 0u);
-}
-
-TEST_F(AlertReportTest, PingBoxWinsOverTheCheckType) {
-    settings.WriteSetting("Settings", "checktype", "filesize");
-    form.checks[Field::ckPingOnly] = true;
-    report.build_msg();
-    EXPECT_EQ(AfterDateLine(),
-              "Watching address: http://127.0.0.1:8080/index.html\n"
-              "Error Pinging address:  host.example \n"
-              "\fHTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n"
-              "----------\n");
+TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOneEntry) {
+    const std::string address = "Watching address: http://127.0.0.1:8080/index.html\n";
+    const std::string reply = "HTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n";
+    const std::string sized = address + "Expected file size:1000, Actual file size:2048\n" + reply;
+    const std::string warning = "WARNING: no value found for \"checktype\".\n";
+    const struct {
+        const char* name;
+        const char* checkType;  // nullptr: none
+        std::function<void()> arrange;
+        std::string text;  // after the date line, unless it is the warning
+    } rows[] = {
+        {"file size", "filesize", [] {}, sized + "----------\n"},
+        {"the families a watch failed over follow the reply", "filesize",
+         [&] {
+             state.FamilyFailures = {"Over IPv4 192.0.2.1:80: the page did not pass the content check.",
+                                     "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out."};
+         },
+         sized + "Over IPv4 192.0.2.1:80: the page did not pass the content check.\n"
+                 "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out.\n"
+                 "----------\n"},
+        {"text not found", "lookfor", [] {},
+         address + "Looked for but did not find:Welcome\n" + reply + "----------\n"},
+        {"text found", "lookfor", [&] { state.FoundFlag = "y"; },
+         address + "Looked for and found:Welcome\n" + reply + "----------\n"},
+        {"only y is found", "lookfor", [&] { state.FoundFlag = "Y"; },
+         address + "Looked for but did not find:Welcome\n" + reply + "----------\n"},
+        {"no check type: only the warning", nullptr,
+         [&] {
+             fakeWeb.responseText.clear();
+             fakeWeb.responseCode = -1;
+         },
+         warning + "HTTP reply #:, Last Error Number was -1\n----------\n"},
+        {"the check type's case matters", "FileSize", [] {}, warning + reply + "----------\n"},
+        {"the ping box wins over the check type", "filesize", [&] { form.checks[Field::ckPingOnly] = true; },
+         address + "Error Pinging address:  host.example \n\f" + reply + "----------\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.checkType) {
+            settings.WriteSetting("Settings", "checktype", row.checkType);
+        } else {
+            settings.DeleteSetting("Settings", "checktype");
+        }
+        state = WatchState();
+        state.FetchedBodyLength = 2048;
+        form.checks.clear();
+        fakeWeb.responseText = "HTTP/1.1 404 Not Found";
+        fakeWeb.responseCode = 404;
+        row.arrange();
+        log.Clear();
+        report.build_msg();
+        EXPECT_EQ(row.text.starts_with(warning) ? report.AlertText : AfterDateLine(), row.text);
+        // Every call starts afresh, and every call is logged.
+        report.build_msg();
+        EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n" + report.AlertText + "\r\n");
+    }
 }
 
 TEST(FormatAlertDateTest, TwelveHourClockWithLeadingZeros) {

@@ -44,59 +44,40 @@ AddressLookup Found(std::initializer_list<const char*> addresses) {
 
 TEST(OfflineReasonTest, EachConditionAndItsReason) {
     const AddressLookup notFound{{}, kHostNotFound};
+    const AddressLookup site = Found({"203.0.113.5"});
+    const AddressLookup dualStack = Found({"2001:db8::1", "203.0.113.5"});
+    const std::vector<std::string> routed = {"203.0.113.5"};
     const struct {
         const char* name;
         AddressLookup site;
         std::vector<std::string> routed;
-        bool network, resolver, reference;
+        std::string silent;  // the probes that find nothing
         const char* referenceHost;
         std::optional<std::string> reason;
     } cases[] = {
-        {"routed", Found({"203.0.113.5"}), {"203.0.113.5"}, true, true, true, "", std::nullopt},
-        {"no route", Found({"203.0.113.5"}), {}, true, true, true, "", "no route to 203.0.113.5"},
-        {"no route to either family",
-         Found({"2001:db8::1", "203.0.113.5"}),
-         {},
-         true,
-         true,
-         true,
-         "",
-         "no route to [2001:db8::1]"},
-        {"a route to one of them",
-         Found({"2001:db8::1", "203.0.113.5"}),
-         {"203.0.113.5"},
-         false,
-         false,
-         true,
-         "",
-         std::nullopt},
-        {"no name, no network", notFound, {}, false, false, true, "", "name look-up failed and no network"},
-        {"no name, but a network", notFound, {}, true, false, true, "", std::nullopt},
-        {"no name, but a resolver", notFound, {}, false, true, true, "", std::nullopt},
-        {"reference answers", Found({"203.0.113.5"}), {"203.0.113.5"}, true, true, true, "example.org", std::nullopt},
-        {"reference silent",
-         Found({"203.0.113.5"}),
-         {"203.0.113.5"},
-         true,
-         true,
-         false,
-         "example.org",
-         "reference example.org unreachable"},
+        {"routed", site, routed, "", "", std::nullopt},
+        {"no route", site, {}, "", "", "no route to 203.0.113.5"},
+        {"no route to either family", dualStack, {}, "", "", "no route to [2001:db8::1]"},
+        {"a route to one of them", dualStack, routed, "network resolver", "", std::nullopt},
+        {"no name, no network", notFound, {}, "network resolver", "", "name look-up failed and no network"},
+        {"no name, but a network", notFound, {}, "resolver", "", std::nullopt},
+        {"no name, but a resolver", notFound, {}, "network", "", std::nullopt},
+        {"reference answers", site, routed, "", "example.org", std::nullopt},
+        {"reference silent", site, routed, "reference", "example.org", "reference example.org unreachable"},
         {"no name, network, reference silent",
          notFound,
          {},
-         true,
-         true,
-         false,
+         "reference",
          "example.org",
          "reference example.org unreachable"},
     };
     for (const auto& c : cases) {
         FakeProbes probes;
         probes.routed = c.routed;
-        probes.network = c.network;
-        probes.resolver = c.resolver;
-        probes.reference = c.reference;
+        auto answers = [&](const char* probe) { return c.silent.find(probe) == std::string::npos; };
+        probes.network = answers("network");
+        probes.resolver = answers("resolver");
+        probes.reference = answers("reference");
         EXPECT_EQ(OfflineReason(c.site, c.referenceHost, probes), c.reason) << c.name;
     }
 }

@@ -6,22 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/activity_log.h"
-#include "app/fakes.h"
 #include "app/ping_error_report.h"
 #include "app/pinger_ping_client.h"
-#include "app/settings_store.h"
-#include "app/watch.h"
-#include "app/watch_schedule.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "ping/pinger.h"
 #include "support/isolated_network.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
-struct WatchResult {
+struct PingOutcome {
     std::vector<std::string> pane;
     std::string log;
     int alerts = 0;
@@ -29,36 +23,18 @@ struct WatchResult {
 };
 
 // Runs one tick of a ping watch of host and collects what it wrote.
-WatchResult RunPingWatch(const std::string& host) {
-    test::TempDir temp;
-    test::FakeFormFields form;
-    form.texts[Field::editIPaddr] = host;
-    form.texts[Field::txtWatchFreq] = "15";
-    test::FakeMonitorView view;
-    test::FakeDialogs dialogs;
-    SettingsStore settings(temp.Path() / "config");
-    settings.WriteSetting("Settings", "PingOnly", "y");
-    ActivityLog log(temp.Path() / "Corvasse.log");
-    test::FakeWebClient web;
+PingOutcome RunPingWatch(const std::string& host) {
     Pinger pinger;
     PingerPingClient client(pinger);
-    PingErrorReport errors(view, log);
+    test::WatchRig rig(nullptr, &client);
+    rig.form.texts[Field::editIPaddr] = host;
+    rig.form.texts[Field::txtWatchFreq] = "15";
+    rig.settings.WriteSetting("Settings", "PingOnly", "y");
+    PingErrorReport errors(rig.view, rig.log);
     errors.Bind(pinger);
-    test::FakeAlertSender alert;
-    WatchState state;
-    WatchSchedule schedule;
-    ResultKeeper results(settings, view, log, alert, schedule, settings.FilePath(), temp.Path() / "history.sqlite3",
-                         WatchRecording::ResultsAndOutages);
-    Watch watch(form, view, dialogs, settings, log, web, client, alert, state, results);
-
-    watch.Run();
-
-    WatchResult result;
-    result.pane = view.lines;
-    result.log = test::ReadFile(temp.Path() / "Corvasse.log");
-    result.alerts = alert.attempts + static_cast<int>(web.calls.size());
-    result.watchCount = view.watchCountText;
-    return result;
+    rig.watch.Run();
+    return {rig.view.lines, test::ReadFile(rig.logFile),
+            rig.alert.attempts + static_cast<int>(rig.fakeWeb.calls.size()), rig.view.watchCountText};
 }
 
 const std::string kDate = R"(\S.*\S)";
@@ -68,7 +44,7 @@ TEST(PingWatchTest, AnsweredPingWritesTheResponseTimeOverEitherFamily) {
     test::ScopedNetNamespace network;  // its loopback has ::1, whatever the machine's has
     for (const char* host : {"  127.0.0.1 \t", "::1", "[::1]"}) {
         SCOPED_TRACE(host);
-        const WatchResult result = RunPingWatch(host);
+        const PingOutcome result = RunPingWatch(host);
         ASSERT_EQ(result.pane.size(), 1u);
         EXPECT_TRUE(std::regex_match(result.pane[0], std::regex(kDate + R"( - Ping response time: \d+ \(ms\))")))
             << result.pane[0];
@@ -83,11 +59,9 @@ TEST(PingWatchTest, UnresolvableHostWritesTheErrorLinesFirst) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root for network namespaces";
     const std::string outcome = test::RunInChild([] {
         test::EnterNxDomainNetwork();
-        const WatchResult result = RunPingWatch(" no-such-host.invalid ");
+        const PingOutcome result = RunPingWatch(" no-such-host.invalid ");
         std::string text;
-        for (const auto& line : result.pane) {
-            text += line + "\n";
-        }
+        for (const auto& line : result.pane) text += line + "\n";
         return text + "--\n" + result.log + "--\n" + std::to_string(result.alerts) + " " + result.watchCount;
     });
     const std::regex expected(kDate + R"( - error Pinging site:no-such-host\.invalid\n)" + kDate +

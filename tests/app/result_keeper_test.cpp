@@ -329,6 +329,7 @@ TEST(ResultKeeperTest, APingWatchInOutageModeLogsOnlyItsRecovery) {
 
 TEST(ResultKeeperTest, AHistoryOrOutageSettingsThatCannotBeUsedAreSaidOnceAndEveryFailureAlerts) {
     test::TempDir temp;
+    std::optional<test::ReadOnlyFolder> readOnly;
     const struct {
         const char* name;
         Settings settings;
@@ -366,6 +367,14 @@ TEST(ResultKeeperTest, AHistoryOrOutageSettingsThatCannotBeUsedAreSaidOnceAndEve
              return std::string(
                  "Outage alerts are off: alertAfter=abc in the settings file must be a whole number from 1 to 100.");
          }},
+        {"in a read-only folder",
+         {},
+         [&](const std::filesystem::path& file) {
+             { HistoryStore made(file); }
+             EXPECT_TRUE(readOnly.emplace(file.parent_path()).Ready());
+             return "Cannot use the history database \"" + file.string() + "\": cannot write to its folder: " +
+                    (geteuid() == 0 ? "Read-only file system" : "Permission denied");
+         }},
     };
     int run = 0;
     for (const auto& row : rows) {
@@ -378,18 +387,6 @@ TEST(ResultKeeperTest, AHistoryOrOutageSettingsThatCannotBeUsedAreSaidOnceAndEve
         EXPECT_EQ(site.Run("D D U D"), "alert alert - alert");
         EXPECT_EQ(site.view.lines, Lines{said});
     }
-}
-
-TEST(ResultKeeperTest, AHistoryInAReadOnlyFolderIsSaidOnceAndEveryFailureAlerts) {
-    test::TempDir temp;
-    WatchedSite site(temp.Path(), {{"outageAlerts", "y"}});
-    { HistoryStore made(site.HistoryFile()); }
-    test::ReadOnlyFolder readOnly(site.HistoryFile().parent_path());
-    ASSERT_TRUE(readOnly.Ready());
-    EXPECT_EQ(site.Run("D D D"), "alert alert alert");
-    const std::string reason = geteuid() == 0 ? "Read-only file system" : "Permission denied";
-    EXPECT_EQ(site.view.lines, Lines{"Cannot use the history database \"" + site.HistoryFile().string() +
-                                     "\": cannot write to its folder: " + reason});
 }
 
 TEST(ResultKeeperTest, EveryResultIsRecordedButACutWatchOrARefusedAddress) {

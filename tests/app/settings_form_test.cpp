@@ -32,6 +32,13 @@ protected:
 
     std::string Read(const char* key) { return settings_.ReadSetting("Settings", key); }
 
+    // The form as a fresh window loads it from the store.
+    test::FakeFormFields Loaded() {
+        test::FakeFormFields fresh;
+        SettingsForm(fresh, view_, dialogs_, settings_).Load();
+        return fresh;
+    }
+
     // The message of the one box the save showed, with "beep:" before it when it beeped.
     std::string Outcome() {
         std::string out;
@@ -66,9 +73,7 @@ TEST_F(SettingsFormTest, SaveThenLoadRestoresEveryField) {
     settingsForm_.Save();
     EXPECT_EQ(view_.statusText, "Settings saved...");
 
-    test::FakeFormFields fresh;
-    SettingsForm loader(fresh, view_, dialogs_, settings_);
-    loader.Load();
+    const test::FakeFormFields fresh = Loaded();
     EXPECT_EQ(fresh.Text(Field::txtURL2watch), "http://127.0.0.1/");
     EXPECT_EQ(fresh.Text(Field::txtLookFor), "Welcome");
     EXPECT_EQ(fresh.Text(Field::txtSendto), "ops@example.org");
@@ -211,9 +216,7 @@ TEST_F(SettingsFormTest, OptInSettingsRoundTripAndAreDeletedWhenOff) {
     EXPECT_EQ(Read("port"), "587");
     EXPECT_EQ(Read("offlineAware"), "y");
 
-    test::FakeFormFields fresh;
-    SettingsForm loader(fresh, view_, dialogs_, settings_);
-    loader.Load();
+    const test::FakeFormFields fresh = Loaded();
     EXPECT_TRUE(fresh.Checked(Field::ckAllowHttps));
     EXPECT_TRUE(fresh.Checked(Field::radSecurityStartTls));
     EXPECT_FALSE(fresh.Checked(Field::radSecurityNone));
@@ -227,8 +230,7 @@ TEST_F(SettingsFormTest, OptInSettingsRoundTripAndAreDeletedWhenOff) {
 
     // A value set by hand that names no choice loads as "None".
     settings_.WriteSetting("Settings", "mailSecurity", "ssl");
-    test::FakeFormFields other;
-    SettingsForm(other, view_, dialogs_, settings_).Load();
+    const test::FakeFormFields other = Loaded();
     EXPECT_TRUE(other.Checked(Field::radSecurityNone));
     EXPECT_FALSE(other.Checked(Field::ckAllowHttps));
 }
@@ -259,8 +261,7 @@ TEST_F(SettingsFormTest, AlertsPageRoundTripsAndWritesNothingAtItsDefaults) {
 
     // The interval in seconds is shown, never written.
     settings_.WriteSetting("Settings", "intervalSeconds", "30");
-    test::FakeFormFields fresh;
-    SettingsForm(fresh, view_, dialogs_, settings_).Load();
+    test::FakeFormFields fresh = Loaded();
     EXPECT_TRUE(fresh.Checked(Field::ckOutageAlerts));
     EXPECT_EQ(fresh.Text(Field::txtAlertAfter), "100");
     EXPECT_EQ(fresh.Text(Field::txtRemindMinutes), "10080");
@@ -303,8 +304,7 @@ TEST_F(SettingsFormTest, CertificateWarningRoundTripsAndIsDeletedWhileClear) {
     for (const auto& load : loads) {
         SCOPED_TRACE(load.stored);
         settings_.WriteSetting("Settings", "certWarnDays", load.stored);
-        test::FakeFormFields fresh;
-        SettingsForm(fresh, view_, dialogs_, settings_).Load();
+        const test::FakeFormFields fresh = Loaded();
         EXPECT_EQ(fresh.Checked(Field::ckCertWarn), load.ticked);
         EXPECT_EQ(fresh.Text(Field::txtCertWarnDays), load.days);
     }
@@ -329,15 +329,13 @@ TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {
         EXPECT_EQ(Read("ipFamily"), c.stored) << c.choice;
         EXPECT_EQ(AddressFamilySetting(settings_), c.family) << c.choice;
         EXPECT_EQ(WatchesEachFamily(settings_), c.stored == std::string("each")) << c.choice;
-        test::FakeFormFields fresh;
-        SettingsForm(fresh, view_, dialogs_, settings_).Load();
+        const test::FakeFormFields fresh = Loaded();
         EXPECT_EQ(fresh.Text(Field::cboAddressFamily), c.choice);
     }
     // A value set by hand that names no choice means, and loads as, "Any".
     settings_.WriteSetting("Settings", "ipFamily", "IPv6");
     EXPECT_EQ(AddressFamilySetting(settings_), AddressFamily::Any);
-    test::FakeFormFields other;
-    SettingsForm(other, view_, dialogs_, settings_).Load();
+    const test::FakeFormFields other = Loaded();
     EXPECT_EQ(other.Text(Field::cboAddressFamily), "Any");
 }
 

@@ -7,73 +7,46 @@
 
 #include <gtest/gtest.h>
 
-#include "app/activity_log.h"
 #include "app/direct_watch_runner.h"
-#include "app/fakes.h"
-#include "app/settings_store.h"
-#include "app/tick_boxes.h"
-#include "app/watch.h"
 #include "app/watch_interval.h"
-#include "app/watch_schedule.h"
-#include "app/watch_state.h"
+#include "app/watch_rig.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
 #include "support/expect_throw.h"
-#include "support/temp_dir.h"
 
 namespace corvasse {
 namespace {
 
-class WatchCycleTest : public ::testing::Test {
+using Lines = std::vector<std::string>;
+
+class WatchCycleTest : public ::testing::Test, protected test::WatchRig {
 protected:
     WatchCycleTest() {
-        form_.texts[Field::txtWatchFreq] = "15";
-        form_.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
-        form_.texts[Field::txtLookFor] = "Welcome";
-        web_.body = "<h1>Welcome</h1>";
+        form.texts[Field::txtWatchFreq] = "15";
+        form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
+        form.texts[Field::txtLookFor] = "Welcome";
+        fakeWeb.body = "<h1>Welcome</h1>";
     }
 
-    test::TempDir temp_;
-    const std::filesystem::path logFile_ = temp_.Path() / "Corvasse.log";
-    test::FakeFormFields form_;
-    test::FakeMonitorView view_;
-    test::FakeDialogs dialogs_;
-    test::FakeTimer timer_;
-    SettingsStore settings_{temp_.Path() / "config"};
-    ActivityLog log_{logFile_};
-    test::FakeWebClient web_;
-    test::FakePingClient pinger_;
-    test::FakeAlertSender alert_;
-    WatchState state_;
-    TickBoxes boxes_{dialogs_};
-    WatchSchedule schedule_;
-    ResultKeeper results_{settings_,
-                          view_,
-                          log_,
-                          alert_,
-                          schedule_,
-                          settings_.FilePath(),
-                          temp_.Path() / "history.sqlite3",
-                          WatchRecording::ResultsAndOutages};
-    Watch watch_{form_, view_, boxes_, settings_, log_, web_, pinger_, alert_, state_, results_};
-    DirectWatchRunner runner_{watch_, boxes_};
-    WatchCycle cycle_{form_, view_, boxes_, timer_, runner_};
+    test::FakeTimer timer;
+    DirectWatchRunner runner{watch, boxes};
+    WatchCycle cycle{form, view, boxes, timer, runner};
 };
 
 TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
-    view_.lines = {"old line"};
-    cycle_.StartWatching();
-    EXPECT_TRUE(timer_.enabled);
-    EXPECT_EQ(timer_.interval, 900000u);
-    ASSERT_GE(view_.statusHistory.size(), 2u);
-    EXPECT_EQ(view_.statusHistory[0], "Timer set to 900000 millisecond interval.");
-    EXPECT_EQ(view_.statusText, "Watching...");
-    EXPECT_EQ(view_.watchCountText, "Watch count:1");
-    EXPECT_TRUE(view_.lines.empty());
-    EXPECT_EQ(web_.calls, (std::vector<std::string>{"get:http://127.0.0.1:8080/index.html", "disconnect"}));
-    EXPECT_EQ(web_.connectTimeout, 120000);
-    EXPECT_EQ(alert_.attempts, 0);
-    EXPECT_EQ(state_.FoundFlag, "y");
+    view.lines = {"old line"};
+    cycle.StartWatching();
+    EXPECT_TRUE(timer.enabled);
+    EXPECT_EQ(timer.interval, 900000u);
+    ASSERT_GE(view.statusHistory.size(), 2u);
+    EXPECT_EQ(view.statusHistory[0], "Timer set to 900000 millisecond interval.");
+    EXPECT_EQ(view.statusText, "Watching...");
+    EXPECT_EQ(view.watchCountText, "Watch count:1");
+    EXPECT_TRUE(view.lines.empty());
+    EXPECT_EQ(fakeWeb.calls, (Lines{"get:http://127.0.0.1:8080/index.html", "disconnect"}));
+    EXPECT_EQ(fakeWeb.connectTimeout, 120000);
+    EXPECT_EQ(alert.attempts, 0);
+    EXPECT_EQ(state.FoundFlag, "y");
 }
 
 TEST_F(WatchCycleTest, TicksThatFallDueWhileATicksBoxIsOpenAreSkipped) {
@@ -83,35 +56,35 @@ TEST_F(WatchCycleTest, TicksThatFallDueWhileATicksBoxIsOpenAreSkipped) {
         std::string box;
         int countedTicks;
     } cases[] = {
-        {"the HTTPS refusal", [&] { form_.texts[Field::txtURL2watch] = "https://127.0.0.1/"; },
+        {"the HTTPS refusal", [&] { form.texts[Field::txtURL2watch] = "https://127.0.0.1/"; },
          "message:Sorry, we do not support HTTPS protocol at this time.", 1},
         {"the error box of a failed tick",
          [&] {
-             form_.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
-             alert_.failure = "Connect timed out";
+             form.texts[Field::txtURL2watch] = "http://127.0.0.1:8080/index.html";
+             alert.failure = "Connect timed out";
          },
          "error:Connect timed out.", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        dialogs_.calls.clear();
-        state_.WatchCount = 0;
-        web_.failure = "Read Timeout";
+        dialogs.calls.clear();
+        state.WatchCount = 0;
+        fakeWeb.failure = "Read Timeout";
         c.arrange();
         // Three ticks fall due while the first box is open.
         bool open = false;
-        dialogs_.onMessage = dialogs_.onError = [&] {
+        dialogs.onMessage = dialogs.onError = [&] {
             if (open) return;
             open = true;
-            for (int i = 0; i < 3; ++i) cycle_.TimerTick();
+            for (int i = 0; i < 3; ++i) cycle.TimerTick();
             open = false;
         };
-        cycle_.TimerTick();
-        EXPECT_EQ(std::count(dialogs_.calls.begin(), dialogs_.calls.end(), c.box), 1);
-        EXPECT_EQ(state_.WatchCount, c.countedTicks) << "skipped ticks are not counted";
+        cycle.TimerTick();
+        EXPECT_EQ(std::count(dialogs.calls.begin(), dialogs.calls.end(), c.box), 1);
+        EXPECT_EQ(state.WatchCount, c.countedTicks) << "skipped ticks are not counted";
         // The box is closed: the next tick runs as usual.
-        cycle_.TimerTick();
-        EXPECT_EQ(std::count(dialogs_.calls.begin(), dialogs_.calls.end(), c.box), 2);
+        cycle.TimerTick();
+        EXPECT_EQ(std::count(dialogs.calls.begin(), dialogs.calls.end(), c.box), 2);
     }
 }
 
@@ -141,169 +114,162 @@ TEST_F(WatchCycleTest, IntervalIsWholeMinutesTheTimerCanHoldOrSecondsSetByHand) 
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " / " + c.seconds);
-        form_.texts[Field::txtWatchFreq] = c.text;
-        form_.texts[Field::txtIntervalSeconds] = c.seconds;
-        const uint32_t intervalBefore = timer_.interval;
-        const size_t statusesBefore = view_.statusHistory.size();
-        const size_t callsBefore = web_.calls.size();
+        form.texts[Field::txtWatchFreq] = c.text;
+        form.texts[Field::txtIntervalSeconds] = c.seconds;
+        const uint32_t intervalBefore = timer.interval;
+        const size_t statusesBefore = view.statusHistory.size();
+        const size_t callsBefore = fakeWeb.calls.size();
         std::string refusal;
         try {
-            cycle_.StartWatching();
+            cycle.StartWatching();
         } catch (const std::exception& error) {
             refusal = error.what();
         }
         if (c.interval) {
             EXPECT_EQ(refusal, "");
-            EXPECT_EQ(timer_.interval, *c.interval);
-            EXPECT_EQ(view_.statusHistory.end()[-2],
+            EXPECT_EQ(timer.interval, *c.interval);
+            EXPECT_EQ(view.statusHistory.end()[-2],
                       "Timer set to " + std::to_string(*c.interval) + " millisecond interval.");
         } else {
             // Refused before the timer is touched or anything is watched.
             EXPECT_EQ(refusal, c.refusal);
-            EXPECT_EQ(timer_.interval, intervalBefore);
-            EXPECT_EQ(view_.statusHistory.size(), statusesBefore);
-            EXPECT_EQ(web_.calls.size(), callsBefore);
+            EXPECT_EQ(timer.interval, intervalBefore);
+            EXPECT_EQ(view.statusHistory.size(), statusesBefore);
+            EXPECT_EQ(fakeWeb.calls.size(), callsBefore);
         }
     }
 }
 
 TEST_F(WatchCycleTest, RestartWithTheSameIntervalKeepsTheSchedule) {
-    cycle_.StartWatching();
-    EXPECT_EQ(timer_.periodRestarts, 2);  // enabled, then given 900000 instead of its initial 1000
-    cycle_.StartWatching();
-    EXPECT_EQ(timer_.periodRestarts, 2);
-    form_.texts[Field::txtWatchFreq] = "5";
-    cycle_.StartWatching();
-    EXPECT_EQ(timer_.periodRestarts, 3);
+    cycle.StartWatching();
+    EXPECT_EQ(timer.periodRestarts, 2);  // enabled, then given 900000 instead of its initial 1000
+    cycle.StartWatching();
+    EXPECT_EQ(timer.periodRestarts, 2);
+    form.texts[Field::txtWatchFreq] = "5";
+    cycle.StartWatching();
+    EXPECT_EQ(timer.periodRestarts, 3);
 }
 
 TEST_F(WatchCycleTest, BadIntervalAtTheFirstStartLeavesTheTimerOff) {
-    form_.texts[Field::txtWatchFreq] = "abc";
-    test::ExpectThrowWithMessage<ConversionError>([&] { cycle_.StartWatching(); },
-                                                  "'abc' is not a valid integer value");
-    EXPECT_FALSE(timer_.enabled);
-    EXPECT_EQ(timer_.interval, 1000u);
+    form.texts[Field::txtWatchFreq] = "abc";
+    test::ExpectThrowWithMessage<ConversionError>([&] { cycle.StartWatching(); }, "'abc' is not a valid integer value");
+    EXPECT_FALSE(timer.enabled);
+    EXPECT_EQ(timer.interval, 1000u);
 }
 
 TEST_F(WatchCycleTest, StopDisarmsButTheCountGoesOn) {
-    cycle_.StartWatching();
-    view_.progressPosition = 40;
-    cycle_.StopWatching();
-    EXPECT_FALSE(timer_.enabled);
-    EXPECT_EQ(view_.statusText, "Watching process stopped...");
-    EXPECT_EQ(view_.progressPosition, 0);
-    cycle_.StartWatching();
-    EXPECT_EQ(view_.watchCountText, "Watch count:2");
-    EXPECT_EQ(state_.WatchCount, 2);
+    cycle.StartWatching();
+    view.progressPosition = 40;
+    cycle.StopWatching();
+    EXPECT_FALSE(timer.enabled);
+    EXPECT_EQ(view.statusText, "Watching process stopped...");
+    EXPECT_EQ(view.progressPosition, 0);
+    cycle.StartWatching();
+    EXPECT_EQ(view.watchCountText, "Watch count:2");
+    EXPECT_EQ(state.WatchCount, 2);
 }
 
-TEST_F(WatchCycleTest, SizeCheckAlertsOnlyForALongerBody) {
-    web_.body = std::string(1000, 'x');
-    const std::pair<const char*, int> cases[] = {{"1000", 0}, {"999", 1}, {"1001", 0}, {" 999", 1}, {"0", 1}};
-    for (auto [size, alerts] : cases) {
-        alert_.attempts = 0;
-        form_.texts[Field::txtFileSize] = size;
-        watch_.Run();
-        EXPECT_EQ(alert_.attempts, alerts) << size;
+TEST_F(WatchCycleTest, EachWebWatchAlertsAndCountsAsItsChecksSay) {
+    enum class Fails { Nothing, Disconnect, Mail, FetchAndMail };
+    const std::string page = "<h1>Welcome</h1>" + std::string(984, ' ');  // 1000 bytes
+    const struct {
+        const char* name;
+        std::string body;
+        const char* size;
+        const char* lookFor;
+        Fails fails;
+        int alerts;  // delivery attempts
+        bool disconnected;
+        const char* found;
+    } rows[] = {
+        {"the text found", page, "", "Welcome", Fails::Nothing, 0, true, "y"},
+        // The size wins over the text, and alerts only for a longer body.
+        {"the size expected", page, "1000", "Welcome", Fails::Nothing, 0, true, ""},
+        {"a byte longer", page, "999", "Welcome", Fails::Nothing, 1, true, ""},
+        {"a byte shorter", page, "1001", "Welcome", Fails::Nothing, 0, true, ""},
+        {"a size after a blank", page, " 999", "Welcome", Fails::Nothing, 1, true, ""},
+        {"any body against 0", page, "0", "Welcome", Fails::Nothing, 1, true, ""},
+        {"an empty body against 0", "", "0", "Welcome", Fails::Nothing, 0, true, ""},
+        // Alerted through the error path, which skips the disconnect.
+        {"a size that does not convert", page, "1000 ", "Welcome", Fails::Nothing, 1, false, ""},
+        {"the text check is case-sensitive", page, "", "welcome", Fails::Nothing, 1, true, ""},
+        {"no text and a blank size always alert", page, "   ", "", Fails::Nothing, 1, true, ""},
+        {"a failed disconnect", page, "", "Welcome", Fails::Disconnect, 1, true, "y"},
+        // The failed delivery leaves the watch uncounted and the status as it was.
+        {"a delivery failing from the check is tried twice", page, "", "missing", Fails::Mail, 2, false, ""},
+        {"and once after a failed fetch", page, "", "Welcome", Fails::FetchAndMail, 1, false, ""},
+    };
+    const std::string url = form.texts[Field::txtURL2watch];
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::WatchRig rig;
+        rig.form.texts = {{Field::txtURL2watch, url}, {Field::txtFileSize, row.size}, {Field::txtLookFor, row.lookFor}};
+        rig.fakeWeb.body = row.body;
+        rig.fakeWeb.disconnectFailure = row.fails == Fails::Disconnect ? "Disconnected." : "";
+        rig.fakeWeb.failure = row.fails == Fails::FetchAndMail ? "Read Timeout" : "";
+        rig.alert.failure = row.fails >= Fails::Mail ? "Socket Error # 10061\r\nConnection refused." : "";
+        rig.view.statusText = "before";
+        if (row.fails >= Fails::Mail) {
+            EXPECT_THROW(rig.watch.Run(), std::runtime_error);
+            EXPECT_EQ(rig.view.statusText, "before");
+        } else {
+            rig.watch.Run();
+        }
+        EXPECT_EQ(rig.alert.attempts, row.alerts);
+        const Lines fetched = {"get:" + url, "disconnect"};
+        EXPECT_EQ(rig.fakeWeb.calls, row.disconnected ? fetched : Lines{fetched[0]});
+        EXPECT_EQ(rig.state.FoundFlag, row.found);
+        EXPECT_EQ(rig.state.FetchedBodyLength, rig.fakeWeb.failure.empty() ? row.body.size() : 0);
+        EXPECT_EQ(rig.state.WatchCount, row.fails >= Fails::Mail ? 0 : 1);
+        EXPECT_EQ(rig.view.watchCountText, row.fails >= Fails::Mail ? "" : "Watch count:1");
     }
-    web_.body.clear();
-    alert_.attempts = 0;
-    form_.texts[Field::txtFileSize] = "0";
-    watch_.Run();
-    EXPECT_EQ(alert_.attempts, 0);
-}
-
-TEST_F(WatchCycleTest, ExpectedSizeThatDoesNotConvertAlertsThroughTheErrorPath) {
-    form_.texts[Field::txtFileSize] = "1000 ";
-    watch_.Run();
-    EXPECT_EQ(alert_.attempts, 1);
-    // The disconnect after the check was skipped.
-    EXPECT_EQ(web_.calls, (std::vector<std::string>{"get:http://127.0.0.1:8080/index.html"}));
-    EXPECT_EQ(view_.watchCountText, "Watch count:1");
-}
-
-TEST_F(WatchCycleTest, TextCheckIsCaseSensitiveAndEmptyTextAlwaysAlerts) {
-    form_.texts[Field::txtLookFor] = "welcome";
-    watch_.Run();
-    EXPECT_EQ(alert_.attempts, 1);
-    EXPECT_EQ(state_.FoundFlag, "");
-    form_.texts[Field::txtLookFor] = "";
-    form_.texts[Field::txtFileSize] = "   ";
-    watch_.Run();
-    EXPECT_EQ(alert_.attempts, 2);
 }
 
 TEST_F(WatchCycleTest, FailedFetchAlertsOnceAndKeepsTheEarlierFoundFlag) {
-    watch_.Run();
-    EXPECT_EQ(state_.FoundFlag, "y");
-    EXPECT_EQ(state_.FetchedBodyLength, 16);
-    web_.failure = "Socket Error # 10061\r\nConnection refused.";
-    watch_.Run();
-    EXPECT_EQ(alert_.attempts, 1);
-    EXPECT_EQ(state_.FoundFlag, "y");
-    EXPECT_EQ(state_.FetchedBodyLength, 0);
-    EXPECT_EQ(view_.watchCountText, "Watch count:2");
-}
-
-TEST_F(WatchCycleTest, FailedDisconnectAlerts) {
-    web_.disconnectFailure = "Disconnected.";
-    watch_.Run();
-    EXPECT_EQ(alert_.attempts, 1);
-}
-
-TEST_F(WatchCycleTest, FailingDeliveryIsTriedTwiceFromTheCheckThenLeavesTheTickUncounted) {
-    form_.texts[Field::txtLookFor] = "missing";
-    alert_.failure = "Socket Error # 10061\r\nConnection refused.";
-    view_.statusText = "before";
-    EXPECT_THROW(watch_.Run(), std::runtime_error);
-    EXPECT_EQ(alert_.attempts, 2);
-    EXPECT_EQ(state_.WatchCount, 0);
-    EXPECT_EQ(view_.watchCountText, "");
-    EXPECT_EQ(view_.statusText, "before");
-}
-
-TEST_F(WatchCycleTest, FailingDeliveryAfterAFailedFetchIsTriedOnce) {
-    web_.failure = "Read Timeout";
-    alert_.failure = "Connection Closed Gracefully.";
-    EXPECT_THROW(watch_.Run(), std::runtime_error);
-    EXPECT_EQ(alert_.attempts, 1);
-    EXPECT_EQ(state_.WatchCount, 0);
+    watch.Run();
+    EXPECT_EQ(state.FoundFlag, "y");
+    EXPECT_EQ(state.FetchedBodyLength, 16);
+    fakeWeb.failure = "Socket Error # 10061\r\nConnection refused.";
+    watch.Run();
+    EXPECT_EQ(alert.attempts, 1);
+    EXPECT_EQ(state.FoundFlag, "y");
+    EXPECT_EQ(state.FetchedBodyLength, 0);
+    EXPECT_EQ(view.watchCountText, "Watch count:2");
 }
 
 TEST_F(WatchCycleTest, HttpsAddressIsRefusedWithABeepOnEveryTick) {
     for (const char* url : {"https://example.com/", "http://host/?next=https://x"}) {
-        form_.texts[Field::txtURL2watch] = url;
-        dialogs_.calls.clear();
-        watch_.Run();
-        EXPECT_EQ(dialogs_.calls,
-                  (std::vector<std::string>{"beep", "message:Sorry, we do not support HTTPS protocol at this time."}));
+        form.texts[Field::txtURL2watch] = url;
+        dialogs.calls.clear();
+        watch.Run();
+        EXPECT_EQ(dialogs.calls, (Lines{"beep", "message:Sorry, we do not support HTTPS protocol at this time."}));
     }
-    EXPECT_TRUE(web_.calls.empty());
-    EXPECT_EQ(alert_.attempts, 0);
-    EXPECT_EQ(view_.watchCountText, "Watch count:2");
-    EXPECT_FALSE(std::filesystem::exists(logFile_));
+    EXPECT_TRUE(fakeWeb.calls.empty());
+    EXPECT_EQ(alert.attempts, 0);
+    EXPECT_EQ(view.watchCountText, "Watch count:2");
+    EXPECT_FALSE(std::filesystem::exists(logFile));
 
-    form_.texts[Field::txtURL2watch] = "HTTPS://127.0.0.1/";
-    watch_.Run();
-    EXPECT_EQ(web_.calls.front(), "get:HTTPS://127.0.0.1/");
+    form.texts[Field::txtURL2watch] = "HTTPS://127.0.0.1/";
+    watch.Run();
+    EXPECT_EQ(fakeWeb.calls.front(), "get:HTTPS://127.0.0.1/");
 }
 
 TEST_F(WatchCycleTest, AllowHttpsSettingLetsHttpsThroughReadAfreshEachTick) {
-    form_.texts[Field::txtURL2watch] = "https://127.0.0.1/index.html";
-    settings_.WriteSetting("Settings", "allowHttps", "y");
-    watch_.Run();
-    EXPECT_TRUE(dialogs_.calls.empty());
-    EXPECT_EQ(web_.calls, (std::vector<std::string>{"get:https://127.0.0.1/index.html", "disconnect"}));
-    EXPECT_EQ(web_.https, HttpsPolicy::Allowed);
+    form.texts[Field::txtURL2watch] = "https://127.0.0.1/index.html";
+    settings.WriteSetting("Settings", "allowHttps", "y");
+    watch.Run();
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(fakeWeb.calls, (Lines{"get:https://127.0.0.1/index.html", "disconnect"}));
+    EXPECT_EQ(fakeWeb.https, HttpsPolicy::Allowed);
 
     // Any other value refuses again, and the client is told for http too.
-    settings_.WriteSetting("Settings", "allowHttps", "Y");
-    watch_.Run();
-    EXPECT_EQ(dialogs_.calls.size(), 2u);
-    form_.texts[Field::txtURL2watch] = "http://127.0.0.1/index.html";
-    watch_.Run();
-    EXPECT_EQ(web_.https, HttpsPolicy::Refused);
-    EXPECT_EQ(state_.WatchCount, 3);
+    settings.WriteSetting("Settings", "allowHttps", "Y");
+    watch.Run();
+    EXPECT_EQ(dialogs.calls.size(), 2u);
+    form.texts[Field::txtURL2watch] = "http://127.0.0.1/index.html";
+    watch.Run();
+    EXPECT_EQ(fakeWeb.https, HttpsPolicy::Refused);
+    EXPECT_EQ(state.WatchCount, 3);
 }
 
 TEST_F(WatchCycleTest, TheIpFamilySettingReachesTheFetchAndThePingAtEveryTick) {
@@ -317,90 +283,90 @@ TEST_F(WatchCycleTest, TheIpFamilySettingReachesTheFetchAndThePingAtEveryTick) {
     };
     for (const auto& c : cases) {
         if (c.stored) {
-            settings_.WriteSetting("Settings", "ipFamily", c.stored);
+            settings.WriteSetting("Settings", "ipFamily", c.stored);
         } else {
-            settings_.DeleteSetting("Settings", "ipFamily");
+            settings.DeleteSetting("Settings", "ipFamily");
         }
-        settings_.DeleteSetting("Settings", "PingOnly");
-        watch_.Run();
-        EXPECT_EQ(web_.family, c.family) << (c.stored ? c.stored : "none");
-        settings_.WriteSetting("Settings", "PingOnly", "y");
-        watch_.Run();
-        EXPECT_EQ(pinger_.family, c.family) << (c.stored ? c.stored : "none");
+        settings.DeleteSetting("Settings", "PingOnly");
+        watch.Run();
+        EXPECT_EQ(fakeWeb.family, c.family) << (c.stored ? c.stored : "none");
+        settings.WriteSetting("Settings", "PingOnly", "y");
+        watch.Run();
+        EXPECT_EQ(fakePinger.family, c.family) << (c.stored ? c.stored : "none");
     }
 }
 
 TEST_F(WatchCycleTest, TicksThatRunInsideTheRefusalBoxAreCountedInOrder) {
-    form_.texts[Field::txtURL2watch] = "https://x/";
+    form.texts[Field::txtURL2watch] = "https://x/";
     int nested = 0;
-    dialogs_.onMessage = [&] {
-        if (nested++ == 0) watch_.Run();
+    dialogs.onMessage = [&] {
+        if (nested++ == 0) watch.Run();
     };
-    watch_.Run();
-    EXPECT_EQ(state_.WatchCount, 2);
+    watch.Run();
+    EXPECT_EQ(state.WatchCount, 2);
 }
 
 TEST_F(WatchCycleTest, PingWatchWritesTheResponseTimeAndNeverAlerts) {
-    settings_.WriteSetting("Settings", "PingOnly", "y");
-    form_.texts[Field::editIPaddr] = "  127.0.0.1 \t";
-    pinger_.responseTime = 3;
-    watch_.Run();
-    EXPECT_EQ(pinger_.hosts, (std::vector<std::string>{"127.0.0.1"}));
-    ASSERT_EQ(view_.lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(view_.lines[0], std::regex(".+ - Ping response time: 3 \\(ms\\)")));
-    EXPECT_TRUE(std::regex_match(test::ReadFile(logFile_), std::regex(".+ - Ping response time: 3 \\(ms\\)\r\n")));
-    EXPECT_TRUE(web_.calls.empty());
-    EXPECT_EQ(view_.watchCountText, "Watch count:1");
+    settings.WriteSetting("Settings", "PingOnly", "y");
+    form.texts[Field::editIPaddr] = "  127.0.0.1 \t";
+    fakePinger.responseTime = 3;
+    watch.Run();
+    EXPECT_EQ(fakePinger.hosts, (Lines{"127.0.0.1"}));
+    ASSERT_EQ(view.lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(view.lines[0], std::regex(".+ - Ping response time: 3 \\(ms\\)")));
+    EXPECT_TRUE(std::regex_match(test::ReadFile(logFile), std::regex(".+ - Ping response time: 3 \\(ms\\)\r\n")));
+    EXPECT_TRUE(fakeWeb.calls.empty());
+    EXPECT_EQ(view.watchCountText, "Watch count:1");
 }
 
 TEST_F(WatchCycleTest, FailedPingWritesErrorLinesThenTheResponseTime) {
-    settings_.WriteSetting("Settings", "PingOnly", "y");
-    form_.checks[Field::ckPingOnly] = false;  // the saved setting decides, not the box
-    form_.texts[Field::editIPaddr] = " no.such.host ";
-    pinger_.failure = "11001: Host not found";
-    watch_.Run();
-    ASSERT_EQ(view_.lines.size(), 2u);
-    EXPECT_TRUE(std::regex_match(view_.lines[0], std::regex(".+ - error Pinging site:no\\.such\\.host")));
-    EXPECT_TRUE(std::regex_match(view_.lines[1], std::regex(".+ - Ping response time: 0 \\(ms\\)")));
+    settings.WriteSetting("Settings", "PingOnly", "y");
+    form.checks[Field::ckPingOnly] = false;  // the saved setting decides, not the box
+    form.texts[Field::editIPaddr] = " no.such.host ";
+    fakePinger.failure = "11001: Host not found";
+    watch.Run();
+    ASSERT_EQ(view.lines.size(), 2u);
+    EXPECT_TRUE(std::regex_match(view.lines[0], std::regex(".+ - error Pinging site:no\\.such\\.host")));
+    EXPECT_TRUE(std::regex_match(view.lines[1], std::regex(".+ - Ping response time: 0 \\(ms\\)")));
     EXPECT_TRUE(std::regex_match(
-        test::ReadFile(logFile_),
+        test::ReadFile(logFile),
         std::regex(".+ - error pinging site\\.no\\.such\\.host\r\n.+ - Ping response time: 0 \\(ms\\)\r\n")));
-    EXPECT_EQ(alert_.attempts, 0);
-    EXPECT_EQ(view_.watchCountText, "Watch count:1");
+    EXPECT_EQ(alert.attempts, 0);
+    EXPECT_EQ(view.watchCountText, "Watch count:1");
 }
 
 TEST_F(WatchCycleTest, OtherPingOnlyValuesRunTheWebWatch) {
-    settings_.WriteSetting("Settings", "PingOnly", "Y");
-    watch_.Run();
-    EXPECT_TRUE(pinger_.hosts.empty());
-    EXPECT_EQ(web_.calls.size(), 2u);
+    settings.WriteSetting("Settings", "PingOnly", "Y");
+    watch.Run();
+    EXPECT_TRUE(fakePinger.hosts.empty());
+    EXPECT_EQ(fakeWeb.calls.size(), 2u);
 }
 
 TEST_F(WatchCycleTest, AShutdownIsNoFailedWatch) {
     enum class Cut { Fetch, Ping, Alert };
     const std::function<void()> abort = [] { throw AbortedError(); };
-    form_.texts[Field::txtLookFor] = "missing";
+    form.texts[Field::txtLookFor] = "missing";
     for (Cut cut : {Cut::Fetch, Cut::Ping, Cut::Alert}) {
         SCOPED_TRACE(static_cast<int>(cut));
-        settings_.WriteSetting("Settings", "PingOnly", cut == Cut::Ping ? "y" : "");
-        web_.duringGet = cut == Cut::Fetch ? abort : nullptr;
-        pinger_.duringPing = cut == Cut::Ping ? abort : nullptr;
-        alert_.duringAlert = cut == Cut::Alert ? abort : nullptr;
-        alert_.attempts = 0;
-        EXPECT_THROW(watch_.Run(), AbortedError);
+        settings.WriteSetting("Settings", "PingOnly", cut == Cut::Ping ? "y" : "");
+        fakeWeb.duringGet = cut == Cut::Fetch ? abort : nullptr;
+        fakePinger.duringPing = cut == Cut::Ping ? abort : nullptr;
+        alert.duringAlert = cut == Cut::Alert ? abort : nullptr;
+        alert.attempts = 0;
+        EXPECT_THROW(watch.Run(), AbortedError);
         // Not retried, not reported, not counted.
-        EXPECT_EQ(alert_.attempts, cut == Cut::Alert ? 1 : 0);
-        EXPECT_TRUE(view_.lines.empty());
-        EXPECT_EQ(state_.WatchCount, 0);
+        EXPECT_EQ(alert.attempts, cut == Cut::Alert ? 1 : 0);
+        EXPECT_TRUE(view.lines.empty());
+        EXPECT_EQ(state.WatchCount, 0);
     }
-    EXPECT_FALSE(std::filesystem::exists(logFile_));
+    EXPECT_FALSE(std::filesystem::exists(logFile));
 }
 
 TEST_F(WatchCycleTest, AbortBetweenWatchesOnlySaysSo) {
-    cycle_.AbortConnection();
-    EXPECT_TRUE(web_.calls.empty());
-    EXPECT_EQ(view_.statusText, "Connection Aborted...");
-    EXPECT_EQ(view_.barRepaints, 1);
+    cycle.AbortConnection();
+    EXPECT_TRUE(fakeWeb.calls.empty());
+    EXPECT_EQ(view.statusText, "Connection Aborted...");
+    EXPECT_EQ(view.barRepaints, 1);
 }
 
 }  // namespace

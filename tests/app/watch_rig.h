@@ -16,6 +16,7 @@
 #include "app/fakes.h"
 #include "app/result_keeper.h"
 #include "app/settings_store.h"
+#include "app/tick_boxes.h"
 #include "app/watch.h"
 #include "app/watch_schedule.h"
 #include "app/watch_state.h"
@@ -30,7 +31,7 @@ struct WatchRig {
     // and the system's clock.
     explicit WatchRig(WebClient* web = nullptr, PingClient* ping = nullptr,
                       const SuspendClock& clock = SystemSuspendClock())
-        : watch(form, view, dialogs, settings, log, web ? *web : fakeWeb, ping ? *ping : fakePinger, alert, state,
+        : watch(form, view, boxes, settings, log, web ? *web : fakeWeb, ping ? *ping : fakePinger, alert, state,
                 results, clock) {}
 
     // Every result the history holds for the watch the form describes.
@@ -50,6 +51,7 @@ struct WatchRig {
     FakeFormFields form;
     FakeMonitorView view;
     FakeDialogs dialogs;
+    TickBoxes boxes{dialogs};  // as the window shows a watch's boxes
     SettingsStore settings{temp.Path() / "config"};
     ActivityLog log{logFile};
     FakeWebClient fakeWeb;
