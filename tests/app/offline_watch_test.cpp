@@ -4,7 +4,6 @@
 // reached, reference hosts that answer and that do not), and the wait after
 // a wake-up that a stand-in clock simulates.
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include "http/http_client.h"
 #include "ping/pinger.h"
 #include "support/isolated_network.h"
+#include "support/loopback.h"
 #include "support/nginx_server.h"
 
 namespace corvasse {
@@ -118,15 +118,8 @@ TEST(OfflineWatchTest, AFailureIsNotCountedWhileThisComputerCannotReachTheSite) 
             // be reached. The answering reference listens on port 443 here.
             test::EnterNetworkWithHosts("127.0.0.1 answers.test\n203.0.113.9 silent.test\n");
             test::MountTextOver("/etc/resolv.conf", "nameserver 203.0.113.53\noptions attempts:1 timeout:1\n");
-            const FileDescriptor listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(443);
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                listen(listener.Get(), 8) != 0) {
-                throw std::runtime_error("cannot listen on port 443");
-            }
+            const FileDescriptor listener = test::BindLoopback(SOCK_STREAM, "127.0.0.1", 443);
+            if (listen(listener.Get(), 8) != 0) throw std::runtime_error("cannot listen on port 443");
             // "@WEB@": a page of a loopback nginx.
             std::optional<test::NginxServer> web;
             std::string target = c.target;
