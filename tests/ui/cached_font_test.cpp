@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <algorithm>
+#include <utility>
 
 #include "ui/qt_test_app.h"
 #include "ui/test_font.h"
@@ -30,12 +31,9 @@ protected:
 };
 
 TEST_F(CachedFontTest, ChoosesTheFactorByTextHeight) {
-    EXPECT_EQ(CachedFont::ScaleFactor(24), 16);
-    EXPECT_EQ(CachedFont::ScaleFactor(50), 16);
-    EXPECT_EQ(CachedFont::ScaleFactor(51), 8);
-    EXPECT_EQ(CachedFont::ScaleFactor(100), 8);
-    EXPECT_EQ(CachedFont::ScaleFactor(101), 4);
-
+    for (const auto& [height, factor] : {std::pair{24, 16}, {50, 16}, {51, 8}, {100, 8}, {101, 4}}) {
+        EXPECT_EQ(CachedFont::ScaleFactor(height), factor) << height;
+    }
     // The About box's 21-pixel Arial is rasterised at 16 times its size.
     CachedFont font(Arial(21), kDpi);
     const Glyph& x = font.Rasterise('X');
@@ -103,22 +101,25 @@ TEST_F(CachedFontTest, AnUnderlinedGlyphCarriesItsUnderlineToTheCellsRightEdge) 
 }
 
 TEST_F(CachedFontTest, MatchesOnSizeNameStyleAndDpi) {
-    const QFont arial = Arial(21);
-    CachedFont font(arial, kDpi);
+    CachedFont font(Arial(21), kDpi);
     EXPECT_TRUE(font.Matches(Arial(21), kDpi));
-    EXPECT_FALSE(font.Matches(Arial(22), kDpi));
-    EXPECT_FALSE(font.Matches(arial, 120));
-    QFont bold = arial;
-    bold.setBold(true);
-    EXPECT_FALSE(font.Matches(bold, kDpi));
-    QFont underlined = arial;
-    underlined.setUnderline(true);
-    EXPECT_FALSE(font.Matches(underlined, kDpi));
-    QFont other = arial;
-    other.setFamily(QStringLiteral("arial"));
-    EXPECT_FALSE(font.Matches(other, kDpi));
-    QFont points(QStringLiteral("Arial"), 16);
-    EXPECT_FALSE(font.Matches(points, kDpi));
+    EXPECT_FALSE(font.Matches(Arial(21), 120));
+    const auto changed = [](auto change) {
+        QFont changed = Arial(21);
+        change(changed);
+        return changed;
+    };
+    const struct {
+        const char* name;
+        QFont font;
+    } others[] = {
+        {"a pixel larger", Arial(22)},
+        {"bold", changed([](QFont& f) { f.setBold(true); })},
+        {"underlined", changed([](QFont& f) { f.setUnderline(true); })},
+        {"the family in other case", changed([](QFont& f) { f.setFamily(QStringLiteral("arial")); })},
+        {"sized in points", QFont(QStringLiteral("Arial"), 16)},
+    };
+    for (const auto& other : others) EXPECT_FALSE(font.Matches(other.font, kDpi)) << other.name;
 }
 
 TEST_F(CachedFontTest, AnyFontSizeGivesABoundedGlyph) {

@@ -63,13 +63,12 @@ protected:
 };
 
 TEST(GlyphBlendTest, WeighsBackgroundByCoverageAndFontByTheRest) {
-    EXPECT_EQ(GlyphRenderer::Blend(17, 230, 255), 17);
-    EXPECT_EQ(GlyphRenderer::Blend(17, 230, 0), 230);
-    EXPECT_EQ(GlyphRenderer::Blend(200, 0, 128), 100);
-    EXPECT_EQ(GlyphRenderer::Blend(0, 255, 128), 126);
-    EXPECT_EQ(GlyphRenderer::Blend(255, 255, 1), 254);
-    EXPECT_EQ(GlyphRenderer::Blend(255, 0, 254), 253);
-    EXPECT_EQ(GlyphRenderer::Blend(0, 255, 1), 253);
+    // {background, font, coverage, blend}
+    const int rows[][4] = {{17, 230, 255, 17}, {17, 230, 0, 230},  {200, 0, 128, 100}, {0, 255, 128, 126},
+                           {255, 255, 1, 254}, {255, 0, 254, 253}, {0, 255, 1, 253}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(GlyphRenderer::Blend(row[0], row[1], row[2]), row[3]) << row[0] << "," << row[1] << "," << row[2];
+    }
 }
 
 TEST_F(GlyphRendererTest, OverABrushEachPixelIsTheBlendOfBrushAndFontByCoverage) {
@@ -127,17 +126,22 @@ TEST_F(GlyphRendererTest, AlignmentPlacesTheRunByItsRightEdgeOrCentre) {
     const int width = static_cast<int>(cache.TextWidth(cache.FontSlot(style.font, style.dpi), "Hi"));
     const int height = GlyphOf(style, 'H').height;
 
-    QImage right = Canvas(100, 60);
-    Draw(right, style, "Hi", 80, 10, RunAlignment::Right);
-    EXPECT_EQ(Touched(right), QRect(80 - width, 10, width, height));
-
-    QImage centre = Canvas(100, 60);
-    Draw(centre, style, "Hi", 50, 30, RunAlignment::Center);
-    EXPECT_EQ(Touched(centre), QRect(50 - width / 2, 30 - height / 2, width, height));
-
-    QImage empty = Canvas(100, 60);
-    EXPECT_EQ(Draw(empty, style, "", 50, 30, RunAlignment::Center), 0);
-    EXPECT_TRUE(Touched(empty).isNull());
+    const struct {
+        std::string_view text;
+        int x, y;
+        RunAlignment alignment;
+        QRect touched;
+    } rows[] = {
+        {"Hi", 80, 10, RunAlignment::Right, QRect(80 - width, 10, width, height)},
+        {"Hi", 50, 30, RunAlignment::Center, QRect(50 - width / 2, 30 - height / 2, width, height)},
+        {"", 50, 30, RunAlignment::Center, QRect()},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.alignment));
+        QImage image = Canvas(100, 60);
+        EXPECT_EQ(Draw(image, style, row.text, row.x, row.y, row.alignment), row.touched.width());
+        EXPECT_EQ(Touched(image), row.touched);
+    }
 }
 
 TEST_F(GlyphRendererTest, ARunIsClippedToTheVisibleAreaBeforeTheWorkBitmapsGrow) {
