@@ -25,10 +25,7 @@ int DarkestInRow(const Glyph& glyph, int y) {
     return darkest;
 }
 
-class CachedFontTest : public ::testing::Test {
-protected:
-    void SetUp() override { test::TestApp(); }
-};
+using CachedFontTest = test::QtTest;
 
 TEST_F(CachedFontTest, ChoosesTheFactorByTextHeight) {
     for (const auto& [height, factor] : {std::pair{24, 16}, {50, 16}, {51, 8}, {100, 8}, {101, 4}}) {
@@ -101,25 +98,22 @@ TEST_F(CachedFontTest, AnUnderlinedGlyphCarriesItsUnderlineToTheCellsRightEdge) 
 }
 
 TEST_F(CachedFontTest, MatchesOnSizeNameStyleAndDpi) {
-    CachedFont font(Arial(21), kDpi);
+    const QFont arial = Arial(21);
+    CachedFont font(arial, kDpi);
     EXPECT_TRUE(font.Matches(Arial(21), kDpi));
-    EXPECT_FALSE(font.Matches(Arial(21), 120));
-    const auto changed = [](auto change) {
-        QFont changed = Arial(21);
-        change(changed);
-        return changed;
-    };
-    const struct {
-        const char* name;
-        QFont font;
-    } others[] = {
-        {"a pixel larger", Arial(22)},
-        {"bold", changed([](QFont& f) { f.setBold(true); })},
-        {"underlined", changed([](QFont& f) { f.setUnderline(true); })},
-        {"the family in other case", changed([](QFont& f) { f.setFamily(QStringLiteral("arial")); })},
-        {"sized in points", QFont(QStringLiteral("Arial"), 16)},
-    };
-    for (const auto& other : others) EXPECT_FALSE(font.Matches(other.font, kDpi)) << other.name;
+    EXPECT_FALSE(font.Matches(Arial(22), kDpi));
+    EXPECT_FALSE(font.Matches(arial, 120));
+    QFont bold = arial;
+    bold.setBold(true);
+    EXPECT_FALSE(font.Matches(bold, kDpi));
+    QFont underlined = arial;
+    underlined.setUnderline(true);
+    EXPECT_FALSE(font.Matches(underlined, kDpi));
+    QFont other = arial;
+    other.setFamily(QStringLiteral("arial"));
+    EXPECT_FALSE(font.Matches(other, kDpi));
+    QFont points(QStringLiteral("Arial"), 16);
+    EXPECT_FALSE(font.Matches(points, kDpi));
 }
 
 TEST_F(CachedFontTest, AnyFontSizeGivesABoundedGlyph) {

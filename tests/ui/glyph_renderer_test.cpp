@@ -45,10 +45,8 @@ QRect Touched(const QImage& image) {
     return touched;
 }
 
-class GlyphRendererTest : public ::testing::Test {
+class GlyphRendererTest : public test::QtTest {
 protected:
-    void SetUp() override { test::TestApp(); }
-
     int64_t Draw(QImage& image, const RunStyle& style, std::string_view text, int x, int y,
                  RunAlignment alignment = RunAlignment::None) {
         QPainter painter(&image);
@@ -126,22 +124,17 @@ TEST_F(GlyphRendererTest, AlignmentPlacesTheRunByItsRightEdgeOrCentre) {
     const int width = static_cast<int>(cache.TextWidth(cache.FontSlot(style.font, style.dpi), "Hi"));
     const int height = GlyphOf(style, 'H').height;
 
-    const struct {
-        std::string_view text;
-        int x, y;
-        RunAlignment alignment;
-        QRect touched;
-    } rows[] = {
-        {"Hi", 80, 10, RunAlignment::Right, QRect(80 - width, 10, width, height)},
-        {"Hi", 50, 30, RunAlignment::Center, QRect(50 - width / 2, 30 - height / 2, width, height)},
-        {"", 50, 30, RunAlignment::Center, QRect()},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.alignment));
-        QImage image = Canvas(100, 60);
-        EXPECT_EQ(Draw(image, style, row.text, row.x, row.y, row.alignment), row.touched.width());
-        EXPECT_EQ(Touched(image), row.touched);
-    }
+    QImage right = Canvas(100, 60);
+    Draw(right, style, "Hi", 80, 10, RunAlignment::Right);
+    EXPECT_EQ(Touched(right), QRect(80 - width, 10, width, height));
+
+    QImage centre = Canvas(100, 60);
+    Draw(centre, style, "Hi", 50, 30, RunAlignment::Center);
+    EXPECT_EQ(Touched(centre), QRect(50 - width / 2, 30 - height / 2, width, height));
+
+    QImage empty = Canvas(100, 60);
+    EXPECT_EQ(Draw(empty, style, "", 50, 30, RunAlignment::Center), 0);
+    EXPECT_TRUE(Touched(empty).isNull());
 }
 
 TEST_F(GlyphRendererTest, ARunIsClippedToTheVisibleAreaBeforeTheWorkBitmapsGrow) {

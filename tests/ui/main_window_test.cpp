@@ -37,10 +37,9 @@
 namespace corvasse {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::QtTest {
 protected:
     void SetUp() override {
-        test::TestApp();
         window_ = std::make_unique<MainWindow>(test::MonitorFilesIn(temp_.Path()), &dialogs_);
         window_->show();
         QApplication::processEvents();

@@ -19,7 +19,7 @@ void RunEventsFor(int ms) {
 }
 
 // A timer that counts its ticks.
-class QtIntervalTimerTest : public ::testing::Test {
+class QtIntervalTimerTest : public test::QtTest {
 protected:
     QtIntervalTimerTest() {
         timer.OnTimer = [this] { ++ticks; };
@@ -34,7 +34,6 @@ protected:
         }
     }
 
-    QApplication& app = test::TestApp();
     QtIntervalTimer timer;
     int ticks = 0;
 };

@@ -55,10 +55,8 @@ std::pair<int, int> DifferingColumns(const QImage& a, const QImage& b) {
     return columns;
 }
 
-class SmoothLabelTest : public ::testing::Test {
+class SmoothLabelTest : public test::QtTest {
 protected:
-    void SetUp() override { test::TestApp(); }
-
     // A fixed-size label on paper, black text, drawn by this test's own cache.
     std::unique_ptr<SmoothLabel> Label(const QString& caption, int width = 200, int height = 30) {
         auto label = std::make_unique<SmoothLabel>(nullptr, &renderer);

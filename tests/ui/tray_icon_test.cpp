@@ -61,7 +61,7 @@ void ProcessEvents() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public test::QtTest {
 protected:
     void SetUp() override {
         window.resize(300, 200);
@@ -83,7 +83,6 @@ protected:
         return tray;
     }
 
-    QApplication& app = test::TestApp();
     FakeTrayBackend backend;
     QWidget window;
     QMenu leftMenu;
