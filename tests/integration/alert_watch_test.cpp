@@ -9,7 +9,6 @@
 
 #include "app/settings_store.h"
 #include "common/utf8_text.h"
-#include "integration/watching_window.h"
 #include "support/mail_reader.h"
 #include "support/message_lines.h"
 #include "support/monitor_files.h"
@@ -18,6 +17,7 @@
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
 #include "ui/log_viewer.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "http/http_client.h"
-#include "integration/watching_window.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {

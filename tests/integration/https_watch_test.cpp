@@ -14,13 +14,13 @@
 
 #include "app/settings_store.h"
 #include "app/watch_state.h"
-#include "integration/watching_window.h"
 #include "support/mail_reader.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
 #include "support/test_pki.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {

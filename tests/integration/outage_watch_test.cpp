@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "app/settings_store.h"
-#include "integration/watching_window.h"
 #include "support/mail_reader.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/server_process.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {

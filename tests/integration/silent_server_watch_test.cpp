@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "integration/watching_window.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
 #include "ui/qt_interval_timer.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/watch_state.h"
-#include "integration/watching_window.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {
