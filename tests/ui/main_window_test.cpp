@@ -33,21 +33,15 @@
 #include "ui/qt_dialogs.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_test_app.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {
 
-class MainWindowTest : public test::QtTest {
+class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        window_ = std::make_unique<MainWindow>(test::MonitorFilesIn(temp_.Path()), &dialogs_);
-        window_->show();
-        QApplication::processEvents();
-    }
-
     QPushButton* Button(const char* name) { return window_->findChild<QPushButton*>(name); }
-    QString Pane() { return window_->findChild<QPlainTextEdit*>("richStatus")->toPlainText(); }
-    QString StatusPanel() { return window_->findChild<QLabel*>("statusPanel")->text(); }
+    std::string StatusPanel() { return watch_.Panel("statusPanel"); }
 
     using Settings = std::vector<std::pair<std::string, std::string>>;
 
@@ -87,8 +81,9 @@ protected:
     }
 
     test::TempDir temp_;
-    test::FakeDialogs dialogs_;
-    std::unique_ptr<MainWindow> window_;
+    test::WatchingWindow watch_{test::MonitorFilesIn(temp_.Path())};
+    MainWindow* window_ = &watch_.window;
+    test::FakeDialogs& dialogs_ = watch_.dialogs;
     test::TempDir openedFolder_;
     const MonitorFiles openedFiles_ = test::MonitorFilesIn(openedFolder_.Path());
     SettingsStore stored_ = SettingsStore::AtFile(openedFiles_.settings);
@@ -278,14 +273,13 @@ TEST_F(MainWindowTest, EnterGoesToTheFocusedButtonElseToTheDefaultButton) {
             [&] { return c.box.empty() || (!dialogs_.calls.empty() && dialogs_.calls.back() != "beep"); });
         EXPECT_EQ(dialogs_.calls.empty() ? "" : dialogs_.calls.back(), c.box);
     }
-    EXPECT_TRUE(test::RunEventsUntil([&] { return StatusPanel() == "Watching process stopped..."; }))
-        << StatusPanel().toStdString();
+    EXPECT_TRUE(test::RunEventsUntil([&] { return StatusPanel() == "Watching process stopped..."; })) << StatusPanel();
     EXPECT_EQ(pane->toPlainText(), "\n") << "Enter in the pane is a line break";
 }
 
 TEST_F(MainWindowTest, TextsFromOutsideAreNeverReadAsMarkup) {
     const std::string reply = "SMTP: 550 <b>mailbox</b> <p>unavailable";
-    auto* box = MakeMessageBox(window_.get(), QMessageBox::Critical, reply).release();
+    auto* box = MakeMessageBox(window_, QMessageBox::Critical, reply).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
     window_->SetStatusText(reply);
@@ -400,7 +394,7 @@ TEST_F(MainWindowTest, HistoryOpensBesideTheWindowForTheWatchOfTheForm) {
 
 TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoop) {
     window_->logViewer().ShowLog();
-    QTimer::singleShot(0, window_.get(), [this] { MenuAction("&File", "E&xit")->trigger(); });
+    QTimer::singleShot(0, window_, [this] { MenuAction("&File", "E&xit")->trigger(); });
     QTimer failSafe;
     failSafe.setSingleShot(true);
     QObject::connect(&failSafe, &QTimer::timeout, [] { QCoreApplication::exit(1); });
