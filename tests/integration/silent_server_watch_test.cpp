@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTabBar>
 #include <QTabWidget>
@@ -77,13 +76,6 @@ class SilentServerWatchTest : public ::testing::Test {
 protected:
     SilentServerWatchTest() { watch_.FillWebWatch("http://127.0.0.1:" + std::to_string(server_.Port()) + "/"); }
 
-    QAction* AbortConnection() {
-        for (QAction* action : window_.menuBar()->actions().first()->menu()->actions()) {
-            if (action->text() == "&Abort Connection") return action;
-        }
-        return nullptr;
-    }
-
     test::TempDir dir_;
     test::ScriptedPeer server_{{peer::ReadLine(), peer::Sleep(60000)}};
     test::WatchingWindow watch_{test::MonitorFilesIn(dir_.Path())};
@@ -97,7 +89,8 @@ TEST_F(SilentServerWatchTest, TheWindowAnswersDuringTheFetchAndAbortOrStopCutIt)
         std::string statusText;
         bool timerEnabled;
     } cases[] = {
-        {"Abort Connection", [&] { AbortConnection()->trigger(); }, "Connection Aborted...", true},
+        {"Abort Connection", [&] { watch_.MenuAction("&File", "&Abort Connection")->trigger(); },
+         "Connection Aborted...", true},
         {"Stop Watching", [&] { watch_.Click("btnCancel"); }, "Watching process stopped...", false},
     };
     auto* pages = window_.findChild<QTabWidget*>();

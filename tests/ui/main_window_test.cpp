@@ -70,15 +70,7 @@ protected:
         return stored_.ReadSetting("Settings", key);
     }
 
-    QAction* MenuAction(const QString& menu, const QString& entry) {
-        for (QAction* top : window_->menuBar()->actions()) {
-            if (top->text() != menu) continue;
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == entry) return action;
-            }
-        }
-        return nullptr;
-    }
+    QAction* MenuAction(const QString& menu, const QString& entry) { return watch_.MenuAction(menu, entry); }
 
     test::TempDir temp_;
     test::WatchingWindow watch_{test::MonitorFilesIn(temp_.Path())};

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -62,6 +65,17 @@ public:
     }
 
     void Click(const char* button) { window.findChild<QPushButton*>(button)->click(); }
+
+    // The entry of the menu bar's menu; null when there is none.
+    QAction* MenuAction(const QString& menu, const QString& entry) {
+        for (QAction* top : window.menuBar()->actions()) {
+            if (top->text() != menu) continue;
+            for (QAction* action : top->menu()->actions()) {
+                if (action->text() == entry) return action;
+            }
+        }
+        return nullptr;
+    }
 
     std::string Panel(const char* name) const { return window.findChild<QLabel*>(name)->text().toStdString(); }
 
