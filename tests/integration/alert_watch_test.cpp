@@ -4,19 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-
 #include <regex>
 #include <string>
-#include <vector>
 
-#include "app/fakes.h"
-#include "app/monitor.h"
 #include "app/settings_store.h"
 #include "common/utf8_text.h"
-#include "integration/pane_lines.h"
 #include "support/mail_reader.h"
 #include "support/message_lines.h"
 #include "support/monitor_files.h"
@@ -25,66 +17,58 @@
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
 #include "ui/log_viewer.h"
-#include "ui/main_window.h"
-#include "ui/qt_test_app.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {
 
-using test::ReadFile;
-
-using Lines = std::vector<std::string>;
+using test::Lines;
 
 // The POP3 client keeps the standard port; its server gets a loopback
 // address of its own, which the SMTP server shares as the one mail host.
 constexpr int kPop3StandardPort = 110;
 
-using test::PaneLines;
+class AlertWatchTest : public ::testing::Test {
+protected:
+    // Saves the form as it stands, then, as no window writes the port, sets
+    // the mail server's in the store, and watches once.
+    void SaveAndWatch(const test::SmtpServer& smtp) {
+        ASSERT_TRUE(watch.Save());
+        watch.window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+        ASSERT_TRUE(watch.Start());
+        EXPECT_TRUE(watch.dialogs.calls.empty()) << watch.dialogs.calls.front();
+        log = test::ReadFile(dir.Path() / "Corvasse.log");
+    }
 
-TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
-    test::TestApp();
     test::TempDir dir;
     test::NginxServer web;
+    test::WatchingWindow watch{test::MonitorFilesIn(dir.Path())};
+    std::string log;
+};
+
+TEST_F(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     web.WriteFile("index.html", "<html>maintenance</html>\n");
     const std::string mailHost = test::FreeLoopbackAddress(kPop3StandardPort);
     test::Pop3Server pop3(mailHost, kPop3StandardPort);
     test::SmtpServer smtp(test::SmtpServer::Login::Required, mailHost);
+    watch.FillWebWatch(web.Url("/index.html"));
+    watch.FillMail(mailHost);
+    watch.window.SetChecked(Field::ckPOPbefore, true);
+    watch.window.SetText(Field::txtUserid, test::kSmtpTestUser);
+    watch.window.SetText(Field::txtPass, test::kSmtpTestPassword);
+    watch.window.SetChecked(Field::rad_atLogin, true);
+    ASSERT_NO_FATAL_FAILURE(SaveAndWatch(smtp));
 
-    test::FakeDialogs dialogs;
-    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
-    window.show();
-    QApplication::processEvents();
-    window.SetText(Field::txtURL2watch, web.Url("/index.html"));
-    window.SetText(Field::txtFileSize, "");
-    window.SetText(Field::txtLookFor, "all is well");
-    window.SetText(Field::txtWatchFreq, "15");
-    window.SetText(Field::txtSMTPhost, mailHost);
-    window.SetText(Field::txtSendto, "alerts@example.org");
-    window.SetText(Field::txtYourEmail, "me@example.org");
-    window.SetChecked(Field::ckPOPbefore, true);
-    window.SetText(Field::txtUserid, test::kSmtpTestUser);
-    window.SetText(Field::txtPass, test::kSmtpTestPassword);
-    window.SetChecked(Field::rad_atLogin, true);
-    window.findChild<QPushButton*>("btnSave")->click();
-    ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    // No window writes the port; it is set in the store by other means.
-    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
-
-    window.findChild<QPushButton*>("btnOkay")->click();
-    ASSERT_TRUE(test::WaitForWatch(window, 1));
-
-    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    EXPECT_EQ(PaneLines(window),
+    EXPECT_EQ(watch.PaneLines(),
               (Lines{"HTTP Connected...", "HTTP done...", "Sending e-mail alert...", "*** Connecting via POP...",
                      "POP3: Connected.", "POP3 Connected...", "*** POP connected...", "*** Total Messages: 3",
                      "POP3: Disconnecting.", "POP3 Disconnected...", "POP3: Disconnected.", "SMTP: Connected.",
                      "SMTP Connected...", "SMTP: Encoding text", "SMTP done...", "SMTP: Disconnecting.",
                      "SMTP Disconnected...", "SMTP: Disconnected.", "HTTP Disconnected..."}));
-    EXPECT_EQ(window.findChild<QLabel*>("statusPanel")->text().toStdString(), "Watching...");
-    EXPECT_EQ(window.findChild<QLabel*>("watchCountPanel")->text().toStdString(), "Watch count:1");
+    EXPECT_EQ(watch.Panel("statusPanel"), "Watching...");
+    EXPECT_EQ(watch.Panel("watchCountPanel"), "Watch count:1");
 
     // The report is in the log as one entry.
-    const std::string log = ReadFile(dir.Path() / "Corvasse.log");
     const std::regex report(
         test::kReportDatePattern + std::string(R"(\nWatching address: http://127\.0\.0\.1:\d+/index\.html\n)") +
         R"(Looked for but did not find:all is well\nHTTP reply #:HTTP/1\.1 200 OK, Last Error Number was 200\n)"
@@ -107,39 +91,19 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
                                                       .sendTo = "alerts@example.org",
                                                       .sender = "alice <alerts@example.org>",
                                                       .report = reportLines}));
-
-    window.findChild<QPushButton*>("btnCancel")->click();
+    watch.Click("btnCancel");
 }
 
-TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
-    test::TestApp();
-    test::TempDir dir;
-    test::NginxServer web;
+TEST_F(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     // The address holds a blank and umlauts, which reach nginx percent-encoded.
     web.WriteFile("Gr\u00f6\u00dfe da/index.html", "<html>Gr\u00f6\u00dfe da</html>\n");
     const std::string url = web.Url("/Gr\u00f6\u00dfe da/index.html");
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+    watch.FillWebWatch(url, "Gr\u00f6\u00dfe fehlt");
+    watch.FillMail(smtp.Host());
+    watch.window.SetText(Field::txtUserid, "J\xC3\xBCrgen");
+    ASSERT_NO_FATAL_FAILURE(SaveAndWatch(smtp));
 
-    test::FakeDialogs dialogs;
-    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
-    window.show();
-    QApplication::processEvents();
-    window.SetText(Field::txtURL2watch, url);
-    window.SetText(Field::txtFileSize, "");
-    window.SetText(Field::txtLookFor, "Gr\u00f6\u00dfe fehlt");
-    window.SetText(Field::txtSMTPhost, smtp.Host());
-    window.SetText(Field::txtSendto, "alerts@example.org");
-    window.SetText(Field::txtYourEmail, "me@example.org");
-    window.SetText(Field::txtUserid, "J\xC3\xBCrgen");
-    window.findChild<QPushButton*>("btnSave")->click();
-    ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
-
-    window.findChild<QPushButton*>("btnOkay")->click();
-    ASSERT_TRUE(test::WaitForWatch(window, 1));
-
-    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    const std::string log = ReadFile(dir.Path() / "Corvasse.log");
     const std::string report = "Watching address: " + url + "\nLooked for but did not find:Gr\u00f6\u00dfe fehlt\n" +
                                "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200\n----------\n\r\n";
     EXPECT_TRUE(log.ends_with(report)) << log;
@@ -154,10 +118,10 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     EXPECT_EQ(mail.text,
               log.substr(0, log.size() - 2) + "\n\fCorvasse web watch alert, published by the Corvasse project.\n\f\n");
 
-    window.logViewer().ShowLog();
-    EXPECT_TRUE(window.logViewer().Pane()->toPlainText().contains(
+    watch.window.logViewer().ShowLog();
+    EXPECT_TRUE(watch.window.logViewer().Pane()->toPlainText().contains(
         QString::fromUtf8("Looked for but did not find:Gr\u00f6\u00dfe fehlt")));
-    window.findChild<QPushButton*>("btnCancel")->click();
+    watch.Click("btnCancel");
 }
 
 }  // namespace

@@ -6,10 +6,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QMenuBar>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -21,20 +18,17 @@
 #include <string>
 #include <vector>
 
-#include "app/fakes.h"
-#include "integration/pane_lines.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
-#include "ui/main_window.h"
 #include "ui/qt_interval_timer.h"
-#include "ui/qt_test_app.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {
 
 namespace peer = test::peer;
-using Lines = std::vector<std::string>;
+using test::Lines;
 
 // How the window's thread fared while a fetch waited: the longest time
 // between two rounds of a 10 ms timer, how many rounds there were, and how
@@ -80,27 +74,12 @@ Responsiveness MeasureFor(QTabWidget& pages, int spanMs) {
 
 class SilentServerWatchTest : public ::testing::Test {
 protected:
-    SilentServerWatchTest() {
-        window_.show();
-        QApplication::processEvents();
-        window_.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(server_.Port()) + "/");
-        window_.SetText(Field::txtFileSize, "");
-        window_.SetText(Field::txtLookFor, "all is well");
-        window_.SetText(Field::txtWatchFreq, "15");
-    }
+    SilentServerWatchTest() { watch_.FillWebWatch("http://127.0.0.1:" + std::to_string(server_.Port()) + "/"); }
 
-    QAction* AbortConnection() {
-        for (QAction* action : window_.menuBar()->actions().first()->menu()->actions()) {
-            if (action->text() == "&Abort Connection") return action;
-        }
-        return nullptr;
-    }
-
-    QApplication& app_ = test::TestApp();  // before any widget
     test::TempDir dir_;
     test::ScriptedPeer server_{{peer::ReadLine(), peer::Sleep(60000)}};
-    test::FakeDialogs dialogs_;
-    MainWindow window_{test::MonitorFilesIn(dir_.Path()), &dialogs_};
+    test::WatchingWindow watch_{test::MonitorFilesIn(dir_.Path())};
+    MainWindow& window_ = watch_.window;
 };
 
 TEST_F(SilentServerWatchTest, TheWindowAnswersDuringTheFetchAndAbortOrStopCutIt) {
@@ -110,17 +89,17 @@ TEST_F(SilentServerWatchTest, TheWindowAnswersDuringTheFetchAndAbortOrStopCutIt)
         std::string statusText;
         bool timerEnabled;
     } cases[] = {
-        {"Abort Connection", [&] { AbortConnection()->trigger(); }, "Connection Aborted...", true},
-        {"Stop Watching", [&] { window_.findChild<QPushButton*>("btnCancel")->click(); }, "Watching process stopped...",
-         false},
+        {"Abort Connection", [&] { watch_.MenuAction("&File", "&Abort Connection")->trigger(); },
+         "Connection Aborted...", true},
+        {"Stop Watching", [&] { watch_.Click("btnCancel"); }, "Watching process stopped...", false},
     };
     auto* pages = window_.findChild<QTabWidget*>();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         pages->setCurrentIndex(0);
-        window_.findChild<QPushButton*>("btnOkay")->click();
+        watch_.Click("btnOkay");
         // Connected; the server keeps quiet from now on.
-        ASSERT_TRUE(test::RunEventsUntil([&] { return test::PaneLines(window_) == Lines{"HTTP Connected..."}; }));
+        ASSERT_TRUE(test::RunEventsUntil([&] { return watch_.PaneLines() == Lines{"HTTP Connected..."}; }));
 
         const Responsiveness measured = MeasureFor(*pages, 1000);
         std::printf("%s: longest event-loop gap %lld ms over %d rounds, tab click shown after %lld ms\n", c.name,
@@ -141,11 +120,11 @@ TEST_F(SilentServerWatchTest, TheWindowAnswersDuringTheFetchAndAbortOrStopCutIt)
         // Cut by the user, not failed: no alert, no report, not counted.
         test::RunEventsUntil([] { return false; }, std::chrono::milliseconds(200));
         EXPECT_EQ(window_.StatusText(), c.statusText);
-        const auto lines = test::PaneLines(window_);
+        const auto lines = watch_.PaneLines();
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "Sending e-mail alert..."), 0);
         EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "Corvasse.log"));
-        EXPECT_EQ(window_.findChild<QLabel*>("watchCountPanel")->text(), "");
-        EXPECT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+        EXPECT_EQ(watch_.Panel("watchCountPanel"), "");
+        EXPECT_TRUE(watch_.dialogs.calls.empty()) << watch_.dialogs.calls.front();
     }
 }
 

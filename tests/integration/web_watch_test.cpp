@@ -3,48 +3,34 @@
 
 #include <gtest/gtest.h>
 
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QStringList>
 
-#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "app/fakes.h"
-#include "app/monitor.h"
 #include "app/watch_state.h"
-#include "integration/pane_lines.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"
-#include "ui/main_window.h"
-#include "ui/qt_test_app.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {
 
-using test::PaneLines;
-
-TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
-    test::TestApp();
+class WebWatchTest : public ::testing::Test {
+protected:
     test::TempDir dir;
+    test::WatchingWindow watch{test::MonitorFilesIn(dir.Path())};
+    MainWindow& window = watch.window;
+};
+
+TEST_F(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     test::NginxServer server("absolute_redirect off;\nlocation = /old { return 302 /page.html; }");
     const std::string page = "<html>" + std::string(200000, '.') + " all is well</html>\n";
     server.WriteFile("page.html", page);
-
-    test::FakeDialogs dialogs;
-    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
-    window.show();
-    QApplication::processEvents();
-    window.SetText(Field::txtURL2watch, server.Url("/old"));
-    window.SetText(Field::txtFileSize, "");
-    window.SetText(Field::txtLookFor, "all is well");
-    window.SetText(Field::txtWatchFreq, "15");
+    watch.FillWebWatch(server.Url("/old"));
 
     auto* progress = window.findChild<QProgressBar*>("httpProgressBar");
     ASSERT_NE(progress, nullptr);
@@ -52,16 +38,15 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     QObject::connect(progress, &QProgressBar::valueChanged, [&](int value) { positions.push_back(value); });
 
     // "Start Watching" runs the first watch at once, on the watch's own thread.
-    window.findChild<QPushButton*>("btnOkay")->click();
-    ASSERT_TRUE(test::WaitForWatch(window, 1));
+    ASSERT_TRUE(watch.Start());
 
     EXPECT_EQ(window.monitor().State().FetchedBodyLength, static_cast<int64_t>(page.size()));
     EXPECT_EQ(window.monitor().State().FoundFlag, "y");
     // The redirect's own body is read and dropped in a transfer of its own.
-    EXPECT_EQ(PaneLines(window),
-              (std::vector<std::string>{"HTTP Connected...", "HTTP done...", "HTTP done...", "HTTP Disconnected..."}));
-    EXPECT_EQ(window.findChild<QLabel*>("statusPanel")->text().toStdString(), "Watching...");
-    EXPECT_EQ(window.findChild<QLabel*>("watchCountPanel")->text().toStdString(), "Watch count:1");
+    EXPECT_EQ(watch.PaneLines(),
+              (test::Lines{"HTTP Connected...", "HTTP done...", "HTTP done...", "HTTP Disconnected..."}));
+    EXPECT_EQ(watch.Panel("statusPanel"), "Watching...");
+    EXPECT_EQ(watch.Panel("watchCountPanel"), "Watch count:1");
     // The bar climbed to the page's size while the body came in, and went back
     // to 0 when the connection closed.
     EXPECT_EQ(progress->maximum(), static_cast<int>(page.size()));
@@ -72,36 +57,28 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     size_t climbStart = positions.size() - 2;
     while (climbStart > 0 && positions[climbStart - 1] <= positions[climbStart]) --climbStart;
     EXPECT_GE(positions.size() - 1 - climbStart, 3u) << "no progress shown while the page came in";
-    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(watch.dialogs.calls.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Corvasse.log"));
 
-    window.findChild<QPushButton*>("btnCancel")->click();
+    watch.Click("btnCancel");
     EXPECT_EQ(window.StatusText(), "Watching process stopped...");
 }
 
-TEST(WebWatchTest, PingWatchShowsAndLogsTheResponseTime) {
-    test::TestApp();
-    test::TempDir dir;
-    test::FakeDialogs dialogs;
-    MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
-    window.show();
-    QApplication::processEvents();
+TEST_F(WebWatchTest, PingWatchShowsAndLogsTheResponseTime) {
     window.monitor().Settings().WriteSetting("Settings", "PingOnly", "y");
     window.SetText(Field::editIPaddr, " 127.0.0.1 ");
     window.SetText(Field::txtWatchFreq, "15");
-
-    window.findChild<QPushButton*>("btnOkay")->click();
-    ASSERT_TRUE(test::WaitForWatch(window, 1));
+    ASSERT_TRUE(watch.Start());
 
     const std::string line = R"(\S.*\S - Ping response time: \d+ \(ms\))";
-    const std::vector<std::string> lines = PaneLines(window);
+    const test::Lines lines = watch.PaneLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(std::regex_match(lines[0], std::regex(line))) << lines[0];
     const std::string log = test::ReadFile(dir.Path() / "Corvasse.log");
     EXPECT_TRUE(std::regex_match(log, std::regex(line + "\r\n"))) << log;
     EXPECT_EQ(window.StatusText(), "Watching...");
-    EXPECT_TRUE(dialogs.calls.empty());
-    window.findChild<QPushButton*>("btnCancel")->click();
+    EXPECT_TRUE(watch.dialogs.calls.empty());
+    watch.Click("btnCancel");
 }
 
 }  // namespace

@@ -30,18 +30,15 @@ public slots:
     void Open(const QUrl& url) { opened.push_back(url); }
 };
 
-class AboutBoxTest : public ::testing::Test {
+class AboutBoxTest : public test::QtTest {
 protected:
+    static constexpr const char* kSchemes[] = {"http", "https", "mailto"};
+
     void SetUp() override {
-        test::TestApp();
-        for (const char* scheme : {"http", "https", "mailto"}) {
-            QDesktopServices::setUrlHandler(QLatin1String(scheme), &recorder, "Open");
-        }
+        for (const char* scheme : kSchemes) QDesktopServices::setUrlHandler(scheme, &recorder, "Open");
     }
     void TearDown() override {
-        for (const char* scheme : {"http", "https", "mailto"}) {
-            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
-        }
+        for (const char* scheme : kSchemes) QDesktopServices::unsetUrlHandler(scheme);
     }
 
     UrlRecorder recorder;
@@ -110,14 +107,15 @@ TEST_F(AboutBoxTest, TheMailLinkAndTheWebPageOpenThroughTheDesktop) {
     EXPECT_TRUE(mail->font().underline());
     EXPECT_EQ(mail->palette().color(QPalette::WindowText), QColor(0, 255, 255));
 
-    const QPointF inside(3, 3);
-    QMouseEvent rightClick(QEvent::MouseButtonRelease, inside, mail->mapToGlobal(inside), Qt::RightButton, Qt::NoButton,
-                           Qt::NoModifier);
-    QApplication::sendEvent(mail, &rightClick);
+    const auto release = [mail](Qt::MouseButton button) {
+        const QPointF inside(3, 3);
+        QMouseEvent event(QEvent::MouseButtonRelease, inside, mail->mapToGlobal(inside), button, Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(mail, &event);
+    };
+    release(Qt::RightButton);
     EXPECT_TRUE(recorder.opened.empty());
-    QMouseEvent click(QEvent::MouseButtonRelease, inside, mail->mapToGlobal(inside), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(mail, &click);
+    release(Qt::LeftButton);
     ASSERT_EQ(recorder.opened.size(), 1u);
     EXPECT_EQ(recorder.opened[0], QUrl(QStringLiteral("mailto:corvasse@example.org")));
 

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <algorithm>
+#include <utility>
 
 #include "ui/qt_test_app.h"
 #include "ui/test_font.h"
@@ -24,18 +25,12 @@ int DarkestInRow(const Glyph& glyph, int y) {
     return darkest;
 }
 
-class CachedFontTest : public ::testing::Test {
-protected:
-    void SetUp() override { test::TestApp(); }
-};
+using CachedFontTest = test::QtTest;
 
 TEST_F(CachedFontTest, ChoosesTheFactorByTextHeight) {
-    EXPECT_EQ(CachedFont::ScaleFactor(24), 16);
-    EXPECT_EQ(CachedFont::ScaleFactor(50), 16);
-    EXPECT_EQ(CachedFont::ScaleFactor(51), 8);
-    EXPECT_EQ(CachedFont::ScaleFactor(100), 8);
-    EXPECT_EQ(CachedFont::ScaleFactor(101), 4);
-
+    for (const auto& [height, factor] : {std::pair{24, 16}, {50, 16}, {51, 8}, {100, 8}, {101, 4}}) {
+        EXPECT_EQ(CachedFont::ScaleFactor(height), factor) << height;
+    }
     // The About box's 21-pixel Arial is rasterised at 16 times its size.
     CachedFont font(Arial(21), kDpi);
     const Glyph& x = font.Rasterise('X');

@@ -2,17 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <QImage>
+#include <utility>
 
 namespace corvasse {
 namespace {
 
 TEST(FastBitmapTest, RowsAreRoundedUpToWholeWordsAndAddressedTopDown) {
-    EXPECT_EQ(FastBitmap::StrideFor(1), 4);
-    EXPECT_EQ(FastBitmap::StrideFor(2), 8);
-    EXPECT_EQ(FastBitmap::StrideFor(3), 12);
-    EXPECT_EQ(FastBitmap::StrideFor(4), 12);
-    EXPECT_EQ(FastBitmap::StrideFor(5), 16);
-    EXPECT_EQ(FastBitmap::StrideFor(100), 300);
+    for (const auto& [width, stride] : {std::pair{1, 4}, {2, 8}, {3, 12}, {4, 12}, {5, 16}, {100, 300}}) {
+        EXPECT_EQ(FastBitmap::StrideFor(width), stride) << width;
+    }
 
     FastBitmap bitmap(5, 3);
     EXPECT_EQ(bitmap.Stride(), 16);

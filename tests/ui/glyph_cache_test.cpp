@@ -18,9 +18,8 @@ void FillSlot(GlyphCache& cache, int slot) {
     }
 }
 
-class GlyphCacheTest : public ::testing::Test {
+class GlyphCacheTest : public test::QtTest {
 protected:
-    void SetUp() override { test::TestApp(); }
     GlyphCache cache;
 };
 

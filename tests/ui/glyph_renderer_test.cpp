@@ -45,10 +45,8 @@ QRect Touched(const QImage& image) {
     return touched;
 }
 
-class GlyphRendererTest : public ::testing::Test {
+class GlyphRendererTest : public test::QtTest {
 protected:
-    void SetUp() override { test::TestApp(); }
-
     int64_t Draw(QImage& image, const RunStyle& style, std::string_view text, int x, int y,
                  RunAlignment alignment = RunAlignment::None) {
         QPainter painter(&image);
@@ -63,13 +61,12 @@ protected:
 };
 
 TEST(GlyphBlendTest, WeighsBackgroundByCoverageAndFontByTheRest) {
-    EXPECT_EQ(GlyphRenderer::Blend(17, 230, 255), 17);
-    EXPECT_EQ(GlyphRenderer::Blend(17, 230, 0), 230);
-    EXPECT_EQ(GlyphRenderer::Blend(200, 0, 128), 100);
-    EXPECT_EQ(GlyphRenderer::Blend(0, 255, 128), 126);
-    EXPECT_EQ(GlyphRenderer::Blend(255, 255, 1), 254);
-    EXPECT_EQ(GlyphRenderer::Blend(255, 0, 254), 253);
-    EXPECT_EQ(GlyphRenderer::Blend(0, 255, 1), 253);
+    // {background, font, coverage, blend}
+    const int rows[][4] = {{17, 230, 255, 17}, {17, 230, 0, 230},  {200, 0, 128, 100}, {0, 255, 128, 126},
+                           {255, 255, 1, 254}, {255, 0, 254, 253}, {0, 255, 1, 253}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(GlyphRenderer::Blend(row[0], row[1], row[2]), row[3]) << row[0] << "," << row[1] << "," << row[2];
+    }
 }
 
 TEST_F(GlyphRendererTest, OverABrushEachPixelIsTheBlendOfBrushAndFontByCoverage) {

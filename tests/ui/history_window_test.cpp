@@ -37,10 +37,8 @@ using std::chrono::days, std::chrono::hours, std::chrono::minutes;
 constexpr const char* kSettings = "/home/ann/.config/Corvasse/Corvasse.conf";
 constexpr const char* kAddress = "http://shop.example/";
 
-class HistoryWindowTest : public ::testing::Test {
+class HistoryWindowTest : public test::QtTest {
 protected:
-    void SetUp() override { test::TestApp(); }
-
     void Open(const std::filesystem::path& database, ResultTime now) {
         window_ = std::make_unique<HistoryWindow>(
             guard_, [now] { return now; },
@@ -62,6 +60,15 @@ protected:
     }
     QString Label(const char* name) const { return window_->findChild<QLabel*>(name)->text(); }
     QTableWidget* Table() const { return window_->findChild<QTableWidget*>("outages"); }
+
+    // The history of a test of its own, holding the watch's results.
+    std::filesystem::path DatabaseWith(const std::vector<WatchResult>& results) {
+        const std::filesystem::path database = temp_.Path() / kHistoryFileName;
+        HistoryStore store(database);
+        const WatchId watch = store.FindOrAddWatch(kSettings, kAddress);
+        for (const WatchResult& result : results) store.RecordResult(watch, result);
+        return database;
+    }
 
     test::ScopedEnvironment utc_{"TZ", "UTC0"};
     test::TempDir temp_;
@@ -141,16 +148,11 @@ TEST_F(HistoryWindowYearTest, DrawsTwoPointsAPixelColumnAtMostAndShowsEachRanges
 }
 
 TEST_F(HistoryWindowTest, HoveringAPointShowsTheResultItStandsFor) {
-    const std::filesystem::path database = temp_.Path() / kHistoryFileName;
-    {
-        HistoryStore store(database);
-        const WatchId watch = store.FindOrAddWatch(kSettings, kAddress);
-        store.RecordResult(watch, test::Up(test::kDayStart + minutes(1), std::chrono::milliseconds(30), 2043));
-        store.RecordResult(watch, test::Up(test::kDayStart + minutes(2), std::chrono::milliseconds(12), 2044));
-        store.RecordResult(watch, test::Down(test::kDayStart + minutes(3), "Read Timeout"));
-        store.RecordResult(watch, test::Down(test::kDayStart + minutes(4), "HTTP/1.1 404 Not Found"));
-    }
-    Open(database, test::kDayStart + hours(1));
+    Open(DatabaseWith({test::Up(test::kDayStart + minutes(1), std::chrono::milliseconds(30), 2043),
+                       test::Up(test::kDayStart + minutes(2), std::chrono::milliseconds(12), 2044),
+                       test::Down(test::kDayStart + minutes(3), "Read Timeout"),
+                       test::Down(test::kDayStart + minutes(4), "HTTP/1.1 404 Not Found")}),
+         test::kDayStart + hours(1));
     QScatterSeries* responses = Series("responses");
     QScatterSeries* downs = Series("downs");
     ASSERT_EQ(responses->count(), 2);
@@ -170,15 +172,10 @@ TEST_F(HistoryWindowTest, HoveringAPointShowsTheResultItStandsFor) {
 }
 
 TEST_F(HistoryWindowTest, ExportsTheRangesResultsOrSaysWhyItCouldNot) {
-    const std::filesystem::path database = temp_.Path() / kHistoryFileName;
-    {
-        HistoryStore store(database);
-        const WatchId watch = store.FindOrAddWatch(kSettings, kAddress);
-        store.RecordResult(watch, test::Up(test::kDayStart - days(2)));
-        store.RecordResult(watch, test::Up(test::kDayStart + minutes(1), std::chrono::milliseconds(30), 2043));
-        store.RecordResult(watch, test::Down(test::kDayStart + minutes(2), "Read, then nothing"));
-    }
-    Open(database, test::kDayStart + hours(1));
+    Open(DatabaseWith({test::Up(test::kDayStart - days(2)),
+                       test::Up(test::kDayStart + minutes(1), std::chrono::milliseconds(30), 2043),
+                       test::Down(test::kDayStart + minutes(2), "Read, then nothing")}),
+         test::kDayStart + hours(1));
     auto* exportButton = window_->findChild<QPushButton*>("exportCsv");
     ASSERT_TRUE(exportButton->isEnabled());
 

@@ -6,27 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/fakes.h"
-#include "app/monitor.h"
 #include "app/settings_store.h"
 #include "support/monitor_files.h"
 #include "support/read_only_folder.h"
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
-#include "ui/main_window.h"
 #include "ui/qt_interval_timer.h"
-#include "ui/qt_test_app.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {
@@ -42,22 +35,20 @@ std::vector<std::string> FailingWatchesThenRepair(const MonitorFiles& files, con
     SettingsStore store = SettingsStore::AtFile(files.settings);
     store.WriteSetting("Settings", "txtSMTPhost", "127.0.0.1");
     store.WriteSetting("Settings", "port", std::to_string(test::FreePort("127.0.0.1")));
-    test::FakeDialogs dialogs;
-    MainWindow window(files, &dialogs);
-    window.show();
-    QApplication::processEvents();
-    auto* timer = window.findChild<QtIntervalTimer*>();
+    test::WatchingWindow watch(files);
+    auto& dialogs = watch.dialogs;
+    auto* timer = watch.window.findChild<QtIntervalTimer*>();
     std::vector<std::string> logLines;
     auto watchOnce = [&] {
         test::ScriptedPeer server({peer::Close()});
-        window.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(server.Port()) + "/");
-        window.SetText(Field::txtWatchFreq, "15");
+        watch.window.SetText(Field::txtURL2watch, "http://127.0.0.1:" + std::to_string(server.Port()) + "/");
+        watch.window.SetText(Field::txtWatchFreq, "15");
         const size_t shownBefore = dialogs.calls.size();
-        window.findChild<QPushButton*>("btnOkay")->click();
+        watch.Click("btnOkay");
         // The watch runs on its own thread; the error box of its refused alert ends it.
         ASSERT_TRUE(test::RunEventsUntil([&] { return dialogs.calls.size() > shownBefore; }));
-        for (const QString& line : window.findChild<QPlainTextEdit*>("richStatus")->toPlainText().split('\n')) {
-            if (line.startsWith("Cannot write the log")) logLines.push_back(line.toStdString());
+        for (const std::string& line : watch.PaneLines()) {
+            if (line.starts_with("Cannot write the log")) logLines.push_back(line);
         }
         // The alert went on to the mail server, and only its refusal ended
         // this watch, not the watching.
@@ -65,19 +56,18 @@ std::vector<std::string> FailingWatchesThenRepair(const MonitorFiles& files, con
         EXPECT_TRUE(timer->Enabled());
         EXPECT_EQ(timer->Interval(), 15u * 60u * 1000u);
     };
-    for (int watch = 0; watch < 2; ++watch) watchOnce();
+    for (int round = 0; round < 2; ++round) watchOnce();
     const std::vector<std::string> failures = logLines;
     repair();
     watchOnce();
     EXPECT_EQ(logLines, failures) << "the watch after the repair logs without a word";
     EXPECT_EQ(dialogs.calls.size(), 3u);
-    window.findChild<QPushButton*>("btnCancel")->click();
+    watch.Click("btnCancel");
     EXPECT_FALSE(timer->Enabled());
     return failures;
 }
 
 TEST(LogFailureTest, LogOnAFullDiskIsShownAndTheAlertGoesOn) {
-    test::TestApp();
     test::TempDir dir;
     const MonitorFiles files = test::MonitorFilesIn(dir.Path());
     std::filesystem::create_symlink("/dev/full", files.log);
@@ -88,7 +78,6 @@ TEST(LogFailureTest, LogOnAFullDiskIsShownAndTheAlertGoesOn) {
 }
 
 TEST(LogFailureTest, LogInAReadOnlyFolderIsShownAndTheAlertGoesOn) {
-    test::TestApp();
     test::TempDir dir;
     const std::filesystem::path logFolder = dir.Path() / "logs";
     std::filesystem::create_directory(logFolder);

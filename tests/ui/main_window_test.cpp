@@ -33,48 +33,53 @@
 #include "ui/qt_dialogs.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_test_app.h"
+#include "ui/watching_window.h"
 
 namespace corvasse {
 namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        test::TestApp();
-        window_ = std::make_unique<MainWindow>(test::MonitorFilesIn(temp_.Path()), &dialogs_);
-        window_->show();
-        QApplication::processEvents();
-    }
-
     QPushButton* Button(const char* name) { return window_->findChild<QPushButton*>(name); }
-    QString Pane() { return window_->findChild<QPlainTextEdit*>("richStatus")->toPlainText(); }
-    QString StatusPanel() { return window_->findChild<QLabel*>("statusPanel")->text(); }
+    std::string StatusPanel() { return watch_.Panel("statusPanel"); }
+
+    using Settings = std::vector<std::pair<std::string, std::string>>;
 
     // The settings of a form that saves as it stands: a watch of url, and more.
-    static SettingsStore SavableSettings(const MonitorFiles& files, const char* url,
-                                         std::pair<const char*, const char*> more) {
-        SettingsStore store = SettingsStore::AtFile(files.settings);
-        for (auto [key, value] :
-             {std::pair{"url2watch", url}, std::pair{"txtLookFor", "Welcome"},
-              std::pair{"txtSendTo", "ops@example.org"}, std::pair{"txtYourEmail", "me@example.org"}, more}) {
-            store.WriteSetting("Settings", key, value);
-        }
-        return store;
+    static Settings Savable(const char* url, std::pair<const char*, const char*> more) {
+        return {{"url2watch", url},
+                {"txtLookFor", "Welcome"},
+                {"txtSendTo", "ops@example.org"},
+                {"txtYourEmail", "me@example.org"},
+                more};
     }
 
-    QAction* MenuAction(const QString& menu, const QString& entry) {
-        for (QAction* top : window_->menuBar()->actions()) {
-            if (top->text() != menu) continue;
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == entry) return action;
-            }
-        }
-        return nullptr;
+    // A second window, shown over files of its own that hold settings.
+    MainWindow& OpenWith(const Settings& settings) {
+        for (const auto& [key, value] : settings) stored_.WriteSetting("Settings", key, value);
+        opened_ = std::make_unique<MainWindow>(openedFiles_, &dialogs_);
+        opened_->show();
+        QApplication::processEvents();
+        return *opened_;
     }
+
+    // "Save Settings" in window; what it stored under key.
+    std::string SaveAndRead(MainWindow& window, const std::string& key) {
+        window.findChild<QPushButton*>("btnSave")->click();
+        EXPECT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
+        return stored_.ReadSetting("Settings", key);
+    }
+
+    QAction* MenuAction(const QString& menu, const QString& entry) { return watch_.MenuAction(menu, entry); }
 
     test::TempDir temp_;
-    test::FakeDialogs dialogs_;
-    std::unique_ptr<MainWindow> window_;
+    test::WatchingWindow watch_{test::MonitorFilesIn(temp_.Path())};
+    MainWindow* window_ = &watch_.window;
+    test::FakeDialogs& dialogs_ = watch_.dialogs;
+    test::TempDir openedFolder_;
+    const MonitorFiles openedFiles_ = test::MonitorFilesIn(openedFolder_.Path());
+    SettingsStore stored_ = SettingsStore::AtFile(openedFiles_.settings);
+    std::unique_ptr<MainWindow> opened_;
 };
 
 TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
@@ -112,14 +117,7 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
 }
 
 TEST_F(MainWindowTest, ShowingTheWindowLoadedTheStoredSettings) {
-    test::TempDir other;
-    const MonitorFiles files = test::MonitorFilesIn(other.Path());
-    SettingsStore store = SettingsStore::AtFile(files.settings);
-    store.WriteSetting("Settings", "url2watch", "http://127.0.0.1:8080/x");
-    store.WriteSetting("Settings", "cboAuthType", "atLogin");
-    MainWindow window(files, &dialogs_);
-    window.show();
-    QApplication::processEvents();
+    MainWindow& window = OpenWith({{"url2watch", "http://127.0.0.1:8080/x"}, {"cboAuthType", "atLogin"}});
     EXPECT_EQ(window.Text(Field::txtURL2watch), "http://127.0.0.1:8080/x");
     EXPECT_EQ(window.Text(Field::txtWatchFreq), "15");
     EXPECT_TRUE(window.Checked(Field::rad_atLogin));
@@ -148,29 +146,21 @@ TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
         {"txtSMTPhost", Field::txtSMTPhost, "\xF0\x9F\x98\x80 mail", "\xF0\x9F\x98\x80 mail"},
         {"PingAddr", Field::editIPaddr, "host\xEF\xBF\xBE", "host\xEF\xBF\xBE"},
     };
-    test::TempDir other;
-    const MonitorFiles files = test::MonitorFilesIn(other.Path());
-    SettingsStore store = SettingsStore::AtFile(files.settings);
-    for (const auto& c : cases) store.WriteSetting("Settings", c.key, c.stored);
-    MainWindow window(files, &dialogs_);
-    window.show();
-    QApplication::processEvents();
+    Settings settings;
+    for (const auto& c : cases) settings.emplace_back(c.key, c.stored);
+    MainWindow& window = OpenWith(settings);
     for (const auto& c : cases) EXPECT_EQ(window.Text(c.field), c.saved) << c.key;
 
     window.findChild<QPushButton*>("btnSave")->click();
 
     ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
-    for (const auto& c : cases) EXPECT_EQ(store.ReadSetting("Settings", c.key), c.saved) << c.key;
+    for (const auto& c : cases) EXPECT_EQ(stored_.ReadSetting("Settings", c.key), c.saved) << c.key;
 }
 
 TEST_F(MainWindowTest, AddressFamilyChoiceAndOfflineBoxLoadAndSaveTheirSettings) {
-    test::TempDir other;
-    const MonitorFiles files = test::MonitorFilesIn(other.Path());
-    SettingsStore store = SavableSettings(files, "http://[::1]:8080/", {"ipFamily", "ipv4"});
-    store.WriteSetting("Settings", "offlineAware", "y");
-    MainWindow window(files, &dialogs_);
-    window.show();
-    QApplication::processEvents();
+    Settings settings = Savable("http://[::1]:8080/", {"ipFamily", "ipv4"});
+    settings.emplace_back("offlineAware", "y");
+    MainWindow& window = OpenWith(settings);
     auto* choice = window.findChild<QComboBox*>();
     ASSERT_NE(choice, nullptr);
     QStringList items;
@@ -180,9 +170,7 @@ TEST_F(MainWindowTest, AddressFamilyChoiceAndOfflineBoxLoadAndSaveTheirSettings)
 
     for (auto [index, stored] : {std::pair{2, "ipv6"}, std::pair{3, "each"}, std::pair{0, "n/a"}}) {
         choice->setCurrentIndex(index);
-        window.findChild<QPushButton*>("btnSave")->click();
-        ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
-        EXPECT_EQ(store.ReadSetting("Settings", "ipFamily"), stored);
+        EXPECT_EQ(SaveAndRead(window, "ipFamily"), stored);
     }
 
     QCheckBox* offline = nullptr;
@@ -191,19 +179,13 @@ TEST_F(MainWindowTest, AddressFamilyChoiceAndOfflineBoxLoadAndSaveTheirSettings)
     }
     ASSERT_NE(offline, nullptr);
     EXPECT_TRUE(offline->isChecked());
-    EXPECT_EQ(store.ReadSetting("Settings", "offlineAware"), "y");
+    EXPECT_EQ(stored_.ReadSetting("Settings", "offlineAware"), "y");
     offline->setChecked(false);
-    window.findChild<QPushButton*>("btnSave")->click();
-    EXPECT_EQ(store.ReadSetting("Settings", "offlineAware"), "n/a");
+    EXPECT_EQ(SaveAndRead(window, "offlineAware"), "n/a");
 }
 
 TEST_F(MainWindowTest, CertificateWarningBoxAndDaysLoadAndSaveTheirSetting) {
-    test::TempDir other;
-    const MonitorFiles files = test::MonitorFilesIn(other.Path());
-    SettingsStore store = SavableSettings(files, "https://127.0.0.1/", {"certWarnDays", "30"});
-    MainWindow window(files, &dialogs_);
-    window.show();
-    QApplication::processEvents();
+    MainWindow& window = OpenWith(Savable("https://127.0.0.1/", {"certWarnDays", "30"}));
     auto* days = window.findChild<QSpinBox*>();
     ASSERT_NE(days, nullptr);
     EXPECT_TRUE(window.Checked(Field::ckCertWarn));
@@ -212,14 +194,11 @@ TEST_F(MainWindowTest, CertificateWarningBoxAndDaysLoadAndSaveTheirSetting) {
 
     // The box takes no more than a year.
     days->setValue(400);
-    window.findChild<QPushButton*>("btnSave")->click();
-    ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
-    EXPECT_EQ(store.ReadSetting("Settings", "certWarnDays"), "365");
+    EXPECT_EQ(SaveAndRead(window, "certWarnDays"), "365");
 
     window.SetChecked(Field::ckCertWarn, false);
     EXPECT_FALSE(days->isEnabled());
-    window.findChild<QPushButton*>("btnSave")->click();
-    EXPECT_EQ(store.ReadSetting("Settings", "certWarnDays"), "n/a");
+    EXPECT_EQ(SaveAndRead(window, "certWarnDays"), "n/a");
 }
 
 TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
@@ -281,18 +260,18 @@ TEST_F(MainWindowTest, EnterGoesToTheFocusedButtonElseToTheDefaultButton) {
         pane->clear();
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
         QApplication::sendEvent(c.focused, &enter);
-        // A watch's box comes from the watch's thread.
-        test::RunEventsUntil([&] { return !dialogs_.calls.empty() || c.box.empty(); });
+        // A watch's beep and box come from the watch's thread, one event each.
+        test::RunEventsUntil(
+            [&] { return c.box.empty() || (!dialogs_.calls.empty() && dialogs_.calls.back() != "beep"); });
         EXPECT_EQ(dialogs_.calls.empty() ? "" : dialogs_.calls.back(), c.box);
     }
-    EXPECT_TRUE(test::RunEventsUntil([&] { return StatusPanel() == "Watching process stopped..."; }))
-        << StatusPanel().toStdString();
+    EXPECT_TRUE(test::RunEventsUntil([&] { return StatusPanel() == "Watching process stopped..."; })) << StatusPanel();
     EXPECT_EQ(pane->toPlainText(), "\n") << "Enter in the pane is a line break";
 }
 
 TEST_F(MainWindowTest, TextsFromOutsideAreNeverReadAsMarkup) {
     const std::string reply = "SMTP: 550 <b>mailbox</b> <p>unavailable";
-    auto* box = MakeMessageBox(window_.get(), QMessageBox::Critical, reply).release();
+    auto* box = MakeMessageBox(window_, QMessageBox::Critical, reply).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
     window_->SetStatusText(reply);
@@ -407,7 +386,7 @@ TEST_F(MainWindowTest, HistoryOpensBesideTheWindowForTheWatchOfTheForm) {
 
 TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoop) {
     window_->logViewer().ShowLog();
-    QTimer::singleShot(0, window_.get(), [this] { MenuAction("&File", "E&xit")->trigger(); });
+    QTimer::singleShot(0, window_, [this] { MenuAction("&File", "E&xit")->trigger(); });
     QTimer failSafe;
     failSafe.setSingleShot(true);
     QObject::connect(&failSafe, &QTimer::timeout, [] { QCoreApplication::exit(1); });

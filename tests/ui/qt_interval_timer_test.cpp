@@ -18,22 +18,34 @@ void RunEventsFor(int ms) {
     while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 
-class QtIntervalTimerTest : public ::testing::Test {
+// A timer that counts its ticks.
+class QtIntervalTimerTest : public test::QtTest {
 protected:
-    void SetUp() override { test::TestApp(); }
+    QtIntervalTimerTest() {
+        timer.OnTimer = [this] { ++ticks; };
+    }
+
+    // Runs the event loop until count ticks have come, three seconds at most.
+    void RunEventsUntilTicks(int count) {
+        QElapsedTimer clock;
+        clock.start();
+        while (ticks < count && clock.elapsed() < 3000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+    }
+
+    QtIntervalTimer timer;
+    int ticks = 0;
 };
 
 TEST_F(QtIntervalTimerTest, TicksAtTheIntervalOnlyWhileEnabled) {
-    QtIntervalTimer timer;
-    int ticks = 0;
-    timer.OnTimer = [&] { ++ticks; };
     timer.SetInterval(40);
     RunEventsFor(120);
     EXPECT_EQ(ticks, 0);
     timer.SetEnabled(true);
     QElapsedTimer clock;
     clock.start();
-    while (ticks < 3 && clock.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    RunEventsUntilTicks(3);
     EXPECT_EQ(ticks, 3);
     EXPECT_GE(clock.elapsed(), 3 * 40 - 5);  // not sooner than three periods
     timer.SetEnabled(false);
@@ -42,21 +54,20 @@ TEST_F(QtIntervalTimerTest, TicksAtTheIntervalOnlyWhileEnabled) {
     EXPECT_EQ(ticks, stopped);
 }
 
-TEST_F(QtIntervalTimerTest, ZeroIntervalArmsNoTick) {
-    QtIntervalTimer timer;
-    int ticks = 0;
-    timer.OnTimer = [&] { ++ticks; };
-    timer.SetInterval(0);
-    timer.SetEnabled(true);
-    RunEventsFor(100);
-    EXPECT_EQ(ticks, 0);
-    EXPECT_TRUE(timer.Enabled());
+TEST_F(QtIntervalTimerTest, AZeroIntervalOrOneBeyondQtTimersRangeArmsNoEarlyTick) {
+    for (const uint32_t interval : {0u, 4294907296u}) {
+        SCOPED_TRACE(interval);
+        timer.SetInterval(interval);
+        timer.SetEnabled(true);
+        EXPECT_EQ(timer.Interval(), interval);
+        RunEventsFor(100);
+        EXPECT_EQ(ticks, 0);
+        EXPECT_TRUE(timer.Enabled());
+        timer.SetEnabled(false);
+    }
 }
 
 TEST_F(QtIntervalTimerTest, SameIntervalKeepsTheScheduleADifferentOneRestartsIt) {
-    QtIntervalTimer timer;
-    int ticks = 0;
-    timer.OnTimer = [&] { ++ticks; };
     // Every moment tested lies at least 150 ms from a tick, so that a busy
     // machine's late wake-ups cannot move a tick across it.
     timer.SetInterval(500);
@@ -75,8 +86,6 @@ TEST_F(QtIntervalTimerTest, SameIntervalKeepsTheScheduleADifferentOneRestartsIt)
 
 TEST_F(QtIntervalTimerTest, TicksMissedWhileBusyDoNotPileUp) {
     constexpr int kIntervalMs = 100;
-    QtIntervalTimer timer;
-    int ticks = 0;
     QElapsedTimer sinceBusy;
     timer.OnTimer = [&] {
         if (++ticks == 1) {
@@ -86,26 +95,13 @@ TEST_F(QtIntervalTimerTest, TicksMissedWhileBusyDoNotPileUp) {
     };
     timer.SetInterval(kIntervalMs);
     timer.SetEnabled(true);
-    QElapsedTimer clock;
-    clock.start();
-    while (ticks < 2 && clock.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    RunEventsUntilTicks(2);
     ASSERT_EQ(ticks, 2) << "one late tick follows the long one";
     // The four periods missed while busy do not come as a burst: beyond the late
     // tick only those falling due since then (the next one within a period) may have run.
     EXPECT_LE(ticks, 3 + sinceBusy.elapsed() / kIntervalMs);
     RunEventsFor(kIntervalMs / 2);
     EXPECT_LE(ticks, 3 + sinceBusy.elapsed() / kIntervalMs);
-}
-
-TEST_F(QtIntervalTimerTest, IntervalsBeyondQtTimerRangeAreKept) {
-    QtIntervalTimer timer;
-    int ticks = 0;
-    timer.OnTimer = [&] { ++ticks; };
-    timer.SetInterval(4294907296u);
-    timer.SetEnabled(true);
-    EXPECT_EQ(timer.Interval(), 4294907296u);
-    RunEventsFor(50);
-    EXPECT_EQ(ticks, 0);
 }
 
 }  // namespace

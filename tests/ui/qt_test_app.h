@@ -1,13 +1,14 @@
 #pragma once
 // The one QApplication that widget tests share; created on first use with
-// the offscreen platform unless the environment names another. And a wait
-// that keeps its events flowing, for what the window's watch thread hands
-// back.
+// the offscreen platform unless the environment names another, and the
+// fixture that has it before any widget. And a wait that keeps its events
+// flowing, for what the window's watch thread hands back.
 
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -26,6 +27,11 @@ inline QApplication& TestApp() {
     }();
     return *app;
 }
+
+class QtTest : public ::testing::Test {
+protected:
+    QApplication& app = TestApp();
+};
 
 // Runs the event loop until done() holds, checking every few milliseconds,
 // or until limit has passed; done()'s last answer.

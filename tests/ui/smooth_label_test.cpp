@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <QImage>
 #include <QPalette>
+#include <optional>
 #include <vector>
 
 #include "ui/qt_test_app.h"
@@ -32,12 +33,8 @@ std::vector<int> InkedBands(const QImage& image) {
     bool inBand = false;
     for (int y = 0; y < image.height(); ++y) {
         bool inked = false;
-        for (int x = 0; x < image.width() && !inked; ++x) {
-            inked = image.pixel(x, y) != kPaper;
-        }
-        if (inked && !inBand) {
-            bands.push_back(y);
-        }
+        for (int x = 0; x < image.width() && !inked; ++x) inked = image.pixel(x, y) != kPaper;
+        if (inked && !inBand) bands.push_back(y);
         inBand = inked;
     }
     return bands;
@@ -49,9 +46,7 @@ std::pair<int, int> DifferingColumns(const QImage& a, const QImage& b) {
     for (int x = 0; x < a.width(); ++x) {
         for (int y = 0; y < a.height(); ++y) {
             if (a.pixel(x, y) != b.pixel(x, y)) {
-                if (columns.first < 0) {
-                    columns.first = x;
-                }
+                if (columns.first < 0) columns.first = x;
                 columns.second = x;
                 break;
             }
@@ -60,10 +55,8 @@ std::pair<int, int> DifferingColumns(const QImage& a, const QImage& b) {
     return columns;
 }
 
-class SmoothLabelTest : public ::testing::Test {
+class SmoothLabelTest : public test::QtTest {
 protected:
-    void SetUp() override { test::TestApp(); }
-
     // A fixed-size label on paper, black text, drawn by this test's own cache.
     std::unique_ptr<SmoothLabel> Label(const QString& caption, int width = 200, int height = 30) {
         auto label = std::make_unique<SmoothLabel>(nullptr, &renderer);
@@ -107,11 +100,10 @@ TEST_F(SmoothLabelTest, PaintingTheSameLabelTwiceRasterisesNoGlyphTheSecondTime)
 
 TEST_F(SmoothLabelTest, CaptionsBecomeLatin1BytesAndLoseTheirAcceleratorMarks) {
     EXPECT_EQ(SmoothLabel::CaptionBytes(QString::fromUtf8("Caf\u00e9 \u20ac \U0001F600")), "Caf\xe9 ? ?");
-    EXPECT_EQ(SmoothLabel::StripAccelChars("E&xit"), "Exit");
-    EXPECT_EQ(SmoothLabel::StripAccelChars("A&&B"), "A&B");
-    EXPECT_EQ(SmoothLabel::StripAccelChars("&&&X"), "&X");
-    EXPECT_EQ(SmoothLabel::StripAccelChars("end&"), "end");
-    EXPECT_EQ(SmoothLabel::StripAccelChars("plain"), "plain");
+    for (const auto& [caption, shown] :
+         {std::pair{"E&xit", "Exit"}, {"A&&B", "A&B"}, {"&&&X", "&X"}, {"end&", "end"}, {"plain", "plain"}}) {
+        EXPECT_EQ(SmoothLabel::StripAccelChars(caption), shown) << caption;
+    }
 }
 
 TEST_F(SmoothLabelTest, AcceleratorMarksUnderlineOneCharacterAndADoubleMarkShowsItself) {
@@ -135,25 +127,27 @@ TEST_F(SmoothLabelTest, AcceleratorMarksUnderlineOneCharacterAndADoubleMarkShows
 }
 
 TEST_F(SmoothLabelTest, WordWrapBreaksAfterBlanksDashesAndSlashesOnly) {
-    const QString three = QStringLiteral("aaa bbb ccc");
-    auto wrapped = Label(three, Width("aaa bbb c"), 100);
-    wrapped->SetWordWrap(true);
-    EXPECT_EQ(InkedBands(Render(*wrapped)).size(), 2u);
-
-    auto wide = Label(three, Width("aaa bbb ccc") + 1, 100);
-    wide->SetWordWrap(true);
-    EXPECT_EQ(InkedBands(Render(*wide)).size(), 1u);
-
-    auto dashed = Label(QStringLiteral("alpha-beta/gamma"), Width("alpha-"), 100);
-    dashed->SetWordWrap(true);
-    const std::vector<int> bands = InkedBands(Render(*dashed));
-    ASSERT_EQ(bands.size(), 3u);
-    EXPECT_EQ(bands[1] - bands[0], LineHeight());
-
-    // A word wider than the label is not broken.
-    auto longWord = Label(QStringLiteral("unbreakableword"), 30, 100);
-    longWord->SetWordWrap(true);
-    EXPECT_EQ(InkedBands(Render(*longWord)).size(), 1u);
+    const struct {
+        const char* caption;
+        int width;
+        size_t lines;
+        std::optional<int> gap;  // from the first line's top to the second's
+    } rows[] = {
+        {"aaa bbb ccc", Width("aaa bbb c"), 2, std::nullopt},
+        {"aaa bbb ccc", Width("aaa bbb ccc") + 1, 1, std::nullopt},
+        {"alpha-beta/gamma", Width("alpha-"), 3, LineHeight()},
+        {"unbreakableword", 30, 1, std::nullopt},  // a word wider than the label is not broken
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.caption);
+        auto label = Label(QString::fromLatin1(row.caption), row.width, 100);
+        label->SetWordWrap(true);
+        const std::vector<int> bands = InkedBands(Render(*label));
+        ASSERT_EQ(bands.size(), row.lines);
+        if (row.gap) {
+            EXPECT_EQ(bands[1] - bands[0], *row.gap);
+        }
+    }
 }
 
 TEST_F(SmoothLabelTest, ADisabledLabelShowsOnlyItsBackground) {

@@ -58,12 +58,10 @@ QIcon SomeIcon() {
 }
 
 void ProcessEvents() {
-    for (int i = 0; i < 3; ++i) {
-        QApplication::processEvents();
-    }
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public test::QtTest {
 protected:
     void SetUp() override {
         window.resize(300, 200);
@@ -85,7 +83,6 @@ protected:
         return tray;
     }
 
-    QApplication& app = test::TestApp();
     FakeTrayBackend backend;
     QWidget window;
     QMenu leftMenu;
@@ -224,11 +221,14 @@ TEST_F(TrayIconTest, TheBaseRaisesMouseEventsWhileTheIconRaisesClicks) {
     std::vector<std::pair<Qt::MouseButton, QPoint>> downs;
     std::vector<std::pair<Qt::MouseButton, QPoint>> ups;
     int doubleClicks = 0;
+    const auto record = [&](TrayIconBase& icon) {
+        icon.OnMouseDown = [&](Qt::MouseButton button, const QPoint& pos) { downs.push_back({button, pos}); };
+        icon.OnMouseUp = [&](Qt::MouseButton button, const QPoint& pos) { ups.push_back({button, pos}); };
+        icon.OnDblClick = [&] { ++doubleClicks; };
+    };
     {
         TrayIconBase base(&window, &backend);
-        base.OnMouseDown = [&](Qt::MouseButton button, const QPoint& pos) { downs.push_back({button, pos}); };
-        base.OnMouseUp = [&](Qt::MouseButton button, const QPoint& pos) { ups.push_back({button, pos}); };
-        base.OnDblClick = [&] { ++doubleClicks; };
+        record(base);
         backend.Click(QSystemTrayIcon::Trigger);
         backend.Click(QSystemTrayIcon::Context);
         backend.Click(QSystemTrayIcon::MiddleClick);
@@ -245,10 +245,8 @@ TEST_F(TrayIconTest, TheBaseRaisesMouseEventsWhileTheIconRaisesClicks) {
     ups.clear();
     int clicks = 0;
     TrayIcon tray(&window, &backend);
-    tray.OnMouseDown = [&](Qt::MouseButton button, const QPoint& pos) { downs.push_back({button, pos}); };
-    tray.OnMouseUp = [&](Qt::MouseButton button, const QPoint& pos) { ups.push_back({button, pos}); };
+    record(tray);
     tray.OnClick = [&] { ++clicks; };
-    tray.OnDblClick = [&] { ++doubleClicks; };
     backend.Click(QSystemTrayIcon::Trigger);
     backend.Click(QSystemTrayIcon::Context);
     backend.Click(QSystemTrayIcon::DoubleClick);
