@@ -7,12 +7,6 @@
 
 namespace corvasse {
 
-namespace {
-
-SocketStack& Stack() { return *SocketStack::Instance(); }
-
-}  // namespace
-
 SocketHandle::~SocketHandle() { CloseSocket(); }
 
 void SocketHandle::AllocateSocket(int family, int type, int protocol) {

@@ -170,6 +170,10 @@ private:
     std::atomic<int> storedError_{0};
 };
 
+// The process-wide instance, for code that runs only while a NetComponent
+// lives (a socket, a connection, a handler).
+SocketStack& Stack();
+
 // Addresses in the order of RFC 8305: the first address's family first, then
 // the two families alternating, each family keeping its own order; once one
 // family runs out the other's addresses follow.

@@ -25,8 +25,6 @@ namespace {
 // larger announcement grows the stream as the bytes actually arrive.
 constexpr int64_t kMaxStreamReserveBytes = int64_t{1} << 30;
 
-SocketStack& Stack() { return *SocketStack::Instance(); }
-
 }  // namespace
 
 TcpConnection::TcpConnection() {
