@@ -64,7 +64,7 @@ void SocketHandle::TakeFrom(SocketHandle& other) {
 void SocketHandle::CloseSocket() {
     if (handle_ == kInvalidSocket) return;
     SocketStack& stack = Stack();
-    stack.ShutdownSocket(handle_, 1);
+    stack.ShutdownSocket(handle_, kShutdownSend);
     stack.ReleaseSocket(handle_);
     handle_ = kInvalidSocket;
 }

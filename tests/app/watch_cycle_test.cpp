@@ -71,7 +71,7 @@ TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
     EXPECT_EQ(view_.watchCountText, "Watch count:1");
     EXPECT_TRUE(view_.lines.empty());
     EXPECT_EQ(web_.calls, (std::vector<std::string>{"get:http://127.0.0.1:8080/index.html", "disconnect"}));
-    EXPECT_EQ(web_.connectTimeout, 120000);
+    EXPECT_EQ(web_.connectTimeout, std::chrono::milliseconds(120000));
     EXPECT_EQ(alert_.attempts, 0);
     EXPECT_EQ(state_.FoundFlag, "y");
 }
