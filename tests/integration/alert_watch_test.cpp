@@ -68,7 +68,7 @@ TEST(AlertWatchTest, FailedCheckSendsTheAlertThroughPopBeforeSmtp) {
     window.findChild<QPushButton*>("btnSave")->click();
     ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
     // No window writes the port; it is set in the store by other means.
-    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+    window.Monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
 
     window.findChild<QPushButton*>("btnOkay")->click();
     ASSERT_TRUE(test::WaitForWatch(window, 1));
@@ -133,7 +133,7 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     window.SetText(Field::txtUserid, "J\xC3\xBCrgen");
     window.findChild<QPushButton*>("btnSave")->click();
     ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+    window.Monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
 
     window.findChild<QPushButton*>("btnOkay")->click();
     ASSERT_TRUE(test::WaitForWatch(window, 1));
@@ -154,8 +154,8 @@ TEST(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     EXPECT_EQ(mail.text,
               log.substr(0, log.size() - 2) + "\n\fCorvasse web watch alert, published by the Corvasse project.\n\f\n");
 
-    window.logViewer().ShowLog();
-    EXPECT_TRUE(window.logViewer().Pane()->toPlainText().contains(
+    window.LogViewer().ShowLog();
+    EXPECT_TRUE(window.LogViewer().Pane()->toPlainText().contains(
         QString::fromUtf8("Looked for but did not find:Gr\u00f6\u00dfe fehlt")));
     window.findChild<QPushButton*>("btnCancel")->click();
 }

@@ -54,7 +54,7 @@ TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
     window.SetChecked(Field::rad_atLogin, true);
     window.findChild<QPushButton*>("btnSave")->click();
     ASSERT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+    window.Monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
 
     const auto start = std::chrono::steady_clock::now();
     window.findChild<QPushButton*>("btnOkay")->click();

@@ -77,8 +77,8 @@ TEST_F(HttpsWatchTest, PageOverTlsPasses) {
     ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    EXPECT_EQ(window.monitor().State().FoundFlag, "y");
-    EXPECT_EQ(window.monitor().State().FetchedBodyLength, 25);
+    EXPECT_EQ(window.Monitor().State().FoundFlag, "y");
+    EXPECT_EQ(window.Monitor().State().FetchedBodyLength, 25);
     EXPECT_EQ(PaneLines(window), (Lines{"HTTP Connected...", "HTTP done...", "HTTP Disconnected..."}));
     window.findChild<QPushButton*>("btnCancel")->click();
 }
@@ -99,7 +99,7 @@ TEST_F(HttpsWatchTest, ExpiredCertificateAlertsThroughStartTls) {
     ASSERT_TRUE(test::WaitForWatch(window, 1));
 
     EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front();
-    EXPECT_EQ(window.monitor().State().FetchedBodyLength, 0);
+    EXPECT_EQ(window.Monitor().State().FetchedBodyLength, 0);
     const Lines lines = PaneLines(window);
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 5),

@@ -55,8 +55,8 @@ TEST(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     window.findChild<QPushButton*>("btnOkay")->click();
     ASSERT_TRUE(test::WaitForWatch(window, 1));
 
-    EXPECT_EQ(window.monitor().State().FetchedBodyLength, static_cast<int64_t>(page.size()));
-    EXPECT_EQ(window.monitor().State().FoundFlag, "y");
+    EXPECT_EQ(window.Monitor().State().FetchedBodyLength, static_cast<int64_t>(page.size()));
+    EXPECT_EQ(window.Monitor().State().FoundFlag, "y");
     // The redirect's own body is read and dropped in a transfer of its own.
     EXPECT_EQ(PaneLines(window),
               (std::vector<std::string>{"HTTP Connected...", "HTTP done...", "HTTP done...", "HTTP Disconnected..."}));
@@ -86,7 +86,7 @@ TEST(WebWatchTest, PingWatchShowsAndLogsTheResponseTime) {
     MainWindow window(test::MonitorFilesIn(dir.Path()), &dialogs);
     window.show();
     QApplication::processEvents();
-    window.monitor().Settings().WriteSetting("Settings", "PingOnly", "y");
+    window.Monitor().Settings().WriteSetting("Settings", "PingOnly", "y");
     window.SetText(Field::editIPaddr, " 127.0.0.1 ");
     window.SetText(Field::txtWatchFreq, "15");
 
