@@ -9,6 +9,9 @@
 
 namespace corvasse {
 
+// The log's file name when none is given.
+inline constexpr std::string_view kActivityLogFileName = "Corvasse.log";
+
 // A failed log operation; Code is the I/O error number of the message,
 // SystemError the errno behind it (0 when there is none).
 class IoError : public std::runtime_error {
@@ -21,7 +24,7 @@ public:
 class ActivityLog {
 public:
     // A relative name lives in the working directory at the time of each access.
-    explicit ActivityLog(std::filesystem::path fileName = "Corvasse.log");
+    explicit ActivityLog(std::filesystem::path fileName = kActivityLogFileName);
 
     // Appends the text and CR LF; the file is open only inside the call.
     // Throws IoError ("File access denied", "Disk full", ...).

@@ -174,7 +174,8 @@ void AlertDelivery::LoginViaPop(const MailSettings& mail) {
     view_.AddStatusLine("*** Connecting via POP...");
     view_.RepaintStatusPane();
     ClosingOnFailure(pop3Client_, [&] {
-        if (!pop3Client_.IsConnected()) pop3Client_.Connect(Wait::Default());
+        pop3Client_.CheckConnection();
+        if (!pop3Client_.Connected()) pop3Client_.Connect(Wait::Default());
         view_.AddStatusLine("*** POP connected...");
         const int count = pop3Client_.CheckMessages();
         view_.AddStatusLine("*** Total Messages: " + std::to_string(count));

@@ -9,7 +9,9 @@ HttpWebClient::HttpWebClient(HttpClient& client) : client_(client) {
     client_.HandleRedirects = true;
 }
 
-void HttpWebClient::SetConnectTimeout(int timeoutMs) { client_.ConnectTimeout = timeoutMs; }
+void HttpWebClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
+    client_.ConnectTimeout = static_cast<int>(timeout.count());
+}
 
 void HttpWebClient::SetHttpsPolicy(HttpsPolicy policy) { client_.AllowHttps = policy == HttpsPolicy::Allowed; }
 

@@ -19,7 +19,7 @@ public:
     // kWatchReadTimeoutMs, and redirects are followed.
     explicit HttpWebClient(HttpClient& client);
 
-    void SetConnectTimeout(int timeoutMs) override;
+    void SetConnectTimeout(std::chrono::milliseconds timeout) override;
     void SetHttpsPolicy(HttpsPolicy policy) override;
     void SetAddressFamily(AddressFamily family) override;
     // Throws whatever HttpClient::Get throws.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/activity_log.h"
 #include "history/history_store.h"
 
 namespace corvasse {
@@ -28,7 +29,7 @@ struct WatchState;
 struct MonitorFiles {
     std::filesystem::path settings;
     // A relative name lives in the working directory at the time of each access.
-    std::filesystem::path log = "Corvasse.log";
+    std::filesystem::path log = kActivityLogFileName;
     std::filesystem::path history = HistoryStore::DefaultFile();
 
     // Corvasse.conf in the folder, the log in the working directory and the

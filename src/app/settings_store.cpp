@@ -42,13 +42,6 @@ std::optional<std::string> ValueName(std::string_view line) {
     return Trim(line.substr(0, eq));
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::string Unescape(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -80,8 +73,8 @@ std::string Unescape(std::string_view text) {
                 ++i;
                 break;
             case 'x': {
-                int hi = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
-                int lo = i + 3 < text.size() ? HexDigit(text[i + 3]) : -1;
+                int hi = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+                int lo = i + 3 < text.size() ? HexValue(text[i + 3]) : -1;
                 if (hi < 0 || lo < 0) {
                     out += c;  // not a byte escape: the pair stands as it is
                     break;

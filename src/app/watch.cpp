@@ -163,7 +163,7 @@ std::optional<WatchResult> Watch::RunWebWatch() {
     if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) return RunWebWatchOverEachFamily(host, *plan);
     const AddressFamily family = AddressFamilySetting(settings_);
     web_.SetAddressFamily(family);
-    web_.SetConnectTimeout(kWatchConnectTimeoutMs);
+    web_.SetConnectTimeout(kWatchConnectTimeout);
     // Undecided until the first failure, or the end without one.
     WatchResult result;
     result.time = results_.Now();
@@ -214,7 +214,7 @@ WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const Fami
     for (const FamilyPass& pass : plan.passes) {
         state_.FetchedBodyLength = 0;
         web_.SetAddressFamily(pass.family);
-        web_.SetConnectTimeout(kWatchConnectTimeoutMs);
+        web_.SetConnectTimeout(kWatchConnectTimeout);
         WatchResult result;
         result.time = results_.Now();
         std::optional<std::string> failure;

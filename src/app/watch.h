@@ -3,6 +3,7 @@
 // ping watch, counted on the status bar. The watch cycle runs one at every
 // tick; the plugin runs one alone.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,7 +31,7 @@ class WebClient;
 struct WatchState;
 
 // Connect time-out of every fetch, in milliseconds.
-inline constexpr int kWatchConnectTimeoutMs = 120000;
+inline constexpr std::chrono::milliseconds kWatchConnectTimeout{120000};
 
 // Why a web watch failed its content check.
 inline constexpr const char* kTextMissingReason = "the text was not on the page";

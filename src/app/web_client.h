@@ -1,6 +1,7 @@
 #pragma once
 // What the watch cycle and the alert report need of the HTTP client.
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -17,8 +18,8 @@ enum class HttpsPolicy { Refused, Allowed };
 class WebClient {
 public:
     virtual ~WebClient() = default;
-    // Milliseconds after which a connect attempt gives up.
-    virtual void SetConnectTimeout(int timeoutMs) = 0;
+    // How long a connect attempt may take before it gives up.
+    virtual void SetConnectTimeout(std::chrono::milliseconds timeout) = 0;
     virtual void SetHttpsPolicy(HttpsPolicy policy) = 0;
     // The addresses the next fetches may connect to.
     virtual void SetAddressFamily(AddressFamily family) = 0;

@@ -71,7 +71,7 @@ class TimedWebClient : public WebClient {
 public:
     explicit TimedWebClient(WebClient& client) : client_(client) {}
 
-    void SetConnectTimeout(int timeoutMs) override { client_.SetConnectTimeout(timeoutMs); }
+    void SetConnectTimeout(std::chrono::milliseconds timeout) override { client_.SetConnectTimeout(timeout); }
     void SetHttpsPolicy(HttpsPolicy policy) override { client_.SetHttpsPolicy(policy); }
     void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     void Get(const std::string& url, ByteSink& body) override {

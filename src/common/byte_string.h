@@ -32,6 +32,9 @@ std::optional<int32_t> TryStrToInt(std::string_view text);
 // The same syntax for a 64-bit signed value.
 std::optional<int64_t> TryStrToInt64(std::string_view text);
 
+// The value of a hexadecimal digit in either case, or -1 for any other byte.
+int HexValue(char c);
+
 // True when the text is one or more decimal digits and nothing else.
 bool IsDecimalDigits(std::string_view text);
 

@@ -18,6 +18,7 @@
 #include "http/http_errors.h"
 #include "http/status_line_parser.h"
 #include "net/net_error.h"
+#include "net/parser_feed.h"
 #include "net/tls_error.h"
 #include "net/tls_io_handler.h"
 #include "net/work_bracket.h"
@@ -95,23 +96,6 @@ private:
 
 constexpr const char* kCutShortMessage =
     "TLS connection failed: the server closed the connection without close_notify; the response may be cut short";
-
-// One byte from the connection, as a parser's next piece. Wherever a parser
-// reads a line it is fed one byte at a time: the connection offers no look at
-// what it holds, and the bytes after the line's end belong to the body or to
-// the next response, so they must stay where they are.
-std::string_view NextByte(TcpConnection& connection, std::string& byte) {
-    byte.clear();
-    connection.ReadBytes(byte, 1);
-    return byte;
-}
-
-// Feeds a status line or header block parser until it is done.
-template <typename Parser>
-void FeedUntilDone(TcpConnection& connection, Parser& parser) {
-    std::string byte;
-    while (!parser.Done()) parser.Feed(NextByte(connection, byte));
-}
 
 const char* MethodWord(HttpMethod method) {
     switch (method) {
@@ -194,7 +178,7 @@ void HttpClient::Fetch(HttpMethod method, const std::string& url, MemoryStream* 
     Request.SourceStream = source;
     Response.BodyStream = body;
     bodyLimit_ = bodyLimit;
-    ScopedReadDeadline deadline(*this, std::chrono::milliseconds(FetchTimeout));
+    ScopedReadDeadline deadline(*this, FetchTimeout);
     try {
         bool finished = false;
         while (!finished) {
@@ -219,6 +203,7 @@ void HttpClient::Fetch(HttpMethod method, const std::string& url, MemoryStream* 
         // The error response was read whole, so the connection may serve the
         // next fetch when the server allows it.
         ReleaseStreams();
+        CheckConnection();
         if (!IsKeepAlive()) Disconnect();
         throw;
     } catch (const ReadTimeoutError&) {
@@ -235,6 +220,7 @@ void HttpClient::Fetch(HttpMethod method, const std::string& url, MemoryStream* 
         throw;
     }
     ReleaseStreams();
+    CheckConnection();
     if (!IsKeepAlive()) Disconnect();
     RedirectCounter = 0;
 }
@@ -295,8 +281,9 @@ void HttpClient::OpenForRequest() {
     SelectEndpoint();
     if (ProtocolVersion == HttpVersion::V1_0 && Request.Connection.empty()) Request.Connection = "keep-alive";
 
+    CheckConnection();
     if (!IsKeepAlive()) Disconnect();
-    if (IsConnected()) {
+    if (Connected()) {
         // Notices a server (or a middlebox) that closed or reset the kept
         // connection meanwhile; the request then goes over a new one.
         try {
@@ -306,16 +293,17 @@ void HttpClient::OpenForRequest() {
             Disconnect();
         }
         // Bytes that arrived unasked belong to no request of ours.
-        if (IsConnected() && InputBufferSize() > 0) Disconnect();
+        CheckConnection();
+        if (Connected() && InputBufferSize() > 0) Disconnect();
     }
-    if (!IsConnected()) {
+    if (!Connected()) {
         Connect(Wait::FromMs(ConnectTimeout));
         // The handshake completes while the response is awaited.
         if (usingTls_) RequireTls(Handler()).StartTls(Host);
     }
 
     WriteRequestHead();
-    if (SendsBody(Request.RequestMethod) && Request.SourceStream) WriteStreamData(*Request.SourceStream, true);
+    if (SendsBody(Request.RequestMethod) && Request.SourceStream) WriteStreamData(*Request.SourceStream);
 }
 
 void HttpClient::SelectEndpoint() {
@@ -323,7 +311,8 @@ void HttpClient::SelectEndpoint() {
     const bool tls = EqualsNoCase(CurrentURI.Protocol, "https");
     // A kept connection serves only the same endpoint, reached the same way.
     if (!EqualsNoCase(Host, CurrentURI.Host) || Port != port || tls != usingTls_ || Family != endpointFamily_) {
-        if (IsConnected()) Disconnect();
+        CheckConnection();
+        if (Connected()) Disconnect();
         Host = CurrentURI.Host;
         Port = port;
         usingTls_ = tls;
@@ -374,8 +363,8 @@ void HttpClient::ReadResponseHeaders() {
     Response.ProcessHeaders();
 }
 
-bool HttpClient::IsKeepAlive() {
-    if (!IsConnected()) return false;
+bool HttpClient::IsKeepAlive() const {
+    if (!Connected()) return false;
     auto either = [this](const char* word) {
         return EqualsNoCase(Trim(Response.Connection), word) || EqualsNoCase(Trim(Response.ProxyConnection), word);
     };
@@ -398,19 +387,21 @@ HttpClient::NextStep HttpClient::DecideNextStep() {
             step = NextStep::Finish;
             Response.Location = dest;
         }
-        if (IsConnected()) DrainBody();
+        CheckConnection();
+        if (Connected()) DrainBody();
         return step;
     }
     if (code / 100 != 2) {
         if (code == 401) OfferAuthentication();
         RaiseProtocolError();
     }
-    if (!IsConnected()) return NextStep::Undecided;
+    CheckConnection();
+    if (!Connected()) return NextStep::Undecided;
     if (HasBody()) {
         // Without a sink the body is still read, so that the connection
         // stays usable for the next request.
         DroppedBody dropped;
-        ReadBody(Response.BodyStream ? *Response.BodyStream : dropped, bodyLimit_, true);
+        ReadBody(Response.BodyStream ? *Response.BodyStream : dropped, bodyLimit_, CutBody::Fails);
     }
     return NextStep::Finish;
 }
@@ -436,10 +427,11 @@ void HttpClient::OfferAuthentication() {
 
 void HttpClient::RaiseProtocolError() {
     MemoryStream body;
-    if (IsConnected() || InputBufferSize() > 0) {
+    CheckConnection();
+    if (Connected() || InputBufferSize() > 0) {
         ReadTimeoutOverride timeout(*this, ErrorBodyTimeout);
         try {
-            if (HasBody()) ReadBody(body, MaxResponseBodyBytes, false);
+            if (HasBody()) ReadBody(body, MaxResponseBodyBytes, CutBody::Accepted);
         } catch (const ResponseBodyTooLargeError&) {
             // The status tells what went wrong; the rest of the body stays
             // unread, so the connection cannot serve another request.
@@ -456,7 +448,7 @@ void HttpClient::DrainBody() {
     DroppedBody dropped;
     ReadTimeoutOverride timeout(*this, RedirectDrainTimeout);
     try {
-        ReadBody(dropped, MaxResponseBodyBytes, false);
+        ReadBody(dropped, MaxResponseBodyBytes, CutBody::Accepted);
     } catch (...) {
         // What is left of that body may still arrive; the next request must
         // not take it for its answer.
@@ -471,7 +463,7 @@ bool HttpClient::HasBody() const {
     return code / 100 != 1 && code != 204 && code != 304 && Request.RequestMethod != HttpMethod::Head;
 }
 
-void HttpClient::ReadBody(ByteSink& body, int64_t limit, bool wholeBodyRequired) {
+void HttpClient::ReadBody(ByteSink& body, int64_t limit, CutBody cut) {
     const HeaderList& raw = Response.RawHeaders();
     // A chunked body is read as chunked whatever Content-Length says: the
     // length of a message sent in chunks means nothing.
@@ -496,14 +488,14 @@ void HttpClient::ReadBody(ByteSink& body, int64_t limit, bool wholeBodyRequired)
         } catch (const ConnClosedGracefullyError&) {
             // The bytes that arrived stay in the stream. A page cut short is
             // an error; a redirect or error body cut short is not.
-            if (wholeBodyRequired) throw;
+            if (cut == CutBody::Fails) throw;
         }
     } else if (raw.IndexOfHeader("Content-Length") < 0) {
         LimitedBody limited(body, limit);
-        ReadStreamData(limited, -1, true);
+        ReadStreamData(limited, -1, ReadTo::Close);
         // Over TLS only close_notify marks the end of such a body: a bare
         // close may be anyone on the way cutting it short (RFC 9112 9.8).
-        if (wholeBodyRequired && usingTls_ && RequireTls(Handler()).ClosedWithoutNotify()) {
+        if (cut == CutBody::Fails && usingTls_ && RequireTls(Handler()).ClosedWithoutNotify()) {
             throw TlsError(kCutShortMessage);
         }
     }
@@ -512,11 +504,16 @@ void HttpClient::ReadBody(ByteSink& body, int64_t limit, bool wholeBodyRequired)
 void HttpClient::ReadChunkedBody(ByteSink& body, int64_t limit) {
     ReportStatus(Status::StatusText, "Chunk Started");
     ChunkedDecoder decoder(LineLimit(), limit);
-    std::string byte;
     while (!decoder.Done()) {
         const int64_t size = decoder.ChunkBytesLeft();
         if (size == 0) {
-            decoder.Feed(NextByte(*this, byte));
+            // A framing line is fed only up to its LF, so that the data after
+            // a size line is read below, in its own work bracket.
+            WaitForInput(1);
+            const std::string_view unread = InputView();
+            const size_t lineEnd = unread.find('\n');
+            ConsumeInput(
+                decoder.Feed(unread.substr(0, lineEnd == std::string_view::npos ? lineEnd : lineEnd + 1)).taken);
             continue;
         }
         // The chunk's data goes straight on to the body, in one read work

@@ -36,7 +36,7 @@ inline constexpr int64_t kLargeBodyBytes = int64_t{4} << 20;
 // How long one fetch, redirects included, may go on reading before it fails
 // with FetchTimeoutError. Each single wait is also limited by ReadTimeout;
 // this bounds a server that sends just often enough to keep every wait short.
-inline constexpr int kDefaultFetchTimeoutMs = 600000;
+inline constexpr std::chrono::milliseconds kDefaultFetchTimeout{600000};
 inline constexpr int kDefaultHttpPort = 80;
 inline constexpr int kDefaultRedirectMaximum = 15;
 inline constexpr int kDefaultAuthRetries = 3;
@@ -56,8 +56,8 @@ public:
     std::set<HttpOption> HTTPOptions{HttpOption::ForceEncodeParams};
     // Milliseconds a connect may take (0: a plain blocking connect).
     int ConnectTimeout = 0;
-    // Milliseconds a whole fetch may spend reading (0: no limit).
-    int FetchTimeout = kDefaultFetchTimeoutMs;
+    // How long a whole fetch may spend reading (0: no limit).
+    std::chrono::milliseconds FetchTimeout = kDefaultFetchTimeout;
     // The read time-out while a redirect's body is dropped, and while an
     // error response's body is read for its error.
     std::chrono::milliseconds RedirectDrainTimeout = kRedirectDrainTimeout;
@@ -123,6 +123,9 @@ public:
 
 private:
     enum class NextStep { FollowRedirect, Finish, Undecided };
+    // Whether a body cut short fails the fetch (a page) or is taken as it
+    // came (a redirect's or an error's body).
+    enum class CutBody { Fails, Accepted };
 
     // SendRequest with the body going to a sink that may take at most
     // bodyLimit bytes.
@@ -143,13 +146,16 @@ private:
     [[noreturn]] void RaiseProtocolError();
     // Reads the body into the sink; more than limit bytes fail with
     // ResponseBodyTooLargeError.
-    void ReadBody(ByteSink& body, int64_t limit, bool wholeBodyRequired);
+    void ReadBody(ByteSink& body, int64_t limit, CutBody cut);
     void ReadChunkedBody(ByteSink& body, int64_t limit);
     // The parsers' line limit: MaxLineLength (0 or less: none). A longer
     // line always fails the fetch, whatever MaxLineAction says.
     size_t LineLimit() const;
     void DrainBody();
-    bool IsKeepAlive();
+    // Whether the connection may serve the next request: open, and kept by
+    // the last response's Connection or Proxy-Connection under the client's
+    // ProtocolVersion. A query: CheckConnection first notices a closed peer.
+    bool IsKeepAlive() const;
     bool HasBody() const;
     void OfferAuthentication();
 

@@ -1,6 +1,7 @@
 #pragma once
 // The errors of the HTTP client. All derive from NetError.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -49,8 +50,8 @@ public:
 // "Response not complete within 600000 ms."
 class FetchTimeoutError : public NetError {
 public:
-    explicit FetchTimeoutError(int timeoutMs)
-        : NetError("Response not complete within " + std::to_string(timeoutMs) + " ms.") {}
+    explicit FetchTimeoutError(std::chrono::milliseconds timeout)
+        : NetError("Response not complete within " + std::to_string(timeout.count()) + " ms.") {}
 };
 
 // A response that is neither a success nor a followed redirect. The message

@@ -18,21 +18,22 @@ constexpr std::string_view kEncodingTextStatus = "Encoding text";
 
 MessageClient::MessageClient() { ReadTimeout = kMailReadTimeoutMs; }
 
-void MessageClient::WriteMessage(MailMessage& message, bool headersOnly) {
+void MessageClient::WriteMessage(MailMessage& message, MessageParts parts) {
     if (message.NoEncode) {
         WriteLines(message.Headers.Lines());
         WriteLn();
-        if (!headersOnly) WriteBodyLines(message);
+        if (parts == MessageParts::Whole) WriteBodyLines(message);
         return;
     }
     WriteHeader(message);
     WriteLn();
-    if (!headersOnly) WriteBody(message);
+    if (parts == MessageParts::Whole) WriteBody(message);
 }
 
 void MessageClient::Disconnect() {
     try {
-        if (IsConnected()) WriteLn("QUIT");
+        CheckConnection();
+        if (Connected()) WriteLn("QUIT");
     } catch (const NetError&) {
         // A server that already went away needs no QUIT; closing goes on.
     }

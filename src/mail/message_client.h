@@ -22,6 +22,9 @@ enum class MailSecurity {
     Tls,       // TLS from the first byte, before the greeting
 };
 
+// What WriteMessage writes: the whole message, or only its header block.
+enum class MessageParts { Whole, HeadersOnly };
+
 class MessageClient : public CommandClient {
 public:
     // ReadTimeout starts at kMailReadTimeoutMs.
@@ -33,13 +36,13 @@ public:
     MailSecurity Security = MailSecurity::None;
 
     // Writes the whole message (only the header block and the empty line
-    // after it with headersOnly). Body lines are dot-stuffed; a body line
+    // after it with MessageParts::HeadersOnly). Body lines are dot-stuffed; a body line
     // that holds line breaks goes out as the lines it holds, each stuffed, so
     // no line of a message can end the data early. Reports the status
     // "Encoding text" once per text written and brackets the body in one
     // WorkMode::Write work bracket. Throws the message's MessageError and
     // TimeZoneInfoError and the connection's write errors.
-    void WriteMessage(MailMessage& message, bool headersOnly = false);
+    void WriteMessage(MailMessage& message, MessageParts parts = MessageParts::Whole);
 
     // Writes QUIT without waiting for the reply when connected, then closes
     // the connection in every case, also when the QUIT cannot be sent.

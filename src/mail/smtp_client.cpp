@@ -119,7 +119,7 @@ void SmtpClient::Send(MailMessage& message) {
     }
     SendCmd("DATA", kStartMailInput);
     message.ExtraHeaders.SetHeaderValue("X-Mailer", MailAgent);
-    WriteMessage(message, false);
+    WriteMessage(message);
     SendCmd(".", kOkay);
 }
 

@@ -19,8 +19,6 @@ namespace {
 
 using Clock = Wait::Clock;
 
-SocketStack& Stack() { return *SocketStack::Instance(); }
-
 class Race {
 public:
     Race(int port, const AttemptSetUp& setUp, SocketHandle& winner) : port_(port), setUp_(setUp), winner_(winner) {}

@@ -170,7 +170,7 @@ int PlatformSocketStack::SetBlocking(int socket, bool blocking) {
 }
 
 int PlatformSocketStack::ShutdownSocket(int socket, int how) {
-    return shutdown(socket, how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : SHUT_RDWR);
+    return shutdown(socket, how == kShutdownReceive ? SHUT_RD : how == kShutdownSend ? SHUT_WR : SHUT_RDWR);
 }
 
 int PlatformSocketStack::LastSocketError() { return SocketErrorFromErrno(errno); }

@@ -7,12 +7,6 @@
 
 namespace corvasse {
 
-namespace {
-
-SocketStack& Stack() { return *SocketStack::Instance(); }
-
-}  // namespace
-
 SocketHandle::~SocketHandle() { CloseSocket(); }
 
 void SocketHandle::AllocateSocket(int family, int type, int protocol) {
@@ -70,7 +64,7 @@ void SocketHandle::TakeFrom(SocketHandle& other) {
 void SocketHandle::CloseSocket() {
     if (handle_ == kInvalidSocket) return;
     SocketStack& stack = Stack();
-    stack.ShutdownSocket(handle_, 1);
+    stack.ShutdownSocket(handle_, kShutdownSend);
     stack.ReleaseSocket(handle_);
     handle_ = kInvalidSocket;
 }

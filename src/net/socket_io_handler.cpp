@@ -10,12 +10,6 @@
 
 namespace corvasse {
 
-namespace {
-
-SocketStack& Stack() { return *SocketStack::Instance(); }
-
-}  // namespace
-
 SocketIOHandler::~SocketIOHandler() { binding_.CloseSocket(); }
 
 void SocketIOHandler::Open() {

@@ -61,6 +61,8 @@ SocketStack* SocketStack::Instance() {
     return registry.instance.get();
 }
 
+SocketStack& Stack() { return *SocketStack::Instance(); }
+
 int SocketStack::ComponentCount() {
     StackRegistry& registry = Registry();
     std::lock_guard lock(registry.mutex);

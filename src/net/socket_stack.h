@@ -30,6 +30,10 @@ inline constexpr int kInvalidSocket = -1;
 inline constexpr int kAddressFamilyInet = 2;
 inline constexpr int kAddressFamilyInet6 = 23;
 inline constexpr int kSocketTypeStream = 1;
+// The directions ShutdownSocket closes, with their Winsock numbers.
+inline constexpr int kShutdownReceive = 0;
+inline constexpr int kShutdownSend = 1;
+inline constexpr int kShutdownBoth = 2;
 // Most sockets one readiness wait list may hold.
 inline constexpr int kMaxSocketsPerWait = 64;
 
@@ -113,7 +117,7 @@ public:
     virtual int OpenSocket(int family, int type, int protocol) = 0;
     // Switches a socket between blocking and non-blocking calls; 0 or -1.
     virtual int SetBlocking(int socket, bool blocking) = 0;
-    // shutdown (how: 0 receive, 1 send, 2 both); 0 or -1.
+    // shutdown (how: kShutdownReceive, kShutdownSend or kShutdownBoth); 0 or -1.
     virtual int ShutdownSocket(int socket, int how) = 0;
     // The error of the last failed call on this thread, as a Winsock-style code.
     virtual int LastSocketError() = 0;
@@ -169,6 +173,10 @@ private:
     // Written by the timed connect's thread as well as the caller.
     std::atomic<int> storedError_{0};
 };
+
+// The process-wide instance, for code that runs only while a NetComponent
+// lives (a socket, a connection, a handler).
+SocketStack& Stack();
 
 // Addresses in the order of RFC 8305: the first address's family first, then
 // the two families alternating, each family keeping its own order; once one

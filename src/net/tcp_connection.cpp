@@ -25,8 +25,6 @@ namespace {
 // larger announcement grows the stream as the bytes actually arrive.
 constexpr int64_t kMaxStreamReserveBytes = int64_t{1} << 30;
 
-SocketStack& Stack() { return *SocketStack::Instance(); }
-
 }  // namespace
 
 TcpConnection::TcpConnection() {
@@ -53,19 +51,20 @@ void TcpConnection::ResetConnection() {
     peerClosed_ = false;
 }
 
-bool TcpConnection::HandlerConnected() const { return handler_ && handler_->Connected(); }
-
 int TcpConnection::RecvSize() const { return RecvBufferSize > 0 ? RecvBufferSize : kDefaultRecvBufferSize; }
 
 // ---- connection state ---------------------------------------------------
 
 bool TcpConnection::IsConnected() {
-    DetectDisconnect(IfClosed::Return, UnreadInput::KeepsReadable);
-    return HandlerConnected();
+    CheckConnection();
+    return Connected();
 }
 
+void TcpConnection::CheckConnection() { DetectDisconnect(IfClosed::Return, UnreadInput::KeepsReadable); }
+
 void TcpConnection::Disconnect() {
-    bool wasConnected = IsConnected();
+    CheckConnection();
+    const bool wasConnected = Connected();
     if (wasConnected) {
         ReportStatus(Status::Disconnecting);
         DropSocket();
@@ -88,7 +87,7 @@ void TcpConnection::DetectDisconnect(IfClosed ifClosed, UnreadInput unread) {
     bool disconnected = false;
     if (peerClosed_) {
         disconnected = true;
-        if (HandlerConnected()) {
+        if (Connected()) {
             DropSocket();
             ReportStatus(Status::Disconnected);
             if (OnDisconnected) OnDisconnected();
@@ -138,7 +137,7 @@ bool TcpConnection::WaitReadable(Wait wait) {
 int TcpConnection::FillInputBuffer(IfClosed ifClosed, Wait wait, IfTimedOut ifTimedOut) {
     wait = wait.Or(ReadTimeoutWait());
     DetectDisconnect(ifClosed, UnreadInput::KeepsReadable);
-    if (!HandlerConnected()) {
+    if (!Connected()) {
         if (ifClosed == IfClosed::Throw) throw NotConnectedError();
         return 0;
     }
@@ -168,7 +167,7 @@ int TcpConnection::FillInputBuffer(IfClosed ifClosed, Wait wait, IfTimedOut ifTi
             inputBuffer_.Commit(static_cast<size_t>(count));
         }
         DetectDisconnect(ifClosed, UnreadInput::KeepsReadable);
-    } while (count == 0 && HandlerConnected());
+    } while (count == 0 && Connected());
     return static_cast<int>(count);
 }
 
@@ -222,16 +221,20 @@ std::string TcpConnection::ReadLnSkipEmpty(int maxTries) {
 void TcpConnection::ReadBytes(std::string& out, int64_t n) {
     if (n <= 0) return;
     auto count = static_cast<size_t>(n);
+    WaitForInput(count);
+    inputBuffer_.ExtractAppend(out, count);
+}
+
+void TcpConnection::WaitForInput(size_t count) {
     while (inputBuffer_.Size() < count) {
         FillInputBuffer();
         DetectDisconnect(IfClosed::Throw, UnreadInput::Ignored);
     }
-    inputBuffer_.ExtractAppend(out, count);
 }
 
-void TcpConnection::ReadStreamData(MemoryStream& stream, int64_t n, bool untilClose) {
-    if (n == -1 && !untilClose) n = ReadInt32();
-    if (n >= 0 && !untilClose) {
+void TcpConnection::ReadStreamData(MemoryStream& stream, int64_t n, ReadTo until) {
+    if (n == -1 && until == ReadTo::Count) n = ReadInt32();
+    if (n >= 0 && until == ReadTo::Count) {
         try {
             stream.Reserve(stream.Position() + std::min(n, kMaxStreamReserveBytes));
         } catch (const std::bad_alloc&) {
@@ -244,13 +247,13 @@ void TcpConnection::ReadStreamData(MemoryStream& stream, int64_t n, bool untilCl
             if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
         }
     } cut{stream};
-    ReadStreamData(static_cast<ByteSink&>(stream), n, untilClose);
+    ReadStreamData(static_cast<ByteSink&>(stream), n, until);
 }
 
-void TcpConnection::ReadStreamData(ByteSink& sink, int64_t n, bool untilClose) {
-    if (n == -1 && !untilClose) n = ReadInt32();
-    int64_t remaining = untilClose ? INT64_MAX : std::max<int64_t>(n, 0);
-    WorkBracket work(*this, WorkMode::Read, untilClose ? 0 : remaining);
+void TcpConnection::ReadStreamData(ByteSink& sink, int64_t n, ReadTo until) {
+    if (n == -1 && until == ReadTo::Count) n = ReadInt32();
+    int64_t remaining = until == ReadTo::Close ? INT64_MAX : std::max<int64_t>(n, 0);
+    WorkBracket work(*this, WorkMode::Read, until == ReadTo::Close ? 0 : remaining);
 
     auto moveBuffered = [&] {
         auto count = static_cast<size_t>(std::min<int64_t>(remaining, static_cast<int64_t>(inputBuffer_.Size())));
@@ -258,14 +261,16 @@ void TcpConnection::ReadStreamData(ByteSink& sink, int64_t n, bool untilClose) {
         remaining -= static_cast<int64_t>(count);
     };
     moveBuffered();
-    while (remaining > 0 && IsConnected()) {
+    while (remaining > 0) {
+        CheckConnection();
+        if (!Connected()) break;
         try {
             FillInputBuffer();
             DetectDisconnect(IfClosed::Throw, UnreadInput::Ignored);
             moveBuffered();
         } catch (const ConnClosedGracefullyError&) {
             moveBuffered();
-            if (!untilClose) throw;
+            if (until == ReadTo::Count) throw;
             break;
         } catch (...) {
             moveBuffered();
@@ -282,26 +287,26 @@ int32_t TcpConnection::ReadInt32(bool convert) {
     return static_cast<int32_t>(convert ? ntohl(value) : value);
 }
 
-int TcpConnection::CaptureLines(std::vector<std::string>& lines, const std::string& delimiter, bool dotStuffed) {
-    return CaptureLinesTo([&](std::string line) { lines.push_back(std::move(line)); }, delimiter, dotStuffed);
+int TcpConnection::CaptureLines(std::vector<std::string>& lines, const std::string& delimiter, DotStuffing stuffing) {
+    return CaptureLinesTo([&](std::string line) { lines.push_back(std::move(line)); }, delimiter, stuffing);
 }
 
-int TcpConnection::CaptureLines(MemoryStream& stream, const std::string& delimiter, bool dotStuffed) {
+int TcpConnection::CaptureLines(MemoryStream& stream, const std::string& delimiter, DotStuffing stuffing) {
     auto writeLine = [&](std::string line) {
         line += "\r\n";
         stream.Write(line);
     };
-    return CaptureLinesTo(writeLine, delimiter, dotStuffed);
+    return CaptureLinesTo(writeLine, delimiter, stuffing);
 }
 
 int TcpConnection::CaptureLinesTo(const std::function<void(std::string)>& take, const std::string& delimiter,
-                                  bool dotStuffed) {
+                                  DotStuffing stuffing) {
     WorkBracket work(*this, WorkMode::Read, 0);
     int count = 0;
     for (;;) {
         std::string line = ReadLn();
         if (line == delimiter) break;
-        if (dotStuffed && line.starts_with("..")) line.erase(0, 1);
+        if (stuffing == DotStuffing::Undo && line.starts_with("..")) line.erase(0, 1);
         take(std::move(line));
         ++count;
     }
@@ -310,11 +315,11 @@ int TcpConnection::CaptureLinesTo(const std::function<void(std::string)>& take, 
 
 // ---- writing ------------------------------------------------------------
 
-void TcpConnection::WriteBytes(const char* data, size_t count, bool writeNow) {
+void TcpConnection::WriteBytes(const char* data, size_t count, WriteBuffer buffer) {
     if (count == 0) return;
     DetectDisconnect(IfClosed::Throw, UnreadInput::Ignored);
-    if (!HandlerConnected()) throw NotConnectedError();
-    if (writeBufferOpen_ && !writeNow) {
+    if (!Connected()) throw NotConnectedError();
+    if (writeBufferOpen_ && buffer == WriteBuffer::Use) {
         writeBuffer_.append(data, count);
         if (writeThreshold_ > 0 && writeBuffer_.size() >= static_cast<size_t>(writeThreshold_)) {
             FlushBufferedWrites(writeThreshold_);
@@ -413,7 +418,7 @@ void TcpConnection::FlushBufferedWrites(int count) {
     } else {
         chunk.swap(writeBuffer_);
     }
-    WriteBytes(chunk.data(), chunk.size(), true);
+    WriteBytes(chunk.data(), chunk.size(), WriteBuffer::Bypass);
 }
 
 void TcpConnection::EndBufferedWrites() {

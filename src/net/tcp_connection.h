@@ -43,6 +43,16 @@ enum class MaxLineAction {
     Split,      // return the first MaxLineLength bytes; the rest stays buffered
 };
 
+// Where ReadStreamData stops: after its count of bytes, or when the peer closes.
+enum class ReadTo { Count, Close };
+
+// What CaptureLines does with a line starting "..": drops the first dot (the
+// stuffing of a dot-ended list), or keeps the line as it came.
+enum class DotStuffing { Undo, Keep };
+
+// Whether WriteBytes may gather the bytes in an open write buffer, or sends them now.
+enum class WriteBuffer { Use, Bypass };
+
 inline constexpr int kDefaultMaxLineLength = 16384;
 inline constexpr int kDefaultRecvBufferSize = 32768;
 inline constexpr int kDefaultSendBufferSize = 32768;
@@ -79,8 +89,15 @@ public:
     IOHandler* Handler() const { return handler_; }
 
     // ---- connection state ----
-    // Notices a closed connection first (DetectDisconnect without raising).
+    // CheckConnection, then Connected: the published test, which may drop
+    // the socket and raise events on the way.
     virtual bool IsConnected();
+    // A step: notices a connection the peer closed (DetectDisconnect without
+    // raising), dropping the socket and raising its events.
+    void CheckConnection();
+    // Whether the handler holds an open socket; changes nothing. What a peer
+    // closed shows only after the next read or CheckConnection.
+    bool Connected() const { return handler_ && handler_->Connected(); }
     // When connected: status Disconnecting, close the socket, free a handler
     // the connection made, then OnDisconnected and status Disconnected (event
     // before status). Silent when nothing is open.
@@ -129,20 +146,32 @@ public:
     std::string ReadLnSkipEmpty(int maxTries = -1);
     // Appends exactly n bytes to out, waiting for them as needed.
     void ReadBytes(std::string& out, int64_t n);
+    // Fills the input buffer until it holds at least count bytes, with the
+    // fill's waits and errors; a peer that closes first raises
+    // ConnClosedGracefullyError.
+    void WaitForInput(size_t count);
+    // The unread bytes of the input buffer, for a parser to look at; valid
+    // until the next read or ConsumeInput.
+    std::string_view InputView() const { return inputBuffer_.View(); }
+    // Takes count bytes (at most InputBufferSize) from the front of the
+    // input buffer, as a read does.
+    void ConsumeInput(size_t count) { inputBuffer_.Remove(count); }
     // Reads n bytes into the stream at its position; n -1 reads a 4-byte
-    // length prefix first; untilClose reads until the peer closes. One
+    // length prefix first; ReadTo::Close reads until the peer closes. One
     // WorkMode::Read bracket (max n, or 0 until close). Bytes that arrived
     // before a failure are written to the stream before the error passes.
-    void ReadStreamData(MemoryStream& stream, int64_t n = -1, bool untilClose = false);
+    void ReadStreamData(MemoryStream& stream, int64_t n = -1, ReadTo until = ReadTo::Count);
     // The same, handing the bytes to the sink as each receive brings them.
-    void ReadStreamData(ByteSink& sink, int64_t n = -1, bool untilClose = false);
+    void ReadStreamData(ByteSink& sink, int64_t n = -1, ReadTo until = ReadTo::Count);
     // A 4-byte integer, converted from network order when convert is set.
     int32_t ReadInt32(bool convert = true);
-    // Reads lines until one equals delimiter; with dotStuffed a line starting
-    // ".." loses one dot. One WorkMode::Read bracket. Returns the line count.
-    int CaptureLines(std::vector<std::string>& lines, const std::string& delimiter = ".", bool dotStuffed = true);
+    // Reads lines until one equals delimiter, undoing the dot stuffing or
+    // not. One WorkMode::Read bracket. Returns the line count.
+    int CaptureLines(std::vector<std::string>& lines, const std::string& delimiter = ".",
+                     DotStuffing stuffing = DotStuffing::Undo);
     // The same into a stream, each line followed by CR LF.
-    int CaptureLines(MemoryStream& stream, const std::string& delimiter = ".", bool dotStuffed = true);
+    int CaptureLines(MemoryStream& stream, const std::string& delimiter = ".",
+                     DotStuffing stuffing = DotStuffing::Undo);
     // Bytes waiting in the input buffer.
     int64_t InputBufferSize() const { return static_cast<int64_t>(inputBuffer_.Size()); }
     // The last ReadLn ended by its explicit time-out / returned a split line.
@@ -150,12 +179,12 @@ public:
     bool LineWasSplit() const { return lineWasSplit_; }
 
     // ---- writing ----
-    // Sends count bytes (or adds them to an open write buffer unless writeNow).
+    // Sends count bytes, or adds them to an open write buffer with WriteBuffer::Use.
     // A send that finds no room for as long as ReadTimeout lets a read wait
     // (no limit when it is 0) closes the socket and throws WriteTimeoutError
     // "Write Timeout"; a raised process abort ends it with AbortedError.
     // Throws NotConnectedError, ConnClosedGracefullyError, SocketError.
-    void WriteBytes(const char* data, size_t count, bool writeNow = false);
+    void WriteBytes(const char* data, size_t count, WriteBuffer buffer = WriteBuffer::Use);
     virtual void WriteText(std::string_view text);
     // The text followed by CR LF.
     virtual void WriteLn(std::string_view text = "");
@@ -191,11 +220,11 @@ protected:
     bool OwnsHandler() const { return ownHandler_ != nullptr; }
 
 private:
-    bool HandlerConnected() const;
     // ReadTimeout as a wait.
     Wait ReadTimeoutWait() const;
     // CaptureLines, handing each line to take.
-    int CaptureLinesTo(const std::function<void(std::string)>& take, const std::string& delimiter, bool dotStuffed);
+    int CaptureLinesTo(const std::function<void(std::string)>& take, const std::string& delimiter,
+                       DotStuffing stuffing);
     // Waits for data as long as the wait (Forever or For) allows, and never past the read deadline.
     bool WaitReadable(Wait wait);
     void SendAll(const char* data, size_t count);

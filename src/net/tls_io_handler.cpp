@@ -25,8 +25,6 @@ namespace corvasse {
 
 namespace {
 
-SocketStack& Stack() { return *SocketStack::Instance(); }
-
 int ClampToInt(size_t length) { return static_cast<int>(std::min<size_t>(length, INT_MAX)); }
 
 // What an IPADD entry of a certificate holds, as text.

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 #include <optional>
 #include <random>
 
@@ -32,7 +32,6 @@ namespace {
 constexpr int kDefaultPacketSize = 64;
 constexpr int kMaxPacketSize = 65535;
 constexpr size_t kMaxResponseSourceChars = 19;
-constexpr int kNsPerMs = 1000000;
 
 constexpr int kTimeoutCode = 301;
 constexpr int kUnreachableCode = 127;
@@ -44,11 +43,10 @@ constexpr int kMessageTooShortCode = 119;
 // because only the first bytes of an answer are looked at.
 constexpr size_t kReceiveBufferBytes = 60 + kMaxMessageBytes;
 
-int64_t MonotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
+using Clock = std::chrono::steady_clock;
+
+// Whole milliseconds, as the request identifier and the response time count them.
+int64_t WholeMs(Clock::duration time) { return std::chrono::duration_cast<std::chrono::milliseconds>(time).count(); }
 
 [[noreturn]] void ThrowSocketError(int code) { throw PingError(code, PingSocketErrorText(code)); }
 
@@ -91,11 +89,10 @@ void Pinger::PingHost(const std::string& host) {
     const SocketAddress target = ResolveHost(host);
     OpenSocket(target.Family());
     try {
-        const int64_t startNs = MonotonicNs();
-        const auto start = std::chrono::steady_clock::now();
+        const Clock::time_point start = Clock::now();
         const bool limited = Timeout != std::chrono::seconds::zero();
-        const int64_t deadlineNs = startNs + std::chrono::nanoseconds(Timeout).count();
-        const uint32_t deadlineTick = limited ? static_cast<uint32_t>(deadlineNs / kNsPerMs) : 0;
+        const uint32_t deadlineTick =
+            limited ? static_cast<uint32_t>(WholeMs((start + Timeout).time_since_epoch())) : 0;
         requestId_ = instanceId_ + deadlineTick;
         unreachableCode_ = -1;
         timedOut_ = false;
@@ -104,7 +101,7 @@ void Pinger::PingHost(const std::string& host) {
             throw PingError(kMessageTooLongCode, "Message can't be longer than MaxMessageSize.");
         }
         const std::vector<uint8_t> request = BuildEchoRequest(requestId_, packetSize_, version_);
-        sendTimeNs_ = MonotonicNs();
+        sendTime_ = Clock::now();
         // The socket stays unconnected: a connected raw socket would hear only
         // the target itself (no router's unreachable answer, no broadcast
         // answers) and would report ICMP errors as failed reads besides.
@@ -115,10 +112,9 @@ void Pinger::PingHost(const std::string& host) {
 
         // Answers are taken as they arrive, until one is accepted (which
         // closes the socket) or the time is up.
-        const std::optional<std::chrono::steady_clock::time_point> deadline =
-            limited ? std::optional(start + Timeout) : std::nullopt;
+        const std::optional<Clock::time_point> deadline = limited ? std::optional(start + Timeout) : std::nullopt;
         while (socket_.Valid()) {
-            if (deadline && std::chrono::steady_clock::now() >= *deadline) {
+            if (deadline && Clock::now() >= *deadline) {
                 timedOut_ = true;
                 break;
             }
@@ -283,7 +279,7 @@ void Pinger::Accept(const SocketAddress& source, int unreachableCode) {
     if (version_ == IcmpVersion::V4) {
         responseSource_.resize(std::min(responseSource_.size(), kMaxResponseSourceChars));
     }
-    responseTime_ = static_cast<int>((MonotonicNs() - sendTimeNs_) / kNsPerMs);
+    responseTime_ = static_cast<int>(WholeMs(Clock::now() - sendTime_));
     unreachableCode_ = unreachableCode;
     socket_.Close();
 }

@@ -85,7 +85,7 @@ private:
     bool pingSocket_ = false;
     IcmpVersion version_ = IcmpVersion::V4;
     uint32_t requestId_ = 0;
-    int64_t sendTimeNs_ = 0;
+    std::chrono::steady_clock::time_point sendTime_;
     int unreachableCode_ = -1;
     bool timedOut_ = false;
 };

@@ -55,13 +55,13 @@ AboutBox::AboutBox(QWidget* parent)
     navy.setColor(QPalette::Window, kNavy);
     setPalette(navy);
     setAutoFillBackground(true);
-    createLabels();
+    CreateLabels();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
 }
 
-void AboutBox::createLabels() {
+void AboutBox::CreateLabels() {
     lblHeading_ = HeadingLabel(this, QStringLiteral("Corvasse Version:"), "lblHeading");
     lblHeading_->move(kMarginPx, kMarginPx);
     lblVersion_ = HeadingLabel(this, QString::fromLatin1(kVersion), "lblVersion");

@@ -27,7 +27,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createLabels();
+    void CreateLabels();
 
     SmoothLabel* lblHeading_ = nullptr;
     SmoothLabel* lblVersion_ = nullptr;

@@ -75,14 +75,14 @@ HistoryWindow::HistoryWindow(const HandlerGuard& guard, Clock clock, SaveFileCho
       clock_(clock ? std::move(clock) : ResultTimeNow),
       chooseSaveFile_(chooseSaveFile ? std::move(chooseSaveFile) : FileDialogChoice) {
     setWindowTitle("Corvasse History");
-    createChart();
-    createControls();
+    CreateChart();
+    CreateControls();
     resize(kWidthPx, kHeightPx);
 }
 
 HistoryWindow::~HistoryWindow() = default;
 
-void HistoryWindow::createChart() {
+void HistoryWindow::CreateChart() {
     chart_ = new QChart;
     chart_->legend()->hide();
     chart_->setMargins(QMargins(4, 4, 4, 4));
@@ -127,7 +127,7 @@ void HistoryWindow::createChart() {
     chartView_->setRenderHint(QPainter::Antialiasing);
 }
 
-void HistoryWindow::createControls() {
+void HistoryWindow::CreateControls() {
     rangeBox_ = new QComboBox;
     rangeBox_->setObjectName("range");
     for (const HistoryRange range : kHistoryRanges) rangeBox_->addItem(FromBytes(RangeName(range)));

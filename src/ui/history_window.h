@@ -59,8 +59,8 @@ public:
     void ShowHistory(const HistoryWatch& watch);
 
 private:
-    void createControls();
-    void createChart();
+    void CreateControls();
+    void CreateChart();
     void Open();
     void Refresh();
     void DrawChart();

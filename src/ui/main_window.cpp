@@ -72,45 +72,45 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
     // Only closing this window ends the program (see closeEvent): closing the
     // About box while this window is hidden to the tray must not.
     QApplication::setQuitOnLastWindowClosed(false);
-    createPages();
-    createMenus();
-    createStatusBar();
+    CreatePages();
+    CreateMenus();
+    CreateStatusBar();
     // The client size is the area below the menu bar.
     resize(kClientWidthPx, kClientHeightPx + menuBar()->sizeHint().height());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    monitor_ = std::make_unique<Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, files);
+    monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, files);
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
-    logViewer_ = new LogViewer(monitor_->Log(), guard_, this);
-    aboutBox_ = std::make_unique<AboutBox>();
-    createTrayIcon();
+    logViewer_ = new corvasse::LogViewer(monitor_->Log(), guard_, this);
+    aboutBox_ = std::make_unique<corvasse::AboutBox>();
+    CreateTrayIcon();
 }
 
 MainWindow::~MainWindow() = default;
 
 template <typename Sender, typename Signal>
-void MainWindow::connectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)()) {
+void MainWindow::ConnectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)()) {
     connect(sender, signal, this, [this, handler] { guard_.Run([this, handler] { (this->*handler)(); }); });
 }
 
-void MainWindow::createPages() {
+void MainWindow::CreatePages() {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     pages_ = new QTabWidget(central);
-    pages_->addTab(createStatusPage(), "Status");
-    pages_->addTab(createUrlPage(), "URL Details");
-    pages_->addTab(createSmtpPage(), "SMTP Details");
-    pages_->addTab(createAlertsPage(), "Alerts");
+    pages_->addTab(CreateStatusPage(), "Status");
+    pages_->addTab(CreateUrlPage(), "URL Details");
+    pages_->addTab(CreateSmtpPage(), "SMTP Details");
+    pages_->addTab(CreateAlertsPage(), "Alerts");
     layout->addWidget(pages_, 1);
-    layout->addWidget(createButtonPanel());
+    layout->addWidget(CreateButtonPanel());
     setCentralWidget(central);
 }
 
-QWidget* MainWindow::createStatusPage() {
+QWidget* MainWindow::CreateStatusPage() {
     richStatus = new QPlainTextEdit;
     richStatus->setObjectName("richStatus");
     richStatus->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -120,10 +120,10 @@ QWidget* MainWindow::createStatusPage() {
     return richStatus;
 }
 
-void MainWindow::addLineEdit(Field field, QLineEdit* edit) { lineEdits_[field] = edit; }
-void MainWindow::addButton(Field field, QAbstractButton* button) { buttons_[field] = button; }
+void MainWindow::AddLineEdit(Field field, QLineEdit* edit) { lineEdits_[field] = edit; }
+void MainWindow::AddButton(Field field, QAbstractButton* button) { buttons_[field] = button; }
 
-QWidget* MainWindow::createUrlPage() {
+QWidget* MainWindow::CreateUrlPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
 
@@ -190,21 +190,21 @@ QWidget* MainWindow::createUrlPage() {
     layout->addLayout(frequency);
     layout->addStretch(1);
 
-    addLineEdit(Field::txtURL2watch, txtURL2watch);
-    addLineEdit(Field::txtFileSize, txtFileSize);
-    addLineEdit(Field::txtLookFor, txtLookFor);
-    addLineEdit(Field::editIPaddr, editIPaddr);
-    addLineEdit(Field::txtWatchFreq, txtWatchFreq);
-    addLineEdit(Field::txtIntervalSeconds, txtIntervalSeconds);
-    addButton(Field::ckPingOnly, ckPingOnly);
-    addButton(Field::ckAllowHttps, ckAllowHttps);
-    addButton(Field::ckCertWarn, ckCertWarn);
+    AddLineEdit(Field::txtURL2watch, txtURL2watch);
+    AddLineEdit(Field::txtFileSize, txtFileSize);
+    AddLineEdit(Field::txtLookFor, txtLookFor);
+    AddLineEdit(Field::editIPaddr, editIPaddr);
+    AddLineEdit(Field::txtWatchFreq, txtWatchFreq);
+    AddLineEdit(Field::txtIntervalSeconds, txtIntervalSeconds);
+    AddButton(Field::ckPingOnly, ckPingOnly);
+    AddButton(Field::ckAllowHttps, ckAllowHttps);
+    AddButton(Field::ckCertWarn, ckCertWarn);
     spinBoxes_[Field::txtCertWarnDays] = txtCertWarnDays;
     choices_[Field::cboAddressFamily] = cboAddressFamily;
     return page;
 }
 
-QWidget* MainWindow::createSmtpPage() {
+QWidget* MainWindow::CreateSmtpPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     auto* form = new QFormLayout;
@@ -257,23 +257,23 @@ QWidget* MainWindow::createSmtpPage() {
     layout->addWidget(auth);
     layout->addStretch(1);
 
-    addLineEdit(Field::txtSMTPhost, txtSMTPhost);
-    addLineEdit(Field::txtSendto, txtSendto);
-    addLineEdit(Field::txtSendto2, txtSendto2);
-    addLineEdit(Field::txtYourEmail, txtYourEmail);
-    addLineEdit(Field::txtUserid, txtUserid);
-    addLineEdit(Field::txtPass, txtPass);
-    addButton(Field::ckPOPbefore, ckPOPbefore);
-    addButton(Field::rad_atLogin, rad_atLogin);
-    addButton(Field::rad_atNone, rad_atNone);
-    addLineEdit(Field::txtPort, txtPort);
-    addButton(Field::radSecurityNone, radSecurityNone);
-    addButton(Field::radSecurityStartTls, radSecurityStartTls);
-    addButton(Field::radSecurityTls, radSecurityTls);
+    AddLineEdit(Field::txtSMTPhost, txtSMTPhost);
+    AddLineEdit(Field::txtSendto, txtSendto);
+    AddLineEdit(Field::txtSendto2, txtSendto2);
+    AddLineEdit(Field::txtYourEmail, txtYourEmail);
+    AddLineEdit(Field::txtUserid, txtUserid);
+    AddLineEdit(Field::txtPass, txtPass);
+    AddButton(Field::ckPOPbefore, ckPOPbefore);
+    AddButton(Field::rad_atLogin, rad_atLogin);
+    AddButton(Field::rad_atNone, rad_atNone);
+    AddLineEdit(Field::txtPort, txtPort);
+    AddButton(Field::radSecurityNone, radSecurityNone);
+    AddButton(Field::radSecurityStartTls, radSecurityStartTls);
+    AddButton(Field::radSecurityTls, radSecurityTls);
     return page;
 }
 
-QWidget* MainWindow::createAlertsPage() {
+QWidget* MainWindow::CreateAlertsPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     auto* ckOutageAlerts = new QCheckBox("Alert once per outage");
@@ -309,23 +309,23 @@ QWidget* MainWindow::createAlertsPage() {
     btnTestMail->setObjectName("btnTestMail");
     btnTestMail->setToolTip("Send a short test message as \"SMTP Details\" stands now");
     btnTestMail->setAutoDefault(true);
-    connectGuarded(btnTestMail, &QPushButton::clicked, &MainWindow::btnTestMailClick);
+    ConnectGuarded(btnTestMail, &QPushButton::clicked, &MainWindow::btnTestMailClick);
     auto* testRow = new QHBoxLayout;
     testRow->addWidget(btnTestMail);
     testRow->addStretch(1);
     layout->addLayout(testRow);
     layout->addStretch(1);
 
-    addButton(Field::ckOutageAlerts, ckOutageAlerts);
-    addLineEdit(Field::txtAlertAfter, txtAlertAfter);
-    addLineEdit(Field::txtRemindMinutes, txtRemindMinutes);
-    addButton(Field::ckRecoveryMail, ckRecoveryMail);
-    addButton(Field::ckOfflineAware, ckOfflineAware);
-    addLineEdit(Field::txtRecoverAfter, txtRecoverAfter);
+    AddButton(Field::ckOutageAlerts, ckOutageAlerts);
+    AddLineEdit(Field::txtAlertAfter, txtAlertAfter);
+    AddLineEdit(Field::txtRemindMinutes, txtRemindMinutes);
+    AddButton(Field::ckRecoveryMail, ckRecoveryMail);
+    AddButton(Field::ckOfflineAware, ckOfflineAware);
+    AddLineEdit(Field::txtRecoverAfter, txtRecoverAfter);
     return page;
 }
 
-QWidget* MainWindow::createButtonPanel() {
+QWidget* MainWindow::CreateButtonPanel() {
     auto* panel = new QWidget;
     panel->setFixedHeight(kButtonPanelHeightPx);
     auto* layout = new QHBoxLayout(panel);
@@ -356,38 +356,38 @@ QWidget* MainWindow::createButtonPanel() {
     layout->addLayout(start);
     layout->addWidget(btnCancel, 0, Qt::AlignBottom);
 
-    connectGuarded(btnSave, &QPushButton::clicked, &MainWindow::btnSaveClick);
-    connectGuarded(btnOkay, &QPushButton::clicked, &MainWindow::btnOkayClick);
-    connectGuarded(btnCancel, &QPushButton::clicked, &MainWindow::btnCancelClick);
+    ConnectGuarded(btnSave, &QPushButton::clicked, &MainWindow::btnSaveClick);
+    ConnectGuarded(btnOkay, &QPushButton::clicked, &MainWindow::btnOkayClick);
+    ConnectGuarded(btnCancel, &QPushButton::clicked, &MainWindow::btnCancelClick);
     // Esc presses the cancel button wherever the focus is.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, btnCancel, &QPushButton::click);
     return panel;
 }
 
-void MainWindow::createMenus() {
+void MainWindow::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
-    connectGuarded(file->addAction("&Abort Connection"), &QAction::triggered, &MainWindow::mnuAbortConnection1Click);
+    ConnectGuarded(file->addAction("&Abort Connection"), &QAction::triggered, &MainWindow::mnuAbortConnection1Click);
     file->addSeparator();
-    connectGuarded(file->addAction("&Minimize"), &QAction::triggered, &MainWindow::mnuMinimizeClick);
+    ConnectGuarded(file->addAction("&Minimize"), &QAction::triggered, &MainWindow::mnuMinimizeClick);
     file->addSeparator();
     connect(file->addAction("E&xit"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* log = menuBar()->addMenu("&Log");
-    connectGuarded(log->addAction("&View Log"), &QAction::triggered, &MainWindow::mnuViewLog1Click);
+    ConnectGuarded(log->addAction("&View Log"), &QAction::triggered, &MainWindow::mnuViewLog1Click);
     log->addSeparator();
-    connectGuarded(log->addAction("&Clear Log"), &QAction::triggered, &MainWindow::mnuClearLog1Click);
+    ConnectGuarded(log->addAction("&Clear Log"), &QAction::triggered, &MainWindow::mnuClearLog1Click);
 
     QMenu* view = menuBar()->addMenu("&View");
     QAction* history = view->addAction("&History...");
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
-    connectGuarded(history, &QAction::triggered, &MainWindow::mnuHistoryClick);
+    ConnectGuarded(history, &QAction::triggered, &MainWindow::mnuHistoryClick);
 
     QMenu* help = menuBar()->addMenu("&Help");
-    connectGuarded(help->addAction("&About..."), &QAction::triggered, &MainWindow::mnuAboutClick);
+    ConnectGuarded(help->addAction("&About..."), &QAction::triggered, &MainWindow::mnuAboutClick);
     connect(help->addAction("Visit &Corvasse web site..."), &QAction::triggered, this, [] { OpenProductWebPage(); });
 }
 
-void MainWindow::createTrayIcon() {
+void MainWindow::CreateTrayIcon() {
     auto* pmnLeft = new QMenu(this);
     connect(pmnLeft->addAction("&Show window"), &QAction::triggered, this,
             [this] { trayIcon_->SetWindowVisible(true); });
@@ -405,7 +405,7 @@ void MainWindow::createTrayIcon() {
     trayIcon_->SetShowOnLeftClick(true);
 }
 
-void MainWindow::createStatusBar() {
+void MainWindow::CreateStatusBar() {
     // Status texts may come from servers: never read as markup.
     statusPanel_ = new QLabel;
     statusPanel_->setObjectName("statusPanel");
@@ -541,7 +541,7 @@ void MainWindow::mnuViewLog1Click() { logViewer_->ShowLog(); }
 void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
 
 void MainWindow::mnuHistoryClick() {
-    if (historyWindow_ == nullptr) historyWindow_ = new HistoryWindow(guard_, {}, {}, this);
+    if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
     SettingsStore& settings = monitor_->Settings();
     historyWindow_->ShowHistory({historyFile_, settings.FilePath(), WatchTarget(*this, settings)});
 }

@@ -69,11 +69,13 @@ public:
     void Notify(const std::string& notice) override;
     void SetOutageState(const std::string& state) override;
 
-    Monitor& monitor() { return *monitor_; }
-    LogViewer& logViewer() { return *logViewer_; }
+    // The types these accessors share their names with are spelled
+    // corvasse::Monitor and so on inside the class.
+    corvasse::Monitor& Monitor() { return *monitor_; }
+    corvasse::LogViewer& LogViewer() { return *logViewer_; }
     // Made when "History..." is first chosen; null before.
-    HistoryWindow* historyWindow() { return historyWindow_; }
-    AboutBox& aboutBox() { return *aboutBox_; }
+    corvasse::HistoryWindow* HistoryWindow() { return historyWindow_; }
+    corvasse::AboutBox& AboutBox() { return *aboutBox_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -81,20 +83,20 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void createPages();
-    QWidget* createStatusPage();
-    QWidget* createUrlPage();
-    QWidget* createSmtpPage();
-    QWidget* createAlertsPage();
-    QWidget* createButtonPanel();
-    void createMenus();
-    void createStatusBar();
-    void createTrayIcon();
-    void addLineEdit(Field field, QLineEdit* edit);
-    void addButton(Field field, QAbstractButton* button);
+    void CreatePages();
+    QWidget* CreateStatusPage();
+    QWidget* CreateUrlPage();
+    QWidget* CreateSmtpPage();
+    QWidget* CreateAlertsPage();
+    QWidget* CreateButtonPanel();
+    void CreateMenus();
+    void CreateStatusBar();
+    void CreateTrayIcon();
+    void AddLineEdit(Field field, QLineEdit* edit);
+    void AddButton(Field field, QAbstractButton* button);
     // Connects a signal to a handler that runs inside the guard.
     template <typename Sender, typename Signal>
-    void connectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)());
+    void ConnectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)());
 
     // Handlers, named after their component and event.
     void FormShow();
@@ -133,11 +135,11 @@ private:
     int progressPosition_ = 0;
     bool shown_ = false;
 
-    std::unique_ptr<Monitor> monitor_;
-    LogViewer* logViewer_ = nullptr;
+    std::unique_ptr<corvasse::Monitor> monitor_;
+    corvasse::LogViewer* logViewer_ = nullptr;
     std::filesystem::path historyFile_;
-    HistoryWindow* historyWindow_ = nullptr;
-    std::unique_ptr<AboutBox> aboutBox_;
+    corvasse::HistoryWindow* historyWindow_ = nullptr;
+    std::unique_ptr<corvasse::AboutBox> aboutBox_;
     std::unique_ptr<TrayIcon> trayIcon_;
 };
 

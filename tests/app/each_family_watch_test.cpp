@@ -130,7 +130,9 @@ TEST(EachFamilyWatchTest, APingGoesOverBothFamiliesAndNamesTheOneThatFailed) {
 class QuickConnectWebClient : public HttpWebClient {
 public:
     using HttpWebClient::HttpWebClient;
-    void SetConnectTimeout(int) override { HttpWebClient::SetConnectTimeout(1000); }
+    void SetConnectTimeout(std::chrono::milliseconds) override {
+        HttpWebClient::SetConnectTimeout(std::chrono::milliseconds(1000));
+    }
 };
 
 std::string Joined(const Lines& lines) {

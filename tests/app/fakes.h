@@ -114,7 +114,7 @@ public:
     std::string failure;  // non-empty: Get throws this message
     std::string disconnectFailure;
     std::vector<std::string> calls;
-    int connectTimeout = 0;
+    std::chrono::milliseconds connectTimeout{0};
     HttpsPolicy https = HttpsPolicy::Refused;
     AddressFamily family = AddressFamily::Any;
     std::string responseText;
@@ -123,7 +123,7 @@ public:
     std::function<void()> duringGet;
     std::optional<PeerCertificate> certificate;  // that of every fetch
 
-    void SetConnectTimeout(int timeoutMs) override { connectTimeout = timeoutMs; }
+    void SetConnectTimeout(std::chrono::milliseconds timeout) override { connectTimeout = timeout; }
     void SetHttpsPolicy(HttpsPolicy policy) override { https = policy; }
     void SetAddressFamily(AddressFamily value) override { family = value; }
     // Hands the body on one byte at a time, as the slowest connection would.

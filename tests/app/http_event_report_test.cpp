@@ -77,7 +77,7 @@ TEST(HttpEventReportTest, AWholeFetchThroughTheWatchInterface) {
                                peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine(), peer::ReadLine(),
                                peer::Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
                                           "3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n")});
-    web.SetConnectTimeout(120000);
+    web.SetConnectTimeout(std::chrono::milliseconds(120000));
     EXPECT_EQ(client.ConnectTimeout, 120000);
     MemoryStream body;
     web.Get("http://127.0.0.1:" + std::to_string(server.Port()) + "/a", body);

@@ -44,7 +44,7 @@ TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
     EXPECT_EQ(view.watchCountText, "Watch count:1");
     EXPECT_TRUE(view.lines.empty());
     EXPECT_EQ(fakeWeb.calls, (Lines{"get:http://127.0.0.1:8080/index.html", "disconnect"}));
-    EXPECT_EQ(fakeWeb.connectTimeout, 120000);
+    EXPECT_EQ(fakeWeb.connectTimeout, std::chrono::milliseconds(120000));
     EXPECT_EQ(alert.attempts, 0);
     EXPECT_EQ(state.FoundFlag, "y");
 }

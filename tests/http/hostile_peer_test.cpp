@@ -162,7 +162,7 @@ TEST_F(HostilePeerTest, EndlessHeadersStopAtTheHeaderLimit) {
 TEST_F(HostilePeerTest, FetchTimeoutEndsWhatNoSingleWaitWould) {
     // The watch's own read time-out: no single wait ever comes near it.
     client.ReadTimeout = 120000;
-    client.FetchTimeout = 1500;
+    client.FetchTimeout = std::chrono::milliseconds(1500);
     {
         // Header lines a byte at a time, each byte well within the read time-out.
         ScriptedPeer server(peer::Concat(
@@ -178,7 +178,7 @@ TEST_F(HostilePeerTest, FetchTimeoutEndsWhatNoSingleWaitWould) {
     {
         // A body that streams as fast as loopback allows, without an end.
         EndlessServer server("HTTP/1.1 200 OK\r\n\r\n");
-        client.FetchTimeout = 300;
+        client.FetchTimeout = std::chrono::milliseconds(300);
         test::CostMeter measure;
         FetchFails<FetchTimeoutError>(Url(server.Port()), "Response not complete within 300 ms.");
         measure.Print("endless fast body, fetch time-out 300 ms");
@@ -190,7 +190,7 @@ TEST_F(HostilePeerTest, FetchTimeoutEndsWhatNoSingleWaitWould) {
 TEST_F(HostilePeerTest, FetchTimeoutCountsEachFetchAfresh) {
     // Two fetches on one kept connection, the second begun after the first
     // fetch's time would have run out.
-    client.FetchTimeout = 400;
+    client.FetchTimeout = std::chrono::milliseconds(400);
     const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
     ScriptedPeer server(
         peer::Concat({kReadHead, {peer::Send(answer)}, kReadHead, {peer::Send(answer), peer::ReadUntilClose()}}));
@@ -239,7 +239,7 @@ TEST_F(HostilePeerTest, StreamedEndlessBodyIsBoundedByTheFetchTimeNotTheBodyLimi
     } counter;
     EndlessServer server("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n");
     client.MaxResponseBodyBytes = int64_t{1} << 20;
-    client.FetchTimeout = 1000;
+    client.FetchTimeout = std::chrono::milliseconds(1000);
     test::CostMeter measure;
     test::ExpectThrowWithMessage<FetchTimeoutError>([&] { client.Get(Url(server.Port()), counter); },
                                                     "Response not complete within 1000 ms.");

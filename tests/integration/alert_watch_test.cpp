@@ -34,7 +34,7 @@ protected:
     // the mail server's in the store, and watches once.
     void SaveAndWatch(const test::SmtpServer& smtp) {
         ASSERT_TRUE(watch.Save());
-        watch.window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+        watch.window.Monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
         ASSERT_TRUE(watch.Start());
         EXPECT_TRUE(watch.dialogs.calls.empty()) << watch.dialogs.calls.front();
         log = test::ReadFile(dir.Path() / "Corvasse.log");
@@ -118,8 +118,8 @@ TEST_F(AlertWatchTest, TextBeyondAsciiArrivesAsTypedAndTheHeadersStaySevenBit) {
     EXPECT_EQ(mail.text,
               log.substr(0, log.size() - 2) + "\n\fCorvasse web watch alert, published by the Corvasse project.\n\f\n");
 
-    watch.window.logViewer().ShowLog();
-    EXPECT_TRUE(watch.window.logViewer().Pane()->toPlainText().contains(
+    watch.window.LogViewer().ShowLog();
+    EXPECT_TRUE(watch.window.LogViewer().Pane()->toPlainText().contains(
         QString::fromUtf8("Looked for but did not find:Gr\u00f6\u00dfe fehlt")));
     watch.Click("btnCancel");
 }

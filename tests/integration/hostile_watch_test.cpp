@@ -34,7 +34,7 @@ TEST(HostileWatchTest, EndlessHeadersEndTheFetchWithAnAlert) {
     watch.window.SetChecked(Field::ckPOPbefore, false);
     watch.window.SetChecked(Field::rad_atLogin, true);
     ASSERT_TRUE(watch.Save());
-    watch.window.monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
+    watch.window.Monitor().Settings().WriteSetting("Settings", "port", std::to_string(smtp.Port()));
 
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(watch.Start());

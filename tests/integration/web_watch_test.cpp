@@ -40,8 +40,8 @@ TEST_F(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     // "Start Watching" runs the first watch at once, on the watch's own thread.
     ASSERT_TRUE(watch.Start());
 
-    EXPECT_EQ(window.monitor().State().FetchedBodyLength, static_cast<int64_t>(page.size()));
-    EXPECT_EQ(window.monitor().State().FoundFlag, "y");
+    EXPECT_EQ(window.Monitor().State().FetchedBodyLength, static_cast<int64_t>(page.size()));
+    EXPECT_EQ(window.Monitor().State().FoundFlag, "y");
     // The redirect's own body is read and dropped in a transfer of its own.
     EXPECT_EQ(watch.PaneLines(),
               (test::Lines{"HTTP Connected...", "HTTP done...", "HTTP done...", "HTTP Disconnected..."}));
@@ -65,7 +65,7 @@ TEST_F(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
 }
 
 TEST_F(WebWatchTest, PingWatchShowsAndLogsTheResponseTime) {
-    window.monitor().Settings().WriteSetting("Settings", "PingOnly", "y");
+    window.Monitor().Settings().WriteSetting("Settings", "PingOnly", "y");
     window.SetText(Field::editIPaddr, " 127.0.0.1 ");
     window.SetText(Field::txtWatchFreq, "15");
     ASSERT_TRUE(watch.Start());

@@ -203,7 +203,7 @@ TEST(ReadStreamDataTest, KnownLengthLengthPrefixAndUntilClose) {
 
     MemoryStream rest;
     rest.Write("kept:");
-    c.client.ReadStreamData(rest, -1, true);
+    c.client.ReadStreamData(rest, -1, ReadTo::Close);
     EXPECT_EQ(rest.Bytes(), "kept:tail-bytes");
     EXPECT_EQ(rest.Position(), rest.Size());
 }
@@ -254,7 +254,7 @@ TEST(CaptureLinesTest, UntilTheDelimiterWithDotStuffingRemoved) {
 TEST(CaptureLinesTest, IntoAStreamWithLineEnds) {
     Connected c({peer::Send("a\r\n..b\r\nEND\r\n")});
     MemoryStream stream;
-    EXPECT_EQ(c.client.CaptureLines(stream, "END", false), 2);
+    EXPECT_EQ(c.client.CaptureLines(stream, "END", DotStuffing::Keep), 2);
     EXPECT_EQ(stream.Bytes(), "a\r\n..b\r\n");
 }
 

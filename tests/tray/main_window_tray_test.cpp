@@ -67,10 +67,10 @@ TEST(MainWindowTrayTest, ClosingOtherWindowsWhileHiddenToTheTrayEndsNothing) {
             if (action->text() == "&Minimize") action->trigger();
         }
         EXPECT_FALSE(window.isVisible()) << "not hidden to the tray";
-        window.aboutBox().ShowAbout();
-        window.aboutBox().close();
-        window.logViewer().ShowLog();
-        window.logViewer().close();
+        window.AboutBox().ShowAbout();
+        window.AboutBox().close();
+        window.LogViewer().ShowLog();
+        window.LogViewer().close();
         auto box = MakeMessageBox(nullptr, QMessageBox::NoIcon, "a box of its own");
         box->show();
         box->close();

@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
     EXPECT_EQ(menus, QStringList({"&File: &Abort Connection|-|&Minimize|-|E&xit", "&Log: &View Log|-|&Clear Log",
                                   "&View: &History...", "&Help: &About...|Visit &Corvasse web site..."}));
     EXPECT_EQ(MenuAction("&View", "&History...")->shortcut(), QKeySequence("Ctrl+H"));
-    EXPECT_FALSE(window_->logViewer().isVisible());
+    EXPECT_FALSE(window_->LogViewer().isVisible());
 }
 
 TEST_F(MainWindowTest, ShowingTheWindowLoadedTheStoredSettings) {
@@ -214,7 +214,7 @@ TEST_F(MainWindowTest, SaveValidatesThroughTheDialogs) {
     EXPECT_TRUE(dialogs_.calls.empty());
     EXPECT_EQ(window_->Text(Field::txtURL2watch), "http://127.0.0.1/");
     EXPECT_EQ(StatusPanel(), "Settings saved...");
-    EXPECT_EQ(window_->monitor().Settings().ReadSetting("Settings", "txtSendTo"), "ops@example.org");
+    EXPECT_EQ(window_->Monitor().Settings().ReadSetting("Settings", "txtSendTo"), "ops@example.org");
 }
 
 TEST_F(MainWindowTest, ErrorsEscapingAHandlerGoToTheErrorBoxAndTheProgramGoesOn) {
@@ -335,29 +335,29 @@ TEST_F(MainWindowTest, LogViewerShowsTheFileWithItsEndMarkerAndClearEmptiesIt) {
     ASSERT_EQ(dialogs_.calls.size(), 1u);
     EXPECT_EQ(dialogs_.calls[0], "error:Cannot open file \"" + (temp_.Path() / "Corvasse.log").string() +
                                      "\". No such file or directory.");
-    EXPECT_TRUE(window_->logViewer().isVisible());
-    EXPECT_EQ(window_->logViewer().Pane()->toPlainText(), "");
+    EXPECT_TRUE(window_->LogViewer().isVisible());
+    EXPECT_EQ(window_->LogViewer().Pane()->toPlainText(), "");
 
-    window_->monitor().Log().AppendLogLine("one");
+    window_->Monitor().Log().AppendLogLine("one");
     MenuAction("&Log", "&View Log")->trigger();  // visible: not reloaded
-    EXPECT_EQ(window_->logViewer().Pane()->toPlainText(), "");
-    window_->logViewer().hide();
+    EXPECT_EQ(window_->LogViewer().Pane()->toPlainText(), "");
+    window_->LogViewer().hide();
     MenuAction("&Log", "&View Log")->trigger();
-    EXPECT_EQ(window_->logViewer().Pane()->toPlainText(), "one\n \n--- End of File --");
+    EXPECT_EQ(window_->LogViewer().Pane()->toPlainText(), "one\n \n--- End of File --");
 
-    window_->logViewer().hide();
+    window_->LogViewer().hide();
     MenuAction("&Log", "&Clear Log")->trigger();
-    EXPECT_EQ(window_->logViewer().Pane()->toPlainText(), "");
+    EXPECT_EQ(window_->LogViewer().Pane()->toPlainText(), "");
     EXPECT_EQ(std::filesystem::file_size(temp_.Path() / "Corvasse.log"), 0u);
 }
 
 TEST_F(MainWindowTest, LogViewerReadsEachLineAsUtf8OrElseLatin1) {
     // A status line a server sent in Latin-1 leaves the report's UTF-8 intact.
-    window_->monitor().Log().AppendLogLine(
+    window_->Monitor().Log().AppendLogLine(
         "Looked for but did not find:Gr\xC3\xB6\xC3\x9F"
         "e\nHTTP/1.1 200 Tr\xE8s bien");
     MenuAction("&Log", "&View Log")->trigger();
-    EXPECT_EQ(window_->logViewer().Pane()->toPlainText().toStdString(),
+    EXPECT_EQ(window_->LogViewer().Pane()->toPlainText().toStdString(),
               "Looked for but did not find:Gr\xC3\xB6\xC3\x9F"
               "e\nHTTP/1.1 200 Tr\xC3\xA8s bien\n \n--- End of File --");
 }
@@ -365,7 +365,7 @@ TEST_F(MainWindowTest, LogViewerReadsEachLineAsUtf8OrElseLatin1) {
 TEST_F(MainWindowTest, HistoryOpensBesideTheWindowForTheWatchOfTheForm) {
     window_->SetText(Field::txtURL2watch, "http://shop.example/");
     MenuAction("&View", "&History...")->trigger();
-    HistoryWindow* history = window_->historyWindow();
+    HistoryWindow* history = window_->HistoryWindow();
     ASSERT_NE(history, nullptr);
     EXPECT_TRUE(history->isVisible());
     EXPECT_EQ(history->windowTitle(), "Corvasse History");
@@ -376,16 +376,16 @@ TEST_F(MainWindowTest, HistoryOpensBesideTheWindowForTheWatchOfTheForm) {
 
     // Once there is one, the next "History..." reads it.
     HistoryStore store(temp_.Path() / "history.sqlite3");
-    store.RecordResult(store.FindOrAddWatch(window_->monitor().Settings().FilePath(), "http://shop.example/"),
+    store.RecordResult(store.FindOrAddWatch(window_->Monitor().Settings().FilePath(), "http://shop.example/"),
                        test::Up(ResultTimeNow() - std::chrono::minutes(1)));
     MenuAction("&View", "&History...")->trigger();
-    EXPECT_EQ(window_->historyWindow(), history);
+    EXPECT_EQ(window_->HistoryWindow(), history);
     EXPECT_EQ(history->findChild<QLabel*>("notice")->text(), "");
     EXPECT_EQ(history->findChild<QLabel*>("uptime24h")->text(), "24 hours: 100.00 %");
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoop) {
-    window_->logViewer().ShowLog();
+    window_->LogViewer().ShowLog();
     QTimer::singleShot(0, window_, [this] { MenuAction("&File", "E&xit")->trigger(); });
     QTimer failSafe;
     failSafe.setSingleShot(true);
