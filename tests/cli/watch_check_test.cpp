@@ -118,74 +118,130 @@ protected:
     test::NginxServer web_;
 };
 
+// A watch from the settings file, from the command line or from both: the
+// file is given after the arguments of the row when it has settings.
 TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
     const std::string refused = "http://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/";
+    // Answers after 300 ms, far past a threshold of 0.1 s however fast the machine.
+    const std::string slowResponse = "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n" + std::string(kPage);
+    const std::vector<test::PeerStep> slowAnswer =
+        test::peer::Concat({test::peer::ReadLines(5), {test::peer::Sleep(300), test::peer::Send(slowResponse)}});
+    test::ScriptedPeer slow(test::peer::Concat({slowAnswer, {test::peer::Accept()}, slowAnswer}));
+    const std::string slowPage = "http://127.0.0.1:" + std::to_string(slow.Port()) + "/";
     const std::string web = R"(http://127\.0\.0\.1:\d+/)";
     const std::string page = web + R"(page\.html)";
-    const std::string perf = std::string(R"( \| time=)") + kPerfTime + "s;;;0 size=16B;;;0";
-    const std::string found = "CORVASSE OK - " + page + " 16 bytes in " + kTime + " s" + perf;
+    const std::string passed = " 16 bytes in " + std::string(kTime) + " s";
+    auto perf = [](const std::string& thresholds) {
+        return std::string(R"( \| time=)") + kPerfTime + "s" + thresholds + ";0 size=16B;;;0";
+    };
+    const std::string found = "CORVASSE OK - " + page + passed + perf(";;");
+    const std::string goodbyeMissing = "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;");
+    const std::string sizeOver = "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf(";;");
+    const Settings lookingForGoodbye = {{"url2watch", "http://127.0.0.1:1/other"}, {"txtLookFor", "Goodbye"}};
     struct Case {
         const char* name;
         Settings settings;
+        std::vector<std::string> args;
         int status;
         std::string line;
     } cases[] = {
-        {"text found", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Welcome"}}, 0, found},
-        {"text missing",
-         {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf},
-        {"size within", {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}}, 0, found},
-        {"size over",
-         {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}},
-         2,
-         "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf},
+        {"text found", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Welcome"}}, {}, 0, found},
+        {"text missing", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}}, {}, 2, goodbyeMissing},
+        {"size within", {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}}, {}, 0, found},
+        {"size over", {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}}, {}, 2, sizeOver},
         {"refused",
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}},
+         {},
          2,
          "CORVASSE CRITICAL - " + RegexQuoted(refused) + R"(: Socket Error # 10061 Connection refused\.)"},
         // 127.0.0.1 has no IPv6 address: only IPv4 is watched, and named.
         {"refused, each family",
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}, {"ipFamily", "each"}},
+         {},
          2,
          "CORVASSE CRITICAL - " + RegexQuoted(refused) + ": Over IPv4 " +
              RegexQuoted(refused.substr(7, refused.size() - 8)) + R"(: Socket Error # 10061 Connection refused\.)"},
         {"ping",
          {{"PingOnly", "y"}, {"PingAddr", "127.0.0.1"}},
+         {},
          0,
          R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;;;0)"},
-        {"no address", {{"txtLookFor", "Welcome"}}, 3, "CORVASSE UNKNOWN - no address to watch in .*/watch\\.conf"},
-        {"no host", {{"PingOnly", "y"}}, 3, "CORVASSE UNKNOWN - no host to ping in .*/watch\\.conf"},
+        {"no address", {{"txtLookFor", "Welcome"}}, {}, 3, "CORVASSE UNKNOWN - no address to watch in .*/watch\\.conf"},
+        {"no host", {{"PingOnly", "y"}}, {}, 3, "CORVASSE UNKNOWN - no host to ping in .*/watch\\.conf"},
         {"bad size",
          {{"url2watch", "@PAGE@"}, {"expfilesize", "16 "}},
+         {},
          3,
          "CORVASSE UNKNOWN - expected size: '16 ' is not a valid integer value in .*"},
         {"https",
          {{"url2watch", "https://127.0.0.1/"}, {"txtLookFor", "Welcome"}},
+         {},
          3,
          R"(CORVASSE UNKNOWN - https://127\.0\.0\.1/: https:// addresses are watched only with allowHttps=y in .*)"},
         // Not "0 bytes, more than the expected 1000": nothing was fetched.
         {"ftp",
          {{"url2watch", "ftp://127.0.0.1/"}, {"expfilesize", "1000"}},
+         {},
          2,
          R"(CORVASSE CRITICAL - ftp://127\.0\.0\.1/: protocol not supported)"},
         // Settings written by hand in Latin-1 are read as the window reads them.
         {"look-for text in Latin-1",
          {{"url2watch", "@WEB@/sizes.html"}, {"txtLookFor", kLatin1Word}},
+         {},
          0,
          "CORVASSE OK - " + web + R"(sizes\.html 15 bytes in )" + kTime + " s" + R"( \| time=)" + kPerfTime +
              "s;;;0 size=15B;;;0"},
         {"address in Latin-1",
          {{"url2watch", std::string("@WEB@/") + kLatin1Word + ".html"}, {"txtLookFor", "Welcome"}},
+         {},
          0,
-         "CORVASSE OK - " + web + kUtf8Word + R"(\.html 16 bytes in )" + kTime + " s" + perf},
+         "CORVASSE OK - " + web + kUtf8Word + R"(\.html 16 bytes in )" + kTime + " s" + perf(";;")},
+        {"command line: address and text", {}, {"-u", "@PAGE@", "-s", "Welcome"}, 0, found},
+        {"command line: text missing", {}, {"--url=@PAGE@", "--string=Goodbye"}, 2, goodbyeMissing},
+        {"command line: size over", {}, {"-u@PAGE@", "--max-size", "15"}, 2, sizeOver},
+        {"command line: size within", {}, {"-u", "@PAGE@", "--max-size=16"}, 0, found},
+        {"command line: address alone, any page passes", {}, {"-u", "@PAGE@"}, 0, found},
+        {"the file supplies the check", lookingForGoodbye, {"-u", "@PAGE@"}, 2, goodbyeMissing},
+        {"the file supplies the address",
+         lookingForGoodbye,
+         {"-s", "Other"},
+         2,
+         R"(CORVASSE CRITICAL - http://127\.0\.0\.1:1/other: Socket Error # 10061 Connection refused\.)"},
+        {"command line: ping",
+         {},
+         {"--ping", "127.0.0.1", "-w", "0.5", "-c", "1.5"},
+         0,
+         R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;500;1500;0)"},
+        {"within both thresholds",
+         {},
+         {"-u", "@PAGE@", "-w", "100", "-c", "200.5"},
+         0,
+         "CORVASSE OK - " + page + passed + perf(";100;200.5")},
+        {"past warning",
+         {},
+         {"-u", slowPage, "-w", "0.1", "-c", "100"},
+         1,
+         "CORVASSE WARNING - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.1 s\))" + perf(";0.1;100")},
+        {"past critical",
+         {},
+         {"-u", slowPage, "-s", "Welcome", "-w", "0.1", "-c", "0.2"},
+         2,
+         "CORVASSE CRITICAL - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.2 s\))" + perf(";0.1;0.2")},
+        {"a failed check stays what it was",
+         {},
+         {"-u", "@PAGE@", "-s", "Goodbye", "-w", "0"},
+         2,
+         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";0;")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ExpectOneLine(Check({"--settings", WriteSettings(c.settings).string()}), c.status, c.line);
+        std::vector<std::string> args = c.args;
+        if (!c.settings.empty()) args.insert(args.end(), {"--settings", WriteSettings(c.settings).string()});
+        ExpectOneLine(Check(args), c.status, c.line);
     }
-    // Without --alert nothing is logged.
+    // Without --alert nothing is logged; without a settings file none was made.
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "Corvasse.log"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / ".config"));
 }
 
 TEST_F(WatchCheckTest, ServerAndSettingsTextsCannotForgeThePluginLine) {
@@ -309,74 +365,6 @@ TEST_F(WatchCheckTest, HelpShowsEveryOptionWithAnExample) {
             }
         }
     }
-}
-
-TEST_F(WatchCheckTest, AWatchOnTheCommandLineAndItsThresholds) {
-    const std::filesystem::path lookingForGoodbye =
-        WriteSettings({{"url2watch", "http://127.0.0.1:1/other"}, {"txtLookFor", "Goodbye"}});
-    // Answers after 300 ms, far past a threshold of 0.1 s however fast the machine.
-    const std::string slowResponse = "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n" + std::string(kPage);
-    const std::vector<test::PeerStep> slowAnswer =
-        test::peer::Concat({test::peer::ReadLines(5), {test::peer::Sleep(300), test::peer::Send(slowResponse)}});
-    test::ScriptedPeer slow(test::peer::Concat({slowAnswer, {test::peer::Accept()}, slowAnswer}));
-    const std::string slowPage = "http://127.0.0.1:" + std::to_string(slow.Port()) + "/";
-    const std::string page = R"(http://127\.0\.0\.1:\d+/page\.html)";
-    const std::string passed = " 16 bytes in " + std::string(kTime) + " s";
-    auto perf = [](const std::string& thresholds) {
-        return std::string(R"( \| time=)") + kPerfTime + "s" + thresholds + ";0 size=16B;;;0";
-    };
-    const struct {
-        const char* name;
-        std::vector<std::string> args;
-        int status;
-        std::string line;
-    } cases[] = {
-        {"address and text", {"-u", "@PAGE@", "-s", "Welcome"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
-        {"text missing",
-         {"--url=@PAGE@", "--string=Goodbye"},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;")},
-        {"size over",
-         {"-u@PAGE@", "--max-size", "15"},
-         2,
-         "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf(";;")},
-        {"size within", {"-u", "@PAGE@", "--max-size=16"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
-        {"address alone: any page passes", {"-u", "@PAGE@"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
-        {"the file supplies the check",
-         {"-u", "@PAGE@", "--settings", lookingForGoodbye.string()},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;")},
-        {"the file supplies the address",
-         {"-s", "Other", "--settings", lookingForGoodbye.string()},
-         2,
-         R"(CORVASSE CRITICAL - http://127\.0\.0\.1:1/other: Socket Error # 10061 Connection refused\.)"},
-        {"ping",
-         {"--ping", "127.0.0.1", "-w", "0.5", "-c", "1.5"},
-         0,
-         R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;500;1500;0)"},
-        {"within both thresholds",
-         {"-u", "@PAGE@", "-w", "100", "-c", "200.5"},
-         0,
-         "CORVASSE OK - " + page + passed + perf(";100;200.5")},
-        {"past warning",
-         {"-u", slowPage, "-w", "0.1", "-c", "100"},
-         1,
-         "CORVASSE WARNING - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.1 s\))" + perf(";0.1;100")},
-        {"past critical",
-         {"-u", slowPage, "-s", "Welcome", "-w", "0.1", "-c", "0.2"},
-         2,
-         "CORVASSE CRITICAL - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.2 s\))" + perf(";0.1;0.2")},
-        {"a failed check stays what it was",
-         {"-u", "@PAGE@", "-s", "Goodbye", "-w", "0"},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";0;")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ExpectOneLine(Check(c.args), c.status, c.line);
-    }
-    // No settings file was needed, and none was made.
-    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / ".config"));
 }
 
 TEST_F(WatchCheckTest, CertificateDaysJudgeTheServersCertificateBesideThePage) {
