@@ -29,28 +29,32 @@ namespace corvasse {
 namespace {
 
 using Lines = std::vector<std::string>;
+using Settings = std::vector<std::pair<const char*, std::string>>;
 
 constexpr int kStartTimeoutMs = 30000;
 // The last line of an alert report in the log.
 constexpr const char* kReportEnd = "----------\n\r\n";
 // How soon a signal must end the service.
 constexpr auto kShutdownLimit = std::chrono::milliseconds(1000);
+// Outage mode, watched each second.
+const Settings kOutageMode = {{"outageAlerts", "y"}, {"intervalSeconds", "1"}};
 
 class HeadlessLoopTest : public ::testing::Test {
 protected:
-    // A watch of address for "all is well" whose alerts go to mailPort on loopback.
-    std::filesystem::path WriteSettings(const std::string& address, int mailPort) {
+    // A watch of address for "all is well" whose alerts go to mailPort on
+    // loopback, with the settings that follow.
+    std::filesystem::path WriteSettings(const std::string& address, int mailPort, const Settings& more = {}) {
         const std::filesystem::path file = dir_.Path() / "watch.conf";
         SettingsStore store = SettingsStore::AtFile(file);
-        for (auto [key, value] : {std::pair<const char*, std::string>{"url2watch", address},
-                                  {"txtLookFor", "all is well"},
-                                  {"checktype", "lookfor"},
-                                  {"txtSMTPhost", "127.0.0.1"},
-                                  {"port", std::to_string(mailPort)},
-                                  {"txtSendTo", "alerts@example.org"},
-                                  {"txtYourEmail", "me@example.org"}}) {
-            store.WriteSetting("Settings", key, value);
-        }
+        Settings settings = {{"url2watch", address},
+                             {"txtLookFor", "all is well"},
+                             {"checktype", "lookfor"},
+                             {"txtSMTPhost", "127.0.0.1"},
+                             {"port", std::to_string(mailPort)},
+                             {"txtSendTo", "alerts@example.org"},
+                             {"txtYourEmail", "me@example.org"}};
+        settings.insert(settings.end(), more.begin(), more.end());
+        for (const auto& [key, value] : settings) store.WriteSetting("Settings", key, value);
         return file;
     }
 
@@ -60,15 +64,6 @@ protected:
         for (const char* arg : {CORVASSE_BINARY, "--headless", "--settings"}) prefix.push_back(arg);
         prefix.insert(prefix.end(), {settings.string(), "--log", Log().string(), "--history", History().string()});
         return std::make_unique<test::ChildProcess>(prefix, dir_.Path(), test::kDisplayVariables);
-    }
-
-    // The same in outage mode, watched each second.
-    std::filesystem::path WriteOutageSettings(const std::string& address, int mailPort) {
-        const std::filesystem::path file = WriteSettings(address, mailPort);
-        SettingsStore store = SettingsStore::AtFile(file);
-        store.WriteSetting("Settings", "outageAlerts", "y");
-        store.WriteSetting("Settings", "intervalSeconds", "1");
-        return file;
     }
 
     std::filesystem::path Log() const { return dir_.Path() / "watch.log"; }
@@ -162,11 +157,10 @@ TEST_F(HeadlessLoopTest, SigtermEndsAStalledWatchWithoutAReport) {
         test::ScriptedPeer stalled({test::peer::Sleep(20000)});
         const std::string refused = "http://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/";
         const std::string stalledPage = "http://127.0.0.1:" + std::to_string(stalled.Port()) + "/";
+        const Settings ping = {{"PingOnly", c.stall == Stall::Ping ? "y" : ""}, {"PingAddr", "127.0.0.1"}};
         const std::filesystem::path settings = c.stall == Stall::Fetch
-                                                   ? WriteSettings(stalledPage, test::FreePort("127.0.0.1"))
-                                                   : WriteSettings(refused, stalled.Port());
-        SettingsStore::AtFile(settings).WriteSetting("Settings", "PingOnly", c.stall == Stall::Ping ? "y" : "");
-        SettingsStore::AtFile(settings).WriteSetting("Settings", "PingAddr", "127.0.0.1");
+                                                   ? WriteSettings(stalledPage, test::FreePort("127.0.0.1"), ping)
+                                                   : WriteSettings(refused, stalled.Port(), ping);
         auto service = StartService(settings, c.stall == Stall::Ping ? silentLoopback : std::vector<std::string>{});
         if (c.stall == Stall::Ping) {
             // The ping waits 10 s for its answer; it is well under way by then.
@@ -192,23 +186,20 @@ TEST_F(HeadlessLoopTest, SigtermEndsAStalledWatchWithoutAReport) {
 }
 
 TEST_F(HeadlessLoopTest, SettingsThatCannotBeWatchedStopItAtOnce) {
-    const std::pair<const char*, std::string> intervals[] = {
+    const struct {
+        const char* interval;  // nullptr: no settings file
+        std::string message;
+    } cases[] = {
         {"often", "'often' is not a valid integer value.\n"},
         {"35792", "corvasse: Sorry, the watch interval must be a whole number of minutes from 0 to 35791.\n"},
+        {nullptr, "corvasse: cannot read the settings file \"missing.conf\": No such file or directory\n"},
     };
-    for (const auto& [interval, message] : intervals) {
-        const std::filesystem::path settings = WriteSettings("http://127.0.0.1:1/", 1);
-        SettingsStore::AtFile(settings).WriteSetting("Settings", "txtWatchFreq", interval);
-        auto service = StartService(settings);
-        EXPECT_EQ(service->Wait(kStartTimeoutMs), 2) << interval;
-        EXPECT_EQ(service->Errors(), message);
+    for (const auto& c : cases) {
+        auto service = StartService(c.interval ? WriteSettings("http://127.0.0.1:1/", 1, {{"txtWatchFreq", c.interval}})
+                                               : "missing.conf");
+        EXPECT_EQ(service->Wait(kStartTimeoutMs), 2) << c.message;
+        EXPECT_EQ(service->Errors(), c.message);
     }
-
-    test::ChildProcess missing({CORVASSE_BINARY, "--headless", "--settings", "missing.conf"}, dir_.Path(),
-                               test::kDisplayVariables);
-    EXPECT_EQ(missing.Wait(kStartTimeoutMs), 2);
-    EXPECT_EQ(missing.Errors(),
-              "corvasse: cannot read the settings file \"missing.conf\": No such file or directory\n");
 }
 
 long Count(const Lines& lines, const std::string& pattern) {
@@ -221,7 +212,7 @@ TEST_F(HeadlessLoopTest, OutageModeWritesEachResultAndTheNoticesAndMailsEachOuta
     test::NginxServer web;
     web.WriteFile("index.html", "<p>all is well</p>\n");
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
-    auto service = StartService(WriteOutageSettings(web.Url("/index.html"), smtp.Port()));
+    auto service = StartService(WriteSettings(web.Url("/index.html"), smtp.Port(), kOutageMode));
     auto lines = [&] { return PaneTexts(service->Output()); };
     const std::string url = web.Url("/index.html");
 
@@ -253,7 +244,7 @@ TEST_F(HeadlessLoopTest, ACorruptHistoryIsSaidOnceAndEveryFailedWatchAlerts) {
     web.WriteFile("index.html", "<p>maintenance</p>\n");
     test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
     test::WriteFile(History(), std::string(5000, 'x'));
-    auto service = StartService(WriteOutageSettings(web.Url("/index.html"), smtp.Port()));
+    auto service = StartService(WriteSettings(web.Url("/index.html"), smtp.Port(), kOutageMode));
 
     ASSERT_TRUE(smtp.WaitForMessages(3, kStartTimeoutMs)) << smtp.Output() << service->Errors();
     StopWithinTheLimit(*service);

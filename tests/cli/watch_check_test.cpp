@@ -55,18 +55,31 @@ protected:
         web_.WriteFile(std::string(kUtf8Word) + ".html", kPage);
     }
 
-    // Writes the settings file; "@PAGE@" in a value stands for the page's
-    // address, "@WEB@" for the server's.
+    // "@PAGE@" in the text stands for the page's address, "@WEB@" for the server's.
+    std::string Expanded(std::string text) const {
+        text = std::regex_replace(text, std::regex("@PAGE@"), web_.Url("/page.html"));
+        return std::regex_replace(text, std::regex("@WEB@"), web_.Url(""));
+    }
+
+    // Writes the settings file, its values expanded.
     std::filesystem::path WriteSettings(const Settings& values) {
         const std::filesystem::path file = dir_.Path() / "watch.conf";
         std::filesystem::remove(file);
         SettingsStore store = SettingsStore::AtFile(file);
-        for (auto [key, value] : values) {
-            value = std::regex_replace(value, std::regex("@PAGE@"), web_.Url("/page.html"));
-            value = std::regex_replace(value, std::regex("@WEB@"), web_.Url(""));
-            store.WriteSetting("Settings", key, value);
-        }
+        for (const auto& [key, value] : values) store.WriteSetting("Settings", key, Expanded(value));
         return file;
+    }
+
+    // A watch of the page for the text whose alerts go to the mail server at port.
+    std::filesystem::path WriteAlertingSettings(const std::string& lookFor, int port, Settings more = {}) {
+        more.insert({{"txtLookFor", lookFor},
+                     {"checktype", "lookfor"},
+                     {"txtSMTPhost", "127.0.0.1"},
+                     {"port", std::to_string(port)},
+                     {"txtSendTo", "alerts@example.org"},
+                     {"txtYourEmail", "me@example.org"}});
+        more.insert({"url2watch", "@PAGE@"});
+        return WriteSettings(more);
     }
 
     struct Run {
@@ -76,99 +89,159 @@ protected:
         long peakResidentKiB = 0;
     };
 
-    // "@PAGE@" and "@WEB@" in an argument as in WriteSettings.
+    // Runs the plugin with the arguments expanded.
     Run Check(std::vector<std::string> args) {
-        for (std::string& arg : args) {
-            arg = std::regex_replace(arg, std::regex("@PAGE@"), web_.Url("/page.html"));
-            arg = std::regex_replace(arg, std::regex("@WEB@"), web_.Url(""));
-        }
+        for (std::string& arg : args) arg = Expanded(arg);
         args.insert(args.begin(), CHECK_CORVASSE_BINARY);
         test::ChildProcess child(args, dir_.Path());
         const std::optional<int> status = child.Wait(kRunTimeoutMs);
         return {status, test::SplitLines(child.Output()), child.Errors(), child.PeakResidentKiB()};
     }
 
+    // The run printed the one line that matches the pattern, and no error.
+    static void ExpectOneLine(const Run& run, int status, const std::string& pattern) {
+        EXPECT_EQ(run.status, status);
+        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
+        EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(pattern))) << run.lines[0];
+        EXPECT_EQ(run.errors, "");
+    }
+
+    // Waits for the count of mails the server must have received by now.
+    static void ExpectMails(const test::SmtpServer& smtp, size_t count) {
+        if (count > 0) {
+            ASSERT_TRUE(smtp.WaitForMessages(count)) << smtp.Output();
+        }
+        EXPECT_EQ(smtp.Messages().size(), count);
+    }
+
     test::TempDir dir_;
     test::NginxServer web_;
 };
 
+// A watch from the settings file, from the command line or from both: the
+// file is given after the arguments of the row when it has settings.
 TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
     const std::string refused = "http://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/";
+    // Answers after 300 ms, far past a threshold of 0.1 s however fast the machine.
+    const std::string slowResponse = "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n" + std::string(kPage);
+    const std::vector<test::PeerStep> slowAnswer =
+        test::peer::Concat({test::peer::ReadLines(5), {test::peer::Sleep(300), test::peer::Send(slowResponse)}});
+    test::ScriptedPeer slow(test::peer::Concat({slowAnswer, {test::peer::Accept()}, slowAnswer}));
+    const std::string slowPage = "http://127.0.0.1:" + std::to_string(slow.Port()) + "/";
     const std::string web = R"(http://127\.0\.0\.1:\d+/)";
     const std::string page = web + R"(page\.html)";
-    const std::string perf = std::string(R"( \| time=)") + kPerfTime + "s;;;0 size=16B;;;0";
+    const std::string passed = " 16 bytes in " + std::string(kTime) + " s";
+    auto perf = [](const std::string& thresholds) {
+        return std::string(R"( \| time=)") + kPerfTime + "s" + thresholds + ";0 size=16B;;;0";
+    };
+    const std::string found = "CORVASSE OK - " + page + passed + perf(";;");
+    const std::string goodbyeMissing = "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;");
+    const std::string sizeOver = "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf(";;");
+    const Settings lookingForGoodbye = {{"url2watch", "http://127.0.0.1:1/other"}, {"txtLookFor", "Goodbye"}};
     struct Case {
         const char* name;
         Settings settings;
+        std::vector<std::string> args;
         int status;
         std::string line;
     } cases[] = {
-        {"text found",
-         {{"url2watch", "@PAGE@"}, {"txtLookFor", "Welcome"}},
-         0,
-         "CORVASSE OK - " + page + " 16 bytes in " + kTime + " s" + perf},
-        {"text missing",
-         {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf},
-        {"size within",
-         {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}},
-         0,
-         "CORVASSE OK - " + page + " 16 bytes in " + kTime + " s" + perf},
-        {"size over",
-         {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}},
-         2,
-         "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf},
+        {"text found", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Welcome"}}, {}, 0, found},
+        {"text missing", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}}, {}, 2, goodbyeMissing},
+        {"size within", {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}}, {}, 0, found},
+        {"size over", {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}}, {}, 2, sizeOver},
         {"refused",
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}},
+         {},
          2,
          "CORVASSE CRITICAL - " + RegexQuoted(refused) + R"(: Socket Error # 10061 Connection refused\.)"},
         // 127.0.0.1 has no IPv6 address: only IPv4 is watched, and named.
         {"refused, each family",
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}, {"ipFamily", "each"}},
+         {},
          2,
          "CORVASSE CRITICAL - " + RegexQuoted(refused) + ": Over IPv4 " +
              RegexQuoted(refused.substr(7, refused.size() - 8)) + R"(: Socket Error # 10061 Connection refused\.)"},
         {"ping",
          {{"PingOnly", "y"}, {"PingAddr", "127.0.0.1"}},
+         {},
          0,
          R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;;;0)"},
-        {"no address", {{"txtLookFor", "Welcome"}}, 3, "CORVASSE UNKNOWN - no address to watch in .*/watch\\.conf"},
-        {"no host", {{"PingOnly", "y"}}, 3, "CORVASSE UNKNOWN - no host to ping in .*/watch\\.conf"},
+        {"no address", {{"txtLookFor", "Welcome"}}, {}, 3, "CORVASSE UNKNOWN - no address to watch in .*/watch\\.conf"},
+        {"no host", {{"PingOnly", "y"}}, {}, 3, "CORVASSE UNKNOWN - no host to ping in .*/watch\\.conf"},
         {"bad size",
          {{"url2watch", "@PAGE@"}, {"expfilesize", "16 "}},
+         {},
          3,
          "CORVASSE UNKNOWN - expected size: '16 ' is not a valid integer value in .*"},
         {"https",
          {{"url2watch", "https://127.0.0.1/"}, {"txtLookFor", "Welcome"}},
+         {},
          3,
          R"(CORVASSE UNKNOWN - https://127\.0\.0\.1/: https:// addresses are watched only with allowHttps=y in .*)"},
         // Not "0 bytes, more than the expected 1000": nothing was fetched.
         {"ftp",
          {{"url2watch", "ftp://127.0.0.1/"}, {"expfilesize", "1000"}},
+         {},
          2,
          R"(CORVASSE CRITICAL - ftp://127\.0\.0\.1/: protocol not supported)"},
         // Settings written by hand in Latin-1 are read as the window reads them.
         {"look-for text in Latin-1",
          {{"url2watch", "@WEB@/sizes.html"}, {"txtLookFor", kLatin1Word}},
+         {},
          0,
          "CORVASSE OK - " + web + R"(sizes\.html 15 bytes in )" + kTime + " s" + R"( \| time=)" + kPerfTime +
              "s;;;0 size=15B;;;0"},
         {"address in Latin-1",
          {{"url2watch", std::string("@WEB@/") + kLatin1Word + ".html"}, {"txtLookFor", "Welcome"}},
+         {},
          0,
-         "CORVASSE OK - " + web + kUtf8Word + R"(\.html 16 bytes in )" + kTime + " s" + perf},
+         "CORVASSE OK - " + web + kUtf8Word + R"(\.html 16 bytes in )" + kTime + " s" + perf(";;")},
+        {"command line: address and text", {}, {"-u", "@PAGE@", "-s", "Welcome"}, 0, found},
+        {"command line: text missing", {}, {"--url=@PAGE@", "--string=Goodbye"}, 2, goodbyeMissing},
+        {"command line: size over", {}, {"-u@PAGE@", "--max-size", "15"}, 2, sizeOver},
+        {"command line: size within", {}, {"-u", "@PAGE@", "--max-size=16"}, 0, found},
+        {"command line: address alone, any page passes", {}, {"-u", "@PAGE@"}, 0, found},
+        {"the file supplies the check", lookingForGoodbye, {"-u", "@PAGE@"}, 2, goodbyeMissing},
+        {"the file supplies the address",
+         lookingForGoodbye,
+         {"-s", "Other"},
+         2,
+         R"(CORVASSE CRITICAL - http://127\.0\.0\.1:1/other: Socket Error # 10061 Connection refused\.)"},
+        {"command line: ping",
+         {},
+         {"--ping", "127.0.0.1", "-w", "0.5", "-c", "1.5"},
+         0,
+         R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;500;1500;0)"},
+        {"within both thresholds",
+         {},
+         {"-u", "@PAGE@", "-w", "100", "-c", "200.5"},
+         0,
+         "CORVASSE OK - " + page + passed + perf(";100;200.5")},
+        {"past warning",
+         {},
+         {"-u", slowPage, "-w", "0.1", "-c", "100"},
+         1,
+         "CORVASSE WARNING - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.1 s\))" + perf(";0.1;100")},
+        {"past critical",
+         {},
+         {"-u", slowPage, "-s", "Welcome", "-w", "0.1", "-c", "0.2"},
+         2,
+         "CORVASSE CRITICAL - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.2 s\))" + perf(";0.1;0.2")},
+        {"a failed check stays what it was",
+         {},
+         {"-u", "@PAGE@", "-s", "Goodbye", "-w", "0"},
+         2,
+         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";0;")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Run run = Check({"--settings", WriteSettings(c.settings).string()});
-        EXPECT_EQ(run.status, c.status);
-        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
-        EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(c.line))) << run.lines[0];
-        EXPECT_EQ(run.errors, "");
+        std::vector<std::string> args = c.args;
+        if (!c.settings.empty()) args.insert(args.end(), {"--settings", WriteSettings(c.settings).string()});
+        ExpectOneLine(Check(args), c.status, c.line);
     }
-    // Without --alert nothing is logged.
+    // Without --alert nothing is logged; without a settings file none was made.
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "Corvasse.log"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / ".config"));
 }
 
 TEST_F(WatchCheckTest, ServerAndSettingsTextsCannotForgeThePluginLine) {
@@ -294,78 +367,6 @@ TEST_F(WatchCheckTest, HelpShowsEveryOptionWithAnExample) {
     }
 }
 
-TEST_F(WatchCheckTest, AWatchOnTheCommandLineAndItsThresholds) {
-    const std::filesystem::path lookingForGoodbye =
-        WriteSettings({{"url2watch", "http://127.0.0.1:1/other"}, {"txtLookFor", "Goodbye"}});
-    // Answers after 300 ms, far past a threshold of 0.1 s however fast the machine.
-    const std::string slowResponse = "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n" + std::string(kPage);
-    const std::vector<test::PeerStep> slowAnswer =
-        test::peer::Concat({test::peer::ReadLines(5), {test::peer::Sleep(300), test::peer::Send(slowResponse)}});
-    test::ScriptedPeer slow(test::peer::Concat({slowAnswer, {test::peer::Accept()}, slowAnswer}));
-    const std::string slowPage = "http://127.0.0.1:" + std::to_string(slow.Port()) + "/";
-    const std::string page = R"(http://127\.0\.0\.1:\d+/page\.html)";
-    const std::string passed = " 16 bytes in " + std::string(kTime) + " s";
-    auto perf = [](const std::string& thresholds) {
-        return std::string(R"( \| time=)") + kPerfTime + "s" + thresholds + ";0 size=16B;;;0";
-    };
-    const struct {
-        const char* name;
-        std::vector<std::string> args;
-        int status;
-        std::string line;
-    } cases[] = {
-        {"address and text", {"-u", "@PAGE@", "-s", "Welcome"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
-        {"text missing",
-         {"--url=@PAGE@", "--string=Goodbye"},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;")},
-        {"size over",
-         {"-u@PAGE@", "--max-size", "15"},
-         2,
-         "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf(";;")},
-        {"size within", {"-u", "@PAGE@", "--max-size=16"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
-        {"address alone: any page passes", {"-u", "@PAGE@"}, 0, "CORVASSE OK - " + page + passed + perf(";;")},
-        {"the file supplies the check",
-         {"-u", "@PAGE@", "--settings", lookingForGoodbye.string()},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;")},
-        {"the file supplies the address",
-         {"-s", "Other", "--settings", lookingForGoodbye.string()},
-         2,
-         R"(CORVASSE CRITICAL - http://127\.0\.0\.1:1/other: Socket Error # 10061 Connection refused\.)"},
-        {"ping",
-         {"--ping", "127.0.0.1", "-w", "0.5", "-c", "1.5"},
-         0,
-         R"(CORVASSE OK - 127\.0\.0\.1 replied in \d+ ms \| rta=\d+ms;500;1500;0)"},
-        {"within both thresholds",
-         {"-u", "@PAGE@", "-w", "100", "-c", "200.5"},
-         0,
-         "CORVASSE OK - " + page + passed + perf(";100;200.5")},
-        {"past warning",
-         {"-u", slowPage, "-w", "0.1", "-c", "100"},
-         1,
-         "CORVASSE WARNING - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.1 s\))" + perf(";0.1;100")},
-        {"past critical",
-         {"-u", slowPage, "-s", "Welcome", "-w", "0.1", "-c", "0.2"},
-         2,
-         "CORVASSE CRITICAL - " + RegexQuoted(slowPage) + passed + R"( \(more than 0\.2 s\))" + perf(";0.1;0.2")},
-        {"a failed check stays what it was",
-         {"-u", "@PAGE@", "-s", "Goodbye", "-w", "0"},
-         2,
-         "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";0;")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Run run = Check(c.args);
-        EXPECT_EQ(run.status, c.status);
-        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
-        EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(c.line))) << run.lines[0];
-        EXPECT_EQ(run.errors, "");
-    }
-    // No settings file was needed, and none was made.
-    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / ".config"));
-}
-
 TEST_F(WatchCheckTest, CertificateDaysJudgeTheServersCertificateBesideThePage) {
     const auto now = std::chrono::system_clock::now();
     const struct {
@@ -379,8 +380,8 @@ TEST_F(WatchCheckTest, CertificateDaysJudgeTheServersCertificateBesideThePage) {
          30,
          {"--certificate-days", "14,3"},
          0,
-         "CORVASSE OK - @ADDRESS@ 16 bytes in T s, certificate for 127.0.0.1 expires in 30 days (@DATE@) | "
-         "time=Ts;;;0 size=16B;;;0 cert_days=30;14;3;0"},
+         "CORVASSE OK - @ADDRESS@ 16 bytes in T s, certificate for 127.0.0.1 expires in 30 days (@DATE@) | time=Ts;;;0 "
+         "size=16B;;;0 cert_days=30;14;3;0"},
         {"within the warning days",
          9,
          {"--certificate-days", "14,3"},
@@ -416,9 +417,6 @@ TEST_F(WatchCheckTest, CertificateDaysJudgeTheServersCertificateBesideThePage) {
         const std::string address = server.HttpsUrl("/page.html");
         std::vector<std::string> args = {"-u", address};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const Run run = Check(args);
-        EXPECT_EQ(run.status, c.status);
-        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
         const std::time_t endTime = std::chrono::system_clock::to_time_t(end);
         std::tm parts{};
         gmtime_r(&endTime, &parts);
@@ -429,17 +427,13 @@ TEST_F(WatchCheckTest, CertificateDaysJudgeTheServersCertificateBesideThePage) {
         expected = std::regex_replace(expected, std::regex("@DATE@"), date);
         expected = std::regex_replace(expected, std::regex(" in T s"), std::string(" in ") + kTime + " s");
         expected = std::regex_replace(expected, std::regex("time=Ts"), std::string("time=") + kPerfTime + "s");
-        EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(expected))) << run.lines[0];
+        ExpectOneLine(Check(args), c.status, expected);
     }
     // A page that came in clear has no certificate to judge.
-    const Run clear = Check({"-u", "@PAGE@", "--certificate-days", "14"});
-    EXPECT_EQ(clear.status, 3);
-    EXPECT_EQ(clear.lines.size(), 1u);
-    EXPECT_TRUE(
-        std::regex_match(clear.lines[0], std::regex("CORVASSE UNKNOWN - " + RegexQuoted(web_.Url("/page.html")) +
-                                                    " 16 bytes in .*, no certificate: the page did not come "
-                                                    "over https \\| time=.*s;;;0 size=16B;;;0")))
-        << clear.lines[0];
+    ExpectOneLine(
+        Check({"-u", "@PAGE@", "--certificate-days", "14"}), 3,
+        "CORVASSE UNKNOWN - " + RegexQuoted(web_.Url("/page.html")) +
+            " 16 bytes in .*, no certificate: the page did not come over https \\| time=.*s;;;0 size=16B;;;0");
 }
 
 TEST_F(WatchCheckTest, APageLargerThanTheCheckWouldHoldIsCheckedAsItArrives) {
@@ -468,14 +462,8 @@ TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mailSecurity);
         test::SmtpServer smtp(test::SmtpServer::Login::NotOffered, "127.0.0.1", c.tls);
-        const std::filesystem::path settings = WriteSettings({{"url2watch", "@PAGE@"},
-                                                              {"txtLookFor", "Goodbye"},
-                                                              {"checktype", "lookfor"},
-                                                              {"txtSMTPhost", smtp.Host()},
-                                                              {"port", std::to_string(smtp.Port())},
-                                                              {"mailSecurity", c.mailSecurity},
-                                                              {"txtSendTo", "alerts@example.org"},
-                                                              {"txtYourEmail", "me@example.org"}});
+        const std::filesystem::path settings =
+            WriteAlertingSettings("Goodbye", smtp.Port(), {{"mailSecurity", c.mailSecurity}});
         const std::filesystem::path log = dir_.Path() / "alerts.log";
         std::filesystem::remove(log);
 
@@ -487,8 +475,7 @@ TEST_F(WatchCheckTest, AlertSendsTheMailAndLogsTheReportAsTheWindowDoes) {
         EXPECT_TRUE(alerting.lines[0].starts_with("CORVASSE CRITICAL - ")) << alerting.lines[0];
         EXPECT_EQ(alerting.lines[0].find("alert failed"), std::string::npos) << alerting.lines[0];
 
-        ASSERT_TRUE(smtp.WaitForMessages(1)) << smtp.Output();
-        EXPECT_EQ(smtp.Messages().size(), 1u);
+        ExpectMails(smtp, 1);
         EXPECT_EQ(smtp.Messages()[0].rcptTo, std::vector<std::string>{"alerts@example.org"});
         EXPECT_NE(smtp.Messages()[0].content.find("Looked for but did not find:Goodbye"), std::string::npos);
         const std::regex report(
@@ -505,14 +492,7 @@ TEST_F(WatchCheckTest, RecordsOnlyWhenAskedAndWithAlertMailsOncePerOutage) {
     const std::filesystem::path history = dir_.Path() / "state" / "history.sqlite3";
     const std::filesystem::path log = dir_.Path() / "alerts.log";
     auto settingsLookingFor = [&](const char* text) {
-        return WriteSettings({{"url2watch", "@PAGE@"},
-                              {"txtLookFor", text},
-                              {"checktype", "lookfor"},
-                              {"txtSMTPhost", smtp.Host()},
-                              {"port", std::to_string(smtp.Port())},
-                              {"txtSendTo", "alerts@example.org"},
-                              {"txtYourEmail", "me@example.org"},
-                              {"outageAlerts", "y"}});
+        return WriteAlertingSettings(text, smtp.Port(), {{"outageAlerts", "y"}});
     };
     auto recorded = [&](const std::filesystem::path& settings) {
         HistoryStore store(history);
@@ -543,11 +523,9 @@ TEST_F(WatchCheckTest, RecordsOnlyWhenAskedAndWithAlertMailsOncePerOutage) {
     } runs[] = {{"Goodbye", 2, 0}, {"Goodbye", 2, 1}, {"Goodbye", 2, 1}, {"Welcome", 0, 2}, {"Welcome", 0, 2}};
     for (const auto& run : runs) {
         settings = settingsLookingFor(run.lookFor);
-        EXPECT_EQ(Check(alerting).status, run.status) << run.lookFor;
-        if (run.mails > 0) {
-            ASSERT_TRUE(smtp.WaitForMessages(run.mails)) << smtp.Output();
-        }
-        EXPECT_EQ(smtp.Messages().size(), run.mails) << run.lookFor;
+        SCOPED_TRACE(run.lookFor);
+        EXPECT_EQ(Check(alerting).status, run.status);
+        ExpectMails(smtp, run.mails);
     }
     EXPECT_EQ(recorded(settings), 4);
     EXPECT_NE(smtp.Messages()[0].content.find("Subject: Corvasse Alert: " + web_.Url("/page.html")), std::string::npos);
@@ -561,15 +539,9 @@ TEST_F(WatchCheckTest, CertWarnDaysMailsOnlyWithAlertAndOnceOverTheHistory) {
     test::NginxServer server("", test::CertificateEndingAt(std::chrono::system_clock::now() + std::chrono::days(9)));
     server.WriteFile("page.html", kPage);
     const std::filesystem::path history = dir_.Path() / "state" / "history.sqlite3";
-    const std::filesystem::path settings = WriteSettings({{"url2watch", server.HttpsUrl("/page.html")},
-                                                          {"allowHttps", "y"},
-                                                          {"txtLookFor", "Welcome"},
-                                                          {"checktype", "lookfor"},
-                                                          {"txtSMTPhost", smtp.Host()},
-                                                          {"port", std::to_string(smtp.Port())},
-                                                          {"txtSendTo", "alerts@example.org"},
-                                                          {"txtYourEmail", "me@example.org"},
-                                                          {"certWarnDays", "14"}});
+    const std::filesystem::path settings = WriteAlertingSettings(
+        "Welcome", smtp.Port(),
+        {{"url2watch", server.HttpsUrl("/page.html")}, {"allowHttps", "y"}, {"certWarnDays", "14"}});
     const std::vector<std::string> recording = {"--settings", settings.string(), "--history", history.string()};
     std::vector<std::string> alerting = recording;
     alerting.insert(alerting.end(), {"--log", (dir_.Path() / "alerts.log").string(), "--alert"});
@@ -580,10 +552,7 @@ TEST_F(WatchCheckTest, CertWarnDaysMailsOnlyWithAlertAndOnceOverTheHistory) {
     } runs[] = {{recording, 0}, {alerting, 1}, {alerting, 1}, {recording, 1}};
     for (const auto& run : runs) {
         EXPECT_EQ(Check(run.args).status, 0);
-        if (run.mails > 0) {
-            ASSERT_TRUE(smtp.WaitForMessages(run.mails)) << smtp.Output();
-        }
-        EXPECT_EQ(smtp.Messages().size(), run.mails);
+        ExpectMails(smtp, run.mails);
     }
     EXPECT_NE(smtp.Messages()[0].content.find("Subject: Corvasse Certificate Warning"), std::string::npos);
 }
@@ -621,14 +590,8 @@ TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::filesystem::path settings = WriteSettings({{"url2watch", "@PAGE@"},
-                                                              {"txtLookFor", "Goodbye"},
-                                                              {"checktype", "lookfor"},
-                                                              {"txtSMTPhost", "127.0.0.1"},
-                                                              {"port", std::to_string(c.port)},
-                                                              {"mailSecurity", c.mailSecurity},
-                                                              {"txtSendTo", "alerts@example.org"},
-                                                              {"txtYourEmail", "me@example.org"}});
+        const std::filesystem::path settings =
+            WriteAlertingSettings("Goodbye", c.port, {{"mailSecurity", c.mailSecurity}});
         const Run run = Check({"--settings", settings.string(), "--log", c.log.string(), "--alert"});
         EXPECT_EQ(run.status, 2);
         ASSERT_EQ(run.lines.size(), 1 + c.details.size()) << run.errors;

@@ -320,10 +320,13 @@ TEST_F(HistoryStoreTest, CertificateWarningsAreKeptPerWatchCertificateAndKind) {
 TEST(HistoryErrorTest, ADatabaseThatCannotBeUsedSaysWhereAndWhy) {
     test::TempDir temp;
     const std::filesystem::path folder = temp.Path() / "Corvasse";
+    const std::filesystem::path missing = temp.Path() / "missing" / kHistoryFileName;
+    const std::filesystem::path empty = temp.Path() / "empty.sqlite3";
     const struct {
         const char* name;
         std::function<std::filesystem::path()> prepare;
         std::string reason;
+        HistoryAccess access = HistoryAccess::ReadWrite;
     } rows[] = {
         {"text file",
          [&] {
@@ -362,6 +365,15 @@ TEST(HistoryErrorTest, ADatabaseThatCannotBeUsedSaysWhereAndWhy) {
              return temp.Path() / "blocker" / "Corvasse" / kHistoryFileName;
          },
          "cannot create its folder: Not a directory"},
+        // Reading creates nothing.
+        {"missing, to read", [&] { return missing; }, "cannot read it: No such file or directory",
+         HistoryAccess::ReadOnly},
+        {"empty, to read",
+         [&] {
+             test::WriteFile(empty, "");
+             return empty;
+         },
+         "the file holds no history", HistoryAccess::ReadOnly},
     };
     std::filesystem::create_directory(folder);
     for (const auto& row : rows) {
@@ -369,30 +381,20 @@ TEST(HistoryErrorTest, ADatabaseThatCannotBeUsedSaysWhereAndWhy) {
         const std::filesystem::path file = row.prepare();
         test::ExpectThrowWithMessage<HistoryError>(
             [&] {
-                HistoryStore store(file);
+                HistoryStore store(file, row.access);
+                if (row.access == HistoryAccess::ReadOnly) return;
                 const WatchId watch = store.FindOrAddWatch("/x.conf", "http://x/");
                 store.RecordResult(watch, test::Up(kDayStart + days(1)));
                 store.CountResults(watch, {kDayStart, kDayStart + days(2)});
             },
             "Cannot use the history database \"" + file.string() + "\": " + row.reason);
     }
+    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+    EXPECT_EQ(std::filesystem::file_size(empty), 0u);
 }
 
-TEST(HistoryErrorTest, AReadOnlyFolderIsRefusedAtOnce) {
-    test::TempDir temp;
-    const std::filesystem::path folder = temp.Path() / "Corvasse";
-    { HistoryStore made(folder / "old.sqlite3"); }
-    test::ReadOnlyFolder readOnly(folder);
-    ASSERT_TRUE(readOnly.Ready());
-    const std::string reason = geteuid() == 0 ? "Read-only file system" : "Permission denied";
-    for (const char* name : {"old.sqlite3", "new.sqlite3"}) {
-        test::ExpectThrowWithMessage<HistoryError>([&] { HistoryStore store(folder / name); },
-                                                   "Cannot use the history database \"" + (folder / name).string() +
-                                                       "\": cannot write to its folder: " + reason);
-    }
-}
-
-TEST(HistoryReaderTest, ReadsWhatWasWrittenWithoutWritingInAReadOnlyFolder) {
+// A database in a read-only folder is read as it is, and refused at once for writing.
+TEST(HistoryReaderTest, AReadOnlyFolderIsReadWithoutWritingAndRefusedForWriting) {
     test::TempDir temp;
     const std::filesystem::path folder = temp.Path() / "Corvasse";
     const std::filesystem::path file = folder / kHistoryFileName;
@@ -413,27 +415,13 @@ TEST(HistoryReaderTest, ReadsWhatWasWrittenWithoutWritingInAReadOnlyFolder) {
     EXPECT_EQ(count.up, 1);
     EXPECT_EQ(count.down, 1);
     EXPECT_EQ(reader.Outages(watch, {kDayStart, kDayStart + days(1)}).size(), 0u);
-}
 
-TEST(HistoryReaderTest, CreatesNothingAndSaysWhyItCannotRead) {
-    test::TempDir temp;
-    const std::filesystem::path missing = temp.Path() / "Corvasse" / kHistoryFileName;
-    const std::filesystem::path empty = temp.Path() / "empty.sqlite3";
-    test::WriteFile(empty, "");
-    const struct {
-        std::filesystem::path file;
-        std::string reason;
-    } rows[] = {
-        {missing, "cannot read it: No such file or directory"},
-        {empty, "the file holds no history"},
-    };
-    for (const auto& row : rows) {
+    const std::string reason = geteuid() == 0 ? "Read-only file system" : "Permission denied";
+    for (const std::filesystem::path& written : {file, folder / "new.sqlite3"}) {
         test::ExpectThrowWithMessage<HistoryError>(
-            [&] { HistoryStore store(row.file, HistoryAccess::ReadOnly); },
-            "Cannot use the history database \"" + row.file.string() + "\": " + row.reason);
+            [&] { HistoryStore store(written); },
+            "Cannot use the history database \"" + written.string() + "\": cannot write to its folder: " + reason);
     }
-    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
-    EXPECT_EQ(std::filesystem::file_size(empty), 0u);
 }
 
 }  // namespace

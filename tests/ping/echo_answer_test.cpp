@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -27,7 +28,7 @@ Bytes WithIpHeader(const Bytes& icmp) {
     return datagram;
 }
 
-Bytes EchoReply(uint32_t id) {
+Bytes Reply(uint32_t id) {
     Bytes message = BuildEchoRequest(id, 64);
     message[0] = 0;
     return message;
@@ -35,7 +36,7 @@ Bytes EchoReply(uint32_t id) {
 
 // A destination-unreachable answer quoting the request as a router sends it:
 // 4 unused bytes, the request's IP header, the first 8 bytes of the request.
-Bytes Unreachable(uint8_t code, uint32_t quotedId) {
+Bytes UnreachableAnswer(uint8_t code, uint32_t quotedId) {
     Bytes message = {3, code, 0, 0, 0, 0, 0, 0};
     const Bytes quotedIp = IpHeader();
     message.insert(message.end(), quotedIp.begin(), quotedIp.end());
@@ -44,118 +45,104 @@ Bytes Unreachable(uint8_t code, uint32_t quotedId) {
     return message;
 }
 
-EchoAnswerKind Kind(const Bytes& datagram, IdMatch match = IdMatch::WholeId) {
-    return MatchEchoAnswer(datagram, kId, match).Kind;
+Bytes Edited(Bytes bytes, const std::function<void(Bytes&)>& edit) {
+    edit(bytes);
+    return bytes;
 }
 
-TEST(EchoAnswerTest, EchoReplyMatchesOnItsIdentifier) {
-    EXPECT_EQ(Kind(WithIpHeader(EchoReply(kId))), EchoAnswerKind::EchoReply);
-    // Ping sockets deliver the ICMP message without the IP header.
-    EXPECT_EQ(Kind(EchoReply(kId)), EchoAnswerKind::EchoReply);
-    // Another program's echo, or our own request seen on loopback.
-    EXPECT_EQ(Kind(WithIpHeader(EchoReply(kId + 1))), EchoAnswerKind::Ignored);
-    EXPECT_EQ(Kind(WithIpHeader(BuildEchoRequest(kId, 64))), EchoAnswerKind::Ignored);
-    // Exactly the identifier after the header is enough; one byte less is not.
-    Bytes minimal = EchoReply(kId);
-    minimal.resize(8);
-    EXPECT_EQ(Kind(minimal), EchoAnswerKind::EchoReply);
-    minimal.resize(7);
-    EXPECT_EQ(Kind(minimal), EchoAnswerKind::Ignored);
+// The kernel of a ping socket replaced the identifier field (bytes 4 and 5).
+Bytes KernelId(Bytes message) {
+    message[4] ^= 0xFF;
+    message[5] ^= 0xFF;
+    return message;
 }
 
-TEST(EchoAnswerTest, PingSocketComparesTheSequenceHalfOnly) {
-    // The kernel replaced the identifier field (bytes 4 and 5).
-    Bytes reply = EchoReply(kId);
-    reply[4] ^= 0xFF;
-    reply[5] ^= 0xFF;
-    EXPECT_EQ(Kind(reply, IdMatch::SequenceHalf), EchoAnswerKind::EchoReply);
-    EXPECT_EQ(Kind(reply, IdMatch::WholeId), EchoAnswerKind::Ignored);
-    reply[7] ^= 0x01;
-    EXPECT_EQ(Kind(reply, IdMatch::SequenceHalf), EchoAnswerKind::Ignored);
-}
+const Bytes kRequestV6 = BuildEchoRequest(kId, 64, IcmpVersion::V6);
+const Bytes kReplyV6 = Edited(kRequestV6, [](Bytes& b) { b[0] = 129; });
+// An ICMPv6 unreachable answer quotes 4 unused bytes, the 40-byte IPv6 header
+// and the request's first 8 bytes.
+const Bytes kUnreachableV6 = Edited({1, 4, 0, 0, 0, 0, 0, 0}, [](Bytes& b) {
+    b.resize(b.size() + 40, 0x60);
+    b.insert(b.end(), kRequestV6.begin(), kRequestV6.begin() + 8);
+});
 
-TEST(EchoAnswerTest, UnreachableQuotingThisRequestCarriesItsCode) {
-    const EchoAnswer hostUnreachable = MatchEchoAnswer(WithIpHeader(Unreachable(1, kId)), kId, IdMatch::WholeId);
-    EXPECT_EQ(hostUnreachable.Kind, EchoAnswerKind::Unreachable);
-    EXPECT_EQ(hostUnreachable.Code, 1);
-    EXPECT_EQ(MatchEchoAnswer(Unreachable(13, kId), kId, IdMatch::WholeId).Code, 13);
-    EXPECT_EQ(Kind(WithIpHeader(Unreachable(1, kId ^ 0x00010000))), EchoAnswerKind::Ignored);
-    // The quote must reach the identifier: 32 bytes behind the header.
-    Bytes cut = Unreachable(1, kId);
-    cut.pop_back();
-    EXPECT_EQ(Kind(cut), EchoAnswerKind::Ignored);
-    // Other ICMP types carrying the same bytes are not answers.
-    Bytes timeExceeded = Unreachable(0, kId);
-    timeExceeded[0] = 11;
-    EXPECT_EQ(Kind(timeExceeded), EchoAnswerKind::Ignored);
-}
-
-TEST(EchoAnswerTest, ShortMessagesAndHeaderStripping) {
-    EXPECT_EQ(Kind({}), EchoAnswerKind::TooShort);
-    EXPECT_EQ(Kind({0, 0, 0}), EchoAnswerKind::TooShort);
-    EXPECT_EQ(Kind({0, 0, 0, 0}), EchoAnswerKind::Ignored);
-    // An IP header followed by fewer than 4 bytes.
-    Bytes headerOnly = IpHeader();
-    EXPECT_EQ(Kind(headerOnly), EchoAnswerKind::TooShort);
-    headerOnly.push_back(0);
-    headerOnly.push_back(0);
-    EXPECT_EQ(Kind(headerOnly), EchoAnswerKind::TooShort);
-    // 0x45 but shorter than an IP header: taken as an ICMP message of type 0x45.
-    EXPECT_EQ(Kind({0x45, 0, 0, 0, 0, 0}), EchoAnswerKind::Ignored);
-    // An IP header with options is not stripped; its first byte is no ICMP type
-    // this program answers to.
-    Bytes withOptions = WithIpHeader(EchoReply(kId));
-    withOptions[0] = 0x46;
-    EXPECT_EQ(Kind(withOptions), EchoAnswerKind::Ignored);
-}
-
-TEST(EchoAnswerTest, RequestReturnedByTheErrorQueue) {
-    Bytes request = BuildEchoRequest(kId, 64);
-    request[4] = request[5] = 0;  // kernel identifier
-    EXPECT_TRUE(RequestCarriesId(request, kId, IdMatch::SequenceHalf));
-    EXPECT_FALSE(RequestCarriesId(BuildEchoRequest(kId + 0x10000, 64), kId, IdMatch::SequenceHalf));
-    request.resize(7);
-    EXPECT_FALSE(RequestCarriesId(request, kId, IdMatch::SequenceHalf));
-    EXPECT_FALSE(RequestCarriesId({}, kId, IdMatch::SequenceHalf));
-}
-
-TEST(EchoAnswerTest, Icmpv6AnswersHaveTheirOwnTypesAndOffsets) {
-    const Bytes request = BuildEchoRequest(kId, 64, IcmpVersion::V6);
-    EXPECT_EQ(request[0], 128);
-    EXPECT_EQ(request[2] | request[3], 0) << "the kernel fills in the checksum";
-    Bytes reply = request;
-    reply[0] = 129;
-    // An unreachable answer quotes 4 unused bytes, the 40-byte IPv6 header
-    // and the request's first 8 bytes.
-    Bytes unreachable = {1, 4, 0, 0, 0, 0, 0, 0};
-    unreachable.resize(unreachable.size() + 40, 0x60);
-    unreachable.insert(unreachable.end(), request.begin(), request.begin() + 8);
-    Bytes cut = unreachable;
-    cut.pop_back();
+TEST(EchoAnswerTest, DatagramsAreClassifiedForTheRequestInFlight) {
+    using enum EchoAnswerKind;
+    using enum IcmpVersion;
+    const auto cut = [](Bytes& b) { b.pop_back(); };
     const struct {
         const char* name;
         Bytes datagram;
-        IcmpVersion version;
         EchoAnswerKind kind;
+        int code = 0;  // of an Unreachable answer
+        IcmpVersion version = V4;
+        IdMatch match = IdMatch::WholeId;
     } cases[] = {
-        {"ICMPv6 reply", reply, IcmpVersion::V6, EchoAnswerKind::EchoReply},
-        {"ICMPv6 reply on an ICMP socket", reply, IcmpVersion::V4, EchoAnswerKind::Ignored},
-        {"ICMP reply on an ICMPv6 socket", EchoReply(kId), IcmpVersion::V6, EchoAnswerKind::Ignored},
-        {"own request", request, IcmpVersion::V6, EchoAnswerKind::Ignored},
-        {"ICMPv6 unreachable", unreachable, IcmpVersion::V6, EchoAnswerKind::Unreachable},
-        {"quote cut short", cut, IcmpVersion::V6, EchoAnswerKind::Ignored},
+        {"reply behind an IP header", WithIpHeader(Reply(kId)), EchoReply},
+        // Ping sockets deliver the ICMP message without the IP header.
+        {"reply alone", Reply(kId), EchoReply},
+        {"another program's echo", WithIpHeader(Reply(kId + 1)), Ignored},
+        {"own request seen on loopback", WithIpHeader(BuildEchoRequest(kId, 64)), Ignored},
+        {"exactly the identifier", Edited(Reply(kId), [](Bytes& b) { b.resize(8); }), EchoReply},
+        {"one byte short of it", Edited(Reply(kId), [](Bytes& b) { b.resize(7); }), Ignored},
+        {"kernel identifier, sequence half", KernelId(Reply(kId)), EchoReply, 0, V4, IdMatch::SequenceHalf},
+        {"kernel identifier, whole id", KernelId(Reply(kId)), Ignored},
+        {"another sequence half", Edited(KernelId(Reply(kId)), [](Bytes& b) { b[7] ^= 0x01; }), Ignored, 0, V4,
+         IdMatch::SequenceHalf},
+        {"unreachable behind an IP header", WithIpHeader(UnreachableAnswer(1, kId)), Unreachable, 1},
+        {"unreachable alone", UnreachableAnswer(13, kId), Unreachable, 13},
+        {"unreachable for another request", WithIpHeader(UnreachableAnswer(1, kId ^ 0x00010000)), Ignored},
+        // The quote must reach the identifier: 32 bytes behind the header.
+        {"quote cut short", Edited(UnreachableAnswer(1, kId), cut), Ignored},
+        {"time exceeded with the same bytes", Edited(UnreachableAnswer(0, kId), [](Bytes& b) { b[0] = 11; }), Ignored},
+        {"empty", {}, TooShort},
+        {"three bytes", {0, 0, 0}, TooShort},
+        {"four bytes", {0, 0, 0, 0}, Ignored},
+        {"IP header alone", IpHeader(), TooShort},
+        {"IP header and 2 bytes", Edited(IpHeader(), [](Bytes& b) { b.resize(22); }), TooShort},
+        // Shorter than an IP header: an ICMP message of type 0x45.
+        {"0x45 alone", {0x45, 0, 0, 0, 0, 0}, Ignored},
+        // Not stripped; its first byte is no ICMP type this program answers to.
+        {"IP header with options", Edited(WithIpHeader(Reply(kId)), [](Bytes& b) { b[0] = 0x46; }), Ignored},
+        {"ICMPv6 reply", kReplyV6, EchoReply, 0, V6},
+        {"ICMPv6 reply on an ICMP socket", kReplyV6, Ignored},
+        {"ICMP reply on an ICMPv6 socket", Reply(kId), Ignored, 0, V6},
+        {"own ICMPv6 request", kRequestV6, Ignored, 0, V6},
+        {"ICMPv6 unreachable", kUnreachableV6, Unreachable, 4, V6},
+        {"ICMPv6 quote cut short", Edited(kUnreachableV6, cut), Ignored, 0, V6},
         // No IPv4 header is taken off an ICMPv6 message.
-        {"IPv4 header", WithIpHeader(reply), IcmpVersion::V6, EchoAnswerKind::Ignored},
+        {"IPv4 header on ICMPv6", WithIpHeader(kReplyV6), Ignored, 0, V6},
     };
     for (const auto& c : cases) {
-        const EchoAnswer answer = MatchEchoAnswer(c.datagram, kId, IdMatch::WholeId, c.version);
-        EXPECT_EQ(answer.Kind, c.kind) << c.name;
-        if (c.kind == EchoAnswerKind::Unreachable) {
-            EXPECT_EQ(answer.Code, 4) << c.name;
+        SCOPED_TRACE(c.name);
+        const EchoAnswer answer = MatchEchoAnswer(c.datagram, kId, c.match, c.version);
+        EXPECT_EQ(answer.Kind, c.kind);
+        if (c.kind == Unreachable) {
+            EXPECT_EQ(answer.Code, c.code);
         }
     }
-    EXPECT_TRUE(RequestCarriesId(request, kId, IdMatch::SequenceHalf, IcmpVersion::V6));
-    EXPECT_FALSE(RequestCarriesId(request, kId, IdMatch::SequenceHalf, IcmpVersion::V4));
+}
+
+TEST(EchoAnswerTest, RequestReturnedByTheErrorQueue) {
+    const Bytes request = Edited(BuildEchoRequest(kId, 64), [](Bytes& b) { b[4] = b[5] = 0; });  // kernel identifier
+    const struct {
+        const char* name;
+        Bytes request;
+        bool carries;
+        IcmpVersion version = IcmpVersion::V4;
+    } cases[] = {
+        {"kernel identifier", request, true},
+        {"another sequence half", BuildEchoRequest(kId + 0x10000, 64), false},
+        {"cut short", Edited(request, [](Bytes& b) { b.resize(7); }), false},
+        {"empty", {}, false},
+        {"ICMPv6", kRequestV6, true, IcmpVersion::V6},
+        {"ICMPv6 taken as ICMP", kRequestV6, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RequestCarriesId(c.request, kId, IdMatch::SequenceHalf, c.version), c.carries) << c.name;
+    }
+    EXPECT_EQ(kRequestV6[0], 128);
+    EXPECT_EQ(kRequestV6[2] | kRequestV6[3], 0) << "the kernel fills in the checksum";
 }
 
 TEST(EchoAnswerTest, ArbitraryDatagramsAreClassifiedWithoutReadingPastThem) {
@@ -168,12 +155,10 @@ TEST(EchoAnswerTest, ArbitraryDatagramsAreClassifiedWithoutReadingPastThem) {
             for (auto& byte : datagram) {
                 byte = static_cast<uint8_t>(random() % 4 == 0 ? 0x45 : random() % 8);
             }
-            const EchoAnswer answer = MatchEchoAnswer(datagram, kId, IdMatch::WholeId);
-            if (answer.Kind == EchoAnswerKind::Unreachable) {
+            if (MatchEchoAnswer(datagram, kId, IdMatch::WholeId).Kind == EchoAnswerKind::Unreachable) {
                 EXPECT_GE(length, 36u);
             }
-            const EchoAnswer answerV6 = MatchEchoAnswer(datagram, kId, IdMatch::WholeId, IcmpVersion::V6);
-            if (answerV6.Kind == EchoAnswerKind::Unreachable) {
+            if (MatchEchoAnswer(datagram, kId, IdMatch::WholeId, IcmpVersion::V6).Kind == EchoAnswerKind::Unreachable) {
                 EXPECT_GE(length, 56u);
             }
             RequestCarriesId(datagram, kId, IdMatch::SequenceHalf);

@@ -13,7 +13,6 @@
 #include <functional>
 #include <optional>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 #include "common/abort_signal.h"
@@ -31,6 +30,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 using test::EnterNxDomainNetwork;
+using test::EnterPrivateNetworkAndMounts;
 using test::OpenDescriptorCount;
 using test::RunInChild;
 using test::ScopedNetNamespace;
@@ -39,9 +39,6 @@ using test::SetSysctl;
 constexpr uid_t kNobody = 65534;
 // How long a foreign reply stands alone before the ping's own follows.
 constexpr std::chrono::milliseconds kForeignReplyLeadMs{300};
-
-#define REQUIRE_ROOT() \
-    if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces"
 
 // Fails the ping and returns its error; an error when it succeeds.
 PingError PingFailure(Pinger& pinger, const std::string& host) {
@@ -53,59 +50,78 @@ PingError PingFailure(Pinger& pinger, const std::string& host) {
     return PingError(0, "ping succeeded");
 }
 
-// A raw ICMP socket that sees the request on loopback and answers it the way
-// a test wants.
+// A raw ICMP or ICMPv6 socket that sees the echo request on loopback and
+// answers it the way a test wants. ICMP arrives behind its IP header, ICMPv6
+// alone; the kernel fills in an ICMPv6 checksum.
 class LoopbackResponder {
 public:
-    LoopbackResponder() : socket_(socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP)) {}
+    explicit LoopbackResponder(IcmpVersion version = IcmpVersion::V4)
+        : v4_(version == IcmpVersion::V4),
+          socket_(v4_ ? socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP)
+                      : socket(AF_INET6, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMPV6)) {}
     bool Ok() const { return socket_.Valid(); }
 
-    // The latest echo request seen, with its IP header (empty before one).
-    const Bytes& Request() {
+    // Keeps the latest echo request seen; true once there is one.
+    bool SawRequest() {
         uint8_t buffer[4096];
         ssize_t got;
         while ((got = recv(socket_.Get(), buffer, sizeof buffer, 0)) > 0) {
-            if (got >= 28 && buffer[20] == 8) {
+            if (got >= static_cast<ssize_t>(Header() + 8) && buffer[Header()] == (v4_ ? 8 : 128)) {
                 request_.assign(buffer, buffer + got);
             }
         }
-        return request_;
+        return !request_.empty();
     }
 
     // Forgets the requests seen so far, so that the next one is awaited.
     void Forget() {
-        Request();
+        SawRequest();
         request_.clear();
     }
 
-    void Send(Bytes message) {
-        if (message.size() >= 4) {
-            message[2] = message[3] = 0;
-            const uint16_t checksum = InternetChecksum(message);
-            std::memcpy(message.data() + 2, &checksum, 2);
+    void SendReply(bool foreign) {
+        Bytes reply(request_.begin() + Header(), request_.end());
+        reply[0] = v4_ ? 0 : 129;
+        if (foreign) reply[7] ^= 0x5A;
+        Send(reply);
+    }
+
+    // Quotes 4 unused bytes, the request's IP header and its first 8 bytes,
+    // as a router would; ICMPv6 quotes a header from ::1 to ::1.
+    void SendUnreachable(uint8_t code) {
+        Bytes answer = {static_cast<uint8_t>(v4_ ? 3 : 1), code, 0, 0, 0, 0, 0, 0};
+        if (!v4_) {
+            const Bytes header = {0x60, 0, 0, 0, 0, static_cast<uint8_t>(request_.size()), IPPROTO_ICMPV6, 64};
+            answer.insert(answer.end(), header.begin(), header.end());
+            for (int address = 0; address < 2; ++address) {
+                answer.insert(answer.end(), std::begin(in6addr_loopback.s6_addr), std::end(in6addr_loopback.s6_addr));
+            }
         }
+        answer.insert(answer.end(), request_.begin(), request_.begin() + Header() + 8);
+        Send(answer);
+    }
+
+private:
+    size_t Header() const { return v4_ ? 20 : 0; }
+
+    void Send(Bytes message) {
+        if (!v4_) {
+            sockaddr_in6 to{};
+            to.sin6_family = AF_INET6;
+            to.sin6_addr = in6addr_loopback;
+            sendto(socket_.Get(), message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            return;
+        }
+        message[2] = message[3] = 0;
+        const uint16_t checksum = InternetChecksum(message);
+        std::memcpy(message.data() + 2, &checksum, 2);
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         sendto(socket_.Get(), message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     }
 
-    void SendReply(bool foreign) {
-        Bytes reply(request_.begin() + 20, request_.end());
-        reply[0] = 0;
-        if (foreign) {
-            reply[7] ^= 0x5A;
-        }
-        Send(reply);
-    }
-
-    void SendUnreachable(uint8_t code) {
-        Bytes answer = {3, code, 0, 0, 0, 0, 0, 0};
-        answer.insert(answer.end(), request_.begin(), request_.begin() + 28);
-        Send(answer);
-    }
-
-private:
+    bool v4_;
     FileDescriptor socket_;
     Bytes request_;
 };
@@ -114,26 +130,19 @@ private:
 // responder has seen the echo request, answer runs with it.
 class Answering {
 public:
-    template <typename Responder>
-    Answering(Responder& responder, std::type_identity_t<std::function<void(Responder&)>> answer)
+    Answering(LoopbackResponder& responder, std::function<void(LoopbackResponder&)> answer)
         : thread_([&responder, answer = std::move(answer)] {
               const auto giveUp = Clock::now() + std::chrono::seconds(5);
-              while (!SawRequest(responder) && Clock::now() < giveUp) {
+              while (!responder.SawRequest() && Clock::now() < giveUp) {
                   std::this_thread::sleep_for(std::chrono::milliseconds(1));
               }
-              if (SawRequest(responder)) answer(responder);
+              if (responder.SawRequest()) answer(responder);
           }) {}
     ~Answering() { thread_.join(); }
     Answering(const Answering&) = delete;
     Answering& operator=(const Answering&) = delete;
 
 private:
-    static bool SawRequest(LoopbackResponder& responder) { return !responder.Request().empty(); }
-    template <typename Responder>
-    static bool SawRequest(Responder& responder) {
-        return responder.SawRequest();
-    }
-
     std::thread thread_;
 };
 
@@ -144,48 +153,29 @@ void ForeignReplyThenOwn(LoopbackResponder& responder) {
     responder.SendReply(false);
 }
 
-// The ICMPv6 side of loopback: a raw ICMPv6 socket sees the request (an
-// ICMPv6 socket gets no IP header) and sends the answer a test wants; the
-// kernel fills in its checksum.
-class Icmpv6Responder {
-public:
-    Icmpv6Responder() : socket_(socket(AF_INET6, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMPV6)) {}
-    bool Ok() const { return socket_.Valid(); }
-
-    bool SawRequest() {
-        uint8_t buffer[4096];
-        ssize_t got;
-        while ((got = recv(socket_.Get(), buffer, sizeof buffer, 0)) > 0) {
-            if (got >= 8 && buffer[0] == 128) {
-                request_.assign(buffer, buffer + got);
-            }
-        }
-        return !request_.empty();
+class PingerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "needs root for raw sockets and network namespaces";
     }
-
-    // Quotes 4 unused bytes, the request's IPv6 header (from ::1 to ::1) and
-    // the request's first 8 bytes, as a router would.
-    void SendUnreachable(uint8_t code) {
-        Bytes answer = {1, code, 0, 0, 0, 0, 0, 0};
-        const Bytes header = {0x60, 0, 0, 0, 0, static_cast<uint8_t>(request_.size()), IPPROTO_ICMPV6, 64};
-        answer.insert(answer.end(), header.begin(), header.end());
-        for (int address = 0; address < 2; ++address) {
-            answer.insert(answer.end(), std::begin(in6addr_loopback.s6_addr), std::end(in6addr_loopback.s6_addr));
-        }
-        answer.insert(answer.end(), request_.begin(), request_.begin() + 8);
-        sockaddr_in6 to{};
-        to.sin6_family = AF_INET6;
-        to.sin6_addr = in6addr_loopback;
-        sendto(socket_.Get(), answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    }
-
-private:
-    FileDescriptor socket_;
-    Bytes request_;
 };
 
-TEST(PingerTest, EchoFromLoopback) {
-    REQUIRE_ROOT();
+// In a network namespace of the test's own, whose loopback does not answer
+// echoes (of either version).
+class SilentLoopbackTest : public PingerTest {
+protected:
+    void SetUp() override {
+        PingerTest::SetUp();
+        if (IsSkipped()) return;
+        network_.emplace();
+        SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+        SetSysctl("net/ipv6/icmp/echo_ignore_all", "1");
+    }
+
+    std::optional<ScopedNetNamespace> network_;
+};
+
+TEST_F(PingerTest, EchoFromLoopback) {
     Pinger pinger;
     pinger.PingHost("127.0.0.1");
     EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
@@ -205,10 +195,12 @@ TEST(PingerTest, EchoFromLoopback) {
     pinger.SetPacketSize(8);
     pinger.PingHost("127.0.0.1");
     EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+    // An empty host sends nothing.
+    pinger.PingHost("");
+    EXPECT_EQ(pinger.ResponseSource(), "");
 }
 
-TEST(PingerTest, IPv6HostsGetAnIcmpv6EchoAndTheFamilyChoosesTheAddress) {
-    REQUIRE_ROOT();
+TEST_F(PingerTest, IPv6HostsGetAnIcmpv6EchoAndTheFamilyChoosesTheAddress) {
     ScopedNetNamespace network;  // its loopback has ::1, whatever the machine's has
     Pinger pinger;
     const struct {
@@ -237,55 +229,27 @@ TEST(PingerTest, IPv6HostsGetAnIcmpv6EchoAndTheFamilyChoosesTheAddress) {
     }
 }
 
-TEST(PingerTest, Icmpv6SilenceTimesOutAndUnreachableReadsAsItsIcmpMeaning) {
-    REQUIRE_ROOT();
-    ScopedNetNamespace network;
-    SetSysctl("net/ipv6/icmp/echo_ignore_all", "1");
-    Icmpv6Responder responder;
-    ASSERT_TRUE(responder.Ok());
+TEST_F(SilentLoopbackTest, SilenceTimesOut) {
+    LoopbackResponder v6(IcmpVersion::V6);
+    ASSERT_TRUE(v6.Ok());
     Pinger pinger;
     pinger.Timeout = std::chrono::seconds(1);
-    EXPECT_STREQ(PingFailure(pinger, "::1").what(), "301: Timeout.");
-    ASSERT_TRUE(responder.SawRequest()) << "no ICMPv6 echo request went out";
-
-    Icmpv6Responder answerer;
-    ASSERT_TRUE(answerer.Ok());
-    Answering answering(answerer, [](Icmpv6Responder& r) { r.SendUnreachable(4); });
-    const PingError unreachable = PingFailure(pinger, "::1");
-    EXPECT_EQ(unreachable.Code, 127);
-    EXPECT_EQ(unreachable.Description, "Port unreachable.");
-    EXPECT_EQ(pinger.ResponseSource(), "::1");
+    for (const char* host : {"127.0.0.1", "::1"}) {
+        SCOPED_TRACE(host);
+        const auto start = Clock::now();
+        const PingError error = PingFailure(pinger, host);
+        const auto elapsed = Clock::now() - start;
+        EXPECT_EQ(error.Code, 301);
+        EXPECT_STREQ(error.what(), "301: Timeout.");
+        EXPECT_EQ(pinger.ResponseTime(), 0);
+        EXPECT_EQ(pinger.ResponseSource(), "");
+        EXPECT_GE(elapsed, std::chrono::milliseconds(990));
+        EXPECT_LT(elapsed, std::chrono::seconds(3));
+    }
+    EXPECT_TRUE(v6.SawRequest()) << "no ICMPv6 echo request went out";
 }
 
-TEST(PingerTest, EmptyHostSendsNothing) {
-    REQUIRE_ROOT();
-    Pinger pinger;
-    pinger.PingHost("127.0.0.1");
-    pinger.PingHost("");
-    EXPECT_EQ(pinger.ResponseSource(), "");
-}
-
-TEST(PingerTest, SilentHostTimesOut) {
-    REQUIRE_ROOT();
-    ScopedNetNamespace network;
-    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
-    Pinger pinger;
-    pinger.Timeout = std::chrono::seconds(1);
-    const auto start = Clock::now();
-    const PingError error = PingFailure(pinger, "127.0.0.1");
-    const auto elapsed = Clock::now() - start;
-    EXPECT_EQ(error.Code, 301);
-    EXPECT_STREQ(error.what(), "301: Timeout.");
-    EXPECT_EQ(pinger.ResponseTime(), 0);
-    EXPECT_EQ(pinger.ResponseSource(), "");
-    EXPECT_GE(elapsed, std::chrono::milliseconds(990));
-    EXPECT_LT(elapsed, std::chrono::seconds(3));
-}
-
-TEST(PingerTest, AcceptsOnlyAnswersToItsOwnRequest) {
-    REQUIRE_ROOT();
-    ScopedNetNamespace network;
-    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+TEST_F(SilentLoopbackTest, AcceptsOnlyAnswersToItsOwnRequest) {
     Pinger pinger;
     pinger.Timeout = std::chrono::seconds(5);
     {
@@ -299,19 +263,29 @@ TEST(PingerTest, AcceptsOnlyAnswersToItsOwnRequest) {
         EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
     }
 
-    // A destination-unreachable answer that quotes the request.
-    LoopbackResponder responder;
-    Answering answering(responder, [](LoopbackResponder& r) { r.SendUnreachable(1); });
-    const PingError unreachable = PingFailure(pinger, "127.0.0.1");
-    EXPECT_EQ(unreachable.Code, 127);
-    EXPECT_EQ(unreachable.Description, "Host unreachable.");
-    EXPECT_EQ(pinger.ResponseSource(), "127.0.0.1");
+    // A destination-unreachable answer that quotes the request reads as its
+    // ICMP meaning, for ICMPv6 too.
+    const struct {
+        const char* host;
+        IcmpVersion version;
+        uint8_t code;
+        const char* description;
+    } cases[] = {
+        {"127.0.0.1", IcmpVersion::V4, 1, "Host unreachable."},
+        {"::1", IcmpVersion::V6, 4, "Port unreachable."},
+    };
+    for (const auto& c : cases) {
+        LoopbackResponder responder(c.version);
+        ASSERT_TRUE(responder.Ok());
+        Answering answering(responder, [&](LoopbackResponder& r) { r.SendUnreachable(c.code); });
+        const PingError unreachable = PingFailure(pinger, c.host);
+        EXPECT_EQ(unreachable.Code, 127) << c.host;
+        EXPECT_EQ(unreachable.Description, c.description);
+        EXPECT_EQ(pinger.ResponseSource(), c.host);
+    }
 }
 
-TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
-    REQUIRE_ROOT();
-    ScopedNetNamespace network;
-    SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
+TEST_F(SilentLoopbackTest, SocketIsClosedAfterEveryOutcome) {
     const int before = OpenDescriptorCount();
     Pinger pinger;
     pinger.Timeout = std::chrono::seconds(1);
@@ -352,27 +326,29 @@ TEST(PingerTest, SocketIsClosedAfterEveryOutcome) {
     EXPECT_EQ(PingFailure(pinger, "127.0.0.1").Code, 301);
 }
 
-// The child of a privileged test: a fresh network namespace whose ping group
-// range is groupRange, then the privileges of "nobody".
-void BecomeNobodyInNamespace(const std::string& groupRange) {
-    if (unshare(CLONE_NEWNET) != 0) {
-        throw std::runtime_error("unshare failed");
-    }
-    test::BringLoopbackUp();
+// For a forked child: a fresh network namespace whose ping group range is
+// groupRange and whose loopback ignores echoes of the versions silenced.
+// Responders opened before DropToNobody keep their raw sockets.
+void EnterPingNamespace(const std::string& groupRange, const std::vector<const char*>& silenced = {}) {
+    EnterPrivateNetworkAndMounts();
     SetSysctl("net/ipv4/ping_group_range", groupRange);
+    for (const char* sysctl : silenced) SetSysctl(sysctl, "1");
+}
+
+// The privileges of "nobody", who may open no raw socket.
+void DropToNobody() {
     if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
         throw std::runtime_error("cannot drop privileges");
     }
-    const int raw = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
-    if (raw >= 0) {
+    if (socket(AF_INET, SOCK_RAW, IPPROTO_ICMP) >= 0) {
         throw std::runtime_error("raw socket still allowed");
     }
 }
 
-TEST(PingerTest, UnprivilegedUserPingsThroughThePingSocket) {
-    REQUIRE_ROOT();
+TEST_F(PingerTest, UnprivilegedUserPingsThroughThePingSocket) {
     const std::string result = RunInChild([] {
-        BecomeNobodyInNamespace("0 2147483647");
+        EnterPingNamespace("0 2147483647");
+        DropToNobody();
         Pinger pinger;
         pinger.PingHost("127.0.0.1");
         std::string sources = pinger.ResponseSource();
@@ -382,44 +358,25 @@ TEST(PingerTest, UnprivilegedUserPingsThroughThePingSocket) {
     EXPECT_EQ(result, "ok 127.0.0.1 ::1");
 }
 
-TEST(PingerTest, PingSocketHearsOfAnUnreachableIPv6DestinationThroughItsErrorQueue) {
-    REQUIRE_ROOT();
+TEST_F(PingerTest, PingSocketHearsOfAnUnreachableIPv6DestinationThroughItsErrorQueue) {
     const std::string result = RunInChild([] {
-        if (unshare(CLONE_NEWNET) != 0) {
-            throw std::runtime_error("unshare failed");
-        }
-        test::BringLoopbackUp();
-        SetSysctl("net/ipv4/ping_group_range", "0 2147483647");
-        SetSysctl("net/ipv6/icmp/echo_ignore_all", "1");
-        // Opened before the privileges go, to play the far side.
-        auto* responder = new Icmpv6Responder;
-        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
-            throw std::runtime_error("cannot drop privileges");
-        }
+        EnterPingNamespace("0 2147483647", {"net/ipv6/icmp/echo_ignore_all"});
+        auto* responder = new LoopbackResponder(IcmpVersion::V6);
+        DropToNobody();
         Pinger pinger;
         pinger.Timeout = std::chrono::seconds(2);
-        Answering answering(*responder, [](Icmpv6Responder& r) { r.SendUnreachable(3); });
+        Answering answering(*responder, [](LoopbackResponder& r) { r.SendUnreachable(3); });
         const PingError error = PingFailure(pinger, "::1");
         return std::string(error.what()) + " from " + pinger.ResponseSource();
     });
     EXPECT_EQ(result, "127: Host unreachable. from ::1");
 }
 
-TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
-    REQUIRE_ROOT();
+TEST_F(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
     const std::string result = RunInChild([] {
-        LoopbackResponder* responder = nullptr;
-        if (unshare(CLONE_NEWNET) != 0) {
-            throw std::runtime_error("unshare failed");
-        }
-        test::BringLoopbackUp();
-        SetSysctl("net/ipv4/ping_group_range", "0 2147483647");
-        SetSysctl("net/ipv4/icmp_echo_ignore_all", "1");
-        // Opened before the privileges go, to play the far side.
-        responder = new LoopbackResponder;
-        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
-            throw std::runtime_error("cannot drop privileges");
-        }
+        EnterPingNamespace("0 2147483647", {"net/ipv4/icmp_echo_ignore_all"});
+        auto* responder = new LoopbackResponder;
+        DropToNobody();
         std::string outcome;
         Pinger pinger;
         pinger.Timeout = std::chrono::seconds(1);
@@ -439,19 +396,17 @@ TEST(PingerTest, PingSocketMatchesAnswersAndTimesOut) {
     EXPECT_EQ(result, "301 127.0.0.1 after the foreign reply");
 }
 
-TEST(PingerTest, NeitherSocketAllowedGivesAccessDenied) {
-    REQUIRE_ROOT();
+TEST_F(PingerTest, NeitherSocketAllowedGivesAccessDenied) {
     const std::string result = RunInChild([] {
-        BecomeNobodyInNamespace("1 0");
+        EnterPingNamespace("1 0");
+        DropToNobody();
         Pinger pinger;
-        const PingError error = PingFailure(pinger, "127.0.0.1");
-        return std::string(error.what());
+        return std::string(PingFailure(pinger, "127.0.0.1").what());
     });
     EXPECT_EQ(result, "10013: Access denied");
 }
 
-TEST(PingerTest, UnresolvableNamesGiveLookupErrors) {
-    REQUIRE_ROOT();
+TEST_F(PingerTest, UnresolvableNamesGiveLookupErrors) {
     const std::string result = RunInChild([] {
         EnterNxDomainNetwork();
         Pinger pinger;
