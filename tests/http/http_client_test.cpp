@@ -54,22 +54,15 @@ Call GetPath(const std::string& path, std::string outcome) { return Get("http://
 // The response the client holds: its code and status line.
 std::string Response(HttpClient& client) { return std::to_string(client.ResponseCode()) + " " + client.ResponseText(); }
 
-std::string Connected(HttpClient& client) { return client.IsConnected() ? "connected" : "closed"; }
-
 std::string RedirectCounter(HttpClient& client) { return std::to_string(client.RedirectCounter); }
 
-std::string Disconnect(HttpClient& client) {
-    client.Disconnect();
-    return "";
-}
-
-class HttpClientTest : public ::testing::Test {
+class HttpClientTest : public test::DialogueTest<HttpClient> {
 protected:
     // The client with its events logged: the read work brackets, the
     // redirects, and the start of each chunk.
-    void Prepare(HttpClient& client) {
+    void Prepare(HttpClient& client) override {
+        DialogueTest::Prepare(client);
         log.clear();
-        client.ReadTimeout = test::kClientReadTimeoutMs;
         client.HandleRedirects = true;
         client.OnStatus = [this](Status, const std::string& text) {
             if (text == "Chunk Started") log += "chunk; ";
@@ -88,14 +81,6 @@ protected:
     // The events logged since the last look.
     Call Events(std::string outcome) {
         return {[this](HttpClient&) { return std::exchange(log, std::string()); }, std::move(outcome)};
-    }
-
-    void PlayAll(const std::vector<test::Dialogue<HttpClient>>& rows) {
-        for (const auto& row : rows) {
-            HttpClient client;
-            Prepare(client);
-            test::Play(client, row);
-        }
     }
 
     std::string log;
@@ -120,7 +105,7 @@ TEST_F(HttpClientTest, RequestsAndFraming) {
          script::Concat({Answer(kOk), {script::Refuse()}}),
          {Get("http://" + kServer, "ok"),
           {[](HttpClient& client) { return client.Request.RequestTarget; }, "/"},
-          {Disconnect, ""},
+          Disconnect(),
           Get("http://127.0.0.1/x", kRefused),
           {[](HttpClient& client) { return client.Request.Host; }, "127.0.0.1"},
           {Response, "-1 "}},
@@ -167,23 +152,12 @@ TEST_F(HttpClientTest, RequestsAndFraming) {
         // the byte it ends at; the hostile peers the default limit).
         {"an over-long status line",
          Answer("HTTP/1.1 200 OK and on and on"),
-         {{[](HttpClient& client) {
-               client.MaxLineLength = 8;
-               return "";
-           },
-           ""},
-          GetPath("/", "MaxLineLengthExceededError: Max line length exceeded."),
-          {Connected, "closed"}},
+         {Set(&HttpClient::MaxLineLength, 8), GetPath("/", "MaxLineLengthExceededError: Max line length exceeded."),
+          Connected("closed")},
          {Head("/")}},
         {"a silent server",
          kReadHead,
-         {{[](HttpClient& client) {
-               client.ReadTimeout = 300;
-               return "";
-           },
-           ""},
-          GetPath("/", "ReadTimeoutError: Read Timeout"),
-          {Connected, "closed"}},
+         {Set(&HttpClient::ReadTimeout, 300), GetPath("/", "ReadTimeoutError: Read Timeout"), Connected("closed")},
          {Head("/")}},
         // None may leave a byte of a response behind or wait for a body that
         // cannot come: the next response on the connection is read whole.
@@ -248,7 +222,7 @@ TEST_F(HttpClientTest, RequestsAndFraming) {
 // A fetch that fails before any status line reports no response, not the
 // one an earlier fetch read: the alert prints these two.
 TEST_F(HttpClientTest, FetchFailingBeforeAStatusLineLeavesNoResponse) {
-    const std::vector<Call> earlier = {GetPath("/", "ok"), {Response, "200 HTTP/1.1 200 OK"}, {Disconnect, ""}};
+    const std::vector<Call> earlier = {GetPath("/", "ok"), {Response, "200 HTTP/1.1 200 OK"}, Disconnect()};
     const auto after = [&](std::vector<Call> failing) {
         std::vector<Call> calls = earlier;
         calls.insert(calls.end(), failing.begin(), failing.end());
@@ -264,12 +238,7 @@ TEST_F(HttpClientTest, FetchFailingBeforeAStatusLineLeavesNoResponse) {
          {Head("/"), Head("/")}},
         {"a read time-out before the status line",
          script::Concat({Answer(kOk), {script::Accept()}, kReadHead}),
-         after({{[](HttpClient& client) {
-                     client.ReadTimeout = 300;
-                     return "";
-                 },
-                 ""},
-                GetPath("/", "ReadTimeoutError: Read Timeout")}),
+         after({Set(&HttpClient::ReadTimeout, 300), GetPath("/", "ReadTimeoutError: Read Timeout")}),
          {Head("/"), Head("/")}},
     });
 }
@@ -296,7 +265,7 @@ TEST_F(HttpClientTest, Redirects) {
                                   GetPath("/4", ""),
                                   Events("to /2 #1; to /3 #2; to /5 #1; "),
                                   {RedirectCounter, "0"},
-                                  {Disconnect, ""}};
+                                  Disconnect()};
     counting.insert(counting.end(), fourteenFailures.begin(), fourteenFailures.end());
     counting.push_back(GetPath("/", "page"));
     PlayAll({
@@ -362,11 +331,7 @@ TEST_F(HttpClientTest, KeptConnections) {
                          Answer(response("d")),
                          {script::Reset(), script::Accept()},
                          Answer(response("e"))}),
-         {GetPath("/", "a"),
-          GetPath("/", "b"),
-          GetPath("/", "cEXT"),
-          {Connected, "closed"},
-          GetPath("/", "d"),
+         {GetPath("/", "a"), GetPath("/", "b"), GetPath("/", "cEXT"), Connected("closed"), GetPath("/", "d"),
           GetPath("/", "e")},
          {Head("/") + Head("/"), Head("/"), Head("/"), Head("/")}},
         // The server keeps the first connection open, so only the stray bytes
@@ -386,11 +351,8 @@ TEST_F(HttpClientTest, KeptConnections) {
                          Answer(kOk),
                          {script::Accept()},
                          Answer(kOk)}),
-         {Get("127.0.0.1:8082/b/page", "ok"),
-          {Disconnect, ""},
-          Get("http://127.0.0.1:8081/a/x", "ok"),
-          Get("127.0.0.1:8082/b/page", "ok"),
-          {Disconnect, ""},
+         {Get("127.0.0.1:8082/b/page", "ok"), Disconnect(), Get("http://127.0.0.1:8081/a/x", "ok"),
+          Get("127.0.0.1:8082/b/page", "ok"), Disconnect(),
           Get("http://127.0.0.1:8o8o/", "ConversionError: '8o8o' is not a valid integer value"),
           Get("127.0.0.1:8083", "ok")},
          {Head("/b/page", "127.0.0.1:8082"), Head("/a/x", "127.0.0.1:8081"), Head("/b/page", "127.0.0.1:8082"),

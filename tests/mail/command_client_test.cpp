@@ -18,6 +18,7 @@ namespace {
 namespace script = test::script;
 using Lines = std::vector<std::string>;
 using Call = test::Call<CommandClient>;
+using CommandClientTest = test::DialogueTest<CommandClient>;
 
 // The last reply: its numeric and text code and its lines joined with "/".
 std::string LastReply(CommandClient& client) {
@@ -35,11 +36,6 @@ Call SendCmd(std::string line, std::vector<int> allowed, std::string outcome) {
     return {[=](CommandClient& client) { return std::to_string(client.SendCmd(line, allowed)); }, std::move(outcome)};
 }
 
-std::string Connect(CommandClient& client) {
-    client.Connect();
-    return "";
-}
-
 // Lines of 1000 bytes ("250-" and 996 more), the last one cut so that the
 // whole reply holds total bytes.
 std::string ReplyOfBytes(int64_t total) {
@@ -52,26 +48,26 @@ std::string ReplyOfBytes(int64_t total) {
     return text + "250 " + std::string(static_cast<size_t>(left - 4), 'z') + "\r\n";
 }
 
-TEST(CommandClientTest, Dialogues) {
+TEST_F(CommandClientTest, Dialogues) {
     std::string longestLines;
     for (int i = 0; i < 65; ++i) longestLines += std::string(996, 'a') + "/";
     longestLines += std::string(kMaxReplyBytes - 65 * 1000 - 4, 'z');
     const std::string lineBreak =
         "CommandLineBreakError: Refused to send a command line that holds a line break (CR or LF).";
-    const test::Dialogue<CommandClient> rows[] = {
+    PlayAll({
         {"multi-line reply arriving byte by byte",
          {script::Pieces(1),
           script::Send("\r\n\r\n  250-first\r\n250-AUTH LOGIN\r\n   plain continuation\r\n250 last\r\n")},
-         {{Connect, ""}, {ReadReply, "250 250 first/AUTH LOGIN/plain continuation/last"}},
+         {Connect(), {ReadReply, "250 250 first/AUTH LOGIN/plain continuation/last"}},
          {""}},
         {"a multi-line reply ends at a short line or at any case of the marker",
          {script::Send("211-a\r\n211\r\n"), script::Send("2x1-a\r\n2X1 b\r\n"), script::SendLine("220")},
-         {{Connect, ""}, {ReadReply, "211 211 a/"}, {ReadReply, "0 2x1 a/b"}, {ReadReply, "220 220 "}},
+         {Connect(), {ReadReply, "211 211 a/"}, {ReadReply, "0 2x1 a/b"}, {ReadReply, "220 220 "}},
          {""}},
         {"SendCmd checks the code, and a refused reply stays readable",
          {script::ReadLine(), script::SendLine("500 what?"), script::ReadLine(),
           script::Send("550-mailbox\r\n550 unavailable\r\n"), script::ReadLine(), script::SendLine("251 forwarded")},
-         {{Connect, ""},
+         {Connect(),
           SendCmd("NOOP", {}, "500"),
           SendCmd("MAIL FROM:<a@example.org>", {250}, "ProtocolReplyError 550: mailbox\r\nunavailable\r\n"),
           {LastReply, "550 550 mailbox/unavailable"},
@@ -79,50 +75,35 @@ TEST(CommandClientTest, Dialogues) {
          {"NOOP\r\nMAIL FROM:<a@example.org>\r\nRCPT TO:<b@example.org>\r\n"}},
         {"a command with a line break is refused before anything is sent",
          {},
-         {{Connect, ""},
-          SendCmd("NOOP\r\nRCPT TO:<x@example.org>", {}, lineBreak),
-          SendCmd("NOOP\nQUIT", {}, lineBreak)},
+         {Connect(), SendCmd("NOOP\r\nRCPT TO:<x@example.org>", {}, lineBreak), SendCmd("NOOP\nQUIT", {}, lineBreak)},
          {""}},
         {"the peer closing mid-reply keeps the previous reply",
          {script::SendLine("220 hi"), script::Send("250-part one\r\n"), script::Close()},
-         {{Connect, ""},
+         {Connect(),
           {ReadReply, "220 220 hi"},
           {ReadReply, "ConnClosedGracefullyError: Connection Closed Gracefully."},
           {LastReply, "220 220 hi"}},
          {""}},
         {"a silent peer times out",
          {},
-         {{[](CommandClient& client) {
-               client.ReadTimeout = 200;
-               return Connect(client);
-           },
-           ""},
-          {ReadReply, "ReadTimeoutError: Read Timeout"}},
+         {Set(&CommandClient::ReadTimeout, 200), Connect(), {ReadReply, "ReadTimeoutError: Read Timeout"}},
          {""}},
         {"a reply may hold up to the limit",
          {script::Send(ReplyOfBytes(kMaxReplyBytes)), script::Send(ReplyOfBytes(kMaxReplyBytes + 1))},
-         {{Connect, ""},
+         {Connect(),
           {ReadReply, "250 250 " + longestLines},
           {ReadReply, "ReplyTooLargeError: Reply exceeds 65536 bytes."}},
          {""}},
         {"an over-long reply line is an error",
          {script::Send("250 " + std::string(200, 'x') + "\r\n")},
-         {{[](CommandClient& client) {
-               client.MaxLineLength = 100;
-               return Connect(client);
-           },
-           ""},
+         {Set(&CommandClient::MaxLineLength, 100),
+          Connect(),
           {ReadReply, "MaxLineLengthExceededError: Max line length exceeded."}},
          {""}},
-    };
-    for (const auto& row : rows) {
-        CommandClient client;
-        client.ReadTimeout = test::kClientReadTimeoutMs;
-        test::Play(client, row);
-    }
+    });
 }
 
-TEST(CommandClientTest, CodesCompareAsSixteenBitValues) {
+TEST_F(CommandClientTest, CodesCompareAsSixteenBitValues) {
     CommandClient client;
     client.LastReply.SetNumericCode(65536 + 250);
     EXPECT_EQ(client.CheckReplyCode(65536 + 250, {250}), 65536 + 250);
@@ -132,7 +113,7 @@ TEST(CommandClientTest, CodesCompareAsSixteenBitValues) {
 
 // The read time-out bounds the whole reply, over a socket whose peer sends
 // each byte long before the time-out.
-TEST(CommandClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
+TEST_F(CommandClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
     test::ScriptedPeer server({test::peer::SendLine("220 hi"),
                                test::peer::Trickle("250-one\r\n250-two\r\n250 three\r\n", 40),
                                test::peer::SendLine("250 next"), test::peer::ReadUntilClose()});

@@ -20,44 +20,32 @@ namespace {
 namespace script = test::script;
 using Call = test::Call<Pop3Client>;
 
-std::string Connect(Pop3Client& client) {
-    client.Connect();
-    return "";
-}
-
 std::string CheckMessages(Pop3Client& client) { return std::to_string(client.CheckMessages()); }
 
-std::string Connected(Pop3Client& client) { return client.IsConnected() ? "connected" : "closed"; }
+class Pop3ClientTest : public test::DialogueTest<Pop3Client> {
+protected:
+    void Prepare(Pop3Client& client) override {
+        DialogueTest::Prepare(client);
+        client.Username = "bob";
+        client.Password = "pop s3cret";
+    }
+    // An APOP login as mrose, and the calls after it.
+    static std::vector<Call> Apop(std::string outcome, std::vector<Call> then = {}) {
+        std::vector<Call> calls = {Set(&Pop3Client::APOP, true), Set(&Pop3Client::Username, "mrose"),
+                                   Set(&Pop3Client::Password, "tanstaaf"), Connect(std::move(outcome))};
+        calls.insert(calls.end(), then.begin(), then.end());
+        return calls;
+    }
+};
 
-std::string Disconnect(Pop3Client& client) {
-    client.Disconnect();
-    return "";
-}
-
-Call Apop(std::string username, std::string password, std::string outcome) {
-    return {[=](Pop3Client& client) {
-                client.APOP = true;
-                client.Username = username;
-                client.Password = password;
-                return Connect(client);
-            },
-            std::move(outcome)};
-}
-
-void Prepare(Pop3Client& client) {
-    client.ReadTimeout = test::kClientReadTimeoutMs;
-    client.Username = "bob";
-    client.Password = "pop s3cret";
-}
-
-TEST(Pop3ClientTest, Dialogues) {
+TEST_F(Pop3ClientTest, Dialogues) {
     const std::string refusedLogin = "ProtocolReplyError " + std::to_string(kPop3Err) + ": ";
-    const test::Dialogue<Pop3Client> rows[] = {
+    PlayAll({
         {"login, STAT and QUIT",
          {script::SendLine("+OK POP3 ready"), script::ReadLine(), script::SendLine("+OK"), script::ReadLine(),
           script::SendLine("+ok logged in"), script::ReadLine(), script::SendLine("+OK 3 1200"), script::ReadLine(),
           script::Close()},
-         {{Connect, ""}, {CheckMessages, "3"}},
+         {Connect(), {CheckMessages, "3"}},
          {"USER bob\r\nPASS pop s3cret\r\nSTAT\r\nQUIT\r\n"}},
         // A count without a size is not a STAT answer; a failure after
         // connecting leaves the connection open.
@@ -66,53 +54,44 @@ TEST(Pop3ClientTest, Dialogues) {
           script::SendLine("+OK"), script::ReadLine(), script::SendLine("+OK 0 0"), script::ReadLine(),
           script::SendLine("+OK"), script::ReadLine(), script::SendLine("+OK 7"), script::ReadLine(),
           script::SendLine("+OK many 10"), script::ReadLine(), script::SendLine("-ERR mailbox locked")},
-         {{Connect, ""},
+         {Connect(),
           {CheckMessages, "0"},
           {CheckMessages, "0"},
           {CheckMessages, "ConversionError: '' is not a valid integer value"},
           {CheckMessages, "ConversionError: 'many' is not a valid integer value"},
           {CheckMessages, refusedLogin + " mailbox locked\r\n"},
-          {Connected, "connected"}},
+          Connected("connected")},
          {"USER bob\r\nPASS pop s3cret\r\nSTAT\r\nSTAT\r\nSTAT\r\nSTAT\r\nSTAT\r\nQUIT\r\n"}},
         // Disconnecting a closed client sends nothing and raises nothing.
         {"a refused password disconnects",
          {script::SendLine("+OK ready"), script::ReadLine(), script::SendLine("+OK"), script::ReadLine(),
           script::SendLine("-ERR [AUTH] Authentication failed.")},
-         {{Connect, refusedLogin + " [AUTH] Authentication failed.\r\n"}, {Connected, "closed"}, {Disconnect, ""}},
+         {Connect(refusedLogin + " [AUTH] Authentication failed.\r\n"), Connected("closed"), Disconnect()},
          {"USER bob\r\nPASS pop s3cret\r\nQUIT\r\n"}},
         {"STLS refused ends before the login",
          {script::SendLine("+OK ready"), script::ReadLine(), script::SendLine("-ERR unknown command")},
-         {{[](Pop3Client& client) {
-               client.Security = MailSecurity::StartTls;
-               return Connect(client);
-           },
-           "TlsError: Server does not offer STLS."},
-          {Connected, "closed"}},
+         {Set(&Pop3Client::Security, MailSecurity::StartTls), Connect("TlsError: Server does not offer STLS."),
+          Connected("closed")},
          {"STLS\r\nQUIT\r\n"}},
         // A NetError of its own, not a refusal: no reply code applies.
         {"an unrecognized status line",
          {script::SendLine("* OK IMAP4 ready")},
-         {{Connect, "NetError: Unrecognized POP3 Response Header:\n\" IMAP4 ready\r\n\""}, {Connected, "closed"}},
+         {Connect("NetError: Unrecognized POP3 Response Header:\n\" IMAP4 ready\r\n\""), Connected("closed")},
          {"QUIT\r\n"}},
         {"APOP sends the digest of the timestamp and the password",
          {script::SendLine("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>"), script::ReadLine(),
           script::SendLine("+OK maildrop has 1 message (369 octets)")},
-         {Apop("mrose", "tanstaaf", "")},
+         Apop(""),
          {"APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\nQUIT\r\n"}},
         {"APOP without a timestamp",
          {script::SendLine("+OK POP3 server ready")},
-         {Apop("mrose", "tanstaaf", "NetError: Server do not support APOP (no timestamp)"), {Connected, "closed"}},
+         Apop("NetError: Server do not support APOP (no timestamp)", {Connected("closed")}),
          {"QUIT\r\n"}},
-    };
-    for (const auto& row : rows) {
-        Pop3Client client;
-        Prepare(client);
-        test::Play(client, row);
-    }
+    });
     EXPECT_EQ(Pop3Client().Port, 110);
 }
 
-TEST(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {
+TEST_F(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {
     const std::vector<test::ScriptStep> full = {script::SendLine("+OK ready"), script::ReadLine(),
                                                 script::SendLine("+OK"),       script::ReadLine(),
                                                 script::SendLine("+OK"),       script::ReadLine()};
@@ -136,7 +115,7 @@ TEST(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {
 }
 
 // Bytes sent in clear behind the go-ahead must not pass for encrypted ones.
-TEST(Pop3ClientTest, StlsGoAheadWithBytesBehindItEndsBeforeTheLogin) {
+TEST_F(Pop3ClientTest, StlsGoAheadWithBytesBehindItEndsBeforeTheLogin) {
     test::ScriptedPeer server({test::peer::SendLine("+OK ready"), test::peer::ReadLine(),
                                test::peer::Send("+OK begin TLS\r\n+OK injected\r\n"), test::peer::ReadUntilClose()});
     Pop3Client client;
@@ -150,7 +129,7 @@ TEST(Pop3ClientTest, StlsGoAheadWithBytesBehindItEndsBeforeTheLogin) {
     EXPECT_EQ(server.Received().rfind("STLS\r\n", 0), 0u) << server.Received();
 }
 
-TEST(Pop3ClientSharingTest, SharedHandlerMakesConnectionsOneAfterTheOther) {
+TEST_F(Pop3ClientTest, SharedHandlerMakesConnectionsOneAfterTheOther) {
     test::ScriptedTransport shared({script::SendLine("+OK"), script::ReadLine(), script::SendLine("+OK"),
                                     script::ReadLine(), script::SendLine("+OK")});
     Pop3Client first;

@@ -80,35 +80,15 @@ std::string TransactionBytes() {
            CrLf(kMessageLines) + ".\r\n";
 }
 
-std::string Connect(SmtpClient& client) {
-    client.Connect();
-    return "";
-}
-
-std::string Connected(SmtpClient& client) { return client.IsConnected() ? "connected" : "closed"; }
-
 std::string AuthSchemes(SmtpClient& client) {
     std::string text;
     for (const std::string& scheme : client.AuthSchemes()) text += (text.empty() ? "" : " ") + scheme;
     return text;
 }
 
-// Connect after the set-up.
-Call ConnectAs(std::function<void(SmtpClient&)> setUp, std::string outcome) {
-    return {[=](SmtpClient& client) {
-                setUp(client);
-                return Connect(client);
-            },
-            std::move(outcome)};
-}
+std::string Authenticated(SmtpClient& client) { return client.Authenticated() ? "in" : "out"; }
 
-void LogIn(SmtpClient& client) {
-    client.SetAuthenticationType(AuthType::Login);
-    client.Username = "alice";
-    client.Password = "wonder land";
-}
-
-class SmtpClientTest : public ::testing::Test {
+class SmtpClientTest : public test::DialogueTest<SmtpClient> {
 protected:
     void SetUp() override {
         setenv("TZ", "UTC0", 1);
@@ -119,10 +99,21 @@ protected:
         tzset();
     }
 
-    void Prepare(SmtpClient& client) {
+    void Prepare(SmtpClient& client) override {
+        DialogueTest::Prepare(client);
         client.HeloName = "client.test";
-        client.ReadTimeout = test::kClientReadTimeoutMs;
         message = Message();
+    }
+
+    // Asks for AUTH LOGIN as alice.
+    static Call LogIn() {
+        return {[](SmtpClient& client) {
+                    client.SetAuthenticationType(AuthType::Login);
+                    client.Username = "alice";
+                    client.Password = "wonder land";
+                    return "";
+                },
+                ""};
     }
 
     Call SendMessage(std::string outcome) {
@@ -142,7 +133,7 @@ TEST_F(SmtpClientTest, Dialogues) {
     const std::string notOffered = "TlsError: Server does not offer STARTTLS.";
     std::vector<std::string> withMailer = kMessageLines;  // the first message gains an X-Mailer line
     withMailer.insert(withMailer.begin() + 10, "X-Mailer: Corvasse");
-    const test::Dialogue<SmtpClient> rows[] = {
+    PlayAll({
         // LOGIN is offered, but the client is not asked to use it. The
         // message gets no X-Mailer, and Bcc never reaches a header.
         {"the whole dialogue without login",
@@ -150,7 +141,7 @@ TEST_F(SmtpClientTest, Dialogues) {
                           script::Send("250-mail.test\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n")},
                          Transaction(),
                          {script::ReadLine(), script::Close()}}),
-         {{Connect, ""}, {AuthSchemes, "LOGIN PLAIN"}, SendMessage("")},
+         {Connect(), {AuthSchemes, "LOGIN PLAIN"}, SendMessage("")},
          {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
         {"AUTH LOGIN runs once per connection",
          script::Concat({{script::SendLine("220 mail.test ESMTP"), script::ReadLine(),
@@ -166,15 +157,12 @@ TEST_F(SmtpClientTest, Dialogues) {
                          {script::SendLine("250 queued")},
                          Transaction(),
                          {script::ReadLine(), script::Close()}}),
-         {ConnectAs(
-              [](SmtpClient& client) {
-                  LogIn(client);
-                  client.MailAgent = "Corvasse";
-              },
-              ""),
+         {LogIn(),
+          Set(&SmtpClient::MailAgent, "Corvasse"),
+          Connect(),
           {AuthSchemes, "LOGIN CRAM-MD5"},
           SendMessage(""),
-          {[](SmtpClient& client) { return client.Authenticated() ? "in" : "out"; }, "in"},
+          {Authenticated, "in"},
           {[this](SmtpClient& client) {
                message.ExtraHeaders.Clear();
                client.MailAgent.clear();
@@ -182,11 +170,8 @@ TEST_F(SmtpClientTest, Dialogues) {
            },
            ""},
           SendMessage(""),
-          {[](SmtpClient& client) {
-               client.Disconnect();
-               return client.Authenticated() ? "in" : "out";
-           },
-           "out"}},
+          Disconnect(),
+          {Authenticated, "out"}},
          {"EHLO client.test\r\nRSET\r\nAUTH LOGIN\r\n" + EncodeBase64("alice") + "\r\n" + EncodeBase64("wonder land") +
           "\r\n" +
           "MAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n"
@@ -203,23 +188,15 @@ TEST_F(SmtpClientTest, Dialogues) {
                          {script::ReadLine(), script::SendLine("354 go ahead")},
                          script::ReadLines(kMessageLines.size() + 1),
                          {script::SendLine("250 queued"), script::ReadLine(), script::Close()}}),
-         {ConnectAs(
-              [](SmtpClient& client) {
-                  client.SetAuthenticationType(AuthType::Login);
-                  client.HeloName.clear();
-              },
-              ""),
-          {AuthSchemes, ""},
-          SendMessage("")},
+         {LogIn(), Set(&SmtpClient::HeloName, ""), Connect(), {AuthSchemes, ""}, SendMessage("")},
          {"EHLO " + std::string(host) + "\r\nHELO " + std::string(host) + "\r\n" + TransactionBytes() + "QUIT\r\n"}},
         {"a refused recipient stops the transaction and leaves the connection open",
          script::Concat(
              {Greeting(),
               {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok"),
                script::ReadLine(), script::SendLine("550 5.1.1 <alerts@example.org>: no such user")}}),
-         {{Connect, ""},
-          SendMessage("ProtocolReplyError 550: 5.1.1 <alerts@example.org>: no such user\r\n"),
-          {Connected, "connected"}},
+         {Connect(), SendMessage("ProtocolReplyError 550: 5.1.1 <alerts@example.org>: no such user\r\n"),
+          Connected("connected")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\nQUIT\r\n"}},
         {"the server resetting mid-DATA fails the send",
          script::Concat(
@@ -228,13 +205,8 @@ TEST_F(SmtpClientTest, Dialogues) {
               {script::ReadLine(), script::SendLine("250 ok"), script::ReadLine(), script::SendLine("250 ok"),
                script::ReadLine(), script::SendLine("250 ok")},
               {script::ReadLine(), script::SendLine("354 go ahead"), script::ReadLine(), script::Reset()}}),
-         {{Connect, ""},
-          SendMessage("SocketError: Socket Error # 10054\r\nConnection reset by peer."),
-          {[](SmtpClient& client) {
-               client.Disconnect();
-               return Connected(client);
-           },
-           "closed"}},
+         {Connect(), SendMessage("SocketError: Socket Error # 10054\r\nConnection reset by peer."), Disconnect(),
+          Connected("closed")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n"
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<hidden@example.org>\r\nDATA\r\n" +
           kMessageLines[0] + "\r\n"}},
@@ -243,39 +215,23 @@ TEST_F(SmtpClientTest, Dialogues) {
          {script::SendLine("554 go away"), script::Accept(), script::SendLine("220 hi"), script::ReadLine(),
           script::SendLine("502 no EHLO"), script::ReadLine(), script::SendLine("501 no HELO either"), script::Accept(),
           script::SendLine("220 hi"), script::ReadLine(), script::SendLine("250 hi")},
-         {{Connect, "ProtocolReplyError 554: go away\r\n"},
-          {Connected, "closed"},
-          {Connect, "ProtocolReplyError 501: no HELO either\r\n"},
-          {Connected, "closed"},
-          {Connect, ""},
-          {Connected, "connected"}},
+         {Connect("ProtocolReplyError 554: go away\r\n"), Connected("closed"),
+          Connect("ProtocolReplyError 501: no HELO either\r\n"), Connected("closed"), Connect(),
+          Connected("connected")},
          {"QUIT\r\n", "EHLO client.test\r\nHELO client.test\r\nQUIT\r\n", "EHLO client.test\r\nQUIT\r\n"}},
         // No HELO fallback, no AUTH, no password: only the farewell.
         {"STARTTLS not offered fails before any login",
          {script::SendLine("220 hi"), script::ReadLine(), script::Send("250-mail.test\r\n250 AUTH LOGIN\r\n"),
           script::Accept(), script::SendLine("220 hi"), script::ReadLine(), script::Send("502 no EHLO\r\n")},
-         {ConnectAs(
-              [](SmtpClient& client) {
-                  client.Security = MailSecurity::StartTls;
-                  LogIn(client);
-              },
-              notOffered),
-          {Connected, "closed"},
-          {Connect, notOffered},
-          {Connected, "closed"}},
+         {Set(&SmtpClient::Security, MailSecurity::StartTls), LogIn(), Connect(notOffered), Connected("closed"),
+          Connect(notOffered), Connected("closed")},
          {"EHLO client.test\r\nQUIT\r\n", "EHLO client.test\r\nQUIT\r\n"}},
         {"garbage and silence give errors",
          {script::SendLine("hello there"), script::Accept()},
-         {{Connect, "ProtocolReplyError 0: o there\r\n"},
-          ConnectAs([](SmtpClient& client) { client.ReadTimeout = 200; }, "ReadTimeoutError: Read Timeout"),
-          {Connected, "closed"}},
+         {Connect("ProtocolReplyError 0: o there\r\n"), Set(&SmtpClient::ReadTimeout, 200),
+          Connect("ReadTimeoutError: Read Timeout"), Connected("closed")},
          {"QUIT\r\n", "QUIT\r\n"}},
-    };
-    for (const auto& row : rows) {
-        SmtpClient client;
-        Prepare(client);
-        test::Play(client, row);
-    }
+    });
 }
 
 TEST_F(SmtpClientTest, ServerClosingAtAnyPointGivesAnError) {

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/scripted_peer.h"
 #include "support/scripted_transport.h"
 #include "support/thrown.h"
 
@@ -57,5 +58,52 @@ void Play(Client& client, const Dialogue<Client>& dialogue) {
     EXPECT_EQ(transport.Unplayed(), "");
     client.SetIOHandler(nullptr);
 }
+
+// A fixture for a client's dialogues, with the calls every client has.
+template <typename Client>
+class DialogueTest : public ::testing::Test {
+protected:
+    using Call = test::Call<Client>;
+    using Dialogue = test::Dialogue<Client>;
+
+    static Call Connect(std::string outcome = "") {
+        return {[](Client& client) {
+                    client.Connect();
+                    return std::string();
+                },
+                std::move(outcome)};
+    }
+    // "connected" or "closed".
+    static Call Connected(std::string outcome) {
+        return {[](Client& client) { return std::string(client.IsConnected() ? "connected" : "closed"); },
+                std::move(outcome)};
+    }
+    static Call Disconnect() {
+        return {[](Client& client) {
+                    client.Disconnect();
+                    return std::string();
+                },
+                ""};
+    }
+    // Sets a property of the client.
+    template <typename Member, typename Value>
+    static Call Set(Member member, Value value) {
+        return {[=](Client& client) {
+                    client.*member = value;
+                    return std::string();
+                },
+                ""};
+    }
+
+    // Plays each row on a new client set up by Prepare.
+    void PlayAll(const std::vector<Dialogue>& rows) {
+        for (const Dialogue& row : rows) {
+            Client client;
+            Prepare(client);
+            Play(client, row);
+        }
+    }
+    virtual void Prepare(Client& client) { client.ReadTimeout = kClientReadTimeoutMs; }
+};
 
 }  // namespace corvasse::test
