@@ -40,7 +40,7 @@ protected:
         client.WriteMessage(message);
         client.DropSocket();
         client.SetIOHandler(nullptr);
-        return transport.Sent();
+        return transport.Sent().at(0);
     }
 
     MessageClient client;

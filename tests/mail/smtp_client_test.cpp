@@ -293,7 +293,7 @@ TEST_F(SmtpClientTest, LineBreaksInHeaderTextsNeverReachTheWire) {
         c.undo();
     }
     client.Disconnect();
-    EXPECT_EQ(transport.Sent(), "EHLO client.test\r\nQUIT\r\n");
+    EXPECT_EQ(transport.Sent(), std::vector<std::string>{"EHLO client.test\r\nQUIT\r\n"});
 }
 
 TEST(SmtpClientPropertiesTest, PropertyCouplings) {

@@ -52,9 +52,7 @@ void Play(Client& client, const Dialogue<Client>& dialogue) {
         EXPECT_EQ(thrown.empty() ? result : thrown, dialogue.calls[i].outcome) << "call " << i;
     }
     client.Disconnect();
-    std::vector<std::string> sent;
-    for (const auto& connection : transport.Connections()) sent.push_back(connection.sent);
-    EXPECT_EQ(sent, dialogue.sent);
+    EXPECT_EQ(transport.Sent(), dialogue.sent);
     EXPECT_EQ(transport.Unplayed(), "");
     client.SetIOHandler(nullptr);
 }

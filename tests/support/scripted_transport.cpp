@@ -49,22 +49,20 @@ ScriptedTransport::ScriptedTransport(std::vector<ScriptStep> script) {
     if (!refused) parts_.push_back(std::move(current));
 }
 
-std::string ScriptedTransport::Sent(size_t connection) const {
-    return connection < connections_.size() ? connections_[connection].sent : std::string();
-}
-
 std::string ScriptedTransport::Unplayed() {
     Advance();
-    std::string left = failures_;
-    if (part_ && step_ < part_->steps.size()) {
-        left += "connection " + std::to_string(connections_.size()) + " stopped with " +
-                std::to_string(part_->steps.size() - step_) + " steps left; ";
-    }
+    std::string left = failures_ + StepsLeft();
     // A silent connection nobody made is no step missed.
     const auto unmade = std::count_if(parts_.begin() + static_cast<long>(nextPart_), parts_.end(),
                                       [](const Part& part) { return part.refused || !part.steps.empty(); });
     if (unmade > 0) left += std::to_string(unmade) + " connections never made; ";
     return left;
+}
+
+std::string ScriptedTransport::StepsLeft() const {
+    if (!part_ || step_ == part_->steps.size()) return "";
+    return "connection " + std::to_string(sent_.size()) + " left " + std::to_string(part_->steps.size() - step_) +
+           " steps; ";
 }
 
 void ScriptedTransport::Close() {
@@ -75,10 +73,7 @@ void ScriptedTransport::Close() {
 void ScriptedTransport::ConnectClient(const std::string& host, int port, AddressFamily, Wait, const LocalBinding&) {
     peerTried_ = host + ":" + std::to_string(port);
     Advance();
-    if (part_ && step_ < part_->steps.size()) {
-        failures_ += "connection " + std::to_string(connections_.size()) + " left with " +
-                     std::to_string(part_->steps.size() - step_) + " steps to go; ";
-    }
+    failures_ += StepsLeft();
     part_ = nullptr;
     if (nextPart_ == parts_.size()) failures_ += "a connect to " + peerTried_ + " the script has no connection for; ";
     if (nextPart_ == parts_.size() || parts_[nextPart_].refused) {
@@ -91,7 +86,7 @@ void ScriptedTransport::ConnectClient(const std::string& host, int port, Address
     unread_.clear();
     piece_ = 0;
     ending_ = Ending::Open;
-    connections_.push_back({host, port, {}});
+    sent_.emplace_back();
     connected_ = true;
 }
 
@@ -153,7 +148,7 @@ long ScriptedTransport::Send(const char* buffer, size_t length) {
         errno = ECONNRESET;
         return -1;
     }
-    connections_.back().sent.append(buffer, length);
+    sent_.back().append(buffer, length);
     unread_.append(buffer, length);
     Advance();
     return static_cast<long>(length);

@@ -7,11 +7,11 @@
 //                                  script::SendLine("250 ok"), script::Close()});
 //     client.SetIOHandler(&transport);
 //     ... run the client ...
-//     EXPECT_EQ(transport.Sent(), "EHLO vm\r\n");
+//     EXPECT_EQ(transport.Sent(), std::vector<std::string>{"EHLO vm\r\n"});
 //     EXPECT_EQ(transport.Unplayed(), "");
 //
 // Every connect takes the next connection of the script (Accept and Refuse
-// end one). The script runs as far as it can whenever the client looks for
+// start one). The script runs as far as it can whenever the client looks for
 // input: a read step waits for what the client sent. When the script can go
 // no further and the peer has not closed, the peer is silent: the client's
 // wait passes in full and finds nothing, as it would on a socket.
@@ -65,15 +65,8 @@ class ScriptedTransport : public IOHandler {
 public:
     explicit ScriptedTransport(std::vector<ScriptStep> script);
 
-    // Each connection the client made: where to, and what it sent.
-    struct Connection {
-        std::string host;
-        int port = 0;
-        std::string sent;
-    };
-    const std::vector<Connection>& Connections() const { return connections_; }
-    // What the client sent on a connection (0: the first).
-    std::string Sent(size_t connection = 0) const;
+    // What the client sent on each connection it made.
+    const std::vector<std::string>& Sent() const { return sent_; }
     // The steps the client never reached and what went differently from the
     // script ("" when it ran whole), such as a connect the script had no
     // connection for.
@@ -97,10 +90,12 @@ private:
 
     // Runs the current connection's steps until one waits for the client.
     void Advance();
+    // The current connection's steps not run yet, as Unplayed tells them.
+    std::string StepsLeft() const;
 
     std::vector<Part> parts_;
     size_t nextPart_ = 0;
-    std::vector<Connection> connections_;
+    std::vector<std::string> sent_;
     std::string failures_;
     bool connected_ = false;
     // The current connection's play.
