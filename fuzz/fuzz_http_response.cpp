@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "common/header_list.h"
-#include "fake_transport.h"
 #include "http/chunked_decoder.h"
 #include "http/header_block_parser.h"
 #include "http/http_client.h"
 #include "http/status_line_parser.h"
+#include "input_answer.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!(Parse(input, data[0] % 64 + 1) == Parse(input, 1))) std::abort();
     }
 
-    corvasse::fuzz::FakeTransport transport(data, size);
+    corvasse::test::ScriptedTransport transport(corvasse::fuzz::InputAnswer(data, size));
     corvasse::HttpClient client;
     client.SetIOHandler(&transport);
     client.HandleRedirects = size > 0 && (data[0] & 0x40) != 0;

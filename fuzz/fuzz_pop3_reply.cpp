@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "fake_transport.h"
+#include "input_answer.h"
 #include "mail/pop3_client.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    corvasse::fuzz::FakeTransport transport(data, size);
+    corvasse::test::ScriptedTransport transport(corvasse::fuzz::InputAnswer(data, size));
     corvasse::Pop3Client client;
     client.SetIOHandler(&transport);
     client.Username = "user";

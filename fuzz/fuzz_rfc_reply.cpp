@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fake_transport.h"
+#include "input_answer.h"
 #include "mail/command_client.h"
 #include "mail/rfc_reply.h"
 
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reply.DisplayName();
     corvasse::ReplyTextWithLineEnds(reply);
 
-    corvasse::fuzz::FakeTransport transport(data, size);
+    corvasse::test::ScriptedTransport transport(corvasse::fuzz::InputAnswer(data, size));
     corvasse::CommandClient client;
     client.SetIOHandler(&transport);
     try {

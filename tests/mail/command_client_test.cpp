@@ -1,3 +1,6 @@
+// CommandClient dialogues as rows over the scripted transport, and the read
+// time-out over a socket that trickles.
+
 #include "mail/command_client.h"
 
 #include <gtest/gtest.h>
@@ -5,113 +8,118 @@
 #include <chrono>
 
 #include "mail/mail_errors.h"
-#include "support/expect_throw.h"
+#include "support/connect_to.h"
+#include "support/dialogue.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
 namespace {
 
-using test::ScriptedPeer;
-namespace peer = test::peer;
+namespace script = test::script;
 using Lines = std::vector<std::string>;
+using Call = test::Call<CommandClient>;
+using CommandClientTest = test::DialogueTest<CommandClient>;
 
-class CommandClientTest : public ::testing::Test {
-protected:
-    void ConnectTo(const ScriptedPeer& server) {
-        client.Host = server.Host();
-        client.Port = server.Port();
-        client.ReadTimeout = test::kClientReadTimeoutMs;
-        client.Connect();
-    }
-
-    CommandClient client;
-};
-
-TEST_F(CommandClientTest, MultiLineReplyArrivingByteByByte) {
-    ScriptedPeer server(
-        {peer::Trickle("\r\n\r\n  250-first\r\n250-AUTH LOGIN\r\n   plain continuation\r\n250 last\r\n", 1),
-         peer::ReadUntilClose()});
-    ConnectTo(server);
-    client.ReadReply();
-    EXPECT_EQ(client.LastReply.NumericCode(), 250);
-    EXPECT_EQ(client.LastReply.Text, (Lines{"first", "AUTH LOGIN", "plain continuation", "last"}));
-    client.Disconnect();
+// The last reply: its numeric and text code and its lines joined with "/".
+std::string LastReply(CommandClient& client) {
+    std::string text = std::to_string(client.LastReply.NumericCode()) + " " + client.LastReply.TextCode() + " ";
+    for (size_t i = 0; i < client.LastReply.Text.size(); ++i) text += (i > 0 ? "/" : "") + client.LastReply.Text[i];
+    return text;
 }
 
-TEST_F(CommandClientTest, MultiLineReplyEndsAtAShortLineOrAnyCaseMarker) {
-    ScriptedPeer server({peer::Send("211-a\r\n211\r\n"), peer::Send("2x1-a\r\n2X1 b\r\n"), peer::SendLine("220"),
-                         peer::ReadUntilClose()});
-    ConnectTo(server);
+std::string ReadReply(CommandClient& client) {
     client.ReadReply();
-    EXPECT_EQ(client.LastReply.Text, (Lines{"a", ""}));
-    client.ReadReply();
-    EXPECT_EQ(client.LastReply.TextCode(), "2x1");
-    EXPECT_EQ(client.LastReply.Text, (Lines{"a", "b"}));
-    client.ReadReply();
-    EXPECT_EQ(client.LastReply.NumericCode(), 220);
-    EXPECT_EQ(client.LastReply.Text, Lines{""});
-    client.Disconnect();
+    return LastReply(client);
 }
 
-TEST_F(CommandClientTest, SendCmdChecksTheCode) {
-    ScriptedPeer server({peer::ReadLine(), peer::SendLine("500 what?"), peer::ReadLine(),
-                         peer::Send("550-mailbox\r\n550 unavailable\r\n"), peer::ReadLine(),
-                         peer::SendLine("251 forwarded"), peer::ReadUntilClose()});
-    ConnectTo(server);
-    EXPECT_EQ(client.SendCmd("NOOP", -1), 500);
-    const auto error = test::ExpectThrowWithMessage<ProtocolReplyError>(
-        [&] { client.SendCmd("MAIL FROM:<a@example.org>", 250); }, "mailbox\r\nunavailable\r\n");
-    if (error) {
-        EXPECT_EQ(error->ReplyCode, 550);
+Call SendCmd(std::string line, std::vector<int> allowed, std::string outcome) {
+    return {[=](CommandClient& client) { return std::to_string(client.SendCmd(line, allowed)); }, std::move(outcome)};
+}
+
+// Lines of 1000 bytes ("250-" and 996 more), the last one cut so that the
+// whole reply holds total bytes.
+std::string ReplyOfBytes(int64_t total) {
+    std::string text;
+    int64_t left = total;
+    while (left > 1000) {
+        text += "250-" + std::string(996, 'a') + "\r\n";
+        left -= 1000;
     }
-    // The refused reply stays readable.
-    EXPECT_EQ(client.LastReply.NumericCode(), 550);
-    EXPECT_EQ(client.SendCmd("RCPT TO:<b@example.org>", {250, 251}), 251);
-    client.Disconnect();
-    ASSERT_TRUE(server.WaitClosed());
-    EXPECT_EQ(server.Received(), "NOOP\r\nMAIL FROM:<a@example.org>\r\nRCPT TO:<b@example.org>\r\n");
+    return text + "250 " + std::string(static_cast<size_t>(left - 4), 'z') + "\r\n";
+}
+
+TEST_F(CommandClientTest, Dialogues) {
+    std::string longestLines;
+    for (int i = 0; i < 65; ++i) longestLines += std::string(996, 'a') + "/";
+    longestLines += std::string(kMaxReplyBytes - 65 * 1000 - 4, 'z');
+    const std::string lineBreak =
+        "CommandLineBreakError: Refused to send a command line that holds a line break (CR or LF).";
+    PlayAll({
+        {"multi-line reply arriving byte by byte",
+         {script::Pieces(1),
+          script::Send("\r\n\r\n  250-first\r\n250-AUTH LOGIN\r\n   plain continuation\r\n250 last\r\n")},
+         {Connect(), {ReadReply, "250 250 first/AUTH LOGIN/plain continuation/last"}},
+         {""}},
+        {"a multi-line reply ends at a short line or at any case of the marker",
+         {script::Send("211-a\r\n211\r\n"), script::Send("2x1-a\r\n2X1 b\r\n"), script::SendLine("220")},
+         {Connect(), {ReadReply, "211 211 a/"}, {ReadReply, "0 2x1 a/b"}, {ReadReply, "220 220 "}},
+         {""}},
+        {"SendCmd checks the code, and a refused reply stays readable",
+         {script::ReadLine(), script::SendLine("500 what?"), script::ReadLine(),
+          script::Send("550-mailbox\r\n550 unavailable\r\n"), script::ReadLine(), script::SendLine("251 forwarded")},
+         {Connect(),
+          SendCmd("NOOP", {}, "500"),
+          SendCmd("MAIL FROM:<a@example.org>", {250}, "ProtocolReplyError 550: mailbox\r\nunavailable\r\n"),
+          {LastReply, "550 550 mailbox/unavailable"},
+          SendCmd("RCPT TO:<b@example.org>", {250, 251}, "251")},
+         {"NOOP\r\nMAIL FROM:<a@example.org>\r\nRCPT TO:<b@example.org>\r\n"}},
+        {"a command with a line break is refused before anything is sent",
+         {},
+         {Connect(), SendCmd("NOOP\r\nRCPT TO:<x@example.org>", {}, lineBreak), SendCmd("NOOP\nQUIT", {}, lineBreak)},
+         {""}},
+        {"the peer closing mid-reply keeps the previous reply",
+         {script::SendLine("220 hi"), script::Send("250-part one\r\n"), script::Close()},
+         {Connect(),
+          {ReadReply, "220 220 hi"},
+          {ReadReply, "ConnClosedGracefullyError: Connection Closed Gracefully."},
+          {LastReply, "220 220 hi"}},
+         {""}},
+        {"a silent peer times out",
+         {},
+         {Set(&CommandClient::ReadTimeout, 200), Connect(), {ReadReply, "ReadTimeoutError: Read Timeout"}},
+         {""}},
+        {"a reply may hold up to the limit",
+         {script::Send(ReplyOfBytes(kMaxReplyBytes)), script::Send(ReplyOfBytes(kMaxReplyBytes + 1))},
+         {Connect(),
+          {ReadReply, "250 250 " + longestLines},
+          {ReadReply, "ReplyTooLargeError: Reply exceeds 65536 bytes."}},
+         {""}},
+        {"an over-long reply line is an error",
+         {script::Send("250 " + std::string(200, 'x') + "\r\n")},
+         {Set(&CommandClient::MaxLineLength, 100),
+          Connect(),
+          {ReadReply, "MaxLineLengthExceededError: Max line length exceeded."}},
+         {""}},
+    });
 }
 
 TEST_F(CommandClientTest, CodesCompareAsSixteenBitValues) {
+    CommandClient client;
     client.LastReply.SetNumericCode(65536 + 250);
     EXPECT_EQ(client.CheckReplyCode(65536 + 250, {250}), 65536 + 250);
     EXPECT_EQ(client.CheckReplyCode(999, {}), 999);
     EXPECT_THROW(client.CheckReplyCode(251, {250}), ProtocolReplyError);
 }
 
-TEST_F(CommandClientTest, CommandWithALineBreakIsRefusedBeforeAnythingIsSent) {
-    ScriptedPeer server({peer::ReadUntilClose()});
-    ConnectTo(server);
-    EXPECT_THROW(client.SendCmd("NOOP\r\nRCPT TO:<x@example.org>", -1), CommandLineBreakError);
-    EXPECT_THROW(client.SendCmd("NOOP\nQUIT", -1), CommandLineBreakError);
-    client.Disconnect();
-    ASSERT_TRUE(server.WaitClosed());
-    EXPECT_EQ(server.Received(), "");
-}
-
-TEST_F(CommandClientTest, PeerClosingMidReplyKeepsThePreviousReply) {
-    ScriptedPeer server({peer::SendLine("220 hi"), peer::Send("250-part one\r\n"), peer::Close()});
-    ConnectTo(server);
-    client.ReadReply();
-    EXPECT_THROW(client.ReadReply(), ConnClosedGracefullyError);
-    EXPECT_EQ(client.LastReply.NumericCode(), 220);
-    EXPECT_EQ(client.LastReply.Text, Lines{"hi"});
-}
-
-TEST_F(CommandClientTest, SilentPeerTimesOut) {
-    ScriptedPeer server({peer::Sleep(2000)});
-    client.Host = server.Host();
-    client.Port = server.Port();
-    client.ReadTimeout = 200;
-    client.Connect();
-    test::ExpectThrowWithMessage<ReadTimeoutError>([&] { client.ReadReply(); }, "Read Timeout");
-}
-
+// The read time-out bounds the whole reply, over a socket whose peer sends
+// each byte long before the time-out.
 TEST_F(CommandClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
-    // Each byte comes long before the read time-out; the reply as a whole does not.
-    ScriptedPeer server({peer::SendLine("220 hi"), peer::Trickle("250-one\r\n250-two\r\n250 three\r\n", 40),
-                         peer::SendLine("250 next"), peer::ReadUntilClose()});
-    ConnectTo(server);
+    test::ScriptedPeer server({test::peer::SendLine("220 hi"),
+                               test::peer::Trickle("250-one\r\n250-two\r\n250 three\r\n", 40),
+                               test::peer::SendLine("250 next"), test::peer::ReadUntilClose()});
+    CommandClient client;
+    client.ReadTimeout = test::kClientReadTimeoutMs;
+    test::ConnectTo(client, server);
     client.ReadReply();
     client.ReadTimeout = 400;
     const auto start = std::chrono::steady_clock::now();
@@ -127,35 +135,6 @@ TEST_F(CommandClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
     EXPECT_EQ(client.LastReply.Text.back(), "three");
     client.ReadReply();
     EXPECT_EQ(client.LastReply.Text, Lines{"next"});
-    client.Disconnect();
-}
-
-TEST_F(CommandClientTest, ReplyMayHoldUpToTheLimit) {
-    // Lines of 1000 bytes ("250-" and 996 more), the last one cut to fit exactly.
-    auto reply = [](int64_t total) {
-        std::string text;
-        int64_t left = total;
-        while (left > 1000) {
-            text += "250-" + std::string(996, 'a') + "\r\n";
-            left -= 1000;
-        }
-        return text + "250 " + std::string(static_cast<size_t>(left - 4), 'z') + "\r\n";
-    };
-    ScriptedPeer server(
-        {peer::Send(reply(kMaxReplyBytes)), peer::Send(reply(kMaxReplyBytes + 1)), peer::ReadUntilClose()});
-    ConnectTo(server);
-    client.ReadReply();
-    EXPECT_EQ(client.LastReply.NumericCode(), 250);
-    EXPECT_EQ(client.LastReply.Text.size(), 66u);
-    test::ExpectThrowWithMessage<ReplyTooLargeError>([&] { client.ReadReply(); }, "Reply exceeds 65536 bytes.");
-    client.Disconnect();
-}
-
-TEST_F(CommandClientTest, OverLongReplyLineIsAnError) {
-    ScriptedPeer server({peer::Send("250 " + std::string(200, 'x') + "\r\n"), peer::ReadUntilClose()});
-    ConnectTo(server);
-    client.MaxLineLength = 100;
-    EXPECT_THROW(client.ReadReply(), MaxLineLengthExceededError);
     client.Disconnect();
 }
 

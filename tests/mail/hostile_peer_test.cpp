@@ -20,6 +20,7 @@
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
 #include "net/net_error.h"
+#include "support/connect_to.h"
 #include "support/cost_meter.h"
 #include "support/scripted_peer.h"
 
@@ -117,11 +118,9 @@ protected:
             raised = std::chrono::steady_clock::now();
             RaiseProcessAbort();
         });
-        client.Host = server.Host();
-        client.Port = server.Port();
         bool aborted = false;
         try {
-            client.Connect();
+            test::ConnectTo(client, server);
             client.Send(message);
         } catch (const AbortedError&) {
             aborted = true;
@@ -134,10 +133,8 @@ protected:
 
     // Sends the message and returns the message of the error it ends with.
     std::string SendFails(const ScriptedPeer& server) {
-        client.Host = server.Host();
-        client.Port = server.Port();
         return FailureOf([&] {
-            client.Connect();
+            test::ConnectTo(client, server);
             client.Send(message);
         });
     }
@@ -216,10 +213,8 @@ protected:
     }
 
     std::string LoginFails(const ScriptedPeer& server) {
-        client.Host = server.Host();
-        client.Port = server.Port();
         return FailureOf([&] {
-            client.Connect();
+            test::ConnectTo(client, server);
             client.CheckMessages();
         });
     }

@@ -5,13 +5,10 @@
 #include <cstdlib>
 
 #include "support/mail_reader.h"
-#include "support/scripted_peer.h"
+#include "support/scripted_transport.h"
 
 namespace corvasse {
 namespace {
-
-using test::ScriptedPeer;
-namespace peer = test::peer;
 
 constexpr std::time_t kSomeDate = 1767517503;  // Sun, 4 Jan 2026 09:05:03 UTC
 
@@ -36,15 +33,14 @@ protected:
 
     // Writes the message and returns what the peer received.
     std::string Written() {
-        ScriptedPeer server({peer::ReadUntilClose()});
-        client.Host = server.Host();
-        client.Port = server.Port();
+        test::ScriptedTransport transport({});
+        client.SetIOHandler(&transport);
         client.Connect();
         events.clear();
         client.WriteMessage(message);
         client.DropSocket();
-        EXPECT_TRUE(server.WaitClosed());
-        return server.Received();
+        client.SetIOHandler(nullptr);
+        return transport.Sent().at(0);
     }
 
     MessageClient client;

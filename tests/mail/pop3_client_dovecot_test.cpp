@@ -4,8 +4,10 @@
 
 #include "mail/mail_errors.h"
 #include "mail/pop3_client.h"
+#include "support/connect_to.h"
 #include "support/pop3_server.h"
 #include "support/reply_error.h"
+#include "support/scripted_peer.h"
 #include "support/test_pki.h"
 
 namespace corvasse {
@@ -13,15 +15,12 @@ namespace {
 
 using test::Pop3Server;
 
-constexpr int kTestReadTimeoutMs = 10000;
-
 class Pop3ClientDovecotTest : public ::testing::Test {
 protected:
-    void ConnectTo(const Pop3Server& server) {
-        client.ReadTimeout = kTestReadTimeoutMs;
-        client.Host = server.Host();
-        client.Port = server.Port();
-        client.Connect();
+    Pop3ClientDovecotTest() {
+        client.ReadTimeout = test::kClientReadTimeoutMs;
+        client.Username = test::kPop3TestUser;
+        client.Password = test::kPop3TestPassword;
     }
 
     Pop3Server server;
@@ -29,9 +28,7 @@ protected:
 };
 
 TEST_F(Pop3ClientDovecotTest, UserPassAndStat) {
-    client.Username = test::kPop3TestUser;
-    client.Password = test::kPop3TestPassword;
-    ConnectTo(server);
+    test::ConnectTo(client, server);
     EXPECT_EQ(client.CheckMessages(), test::kPop3TestMessages);
     EXPECT_EQ(client.LastReply.Text.front(),
               std::to_string(test::kPop3TestMessages) + " " + std::to_string(server.MailboxBytes()));
@@ -41,17 +38,14 @@ TEST_F(Pop3ClientDovecotTest, UserPassAndStat) {
 
 TEST_F(Pop3ClientDovecotTest, ApopLogin) {
     client.APOP = true;
-    client.Username = test::kPop3TestUser;
-    client.Password = test::kPop3TestPassword;
-    ConnectTo(server);
+    test::ConnectTo(client, server);
     EXPECT_EQ(client.CheckMessages(), test::kPop3TestMessages);
     client.Disconnect();
 }
 
 TEST_F(Pop3ClientDovecotTest, WrongPasswordFailsWithCodeTwoAndDisconnects) {
-    client.Username = test::kPop3TestUser;
     client.Password = "wrong";
-    const auto error = test::ExpectReplyCode([&] { ConnectTo(server); }, kPop3Err);
+    const auto error = test::ExpectReplyCode([&] { test::ConnectTo(client, server); }, kPop3Err);
     if (error) {
         EXPECT_NE(std::string(error->what()).find("Authentication failed"), std::string::npos) << error->what();
     }
@@ -64,7 +58,7 @@ TEST(Pop3ClientDovecotTlsTest, StlsAndPop3sLogInOverTls) {
     for (MailSecurity security : {MailSecurity::StartTls, MailSecurity::Tls}) {
         Pop3Client client;
         client.Security = security;
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         client.Host = server.Host();
         client.Port = security == MailSecurity::Tls ? server.TlsPort() : server.Port();
         client.Username = test::kPop3TestUser;

@@ -1,3 +1,6 @@
+// Pop3Client dialogues as rows over the scripted transport; the STLS
+// go-ahead with bytes behind it over a socket, where TLS starts.
+
 #include "mail/pop3_client.h"
 
 #include <gtest/gtest.h>
@@ -6,159 +9,134 @@
 #include "mail/mail_errors.h"
 #include "net/socket_io_handler.h"
 #include "net/tls_error.h"
+#include "support/connect_to.h"
+#include "support/dialogue.h"
 #include "support/expect_throw.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {
 namespace {
 
-using test::ScriptedPeer;
-namespace peer = test::peer;
+namespace script = test::script;
+using Call = test::Call<Pop3Client>;
 
-class Pop3ClientTest : public ::testing::Test {
+std::string CheckMessages(Pop3Client& client) { return std::to_string(client.CheckMessages()); }
+
+class Pop3ClientTest : public test::DialogueTest<Pop3Client> {
 protected:
-    void SetUp() override {
-        client.ReadTimeout = test::kClientReadTimeoutMs;
+    void Prepare(Pop3Client& client) override {
+        DialogueTest::Prepare(client);
         client.Username = "bob";
         client.Password = "pop s3cret";
     }
-    void ConnectTo(const ScriptedPeer& server) {
-        client.Host = server.Host();
-        client.Port = server.Port();
-        client.Connect();
+    // An APOP login as mrose, and the calls after it.
+    static std::vector<Call> Apop(std::string outcome, std::vector<Call> then = {}) {
+        std::vector<Call> calls = {Set(&Pop3Client::APOP, true), Set(&Pop3Client::Username, "mrose"),
+                                   Set(&Pop3Client::Password, "tanstaaf"), Connect(std::move(outcome))};
+        calls.insert(calls.end(), then.begin(), then.end());
+        return calls;
     }
-
-    Pop3Client client;
 };
 
-TEST_F(Pop3ClientTest, LoginStatAndQuit) {
-    ScriptedPeer server({peer::SendLine("+OK POP3 ready"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
-                         peer::SendLine("+ok logged in"), peer::ReadLine(), peer::SendLine("+OK 3 1200"),
-                         peer::ReadLine(), peer::Close()});
-    ConnectTo(server);
-    EXPECT_EQ(client.CheckMessages(), 3);
-    client.Disconnect();
-    ASSERT_TRUE(server.WaitClosed());
-    EXPECT_EQ(server.Failure(), "");
-    EXPECT_EQ(server.Received(), "USER bob\r\nPASS pop s3cret\r\nSTAT\r\nQUIT\r\n");
+TEST_F(Pop3ClientTest, Dialogues) {
+    const std::string refusedLogin = "ProtocolReplyError " + std::to_string(kPop3Err) + ": ";
+    PlayAll({
+        {"login, STAT and QUIT",
+         {script::SendLine("+OK POP3 ready"), script::ReadLine(), script::SendLine("+OK"), script::ReadLine(),
+          script::SendLine("+ok logged in"), script::ReadLine(), script::SendLine("+OK 3 1200"), script::ReadLine(),
+          script::Close()},
+         {Connect(), {CheckMessages, "3"}},
+         {"USER bob\r\nPASS pop s3cret\r\nSTAT\r\nQUIT\r\n"}},
+        // A count without a size is not a STAT answer; a failure after
+        // connecting leaves the connection open.
+        {"STAT answers",
+         {script::SendLine("+OK"), script::ReadLine(), script::SendLine("+OK"), script::ReadLine(),
+          script::SendLine("+OK"), script::ReadLine(), script::SendLine("+OK 0 0"), script::ReadLine(),
+          script::SendLine("+OK"), script::ReadLine(), script::SendLine("+OK 7"), script::ReadLine(),
+          script::SendLine("+OK many 10"), script::ReadLine(), script::SendLine("-ERR mailbox locked")},
+         {Connect(),
+          {CheckMessages, "0"},
+          {CheckMessages, "0"},
+          {CheckMessages, "ConversionError: '' is not a valid integer value"},
+          {CheckMessages, "ConversionError: 'many' is not a valid integer value"},
+          {CheckMessages, refusedLogin + " mailbox locked\r\n"},
+          Connected("connected")},
+         {"USER bob\r\nPASS pop s3cret\r\nSTAT\r\nSTAT\r\nSTAT\r\nSTAT\r\nSTAT\r\nQUIT\r\n"}},
+        // Disconnecting a closed client sends nothing and raises nothing.
+        {"a refused password disconnects",
+         {script::SendLine("+OK ready"), script::ReadLine(), script::SendLine("+OK"), script::ReadLine(),
+          script::SendLine("-ERR [AUTH] Authentication failed.")},
+         {Connect(refusedLogin + " [AUTH] Authentication failed.\r\n"), Connected("closed"), Disconnect()},
+         {"USER bob\r\nPASS pop s3cret\r\nQUIT\r\n"}},
+        {"STLS refused ends before the login",
+         {script::SendLine("+OK ready"), script::ReadLine(), script::SendLine("-ERR unknown command")},
+         {Set(&Pop3Client::Security, MailSecurity::StartTls), Connect("TlsError: Server does not offer STLS."),
+          Connected("closed")},
+         {"STLS\r\nQUIT\r\n"}},
+        // A NetError of its own, not a refusal: no reply code applies.
+        {"an unrecognized status line",
+         {script::SendLine("* OK IMAP4 ready")},
+         {Connect("NetError: Unrecognized POP3 Response Header:\n\" IMAP4 ready\r\n\""), Connected("closed")},
+         {"QUIT\r\n"}},
+        {"APOP sends the digest of the timestamp and the password",
+         {script::SendLine("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>"), script::ReadLine(),
+          script::SendLine("+OK maildrop has 1 message (369 octets)")},
+         Apop(""),
+         {"APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\nQUIT\r\n"}},
+        {"APOP without a timestamp",
+         {script::SendLine("+OK POP3 server ready")},
+         Apop("NetError: Server do not support APOP (no timestamp)", {Connected("closed")}),
+         {"QUIT\r\n"}},
+    });
     EXPECT_EQ(Pop3Client().Port, 110);
 }
 
-TEST_F(Pop3ClientTest, StatAnswers) {
-    ScriptedPeer server({peer::SendLine("+OK"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
-                         peer::SendLine("+OK"), peer::ReadLine(), peer::SendLine("+OK 0 0"), peer::ReadLine(),
-                         peer::SendLine("+OK"), peer::ReadLine(), peer::SendLine("+OK 7"), peer::ReadLine(),
-                         peer::SendLine("+OK many 10"), peer::ReadLine(), peer::SendLine("-ERR mailbox locked"),
-                         peer::ReadUntilClose()});
-    ConnectTo(server);
-    EXPECT_EQ(client.CheckMessages(), 0);
-    EXPECT_EQ(client.CheckMessages(), 0);  // a bare +OK
-    // A count without a size is not a STAT answer.
-    test::ExpectThrowWithMessage<ConversionError>([&] { client.CheckMessages(); }, "'' is not a valid integer value");
-    EXPECT_THROW(client.CheckMessages(), ConversionError);
-    const auto error =
-        test::ExpectThrowWithMessage<ProtocolReplyError>([&] { client.CheckMessages(); }, " mailbox locked\r\n");
-    if (error) {
-        EXPECT_EQ(error->ReplyCode, kPop3Err);
-    }
-    // A failure after connecting leaves the connection open.
-    EXPECT_TRUE(client.IsConnected());
-    client.Disconnect();
-}
-
-TEST_F(Pop3ClientTest, RefusedPasswordDisconnects) {
-    ScriptedPeer server({peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
-                         peer::SendLine("-ERR [AUTH] Authentication failed."), peer::ReadUntilClose()});
-    const auto error = test::ExpectThrowWithMessage<ProtocolReplyError>([&] { ConnectTo(server); },
-                                                                        " [AUTH] Authentication failed.\r\n");
-    if (error) {
-        EXPECT_EQ(error->ReplyCode, kPop3Err);
-    }
-    EXPECT_FALSE(client.IsConnected());
-    ASSERT_TRUE(server.WaitClosed());
-    EXPECT_EQ(server.Received(), "USER bob\r\nPASS pop s3cret\r\nQUIT\r\n");
-    // Disconnecting a closed client sends nothing and raises nothing.
-    EXPECT_NO_THROW(client.Disconnect());
-}
-
-TEST_F(Pop3ClientTest, StlsThatFailsEndsBeforeTheLogin) {
-    client.Security = MailSecurity::StartTls;
-    const struct {
-        const char* stlsReply;
-        const char* message;
-    } cases[] = {
-        {"-ERR unknown command\r\n", "Server does not offer STLS."},
-        // Bytes sent in clear behind the go-ahead must not pass for encrypted ones.
-        {"+OK begin TLS\r\n+OK injected\r\n", "TLS handshake failed: the server sent data ahead of the handshake"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stlsReply);
-        ScriptedPeer server(
-            {peer::SendLine("+OK ready"), peer::ReadLine(), peer::Send(c.stlsReply), peer::ReadUntilClose()});
-        test::ExpectThrowWithMessage<TlsError>([&] { ConnectTo(server); }, c.message);
-        EXPECT_FALSE(client.IsConnected());
-        ASSERT_TRUE(server.WaitClosed());
-        EXPECT_EQ(server.Received().find("USER"), std::string::npos) << server.Received();
-        EXPECT_EQ(server.Received().rfind("STLS\r\n", 0), 0u) << server.Received();
-    }
-}
-
 TEST_F(Pop3ClientTest, ServerClosingAtAnyPointGivesAnError) {
-    const std::vector<test::PeerStep> full = {peer::SendLine("+OK ready"), peer::ReadLine(),
-                                              peer::SendLine("+OK"),       peer::ReadLine(),
-                                              peer::SendLine("+OK"),       peer::ReadLine()};
+    const std::vector<test::ScriptStep> full = {script::SendLine("+OK ready"), script::ReadLine(),
+                                                script::SendLine("+OK"),       script::ReadLine(),
+                                                script::SendLine("+OK"),       script::ReadLine()};
     for (size_t cut = 0; cut <= full.size(); ++cut) {
-        std::vector<test::PeerStep> script(full.begin(), full.begin() + static_cast<long>(cut));
-        script.push_back(peer::Close());
-        ScriptedPeer server(script);
+        SCOPED_TRACE("cut after step " + std::to_string(cut));
+        std::vector<test::ScriptStep> steps(full.begin(), full.begin() + static_cast<long>(cut));
+        steps.push_back(script::Close());
+        test::ScriptedTransport transport(steps);
+        Pop3Client client;
+        Prepare(client);
+        client.SetIOHandler(&transport);
         EXPECT_THROW(
             {
-                ConnectTo(server);
+                client.Connect();
                 client.CheckMessages();
             },
-            NetError)
-            << "cut after step " << cut;
+            NetError);
         client.Disconnect();
         EXPECT_FALSE(client.IsConnected());
     }
 }
 
-TEST_F(Pop3ClientTest, UnrecognizedStatusLine) {
-    ScriptedPeer server({peer::SendLine("* OK IMAP4 ready"), peer::ReadUntilClose()});
-    // A NetError of its own, not a refusal: no reply code applies.
-    test::ExpectThrowWithMessage<NetError>([&] { ConnectTo(server); },
-                                           "Unrecognized POP3 Response Header:\n\" IMAP4 ready\r\n\"");
+// Bytes sent in clear behind the go-ahead must not pass for encrypted ones.
+TEST_F(Pop3ClientTest, StlsGoAheadWithBytesBehindItEndsBeforeTheLogin) {
+    test::ScriptedPeer server({test::peer::SendLine("+OK ready"), test::peer::ReadLine(),
+                               test::peer::Send("+OK begin TLS\r\n+OK injected\r\n"), test::peer::ReadUntilClose()});
+    Pop3Client client;
+    Prepare(client);
+    client.Security = MailSecurity::StartTls;
+    test::ExpectThrowWithMessage<TlsError>([&] { test::ConnectTo(client, server); },
+                                           "TLS handshake failed: the server sent data ahead of the handshake");
     EXPECT_FALSE(client.IsConnected());
-}
-
-TEST_F(Pop3ClientTest, ApopSendsTheDigestOfTimestampAndPassword) {
-    client.APOP = true;
-    client.Username = "mrose";
-    client.Password = "tanstaaf";
-    ScriptedPeer server({peer::SendLine("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>"), peer::ReadLine(),
-                         peer::SendLine("+OK maildrop has 1 message (369 octets)"), peer::ReadUntilClose()});
-    ConnectTo(server);
-    client.Disconnect();
     ASSERT_TRUE(server.WaitClosed());
-    EXPECT_EQ(server.Received(), "APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\nQUIT\r\n");
-
-    ScriptedPeer plain({peer::SendLine("+OK POP3 server ready"), peer::ReadUntilClose()});
-    test::ExpectThrowWithMessage<NetError>([&] { ConnectTo(plain); }, "Server do not support APOP (no timestamp)");
-    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(server.Received().find("USER"), std::string::npos) << server.Received();
+    EXPECT_EQ(server.Received().rfind("STLS\r\n", 0), 0u) << server.Received();
 }
 
-TEST(Pop3ClientSharingTest, SharedHandlerMakesConnectionsOneAfterTheOther) {
-    SocketIOHandler shared;
+TEST_F(Pop3ClientTest, SharedHandlerMakesConnectionsOneAfterTheOther) {
+    test::ScriptedTransport shared({script::SendLine("+OK"), script::ReadLine(), script::SendLine("+OK"),
+                                    script::ReadLine(), script::SendLine("+OK")});
     Pop3Client first;
     Pop3Client second;
-    first.SetIOHandler(&shared);
-    second.SetIOHandler(&shared);
-    ScriptedPeer server({peer::SendLine("+OK"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
-                         peer::SendLine("+OK"), peer::ReadUntilClose()});
     for (Pop3Client* client : {&first, &second}) {
-        client->ReadTimeout = test::kClientReadTimeoutMs;
-        client->Host = server.Host();
-        client->Port = server.Port();
+        Prepare(*client);
+        client->SetIOHandler(&shared);
     }
     first.Connect();
     // The second client sees the shared connection as its own.
@@ -166,6 +144,7 @@ TEST(Pop3ClientSharingTest, SharedHandlerMakesConnectionsOneAfterTheOther) {
     EXPECT_THROW(second.Connect(), AlreadyConnectedError);
     first.Disconnect();
     EXPECT_FALSE(second.IsConnected());
+    EXPECT_EQ(shared.Unplayed(), "");
 }
 
 }  // namespace

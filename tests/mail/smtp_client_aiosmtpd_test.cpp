@@ -4,7 +4,9 @@
 
 #include "mail/mail_errors.h"
 #include "mail/smtp_client.h"
+#include "support/connect_to.h"
 #include "support/reply_error.h"
+#include "support/scripted_peer.h"
 #include "support/smtp_server.h"
 #include "support/test_pki.h"
 
@@ -13,12 +15,10 @@ namespace {
 
 using test::SmtpServer;
 
-constexpr int kTestReadTimeoutMs = 10000;
-
 class SmtpClientAiosmtpdTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         message.From.Address = "me@example.org";
         message.From.Name = "me@example.org";
         message.Sender.Address = "alerts@example.org";
@@ -32,12 +32,6 @@ protected:
         part.SetContentTransfer("7bit");
     }
 
-    void ConnectTo(const SmtpServer& server) {
-        client.Host = server.Host();
-        client.Port = server.Port();
-        client.Connect();
-    }
-
     SmtpClient client;
     MailMessage message;
 };
@@ -47,7 +41,7 @@ TEST_F(SmtpClientAiosmtpdTest, ServerThatRequiresLoginGetsAuthLogin) {
     client.SetAuthenticationType(AuthType::Login);
     client.Username = test::kSmtpTestUser;
     client.Password = test::kSmtpTestPassword;
-    ConnectTo(server);
+    test::ConnectTo(client, server);
     EXPECT_NE(std::find(client.AuthSchemes().begin(), client.AuthSchemes().end(), "LOGIN"), client.AuthSchemes().end());
     client.Send(message);
     client.Send(message);  // the second transaction needs no new login
@@ -77,7 +71,7 @@ TEST_F(SmtpClientAiosmtpdTest, WrongPasswordIsRefused) {
     client.SetAuthenticationType(AuthType::Login);
     client.Username = test::kSmtpTestUser;
     client.Password = "wrong";
-    ConnectTo(server);
+    test::ConnectTo(client, server);
     test::ExpectReplyCode([&] { client.Send(message); }, 535);
     client.Disconnect();
     EXPECT_TRUE(server.Messages().empty());
@@ -85,7 +79,7 @@ TEST_F(SmtpClientAiosmtpdTest, WrongPasswordIsRefused) {
 
 TEST_F(SmtpClientAiosmtpdTest, WithoutLoginTheServerRefusesTheSender) {
     SmtpServer server(SmtpServer::Login::Required);
-    ConnectTo(server);
+    test::ConnectTo(client, server);
     test::ExpectReplyCode([&] { client.Send(message); }, 530);
     client.Disconnect();
 }
@@ -94,7 +88,7 @@ TEST_F(SmtpClientAiosmtpdTest, ServerWithoutAuthGetsNoLoginEvenWhenAskedFor) {
     SmtpServer server(SmtpServer::Login::NotOffered);
     client.SetAuthenticationType(AuthType::Login);
     client.Username = "nobody";
-    ConnectTo(server);
+    test::ConnectTo(client, server);
     EXPECT_TRUE(client.AuthSchemes().empty());
     client.Send(message);
     client.Disconnect();
@@ -114,16 +108,14 @@ TEST_F(SmtpClientAiosmtpdTest, ProtectedDialoguesLogInAndDeliverOverTls) {
         // so a delivered message proves the login went encrypted.
         SmtpServer server(SmtpServer::Login::Required, "127.0.0.1", c.tls);
         SmtpClient client;
-        client.ReadTimeout = kTestReadTimeoutMs;
+        client.ReadTimeout = test::kClientReadTimeoutMs;
         client.Security = c.security;
         client.SetAuthenticationType(AuthType::Login);
         client.Username = test::kSmtpTestUser;
         client.Password = test::kSmtpTestPassword;
         std::vector<std::string> statuses;
         client.OnStatus = [&](Status, const std::string& text) { statuses.push_back(text); };
-        client.Host = server.Host();
-        client.Port = server.Port();
-        client.Connect();
+        test::ConnectTo(client, server);
         client.Send(message);
         client.Disconnect();
         ASSERT_TRUE(server.WaitForMessages(1)) << server.Output();
