@@ -8,8 +8,8 @@
 #include <chrono>
 
 #include "mail/mail_errors.h"
-#include "support/connect_to.h"
 #include "support/dialogue.h"
+#include "support/loopback.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {

@@ -20,8 +20,8 @@
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
 #include "net/net_error.h"
-#include "support/connect_to.h"
 #include "support/cost_meter.h"
+#include "support/loopback.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {

@@ -4,7 +4,7 @@
 
 #include "mail/mail_errors.h"
 #include "mail/pop3_client.h"
-#include "support/connect_to.h"
+#include "support/loopback.h"
 #include "support/pop3_server.h"
 #include "support/reply_error.h"
 #include "support/scripted_peer.h"

@@ -9,9 +9,9 @@
 #include "mail/mail_errors.h"
 #include "net/socket_io_handler.h"
 #include "net/tls_error.h"
-#include "support/connect_to.h"
 #include "support/dialogue.h"
 #include "support/expect_throw.h"
+#include "support/loopback.h"
 #include "support/scripted_peer.h"
 
 namespace corvasse {

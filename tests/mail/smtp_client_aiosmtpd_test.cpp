@@ -4,7 +4,7 @@
 
 #include "mail/mail_errors.h"
 #include "mail/smtp_client.h"
-#include "support/connect_to.h"
+#include "support/loopback.h"
 #include "support/reply_error.h"
 #include "support/scripted_peer.h"
 #include "support/smtp_server.h"
