@@ -19,6 +19,7 @@
 #include "net/tls_io_handler.h"
 #include "support/expect_throw.h"
 #include "support/isolated_network.h"
+#include "support/loopback.h"
 #include "support/mail_reader.h"
 #include "support/message_lines.h"
 #include "support/pop3_server.h"
@@ -456,7 +457,7 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
          "Sending recovery e-mail...", recovery.substr(recovery.find('\n') + 1) + footer, false},
         {"the test mail",
          [&] {
-             settings.WriteSetting("Settings", "port", std::to_string(test::FreePort("127.0.0.1")));
+             settings.WriteSetting("Settings", "port", std::to_string(test::ClosedPort("127.0.0.1")));
              form.texts[Field::txtSMTPhost] = smtpServer.Host();
              form.texts[Field::txtPort] = " " + std::to_string(smtpServer.Port()) + " ";
              delivery.SendTestMail(FormMailSettings(form, settings));

@@ -20,6 +20,7 @@
 #include "app/fakes.h"
 #include "app/settings_store.h"
 #include "app/window_thread.h"
+#include "support/loopback.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
@@ -101,7 +102,7 @@ TEST_F(WatchWorkerTest, ACutEndsTheWaitAtOnceWithoutAnAlertAndTheNextWatchRunsAs
     test::ScriptedPeer silentWeb({peer::ReadLine(), peer::Sleep(60000)});
     test::FullListener fullListener;
     test::ScriptedPeer silentMail({peer::Sleep(60000)});
-    const std::string refused = "http://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/";
+    const std::string refused = "http://127.0.0.1:" + std::to_string(test::ClosedPort("127.0.0.1")) + "/";
     Setting("txtSMTPhost", "127.0.0.1");
     Setting("port", std::to_string(silentMail.Port()));
     struct Case {

@@ -19,6 +19,7 @@
 
 #include "app/settings_store.h"
 #include "support/child_process.h"
+#include "support/loopback.h"
 #include "support/nginx_server.h"
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
@@ -155,11 +156,11 @@ TEST_F(HeadlessLoopTest, SigtermEndsAStalledWatchWithoutAReport) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(Log());
         test::ScriptedPeer stalled({test::peer::Sleep(20000)});
-        const std::string refused = "http://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/";
+        const std::string refused = "http://127.0.0.1:" + std::to_string(test::ClosedPort("127.0.0.1")) + "/";
         const std::string stalledPage = "http://127.0.0.1:" + std::to_string(stalled.Port()) + "/";
         const Settings ping = {{"PingOnly", c.stall == Stall::Ping ? "y" : ""}, {"PingAddr", "127.0.0.1"}};
         const std::filesystem::path settings = c.stall == Stall::Fetch
-                                                   ? WriteSettings(stalledPage, test::FreePort("127.0.0.1"), ping)
+                                                   ? WriteSettings(stalledPage, test::ClosedPort("127.0.0.1"), ping)
                                                    : WriteSettings(refused, stalled.Port(), ping);
         auto service = StartService(settings, c.stall == Stall::Ping ? silentLoopback : std::vector<std::string>{});
         if (c.stall == Stall::Ping) {

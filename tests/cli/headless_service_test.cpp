@@ -14,6 +14,7 @@
 
 #include "app/fakes.h"
 #include "app/settings_store.h"
+#include "support/loopback.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/server_process.h"
@@ -30,7 +31,7 @@ protected:
                                   {"txtLookFor", "Welcome"},
                                   {"checktype", "lookfor"},
                                   {"txtSMTPhost", "127.0.0.1"},
-                                  {"port", std::to_string(test::FreePort("127.0.0.1"))}}) {
+                                  {"port", std::to_string(test::ClosedPort("127.0.0.1"))}}) {
             Set(key, value);
         }
     }

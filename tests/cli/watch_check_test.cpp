@@ -18,6 +18,7 @@
 #include "history/history_store.h"
 #include "support/child_process.h"
 #include "support/cost_meter.h"
+#include "support/loopback.h"
 #include "support/nginx_server.h"
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
@@ -121,7 +122,7 @@ protected:
 // A watch from the settings file, from the command line or from both: the
 // file is given after the arguments of the row when it has settings.
 TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
-    const std::string refused = "http://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/";
+    const std::string refused = "http://127.0.0.1:" + std::to_string(test::ClosedPort("127.0.0.1")) + "/";
     // Answers after 300 ms, far past a threshold of 0.1 s however fast the machine.
     const std::string slowResponse = "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n" + std::string(kPage);
     const std::vector<test::PeerStep> slowAnswer =

@@ -13,6 +13,7 @@
 #include "net/tls_error.h"
 #include "support/child_process.h"
 #include "support/expect_throw.h"
+#include "support/loopback.h"
 #include "support/nginx_server.h"
 #include "support/server_process.h"
 #include "support/test_pki.h"
@@ -154,7 +155,7 @@ TEST(HttpClientServerCertificateTest, EachFetchTellsTheCertificateOfItsLastRespo
         {"in clear", server.Url("/page.html"), std::nullopt},
         {"redirected from https to clear", server.HttpsUrl("/down"), std::nullopt},
         {"redirected from clear to https", server.Url("/secure"), "127.0.0.1"},
-        {"refused", "https://127.0.0.1:" + std::to_string(test::FreePort("127.0.0.1")) + "/", std::nullopt},
+        {"refused", "https://127.0.0.1:" + std::to_string(test::ClosedPort("127.0.0.1")) + "/", std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/settings_store.h"
+#include "support/loopback.h"
 #include "support/mail_reader.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
@@ -111,7 +112,7 @@ TEST(OutageWatchTest, SendTestMailTriesTheFormAsItStands) {
     EXPECT_EQ(Subject(smtp.Messages()[0]), "Corvasse Test");
     EXPECT_EQ(smtp.Messages()[0].rcptTo, (Lines{"alerts@example.org", "ops@example.org"}));
 
-    watch.window.SetText(Field::txtPort, std::to_string(test::FreePort("127.0.0.1")));
+    watch.window.SetText(Field::txtPort, std::to_string(test::ClosedPort("127.0.0.1")));
     EXPECT_EQ(sendTestMail(), "error:Socket Error # 10061\r\nConnection refused.");
     EXPECT_EQ(smtp.Messages().size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Corvasse.log"));

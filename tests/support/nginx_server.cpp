@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "common/socket_address.h"
+#include "support/loopback.h"
 
 namespace corvasse::test {
 
@@ -63,8 +64,8 @@ std::string NginxServer::HttpsUrl(std::string_view path, std::string_view host) 
 std::string NginxServer::ErrorLog() const { return ReadFile(dir_.Path() / "logs/error.log"); }
 
 bool NginxServer::TryStart(std::string_view serverDirectives) {
-    port_ = FreePort(address_);
-    tlsPort_ = tls_ ? FreePort(address_) : 0;
+    port_ = ClosedPort(address_);
+    tlsPort_ = tls_ ? ClosedPort(address_) : 0;
     std::string tlsListen;
     if (tls_) {
         tlsListen = "    listen " + Host() + ":" + std::to_string(tlsPort_) + " ssl;\n    ssl_certificate " +

@@ -9,6 +9,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "support/loopback.h"
 #include "support/temp_dir.h"
 #include "support/test_pki.h"
 
@@ -87,8 +88,8 @@ void Pop3Server::PrepareMailbox() {
 }
 
 bool Pop3Server::TryStart(int port) {
-    port_ = port != 0 ? port : TryBind(address_, 0);
-    tlsPort_ = tls_ == Tls::Offered ? TryBind(address_, 0) : 0;
+    port_ = port != 0 ? port : ClosedPort(address_);
+    tlsPort_ = tls_ == Tls::Offered ? ClosedPort(address_) : 0;
     const std::string dir = dir_.Path().string();
     std::ostringstream conf;
     conf << "base_dir = " << dir << "/run\n"

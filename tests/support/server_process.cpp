@@ -52,12 +52,6 @@ int TryBind(const std::string& host, int port) {
     return 0;
 }
 
-int FreePort(const std::string& host) {
-    const int port = TryBind(host, 0);
-    if (port == 0) throw std::runtime_error("cannot find a free port");
-    return port;
-}
-
 void ServerProcess::Start(std::vector<std::string> args, const std::string& outputPath) {
     Stop();
     // Everything the child needs is prepared before the fork: a forked child

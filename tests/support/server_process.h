@@ -14,9 +14,6 @@ bool Accepts(const std::string& host, int port);
 // the port, or 0 when the bind fails.
 int TryBind(const std::string& host, int port);
 
-// A TCP port that is free on the given IPv4 or IPv6 address at the moment of asking.
-int FreePort(const std::string& host);
-
 class ServerProcess {
 public:
     enum class Readiness { Accepting, Exited, TimedOut };

@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/loopback.h"
 #include "support/temp_dir.h"
 #include "support/test_pki.h"
 
@@ -37,7 +38,7 @@ SmtpServer::SmtpServer(Login login, std::string address, Tls tls) : address_(std
 SmtpServer::~SmtpServer() = default;
 
 bool SmtpServer::TryStart(Login login, Tls tls) {
-    port_ = FreePort(address_);
+    port_ = ClosedPort(address_);
     const std::string script = std::string(CORVASSE_SOURCE_DIR) + "/tests/support/smtp_server.py";
     const std::string port = std::to_string(port_);
     const std::string outdir = MailDir(dir_).string();

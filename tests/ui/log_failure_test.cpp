@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/settings_store.h"
+#include "support/loopback.h"
 #include "support/monitor_files.h"
 #include "support/read_only_folder.h"
 #include "support/scripted_peer.h"
@@ -34,7 +35,7 @@ std::vector<std::string> FailingWatchesThenRepair(const MonitorFiles& files, con
     // Alerts go to a loopback port where nothing listens.
     SettingsStore store = SettingsStore::AtFile(files.settings);
     store.WriteSetting("Settings", "txtSMTPhost", "127.0.0.1");
-    store.WriteSetting("Settings", "port", std::to_string(test::FreePort("127.0.0.1")));
+    store.WriteSetting("Settings", "port", std::to_string(test::ClosedPort("127.0.0.1")));
     test::WatchingWindow watch(files);
     auto& dialogs = watch.dialogs;
     auto* timer = watch.window.findChild<QtIntervalTimer*>();
