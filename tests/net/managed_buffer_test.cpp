@@ -45,14 +45,19 @@ TEST(ManagedBufferTest, ExtractBeyondTheSizeRaisesAndKeepsTheBytes) {
     EXPECT_TRUE(buffer.Empty());
 }
 
-TEST(ManagedBufferTest, ReserveGrowsWithoutLosingUnreadBytes) {
-    ManagedBuffer buffer;
-    buffer.Append("0123456789", 10);
-    buffer.Remove(4);
-    char* room = buffer.Reserve(100000);
-    room[0] = '!';
-    buffer.Commit(1);
-    EXPECT_EQ(buffer.View(), "456789!");
+TEST(ManagedBufferTest, ReserveKeepsTheUnreadBytes) {
+    // 10 bytes fill the first allocation; 4 consumed leave room for 4 once
+    // the unread bytes move to the front, and 100000 need a larger one.
+    for (const size_t count : {size_t{4}, size_t{100000}}) {
+        ManagedBuffer buffer;
+        buffer.Append("0123456789", 10);
+        buffer.Remove(4);
+        char* room = buffer.Reserve(count);
+        room[0] = '!';
+        buffer.Commit(1);
+        EXPECT_EQ(buffer.View(), "456789!") << count;
+        EXPECT_EQ(buffer.ConsumedOffset(), 0u) << count;
+    }
 }
 
 }  // namespace
