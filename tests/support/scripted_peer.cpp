@@ -56,7 +56,6 @@ PeerStep ReadLine() { return {PeerStep::Kind::ReadLine, {}}; }
 PeerStep ReadBytes(size_t n) { return {PeerStep::Kind::ReadBytes, {}, n}; }
 PeerStep ReadUntilClose() { return {PeerStep::Kind::ReadUntilClose, {}}; }
 PeerStep Sleep(int ms) { return {PeerStep::Kind::Sleep, {}, 0, ms}; }
-PeerStep ShutdownSend() { return {PeerStep::Kind::ShutdownSend, {}}; }
 PeerStep Close() { return {PeerStep::Kind::Close, {}}; }
 PeerStep Reset() { return {PeerStep::Kind::Reset, {}}; }
 PeerStep Accept() { return {PeerStep::Kind::Accept, {}}; }
@@ -322,7 +321,6 @@ bool ScriptedPeer::RunStep(const PeerStep& step) {
         case Kind::Close:
             if (open_[current_].tls) SSL_shutdown(open_[current_].tls.get());
             [[fallthrough]];
-        case Kind::ShutdownSend:
         case Kind::CloseWithoutNotify:
             // The socket stays open for reading so that whatever the client
             // still sends is recorded, and closing later sends no reset.

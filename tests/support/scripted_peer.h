@@ -51,7 +51,6 @@ struct PeerStep {
         ReadBytes,
         ReadUntilClose,
         Sleep,
-        ShutdownSend,
         Close,
         CloseWithoutNotify,
         Reset,
@@ -79,8 +78,6 @@ PeerStep ReadBytes(size_t n);
 PeerStep ReadUntilClose();
 // Does nothing for a while (a stalled server).
 PeerStep Sleep(int ms);
-// Half-closes: the client sees the end of the stream, the peer still reads.
-PeerStep ShutdownSend();
 // Closes gracefully: the client sees the end of the stream (after TLS's
 // close_notify on a TLS connection); what the client still sends is read and
 // recorded until it closes too.
