@@ -15,21 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "common/event_pump.h"
 #include "ping/pinger.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kPings = 100;
-
-// What the window's pump costs at least: a call per wait round.
-class IdlePump : public corvasse::EventPump {
-public:
-    void ProcessEvents(std::chrono::milliseconds) override { ++rounds; }
-    bool QuitRequested() const override { return false; }
-    long rounds = 0;
-};
 
 double Median(std::vector<double> values) {
     if (values.empty()) {
@@ -41,8 +32,7 @@ double Median(std::vector<double> values) {
 }
 
 void ComparePing() {
-    IdlePump pump;
-    corvasse::Pinger pinger(&pump);
+    corvasse::Pinger pinger;
     std::vector<double> wallMs;
     std::vector<double> responseMs;
     const auto start = Clock::now();
@@ -70,8 +60,8 @@ void ComparePing() {
 
     std::printf(
         "Pinger:        %d pings, median wall time per PingHost %.3f ms, median ResponseTime %.0f ms, "
-        "total %.1f ms, %.1f pump rounds per ping\n",
-        kPings, Median(wallMs), Median(responseMs), ourTotalMs, static_cast<double>(pump.rounds) / kPings);
+        "total %.1f ms\n",
+        kPings, Median(wallMs), Median(responseMs), ourTotalMs);
     std::printf("iputils ping:  %zu replies, median time= %.3f ms, total %.1f ms (with -i 0.01 pauses)\n",
                 pingMs.size(), Median(pingMs), pingTotalMs);
     std::printf("overhead per echo beyond ping's round trip: %.3f ms\n\n", Median(wallMs) - Median(pingMs));
@@ -84,15 +74,6 @@ void BM_PingHostLoopback(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PingHostLoopback)->Unit(benchmark::kMicrosecond);
-
-void BM_PingHostLoopbackWithPump(benchmark::State& state) {
-    IdlePump pump;
-    corvasse::Pinger pinger(&pump);
-    for (auto _ : state) {
-        pinger.PingHost("127.0.0.1");
-    }
-}
-BENCHMARK(BM_PingHostLoopbackWithPump)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
