@@ -3,17 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "common/byte_string.h"
 #include "mail/mail_errors.h"
+#include "net/parser_feed.h"
 
 namespace corvasse {
-
-namespace {
-
-// A reply code is three characters; a fourth "-" continues the reply.
-constexpr size_t kCodeLength = 3;
-
-}  // namespace
 
 int CommandClient::SendCmd(std::string_view line, const std::vector<int>& allowed) {
     if (line.find_first_of("\r\n") != std::string_view::npos) throw CommandLineBreakError();
@@ -32,25 +25,9 @@ int CommandClient::GetResponse(const std::vector<int>& allowed) {
 
 void CommandClient::ReadReply() {
     ScopedReadDeadline deadline(*this, std::chrono::milliseconds(ReadTimeout));
-    int64_t size = 0;
-    auto nextLine = [&] {
-        std::string line = ReadLnSkipEmpty();
-        size += static_cast<int64_t>(line.size());
-        if (size > kMaxReplyBytes) throw ReplyTooLargeError(kMaxReplyBytes);
-        return line;
-    };
-    std::vector<std::string> lines{nextLine()};
-    const std::string& first = lines.front();
-    if (first.size() > kCodeLength && first[kCodeLength] == '-') {
-        const std::string endMarker = first.substr(0, kCodeLength) + " ";
-        for (;;) {
-            std::string line = nextLine();
-            const bool last = line.size() <= kCodeLength || StartsWithNoCase(line, endMarker);
-            lines.push_back(std::move(line));
-            if (last) break;
-        }
-    }
-    LastReply.ParseReplyLines(lines);
+    ReplyParser parser(static_cast<size_t>(std::max(MaxLineLength, 0)), MaxLineAction);
+    FeedUntilDone(*this, parser);
+    LastReply.ParseReplyLines(parser.Lines());
 }
 
 int CommandClient::CheckReplyCode(int code, const std::vector<int>& allowed) {

@@ -8,14 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "mail/reply_parser.h"
 #include "mail/rfc_reply.h"
 #include "net/tcp_client.h"
 
 namespace corvasse {
-
-// The most bytes the lines of one reply may hold together; a longer reply
-// raises ReplyTooLargeError.
-inline constexpr int64_t kMaxReplyBytes = int64_t{64} << 10;
 
 class CommandClient : public TcpClient {
 public:
