@@ -1,11 +1,11 @@
 #include "history/sqlite_connection.h"
 
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <thread>
 
 #include "history/history_error.h"
+#include "history/sqlite_library.h"
 #include "history/sqlite_statement.h"
 
 namespace corvasse {
@@ -13,7 +13,7 @@ namespace corvasse {
 namespace {
 
 std::string ErrorText(sqlite3* db, int resultCode) {
-    return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(resultCode);
+    return db != nullptr ? Sqlite().errmsg(db) : Sqlite().errstr(resultCode);
 }
 
 // The file as an SQLite URI that has it read as it stands, without locks.
@@ -52,30 +52,37 @@ SqliteConnection::SqliteConnection(std::filesystem::path file, HistoryAccess acc
         name = ImmutableUri(file_);
         flags |= SQLITE_OPEN_URI;
     }
-    const int result = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+    // The first history opened loads SQLite.
+    const SqliteLibrary* sqlite = nullptr;
+    try {
+        sqlite = &Sqlite();
+    } catch (const std::runtime_error& error) {
+        throw HistoryError(file_, error.what());
+    }
+    const int result = sqlite->open_v2(name.c_str(), &db_, flags, nullptr);
     if (result != SQLITE_OK) {
         const std::string reason = ErrorText(db_, result);
-        sqlite3_close_v2(db_);
+        sqlite->close_v2(db_);
         throw HistoryError(file_, reason);
     }
-    sqlite3_extended_result_codes(db_, 1);
+    sqlite->extended_result_codes(db_, 1);
 }
 
 SqliteConnection::~SqliteConnection() {
     // Statements first: a connection closes only when its statements are gone.
     statements_.clear();
-    sqlite3_close_v2(db_);
+    Sqlite().close_v2(db_);
 }
 
 void SqliteConnection::Execute(const char* sql) {
-    const int result = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    const int result = Sqlite().exec(db_, sql, nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) ThrowError(result);
 }
 
 void SqliteConnection::ExecuteWhenUnlocked(const char* sql, std::chrono::milliseconds patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
-        const int result = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+        const int result = Sqlite().exec(db_, sql, nullptr, nullptr, nullptr);
         if (result == SQLITE_OK) return;
         if ((result & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) ThrowError(result);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -89,7 +96,7 @@ SqliteStatement& SqliteConnection::Statement(std::string_view sql) {
     return *statements_.emplace(std::string(sql), std::move(statement)).first->second;
 }
 
-int64_t SqliteConnection::LastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+int64_t SqliteConnection::LastInsertRowId() const { return Sqlite().last_insert_rowid(db_); }
 
 void SqliteConnection::ThrowError(int resultCode) const { throw HistoryError(file_, ErrorText(db_, resultCode)); }
 

@@ -1,30 +1,29 @@
 #include "history/sqlite_statement.h"
 
-#include <sqlite3.h>
-
 #include "history/sqlite_connection.h"
+#include "history/sqlite_library.h"
 
 namespace corvasse {
 
 SqliteStatement::SqliteStatement(const SqliteConnection& connection, sqlite3* db, std::string_view sql)
     : connection_(connection), db_(db) {
-    const int result = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                                          &statement_, nullptr);
+    const int result = Sqlite().prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                                           &statement_, nullptr);
     if (result != SQLITE_OK) connection_.ThrowError(result);
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement_); }
+SqliteStatement::~SqliteStatement() { Sqlite().finalize(statement_); }
 
 void SqliteStatement::Bind(std::initializer_list<SqliteValue> values) {
-    sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
+    Sqlite().reset(statement_);
+    Sqlite().clear_bindings(statement_);
     int index = 1;
     for (const SqliteValue& value : values) {
         int result = SQLITE_OK;
         if (const auto* number = std::get_if<int64_t>(&value)) {
-            result = sqlite3_bind_int64(statement_, index, *number);
+            result = Sqlite().bind_int64(statement_, index, *number);
         } else if (const auto* text = std::get_if<std::string_view>(&value)) {
-            result = sqlite3_bind_text64(statement_, index, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+            result = Sqlite().bind_text64(statement_, index, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
         }
         if (result != SQLITE_OK) connection_.ThrowError(result);
         ++index;
@@ -35,7 +34,7 @@ int SqliteStatement::Execute(std::initializer_list<SqliteValue> values) {
     Bind(values);
     SqliteCursor rows(connection_, statement_);
     while (rows.Next()) {}
-    return sqlite3_changes(db_);
+    return Sqlite().changes(db_);
 }
 
 SqliteCursor SqliteStatement::Query(std::initializer_list<SqliteValue> values) {

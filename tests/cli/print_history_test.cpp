@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -151,6 +152,18 @@ TEST_F(PrintHistoryTest, WithoutAHistoryToPrintSaysWhyAndExitsWith2) {
         EXPECT_EQ(run.err, row.err);
     }
     EXPECT_FALSE(std::filesystem::exists(missing));
+
+    // SQLite is loaded when the history is opened; one that cannot be loaded
+    // is said as the reason.
+    std::ofstream(dir_.Path() / "libsqlite3.so.0") << "not a library";
+    {
+        test::ScopedEnvironment libraries("LD_LIBRARY_PATH", dir_.Path().string());
+        const Printed run = PrintHistory({});
+        EXPECT_EQ(run.status, 2);
+        const std::string said = "corvasse: Cannot use the history database \"" + database_.string() +
+                                 "\": SQLite cannot be loaded: " + (dir_.Path() / "libsqlite3.so.0").string();
+        EXPECT_TRUE(run.err.starts_with(said)) << run.err;
+    }
 
     test::ChildProcess csvAlone({CORVASSE_BINARY, "--csv"}, dir_.Path(), test::kDisplayVariables);
     EXPECT_EQ(csvAlone.Wait(kExitTimeoutMs), 2);
