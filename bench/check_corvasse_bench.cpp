@@ -9,8 +9,9 @@
 // plain_recorded also records the result in a history database (--history,
 // as --alert does). https_test_ca
 // trusts the test CA alone (SSL_CERT_FILE); https_system_store trusts the
-// system's store as a real check does (its bundle file, read at every start,
-// and the test CA in a hashed folder named by SSL_CERT_DIR). Counters: the
+// system's store as a real check does (SSL_CERT_FILE unset; SSL_CERT_DIR
+// names the system's hashed folder, then one holding the test CA, so the
+// CA's lookup misses in the system's first). Counters: the
 // median wall time of single runs of each (corvasse_ms, check_http_ms), their
 // ratio, the median CPU time of each process (user and system).
 //
@@ -41,7 +42,6 @@
 #include <thread>
 #include <vector>
 
-#include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <unistd.h>
 
@@ -73,8 +73,6 @@ std::unique_ptr<corvasse::test::NginxServer> server;
 std::unique_ptr<corvasse::test::TempDir> dir;
 std::filesystem::path plainSettings;
 std::filesystem::path httpsSettings;
-// The test CA under its subject hash, as `openssl rehash` names it.
-std::filesystem::path hashedCaFolder;
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -114,12 +112,13 @@ std::string Url(bool https, const std::string& path) { return https ? server->Ht
 void BM_SmallPage(benchmark::State& state, Transport transport) {
     const bool https = transport == Transport::HttpsTestCa || transport == Transport::HttpsSystemStore;
     const bool systemStore = transport == Transport::HttpsSystemStore;
-    // The system's store: its bundle file (SSL_CERT_FILE unset) and the
-    // folder that holds the test CA.
+    // The system's store (SSL_CERT_FILE unset) and the folder that holds
+    // the test CA.
     std::optional<ScopedEnvironment> file, folder;
     if (systemStore) {
         file.emplace("SSL_CERT_FILE", std::nullopt);
-        folder.emplace("SSL_CERT_DIR", hashedCaFolder.string());
+        folder.emplace("SSL_CERT_DIR", std::string(X509_get_default_cert_dir()) + ":" +
+                                           corvasse::test::TestCertificates().hashedCaFolder.string());
     }
     std::vector<std::string> checkHttp = {
         kCheckHttp, "-H",         "127.0.0.1", "-p", std::to_string(https ? server->TlsPort() : server->Port()),
@@ -224,19 +223,6 @@ std::filesystem::path WriteSettings(const std::string& name, const std::string& 
 }
 
 // A folder holding the certificate as "<subject hash>.0".
-std::filesystem::path HashedFolder(const std::filesystem::path& certificate) {
-    const std::unique_ptr<FILE, decltype(&std::fclose)> pem(std::fopen(certificate.c_str(), "r"), &std::fclose);
-    const std::unique_ptr<X509, decltype(&X509_free)> x509(
-        pem ? PEM_read_X509(pem.get(), nullptr, nullptr, nullptr) : nullptr, &X509_free);
-    if (!x509) throw std::runtime_error("cannot read " + certificate.string());
-    char name[16];
-    std::snprintf(name, sizeof name, "%08lx.0", X509_subject_name_hash(x509.get()));
-    const std::filesystem::path folder = dir->Path() / "hashed-ca";
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(certificate, folder / name);
-    return folder;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -252,7 +238,6 @@ int main(int argc, char** argv) {
     dir = std::make_unique<corvasse::test::TempDir>();
     plainSettings = WriteSettings("watch.conf", server->Url("/page.html"), false);
     httpsSettings = WriteSettings("watch-https.conf", server->HttpsUrl("/page.html"), true);
-    hashedCaFolder = HashedFolder(pki.caCertificate);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -9,6 +9,7 @@
 #include <openssl/ssl.h>
 
 #include "net/tls_error.h"
+#include "net/trust_store.h"
 
 namespace corvasse {
 
@@ -21,7 +22,7 @@ SSL_CTX* NewContext() {
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
     // A store that cannot be read leaves nothing trusted, so every handshake
     // then fails with its verification error; that is the message worth showing.
-    SSL_CTX_set_default_verify_paths(context);
+    LoadTrustedCertificates(context);
     // A peer that closes without close_notify is not taken for one that sent
     // it: the handler tells the two apart, for data framed by the close.
     SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION);

@@ -1,7 +1,8 @@
 #pragma once
 // The one OpenSSL client context of the process: TLS 1.2 at least, the peer's
-// certificate always verified against OpenSSL's default trust store (which
-// honours SSL_CERT_FILE and SSL_CERT_DIR, so a private CA needs no code).
+// certificate always verified against the system's trusted certificates
+// (net/trust_store.h; SSL_CERT_FILE and SSL_CERT_DIR are honoured, so a
+// private CA needs no code).
 // There is no way to turn verification off.
 
 #include <string>

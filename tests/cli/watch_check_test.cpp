@@ -2,6 +2,7 @@
 // nginx, aiosmtpd and a stalled peer.
 
 #include <gtest/gtest.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "support/cost_meter.h"
 #include "support/loopback.h"
 #include "support/nginx_server.h"
+#include "support/scoped_environment.h"
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
 #include "support/smtp_server.h"
@@ -435,6 +437,36 @@ TEST_F(WatchCheckTest, CertificateDaysJudgeTheServersCertificateBesideThePage) {
         Check({"-u", "@PAGE@", "--certificate-days", "14"}), 3,
         "CORVASSE UNKNOWN - " + RegexQuoted(web_.Url("/page.html")) +
             " 16 bytes in .*, no certificate: the page did not come over https \\| time=.*s;;;0 size=16B;;;0");
+}
+
+// Without SSL_CERT_FILE a folder of certificates under their hashes is all
+// that is trusted: the test CA is found there, and only there (the system's
+// bundle does not hold it).
+TEST_F(WatchCheckTest, AHashedFolderIsTrustedWithoutTheBundle) {
+    test::NginxServer server("", test::TestCertificates().localhost);
+    server.WriteFile("page.html", kPage);
+    const std::string address = server.HttpsUrl("/page.html");
+    const test::TempDir unhashed;
+    test::WriteFile(unhashed.Path() / "trusted.pem", test::ReadFile(test::TestCertificates().caCertificate));
+    const struct {
+        const char* name;
+        std::string folders;
+        int status;
+        std::string line;
+    } rows[] = {
+        {"the system's folder, then the CA's",
+         std::string(X509_get_default_cert_dir()) + ":" + test::TestCertificates().hashedCaFolder.string(), 0,
+         "CORVASSE OK - " + RegexQuoted(address) + " 16 bytes in .*"},
+        {"a folder without hashed names: the bundle is read instead", unhashed.Path().string(), 2,
+         "CORVASSE CRITICAL - " + RegexQuoted(address) +
+             ": TLS handshake failed: certificate verify failed \\(unable to get local issuer certificate\\)"},
+    };
+    const test::ScopedEnvironment file("SSL_CERT_FILE", std::nullopt);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const test::ScopedEnvironment folders("SSL_CERT_DIR", row.folders);
+        ExpectOneLine(Check({"-u", address}), row.status, row.line);
+    }
 }
 
 TEST_F(WatchCheckTest, APageLargerThanTheCheckWouldHoldIsCheckedAsItArrives) {

@@ -35,6 +35,7 @@ sign() {  # name ca altnames
 }
 ca trusted
 ca stranger
+mkdir hashed && cp trusted.pem "hashed/$("$OPENSSL" x509 -subject_hash -noout -in trusted.pem).0"
 request localhost localhost && sign localhost trusted DNS:localhost,IP:127.0.0.1,IP:::1
 request wrongname www.example.org && sign wrongname trusted DNS:www.example.org
 request unknownca localhost && sign unknownca stranger DNS:localhost,IP:127.0.0.1
@@ -96,6 +97,7 @@ TestPki MakePki(const std::filesystem::path& dir) {
     };
     return TestPki{dir,
                    dir / "trusted.pem",
+                   dir / "hashed",
                    files("localhost"),
                    files("wrongname"),
                    files("expired"),

@@ -24,6 +24,9 @@ struct TestPki {
     // Where the CA and its files are.
     std::filesystem::path folder;
     std::filesystem::path caCertificate;
+    // A folder holding the CA alone, named by its subject hash as in
+    // /etc/ssl/certs ("9d6523ce.0"), for SSL_CERT_DIR.
+    std::filesystem::path hashedCaFolder;
     CertificateFiles localhost;  // for localhost, 127.0.0.1 and ::1, by the test CA
     CertificateFiles wrongName;  // for www.example.org only, by the test CA
     CertificateFiles expired;    // for localhost and 127.0.0.1, by the test CA, expired in 2020
