@@ -13,19 +13,19 @@ namespace {
 // The name Debian's libsqlite3-0 installs the library under.
 constexpr char kLibraryName[] = "libsqlite3.so.0";
 
-std::string LoaderError() {
+[[noreturn]] void ThrowLoaderError() {
     const char* error = dlerror();
-    return error != nullptr ? error : "unknown error";
+    throw std::runtime_error(std::string("SQLite cannot be loaded: ") + (error != nullptr ? error : "unknown error"));
 }
 
 SqliteLibrary Load() {
     // Never closed: the history may be used until the process ends.
     void* library = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) throw std::runtime_error("SQLite cannot be loaded: " + LoaderError());
+    if (library == nullptr) ThrowLoaderError();
     SqliteLibrary functions;
     auto bind = [&](auto& function, const char* name) {
         void* symbol = dlsym(library, name);
-        if (symbol == nullptr) throw std::runtime_error("SQLite cannot be loaded: " + LoaderError());
+        if (symbol == nullptr) ThrowLoaderError();
         function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(symbol);
     };
 #define CORVASSE_SQLITE_BIND(name) bind(functions.name, "sqlite3_" #name);

@@ -7,41 +7,40 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include "common/byte_string.h"
+
 namespace corvasse {
 
 namespace {
 
-// Eight hex digits, a dot and a sequence number: "9d6523ce.0".
+// Eight lower-case hex digits, a dot and a sequence number: "9d6523ce.0".
 bool IsHashName(std::string_view name) {
     constexpr size_t kHashDigits = 8;
-    if (name.size() < kHashDigits + 2 || name[kHashDigits] != '.') return false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        const bool ok = i < kHashDigits ? (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')
-                                        : i == kHashDigits || (c >= '0' && c <= '9');
-        if (!ok) return false;
+    const std::string_view hash = name.substr(0, kHashDigits);
+    return name.size() > kHashDigits + 1 && name[kHashDigits] == '.' &&
+           hash.find_first_not_of("0123456789abcdef") == std::string_view::npos &&
+           IsDecimalDigits(name.substr(kHashDigits + 1));
+}
+
+bool FolderHoldsHashName(const std::string& folder) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), last; !error && it != last; it.increment(error)) {
+        if (IsHashName(it->path().filename().string())) return true;
     }
-    return true;
+    return false;
 }
 
 }  // namespace
 
 bool HoldsHashedCertificates(const std::string& folders) {
-    size_t start = 0;
-    while (start <= folders.size()) {
-        size_t end = folders.find(':', start);
-        if (end == std::string::npos) end = folders.size();
-        const std::string folder = folders.substr(start, end - start);
-        std::error_code error;
-        if (!folder.empty()) {
-            for (std::filesystem::directory_iterator it(folder, error), last; !error && it != last;
-                 it.increment(error)) {
-                if (IsHashName(it->path().filename().string())) return true;
-            }
-        }
-        start = end + 1;
+    std::string_view rest = folders;
+    for (;;) {
+        const size_t colon = rest.find(':');
+        const std::string folder(rest.substr(0, colon));
+        if (!folder.empty() && FolderHoldsHashName(folder)) return true;
+        if (colon == std::string_view::npos) return false;
+        rest.remove_prefix(colon + 1);
     }
-    return false;
 }
 
 void LoadTrustedCertificates(ssl_ctx_st* context) {
