@@ -17,6 +17,10 @@ enum class AlertMode {
     Deliver,  // the alert e-mail and the log entries, as a tick of the window
 };
 
+// The time-out of a check without --timeout: well within a monitoring
+// engine's own time-out for a check (60 s in Nagios), as check_http's.
+inline constexpr std::chrono::seconds kDefaultCheckTimeout{10};
+
 struct CheckOptions {
     enum class Request { Check, Help, Version };
 
@@ -25,8 +29,8 @@ struct CheckOptions {
     std::optional<std::filesystem::path> log;
     // The history database to record the result in.
     std::optional<std::filesystem::path> history;
-    // Bounds the whole check; none: only the watch's own time-outs.
-    std::optional<std::chrono::seconds> timeout;
+    // Bounds the whole check.
+    std::chrono::seconds timeout = kDefaultCheckTimeout;
     AlertMode alert = AlertMode::Silent;
 
     // The watch given on the command line, in place of the settings file's
