@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", CheckVersionLine().c_str());
             return 0;
         }
-        files = FilesFromCommandLine(options.settings, options.log, options.history, NewSettingsFile::Refused);
+        files = CheckFiles(options);
     } catch (const UsageError& error) {
         return UsageFailure(error.what());
     }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/monitor.h"
 #include "cli/thresholds.h"
 
 namespace corvasse {
@@ -62,6 +63,19 @@ inline constexpr std::chrono::days kMaxCertificateDays{36500};
 // anything else, for options that cannot go together, and for an empty
 // history file name.
 CheckOptions ParseCheckOptions(int argc, const char* const* argv);
+
+// Whether the check reads a settings file: the one --settings names, or
+// else the user's own when --alert needs its mail settings or when the
+// options give no watch (neither -u nor --ping).
+bool ReadsSettingsFile(const CheckOptions& options);
+
+// The files the options name, else the user's own. Without HOME (and the
+// XDG variable that would name the folder instead) the user has none: a
+// check that needs the settings file, or with --alert the history, throws
+// UsageError "no settings file: HOME is not set; name one with --settings"
+// (or "no history file: ... --history"); so do FilesFromCommandLine's
+// errors.
+MonitorFiles CheckFiles(const CheckOptions& options);
 
 // What --help prints.
 std::string CheckHelpText();

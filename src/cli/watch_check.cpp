@@ -253,6 +253,9 @@ struct WatchCheck::Parts {
                      recording),
           gate(components.alert, options.alert) {
         components.settings.KeepFirstRead();
+        // An engine's user may have no settings folder, and the plugin makes none.
+        components.settings.SetFolderCreation(FolderCreation::Never);
+        if (!ReadsSettingsFile(options)) components.settings.ReadNoFile();
     }
 
     CheckOptions options;

@@ -92,10 +92,15 @@ protected:
         long peakResidentKiB = 0;
     };
 
-    // Runs the plugin with the arguments expanded.
-    Run Check(std::vector<std::string> args) {
+    // Runs the plugin with the arguments expanded; environment: what
+    // /usr/bin/env is given before it ("-u", "HOME", "HOME=/x" ...).
+    Run Check(std::vector<std::string> args, const std::vector<std::string>& environment = {}) {
         for (std::string& arg : args) arg = Expanded(arg);
         args.insert(args.begin(), CHECK_CORVASSE_BINARY);
+        if (!environment.empty()) {
+            args.insert(args.begin(), environment.begin(), environment.end());
+            args.insert(args.begin(), "/usr/bin/env");
+        }
         test::ChildProcess child(args, dir_.Path());
         const std::optional<int> status = child.Wait(kRunTimeoutMs);
         return {status, test::SplitLines(child.Output()), child.Errors(), child.PeakResidentKiB()};
@@ -667,6 +672,43 @@ TEST_F(WatchCheckTest, TimeoutBoundsTheWholeCheck) {
         EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE CRITICAL - " + address + ": timed out after " +
                                                       std::to_string(c.seconds) + " s"});
         EXPECT_LT(elapsed, std::chrono::seconds(c.seconds + 5));
+    }
+}
+
+// The plugin makes no folder, and reads the user's settings file only when
+// the options need it; without HOME the user has none.
+TEST_F(WatchCheckTest, ReadsAndCreatesOnlyWhatTheCheckNeeds) {
+    const std::string home = (dir_.Path() / "home").string(), unreadable = (dir_.Path() / "unreadable").string();
+    // A folder where the file should be cannot be read, even by root.
+    std::filesystem::create_directories(unreadable + "/.config/Corvasse/" + kSettingsFileName);
+    const std::vector<std::string> atHome = {"-u", "XDG_CONFIG_HOME", "HOME=" + home},
+                                   atUnreadable = {"-u", "XDG_CONFIG_HOME", "HOME=" + unreadable},
+                                   noHome = {"-u", "XDG_CONFIG_HOME", "-u", "HOME", "-u", "XDG_STATE_HOME"};
+    const std::vector<std::string> given = {"-u", "@PAGE@", "-s", "Welcome"}, address = {"-s", "Welcome"};
+    const std::string found = "CORVASSE OK - " + web_.Url("/page.html") + " 16 bytes in ";
+    const std::string settings = WriteSettings({{"url2watch", "@PAGE@"}}).string();
+    const struct {
+        std::vector<std::string> environment, args;
+        int status;
+        std::string line;
+    } cases[] = {
+        {atHome, given, 0, found},
+        {atUnreadable, given, 0, found},
+        {atUnreadable, address, 3, "CORVASSE UNKNOWN - Failed to get data for "},
+        {noHome, given, 0, found},
+        {noHome, {"-s", "Welcome", "--settings", settings}, 0, found},
+        {noHome, address, 3, "CORVASSE UNKNOWN - no settings file: HOME is not set; name one with --settings"},
+        {noHome, {"-u", "@PAGE@", "--alert"}, 3, "CORVASSE UNKNOWN - no settings file: HOME is not set; name"},
+        {noHome, {"--settings", settings, "--alert"}, 3, "CORVASSE UNKNOWN - no history file: HOME is not set; name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.environment.back() + " " + c.args[0] + " " + c.args[1]);
+        const Run run = Check(c.args, c.environment);
+        EXPECT_EQ(run.status, c.status);
+        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
+        EXPECT_TRUE(run.lines[0].starts_with(c.line)) << run.lines[0];
+        for (const char* made : {"home", ".config", ".local"})
+            EXPECT_FALSE(std::filesystem::exists(dir_.Path() / made));
     }
 }
 
