@@ -9,6 +9,8 @@ packages=(
   # tests and benchmarks (check_http: what check_corvasse is compared with; sqlite3: what the history's
   # recording is compared with)
   libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic sqlite3
+  # a real Nagios 4 runs the README's command definitions
+  nagios4-core
   # fonts: Arial is mapped to Liberation Sans
   fonts-liberation
   # real servers the integration tests start on loopback; openssl makes their test certificates

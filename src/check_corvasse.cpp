@@ -31,11 +31,9 @@ int UsageFailure(const std::string& message) {
 }
 
 // Runs the check; past the time-out its result is the time-out's.
-CheckResult RunBounded(WatchCheck& check, std::optional<std::chrono::seconds> timeout,
-                       ShutdownWatchdog::Clock::time_point started) {
-    if (!timeout) return check.Run();
-    const std::string timedOut = TimedOutResult(check.Target(), *timeout).Line() + "\n";
-    ShutdownWatchdog watchdog(started + *timeout, kShutdownGrace, [timedOut] {
+CheckResult RunBounded(WatchCheck& check, std::chrono::seconds timeout, ShutdownWatchdog::Clock::time_point started) {
+    const std::string timedOut = TimedOutResult(check.Target(), timeout).Line() + "\n";
+    ShutdownWatchdog watchdog(started + timeout, kShutdownGrace, [timedOut] {
         [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, timedOut.data(), timedOut.size());
         _exit(static_cast<int>(CheckStatus::Critical));
     });
@@ -43,7 +41,7 @@ CheckResult RunBounded(WatchCheck& check, std::optional<std::chrono::seconds> ti
     try {
         result = check.Run();
     } catch (const AbortedError&) {
-        result = TimedOutResult(check.Target(), *timeout);
+        result = TimedOutResult(check.Target(), timeout);
     }
     watchdog.Disarm();
     return result;
@@ -66,7 +64,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", CheckVersionLine().c_str());
             return 0;
         }
-        files = FilesFromCommandLine(options.settings, options.log, options.history, NewSettingsFile::Refused);
+        files = CheckFiles(options);
     } catch (const UsageError& error) {
         return UsageFailure(error.what());
     }

@@ -274,11 +274,16 @@ SettingsStore SettingsStore::AtFile(const std::filesystem::path& file) {
     return SettingsStore(path.parent_path(), path.filename());
 }
 
-std::filesystem::path SettingsStore::DefaultFolder() {
+std::optional<std::filesystem::path> SettingsStore::UserFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && *config != '\0') return std::filesystem::path(config) / "Corvasse";
     const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : ".") / ".config" / "Corvasse";
+    if (home == nullptr) return std::nullopt;
+    return std::filesystem::path(home) / ".config" / "Corvasse";
+}
+
+std::filesystem::path SettingsStore::DefaultFolder() {
+    return UserFolder().value_or(std::filesystem::path(".") / ".config" / "Corvasse");
 }
 
 std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileName_; }
@@ -288,7 +293,7 @@ std::string SettingsStore::FileContent(std::string_view key) const {
     bool missing = true;
     std::optional<std::string> text;
     try {
-        CreatePrivateFolder(folder_);
+        if (folderCreation_ == FolderCreation::OnEveryCall) CreatePrivateFolder(folder_);
         text = ReadText(FilePath(), missing);
     } catch (const std::system_error&) {
         // Without the folder there is no file either: everything reads as missing.
@@ -320,6 +325,11 @@ std::string SettingsStore::ReadSetting(std::string_view section, std::string_vie
 }
 
 void SettingsStore::KeepFirstRead() { keepFirstRead_ = true; }
+
+void SettingsStore::ReadNoFile() {
+    keepFirstRead_ = true;
+    kept_ = std::string();
+}
 
 void SettingsStore::Override(std::string_view section, std::string_view key, std::string_view value) {
     for (Replacement& replacement : overrides_) {

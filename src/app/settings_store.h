@@ -32,6 +32,12 @@ enum class LostFile {
     ReadsAsLastRead,  // both read as the file did the last time it could be read
 };
 
+// Whether reads create the settings folder when it is missing.
+enum class FolderCreation {
+    OnEveryCall,  // as every operation of the store does
+    Never,        // a missing folder reads as a missing file (a process that only reads)
+};
+
 class SettingsStore {
 public:
     // The folder is created (mode 0700) by every operation when it is missing.
@@ -40,7 +46,10 @@ public:
     // in for the settings folder.
     static SettingsStore AtFile(const std::filesystem::path& file);
 
-    // $XDG_CONFIG_HOME/Corvasse, or $HOME/.config/Corvasse.
+    // $XDG_CONFIG_HOME/Corvasse, or $HOME/.config/Corvasse; nothing when
+    // neither variable is set.
+    static std::optional<std::filesystem::path> UserFolder();
+    // UserFolder(), or .config/Corvasse in the working directory without one.
     static std::filesystem::path DefaultFolder();
 
     // The stored text, or "n/a" when the section or the value is missing.
@@ -62,6 +71,9 @@ public:
     // process that runs one watch and ends, which would otherwise read the
     // same file some twenty times.
     void KeepFirstRead();
+    // No file is read: every read answers as a missing file would, but for
+    // the overrides. For a watch given whole on a command line.
+    void ReadNoFile();
     // Every later read of the value answers `value`, whatever the file holds
     // (a value given on a command line). The file itself is not changed.
     void Override(std::string_view section, std::string_view key, std::string_view value);
@@ -71,6 +83,8 @@ public:
     // LostFile::ReadsAsIs unless set; a service that must go on watching with
     // the settings it has while its file is moved away sets ReadsAsLastRead.
     void SetLostFile(LostFile lostFile) { lostFile_ = lostFile; }
+    // FolderCreation::OnEveryCall unless set; writes create it all the same.
+    void SetFolderCreation(FolderCreation creation) { folderCreation_ = creation; }
 
 private:
     struct Replacement {
@@ -90,6 +104,7 @@ private:
     mutable std::optional<std::string> kept_;
     std::vector<Replacement> overrides_;
     LostFile lostFile_ = LostFile::ReadsAsIs;
+    FolderCreation folderCreation_ = FolderCreation::OnEveryCall;
     mutable std::optional<std::string> lastRead_;
 };
 

@@ -3,9 +3,11 @@
 #include <climits>
 #include <string_view>
 
+#include "app/settings_store.h"
 #include "app/version.h"
 #include "cli/command_line.h"
 #include "common/byte_string.h"
+#include "history/history_store.h"
 
 namespace corvasse {
 
@@ -185,6 +187,22 @@ CheckOptions ParseCheckOptions(int argc, const char* const* argv) {
     return options;
 }
 
+bool ReadsSettingsFile(const CheckOptions& options) {
+    return options.settings || options.alert == AlertMode::Deliver || !(options.url || options.pingHost);
+}
+
+MonitorFiles CheckFiles(const CheckOptions& options) {
+    const MonitorFiles files =
+        FilesFromCommandLine(options.settings, options.log, options.history, NewSettingsFile::Refused);
+    if (!options.settings && ReadsSettingsFile(options) && !SettingsStore::UserFolder()) {
+        throw UsageError("no settings file: HOME is not set; name one with --settings");
+    }
+    if (!options.history && options.alert == AlertMode::Deliver && !HistoryStore::UserFile()) {
+        throw UsageError("no history file: HOME is not set; name one with --history");
+    }
+    return files;
+}
+
 std::string CheckHelpText() {
     return "Usage: check_corvasse [options]\n"
            "Runs one watch as a monitoring plugin: the watch of Corvasse's settings file, or\n"
@@ -205,7 +223,8 @@ std::string CheckHelpText() {
            "  --ping HOST             ping HOST instead (needs CAP_NET_RAW or ping_group_range)\n"
            "                            check_corvasse --ping 192.0.2.1 -w 0.2 -c 0.5\n"
            "  --settings FILE         read the settings from FILE instead of the user's\n"
-           "                          Corvasse.conf\n"
+           "                          Corvasse.conf (which is read only for --alert, or\n"
+           "                          when neither -u nor --ping is given)\n"
            "                            check_corvasse --settings /etc/corvasse/shop.conf\n"
            "\n"
            "Thresholds:\n"
@@ -219,8 +238,7 @@ std::string CheckHelpText() {
            "                          within WARN (CRIT) days; the page is checked as well\n"
            "                            check_corvasse -u https://shop.example/ --certificate-days 14,3\n"
            "  -t, --timeout SECONDS   give up after SECONDS (CRITICAL), at most 2147483;\n"
-           "                          without it the watch's own time-outs apply (connect\n"
-           "                          120 s, read 120 s)\n"
+           "                          default 10\n"
            "                            check_corvasse -u https://shop.example/ -t 30\n"
            "\n"
            "Alerts:\n"

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/monitor.h"
 #include "cli/thresholds.h"
 
 namespace corvasse {
@@ -17,6 +18,10 @@ enum class AlertMode {
     Deliver,  // the alert e-mail and the log entries, as a tick of the window
 };
 
+// The time-out of a check without --timeout: well within a monitoring
+// engine's own time-out for a check (60 s in Nagios), as check_http's.
+inline constexpr std::chrono::seconds kDefaultCheckTimeout{10};
+
 struct CheckOptions {
     enum class Request { Check, Help, Version };
 
@@ -25,8 +30,8 @@ struct CheckOptions {
     std::optional<std::filesystem::path> log;
     // The history database to record the result in.
     std::optional<std::filesystem::path> history;
-    // Bounds the whole check; none: only the watch's own time-outs.
-    std::optional<std::chrono::seconds> timeout;
+    // Bounds the whole check.
+    std::chrono::seconds timeout = kDefaultCheckTimeout;
     AlertMode alert = AlertMode::Silent;
 
     // The watch given on the command line, in place of the settings file's
@@ -58,6 +63,19 @@ inline constexpr std::chrono::days kMaxCertificateDays{36500};
 // anything else, for options that cannot go together, and for an empty
 // history file name.
 CheckOptions ParseCheckOptions(int argc, const char* const* argv);
+
+// Whether the check reads a settings file: the one --settings names, or
+// else the user's own when --alert needs its mail settings or when the
+// options give no watch (neither -u nor --ping).
+bool ReadsSettingsFile(const CheckOptions& options);
+
+// The files the options name, else the user's own. Without HOME (and the
+// XDG variable that would name the folder instead) the user has none: a
+// check that needs the settings file, or with --alert the history, throws
+// UsageError "no settings file: HOME is not set; name one with --settings"
+// (or "no history file: ... --history"); so do FilesFromCommandLine's
+// errors.
+MonitorFiles CheckFiles(const CheckOptions& options);
 
 // What --help prints.
 std::string CheckHelpText();

@@ -17,6 +17,7 @@
 #include "cli/console_view.h"
 #include "cli/thresholds.h"
 #include "common/byte_string.h"
+#include "http/http_errors.h"
 
 namespace corvasse {
 
@@ -76,8 +77,18 @@ public:
     void SetAddressFamily(AddressFamily family) override { client_.SetAddressFamily(family); }
     void Get(const std::string& url, ByteSink& body) override {
         const auto start = std::chrono::steady_clock::now();
-        KeepingFailure(failure, [&] { client_.Get(url, body); });
-        elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+        auto measure = [&] {
+            elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+        };
+        try {
+            KeepingFailure(failure, [&] { client_.Get(url, body); });
+        } catch (const HttpProtocolError& error) {
+            // The server answered in full, with a status that fails the fetch.
+            measure();
+            refusedPageBytes = static_cast<int64_t>(error.ResponseBody().size());
+            throw;
+        }
+        measure();
     }
     void Disconnect() override {
         KeepingFailure(failure, [&] { client_.Disconnect(); });
@@ -89,6 +100,8 @@ public:
 
     std::chrono::microseconds elapsed{0};
     std::optional<std::string> failure;
+    // The length of the page that came with a failing status (404, 500 ...).
+    std::optional<int64_t> refusedPageBytes;
 
 private:
     WebClient& client_;
@@ -240,6 +253,9 @@ struct WatchCheck::Parts {
                      recording),
           gate(components.alert, options.alert) {
         components.settings.KeepFirstRead();
+        // An engine's user may have no settings folder, and the plugin makes none.
+        components.settings.SetFolderCreation(FolderCreation::Never);
+        if (!ReadsSettingsFile(options)) components.settings.ReadNoFile();
     }
 
     CheckOptions options;
@@ -335,13 +351,20 @@ CheckResult WatchCheck::Outcome() const {
                                 "rta=" + ms + "ms" + ThresholdFields(thresholds, TimeUnit::Milliseconds) + ";0");
         return Judged(std::move(result), JudgeTime(roundTrip, thresholds, TimeUnit::Milliseconds));
     }
-    if (p.web.failure && !state.WatchedEachFamily) return Critical(p.target + ": " + *p.web.failure);
+    auto webPerfData = [&](int64_t bytes) {
+        return "time=" + Seconds(p.web.elapsed) + "s" + ThresholdFields(thresholds, TimeUnit::Seconds) +
+               ";0 size=" + std::to_string(bytes) + "B;;;0";
+    };
+    if (p.web.failure && !state.WatchedEachFamily) {
+        // A failing status took a time and brought a page; a fetch that got no answer measured nothing.
+        return Critical(p.target + ": " + *p.web.failure,
+                        p.web.refusedPageBytes ? webPerfData(*p.web.refusedPageBytes) : "");
+    }
     // Each claim below is the comparison itself, made again on what was fetched.
     const int64_t size = p.components.state.FetchedBodyLength;
     const std::string bytes = std::to_string(size);
     const std::string seconds = Seconds(p.web.elapsed);
-    const std::string perfData =
-        "time=" + seconds + "s" + ThresholdFields(thresholds, TimeUnit::Seconds) + ";0 size=" + bytes + "B;;;0";
+    const std::string perfData = webPerfData(size);
     CheckResult result;
     const std::string expected = p.form.Text(Field::txtFileSize);
     if (!Trim(expected).empty() && size > StrToInt(expected)) {  // Prepare made sure that it converts

@@ -44,7 +44,8 @@ public:
     // AlertMode::Silent nothing is mailed and nothing is logged. The result
     // goes to the history as recording says; with outage mode the alerts
     // follow the outage model over the history's stored state. The settings
-    // file is read once, at Prepare.
+    // file, when ReadsSettingsFile says one is read, is read once, at
+    // Prepare; a missing folder of it is not created.
     WatchCheck(const MonitorFiles& files, const CheckOptions& options, WatchRecording recording);
     ~WatchCheck();
     WatchCheck(const WatchCheck&) = delete;

@@ -8,12 +8,17 @@
 
 namespace corvasse {
 
-std::filesystem::path HistoryStore::DefaultFile() {
+std::optional<std::filesystem::path> HistoryStore::UserFile() {
     const char* state = std::getenv("XDG_STATE_HOME");
     // XDG base directories that are relative paths are ignored.
     if (state != nullptr && *state == '/') return std::filesystem::path(state) / "Corvasse" / kHistoryFileName;
     const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "Corvasse" / kHistoryFileName;
+    if (home == nullptr) return std::nullopt;
+    return std::filesystem::path(home) / ".local" / "state" / "Corvasse" / kHistoryFileName;
+}
+
+std::filesystem::path HistoryStore::DefaultFile() {
+    return UserFile().value_or(std::filesystem::path(".") / ".local" / "state" / "Corvasse" / kHistoryFileName);
 }
 
 }  // namespace corvasse

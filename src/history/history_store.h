@@ -55,7 +55,10 @@ public:
 
     // $XDG_STATE_HOME/Corvasse/history.sqlite3, or
     // $HOME/.local/state/Corvasse/history.sqlite3 when XDG_STATE_HOME is
-    // unset, empty or not an absolute path.
+    // unset, empty or not an absolute path; nothing when HOME is unset too.
+    static std::optional<std::filesystem::path> UserFile();
+    // UserFile(), or .local/state/Corvasse/history.sqlite3 in the working
+    // directory without one.
     static std::filesystem::path DefaultFile();
 
     const std::filesystem::path& FilePath() const;

@@ -92,10 +92,15 @@ protected:
         long peakResidentKiB = 0;
     };
 
-    // Runs the plugin with the arguments expanded.
-    Run Check(std::vector<std::string> args) {
+    // Runs the plugin with the arguments expanded; environment: what
+    // /usr/bin/env is given before it ("-u", "HOME", "HOME=/x" ...).
+    Run Check(std::vector<std::string> args, const std::vector<std::string>& environment = {}) {
         for (std::string& arg : args) arg = Expanded(arg);
         args.insert(args.begin(), CHECK_CORVASSE_BINARY);
+        if (!environment.empty()) {
+            args.insert(args.begin(), environment.begin(), environment.end());
+            args.insert(args.begin(), "/usr/bin/env");
+        }
         test::ChildProcess child(args, dir_.Path());
         const std::optional<int> status = child.Wait(kRunTimeoutMs);
         return {status, test::SplitLines(child.Output()), child.Errors(), child.PeakResidentKiB()};
@@ -152,6 +157,13 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
         {"text missing", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}}, {}, 2, goodbyeMissing},
         {"size within", {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}}, {}, 0, found},
         {"size over", {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}}, {}, 2, sizeOver},
+        // A failing status took its time and brought a page; a refused connection measured nothing.
+        {"page not found",
+         {},
+         {"-u", "@WEB@/missing.html", "-s", "Welcome", "-w", "5"},
+         2,
+         "CORVASSE CRITICAL - " + web + R"(missing\.html: HTTP/1\.1 404 Not Found \| time=)" + kPerfTime +
+             R"(s;5;;0 size=[1-9]\d*B;;;0)"},
         {"refused",
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}},
          {},
@@ -277,15 +289,15 @@ TEST_F(WatchCheckTest, ServerAndSettingsTextsCannotForgeThePluginLine) {
         const Run run = Check({"--settings", WriteSettings(settings).string()});
         ASSERT_EQ(run.lines.size(), 1u) << run.errors;
         const std::string& line = run.lines[0];
-        if (!c.line.empty()) {
-            EXPECT_EQ(line, std::regex_replace(c.line, std::regex("@ADDRESS@"), settings["url2watch"]));
-        }
+        // Each page came, the failing statuses' too: each line has its time.
         const size_t bar = line.find('|');
-        if (c.response.empty()) {
-            ASSERT_NE(bar, std::string::npos) << line;
-            EXPECT_TRUE(line.substr(bar - 1).starts_with(" | time=")) << line;
+        ASSERT_NE(bar, std::string::npos) << line;
+        EXPECT_TRUE(line.substr(bar - 1).starts_with(" | time=")) << line;
+        if (!c.line.empty()) {
+            EXPECT_EQ(line.substr(0, bar - 1),
+                      std::regex_replace(c.line, std::regex("@ADDRESS@"), settings["url2watch"]));
         }
-        EXPECT_EQ(line.find('|', bar == std::string::npos ? 0 : bar + 1), std::string::npos) << line;
+        EXPECT_EQ(line.find('|', bar + 1), std::string::npos) << line;
         EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](char ch) { return ch > 0 && ch < 0x20; })) << line;
     }
 }
@@ -640,17 +652,64 @@ TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {
 }
 
 TEST_F(WatchCheckTest, TimeoutBoundsTheWholeCheck) {
-    test::ScriptedPeer stalled({test::peer::Sleep(20000)});
-    const std::string address = "http://127.0.0.1:" + std::to_string(stalled.Port()) + "/";
-    const std::filesystem::path settings = WriteSettings({{"url2watch", address}, {"txtLookFor", "Welcome"}});
+    // Without --timeout the check ends well within Nagios' 60 s, not after the watch's 120 s read.
+    const struct {
+        std::vector<std::string> args;
+        int seconds;
+    } cases[] = {{{"--timeout=1"}, 1}, {{}, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        test::ScriptedPeer stalled({test::peer::Sleep(25000)});
+        const std::string address = "http://127.0.0.1:" + std::to_string(stalled.Port()) + "/";
+        std::vector<std::string> args = {"-u", address, "-s", "Welcome"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
 
-    const auto start = std::chrono::steady_clock::now();
-    const Run run = Check({"--settings", settings.string(), "--timeout=1"});
-    const auto elapsed = std::chrono::steady_clock::now() - start;
+        const auto start = std::chrono::steady_clock::now();
+        const Run run = Check(args);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
 
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE CRITICAL - " + address + ": timed out after 1 s"});
-    EXPECT_LT(elapsed, std::chrono::seconds(3));
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE CRITICAL - " + address + ": timed out after " +
+                                                      std::to_string(c.seconds) + " s"});
+        EXPECT_LT(elapsed, std::chrono::seconds(c.seconds + 5));
+    }
+}
+
+// The plugin makes no folder, and reads the user's settings file only when
+// the options need it; without HOME the user has none.
+TEST_F(WatchCheckTest, ReadsAndCreatesOnlyWhatTheCheckNeeds) {
+    const std::string home = (dir_.Path() / "home").string(), unreadable = (dir_.Path() / "unreadable").string();
+    // A folder where the file should be cannot be read, even by root.
+    std::filesystem::create_directories(unreadable + "/.config/Corvasse/" + kSettingsFileName);
+    const std::vector<std::string> atHome = {"-u", "XDG_CONFIG_HOME", "HOME=" + home},
+                                   atUnreadable = {"-u", "XDG_CONFIG_HOME", "HOME=" + unreadable},
+                                   noHome = {"-u", "XDG_CONFIG_HOME", "-u", "HOME", "-u", "XDG_STATE_HOME"};
+    const std::vector<std::string> given = {"-u", "@PAGE@", "-s", "Welcome"}, address = {"-s", "Welcome"};
+    const std::string found = "CORVASSE OK - " + web_.Url("/page.html") + " 16 bytes in ";
+    const std::string settings = WriteSettings({{"url2watch", "@PAGE@"}}).string();
+    const struct {
+        std::vector<std::string> environment, args;
+        int status;
+        std::string line;
+    } cases[] = {
+        {atHome, given, 0, found},
+        {atUnreadable, given, 0, found},
+        {atUnreadable, address, 3, "CORVASSE UNKNOWN - Failed to get data for "},
+        {noHome, given, 0, found},
+        {noHome, {"-s", "Welcome", "--settings", settings}, 0, found},
+        {noHome, address, 3, "CORVASSE UNKNOWN - no settings file: HOME is not set; name one with --settings"},
+        {noHome, {"-u", "@PAGE@", "--alert"}, 3, "CORVASSE UNKNOWN - no settings file: HOME is not set; name"},
+        {noHome, {"--settings", settings, "--alert"}, 3, "CORVASSE UNKNOWN - no history file: HOME is not set; name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.environment.back() + " " + c.args[0] + " " + c.args[1]);
+        const Run run = Check(c.args, c.environment);
+        EXPECT_EQ(run.status, c.status);
+        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
+        EXPECT_TRUE(run.lines[0].starts_with(c.line)) << run.lines[0];
+        for (const char* made : {"home", ".config", ".local"})
+            EXPECT_FALSE(std::filesystem::exists(dir_.Path() / made));
+    }
 }
 
 // Neither Qt nor SQLite (loaded when a history is used) at every start.
