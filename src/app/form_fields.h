@@ -49,13 +49,13 @@ enum class Field {
     // https:// addresses (TLS)": the box and its days.
     ckCertWarn,
     txtCertWarnDays,
-    // The interval in seconds set by hand ("intervalSeconds"), shown beside
-    // the minutes; empty when there is none. Never saved.
-    txtIntervalSeconds,
+    // The interval in seconds set by hand ("intervalSeconds"), shown as text
+    // beside the minutes; empty when there is none. Never saved.
+    lblIntervalSeconds,
 };
 
 // The last of the fields above, for code that goes through them all.
-inline constexpr Field kLastField = Field::txtIntervalSeconds;
+inline constexpr Field kLastField = Field::lblIntervalSeconds;
 // The texts of the "Address family:" choice, in the order it shows them.
 inline constexpr const char* kAddressFamilyChoices[] = {"Any", "IPv4 only", "IPv6 only", "Each separately"};
 

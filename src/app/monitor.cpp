@@ -37,7 +37,7 @@ struct Monitor::Parts {
           runner(direct->runner),
           components(direct->components),
           timer(timer, components.schedule),
-          cycle(form, view, boxes, this->timer, runner),
+          cycle(form, view, boxes, this->timer, runner, components.settings, components.schedule),
           settingsForm(form, view, dialogs, components.settings) {}
 
     Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, WindowThread& windowThread,
@@ -49,7 +49,7 @@ struct Monitor::Parts {
           runner(*worker),
           components(worker->Components()),
           timer(timer, components.schedule),
-          cycle(form, view, boxes, this->timer, runner),
+          cycle(form, view, boxes, this->timer, runner, components.settings, components.schedule),
           settingsForm(form, view, dialogs, components.settings) {}
 
     FormFields& form;

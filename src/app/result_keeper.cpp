@@ -9,7 +9,6 @@
 #include "app/outage_text.h"
 #include "app/outage_tracker.h"
 #include "app/watch_schedule.h"
-#include "common/date_time_text.h"
 #include "common/duration_text.h"
 #include "history/history_error.h"
 #include "history/history_store.h"
@@ -174,9 +173,7 @@ void ResultKeeper::CertificateWarningMailed(const CertificateWarning& warning) {
 
 std::optional<std::string> ResultKeeper::NextWatchText() const {
     if (!outage_) return std::nullopt;
-    const std::optional<ResultTime> next = schedule_.NextTickAfter(clock_());
-    if (!next) return std::nullopt;
-    return "Next watch at " + TimeOfDayText(TimeOf(*next));
+    return corvasse::NextWatchText(schedule_, clock_());
 }
 
 }  // namespace corvasse

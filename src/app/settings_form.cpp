@@ -134,7 +134,7 @@ void SettingsForm::Load() {
     form_.SetText(Field::txtCertWarnDays,
                   warnDays ? std::to_string(*warnDays) : std::string(setting::certWarnDays.initial));
     const std::string seconds = ReadSetting(settings_, setting::intervalSeconds);
-    form_.SetText(Field::txtIntervalSeconds, IsPresent(seconds) ? seconds : "");
+    form_.SetText(Field::lblIntervalSeconds, IsPresent(seconds) ? seconds : "");
 }
 
 bool SettingsForm::Validate() {

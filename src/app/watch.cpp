@@ -133,7 +133,7 @@ Watch::PingOutcome Watch::PingOver(const std::string& host, AddressFamily family
 
 void Watch::ShowPing(const std::string& host, const PingOutcome& outcome) {
     if (outcome.result.state == ResultState::Unknown) {
-        ReportOffline(outcome.result.reason);
+        ReportOffline(outcome.result);
         return;
     }
     // In outage mode the log keeps the alerts and recoveries; the history every result.
@@ -186,8 +186,8 @@ std::optional<WatchResult> Watch::RunWebWatch() {
         // Only a site that never answered may have been out of reach.
         if (result.state == ResultState::Unknown && web_.ResponseCode() == -1) {
             if (const auto offline = OfflineReasonFor(host, family, nullptr, ReferenceProbe::Connect)) {
-                ReportOffline(*offline);
                 result.reason = *offline;
+                ReportOffline(result);
                 if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
                 return result;
             }
@@ -240,9 +240,9 @@ WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const Fami
                     ? OfflineReasonFor(host, pass.family, &pass, ReferenceProbe::Connect)
                     : std::nullopt;
             if (offline) {
-                ReportOffline(*offline);
                 result.state = ResultState::Unknown;
                 result.reason = *offline;
+                ReportOffline(result);
                 results.push_back(result);
                 continue;
             }
@@ -305,8 +305,9 @@ std::optional<std::string> Watch::OfflineReasonFor(const std::string& host, Addr
     return OfflineReason(pass ? pass->lookup : LookupAddresses(host, family), ReferenceHostSetting(settings_), probes);
 }
 
-void Watch::ReportOffline(const std::string& reason) {
-    view_.AddStatusLine("Offline (" + reason + "): this watch is not counted");
+void Watch::ReportOffline(const WatchResult& result) {
+    view_.AddResultLine(std::chrono::system_clock::to_time_t(result.time),
+                        "Offline (" + result.reason + "): this watch is not counted");
 }
 
 }  // namespace corvasse

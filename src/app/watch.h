@@ -100,7 +100,8 @@ private:
     // is on and it could not.
     std::optional<std::string> OfflineReasonFor(const std::string& host, AddressFamily family, const FamilyPass* pass,
                                                 ReferenceProbe probe);
-    void ReportOffline(const std::string& reason);
+    // The pane line of a result that is not counted, with the watch's time.
+    void ReportOffline(const WatchResult& result);
     // The first failure of a web watch decides its result; without outage
     // mode each failure also alerts at once.
     void Failed(WatchResult& result, const std::string& reason);

@@ -6,26 +6,40 @@
 #include "app/form_fields.h"
 #include "app/interval_timer.h"
 #include "app/monitor_view.h"
+#include "app/outage_settings.h"
+#include "app/setting_keys.h"
+#include "app/settings_store.h"
 #include "app/tick_boxes.h"
 #include "app/watch_interval.h"
 #include "app/watch_runner.h"
+#include "app/watch_schedule.h"
 #include "common/byte_string.h"
 
 namespace corvasse {
 
-WatchCycle::WatchCycle(const FormFields& form, MonitorView& view, const TickBoxes& boxes, IntervalTimer& timer,
-                       WatchRunner& runner)
-    : form_(form), view_(view), boxes_(boxes), timer_(timer), runner_(runner) {}
+WatchCycle::WatchCycle(FormFields& form, MonitorView& view, const TickBoxes& boxes, IntervalTimer& timer,
+                       WatchRunner& runner, const SettingsStore& settings, const WatchSchedule& schedule)
+    : form_(form),
+      view_(view),
+      boxes_(boxes),
+      timer_(timer),
+      runner_(runner),
+      settings_(settings),
+      schedule_(schedule) {}
 
 void WatchCycle::StartWatching() {
     view_.ClearStatusLines();
+    // No field of the form sets it: a hand edit counts from the next start.
+    const std::string seconds = ReadSetting(settings_, setting::intervalSeconds);
+    form_.SetText(Field::lblIntervalSeconds, seconds == kAbsentSetting ? "" : seconds);
     // The text is converted before the timer is touched: a bad interval must not
     // leave the timer ticking at whatever interval it had.
     const std::chrono::milliseconds interval =
-        WatchInterval(form_.Text(Field::txtWatchFreq), form_.Text(Field::txtIntervalSeconds));
+        WatchInterval(form_.Text(Field::txtWatchFreq), form_.Text(Field::lblIntervalSeconds));
     timer_.SetEnabled(true);
     timer_.SetInterval(static_cast<uint32_t>(interval.count()));
     view_.SetStatusText("Timer set to " + std::to_string(timer_.Interval()) + " millisecond interval.");
+    ShowNextWatch();
     runner_.RunWatch();
 }
 
@@ -35,6 +49,7 @@ void WatchCycle::StopWatching() {
     runner_.CutWatch([this] {
         view_.SetStatusText("Watching process stopped...");
         view_.SetProgressPosition(0);
+        ShowNextWatch();
     });
 }
 
@@ -44,10 +59,26 @@ void WatchCycle::TimerTick() {
 }
 
 void WatchCycle::AbortConnection() {
+    // The cut watch's tick is gone: the next one is the timer's next.
     runner_.CutWatch([this] {
         view_.SetStatusText("Connection Aborted...");
+        ShowNextWatch();
         view_.RepaintStatusBar();
     });
+}
+
+void WatchCycle::ShowNextWatch() {
+    // Read as every watch reads them: the panel follows what the watches do.
+    // An unreadable file leaves the panel as it is, so that Stop and Abort
+    // never fail over it.
+    try {
+        if (!ReadOutageSettings(settings_)) return;
+    } catch (const OutageSettingError&) {
+        return;  // the watches alert without outage mode, and count
+    } catch (const RegistryError&) {
+        return;
+    }
+    view_.SetWatchCountText(NextWatchText(schedule_, SystemTime()).value_or(""));
 }
 
 }  // namespace corvasse

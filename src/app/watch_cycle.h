@@ -10,22 +10,26 @@ namespace corvasse {
 class FormFields;
 class IntervalTimer;
 class MonitorView;
+class SettingsStore;
 class TickBoxes;
 class WatchRunner;
+class WatchSchedule;
 
 class WatchCycle {
 public:
     // Every object must outlive this one. boxes are the boxes that watches
-    // open, so that ticks falling due while one is open can be skipped.
-    WatchCycle(const FormFields& form, MonitorView& view, const TickBoxes& boxes, IntervalTimer& timer,
-               WatchRunner& runner);
+    // open, so that ticks falling due while one is open can be skipped;
+    // schedule is the one timer keeps.
+    WatchCycle(FormFields& form, MonitorView& view, const TickBoxes& boxes, IntervalTimer& timer, WatchRunner& runner,
+               const SettingsStore& settings, const WatchSchedule& schedule);
 
-    // "Start &Watching": clears the pane, arms the timer with the form's
-    // interval (in seconds when the form holds them, else in minutes) and runs
-    // one watch at once (after the running one, when one runs). Throws
-    // ConversionError for minutes that are not a whole number and
-    // WatchIntervalError for minutes out of range or seconds that are not a
-    // whole number in range, leaving the timer as it was.
+    // "Start &Watching": clears the pane, reads "intervalSeconds" from the
+    // settings file afresh (it is set by hand) and shows it in the form, arms
+    // the timer with that interval in seconds, or else with the form's
+    // minutes, and runs one watch at once (after the running one, when one
+    // runs). Throws RegistryError, ConversionError for minutes that are not a
+    // whole number and WatchIntervalError for minutes out of range or seconds
+    // that are not a whole number in range, leaving the timer as it was.
     void StartWatching();
 
     // "Stop Watching": disarms the timer and cuts the running watch, then
@@ -42,11 +46,18 @@ public:
     void AbortConnection();
 
 private:
-    const FormFields& form_;
+    // In outage mode the status bar's second panel tells when the next watch
+    // runs: it follows every change of the schedule, and is empty while no
+    // watch is to come. Without outage mode the watch count stays.
+    void ShowNextWatch();
+
+    FormFields& form_;
     MonitorView& view_;
     const TickBoxes& boxes_;
     IntervalTimer& timer_;
     WatchRunner& runner_;
+    const SettingsStore& settings_;
+    const WatchSchedule& schedule_;
 };
 
 }  // namespace corvasse

@@ -1,5 +1,7 @@
 #include "app/watch_schedule.h"
 
+#include "common/date_time_text.h"
+
 namespace corvasse {
 
 std::optional<ResultTime> WatchSchedule::NextTickAfter(ResultTime now) const {
@@ -7,6 +9,12 @@ std::optional<ResultTime> WatchSchedule::NextTickAfter(ResultTime now) const {
     if (!start_ || interval_ <= std::chrono::milliseconds::zero()) return std::nullopt;
     if (now < *start_) return *start_ + interval_;
     return *start_ + ((now - *start_) / interval_ + 1) * interval_;
+}
+
+std::optional<std::string> NextWatchText(const WatchSchedule& schedule, ResultTime now) {
+    const std::optional<ResultTime> next = schedule.NextTickAfter(now);
+    if (!next) return std::nullopt;
+    return "Next watch at " + TimeOfDayText(std::chrono::system_clock::to_time_t(*next));
 }
 
 void WatchSchedule::Start(ResultTime start, std::chrono::milliseconds interval) {

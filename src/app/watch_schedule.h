@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "app/interval_timer.h"
 #include "app/wall_clock.h"
@@ -29,6 +30,10 @@ private:
     std::optional<ResultTime> start_;
     std::chrono::milliseconds interval_{0};
 };
+
+// The status bar's second panel in outage mode: "Next watch at 14:04:07",
+// the first tick after now; none while no tick is to come.
+std::optional<std::string> NextWatchText(const WatchSchedule& schedule, ResultTime now);
 
 // A watch timer that keeps a schedule: whenever its period starts afresh
 // (enabled, or given another interval while enabled) the schedule starts at

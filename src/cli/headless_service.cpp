@@ -48,6 +48,7 @@ void HeadlessService::Timer1Timer(SettingsReload reload) {
         FormValues loaded;
         SettingsForm(loaded, view_, dialogs_, monitor_.Settings()).Load();
         form_ = loaded;
+        view_.AddStatusLine("Settings read again from " + settingsFile_.string());
         StartWatching();
     });
 }

@@ -33,9 +33,10 @@ public:
     bool Start();
 
     // One tick of the timer. With SettingsReload::First the settings are read
-    // again before it and watching starts afresh with them, as "Start
-    // Watching" would (a changed interval counts from now); a settings file
-    // that cannot be read is reported and the settings in use are kept.
+    // again before it, which a line says ("Settings read again from FILE"),
+    // and watching starts afresh with them, as "Start Watching" would (a
+    // changed interval counts from now); a settings file that cannot be read
+    // is reported and the settings in use are kept.
     // Errors go to the messages and watching goes on. Throws AbortedError.
     void Timer1Timer(SettingsReload reload);
 

@@ -172,19 +172,18 @@ QWidget* MainWindow::CreateUrlPage() {
     frequency->addWidget(new QLabel("Watch interval:"));
     frequency->addWidget(txtWatchFreq);
     frequency->addWidget(new QLabel("minutes."));
-    // Shown only while the settings file sets the interval in seconds.
+    // Shown only while the settings file sets the interval in seconds; text,
+    // not a box, since only the file sets it.
     auto* seconds = new QWidget;
     auto* secondsRow = new QHBoxLayout(seconds);
     secondsRow->setContentsMargins(0, 0, 0, 0);
-    auto* txtIntervalSeconds = new QLineEdit;
-    txtIntervalSeconds->setReadOnly(true);
-    txtIntervalSeconds->setMaximumWidth(80);
+    auto* lblIntervalSeconds = new QLabel;
+    lblIntervalSeconds->setObjectName("lblIntervalSeconds");
+    lblIntervalSeconds->setTextFormat(Qt::PlainText);
     secondsRow->addWidget(new QLabel("Set by hand instead: every"));
-    secondsRow->addWidget(txtIntervalSeconds);
+    secondsRow->addWidget(lblIntervalSeconds);
     secondsRow->addWidget(new QLabel("seconds."));
     seconds->setVisible(false);
-    connect(txtIntervalSeconds, &QLineEdit::textChanged, seconds,
-            [seconds](const QString& text) { seconds->setVisible(!text.isEmpty()); });
     frequency->addWidget(seconds);
     frequency->addStretch(1);
     layout->addLayout(frequency);
@@ -195,7 +194,7 @@ QWidget* MainWindow::CreateUrlPage() {
     AddLineEdit(Field::txtLookFor, txtLookFor);
     AddLineEdit(Field::editIPaddr, editIPaddr);
     AddLineEdit(Field::txtWatchFreq, txtWatchFreq);
-    AddLineEdit(Field::txtIntervalSeconds, txtIntervalSeconds);
+    labels_[Field::lblIntervalSeconds] = {lblIntervalSeconds, seconds};
     AddButton(Field::ckPingOnly, ckPingOnly);
     AddButton(Field::ckAllowHttps, ckAllowHttps);
     AddButton(Field::ckCertWarn, ckCertWarn);
@@ -427,6 +426,7 @@ void MainWindow::CreateStatusBar() {
 std::string MainWindow::Text(Field field) const {
     if (auto spin = spinBoxes_.find(field); spin != spinBoxes_.end()) return std::to_string(spin->second->value());
     if (auto choice = choices_.find(field); choice != choices_.end()) return ToBytes(choice->second->currentText());
+    if (auto label = labels_.find(field); label != labels_.end()) return ToBytes(label->second.text->text());
     auto it = lineEdits_.find(field);
     return it == lineEdits_.end() ? std::string() : ToBytes(it->second->text());
 }
@@ -437,6 +437,10 @@ void MainWindow::SetText(Field field, const std::string& text) {
     }
     if (auto it = lineEdits_.find(field); it != lineEdits_.end()) it->second->setText(FromBytes(text));
     if (auto spin = spinBoxes_.find(field); spin != spinBoxes_.end()) spin->second->setValue(FromBytes(text).toInt());
+    if (auto label = labels_.find(field); label != labels_.end()) {
+        label->second.text->setText(FromBytes(text));
+        label->second.row->setVisible(!text.empty());
+    }
 }
 
 bool MainWindow::Checked(Field field) const {

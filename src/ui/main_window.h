@@ -131,6 +131,12 @@ private:
     std::map<Field, QAbstractButton*> buttons_;
     std::map<Field, QComboBox*> choices_;
     std::map<Field, QSpinBox*> spinBoxes_;
+    // A field shown as text, and the row that shows only while it holds one.
+    struct TextLabel {
+        QLabel* text;
+        QWidget* row;
+    };
+    std::map<Field, TextLabel> labels_;
     int progressMax_ = 100;
     int progressPosition_ = 0;
     bool shown_ = false;

@@ -71,9 +71,11 @@ std::string RunCase(const OfflineCase& c, const std::string& target) {
     }
     rig.watch.Run();
     std::string text;
-    // Without the time stamps that begin the ping's lines and outage mode's.
-    const std::regex stamp(c.ping ? R"(^.* - )" : R"(^\d\d:\d\d:\d\d )");
-    for (const auto& line : rig.view.lines) text += std::regex_replace(line, stamp, "") + "\n";
+    // Without the date and time that begin the ping's lines; "T " for a result's time of day.
+    const std::regex stamp(R"(^.* - )"), time(R"(^\d\d:\d\d:\d\d )");
+    for (const auto& line : rig.view.lines) {
+        text += std::regex_replace(std::regex_replace(line, stamp, ""), time, "T ") + "\n";
+    }
     for (int i = 0; i < rig.alert.attempts + static_cast<int>(rig.alert.outageAlerts.size()); ++i) text += "alert\n";
     if (std::filesystem::exists(rig.logFile)) text += "log\n";
     for (const WatchResult& result : rig.History()) text += std::string(StateName(result.state)) + ": " + result.reason;
@@ -88,27 +90,27 @@ TEST(OfflineWatchTest, AFailureIsNotCountedWhileThisComputerCannotReachTheSite) 
         {"asked for, then cleared", false, "", "http://203.0.113.5/", nullptr,
          "alert\ndown: Socket Error # 10051 Network is unreachable."},
         {"no route to the site", false, "y", "http://203.0.113.5/", nullptr,
-         "Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5"},
+         "T Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5"},
         {"no route to the site's IPv6 address", false, "y", "http://[2001:db8::5]/", nullptr,
-         "Offline (no route to [2001:db8::5]): this watch is not counted\nunknown: no route to [2001:db8::5]"},
+         "T Offline (no route to [2001:db8::5]): this watch is not counted\nunknown: no route to [2001:db8::5]"},
         {"no name, no route, no resolver", false, "y", "http://nowhere.test/", nullptr,
-         "Offline (name look-up failed and no network): this watch is not counted\n"
+         "T Offline (name look-up failed and no network): this watch is not counted\n"
          "unknown: name look-up failed and no network"},
         {"a refusing site and a silent reference", false, "y", "http://127.0.0.1:9/", "silent.test",
-         "Offline (reference silent.test unreachable): this watch is not counted\n"
+         "T Offline (reference silent.test unreachable): this watch is not counted\n"
          "unknown: reference silent.test unreachable"},
         {"a refusing site and a reference that answers", false, "y", "http://127.0.0.1:9/", "answers.test",
          "alert\ndown: Socket Error # 10061 Connection refused."},
         {"a site that answered, a silent reference", false, "y", "@WEB@/missing.html", "silent.test",
          "alert\ndown: HTTP/1.1 404 Not Found"},
         {"outage mode: no outage begins", false, "y", "http://203.0.113.5/", nullptr,
-         "Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5", true},
+         "T Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5", true},
         {"outage mode, not asked for: the outage begins", false, nullptr, "http://203.0.113.5/", nullptr,
-         "Down (1 of 1): Socket Error # 10051 Network is unreachable.\nalert\ndown: Socket Error # 10051 Network is "
+         "T Down (1 of 1): Socket Error # 10051 Network is unreachable.\nalert\ndown: Socket Error # 10051 Network is "
          "unreachable.",
          true},
         {"a ping without a route", true, "y", "203.0.113.5", nullptr,
-         "Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5"},
+         "T Offline (no route to 203.0.113.5): this watch is not counted\nunknown: no route to 203.0.113.5"},
         {"a ping without a route, not asked for", true, nullptr, "203.0.113.5", nullptr,
          "error Pinging site:203.0.113.5\nPing response time: 0 (ms)\nlog\ndown: 10051: Network is unreachable"},
     };

@@ -267,13 +267,13 @@ TEST_F(SettingsFormTest, AlertsPageRoundTripsAndWritesNothingAtItsDefaults) {
     EXPECT_EQ(fresh.Text(Field::txtRemindMinutes), "10080");
     EXPECT_EQ(fresh.Text(Field::txtRecoverAfter), "1");
     EXPECT_FALSE(fresh.Checked(Field::ckRecoveryMail));
-    EXPECT_EQ(fresh.Text(Field::txtIntervalSeconds), "30");
+    EXPECT_EQ(fresh.Text(Field::lblIntervalSeconds), "30");
     settings_.DeleteSetting("Settings", "intervalSeconds");
     SettingsForm(fresh, view_, dialogs_, settings_).Save();
     ASSERT_TRUE(dialogs_.calls.empty()) << dialogs_.calls.front();
     EXPECT_EQ(Read("intervalSeconds"), "n/a");
     SettingsForm(fresh, view_, dialogs_, settings_).Load();
-    EXPECT_EQ(fresh.Text(Field::txtIntervalSeconds), "");
+    EXPECT_EQ(fresh.Text(Field::lblIntervalSeconds), "");
 }
 
 TEST_F(SettingsFormTest, CertificateWarningRoundTripsAndIsDeletedWhileClear) {

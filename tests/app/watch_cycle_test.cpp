@@ -11,6 +11,7 @@
 #include "app/watch_interval.h"
 #include "app/watch_rig.h"
 #include "common/byte_string.h"
+#include "common/date_time_text.h"
 #include "common/process_abort.h"
 #include "support/expect_throw.h"
 
@@ -29,8 +30,9 @@ protected:
     }
 
     test::FakeTimer timer;
+    ScheduledTimer scheduledTimer{timer, schedule};
     DirectWatchRunner runner{watch, boxes};
-    WatchCycle cycle{form, view, boxes, timer, runner};
+    WatchCycle cycle{form, view, boxes, scheduledTimer, runner, settings, schedule};
 };
 
 TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
@@ -115,7 +117,7 @@ TEST_F(WatchCycleTest, IntervalIsWholeMinutesTheTimerCanHoldOrSecondsSetByHand) 
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " / " + c.seconds);
         form.texts[Field::txtWatchFreq] = c.text;
-        form.texts[Field::txtIntervalSeconds] = c.seconds;
+        settings.WriteSetting("Settings", "intervalSeconds", c.seconds);
         const uint32_t intervalBefore = timer.interval;
         const size_t statusesBefore = view.statusHistory.size();
         const size_t callsBefore = fakeWeb.calls.size();
@@ -125,6 +127,7 @@ TEST_F(WatchCycleTest, IntervalIsWholeMinutesTheTimerCanHoldOrSecondsSetByHand) 
         } catch (const std::exception& error) {
             refusal = error.what();
         }
+        EXPECT_EQ(form.texts[Field::lblIntervalSeconds], c.seconds);
         if (c.interval) {
             EXPECT_EQ(refusal, "");
             EXPECT_EQ(timer.interval, *c.interval);
@@ -360,6 +363,24 @@ TEST_F(WatchCycleTest, AShutdownIsNoFailedWatch) {
         EXPECT_EQ(state.WatchCount, 0);
     }
     EXPECT_FALSE(std::filesystem::exists(logFile));
+}
+
+TEST_F(WatchCycleTest, InOutageModeTheSecondPanelTellsTheNextTickOrNothing) {
+    struct : WatchRunner {  // no watch runs: the panel is the cycle's own doing
+        void RunWatch() override {}
+        void CutWatch(std::function<void()> then) override { then(); }
+    } idle;
+    WatchCycle idleCycle{form, view, boxes, scheduledTimer, idle, settings, schedule};
+    settings.WriteSetting("Settings", "outageAlerts", "y");
+    const std::time_t tick = std::time(nullptr) + 15 * 60;  // in this second or the next
+    const std::regex next("Next watch at (" + TimeOfDayText(tick) + "|" + TimeOfDayText(tick + 1) + ")");
+    for (auto step : {&WatchCycle::StartWatching, &WatchCycle::AbortConnection}) {
+        view.watchCountText = "Next watch at 23:15:54";
+        (idleCycle.*step)();
+        EXPECT_TRUE(std::regex_match(view.watchCountText, next)) << view.watchCountText;
+    }
+    idleCycle.StopWatching();
+    EXPECT_EQ(view.watchCountText, "");
 }
 
 TEST_F(WatchCycleTest, AbortBetweenWatchesOnlySaysSo) {

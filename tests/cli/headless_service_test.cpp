@@ -67,6 +67,9 @@ TEST_F(HeadlessServiceTest, ReadsTheSettingsAgainOnlyWhenAskedTo) {
     EXPECT_EQ(timer_.interval, 900000u);
 
     service_->Timer1Timer(SettingsReload::First);
+    const std::string lines = test::ReadFile(dir_.Path() / "lines");
+    EXPECT_TRUE(std::regex_search(lines, std::regex(R"(\n\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Settings read again)")));
+    EXPECT_NE(lines.find(" Settings read again from " + files_.settings.string() + "\n"), std::string::npos) << lines;
     EXPECT_EQ(timer_.interval, 300000u);
     EXPECT_TRUE(std::regex_search(Log(), std::regex("Looked for but did not find:Goodbye"))) << Log();
     // The alert's delivery failed; the message says so and watching goes on.
@@ -92,6 +95,7 @@ TEST_F(HeadlessServiceTest, AReloadThatCannotReadTheFileKeepsTheSettingsInUse) {
     EXPECT_TRUE(timer_.enabled);
     EXPECT_EQ(Log(), "");
     const std::string pane = test::ReadFile(dir_.Path() / "lines");
+    EXPECT_EQ(pane.find("Settings read again"), std::string::npos);
     const std::regex fetched("HTTP done...");
     EXPECT_EQ(std::distance(std::sregex_iterator(pane.begin(), pane.end(), fetched), std::sregex_iterator()), 2)
         << pane;

@@ -44,7 +44,7 @@ TEST(OutageWatchTest, APageThatGoesDownAndComesBackMailsOneAlertAndOneRecovery) 
     const MonitorFiles files = test::MonitorFilesIn(dir.Path());
     SettingsStore::AtFile(files.settings).WriteSetting("Settings", "intervalSeconds", "1");
     test::WatchingWindow watch(files);
-    EXPECT_EQ(watch.window.Text(Field::txtIntervalSeconds), "1");
+    EXPECT_EQ(watch.window.Text(Field::lblIntervalSeconds), "1");
     const std::string url = web.Url("/index.html");
     watch.FillWebWatch(url);
     watch.FillMail(smtp.Host(), smtp.Port(), kRecipients);
@@ -66,12 +66,13 @@ TEST(OutageWatchTest, APageThatGoesDownAndComesBackMailsOneAlertAndOneRecovery) 
     ASSERT_TRUE(smtp.WaitForMessages(2)) << smtp.Output();
     // One more good watch, which mails nothing.
     ASSERT_TRUE(showsAtLeast(time + "Up: .*", watch.CountLines(time + "Up: .*") + 1));
+    EXPECT_TRUE(std::regex_match(watch.Panel("watchCountPanel"), std::regex(R"(Next watch at \d\d:\d\d:\d\d)")));
     watch.Click("btnCancel");
+    EXPECT_TRUE(test::RunEventsUntil([&] { return watch.Panel("watchCountPanel").empty(); }));
 
     EXPECT_TRUE(watch.dialogs.calls.empty()) << watch.dialogs.calls.front();
     EXPECT_EQ(watch.CountLines(time + "Down \\(1 of 2\\): the text was not on the page; no alert yet"), 1);
     EXPECT_EQ(watch.CountLines(time + "Down \\(2 of 2\\): the text was not on the page"), 1);
-    EXPECT_TRUE(std::regex_match(watch.Panel("watchCountPanel"), std::regex(R"(Next watch at \d\d:\d\d:\d\d)")));
     const std::vector<test::ReceivedMail> mails = smtp.Messages();
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_EQ(Subject(mails[0]), "Corvasse Alert: " + url);

@@ -123,6 +123,16 @@ TEST_F(MainWindowTest, ShowingTheWindowLoadedTheStoredSettings) {
     EXPECT_TRUE(window.Checked(Field::rad_atLogin));
 }
 
+TEST_F(MainWindowTest, TheIntervalInSecondsSetByHandIsTextReadAgainAtEveryStart) {
+    MainWindow& window = OpenWith(Savable("http://127.0.0.1:9/", {"intervalSeconds", "30"}));
+    auto* seconds = window.findChild<QLabel*>("lblIntervalSeconds");
+    ASSERT_NE(seconds, nullptr);
+    stored_.WriteSetting("Settings", "intervalSeconds", "5");  // by hand, while the window is open
+    window.findChild<QPushButton*>("btnOkay")->click();
+    EXPECT_EQ(window.StatusText(), "Timer set to 5000 millisecond interval.");
+    EXPECT_EQ(seconds->text(), "5");
+}
+
 TEST_F(MainWindowTest, StoredTextSurvivesLoadAndSaveAndIsWrittenBackInUtf8) {
     const struct {
         const char* key;
