@@ -94,6 +94,8 @@ struct OutageState {
     std::optional<Outage> ongoing;
     // Ended outages whose recovery mail is due, oldest first.
     std::vector<Outage> recoveryMailDue;
+    // The time of the watch's newest result before the one being recorded.
+    std::optional<ResultTime> newestResult;
 };
 
 // Up and down results of a time range; unknown results are not counted.
