@@ -9,8 +9,14 @@ std::optional<ResultTime> WatchSchedule::NextTickAfter(ResultTime now) const {
     return *start_ + ((now - *start_) / interval_ + 1) * interval_;
 }
 
+std::optional<ResultTime> WatchSchedule::Resumed() const {
+    std::lock_guard lock(mutex_);
+    return resumed_;
+}
+
 void WatchSchedule::Start(ResultTime start, std::chrono::milliseconds interval) {
     std::lock_guard lock(mutex_);
+    if (!start_) resumed_ = start;
     start_ = start;
     interval_ = interval;
 }

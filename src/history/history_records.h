@@ -84,6 +84,10 @@ struct Outage {
     int64_t alertsSent = 0;
     std::optional<ResultTime> lastAlert;
     Recovery recovery = Recovery::Pending;
+    // When watching was off while it lasted, oldest first: from the last
+    // result before to the moment watching began again. Kept for the
+    // outage model (the readers' queries leave them out).
+    std::vector<TimeRange> pauses;
 };
 
 // What the outage model of one watch works from.

@@ -102,6 +102,16 @@ CREATE TABLE store_state (
 ) WITHOUT ROWID;
 )sql";
 
+// When watching was off during an outage (a later addition to the schema).
+constexpr const char* kPauseTable = R"sql(
+CREATE TABLE IF NOT EXISTS outage_pause (
+    outage_id INTEGER NOT NULL REFERENCES outage (id),
+    from_ms INTEGER NOT NULL,
+    to_ms INTEGER NOT NULL,
+    PRIMARY KEY (outage_id, from_ms)
+) WITHOUT ROWID;
+)sql";
+
 constexpr const char* kOutageColumns =
     "id, began_ms, ended_ms, down_results, first_reason, last_reason, alerts_sent, last_alert_ms, recovery";
 
@@ -243,12 +253,16 @@ void HistoryStore::OpenSchema(HistoryAccess access) {
     if (value("SELECT count(*) FROM sqlite_schema") == 0) {
         if (!writer) throw HistoryError(FilePath(), "the file holds no history");
         db_->Execute(kSchema);
+        db_->Execute(kPauseTable);
         db_->Execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
         db_->Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     } else if (value("PRAGMA application_id") != kApplicationId) {
         throw HistoryError(FilePath(), "the file is another program's database");
     } else if (value("PRAGMA user_version") > kSchemaVersion) {
         throw HistoryError(FilePath(), "the file was made by a newer version of Corvasse");
+    } else if (writer) {
+        // Added to the first version's files in place: what reads them without it ignores it.
+        db_->Execute(kPauseTable);
     }
     transaction.Commit();
 }
@@ -351,6 +365,13 @@ OutageState HistoryStore::ReadState(WatchId watch) {
         ReadOutages(db_->Statement(std::string("SELECT ") + kOutageColumns +
                                    " FROM outage WHERE watch_id = ?1 AND recovery = 1 ORDER BY began_ms"),
                     {watch.value});
+    const auto readPauses = [&](Outage& outage) {
+        auto rows = db_->Statement("SELECT from_ms, to_ms FROM outage_pause WHERE outage_id = ?1 ORDER BY from_ms")
+                        .Query({outage.id.value});
+        while (rows.Next()) outage.pauses.push_back({TimeOf(rows.Int(0)), TimeOf(rows.Int(1))});
+    };
+    if (state.ongoing) readPauses(*state.ongoing);
+    for (Outage& outage : state.recoveryMailDue) readPauses(outage);
     return state;
 }
 
@@ -388,7 +409,16 @@ void HistoryStore::WriteState(WatchId watch, OutageState& state) {
             .Execute(values);
         outage.id = OutageId{db_->LastInsertRowId()};
     };
-    if (state.ongoing) write(*state.ongoing);
+    const auto writePauses = [&](const Outage& outage) {
+        for (const TimeRange& pause : outage.pauses) {
+            db_->Statement("INSERT OR IGNORE INTO outage_pause (outage_id, from_ms, to_ms) VALUES (?1, ?2, ?3)")
+                .Execute({outage.id.value, Ms(pause.from), Ms(pause.to)});
+        }
+    };
+    if (state.ongoing) {
+        write(*state.ongoing);
+        writePauses(*state.ongoing);
+    }
     for (Outage& outage : state.recoveryMailDue) write(outage);
 }
 

@@ -25,7 +25,8 @@ enum class Restart { Never, BeforeEveryResult };
 
 // A watch fed results one minute apart. A step is "D" (down), "U" (up) or
 // "?" (unknown); "!" after it: the mails its actions ask for fail. "+N" lets
-// N more minutes pass without a result. The outcome of each result is its
+// N more minutes pass without a result, "-N" sets the clock N minutes back;
+// "R": watching is switched on again at this moment. The outcome of each result is its
 // actions joined by "+", or "-" for none.
 class TrackedWatch {
 public:
@@ -38,8 +39,12 @@ public:
         std::istringstream tokens(steps);
         std::string outcomes;
         for (std::string token; tokens >> token;) {
-            if (token[0] == '+') {
-                time_ += minutes(std::stoi(token.substr(1)));
+            if (token == "R") {
+                resumed_ = time_;
+                continue;
+            }
+            if (token[0] == '+' || token[0] == '-') {
+                time_ += minutes(std::stoi(token));
                 continue;
             }
             if (restart == Restart::BeforeEveryResult) Open();
@@ -56,7 +61,8 @@ public:
         const std::string reason = "failure " + std::to_string(count_);
         return tracker_->Record(kind == 'D'   ? test::Down(time_, reason)
                                 : kind == 'U' ? test::Up(time_)
-                                              : test::Unknown(time_));
+                                              : test::Unknown(time_),
+                                resumed_);
     }
 
     enum class Mail { Works, Fails };
@@ -85,6 +91,7 @@ private:
     std::unique_ptr<HistoryStore> store_;
     std::unique_ptr<OutageTracker> tracker_;
     ResultTime time_ = kDayStart - minutes(1);
+    std::optional<ResultTime> resumed_;
     int count_ = 0;
 };
 
@@ -167,6 +174,56 @@ TEST(OutageTrackerTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutag
               "Failed watches: 3\n"
               "First failure: failure 1\n"
               "Last failure: failure 5\n");
+}
+
+TEST(OutageTrackerTest, AClockThatGoesBackNeverRunsAnOutageBackwards) {
+    test::ScopedEnvironment zone("TZ", "UTC0");
+    test::TempDir temp;
+    TrackedWatch watch(temp.Path() / "history.sqlite3", Settings(2, minutes(5)));
+    EXPECT_EQ(watch.Run("D D", Restart::Never), "- alert");
+    watch.Run("-1440", Restart::Never);  // a day back
+    EXPECT_EQ(watch.Step('D').paneLine, "Down since 2026-12-08 00:00:00 (1 min): failure 3");
+    const OutageStep back = watch.Step('U');
+    EXPECT_EQ(back.paneLine, "Up: 2043 bytes in 12 ms; back up after 1 min");
+    ASSERT_EQ(back.actions.size(), 1u);
+    EXPECT_EQ(RecoveryReport(back.actions.front().outage),
+              "Back up after 1 min\n"
+              "Down from 2026-12-08 00:00:00 to 2026-12-08 00:01:00\n"
+              "Failed watches: 3\n"
+              "First failure: failure 1\n"
+              "Last failure: failure 3\n");
+}
+
+TEST(OutageTrackerTest, TheRecoverySaysWhenWatchingWasOff) {
+    test::ScopedEnvironment zone("TZ", "UTC0");
+    const std::string head = "Back up after 6 min\nDown from 2026-12-08 00:00:00 to 2026-12-08 00:06:00\n";
+    const struct {
+        const char* name;
+        const char* steps;  // then one up result that sends the recovery
+        std::string report;
+    } rows[] = {
+        {"switched on again during the outage", "R D D +3 R D",
+         head + "Watching paused from 2026-12-08 00:01:00 to 2026-12-08 00:04:00\n"},
+        {"its recovery mail failed first", "R D D +2 R D U!",
+         "Back up after 5 min\nDown from 2026-12-08 00:00:00 to 2026-12-08 00:05:00\n"
+         "Watching paused from 2026-12-08 00:01:00 to 2026-12-08 00:03:00\n"},
+        {"switched on before the outage began", "D +3 R D D", head},
+        {"never off", "R D D +3 D", head},
+    };
+    test::TempDir temp;
+    int run = 0;
+    for (const auto& row : rows) {
+        for (Restart restart : {Restart::Never, Restart::BeforeEveryResult}) {
+            SCOPED_TRACE(std::string(row.name) + (restart == Restart::Never ? "" : ", restarted before each result"));
+            TrackedWatch watch(temp.Path() / (std::to_string(++run) + ".sqlite3"), Settings(2));
+            watch.Run(row.steps, restart);
+            const OutageStep back = watch.Step('U');
+            ASSERT_FALSE(back.actions.empty());
+            EXPECT_EQ(back.actions.front().kind, OutageActionKind::SendRecovery);
+            const std::string report = RecoveryReport(back.actions.front().outage);
+            EXPECT_EQ(report.substr(0, report.find("Failed watches")), row.report);
+        }
+    }
 }
 
 TEST(OutageTextTest, ReminderAndPingLines) {
