@@ -68,7 +68,7 @@ TEST(UptimeTextTest, IsCutToHundredthsNeverRoundedUp) {
 TEST_F(WatchHistoryTest, UptimeOfEachRangeCountsUpToNowAndNotTheMomentALengthAgo) {
     const ResultTime now = kDayStart + days(400);
     // On each range's edges: the moment a length ago is not in it, a millisecond later is.
-    for (const HistoryRange range : kHistoryRanges) {
+    for (const HistoryRange range : kUptimeRanges) {
         Record(test::Down(now - RangeLength(range)));
         Record(test::Up(now - RangeLength(range) + milliseconds(1)));
     }
@@ -176,10 +176,34 @@ TEST_F(WatchHistoryTest, CsvHoldsEveryResultOfTheRangeAsRfc4180) {
     EXPECT_EQ(csv,
               "time,result,response_ms,size,reason\r\n"
               "2026-12-08T00:00:00.007Z,up,12.345,2043,\r\n"
-              "2026-12-08T00:01:00.000Z,down,,,\"Socket Error # 10061\r\nConnection refused.\"\r\n"
+              "2026-12-08T00:01:00.000Z,down,,,Socket Error # 10061  Connection refused.\r\n"
               "2026-12-08T00:02:00.000Z,down,,,\"the text \"\"Welcome\"\", was not on the page\"\r\n"
               "2026-12-08T00:03:00.000Z,up,3.000,,\r\n"
               "2026-12-08T00:04:00.000Z,unknown,,,no route to 203.0.113.5\r\n");
+}
+
+TEST(ResultsCsvTest, ReasonIsNeitherAFormulaNorBadUtf8NorAControl) {
+    const struct {
+        std::string reason;
+        const char* field;
+    } rows[] = {
+        {"=HYPERLINK(\"http://evil/\",\"x\")", "\"'=HYPERLINK(\"\"http://evil/\"\",\"\"x\"\")\""},
+        {"+1+cmd|'/C calc'!A0", "'+1+cmd|'/C calc'!A0"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(1+1)", "'@SUM(1+1)"},
+        {"\t=1", "' =1"},
+        {"\r=1", "' =1"},
+        {"HTTP/1.1 500 a=b-c", "HTTP/1.1 500 a=b-c"},                // only the first character counts
+        {"bad \xff\xc3 byte", "bad \xEF\xBF\xBD\xEF\xBF\xBD byte"},  // each byte one U+FFFD
+        {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},    // valid UTF-8 stays
+        {"a\x1b]2;x\x07"
+         "b\x7f\xC2\x85",
+         "a ]2;x b  "},  // C0, DEL and C1 controls
+    };
+    for (const auto& row : rows) {
+        const std::string line = ResultsCsvRow(test::Down(kDayStart, row.reason));
+        EXPECT_EQ(line, "2026-12-08T00:00:00.000Z,down,,," + std::string(row.field) + "\r\n") << row.reason;
+    }
 }
 
 TEST_F(WatchHistoryTest, SaysWhyThereIsNoHistoryWithoutCreatingOne) {
