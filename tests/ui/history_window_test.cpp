@@ -151,14 +151,14 @@ TEST_F(HistoryWindowYearTest, DrawsTwoPointsAPixelColumnAtMostAndShowsEachRanges
 
 TEST_F(HistoryWindowYearTest, MarksTheTimeAtMidnightsAndLetsTheOutagesFillTheirRoom) {
     Open(Database(), Now());  // Wednesday 2027-12-08 00:00
+    ChooseRange(HistoryRange::Day);  // one outage
+    // The columns take the whole width, the rows more than the three and a half they had.
+    EXPECT_EQ(Table()->horizontalHeader()->length(), Table()->viewport()->width());
+    EXPECT_GE(Table()->viewport()->height(), 6 * Table()->rowHeight(0));
     ChooseRange(HistoryRange::Week);
     auto* axis = qobject_cast<QCategoryAxis*>(Series("responses")->attachedAxes().at(0));
     ASSERT_NE(axis, nullptr);
     EXPECT_EQ(axis->categoriesLabels(), QStringList({"Thu 2", "Fri 3", "Sat 4", "Sun 5", "Mon 6", "Tue 7", "Wed 8"}));
-    ChooseRange(HistoryRange::Year);
-    // The columns take the whole width, the rows more than the three and a half they had.
-    EXPECT_EQ(Table()->horizontalHeader()->length(), Table()->viewport()->width());
-    EXPECT_GE(Table()->viewport()->height(), 6 * Table()->rowHeight(0));
 }
 
 TEST_F(HistoryWindowTest, HoveringAPointShowsTheResultItStandsFor) {
