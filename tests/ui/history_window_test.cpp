@@ -150,7 +150,7 @@ TEST_F(HistoryWindowYearTest, DrawsTwoPointsAPixelColumnAtMostAndShowsEachRanges
 }
 
 TEST_F(HistoryWindowYearTest, MarksTheTimeAtMidnightsAndLetsTheOutagesFillTheirRoom) {
-    Open(Database(), Now());  // Wednesday 2027-12-08 00:00
+    Open(Database(), Now());         // Wednesday 2027-12-08 00:00
     ChooseRange(HistoryRange::Day);  // one outage
     // The columns take the whole width, the rows more than the three and a half they had.
     EXPECT_EQ(Table()->horizontalHeader()->length(), Table()->viewport()->width());
