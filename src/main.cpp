@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption printHistory("print-history",
                                           "Print the uptime and the outages of the watch that the settings "
                                           "describe, and exit. No display needed.");
-    const QCommandLineOption since("since", "With --print-history: how far back, 24h, 7d, 30d (the default) or 1y.",
-                                   "range", "30d");
+    const QCommandLineOption since(
+        "since", "With --print-history: how far back, 1h, 6h, 24h, 7d, 30d (the default) or 1y.", "range", "30d");
     const QCommandLineOption csv("csv", "With --print-history: print the results of that range as CSV instead.");
     parser.addOptions({help, version, headless, settings, log, history, printHistory, since, csv});
     if (!parser.parse(arguments)) return UsageFailure(parser.errorText(), true);
@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
         return UsageFailure("--print-history and --headless cannot be used together.", true);
     }
     const std::optional<corvasse::HistoryRange> range = corvasse::RangeFromKey(parser.value(since).toStdString());
-    if (!range) return UsageFailure("--since takes 24h, 7d, 30d or 1y, not '" + parser.value(since) + "'.", true);
+    if (!range)
+        return UsageFailure("--since takes 1h, 6h, 24h, 7d, 30d or 1y, not '" + parser.value(since) + "'.", true);
     if (parser.isSet(help)) {
         QCoreApplication app(argc, argv);  // names the program in the usage line
         std::fputs(qPrintable(parser.helpText()), stdout);

@@ -14,6 +14,8 @@ struct RangeInfo {
 };
 
 constexpr RangeInfo kRanges[] = {
+    {HistoryRange::Hour, hours(1), "1 hour", "1h"},
+    {HistoryRange::SixHours, hours(6), "6 hours", "6h"},
     {HistoryRange::Day, hours(24), "24 hours", "24h"},
     {HistoryRange::Week, std::chrono::days(7), "7 days", "7d"},
     {HistoryRange::Month, std::chrono::days(30), "30 days", "30d"},

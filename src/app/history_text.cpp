@@ -1,5 +1,6 @@
 #include "app/history_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/outage_text.h"
@@ -36,9 +37,10 @@ std::string UptimeText(const ResultCount& count) {
 }
 
 OutageRow OutageRowOf(const Outage& outage, ResultTime now) {
-    return {TimestampText(outage.began), outage.ended ? TimestampText(*outage.ended) : "ongoing",
-            DurationText(outage.began, outage.ended.value_or(now)), std::to_string(outage.downResults),
-            OneLine(outage.firstReason)};
+    // An outage recorded while the clock went back may end before it began: it never runs backwards here.
+    const ResultTime ended = std::max(outage.ended.value_or(now), outage.began);
+    return {TimestampText(outage.began), outage.ended ? TimestampText(ended) : "ongoing",
+            DurationText(outage.began, ended), std::to_string(outage.downResults), OneLine(outage.firstReason)};
 }
 
 std::string ResultTip(const WatchResult& result) {

@@ -36,7 +36,7 @@ std::string UpInOutageLine(const WatchResult& result, int64_t upsInRow, int reco
 }
 
 std::string BackUpLine(const WatchResult& result, const Outage& outage) {
-    return UpLine(result) + "; back up after " + DurationText(outage.began, result.time);
+    return UpLine(result) + "; back up after " + DurationText(outage.began, outage.ended.value_or(result.time));
 }
 
 std::string DownCountLine(const WatchResult& result, int64_t downsInRow, int alertAfter) {
@@ -51,8 +51,13 @@ std::string DownSinceLine(const Outage& outage, ResultTime now) {
 
 std::string RecoveryReport(const Outage& outage) {
     const ResultTime ended = outage.ended.value_or(outage.began);
+    std::string pauses;
+    for (const TimeRange& pause : outage.pauses) {
+        pauses += "Watching paused from " + TimestampText(pause.from) + " to " + TimestampText(pause.to) + "\n";
+    }
     return "Back up after " + DurationText(outage.began, ended) + "\n" +                        //
            "Down from " + TimestampText(outage.began) + " to " + TimestampText(ended) + "\n" +  //
+           pauses +                                                                             //
            "Failed watches: " + std::to_string(outage.downResults) + "\n" +                     //
            "First failure: " + outage.firstReason + "\n" +                                      //
            "Last failure: " + outage.lastReason + "\n";

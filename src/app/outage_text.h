@@ -31,6 +31,7 @@ std::string DownSinceLine(const Outage& outage, ResultTime now);
 // The lines of the recovery mail and its log record, each ended by LF:
 //     Back up after DURATION
 //     Down from DATE-TIME to DATE-TIME
+//     Watching paused from DATE-TIME to DATE-TIME   (one for each pause, if any)
 //     Failed watches: N
 //     First failure: REASON
 //     Last failure: REASON

@@ -1,5 +1,6 @@
 #include "app/outage_tracker.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/outage_text.h"
@@ -9,10 +10,12 @@ namespace corvasse {
 
 namespace {
 
-void AddDown(OutageState& state, const WatchResult& result, const OutageSettings& settings, OutageStep& step) {
+// now: the result's time, or the newest one stored before it when the clock went back.
+void AddDown(OutageState& state, const WatchResult& result, ResultTime now, const OutageSettings& settings,
+             OutageStep& step) {
     WatchStreak& streak = state.streak;
     if (streak.downsInRow == 0) {
-        streak.firstDown = result.time;
+        streak.firstDown = now;
         streak.firstReason = result.reason;
     }
     ++streak.downsInRow;
@@ -23,28 +26,29 @@ void AddDown(OutageState& state, const WatchResult& result, const OutageSettings
         Outage& outage = *state.ongoing;
         ++outage.downResults;
         outage.lastReason = result.reason;
-        step.paneLine = DownSinceLine(outage, result.time) + ": " + result.reason;
+        step.paneLine = DownSinceLine(outage, now) + ": " + result.reason;
         if (outage.alertsSent == 0) {
-            step.actions.push_back({OutageActionKind::SendAlert, outage, result.time});
+            step.actions.push_back({OutageActionKind::SendAlert, outage, now});
         } else if (settings.remindEvery > std::chrono::minutes::zero() && outage.lastAlert &&
-                   result.time - *outage.lastAlert >= settings.remindEvery) {
-            step.actions.push_back({OutageActionKind::SendReminder, outage, result.time});
+                   now - *outage.lastAlert >= settings.remindEvery) {
+            step.actions.push_back({OutageActionKind::SendReminder, outage, now});
         }
         return;
     }
     step.paneLine = DownCountLine(result, streak.downsInRow, settings.alertAfter);
     if (streak.downsInRow < settings.alertAfter) return;
     Outage outage;
-    outage.began = streak.firstDown.value_or(result.time);
+    outage.began = streak.firstDown.value_or(now);
     outage.downResults = streak.downsInRow;
     outage.firstReason = streak.firstReason;
     outage.lastReason = result.reason;
     state.ongoing = outage;
     step.change = OutageChange::Began;
-    step.actions.push_back({OutageActionKind::SendAlert, outage, result.time});
+    step.actions.push_back({OutageActionKind::SendAlert, outage, now});
 }
 
-void AddUp(OutageState& state, const WatchResult& result, const OutageSettings& settings, OutageStep& step) {
+void AddUp(OutageState& state, const WatchResult& result, ResultTime now, const OutageSettings& settings,
+           OutageStep& step) {
     WatchStreak& streak = state.streak;
     const int64_t upsInRow = streak.upsInRow + 1;
     streak = WatchStreak{};
@@ -59,13 +63,12 @@ void AddUp(OutageState& state, const WatchResult& result, const OutageSettings& 
         step.paneLine = UpInOutageLine(result, streak.upsInRow, settings.recoverAfter);
         return;
     }
-    outage.ended = result.time;
+    outage.ended = std::max(now, outage.began);
     const bool mail = outage.alertsSent > 0 && settings.recoveryMail == RecoveryMail::Send;
     outage.recovery = mail ? Recovery::MailDue : Recovery::NoMail;
     step.paneLine = BackUpLine(result, outage);
     step.change = OutageChange::Ended;
-    step.actions.push_back(
-        {mail ? OutageActionKind::SendRecovery : OutageActionKind::LogRecovery, outage, result.time});
+    step.actions.push_back({mail ? OutageActionKind::SendRecovery : OutageActionKind::LogRecovery, outage, now});
 }
 
 void CheckRange(int64_t value, int64_t min, int64_t max, const char* name) {
@@ -84,21 +87,28 @@ OutageTracker::OutageTracker(HistoryStore& store, WatchId watch, const OutageSet
     CheckRange(settings.remindEvery.count(), 0, kRemindEveryMax.count(), "remindMinutes");
 }
 
-OutageStep OutageTracker::Record(const WatchResult& result) {
+OutageStep OutageTracker::Record(const WatchResult& result, std::optional<ResultTime> watchingResumed) {
     if (result.state == ResultState::Unknown) {
         store_.RecordResult(watch_, result);
         return {};
     }
     OutageStep step;
     const OutageState written = store_.RecordResult(watch_, result, [&](OutageState& state) {
+        // A clock that went back does not run an outage backwards: its times
+        // stay at the newest result already stored until the clock passes it.
+        const ResultTime now = std::max(result.time, state.newestResult.value_or(result.time));
+        // Watching began again since the last result: the outage was not watched in between.
+        if (state.ongoing && watchingResumed && state.newestResult && *watchingResumed > *state.newestResult) {
+            state.ongoing->pauses.push_back({*state.newestResult, *watchingResumed});
+        }
         // Recovery mails that failed before go first, oldest first.
         for (const Outage& outage : state.recoveryMailDue) {
-            step.actions.push_back({OutageActionKind::SendRecovery, outage, result.time});
+            step.actions.push_back({OutageActionKind::SendRecovery, outage, now});
         }
         if (result.state == ResultState::Down) {
-            AddDown(state, result, settings_, step);
+            AddDown(state, result, now, settings_, step);
         } else {
-            AddUp(state, result, settings_, step);
+            AddUp(state, result, now, settings_, step);
         }
     });
     // An outage that began with this result has its id only once written.

@@ -21,7 +21,9 @@
 //   tracker on the same database, after a restart or in another process,
 //   goes on where the last one stopped.
 // - Times are the results' own (the clock is the caller's), so a test steps
-//   through a day of results without waiting.
+//   through a day of results without waiting. A result older than the
+//   newest one already recorded (the clock went back) counts as of that
+//   newest time: an outage never ends before it began, nor runs backwards.
 
 #include <optional>
 #include <string>
@@ -68,9 +70,11 @@ public:
     // Throws std::invalid_argument when a setting is outside its range.
     OutageTracker(HistoryStore& store, WatchId watch, const OutageSettings& settings);
 
-    // Records the result and what it changes. Throws HistoryError, having
-    // then recorded and changed nothing.
-    OutageStep Record(const WatchResult& result);
+    // Records the result and what it changes; watchingResumed, when watching
+    // was last switched on: later than the result before, it was off
+    // meanwhile, and an ongoing outage keeps that pause for its recovery.
+    // Throws HistoryError, having then recorded and changed nothing.
+    OutageStep Record(const WatchResult& result, std::optional<ResultTime> watchingResumed = std::nullopt);
 
     // The mail of a SendAlert, SendReminder or SendRecovery action went out;
     // does nothing for LogRecovery. Throws HistoryError.

@@ -92,7 +92,7 @@ void ResultKeeper::Conclude(const WatchResult& result) {
     OutageTracker tracker(*store_, *watch_, *outage_);
     OutageStep step;
     try {
-        step = tracker.Record(result);
+        step = tracker.Record(result, schedule_.Resumed());
         historySaid_.Clear();
     } catch (const HistoryError& error) {
         HistoryFailed(error);
@@ -105,7 +105,8 @@ void ResultKeeper::Conclude(const WatchResult& result) {
     if (step.change == OutageChange::Began) view_.Notify(target_ + " is down: " + result.reason);
     if (step.change == OutageChange::Ended) {
         view_.Notify(target_ + " is back up after " +
-                     DurationText(std::chrono::floor<std::chrono::seconds>(result.time - step.outage->began)));
+                     DurationText(std::chrono::floor<std::chrono::seconds>(step.outage->ended.value_or(result.time) -
+                                                                           step.outage->began)));
     }
     if (result.state != ResultState::Unknown) {
         const bool down = step.outage && !step.outage->ended;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "common/utf8_text.h"
 #include "history/history_store.h"
 
 namespace corvasse {
@@ -32,10 +33,36 @@ std::string Milliseconds(std::chrono::microseconds duration) {
     return text;
 }
 
+// A spreadsheet takes a cell that begins with one of these for a formula.
+bool LooksLikeFormula(std::string_view text) {
+    return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
+bool IsControl(std::string_view character) {
+    const auto first = static_cast<unsigned char>(character.front());
+    if (character.size() == 1) return first < 0x20 || first == 0x7f;
+    // U+0080 to U+009F, the C1 controls.
+    return character.size() == 2 && first == 0xc2 && static_cast<unsigned char>(character[1]) < 0xa0;
+}
+
+// A reason as the server chose it, made safe to open: no formula, valid
+// UTF-8 (a strict reader stops at the first bad byte), no control character.
 std::string Field(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string field = LooksLikeFormula(text) ? "'" : "";
+    while (!text.empty()) {
+        const size_t length = Utf8CharacterLength(text);
+        if (length == 0) {
+            field += "\xEF\xBF\xBD";  // U+FFFD for each byte that is not UTF-8
+            text.remove_prefix(1);
+            continue;
+        }
+        const std::string_view character = text.substr(0, length);
+        field += IsControl(character) ? std::string_view(" ") : character;
+        text.remove_prefix(length);
+    }
+    if (field.find_first_of(",\"") == std::string::npos) return field;
     std::string quoted = "\"";
-    for (char c : text) {
+    for (char c : field) {
         if (c == '"') quoted += '"';
         quoted += c;
     }

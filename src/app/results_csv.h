@@ -7,8 +7,11 @@
 //
 // Times in ISO 8601, UTC, to the millisecond; result "up", "down" or
 // "unknown"; the response time in milliseconds to the microsecond; the page's
-// size in bytes; the reason as it was recorded. A field with a comma, a quote
-// or a line break is quoted (its quotes doubled); lines end with CR LF.
+// size in bytes; the reason as it was recorded, made safe for a spreadsheet:
+// one that begins with "=", "+", "-", "@", a tab or a CR gets a leading "'"
+// (it would be taken for a formula), a byte that is not UTF-8 becomes U+FFFD
+// and a control character a blank. A field with a comma or a quote is quoted
+// (its quotes doubled); lines end with CR LF.
 
 #include <functional>
 #include <string>

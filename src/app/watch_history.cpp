@@ -35,6 +35,18 @@ std::string WatchHistory::Uptime(HistoryRange range, ResultTime now) {
     return UptimeText(store_.CountResults(watch_, RangeEndingAt(range, now)));
 }
 
+HistoryRange WatchHistory::FirstRange(ResultTime now) {
+    const auto counted = [&](TimeRange span) {
+        const ResultCount count = store_.CountResults(watch_, span);
+        return count.up + count.down;
+    };
+    const int64_t all = counted({ResultTime{}, now + std::chrono::milliseconds(1)});
+    for (const HistoryRange range : {HistoryRange::Hour, HistoryRange::SixHours}) {
+        if (counted(RangeEndingAt(range, now)) == all) return range;
+    }
+    return HistoryRange::Day;
+}
+
 std::vector<Outage> WatchHistory::Outages(HistoryRange range, ResultTime now) {
     return store_.Outages(watch_, RangeEndingAt(range, now));
 }

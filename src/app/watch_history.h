@@ -36,6 +36,10 @@ public:
 
     // "99.93 %" or "no data" (UptimeText). The rest throws HistoryError too.
     std::string Uptime(HistoryRange range, ResultTime now);
+    // The range to show first: the shortest of 1 hour, 6 hours and 24
+    // hours that holds every result so far, so that a watch's first hour
+    // is not drawn in the last pixels of a day.
+    HistoryRange FirstRange(ResultTime now);
     // Those that overlap the range, ongoing included, newest first.
     std::vector<Outage> Outages(HistoryRange range, ResultTime now);
     // The chart of the range, with its outages, for that many pixel columns.

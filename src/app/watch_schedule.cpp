@@ -11,6 +11,11 @@ std::optional<ResultTime> WatchSchedule::NextTickAfter(ResultTime now) const {
     return *start_ + ((now - *start_) / interval_ + 1) * interval_;
 }
 
+std::optional<ResultTime> WatchSchedule::Resumed() const {
+    std::lock_guard lock(mutex_);
+    return resumed_;
+}
+
 std::optional<std::string> NextWatchText(const WatchSchedule& schedule, ResultTime now) {
     const std::optional<ResultTime> next = schedule.NextTickAfter(now);
     if (!next) return std::nullopt;
@@ -19,6 +24,7 @@ std::optional<std::string> NextWatchText(const WatchSchedule& schedule, ResultTi
 
 void WatchSchedule::Start(ResultTime start, std::chrono::milliseconds interval) {
     std::lock_guard lock(mutex_);
+    if (!start_) resumed_ = start;
     start_ = start;
     interval_ = interval;
 }

@@ -21,6 +21,10 @@ public:
     // or ticks never (interval 0).
     std::optional<ResultTime> NextTickAfter(ResultTime now) const;
 
+    // From any thread: when the timer was last switched on (in this
+    // process); none before. A new interval leaves it as it was.
+    std::optional<ResultTime> Resumed() const;
+
     // The timer's period began at start: a tick falls each interval after it.
     void Start(ResultTime start, std::chrono::milliseconds interval);
     void Stop();
@@ -28,6 +32,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::optional<ResultTime> start_;
+    std::optional<ResultTime> resumed_;
     std::chrono::milliseconds interval_{0};
 };
 

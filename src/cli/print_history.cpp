@@ -41,9 +41,13 @@ std::string Table(const std::vector<OutageRow>& rows) {
 
 std::string Summary(WatchHistory& history, HistoryRange since, ResultTime now) {
     std::string text;
-    for (const HistoryRange range : kHistoryRanges) {
-        if (range > since) break;
+    const auto uptime = [&](HistoryRange range) {
         text += "Uptime " + std::string(RangeName(range)) + ": " + history.Uptime(range, now) + "\n";
+    };
+    // A range shorter than a day tells its own uptime alone.
+    if (since < kUptimeRanges.front()) uptime(since);
+    for (const HistoryRange range : kUptimeRanges) {
+        if (range <= since) uptime(range);
     }
     const std::vector<Outage> outages = history.Outages(since, now);
     text += "\nOutages " + std::string(RangeName(since)) + ": ";

@@ -84,6 +84,10 @@ struct Outage {
     int64_t alertsSent = 0;
     std::optional<ResultTime> lastAlert;
     Recovery recovery = Recovery::Pending;
+    // When watching was off while it lasted, oldest first: from the last
+    // result before to the moment watching began again. Kept for the
+    // outage model (the readers' queries leave them out).
+    std::vector<TimeRange> pauses;
 };
 
 // What the outage model of one watch works from.
@@ -94,6 +98,8 @@ struct OutageState {
     std::optional<Outage> ongoing;
     // Ended outages whose recovery mail is due, oldest first.
     std::vector<Outage> recoveryMailDue;
+    // The time of the watch's newest result before the one being recorded.
+    std::optional<ResultTime> newestResult;
 };
 
 // Up and down results of a time range; unknown results are not counted.

@@ -1,14 +1,17 @@
 #include "history/history_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/private_folder.h"
+#include "common/utf8_text.h"
 #include "history/history_error.h"
 #include "history/sqlite_connection.h"
 #include "history/sqlite_statement.h"
@@ -99,6 +102,16 @@ CREATE TABLE store_state (
 ) WITHOUT ROWID;
 )sql";
 
+// When watching was off during an outage (a later addition to the schema).
+constexpr const char* kPauseTable = R"sql(
+CREATE TABLE IF NOT EXISTS outage_pause (
+    outage_id INTEGER NOT NULL REFERENCES outage (id),
+    from_ms INTEGER NOT NULL,
+    to_ms INTEGER NOT NULL,
+    PRIMARY KEY (outage_id, from_ms)
+) WITHOUT ROWID;
+)sql";
+
 constexpr const char* kOutageColumns =
     "id, began_ms, ended_ms, down_results, first_reason, last_reason, alerts_sent, last_alert_ms, recovery";
 
@@ -146,12 +159,25 @@ std::string SystemText(int error) { return std::strerror(error); }
 
 // SQLite says no more than "unable to open database file" when the folder
 // or the file cannot be written, and the write-ahead log needs the folder.
+// A file that cannot be read is said as a reader says it.
 void CheckWritable(const std::filesystem::path& file) {
     if (::faccessat(AT_FDCWD, file.parent_path().c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
         throw HistoryError(file, "cannot write to its folder: " + SystemText(errno));
     }
-    if (::faccessat(AT_FDCWD, file.c_str(), R_OK | W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+    if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+        throw HistoryError(file, "cannot read it: " + SystemText(errno));
+    }
+    if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
         throw HistoryError(file, "cannot write to it: " + SystemText(errno));
+    }
+}
+
+// SQLite would open a device or a pipe too, and put its journal beside it
+// (as root, a /dev/null-journal that anyone may write).
+void CheckRegularFile(const std::filesystem::path& file) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        throw HistoryError(file, S_ISDIR(status.st_mode) ? "it is a folder, not a file" : "it is not a regular file");
     }
 }
 
@@ -169,6 +195,18 @@ std::string WatchFileName(const std::filesystem::path& settingsFile) {
     return path.string();
 }
 
+// A reason as kept: its first kKeptReasonBytes, cut between two characters.
+std::string KeptReason(std::string_view reason) {
+    if (reason.size() <= kKeptReasonBytes) return std::string(reason);
+    size_t end = 0;
+    while (end < reason.size()) {
+        const size_t length = std::max<size_t>(Utf8CharacterLength(reason.substr(end)), 1);
+        if (end + length > kKeptReasonBytes) break;
+        end += length;
+    }
+    return std::string(reason.substr(0, end));
+}
+
 void Add(ResultCount& sum, const ResultCount& more) {
     sum.up += more.up;
     sum.down += more.down;
@@ -178,6 +216,7 @@ void Add(ResultCount& sum, const ResultCount& more) {
 
 HistoryStore::HistoryStore(std::filesystem::path file, HistoryAccess access) {
     file = std::filesystem::absolute(file);
+    CheckRegularFile(file);
     if (access == HistoryAccess::ReadWrite) {
         try {
             CreatePrivateFolder(file.parent_path());
@@ -214,12 +253,16 @@ void HistoryStore::OpenSchema(HistoryAccess access) {
     if (value("SELECT count(*) FROM sqlite_schema") == 0) {
         if (!writer) throw HistoryError(FilePath(), "the file holds no history");
         db_->Execute(kSchema);
+        db_->Execute(kPauseTable);
         db_->Execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
         db_->Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     } else if (value("PRAGMA application_id") != kApplicationId) {
         throw HistoryError(FilePath(), "the file is another program's database");
     } else if (value("PRAGMA user_version") > kSchemaVersion) {
         throw HistoryError(FilePath(), "the file was made by a newer version of Corvasse");
+    } else if (writer) {
+        // Added to the first version's files in place: what reads them without it ignores it.
+        db_->Execute(kPauseTable);
     }
     transaction.Commit();
 }
@@ -243,14 +286,21 @@ WatchId HistoryStore::FindOrAddWatch(const std::filesystem::path& settingsFile, 
 
 OutageState HistoryStore::RecordResult(WatchId watch, const WatchResult& result, const StateUpdate& update) {
     SqliteTransaction transaction(*db_, TransactionKind::Write);
+    // Before the result goes in: the prune is bounded by the results already stored.
+    const ResultTime nextPrune = PruneIfDue(result.time);
+    std::optional<int64_t> newest;
+    if (update) {
+        auto rows = db_->Statement("SELECT max(time_ms) FROM result WHERE watch_id = ?1").Query({watch.value});
+        if (rows.Next()) newest = rows.OptionalInt(0);
+    }
     db_->Statement(
            "INSERT INTO result (watch_id, time_ms, state, response_us, size, reason) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")
         .Execute({watch.value, Ms(result.time), static_cast<int64_t>(result.state), OptionalUs(result.responseTime),
-                  OrNull(result.size), result.reason});
-    const ResultTime nextPrune = PruneIfDue(result.time);
+                  OrNull(result.size), KeptReason(result.reason)});
     OutageState state;
     if (update) {
         state = ReadState(watch);
+        state.newestResult = OptionalTimeOf(newest);
         update(state);
         WriteState(watch, state);
     }
@@ -266,15 +316,28 @@ ResultTime HistoryStore::PruneIfDue(ResultTime now) {
         auto rows = db_->Statement("SELECT value FROM store_state WHERE name = 'last_prune_ms'").Query();
         if (rows.Next()) last = rows.OptionalInt(0);
     }
-    if (last && now - TimeOf(*last) < kPruneInterval) return TimeOf(*last) + kPruneInterval;
-    const ResultTime cutoff = now - kResultRetention;
+    // A mark ahead of now was set by a clock that ran ahead: it is not waited for.
+    if (last && TimeOf(*last) <= now && now - TimeOf(*last) < kPruneInterval) return TimeOf(*last) + kPruneInterval;
+    std::optional<int64_t> newest;
+    {
+        // Through each watch's index: the newest result stored, of any watch.
+        auto rows =
+            db_->Statement("SELECT max((SELECT max(time_ms) FROM result WHERE result.watch_id = watch.id)) FROM watch")
+                .Query();
+        if (rows.Next()) newest = rows.OptionalInt(0);
+    }
+    db_->Statement("INSERT OR REPLACE INTO store_state (name, value) VALUES ('last_prune_ms', ?1)").Execute({Ms(now)});
+    if (!newest) return now + kPruneInterval;
+    // A clock that jumped ahead must not take the real results with it: what
+    // goes is older than the retention both before now and before the newest
+    // result already stored.
+    const ResultTime cutoff = std::min(now, TimeOf(*newest)) - kResultRetention;
     db_->Statement("DELETE FROM result WHERE watch_id IN (SELECT id FROM watch) AND time_ms < ?1")
         .Execute({Ms(cutoff)});
     // Only hours whose every result is gone; the summary of the hour that
     // holds the cut-off keeps counting its removed results.
     db_->Statement("DELETE FROM result_hour WHERE watch_id IN (SELECT id FROM watch) AND hour < ?1")
         .Execute({Hour(std::chrono::floor<hours>(cutoff))});
-    db_->Statement("INSERT OR REPLACE INTO store_state (name, value) VALUES ('last_prune_ms', ?1)").Execute({Ms(now)});
     return now + kPruneInterval;
 }
 
@@ -302,6 +365,13 @@ OutageState HistoryStore::ReadState(WatchId watch) {
         ReadOutages(db_->Statement(std::string("SELECT ") + kOutageColumns +
                                    " FROM outage WHERE watch_id = ?1 AND recovery = 1 ORDER BY began_ms"),
                     {watch.value});
+    const auto readPauses = [&](Outage& outage) {
+        auto rows = db_->Statement("SELECT from_ms, to_ms FROM outage_pause WHERE outage_id = ?1 ORDER BY from_ms")
+                        .Query({outage.id.value});
+        while (rows.Next()) outage.pauses.push_back({TimeOf(rows.Int(0)), TimeOf(rows.Int(1))});
+    };
+    if (state.ongoing) readPauses(*state.ongoing);
+    for (Outage& outage : state.recoveryMailDue) readPauses(outage);
     return state;
 }
 
@@ -310,16 +380,18 @@ void HistoryStore::WriteState(WatchId watch, OutageState& state) {
     db_->Statement(
            "UPDATE watch SET downs_in_row = ?2, ups_in_row = ?3, first_down_ms = ?4, first_reason = ?5, "
            "last_reason = ?6 WHERE id = ?1")
-        .Execute({watch.value, streak.downsInRow, streak.upsInRow, OptionalMs(streak.firstDown), streak.firstReason,
-                  streak.lastReason});
+        .Execute({watch.value, streak.downsInRow, streak.upsInRow, OptionalMs(streak.firstDown),
+                  KeptReason(streak.firstReason), KeptReason(streak.lastReason)});
     auto write = [&](Outage& outage) {
+        const std::string firstReason = KeptReason(outage.firstReason);
+        const std::string lastReason = KeptReason(outage.lastReason);
         const std::initializer_list<SqliteValue> values = {outage.id.value,
                                                            watch.value,
                                                            Ms(outage.began),
                                                            OptionalMs(outage.ended),
                                                            outage.downResults,
-                                                           outage.firstReason,
-                                                           outage.lastReason,
+                                                           firstReason,
+                                                           lastReason,
                                                            outage.alertsSent,
                                                            OptionalMs(outage.lastAlert),
                                                            static_cast<int64_t>(outage.recovery)};
@@ -337,7 +409,16 @@ void HistoryStore::WriteState(WatchId watch, OutageState& state) {
             .Execute(values);
         outage.id = OutageId{db_->LastInsertRowId()};
     };
-    if (state.ongoing) write(*state.ongoing);
+    const auto writePauses = [&](const Outage& outage) {
+        for (const TimeRange& pause : outage.pauses) {
+            db_->Statement("INSERT OR IGNORE INTO outage_pause (outage_id, from_ms, to_ms) VALUES (?1, ?2, ?3)")
+                .Execute({outage.id.value, Ms(pause.from), Ms(pause.to)});
+        }
+    };
+    if (state.ongoing) {
+        write(*state.ongoing);
+        writePauses(*state.ongoing);
+    }
     for (Outage& outage : state.recoveryMailDue) write(outage);
 }
 

@@ -14,7 +14,12 @@
 //   the last checkpoint, never the database.) A writer waits for another up
 //   to kBusyTimeout; readers never wait.
 // - Results older than kResultRetention go, once a day, with the first
-//   result recorded that day.
+//   result recorded that day: older both than the result's time and than
+//   the newest result already stored, so that a clock that jumps ahead takes
+//   nothing real with it. A day's mark that lies ahead of the clock (set
+//   while it ran ahead) is not waited for.
+// - A reason is kept to its first kKeptReasonBytes (cut between two UTF-8
+//   characters): a server's error page is no reason to grow by 16 KB a result.
 // - Every failure throws HistoryError with the file's path and the reason: a
 //   file that is not a database, another program's database, one of a newer
 //   Corvasse, a folder or file that cannot be written, a full disk.
@@ -40,6 +45,7 @@ inline constexpr const char* kHistoryFileName = "history.sqlite3";
 inline constexpr std::chrono::days kResultRetention{400};
 inline constexpr std::chrono::hours kPruneInterval{24};
 inline constexpr std::chrono::milliseconds kBusyTimeout{10000};
+inline constexpr size_t kKeptReasonBytes = 1024;
 
 class HistoryStore {
 public:

@@ -17,8 +17,10 @@ std::string ErrorText(sqlite3* db, int resultCode) {
 }
 
 // The file as an SQLite URI that has it read as it stands, without locks.
+// The authority is always there, empty: a path that begins with "//" would
+// be taken for one.
 std::string ImmutableUri(const std::filesystem::path& file) {
-    std::string uri = "file:";
+    std::string uri = "file://";
     for (char c : file.string()) {
         if (c == '%' || c == '?' || c == '#') {
             static constexpr char kHex[] = "0123456789ABCDEF";

@@ -5,12 +5,12 @@
 #include <stdexcept>
 
 #include <QAreaSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
 #include <QCursor>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
 #include <QGraphicsLayout>
@@ -24,6 +24,7 @@
 #include <QSaveFile>
 #include <QScatterSeries>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -31,6 +32,7 @@
 
 #include "app/handler_guard.h"
 #include "app/history_text.h"
+#include "app/time_ticks.h"
 #include "app/watch_history.h"
 #include "ui/qt_text.h"
 
@@ -44,7 +46,6 @@ constexpr int kHeightPx = 640;
 constexpr int kAxisAllowancePx = 90;
 // The response axis reaches at least this far, so that a few milliseconds do not fill it.
 constexpr double kMinTopMs = 10;
-constexpr int kTimeTicks = 7;
 constexpr qreal kResponseMarkerPx = 5;
 constexpr qreal kDownMarkerPx = 8;
 
@@ -52,11 +53,13 @@ qreal ChartX(ResultTime time) { return static_cast<qreal>(time.time_since_epoch(
 qreal ChartMs(std::chrono::microseconds response) { return static_cast<qreal>(response.count()) / 1000.0; }
 QDateTime LocalTime(ResultTime time) { return QDateTime::fromMSecsSinceEpoch(time.time_since_epoch().count()); }
 
-// Time-axis labels in local time, as fine as the range needs.
+// Time-axis labels in local time, as fine as the range's marks.
 QString TimeFormat(HistoryRange range) {
     switch (range) {
+        case HistoryRange::Hour:
+        case HistoryRange::SixHours:
         case HistoryRange::Day: return "HH:mm";
-        case HistoryRange::Week: return "ddd HH:mm";
+        case HistoryRange::Week: return "ddd d";
         case HistoryRange::Month: return "d MMM";
         case HistoryRange::Year: break;
     }
@@ -87,8 +90,9 @@ void HistoryWindow::CreateChart() {
     chart_->legend()->hide();
     chart_->setMargins(QMargins(4, 4, 4, 4));
 
-    timeAxis_ = new QDateTimeAxis;
-    timeAxis_->setTickCount(kTimeTicks);
+    // Marked at round local times, not at even shares of the range.
+    timeAxis_ = new QCategoryAxis;
+    timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     msAxis_ = new QValueAxis;
     msAxis_->setTitleText("Response time (ms)");
     msAxis_->setLabelFormat("%.0f");
@@ -131,6 +135,7 @@ void HistoryWindow::CreateControls() {
     rangeBox_ = new QComboBox;
     rangeBox_->setObjectName("range");
     for (const HistoryRange range : kHistoryRanges) rangeBox_->addItem(FromBytes(RangeName(range)));
+    rangeBox_->setCurrentIndex(static_cast<int>(HistoryRange::Day));
     exportButton_ = new QPushButton("Export CSV...");
     exportButton_->setObjectName("exportCsv");
     notice_ = new QLabel;
@@ -146,7 +151,7 @@ void HistoryWindow::CreateControls() {
 
     auto* uptime = new QGroupBox("Uptime");
     auto* uptimeRow = new QHBoxLayout(uptime);
-    for (const HistoryRange range : kHistoryRanges) {
+    for (const HistoryRange range : kUptimeRanges) {
         auto* label = new QLabel;
         label->setObjectName("uptime" + FromBytes(RangeKey(range)));
         label->setTextFormat(Qt::PlainText);
@@ -159,6 +164,10 @@ void HistoryWindow::CreateControls() {
     QStringList headings;
     for (std::string_view heading : kOutageColumns) headings << FromBytes(heading);
     outageTable_->setHorizontalHeaderLabels(headings);
+    // The times and counts as wide as they need, the reason the rest of the width.
+    for (int column = 0; column + 1 < outageTable_->columnCount(); ++column) {
+        outageTable_->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     outageTable_->horizontalHeader()->setStretchLastSection(true);
     outageTable_->verticalHeader()->hide();
     outageTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -169,7 +178,7 @@ void HistoryWindow::CreateControls() {
     layout->addWidget(chartView_, 3);
     layout->addWidget(uptime);
     layout->addWidget(new QLabel("Outages:"));
-    layout->addWidget(outageTable_, 1);
+    layout->addWidget(outageTable_, 2);
 
     connect(rangeBox_, &QComboBox::currentIndexChanged, this, [this] { guard_.Run([this] { Refresh(); }); });
     connect(exportButton_, &QPushButton::clicked, this, [this] { guard_.Run([this] { ExportCsvClick(); }); });
@@ -199,6 +208,12 @@ void HistoryWindow::Open() {
         notice_->setText(FromBytes(error.what()));
     }
     exportButton_->setEnabled(history_ != nullptr);
+    if (history_ && !rangeChosen_) {
+        // Without a signal: Refresh() follows.
+        const QSignalBlocker quiet(rangeBox_);
+        rangeBox_->setCurrentIndex(static_cast<int>(history_->FirstRange(clock_())));
+        rangeChosen_ = true;
+    }
     Refresh();
 }
 
@@ -206,9 +221,9 @@ HistoryRange HistoryWindow::Range() const { return kHistoryRanges.at(static_cast
 
 void HistoryWindow::Refresh() {
     now_ = clock_();
-    for (size_t i = 0; i < kHistoryRanges.size(); ++i) {
-        const std::string uptime = history_ ? history_->Uptime(kHistoryRanges[i], now_) : UptimeText({});
-        uptimeLabels_[i]->setText(FromBytes(std::string(RangeName(kHistoryRanges[i])) + ": " + uptime));
+    for (size_t i = 0; i < kUptimeRanges.size(); ++i) {
+        const std::string uptime = history_ ? history_->Uptime(kUptimeRanges[i], now_) : UptimeText({});
+        uptimeLabels_[i]->setText(FromBytes(std::string(RangeName(kUptimeRanges[i])) + ": " + uptime));
     }
     const std::vector<Outage> outages = history_ ? history_->Outages(Range(), now_) : std::vector<Outage>{};
     outageTable_->setRowCount(static_cast<int>(outages.size()));
@@ -219,7 +234,6 @@ void HistoryWindow::Refresh() {
                                   new QTableWidgetItem(FromBytes(cells[column])));
         }
     }
-    outageTable_->resizeColumnsToContents();
     DrawChart();
 }
 
@@ -237,8 +251,7 @@ void HistoryWindow::DrawChart() {
         if (history_) drawn_ = history_->Chart(Range(), now_, drawnColumns_);
         msAxis_->setRange(0, std::max(ChartMs(drawn_.slowest) * 1.1, kMinTopMs));
         msAxis_->applyNiceNumbers();
-        timeAxis_->setFormat(TimeFormat(Range()));
-        timeAxis_->setRange(LocalTime(drawn_.range.from), LocalTime(drawn_.range.to));
+        MarkTimeAxis();
         chart_->layout()->activate();
         const int columns = PlotColumns();
         if (columns >= drawnColumns_) break;
@@ -257,6 +270,17 @@ void HistoryWindow::DrawChart() {
     responseSeries_->replace(responses);
     downSeries_->replace(downs);
     outageEdge_->replace(outageEdge);
+}
+
+void HistoryWindow::MarkTimeAxis() {
+    for (const QString& label : timeAxis_->categoriesLabels()) timeAxis_->remove(label);
+    timeAxis_->setStartValue(ChartX(drawn_.range.from));
+    for (const ResultTime tick : TimeTicks(Range(), drawn_.range)) {
+        const QString label = LocalTime(tick).toString(TimeFormat(Range()));
+        // A label names one mark only (an hour that the end of summer time repeats).
+        if (!timeAxis_->categoriesLabels().contains(label)) timeAxis_->append(label, ChartX(tick));
+    }
+    timeAxis_->setRange(ChartX(drawn_.range.from), ChartX(drawn_.range.to));
 }
 
 void HistoryWindow::PlotAreaChanged() {

@@ -20,8 +20,8 @@
 class QAreaSeries;
 class QChart;
 class QChartView;
+class QCategoryAxis;
 class QComboBox;
-class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
 class QPushButton;
@@ -64,6 +64,7 @@ private:
     void Open();
     void Refresh();
     void DrawChart();
+    void MarkTimeAxis();
     void ShowPointTip(const QPointF& point, bool entered, const std::vector<ChartPoint>& points);
     void ExportCsvClick();
     void PlotAreaChanged();
@@ -79,6 +80,8 @@ private:
     ResponseChart drawn_;
     int drawnColumns_ = 0;
     bool centred_ = false;
+    // The first history shown has chosen its range; later ones keep the user's.
+    bool rangeChosen_ = false;
 
     QComboBox* rangeBox_ = nullptr;
     QPushButton* exportButton_ = nullptr;
@@ -87,7 +90,7 @@ private:
     QTableWidget* outageTable_ = nullptr;
     QChartView* chartView_ = nullptr;
     QChart* chart_ = nullptr;
-    QDateTimeAxis* timeAxis_ = nullptr;
+    QCategoryAxis* timeAxis_ = nullptr;
     QValueAxis* msAxis_ = nullptr;
     QLineSeries* outageEdge_ = nullptr;
     QAreaSeries* outageArea_ = nullptr;

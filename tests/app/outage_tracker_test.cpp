@@ -25,7 +25,8 @@ enum class Restart { Never, BeforeEveryResult };
 
 // A watch fed results one minute apart. A step is "D" (down), "U" (up) or
 // "?" (unknown); "!" after it: the mails its actions ask for fail. "+N" lets
-// N more minutes pass without a result. The outcome of each result is its
+// N more minutes pass without a result, "-N" sets the clock N minutes back;
+// "R": watching is switched on again at this moment. The outcome of each result is its
 // actions joined by "+", or "-" for none.
 class TrackedWatch {
 public:
@@ -38,8 +39,12 @@ public:
         std::istringstream tokens(steps);
         std::string outcomes;
         for (std::string token; tokens >> token;) {
-            if (token[0] == '+') {
-                time_ += minutes(std::stoi(token.substr(1)));
+            if (token == "R") {
+                resumed_ = time_;
+                continue;
+            }
+            if (token[0] == '+' || token[0] == '-') {
+                time_ += minutes(std::stoi(token));
                 continue;
             }
             if (restart == Restart::BeforeEveryResult) Open();
@@ -56,7 +61,8 @@ public:
         const std::string reason = "failure " + std::to_string(count_);
         return tracker_->Record(kind == 'D'   ? test::Down(time_, reason)
                                 : kind == 'U' ? test::Up(time_)
-                                              : test::Unknown(time_));
+                                              : test::Unknown(time_),
+                                resumed_);
     }
 
     enum class Mail { Works, Fails };
@@ -85,6 +91,7 @@ private:
     std::unique_ptr<HistoryStore> store_;
     std::unique_ptr<OutageTracker> tracker_;
     ResultTime time_ = kDayStart - minutes(1);
+    std::optional<ResultTime> resumed_;
     int count_ = 0;
 };
 
@@ -167,6 +174,33 @@ TEST(OutageTrackerTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutag
               "Failed watches: 3\n"
               "First failure: failure 1\n"
               "Last failure: failure 5\n");
+}
+
+TEST(OutageTrackerTest, TheRecoveryNeverRunsBackwardsAndSaysWhenWatchingWasOff) {
+    test::ScopedEnvironment zone("TZ", "UTC0");
+    const std::string down = "Down from 2026-12-08 00:00:00 to 2026-12-08 00:0";
+    const std::string paused = "Watching paused from 2026-12-08 00:01:00 to 2026-12-08 00:0";
+    const std::pair<const char*, std::string> rows[] = {
+        // Steps, then an up result sends the recovery: its lines before "Failed watches".
+        {"R D D +3 R D", "Back up after 6 min\n" + down + "6:00\n" + paused + "4:00\n"},
+        {"R D D +2 R D U!", "Back up after 5 min\n" + down + "5:00\n" + paused + "3:00\n"},  // mailed late
+        {"D +3 R D D", "Back up after 6 min\n" + down + "6:00\n"},  // switched on before the outage
+        {"R D D +3 D", "Back up after 6 min\n" + down + "6:00\n"},  // never off
+        // A day back: the outage ends at its last down result, not before it began.
+        {"D D -1440 D", "Back up after 1 min\n" + down + "1:00\n"},
+    };
+    test::TempDir temp;
+    int run = 0;
+    for (const auto& [steps, lines] : rows) {
+        for (Restart restart : {Restart::Never, Restart::BeforeEveryResult}) {
+            TrackedWatch watch(temp.Path() / (std::to_string(++run) + ".sqlite3"), Settings(2));
+            watch.Run(steps, restart);
+            const OutageStep back = watch.Step('U');
+            ASSERT_EQ(back.actions.size(), 1u);
+            const std::string report = RecoveryReport(back.actions.front().outage);
+            EXPECT_EQ(report.substr(0, report.find("Failed watches")), lines) << steps << (restart == Restart::Never);
+        }
+    }
 }
 
 TEST(OutageTextTest, ReminderAndPingLines) {

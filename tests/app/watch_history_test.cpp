@@ -1,6 +1,6 @@
 // A watch's history as the History window and --print-history read it: the
-// uptime of each range up to now, the outage rows, the chart's points, the
-// CSV of the results, and what names the watch.
+// uptime of each range up to now, the outage rows, the chart's points and
+// its time marks, the CSV of the results, and what names the watch.
 
 #include "app/watch_history.h"
 
@@ -11,8 +11,10 @@
 
 #include "app/fakes.h"
 #include "app/history_text.h"
+#include "app/result_time_text.h"
 #include "app/results_csv.h"
 #include "app/settings_store.h"
+#include "app/time_ticks.h"
 #include "app/watch_target.h"
 #include "history/history_error.h"
 #include "support/expect_throw.h"
@@ -68,7 +70,7 @@ TEST(UptimeTextTest, IsCutToHundredthsNeverRoundedUp) {
 TEST_F(WatchHistoryTest, UptimeOfEachRangeCountsUpToNowAndNotTheMomentALengthAgo) {
     const ResultTime now = kDayStart + days(400);
     // On each range's edges: the moment a length ago is not in it, a millisecond later is.
-    for (const HistoryRange range : kHistoryRanges) {
+    for (const HistoryRange range : kUptimeRanges) {
         Record(test::Down(now - RangeLength(range)));
         Record(test::Up(now - RangeLength(range) + milliseconds(1)));
     }
@@ -176,10 +178,70 @@ TEST_F(WatchHistoryTest, CsvHoldsEveryResultOfTheRangeAsRfc4180) {
     EXPECT_EQ(csv,
               "time,result,response_ms,size,reason\r\n"
               "2026-12-08T00:00:00.007Z,up,12.345,2043,\r\n"
-              "2026-12-08T00:01:00.000Z,down,,,\"Socket Error # 10061\r\nConnection refused.\"\r\n"
+              "2026-12-08T00:01:00.000Z,down,,,Socket Error # 10061  Connection refused.\r\n"
               "2026-12-08T00:02:00.000Z,down,,,\"the text \"\"Welcome\"\", was not on the page\"\r\n"
               "2026-12-08T00:03:00.000Z,up,3.000,,\r\n"
               "2026-12-08T00:04:00.000Z,unknown,,,no route to 203.0.113.5\r\n");
+}
+
+TEST(ResultsCsvTest, ReasonIsNeitherAFormulaNorBadUtf8NorAControl) {
+    const std::pair<std::string, const char*> rows[] = {
+        {"=HYPERLINK(\"http://evil/\",\"x\")", "\"'=HYPERLINK(\"\"http://evil/\"\",\"\"x\"\")\""},
+        {"+1+cmd|'/C calc'!A0", "'+1+cmd|'/C calc'!A0"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(1+1)", "'@SUM(1+1)"},
+        {"\t=1", "' =1"},
+        {"\r=1", "' =1"},
+        {"HTTP/1.1 500 a=b-c", "HTTP/1.1 500 a=b-c"},                // only the first character counts
+        {"bad \xff\xc3 byte", "bad \xEF\xBF\xBD\xEF\xBF\xBD byte"},  // each byte one U+FFFD
+        {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},    // valid UTF-8 stays
+        {"a\x1b]2;x\x07"
+         "b\x7f\xC2\x85",
+         "a ]2;x b  "},  // C0, DEL and C1 controls
+    };
+    for (const auto& [reason, field] : rows) {
+        EXPECT_EQ(ResultsCsvRow(test::Down(kDayStart, reason)),
+                  "2026-12-08T00:00:00.000Z,down,,," + std::string(field) + "\r\n");
+    }
+}
+
+// "21:00 12-09 03:00 ..." in local time: a midnight by its date, the other marks by their time.
+std::string TickTexts(HistoryRange range, ResultTime from) {
+    std::string texts;
+    for (const ResultTime tick : TimeTicks(range, {from, from + RangeLength(range)})) {
+        const std::string text = TimestampText(tick);  // "2026-12-08 14:00:00"
+        texts += (texts.empty() ? "" : " ") + (text.substr(11, 5) == "00:00" ? text.substr(5, 5) : text.substr(11, 5));
+    }
+    return texts;
+}
+
+TEST(TimeTicksTest, FallOnRoundHoursAndMidnightsOfLocalTime) {
+    const ResultTime afternoon = kDayStart + hours(13) + minutes(47);  // Tuesday 2026-12-08 13:47 UTC
+    constexpr const char* kCet = "CET-1CEST,M3.5.0,M10.5.0/3";
+    const struct {
+        const char* zone;
+        HistoryRange range;
+        ResultTime from;
+        const char* ticks;
+    } rows[] = {
+        {"UTC0", HistoryRange::Hour, afternoon, "13:50 14:00 14:10 14:20 14:30 14:40"},
+        {"UTC0", HistoryRange::Day, afternoon, "15:00 18:00 21:00 12-09 03:00 06:00 09:00 12:00"},
+        {"UTC0", HistoryRange::Week, kDayStart + hours(23) + minutes(30), "12-09 12-10 12-11 12-12 12-13 12-14 12-15"},
+        {"IST-5:30", HistoryRange::Week, afternoon, "12-09 12-10 12-11 12-12 12-13 12-14 12-15"},  // local midnights
+        {"UTC0", HistoryRange::Month, afternoon, "12-11 12-16 12-21 12-26 01-01 01-06"},
+        {"UTC0", HistoryRange::Year, kDayStart + days(300),  // 2027-10-04
+         "11-01 12-01 01-01 02-01 03-01 04-01 05-01 06-01 07-01 08-01 09-01 10-01"},
+        // Summer time begins at 02:00 on 2027-03-28: 24 hours reach 21:00 again, the marks stay round.
+        {kCet, HistoryRange::Day, kDayStart + days(109) + hours(20),
+         "21:00 03-28 03:00 06:00 09:00 12:00 15:00 18:00 21:00"},
+        // ... and ends at 03:00 on 2027-10-31: the 02:00 that comes twice is marked once.
+        {kCet, HistoryRange::SixHours, kDayStart + days(326) + hours(22) + minutes(30),
+         "01:00 02:00 03:00 04:00 05:00"},
+    };
+    for (const auto& row : rows) {
+        test::ScopedEnvironment zone("TZ", row.zone);
+        EXPECT_EQ(TickTexts(row.range, row.from), row.ticks) << row.zone << ", " << RangeName(row.range);
+    }
 }
 
 TEST_F(WatchHistoryTest, SaysWhyThereIsNoHistoryWithoutCreatingOne) {

@@ -97,6 +97,11 @@ TEST_F(PrintHistoryTest, PrintsTheUptimeUpToTheRangeAndItsOutagesInLocalTime) {
          "Uptime 24 hours: 66.66 %\n\nOutages 24 hours: 1\n"
          "Began                Ended    Duration  Failed watches  First reason\n" +
              ongoing + "  ongoing  1 h       1               Read Timeout\n"},
+        // Shorter than a day: its own uptime alone (the down result an hour ago is just outside).
+        {{"--since", "1h"},
+         "Uptime 1 hour: 100.00 %\n\nOutages 1 hour: 1\n"
+         "Began                Ended    Duration  Failed watches  First reason\n" +
+             ongoing + "  ongoing  1 h       1               Read Timeout\n"},
         {{"--since", "1y"},
          "Uptime 24 hours: 66.66 %\nUptime 7 days: 75.00 %\nUptime 30 days: 60.00 %\nUptime 1 year: 66.66 %\n" +
              std::regex_replace(twoOutages, std::regex("30 days"), "1 year")},
@@ -142,7 +147,8 @@ TEST_F(PrintHistoryTest, WithoutAHistoryToPrintSaysWhyAndExitsWith2) {
          "corvasse: no results recorded for \"http://other.example/\" (settings \"" + other.string() + "\") in \"" +
              database_.string() + "\"\n"},
         {{"--since", "2w"},
-         "corvasse: --since takes 24h, 7d, 30d or 1y, not '2w'.\nTry 'corvasse --help' for more information.\n"},
+         "corvasse: --since takes 1h, 6h, 24h, 7d, 30d or 1y, not '2w'.\nTry 'corvasse --help' for more "
+         "information.\n"},
         {{"--history", ""}, "corvasse: the history file name is empty\n"},
     };
     for (const auto& row : rows) {

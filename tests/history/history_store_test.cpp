@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "history/history_error.h"
@@ -284,23 +285,54 @@ TEST_F(HistoryStoreTest, OutagesOverlappingTheRangeNewestFirst) {
 
 TEST_F(HistoryStoreTest, ResultsOlderThanTheRetentionGoOnceADay) {
     const ResultTime now = kDayStart + days(500);
-    store_.RecordResult(watch_, test::Up(kDayStart));  // the first result prunes: nothing is that old yet
-    store_.RecordResult(watch_, test::Up(now));        // a new day: the first result goes
-    EXPECT_EQ(AllResults(store_, watch_).size(), 1u);
+    const ResultTime halfDayLater = kDayStart + days(99) + hours(12);
+    for (const ResultTime time : {kDayStart, halfDayLater, kDayStart + days(200), now - hours(24)}) {
+        store_.RecordResult(watch_, test::Up(time));  // each a new day: nothing is that old yet
+    }
+    store_.RecordResult(watch_, test::Up(now));  // a new day: 400 days before the newest stored go
+    EXPECT_EQ(AllResults(store_, watch_).size(), 4u);
     EXPECT_EQ(store_.CountResults(watch_, {kDayStart - days(1), kDayStart + days(1)}).up, 0);
 
     // Within the day nothing more goes, in this process or another.
-    store_.RecordResult(watch_, test::Up(now - days(450)));
-    store_.RecordResult(watch_, test::Up(now - days(300)));
     store_.RecordResult(watch_, test::Up(now + hours(23)));
     HistoryStore other(file_);
     other.RecordResult(watch_, test::Up(now + hours(23) + minutes(59)));
-    EXPECT_EQ(AllResults(store_, watch_).size(), 5u);
+    EXPECT_EQ(AllResults(store_, watch_).front().time, halfDayLater);
 
     other.RecordResult(watch_, test::Up(now + hours(24)));
     std::vector<WatchResult> kept = AllResults(store_, watch_);
-    ASSERT_EQ(kept.size(), 5u);
-    EXPECT_EQ(kept.front().time, now - days(300));
+    ASSERT_EQ(kept.size(), 6u);
+    EXPECT_EQ(kept.front().time, kDayStart + days(200));
+}
+
+TEST_F(HistoryStoreTest, AClockThatJumpsAheadTakesNoRealResultAndLeavesNoMarkAhead) {
+    for (int day = 0; day < 10; ++day) store_.RecordResult(watch_, test::Up(kDayStart + days(day)));
+    // Two years ahead, for a day: nothing real goes, in this process or another.
+    store_.RecordResult(watch_, test::Up(kDayStart + days(9 + 730)));
+    HistoryStore(file_).RecordResult(watch_, test::Up(kDayStart + days(9 + 730) + hours(23)));
+    EXPECT_EQ(AllResults(store_, watch_).size(), 12u);
+    // The clock is right again: its next day prunes as ever, not two years later.
+    store_.RecordResult(watch_, test::Up(kDayStart + days(10)));
+    HistoryStore(file_).RecordResult(watch_, test::Up(kDayStart + days(411)));
+    std::vector<WatchResult> kept = AllResults(store_, watch_);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept.front().time, kDayStart + days(411));
+}
+
+TEST_F(HistoryStoreTest, AReasonIsKeptToOneKibCutBetweenCharacters) {
+    std::string euros = "x";
+    while (euros.size() < 16000) euros += "\xE2\x82\xAC";  // 3 bytes each: 1024 falls inside one
+    store_.RecordResult(watch_, test::Down(kDayStart, euros), [&](OutageState& state) {
+        state.streak.firstReason = state.streak.lastReason = euros;
+        state.ongoing.emplace();
+        state.ongoing->firstReason = state.ongoing->lastReason = euros;
+    });
+    const std::string kept = euros.substr(0, 1 + 341 * 3);
+    const OutageState state = store_.CurrentState(watch_);
+    for (const std::string& reason : {AllResults(store_, watch_).front().reason, state.streak.firstReason,
+                                      state.streak.lastReason, state.ongoing->firstReason, state.ongoing->lastReason}) {
+        EXPECT_EQ(reason, kept);
+    }
 }
 
 TEST_F(HistoryStoreTest, CertificateWarningsAreKeptPerWatchCertificateAndKind) {
@@ -394,6 +426,27 @@ TEST(HistoryErrorTest, ADatabaseThatCannotBeUsedSaysWhereAndWhy) {
 }
 
 // A database in a read-only folder is read as it is, and refused at once for writing.
+TEST(HistoryErrorTest, AFileThatCannotBeOpenedGivesOneReasonToReadersAndWriters) {
+    test::TempDir temp;
+    const std::filesystem::path device = temp.Path() / "null", loop = temp.Path() / "loop";
+    ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << "needs root, as the suite does";
+    std::filesystem::create_symlink(loop, loop);
+    const std::pair<std::filesystem::path, const char*> rows[] = {
+        {temp.Path(), "it is a folder, not a file"},
+        {device, "it is not a regular file"},
+        {loop, "cannot read it: Too many levels of symbolic links"},
+    };
+    for (const auto& [file, reason] : rows) {
+        for (const HistoryAccess access : {HistoryAccess::ReadWrite, HistoryAccess::ReadOnly}) {
+            test::ExpectThrowWithMessage<HistoryError>(
+                [&] { HistoryStore store(file, access); },
+                "Cannot use the history database \"" + file.string() + "\": " + reason);
+        }
+    }
+    // Nothing was put beside the device (as root, SQLite made a journal there that anyone could write).
+    EXPECT_FALSE(std::filesystem::exists(device.string() + "-journal"));
+}
+
 TEST(HistoryReaderTest, AReadOnlyFolderIsReadWithoutWritingAndRefusedForWriting) {
     test::TempDir temp;
     const std::filesystem::path folder = temp.Path() / "Corvasse";
@@ -408,6 +461,8 @@ TEST(HistoryReaderTest, AReadOnlyFolderIsReadWithoutWritingAndRefusedForWriting)
     }
     test::ReadOnlyFolder readOnly(folder);
     ASSERT_TRUE(readOnly.Ready());
+    // Named with a leading "//" too, which an SQLite URI would take for a host.
+    EXPECT_TRUE(HistoryStore("/" + file.string(), HistoryAccess::ReadOnly).HasResults(watch));
     HistoryStore reader(file, HistoryAccess::ReadOnly);
     EXPECT_EQ(reader.FindWatch("/x.conf", "http://x/"), watch);
     EXPECT_TRUE(reader.HasResults(watch));

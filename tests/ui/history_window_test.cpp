@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScatterSeries>
@@ -147,16 +149,30 @@ TEST_F(HistoryWindowYearTest, DrawsTwoPointsAPixelColumnAtMostAndShowsEachRanges
     EXPECT_TRUE(dialogs_.calls.empty());
 }
 
+TEST_F(HistoryWindowYearTest, MarksTheTimeAtMidnightsAndLetsTheOutagesFillTheirRoom) {
+    Open(Database(), Now());         // Wednesday 2027-12-08 00:00
+    ChooseRange(HistoryRange::Day);  // one outage
+    // The columns take the whole width, the rows more than the three and a half they had.
+    EXPECT_EQ(Table()->horizontalHeader()->length(), Table()->viewport()->width());
+    EXPECT_GE(Table()->viewport()->height(), 6 * Table()->rowHeight(0));
+    ChooseRange(HistoryRange::Week);
+    auto* axis = qobject_cast<QCategoryAxis*>(Series("responses")->attachedAxes().at(0));
+    ASSERT_NE(axis, nullptr);
+    EXPECT_EQ(axis->categoriesLabels(), QStringList({"Thu 2", "Fri 3", "Sat 4", "Sun 5", "Mon 6", "Tue 7", "Wed 8"}));
+}
+
 TEST_F(HistoryWindowTest, HoveringAPointShowsTheResultItStandsFor) {
     Open(DatabaseWith({test::Up(test::kDayStart + minutes(1), std::chrono::milliseconds(30), 2043),
                        test::Up(test::kDayStart + minutes(2), std::chrono::milliseconds(12), 2044),
                        test::Down(test::kDayStart + minutes(3), "Read Timeout"),
                        test::Down(test::kDayStart + minutes(4), "HTTP/1.1 404 Not Found")}),
          test::kDayStart + hours(1));
+    // A first hour of results opens at "1 hour": each result in a column of its own.
+    EXPECT_EQ(window_->findChild<QComboBox*>("range")->currentText(), "1 hour");
     QScatterSeries* responses = Series("responses");
     QScatterSeries* downs = Series("downs");
     ASSERT_EQ(responses->count(), 2);
-    ASSERT_EQ(downs->count(), 1);
+    ASSERT_EQ(downs->count(), 2);
     const int slowestFirst = responses->at(0).y() > responses->at(1).y() ? 0 : 1;
     const struct {
         QScatterSeries* series;
