@@ -276,7 +276,7 @@ TEST(ResultKeeperTest, OutageModeShowsTimedLinesNoticesAndWhenTheNextWatchRuns) 
     EXPECT_EQ(site.Run("D U"), "- recover");
 
     ASSERT_EQ(site.view.lines.size(), 4u);
-    EXPECT_EQ(site.view.lines[0], std::string("00:01:00 Down (1 of 2): ") + kRefusedReason + "; no alert yet");
+    EXPECT_EQ(site.view.lines[0], "00:01:00 Down (1 of 2): Socket Error # 10061 Connection refused; no alert yet");
     EXPECT_EQ(site.view.lines[1], std::string("00:02:00 Down (2 of 2): ") + kRefusedReason);
     EXPECT_EQ(site.view.lines[2], std::string("00:03:00 Down since 2026-12-08 00:01:00 (2 min): ") + kRefusedReason);
     EXPECT_TRUE(
