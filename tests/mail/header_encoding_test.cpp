@@ -142,30 +142,6 @@ TEST(EncodeHeaderTextTest, EncodedWordsFoldOnceInTheirHeader) {
     EXPECT_TRUE(headers[6].ends_with("=E9=2C=22?=")) << headers[6];
 }
 
-// A word no header line could hold bare goes out as encoded words on lines
-// of their own; a shorter one stays as it is, after the fold.
-TEST(EncodeHeaderTextTest, AWordTooLongForAHeaderLineBecomesEncodedWords) {
-    for (size_t length : {kBareHeaderWordMaxLength, kBareHeaderWordMaxLength + 1, size_t{5000}}) {
-        SCOPED_TRACE(length);
-        const std::string word = "http://a.test/?t=" + std::string(length - 17, 'a');
-        HeaderList headers;
-        headers.SetHeaderValue("Subject", EncodeHeaderText("Corvasse Alert: " + word, "", kLatin1));
-        EXPECT_EQ(headers[0], "Subject: Corvasse Alert:");
-        if (length == kBareHeaderWordMaxLength) {
-            ASSERT_EQ(headers.Count(), 2);
-            EXPECT_EQ(headers[1], " " + word);
-            continue;
-        }
-        std::string decoded;
-        for (int i = 1; i < headers.Count(); ++i) {
-            ASSERT_TRUE(headers[i].starts_with(" =?ISO-8859-1?Q?") && headers[i].ends_with("?=")) << headers[i];
-            EXPECT_LE(headers[i].size(), 78u);
-            decoded += headers[i].substr(16, headers[i].size() - 18);
-        }
-        EXPECT_EQ(decoded, "http://a.test/=3Ft=3D" + std::string(length - 17, 'a'));
-    }
-}
-
 TEST(EncodeHeaderTextTest, LineBreaksNeverEscapeTheEncodedWord) {
     // Without this a subject could smuggle in a header line of its own.
     const std::string encoded = EncodeHeaderText("Hello\r\nBcc: evil@example.org", "", kLatin1);
