@@ -1,5 +1,6 @@
 #include "app/alert_delivery.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "common/byte_string.h"
 #include "common/process_abort.h"
 #include "common/utf8_text.h"
+#include "mail/header_encoding.h"
 #include "mail/mail_message.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
@@ -33,6 +35,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
         start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
+}
+
+// True when a line would pass a mail line's limit as the 7bit part writes
+// it (a leading full stop doubled).
+bool HasOverlongLine(const std::vector<std::string>& lines) {
+    return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.size() + (line.starts_with('.') ? 1 : 0) > kMailLineMaxLength;
+    });
 }
 
 // The charset the alert declares: the "charSet" setting when there is one;
@@ -102,35 +112,38 @@ AlertDelivery::AlertDelivery(AlertReport& report, FormFields& form, SettingsStor
 
 void AlertDelivery::SendAlert() {
     report_.build_msg();
-    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, ReadMailSettings(settings_));
+    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, ReadMailSettings(settings_),
+         Footer::Publisher);
 }
 
 void AlertDelivery::SendOutageAlert(const OutageAlert& alert) {
     report_.BuildOutageReport(alert);
     Send(kAlertSendingText, std::string(kAlertSubject) + ": " + alert.target, report_.AlertText,
-         ReadMailSettings(settings_));
+         ReadMailSettings(settings_), Footer::Publisher);
 }
 
-void AlertDelivery::SendRecovery(const std::string& report) {
+void AlertDelivery::SendRecovery(const std::string& target, const std::string& report) {
     std::string text = report;
-    Send(kRecoverySendingText, std::string(kRecoverySubject), text, ReadMailSettings(settings_));
+    Send(kRecoverySendingText, std::string(kRecoverySubject) + ": " + target, text, ReadMailSettings(settings_),
+         Footer::Publisher);
 }
 
 void AlertDelivery::SendCertificateWarning(const std::string& report) {
     std::string text = report;
-    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, ReadMailSettings(settings_));
+    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, ReadMailSettings(settings_),
+         Footer::Publisher);
 }
 
 void AlertDelivery::SendTestMail(const MailSettings& mail) {
     std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
-    Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail);
+    Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail, Footer::None);
 }
 
 void AlertDelivery::Send(std::string_view sendingText, const std::string& subject, std::string& text,
-                         const MailSettings& mail) {
+                         const MailSettings& mail, Footer footer) {
     view_.SetStatusText(std::string(sendingText));
     view_.AddStatusLine(std::string(sendingText));
-    text += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
+    if (footer == Footer::Publisher) text += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
     try {
         Deliver(subject, text, mail);
     } catch (const AbortedError&) {
@@ -222,7 +235,8 @@ void AlertDelivery::FillMessage(const std::string& subject, const std::string& t
     TextPart& part = alertMessage_.AddTextPart(SplitLines(text));
     if (asciiText) {
         part.SetContentType("text/plain");
-        part.SetContentTransfer("7bit");
+        // Soft line breaks carry a line too long for a mail line whole.
+        part.SetContentTransfer(HasOverlongLine(part.Body) ? "quoted-printable" : "7bit");
     } else {
         part.SetContentType("text/plain; charset=\"" + charSet + "\"");
         part.SetContentTransfer("quoted-printable");

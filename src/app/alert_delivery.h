@@ -23,7 +23,8 @@ class SmtpClient;
 // The footer line of every alert: "Corvasse " and this notice.
 inline constexpr std::string_view kPublisherNotice = "web watch alert, published by the Corvasse project.";
 inline constexpr std::string_view kAlertSubject = "Corvasse Alert";
-// An outage's alert names the address after it: "Corvasse Alert: ADDRESS".
+// An outage's alert and its recovery name the address after them:
+// "Corvasse Alert: ADDRESS", "Corvasse Recovered: ADDRESS".
 inline constexpr std::string_view kRecoverySubject = "Corvasse Recovered";
 inline constexpr std::string_view kTestMailSubject = "Corvasse Test";
 inline constexpr std::string_view kCertificateWarningSubject = "Corvasse Certificate Warning";
@@ -56,7 +57,8 @@ public:
     // authentication type or port that reads "n/a" leaves the SMTP client's
     // previous value. An alert beyond ASCII declares its charset ("charSet",
     // else UTF-8) on its text part, sent quoted-printable, and in the encoded
-    // words of its display names; an all-ASCII alert is 7bit text.
+    // words of its display names; an all-ASCII alert is 7bit text, or
+    // quoted-printable when a line would pass kMailLineMaxLength.
     // "mailSecurity" "starttls" or "tls" protects both mail dialogues
     // (STARTTLS/STLS, or TLS on ports 465/995); then a missing "port" means
     // 587 for STARTTLS and 465 for TLS, and POP3 with TLS uses 995.
@@ -73,20 +75,25 @@ public:
 
     // The same delivery for the other mails: an outage's alert or reminder
     // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
-    // Alert: ADDRESS"), the recovery mail ("Corvasse Recovered", its report
-    // as given), the certificate warning ("Corvasse Certificate Warning",
-    // its report as given; nothing logged) and the test message ("Corvasse
-    // Test", the date line and kTestMailText; nothing logged), each with the
-    // footer. The test message goes out as mail says, the others as the
-    // settings are saved.
+    // Alert: ADDRESS"), the recovery mail ("Corvasse Recovered: ADDRESS",
+    // its report as given), the certificate warning ("Corvasse Certificate
+    // Warning", its report as given; nothing logged), each with the footer,
+    // and the test message ("Corvasse Test", the date line and
+    // kTestMailText; nothing logged), which is no alert and has no footer.
+    // The test message goes out as mail says, the others as the settings
+    // are saved.
     void SendOutageAlert(const OutageAlert& alert) override;
-    void SendRecovery(const std::string& report) override;
+    void SendRecovery(const std::string& target, const std::string& report) override;
     void SendCertificateWarning(const std::string& report) override;
     void SendTestMail(const MailSettings& mail);
 
 private:
-    // Says sendingText, adds the footer to text and delivers it.
-    void Send(std::string_view sendingText, const std::string& subject, std::string& text, const MailSettings& mail);
+    // Whether a mail ends with the publisher's footer.
+    enum class Footer { Publisher, None };
+
+    // Says sendingText, adds the footer to text when asked and delivers it.
+    void Send(std::string_view sendingText, const std::string& subject, std::string& text, const MailSettings& mail,
+              Footer footer);
     // Everything after the report: POP3 login, SMTP configuration, sending.
     void Deliver(const std::string& subject, const std::string& text, const MailSettings& mail);
     void LoginViaPop(const MailSettings& mail);

@@ -8,6 +8,7 @@
 #include "app/setting_keys.h"
 #include "app/watch_state.h"
 #include "app/web_client.h"
+#include "common/server_text.h"
 
 namespace corvasse {
 
@@ -16,7 +17,7 @@ AlertReport::AlertReport(FormFields& form, SettingsStore& settings, WebClient& w
     : form_(form), settings_(settings), web_(web), state_(state), log_(log), view_(view) {}
 
 void AlertReport::build_msg() {
-    AlertText = WebLines();
+    AlertText = WebLines(FoundBy::LatestCheck);
     Close();
 }
 
@@ -24,13 +25,14 @@ void AlertReport::BuildOutageReport(const OutageAlert& alert) {
     if (alert.kind == WatchKind::Ping) {
         AlertText = FormatAlertDate(std::time(nullptr)) + "\nPinging host: " + alert.target + "\n";
     } else {
-        AlertText = WebLines();
+        AlertText = WebLines(FoundBy::ThisWatch);
     }
-    for (const std::string& line : alert.moreLines) AlertText += line + "\n";
+    // The reason in them is a server's text, also as an older history kept it.
+    for (const std::string& line : alert.moreLines) AlertText += ShortServerText(line) + "\n";
     Close();
 }
 
-std::string AlertReport::WebLines() const {
+std::string AlertReport::WebLines(FoundBy foundBy) const {
     std::string text = FormatAlertDate(std::time(nullptr)) + "\n";
     text += "Watching address: " + form_.Text(Field::txtURL2watch) + "\n";
     if (form_.Checked(Field::ckPingOnly)) {
@@ -41,15 +43,20 @@ std::string AlertReport::WebLines() const {
             text += "Expected file size:" + form_.Text(Field::txtFileSize) +
                     ", Actual file size:" + std::to_string(state_.FetchedBodyLength) + "\n";
         } else if (checkType == kCheckTypeLookFor) {
-            text += (state_.FoundFlag == "y" ? "Looked for and found:" : "Looked for but did not find:") +
-                    form_.Text(Field::txtLookFor) + "\n";
+            // The fetch's length is 0 unless this watch brought a page, which
+            // the content check then read: a flag beside no page is an
+            // earlier watch's.
+            const bool found =
+                state_.FoundFlag == "y" && (foundBy == FoundBy::LatestCheck || state_.FetchedBodyLength > 0);
+            text += (found ? "Looked for and found:" : "Looked for but did not find:") + form_.Text(Field::txtLookFor) +
+                    "\n";
         } else {
             text = "WARNING: no value found for \"checktype\".\n";
         }
     }
-    text +=
-        "HTTP reply #:" + web_.ResponseText() + ", Last Error Number was " + std::to_string(web_.ResponseCode()) + "\n";
-    for (const std::string& failure : state_.FamilyFailures) text += failure + "\n";
+    text += "HTTP reply #:" + ShortServerText(web_.ResponseText()) + ", Last Error Number was " +
+            std::to_string(web_.ResponseCode()) + "\n";
+    for (const std::string& failure : state_.FamilyFailures) text += ShortServerText(failure) + "\n";
     return text;
 }
 

@@ -28,20 +28,28 @@ public:
     // the fetched body, the HTTP client's latest status line and the lines
     // of the families the watch failed over (with "ipFamily=each") into
     // AlertText (replacing it), then appends it to the log as one entry. The
+    // status line and the family lines are a server's text: each goes in as
+    // ShortServerText makes it (no control character, at most
+    // kReportServerTextMaxBytes). The look-for line tells of the latest
+    // content check, also one of an earlier watch. The
     // log is a record of the alert, not a condition for it: when the entry
     // cannot be written, the view is told why and the alert goes on.
     // Throws the store's RegistryError.
     void build_msg();
 
     // The report of an outage's alert or reminder, logged the same way: a web
-    // watch's lines as build_msg writes them, or for a ping watch the date
-    // line and "Pinging host: HOST"; then the alert's more lines, then the
-    // separator.
+    // watch's lines as build_msg writes them, except that the look-for line
+    // tells what this watch found, or for a ping watch the date line and
+    // "Pinging host: HOST"; then the alert's more lines (each as
+    // ShortServerText makes it), then the separator.
     void BuildOutageReport(const OutageAlert& alert);
 
 private:
+    // Whose content check the look-for line tells of.
+    enum class FoundBy { LatestCheck, ThisWatch };
+
     // The date line, the address, the check's result and the reply line.
-    std::string WebLines() const;
+    std::string WebLines(FoundBy foundBy) const;
     // Adds the separator and logs the report.
     void Close();
 

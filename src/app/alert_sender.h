@@ -30,9 +30,9 @@ public:
     // The same for an outage; a ping watch's report has the host instead of
     // the web watch's lines. Throws when delivery fails.
     virtual void SendOutageAlert(const OutageAlert& alert) = 0;
-    // E-mails the report that the site is back, which the caller has logged.
-    // Throws when delivery fails.
-    virtual void SendRecovery(const std::string& report) = 0;
+    // E-mails the report that the site at target is back, which the caller
+    // has logged. Throws when delivery fails.
+    virtual void SendRecovery(const std::string& target, const std::string& report) = 0;
     // E-mails the warning that a server certificate ends soon (the report
     // of app/certificate_expiry_text.h). Throws when delivery fails.
     virtual void SendCertificateWarning(const std::string& report) = 0;

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "app/alert_report.h"
+#include "common/server_text.h"
 
 namespace corvasse {
 
@@ -21,20 +22,20 @@ std::string CertificateEndText(std::chrono::system_clock::time_point end) {
 
 std::string CertificateExpiryText(const PeerCertificate& certificate, std::chrono::system_clock::time_point now) {
     const std::string end = " (" + CertificateEndText(certificate.notAfter) + ")";
-    if (certificate.notAfter < now) return "certificate for " + certificate.host + " has expired" + end;
+    const std::string host = ShortServerText(certificate.host);
+    if (certificate.notAfter < now) return "certificate for " + host + " has expired" + end;
     const int64_t days = WholeDaysLeft(certificate, now).count();
-    return "certificate for " + certificate.host + " expires in " + std::to_string(days) +
-           (days == 1 ? " day" : " days") + end;
+    return "certificate for " + host + " expires in " + std::to_string(days) + (days == 1 ? " day" : " days") + end;
 }
 
 std::string CertificateWarningReport(const std::string& target, const PeerCertificate& certificate,
                                      std::chrono::system_clock::time_point now) {
     return FormatAlertDate(std::chrono::system_clock::to_time_t(now)) + "\n" +  //
            "Watching address: " + target + "\n" +                               //
-           "Certificate for: " + certificate.host + "\n" +                      //
+           "Certificate for: " + ShortServerText(certificate.host) + "\n" +     //
            "Expires: " + CertificateEndText(certificate.notAfter) + "\n" +      //
            "Days left: " + std::to_string(WholeDaysLeft(certificate, now).count()) + "\n" +
-           "Issuer: " + certificate.issuer + "\n";
+           "Issuer: " + ShortServerText(certificate.issuer) + "\n";
 }
 
 }  // namespace corvasse

@@ -1,7 +1,9 @@
 #pragma once
 // The words for a server certificate's end of validity, the same in the
 // plugin's status line, the window's pane and the warning mail: the end in
-// UTC to the minute, "2027-01-02 12:00 UTC", and the whole days left.
+// UTC to the minute, "2027-01-02 12:00 UTC", and the whole days left. The
+// certificate's names are the server's text: they go in as ShortServerText
+// makes them.
 
 #include <chrono>
 #include <string>

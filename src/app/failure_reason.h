@@ -9,9 +9,10 @@
 
 namespace corvasse {
 
-// The error's message with each line break (CR LF, CR or LF) as one blank
-// and the blanks at either end removed; the one error without a message says
-// what it means ("protocol not supported").
+// The error's message with each line break (CR LF, CR or LF) and every other
+// control character as one blank (BlankedControls: the message may quote a
+// server) and the blanks at either end removed; the one error without a
+// message says what it means ("protocol not supported").
 std::string FailureReason(const std::exception& error);
 
 }  // namespace corvasse

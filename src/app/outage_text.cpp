@@ -41,7 +41,11 @@ std::string BackUpLine(const WatchResult& result, const Outage& outage) {
 
 std::string DownCountLine(const WatchResult& result, int64_t downsInRow, int alertAfter) {
     std::string line = "Down" + Count(downsInRow, alertAfter) + ": " + result.reason;
-    if (downsInRow < alertAfter) line += "; no alert yet";
+    if (downsInRow < alertAfter) {
+        // "refused; no alert yet", not "refused.; no alert yet"; an ellipsis stays.
+        if (line.ends_with('.') && !line.ends_with("..")) line.pop_back();
+        line += "; no alert yet";
+    }
     return line;
 }
 

@@ -21,7 +21,8 @@ std::string UpInOutageLine(const WatchResult& result, int64_t upsInRow, int reco
 std::string BackUpLine(const WatchResult& result, const Outage& outage);
 
 // A down result before its outage begins, "Down (1 of 2): REASON; no alert
-// yet", and the one with which it begins, "Down (2 of 2): REASON".
+// yet" (a full stop that ends the reason left out there), and the one with
+// which it begins, "Down (2 of 2): REASON".
 std::string DownCountLine(const WatchResult& result, int64_t downsInRow, int alertAfter);
 
 // "Down since DATE-TIME (DURATION)": the reminder's line; the pane's line for

@@ -134,7 +134,7 @@ void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action) {
         case OutageActionKind::SendReminder:
             alert_.SendOutageAlert({kind_, target_, {reason, DownSinceLine(action.outage, action.time)}});
             break;
-        case OutageActionKind::SendRecovery: alert_.SendRecovery(LoggedRecovery(action.outage)); break;
+        case OutageActionKind::SendRecovery: alert_.SendRecovery(target_, LoggedRecovery(action.outage)); break;
         case OutageActionKind::LogRecovery: LoggedRecovery(action.outage); return;
     }
     tracker.MailSent(action);

@@ -4,13 +4,14 @@
 
 #include "cli/console_dialogs.h"
 #include "common/date_time_text.h"
+#include "common/server_text.h"
 
 namespace corvasse {
 
 ConsoleView::ConsoleView(std::FILE* lines, std::FILE* messages) : lines_(lines), messages_(messages) {}
 
 void ConsoleView::ShowLogFailure(const std::string& message) {
-    if (messages_ != nullptr) WriteEntry(messages_, message);
+    if (messages_ != nullptr) WriteEntry(messages_, BlankedControls(message));
 }
 
 void ConsoleView::AddStatusLine(const std::string& line) { AddResultLine(std::time(nullptr), line); }
@@ -18,7 +19,7 @@ void ConsoleView::AddStatusLine(const std::string& line) { AddResultLine(std::ti
 void ConsoleView::AddResultLine(std::time_t when, const std::string& line) {
     if (lines_ == nullptr) return;
     // One write per line, so that lines of several processes never mix.
-    WriteEntry(lines_, TimestampText(when) + " " + line);
+    WriteEntry(lines_, TimestampText(when) + " " + BlankedControls(line));
 }
 
 }  // namespace corvasse

@@ -5,6 +5,8 @@
 // and so is each notice the window's tray would show; the status texts and
 // the progress are only kept. A log that cannot be
 // written is a failure to act on, said where the message boxes' texts go.
+// Every control character of what is written becomes a blank
+// (BlankedControls), so that no line steers the terminal or the journal.
 
 #include <cstdio>
 #include <string>

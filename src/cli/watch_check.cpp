@@ -146,8 +146,8 @@ public:
     void SendOutageAlert(const OutageAlert& alert) override {
         if (mode_ == AlertMode::Deliver) delivery_.SendOutageAlert(alert);
     }
-    void SendRecovery(const std::string& report) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(report);
+    void SendRecovery(const std::string& target, const std::string& report) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(target, report);
     }
     void SendCertificateWarning(const std::string& report) override {
         if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(report);

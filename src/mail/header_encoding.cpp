@@ -154,6 +154,7 @@ std::string EncodeHeaderText(std::string_view text, std::string_view extraChars,
         const size_t contentStart = i;
         bool needs = false;
         for (; i < text.size() && !IsWhite(text[i]); ++i) needs = needs || NeedsEncoding(text[i], extraChars);
+        needs = needs || i - contentStart > kBareHeaderWordMaxLength;
         if (needs) {
             if (runStart == kNoRun) {
                 out += text.substr(wordStart, contentStart - wordStart);

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/header_list.h"
 #include "mail/email_address.h"
 #include "mail/email_address_list.h"
 
@@ -25,6 +26,15 @@ struct HeaderCharset {
 // beyond this many characters (RFC 2047 section 2).
 inline constexpr size_t kEncodedWordMaxLength = 75;
 
+// A line of a message, header or body, holds at most this many octets before
+// its CR LF (RFC 5322 section 2.1.1); servers refuse a longer one.
+inline constexpr size_t kMailLineMaxLength = 998;
+
+// A longer word goes out as encoded words: after the fold width's worth of
+// text that may stand before it on its line, a bare word would bring the
+// header line beyond kMailLineMaxLength.
+inline constexpr size_t kBareHeaderWordMaxLength = kMailLineMaxLength - HeaderList::kDefaultFoldWidth;
+
 // The RFC 822 specials, encoded as well inside display names that need
 // encoding.
 inline constexpr std::string_view kAddressSpecials = "\"(),.:;<>@[\\]";
@@ -38,7 +48,10 @@ HeaderCharset SelectHeaderCharset(std::string_view localeName);
 HeaderCharset DefaultHeaderCharset();
 
 // Encodes the words of `text` that hold control characters, bytes above 126
-// or one of `extraChars` as encoded words; other words pass unchanged.
+// or one of `extraChars`, or are longer than kBareHeaderWordMaxLength, as
+// encoded words; other words pass unchanged. A reader joins adjacent encoded
+// words without the blanks between them (RFC 2047 section 6.2), so a long
+// word still reads as one.
 // Consecutive words that need encoding share one encoded word. A run too
 // long for one word of kEncodedWordMaxLength becomes several, separated by
 // blanks, each holding whole characters of the charset (UTF-8, or the

@@ -425,13 +425,14 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
         "12/08/2026, 02:06 PM\nWatching address: http://127.0.0.1:8080/\nBack up after 4 min\n"
         "Down from 2026-12-08 14:02:07 to 2026-12-08 14:06:07\nFailed watches: 3\n"
         "First failure: Read Timeout\nLast failure: HTTP/1.1 404 Not Found\n";
+    const std::string longUrl = "http://127.0.0.1:8080/?token=" + std::string(971, 'a');
     test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
     // The watches' mails follow the store, the test mail the form.
     Set("port", std::to_string(smtpServer.Port()));
     const struct {
         const char* name;
         std::function<void()> send;
-        const char* subject;
+        std::string subject;
         std::string sending;
         std::string text;  // after the date line
         bool logged;
@@ -453,8 +454,18 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
          "----------\n" +
              footer,
          true},
-        {"the recovery", [&] { delivery.SendRecovery(recovery); }, "Subject: Corvasse Recovered",
-         "Sending recovery e-mail...", recovery.substr(recovery.find('\n') + 1) + footer, false},
+        {"an address too long for a mail line: folded Subject, quoted-printable text",
+         [&] {
+             form.texts[Field::txtURL2watch] = longUrl;
+             delivery.SendOutageAlert({WatchKind::Web, longUrl, {"Reason: Read Timeout"}});
+         },
+         "Subject: Corvasse Alert: " + longUrl, "Sending e-mail alert...",
+         "Watching address: " + longUrl + webLines.substr(webLines.find('\n')) + "Reason: Read Timeout\n----------\n" +
+             footer,
+         true},
+        {"the recovery", [&] { delivery.SendRecovery("http://127.0.0.1:8080/", recovery); },
+         "Subject: Corvasse Recovered: http://127.0.0.1:8080/", "Sending recovery e-mail...",
+         recovery.substr(recovery.find('\n') + 1) + footer, false},
         {"the test mail",
          [&] {
              settings.WriteSetting("Settings", "port", std::to_string(test::ClosedPort("127.0.0.1")));
@@ -462,7 +473,7 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
              form.texts[Field::txtPort] = " " + std::to_string(smtpServer.Port()) + " ";
              delivery.SendTestMail(FormMailSettings(form, settings));
          },
-         "Subject: Corvasse Test", "Sending test e-mail...", std::string(kTestMailText) + "\n" + footer, false},
+         "Subject: Corvasse Test", "Sending test e-mail...", std::string(kTestMailText) + "\n", false},
     };
     size_t sent = 0;
     for (const auto& row : rows) {
@@ -471,7 +482,9 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
         view.lines.clear();
         row.send();
         ASSERT_TRUE(smtpServer.WaitForMessages(++sent)) << smtpServer.Output();
-        const test::DecodedMail mail = test::DecodeMail(smtpServer.Messages().back().content);
+        const std::string content = smtpServer.Messages().back().content;
+        for (const std::string& line : test::SplitCrLfLines(content)) EXPECT_LE(line.size(), kMailLineMaxLength);
+        const test::DecodedMail mail = test::DecodeMail(content);
         EXPECT_NE(std::find(mail.headers.begin(), mail.headers.end(), row.subject), mail.headers.end());
         EXPECT_TRUE(std::regex_match(mail.text.substr(0, mail.text.find('\n')), kReportDate)) << mail.text;
         EXPECT_EQ(mail.text.substr(mail.text.find('\n') + 1), row.text);

@@ -179,7 +179,7 @@ public:
         outageAlerts.push_back(alert);
         Fail();
     }
-    void SendRecovery(const std::string& report) override {
+    void SendRecovery(const std::string&, const std::string& report) override {
         recoveries.push_back(report);
         Fail();
     }

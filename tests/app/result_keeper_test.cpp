@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/activity_log.h"
+#include "app/certificate_expiry_text.h"
 #include "app/fakes.h"
 #include "app/settings_store.h"
 #include "app/watch.h"
@@ -239,6 +240,11 @@ TEST(ResultKeeperTest, ACertificateEndingWithinTheDaysWarnsAtEveryWatchAndMailsO
                                                     "Expires: 2027-01-07 00:00 UTC\n"
                                                     "Days left: 9\n"
                                                     "Issuer: CN=Test CA,O=Corvasse Tests\n");
+    // The certificate's names are the server's text.
+    PeerCertificate hostile = kCertificate;
+    hostile.issuer = "CN=\x1b[2J\r\n" + std::string(400, 'a');
+    EXPECT_TRUE(CertificateWarningReport(kUrl, hostile, site.now)
+                    .ends_with("\nIssuer: CN= [2J " + std::string(289, 'a') + "...\n"));
 }
 
 TEST(ResultKeeperTest, CertificateWarningsAreMailedOnceAcrossRestartsWithTheHistoryAndOncePerRunWithout) {
@@ -276,7 +282,7 @@ TEST(ResultKeeperTest, OutageModeShowsTimedLinesNoticesAndWhenTheNextWatchRuns) 
     EXPECT_EQ(site.Run("D U"), "- recover");
 
     ASSERT_EQ(site.view.lines.size(), 4u);
-    EXPECT_EQ(site.view.lines[0], std::string("00:01:00 Down (1 of 2): ") + kRefusedReason + "; no alert yet");
+    EXPECT_EQ(site.view.lines[0], "00:01:00 Down (1 of 2): Socket Error # 10061 Connection refused; no alert yet");
     EXPECT_EQ(site.view.lines[1], std::string("00:02:00 Down (2 of 2): ") + kRefusedReason);
     EXPECT_EQ(site.view.lines[2], std::string("00:03:00 Down since 2026-12-08 00:01:00 (2 min): ") + kRefusedReason);
     EXPECT_TRUE(

@@ -76,7 +76,7 @@ TEST(OutageWatchTest, APageThatGoesDownAndComesBackMailsOneAlertAndOneRecovery) 
     const std::vector<test::ReceivedMail> mails = smtp.Messages();
     ASSERT_EQ(mails.size(), 2u);
     EXPECT_EQ(Subject(mails[0]), "Corvasse Alert: " + url);
-    EXPECT_EQ(Subject(mails[1]), "Corvasse Recovered");
+    EXPECT_EQ(Subject(mails[1]), "Corvasse Recovered: " + url);
     for (const test::ReceivedMail& mail : mails)
         EXPECT_EQ(mail.rcptTo, (Lines{"alerts@example.org", "ops@example.org"}));
     const std::string alert = test::DecodeMail(mails[0].content).text;

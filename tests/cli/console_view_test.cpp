@@ -1,0 +1,20 @@
+#include "cli/console_view.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace corvasse {
+namespace {
+
+TEST(ConsoleViewTest, NoControlCharacterReachesTheTerminal) {
+    test::TempDir dir;
+    std::FILE* lines = std::fopen((dir.Path() / "lines").c_str(), "w");
+    ConsoleView(lines, nullptr).AddResultLine(0, "500 \x1b]2;pwned\a\x1b[2J\r\nnext\xC2\x9B");
+    std::fclose(lines);
+    const std::string written = test::ReadFile(dir.Path() / "lines");
+    EXPECT_TRUE(written.ends_with(" 500  ]2;pwned  [2J next \n")) << written;
+}
+
+}  // namespace
+}  // namespace corvasse
