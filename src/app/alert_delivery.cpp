@@ -1,5 +1,7 @@
 #include "app/alert_delivery.h"
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,13 +10,14 @@
 #include "app/form_fields.h"
 #include "app/mail_settings.h"
 #include "app/monitor_view.h"
-#include "app/send_to_addresses.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
 #include "common/utf8_text.h"
+#include "mail/mail_errors.h"
 #include "mail/mail_message.h"
+#include "mail/mailbox_list.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
 
@@ -41,16 +44,6 @@ std::vector<std::string> SplitLines(std::string_view text) {
 std::string AlertCharSet(const std::optional<std::string>& setting, bool asciiAlert) {
     if (setting) return *setting;
     return std::string(asciiAlert ? kDefaultAlertCharSet : kUtf8AlertCharSet);
-}
-
-// The recipients as an address list: "<a@example.org>, <b@example.org>".
-std::string RecipientListText(const std::vector<std::string>& addresses) {
-    std::string text;
-    for (const std::string& address : addresses) {
-        if (!text.empty()) text += ", ";
-        text += "<" + address + ">";
-    }
-    return text;
 }
 
 // Runs a step and, when it fails, closes the client's connection before the
@@ -108,7 +101,7 @@ void AlertDelivery::SendAlert() {
 void AlertDelivery::SendOutageAlert(const OutageAlert& alert) {
     report_.BuildOutageReport(alert);
     Send(kAlertSendingText, std::string(kAlertSubject) + ": " + alert.target, report_.AlertText,
-         ReadMailSettings(settings_));
+         ReadMailSettings(settings_), alert.handingOver);
 }
 
 void AlertDelivery::SendRecovery(const std::string& report) {
@@ -121,18 +114,19 @@ void AlertDelivery::SendCertificateWarning(const std::string& report) {
     Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, ReadMailSettings(settings_));
 }
 
-void AlertDelivery::SendTestMail(const MailSettings& mail) {
+std::vector<std::string> AlertDelivery::SendTestMail(const MailSettings& mail) {
     std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
-    Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail);
+    return Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail);
 }
 
-void AlertDelivery::Send(std::string_view sendingText, const std::string& subject, std::string& text,
-                         const MailSettings& mail) {
+std::vector<std::string> AlertDelivery::Send(std::string_view sendingText, const std::string& subject,
+                                             std::string& text, const MailSettings& mail,
+                                             const std::function<void()>& handingOver) {
     view_.SetStatusText(std::string(sendingText));
     view_.AddStatusLine(std::string(sendingText));
     text += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
     try {
-        Deliver(subject, text, mail);
+        return Deliver(subject, text, mail, handingOver);
     } catch (const AbortedError&) {
         // The user cut the mail dialogue: say that this mail is lost. A
         // shutdown of the whole program goes without a word, as it always did.
@@ -141,7 +135,12 @@ void AlertDelivery::Send(std::string_view sendingText, const std::string& subjec
     }
 }
 
-void AlertDelivery::Deliver(const std::string& subject, const std::string& text, const MailSettings& mail) {
+std::vector<std::string> AlertDelivery::Deliver(const std::string& subject, const std::string& text,
+                                                const MailSettings& mail, const std::function<void()>& handingOver) {
+    // An address list that cannot be read, or holds no address, fails before
+    // any server is asked.
+    const std::vector<Mailbox> recipients = ParseMailboxList(form_.Text(Field::txtSendto));
+    if (recipients.empty()) throw MessageError("No address to send to: the send-to field holds none.");
     pop3Client_.Security = mail.security;
     smtpClient_.Security = mail.security;
     pop3Client_.Family = mail.family;
@@ -155,13 +154,25 @@ void AlertDelivery::Deliver(const std::string& subject, const std::string& text,
     ApplyPort(smtpClient_, smtpPortBeforeDefault_, mail.port ? std::optional(StrToInt(*mail.port)) : std::nullopt,
               smtpDefault);
 
+    std::vector<RefusedRecipient> refused;
     ClosingOnFailure(smtpClient_, [&] {
         smtpClient_.Connect(Wait::Default());
-        FillMessage(subject, text, mail);
-        smtpClient_.Send(alertMessage_);
+        FillMessage(subject, text, mail, recipients);
+        refused = smtpClient_.Send(alertMessage_, handingOver);
         smtpClient_.Disconnect();
     });
     alertMessage_.MessageParts.clear();
+    std::vector<std::string> reached;
+    for (const Mailbox& recipient : recipients) {
+        const auto refusal = std::find_if(refused.begin(), refused.end(),
+                                          [&](const RefusedRecipient& r) { return r.address == recipient.address; });
+        if (refusal == refused.end()) {
+            reached.push_back(recipient.address);
+        } else {
+            view_.ShowLogFailure("Not sent to " + refusal->address + ": " + refusal->reason);
+        }
+    }
+    return reached;
 }
 
 void AlertDelivery::LoginViaPop(const MailSettings& mail) {
@@ -191,17 +202,19 @@ void AlertDelivery::ConfigureSmtp(const MailSettings& mail) {
     if (mail.authType) smtpClient_.SetAuthenticationType(*mail.authType);
 }
 
-void AlertDelivery::FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail) {
+void AlertDelivery::FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail,
+                                const std::vector<Mailbox>& recipients) {
     alertMessage_.ResetMessage();
     const std::string ownAddress = form_.Text(Field::txtYourEmail);
-    const std::string sendTo = form_.Text(Field::txtSendto);
-    std::vector<std::string> recipients = SendToAddresses(sendTo);
-    if (recipients.empty()) recipients = {sendTo};
     alertMessage_.From.Address = ownAddress;
     alertMessage_.From.Name = ownAddress;
-    alertMessage_.Sender.Address = recipients.front();
+    alertMessage_.Sender.Address = recipients.front().address;
     alertMessage_.Sender.Name = mail.user.value_or(ownAddress);
-    alertMessage_.Recipients.AddressListText(RecipientListText(recipients));
+    for (const Mailbox& recipient : recipients) {
+        EmailAddress& address = alertMessage_.Recipients.Add();
+        address.Address = recipient.address;
+        address.Name = recipient.name;
+    }
     alertMessage_.Subject = subject;
     // Replies go to the From address, the user's own; no Reply-To is set.
 
