@@ -63,15 +63,15 @@ MailMessage Message() {
 Steps Greeting() { return {script::SendLine("220 mail.test"), script::ReadLine(), script::SendLine("250 mail.test")}; }
 
 // The server side of one transaction after EHLO: RSET to the end of DATA.
-Steps Transaction() {
-    return script::Concat({{script::ReadLine(), script::SendLine("250 reset"),         // RSET
-                            script::ReadLine(), script::SendLine("250 sender ok"),     // MAIL FROM
-                            script::ReadLine(), script::SendLine("250 ok"),            // RCPT To
-                            script::ReadLine(), script::SendLine("251 will forward"),  // RCPT Cc
-                            script::ReadLine(), script::SendLine("250 ok"),            // RCPT Bcc
-                            script::ReadLine(), script::SendLine("354 go ahead")},     // DATA
-                           script::ReadLines(kMessageLines.size() + 1),                // message and "."
-                           {script::SendLine("250 queued")}});
+Steps Transaction(const char* ccReply = "251 will forward", const char* dotReply = "250 queued") {
+    return script::Concat({{script::ReadLine(), script::SendLine("250 reset"),      // RSET
+                            script::ReadLine(), script::SendLine("250 sender ok"),  // MAIL FROM
+                            script::ReadLine(), script::SendLine("250 ok"),         // RCPT To
+                            script::ReadLine(), script::SendLine(ccReply),          // RCPT Cc
+                            script::ReadLine(), script::SendLine("250 ok"),         // RCPT Bcc
+                            script::ReadLine(), script::SendLine("354 go ahead")},  // DATA
+                           script::ReadLines(kMessageLines.size() + 1),             // message and "."
+                           {script::SendLine(dotReply)}});
 }
 
 std::string TransactionBytes() {
@@ -232,14 +232,7 @@ TEST_F(SmtpClientTest, Dialogues) {
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<hidden@example.org>\r\nDATA\r\n" +
           kMessageLines[0] + "\r\n"}},
         {"a refused recipient among several is left out, the others get the message",
-         script::Concat(
-             {Greeting(),
-              {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok")},
-              {script::ReadLine(), script::SendLine("250 ok"), script::ReadLine(),
-               script::SendLine("550 5.1.1 no such user"), script::ReadLine(), script::SendLine("250 ok")},
-              {script::ReadLine(), script::SendLine("354 go ahead")},
-              script::ReadLines(kMessageLines.size() + 1),
-              {script::SendLine("250 queued"), script::ReadLine(), script::Close()}}),
+         script::Concat({Greeting(), Transaction("550 5.1.1 no such user"), {script::ReadLine(), script::Close()}}),
          {Connect(), SendMessage("copy@example.org: 550 5.1.1 no such user"), HandedOver("handed over")},
          {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
         {"every one of several recipients refused: no DATA",
@@ -264,14 +257,7 @@ TEST_F(SmtpClientTest, Dialogues) {
           SendMessage("MessageError: The message has no recipient.")},
          {"EHLO client.test\r\nQUIT\r\n"}},
         {"a refused message was handed over",
-         script::Concat(
-             {Greeting(),
-              {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok")},
-              {script::ReadLine(), script::SendLine("250 ok"), script::ReadLine(), script::SendLine("250 ok"),
-               script::ReadLine(), script::SendLine("250 ok")},
-              {script::ReadLine(), script::SendLine("354 go ahead")},
-              script::ReadLines(kMessageLines.size() + 1),
-              {script::SendLine("554 5.6.0 Line too long")}}),
+         script::Concat({Greeting(), Transaction("250 ok", "554 5.6.0 Line too long")}),
          {Connect(), SendMessage("ProtocolReplyError 554: 5.6.0 Line too long\r\n"), HandedOver("handed over")},
          {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
         // RFC 6531: the server must offer SMTPUTF8, and MAIL FROM asks for it.
