@@ -1,6 +1,7 @@
 #include "app/alert_delivery.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,14 +10,16 @@
 #include "app/form_fields.h"
 #include "app/mail_settings.h"
 #include "app/monitor_view.h"
-#include "app/send_to_addresses.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
+#include "common/server_text.h"
 #include "common/utf8_text.h"
 #include "mail/header_encoding.h"
+#include "mail/mail_errors.h"
 #include "mail/mail_message.h"
+#include "mail/mailbox_list.h"
 #include "mail/pop3_client.h"
 #include "mail/smtp_client.h"
 
@@ -51,16 +54,6 @@ bool HasOverlongLine(const std::vector<std::string>& lines) {
 std::string AlertCharSet(const std::optional<std::string>& setting, bool asciiAlert) {
     if (setting) return *setting;
     return std::string(asciiAlert ? kDefaultAlertCharSet : kUtf8AlertCharSet);
-}
-
-// The recipients as an address list: "<a@example.org>, <b@example.org>".
-std::string RecipientListText(const std::vector<std::string>& addresses) {
-    std::string text;
-    for (const std::string& address : addresses) {
-        if (!text.empty()) text += ", ";
-        text += "<" + address + ">";
-    }
-    return text;
 }
 
 // Runs a step and, when it fails, closes the client's connection before the
@@ -119,7 +112,7 @@ void AlertDelivery::SendAlert() {
 void AlertDelivery::SendOutageAlert(const OutageAlert& alert) {
     report_.BuildOutageReport(alert);
     Send(kAlertSendingText, std::string(kAlertSubject) + ": " + alert.target, report_.AlertText,
-         ReadMailSettings(settings_), Footer::Publisher);
+         ReadMailSettings(settings_), Footer::Publisher, alert.handingOver);
 }
 
 void AlertDelivery::SendRecovery(const std::string& target, const std::string& report) {
@@ -134,18 +127,19 @@ void AlertDelivery::SendCertificateWarning(const std::string& report) {
          Footer::Publisher);
 }
 
-void AlertDelivery::SendTestMail(const MailSettings& mail) {
+std::vector<std::string> AlertDelivery::SendTestMail(const MailSettings& mail) {
     std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
-    Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail, Footer::None);
+    return Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail, Footer::None);
 }
 
-void AlertDelivery::Send(std::string_view sendingText, const std::string& subject, std::string& text,
-                         const MailSettings& mail, Footer footer) {
+std::vector<std::string> AlertDelivery::Send(std::string_view sendingText, const std::string& subject,
+                                             std::string& text, const MailSettings& mail, Footer footer,
+                                             const std::function<void()>& handingOver) {
     view_.SetStatusText(std::string(sendingText));
     view_.AddStatusLine(std::string(sendingText));
     if (footer == Footer::Publisher) text += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
     try {
-        Deliver(subject, text, mail);
+        return Deliver(subject, text, mail, handingOver);
     } catch (const AbortedError&) {
         // The user cut the mail dialogue: say that this mail is lost. A
         // shutdown of the whole program goes without a word, as it always did.
@@ -154,7 +148,12 @@ void AlertDelivery::Send(std::string_view sendingText, const std::string& subjec
     }
 }
 
-void AlertDelivery::Deliver(const std::string& subject, const std::string& text, const MailSettings& mail) {
+std::vector<std::string> AlertDelivery::Deliver(const std::string& subject, const std::string& text,
+                                                const MailSettings& mail, const std::function<void()>& handingOver) {
+    // An address list that cannot be read, or holds no address, fails before
+    // any server is asked.
+    const std::vector<Mailbox> recipients = ParseMailboxList(form_.Text(Field::txtSendto));
+    if (recipients.empty()) throw MessageError("No address to send to: the send-to field holds none.");
     pop3Client_.Security = mail.security;
     smtpClient_.Security = mail.security;
     pop3Client_.Family = mail.family;
@@ -168,13 +167,25 @@ void AlertDelivery::Deliver(const std::string& subject, const std::string& text,
     ApplyPort(smtpClient_, smtpPortBeforeDefault_, mail.port ? std::optional(StrToInt(*mail.port)) : std::nullopt,
               smtpDefault);
 
+    std::vector<RefusedRecipient> refused;
     ClosingOnFailure(smtpClient_, [&] {
         smtpClient_.Connect(Wait::Default());
-        FillMessage(subject, text, mail);
-        smtpClient_.Send(alertMessage_);
+        FillMessage(subject, text, mail, recipients);
+        refused = smtpClient_.Send(alertMessage_, handingOver);
         smtpClient_.Disconnect();
     });
     alertMessage_.MessageParts.clear();
+    std::vector<std::string> reached;
+    for (const Mailbox& recipient : recipients) {
+        const auto refusal = std::find_if(refused.begin(), refused.end(),
+                                          [&](const RefusedRecipient& r) { return r.address == recipient.address; });
+        if (refusal == refused.end()) {
+            reached.push_back(recipient.address);
+        } else {
+            view_.ShowLogFailure("Not sent to " + refusal->address + ": " + ShortServerText(refusal->reason));
+        }
+    }
+    return reached;
 }
 
 void AlertDelivery::LoginViaPop(const MailSettings& mail) {
@@ -204,17 +215,19 @@ void AlertDelivery::ConfigureSmtp(const MailSettings& mail) {
     if (mail.authType) smtpClient_.SetAuthenticationType(*mail.authType);
 }
 
-void AlertDelivery::FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail) {
+void AlertDelivery::FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail,
+                                const std::vector<Mailbox>& recipients) {
     alertMessage_.ResetMessage();
     const std::string ownAddress = form_.Text(Field::txtYourEmail);
-    const std::string sendTo = form_.Text(Field::txtSendto);
-    std::vector<std::string> recipients = SendToAddresses(sendTo);
-    if (recipients.empty()) recipients = {sendTo};
     alertMessage_.From.Address = ownAddress;
     alertMessage_.From.Name = ownAddress;
-    alertMessage_.Sender.Address = recipients.front();
+    alertMessage_.Sender.Address = recipients.front().address;
     alertMessage_.Sender.Name = mail.user.value_or(ownAddress);
-    alertMessage_.Recipients.AddressListText(RecipientListText(recipients));
+    for (const Mailbox& recipient : recipients) {
+        EmailAddress& address = alertMessage_.Recipients.Add();
+        address.Address = recipient.address;
+        address.Name = recipient.name;
+    }
     alertMessage_.Subject = subject;
     // Replies go to the From address, the user's own; no Reply-To is set.
 

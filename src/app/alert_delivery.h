@@ -3,9 +3,11 @@
 // to the POP3 server first when "POP before SMTP" is on, configures the SMTP
 // client from the saved settings, fills the alert message and sends it.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/alert_sender.h"
 
@@ -19,6 +21,7 @@ class MonitorView;
 class Pop3Client;
 class SettingsStore;
 class SmtpClient;
+struct Mailbox;
 
 // The footer line of every alert: "Corvasse " and this notice.
 inline constexpr std::string_view kPublisherNotice = "web watch alert, published by the Corvasse project.";
@@ -69,8 +72,13 @@ public:
     // SMTP connection), the settings store's, the clients' and the
     // message's errors. When the user cuts the mail dialogue (AbortedError
     // through the thread's abort signal), the pane says that the alert was
-    // not sent. The send-to field may hold several addresses separated by
-    // commas: one message, with one RCPT TO for each.
+    // not sent. The send-to field is a list of addresses (display names,
+    // comments and quotes as mail programs write them, separated by commas):
+    // one message, with one RCPT TO for each. A list that cannot be read
+    // throws MailboxListError, one without an address MessageError, both
+    // before any server is asked. The recipients the server refuses are said
+    // one by one ("Not sent to ADDRESS: REPLY", as a failure of the view);
+    // the others get the message.
     void SendAlert() override;
 
     // The same delivery for the other mails: an outage's alert or reminder
@@ -81,24 +89,29 @@ public:
     // and the test message ("Corvasse Test", the date line and
     // kTestMailText; nothing logged), which is no alert and has no footer.
     // The test message goes out as mail says, the others as the settings
-    // are saved.
+    // are saved. The test message returns the addresses it went to.
     void SendOutageAlert(const OutageAlert& alert) override;
     void SendRecovery(const std::string& target, const std::string& report) override;
     void SendCertificateWarning(const std::string& report) override;
-    void SendTestMail(const MailSettings& mail);
+    std::vector<std::string> SendTestMail(const MailSettings& mail);
 
 private:
     // Whether a mail ends with the publisher's footer.
     enum class Footer { Publisher, None };
 
-    // Says sendingText, adds the footer to text when asked and delivers it.
-    void Send(std::string_view sendingText, const std::string& subject, std::string& text, const MailSettings& mail,
-              Footer footer);
+    // Says sendingText, adds the footer to text when asked and delivers it;
+    // returns the addresses it went to. handingOver runs just before the
+    // final "." of the message goes out.
+    std::vector<std::string> Send(std::string_view sendingText, const std::string& subject, std::string& text,
+                                  const MailSettings& mail, Footer footer,
+                                  const std::function<void()>& handingOver = {});
     // Everything after the report: POP3 login, SMTP configuration, sending.
-    void Deliver(const std::string& subject, const std::string& text, const MailSettings& mail);
+    std::vector<std::string> Deliver(const std::string& subject, const std::string& text, const MailSettings& mail,
+                                     const std::function<void()>& handingOver);
     void LoginViaPop(const MailSettings& mail);
     void ConfigureSmtp(const MailSettings& mail);
-    void FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail);
+    void FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail,
+                     const std::vector<Mailbox>& recipients);
 
     AlertReport& report_;
     FormFields& form_;

@@ -4,6 +4,7 @@
 // mail that says the site is back; and the warning that the site's
 // certificate ends soon.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct OutageAlert {
     // The report's last lines before the separator: "Reason: REASON", and a
     // reminder's "Down since DATE-TIME (DURATION)".
     std::vector<std::string> moreLines;
+    // Runs just before the message's final "." goes out: from then on the
+    // recipient may have the alert even when the server's reply never comes.
+    std::function<void()> handingOver = {};
 };
 
 class AlertSender {

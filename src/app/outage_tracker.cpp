@@ -64,7 +64,8 @@ void AddUp(OutageState& state, const WatchResult& result, ResultTime now, const 
         return;
     }
     outage.ended = std::max(now, outage.began);
-    const bool mail = outage.alertsSent > 0 && settings.recoveryMail == RecoveryMail::Send;
+    const bool mail =
+        (outage.alertsSent > 0 || outage.AlertHandedOver()) && settings.recoveryMail == RecoveryMail::Send;
     outage.recovery = mail ? Recovery::MailDue : Recovery::NoMail;
     step.paneLine = BackUpLine(result, outage);
     step.change = OutageChange::Ended;
@@ -127,5 +128,11 @@ void OutageTracker::MailSent(const OutageAction& action) {
         case OutageActionKind::LogRecovery: break;
     }
 }
+
+void OutageTracker::AlertHandedOver(const OutageAction& action) {
+    store_.MarkAlertHandedOver(action.outage.id, action.time);
+}
+
+void OutageTracker::AlertRefused(const OutageAction& action) { store_.ClearAlertHandedOver(action.outage.id); }
 
 }  // namespace corvasse

@@ -80,6 +80,15 @@ public:
     // does nothing for LogRecovery. Throws HistoryError.
     void MailSent(const OutageAction& action);
 
+    // The message of a SendAlert action was handed over to the server, whose
+    // reply has not come yet: the alert may have arrived, so its outage ends
+    // with a recovery mail whatever becomes of the reply (a stop, a kill). It
+    // still counts as sent only once MailSent() says so, and is asked for
+    // again until then. AlertRefused(): the server refused that message.
+    // Both throw HistoryError.
+    void AlertHandedOver(const OutageAction& action);
+    void AlertRefused(const OutageAction& action);
+
 private:
     HistoryStore& store_;
     WatchId watch_;

@@ -12,6 +12,7 @@
 #include "common/duration_text.h"
 #include "history/history_error.h"
 #include "history/history_store.h"
+#include "net/net_error.h"
 
 namespace corvasse {
 
@@ -130,7 +131,7 @@ void ResultKeeper::Conclude(const WatchResult& result) {
 void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action) {
     const std::string reason = "Reason: " + action.outage.lastReason;
     switch (action.kind) {
-        case OutageActionKind::SendAlert: alert_.SendOutageAlert({kind_, target_, {reason}}); break;
+        case OutageActionKind::SendAlert: SendFirstAlert(tracker, action, {kind_, target_, {reason}, {}}); break;
         case OutageActionKind::SendReminder:
             alert_.SendOutageAlert({kind_, target_, {reason, DownSinceLine(action.outage, action.time)}});
             break;
@@ -138,6 +139,33 @@ void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action) {
         case OutageActionKind::LogRecovery: LoggedRecovery(action.outage); return;
     }
     tracker.MailSent(action);
+}
+
+void ResultKeeper::SendFirstAlert(OutageTracker& tracker, const OutageAction& action, OutageAlert alert) {
+    bool handedOver = false;
+    alert.handingOver = [&] {
+        try {
+            tracker.AlertHandedOver(action);
+            handedOver = true;
+        } catch (const HistoryError& error) {
+            // The alert goes out all the same.
+            HistoryFailed(error);
+        }
+    };
+    try {
+        alert_.SendOutageAlert(alert);
+    } catch (const ProtocolReplyError&) {
+        // After the hand-over only the reply to the message itself is read:
+        // the server refused the alert, so it did not arrive.
+        if (handedOver) {
+            try {
+                tracker.AlertRefused(action);
+            } catch (const HistoryError& error) {
+                HistoryFailed(error);
+            }
+        }
+        throw;
+    }
 }
 
 std::string ResultKeeper::LoggedRecovery(const Outage& outage) {

@@ -92,6 +92,11 @@ private:
     void CertificateHistoryFailed(const HistoryError& error);
     // Says a problem unless it was the last one said there.
     void Act(OutageTracker& tracker, const OutageAction& action);
+    // An outage's first alert. It counts as possibly sent from the moment its
+    // message is handed over to the server, before the reply: a stop or a
+    // kill while the server holds that reply then still ends the outage with
+    // a recovery mail (and the alert is sent again, the lesser evil).
+    void SendFirstAlert(OutageTracker& tracker, const OutageAction& action, OutageAlert alert);
     // The recovery's report, logged; its date line is now.
     std::string LoggedRecovery(const Outage& outage);
 

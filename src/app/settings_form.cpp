@@ -13,11 +13,11 @@
 #include "app/form_fields.h"
 #include "app/monitor_view.h"
 #include "app/outage_settings.h"
-#include "app/send_to_addresses.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
 #include "app/watch_interval.h"
 #include "common/byte_string.h"
+#include "mail/mailbox_list.h"
 
 namespace corvasse {
 
@@ -53,8 +53,22 @@ bool IsValidAddress(const std::string& address) {
            address != kRefusedSampleAddress;
 }
 
-bool AreValidAddresses(const std::vector<std::string>& addresses) {
-    return !addresses.empty() && std::all_of(addresses.begin(), addresses.end(), IsValidAddress);
+// Why the send-to field cannot be saved; none when it can. The field as a
+// whole and each of its addresses must pass the tests of a single address;
+// then it must read as a list of addresses.
+std::optional<std::string> SendToRefusal(const std::string& field) {
+    const std::string invalid = "Invalid e-mail address.";
+    if (!IsValidAddress(field)) return invalid;
+    std::vector<Mailbox> mailboxes;
+    try {
+        mailboxes = ParseMailboxList(field);
+    } catch (const MailboxListError& error) {
+        return "Invalid e-mail address " + std::string(error.what()) + ".";
+    }
+    const bool valid = !mailboxes.empty() && std::all_of(mailboxes.begin(), mailboxes.end(),
+                                                         [](const Mailbox& m) { return IsValidAddress(m.address); });
+    if (!valid) return invalid;
+    return std::nullopt;
 }
 
 // The numbers of the page "Alerts": their keys, fields, ranges and refusals.
@@ -138,7 +152,7 @@ void SettingsForm::Load() {
 }
 
 bool SettingsForm::Validate() {
-    auto refuse = [this](bool beep, const char* message) {
+    auto refuse = [this](bool beep, const std::string& message) {
         if (beep) dialogs_.Beep();
         dialogs_.ShowMessage(message);
         return false;
@@ -156,8 +170,8 @@ bool SettingsForm::Validate() {
         return refuse(true, "Sorry, you missed entering File Size or what to look for...");
     }
     if (form_.Text(Field::txtWatchFreq).empty()) return refuse(false, "Sorry, invalid Watch Frequency entered...");
-    if (!AreValidAddresses(SendToAddresses(form_.Text(Field::txtSendto)))) {
-        return refuse(false, "Invalid e-mail address.");
+    if (const std::optional<std::string> refusal = SendToRefusal(form_.Text(Field::txtSendto))) {
+        return refuse(false, *refusal);
     }
     if (!IsValidAddress(form_.Text(Field::txtYourEmail))) return refuse(false, "Invalid (Your) e-mail address.");
     const std::string port = Trim(form_.Text(Field::txtPort));

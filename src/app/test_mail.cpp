@@ -1,6 +1,7 @@
 #include "app/test_mail.h"
 
 #include <string>
+#include <vector>
 
 #include "app/alert_delivery.h"
 #include "app/dialogs.h"
@@ -8,17 +9,16 @@
 #include "app/handler_guard.h"
 #include "app/mail_settings.h"
 #include "app/monitor_view.h"
-#include "app/send_to_addresses.h"
 
 namespace corvasse {
 
 void SendTestMail(AlertDelivery& delivery, const FormFields& form, const SettingsStore& settings, MonitorView& view,
                   Dialogs& boxes) {
     HandlerGuard(boxes).Run([&] {
-        delivery.SendTestMail(FormMailSettings(form, settings));
+        const std::vector<std::string> reached = delivery.SendTestMail(FormMailSettings(form, settings));
         view.SetStatusText("Test e-mail sent...");
         std::string recipients;
-        for (const std::string& address : SendToAddresses(form.Text(Field::txtSendto))) {
+        for (const std::string& address : reached) {
             recipients += (recipients.empty() ? "" : ", ") + address;
         }
         boxes.ShowMessage("The test mail went out to " + recipients + ".");

@@ -81,8 +81,11 @@ struct Outage {
     std::string firstReason;
     std::string lastReason;
     // The alert and the reminders that went out, and when the last of them did.
+    // Before the first alert counts as sent, lastAlert is when its message was
+    // handed over to the server: it may have arrived.
     int64_t alertsSent = 0;
     std::optional<ResultTime> lastAlert;
+    bool AlertHandedOver() const { return alertsSent == 0 && lastAlert.has_value(); }
     Recovery recovery = Recovery::Pending;
     // When watching was off while it lasted, oldest first: from the last
     // result before to the moment watching began again. Kept for the

@@ -429,6 +429,15 @@ void HistoryStore::MarkAlertSent(OutageId outage, ResultTime when) {
         .Execute({outage.value, Ms(when)});
 }
 
+void HistoryStore::MarkAlertHandedOver(OutageId outage, ResultTime when) {
+    db_->Statement("UPDATE outage SET last_alert_ms = ?2 WHERE id = ?1 AND alerts_sent = 0")
+        .Execute({outage.value, Ms(when)});
+}
+
+void HistoryStore::ClearAlertHandedOver(OutageId outage) {
+    db_->Statement("UPDATE outage SET last_alert_ms = NULL WHERE id = ?1 AND alerts_sent = 0").Execute({outage.value});
+}
+
 void HistoryStore::MarkRecoverySent(OutageId outage) {
     db_->Statement("UPDATE outage SET recovery = 2 WHERE id = ?1 AND recovery = 1").Execute({outage.value});
 }

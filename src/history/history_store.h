@@ -88,6 +88,11 @@ public:
     void MarkAlertSent(OutageId outage, ResultTime when);
     // The outage's recovery mail went out.
     void MarkRecoverySent(OutageId outage);
+    // The message of the outage's first alert was handed over to the server
+    // at that moment, or (Clear) the server refused it; nothing once an alert
+    // counts as sent.
+    void MarkAlertHandedOver(OutageId outage, ResultTime when);
+    void ClearAlertHandedOver(OutageId outage);
 
     // The watch's outage state as the last result left it.
     OutageState CurrentState(WatchId watch);

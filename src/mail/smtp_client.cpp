@@ -4,6 +4,9 @@
 
 #include "common/base64.h"
 #include "common/byte_string.h"
+#include "common/utf8_text.h"
+#include "mail/mail_errors.h"
+#include "mail/mailbox_list.h"
 #include "net/socket_stack.h"
 #include "net/tls_error.h"
 
@@ -17,6 +20,15 @@ constexpr int kUserNotLocal = 251;
 constexpr int kAuthSucceeded = 235;
 constexpr int kAuthContinue = 334;
 constexpr int kStartMailInput = 354;
+
+constexpr std::string_view kNeedsSmtpUtf8 = "the address is beyond ASCII and the server does not offer SMTPUTF8";
+
+// "550 5.1.1 no such user": the code and the reply's lines on one line.
+std::string ReplyLine(const RfcReply& reply) {
+    std::string line = reply.TextCode();
+    for (const std::string& text : reply.Text) line += " " + text;
+    return line;
+}
 
 }  // namespace
 
@@ -39,6 +51,7 @@ void SmtpClient::Connect(Wait wait) {
         if (Security == MailSecurity::Tls) StartTls();
         GetResponse({kServiceReady});
         authSchemes_.clear();
+        smtpUtf8_ = false;
         const std::string name = HeloName.empty() ? SocketStack::Instance()->LocalHostName() : HeloName;
         if (Security == MailSecurity::StartTls) {
             // Only EHLO and STARTTLS go out in clear: no AUTH, no password,
@@ -72,6 +85,7 @@ bool SmtpClient::OffersExtension(std::string_view keyword) const {
 }
 
 void SmtpClient::ReadCapabilities() {
+    smtpUtf8_ = OffersExtension("SMTPUTF8");
     for (const std::string& line : LastReply.Text) {
         const std::string upper = ToUpperAscii(line);
         if (!upper.starts_with("AUTH ") && !upper.starts_with("AUTH=")) continue;
@@ -107,20 +121,55 @@ bool SmtpClient::AuthenticationNeeded() const {
     return std::find(authSchemes_.begin(), authSchemes_.end(), "LOGIN") != authSchemes_.end();
 }
 
-void SmtpClient::Send(MailMessage& message) {
+std::vector<RefusedRecipient> SmtpClient::Send(MailMessage& message, const std::function<void()>& handingOver) {
     // Refused before anything is sent, not halfway through DATA.
     message.CheckHeaderFields();
     RefuseHeaderLineBreak(MailAgent, "X-Mailer");
+    std::vector<const EmailAddress*> recipients;
+    for (const EmailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList}) {
+        for (const EmailAddress& address : *list) recipients.push_back(&address);
+    }
+    if (recipients.empty()) throw MessageError("The message has no recipient.");
+    const bool utf8 = !IsAscii(message.From.Address) ||
+                      std::any_of(recipients.begin(), recipients.end(),
+                                  [](const EmailAddress* address) { return !IsAscii(address->Address); });
+    if (!smtpUtf8_ && !IsAscii(message.From.Address)) {
+        throw MessageError("The sender address " + message.From.Address +
+                           " is beyond ASCII and the server does "
+                           "not offer SMTPUTF8.");
+    }
+
     SendCmd("RSET");
     if (AuthenticationNeeded()) Authenticate();
-    SendCmd("MAIL FROM:<" + message.From.Address + ">", kOkay);
-    for (const EmailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList}) {
-        for (const EmailAddress& address : *list) SendCmd("RCPT TO:<" + address.Address + ">", {kOkay, kUserNotLocal});
+    SendCmd("MAIL FROM:<" + message.From.Address + ">" + (utf8 && smtpUtf8_ ? " SMTPUTF8" : ""), kOkay);
+    std::vector<RefusedRecipient> refused;
+    bool lastRefusedByServer = false;
+    for (const EmailAddress* address : recipients) {
+        if (!smtpUtf8_ && !IsAscii(address->Address)) {
+            refused.push_back({address->Address, std::string(kNeedsSmtpUtf8)});
+            lastRefusedByServer = false;
+            continue;
+        }
+        const int code = SendCmd("RCPT TO:<" + SmtpPathAddress(address->Address) + ">");
+        if (code == kOkay || code == kUserNotLocal) continue;
+        refused.push_back({address->Address, ReplyLine(LastReply)});
+        lastRefusedByServer = true;
+    }
+    if (refused.size() == recipients.size()) {
+        if (refused.size() == 1 && lastRefusedByServer) RaiseReplyError();
+        std::string each;
+        for (const RefusedRecipient& recipient : refused) {
+            each += (each.empty() ? "" : ", ") + recipient.address + " (" + recipient.reason + ")";
+        }
+        throw MessageError((refused.size() == 1 ? "The recipient was refused: " : "Every recipient was refused: ") +
+                           each);
     }
     SendCmd("DATA", kStartMailInput);
     message.ExtraHeaders.SetHeaderValue("X-Mailer", MailAgent);
     WriteMessage(message);
+    if (handingOver) handingOver();
     SendCmd(".", kOkay);
+    return refused;
 }
 
 void SmtpClient::Disconnect() {

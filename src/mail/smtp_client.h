@@ -2,6 +2,7 @@
 // An SMTP client (RFC 821 with EHLO and AUTH LOGIN) that sends one
 // MailMessage per transaction.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,13 @@ inline constexpr int kSmtpDefaultPort = 25;
 // the first byte.
 inline constexpr int kSmtpStartTlsPort = 587;
 inline constexpr int kSmtpTlsPort = 465;
+
+// A recipient the message did not go to, and why: the server's reply
+// ("550 5.1.1 no such user"), or the reason it was not offered to the server.
+struct RefusedRecipient {
+    std::string address;
+    std::string reason;
+};
 
 class SmtpClient : public MessageClient {
 public:
@@ -41,6 +49,8 @@ public:
     const std::vector<std::string>& AuthSchemes() const { return authSchemes_; }
     // Set by Authenticate, cleared by Disconnect.
     bool Authenticated() const { return authenticated_; }
+    // The server offered SMTPUTF8 (RFC 6531) on this connection.
+    bool OffersSmtpUtf8() const { return smtpUtf8_; }
 
     // Connects, reads the 220 greeting, then EHLO (any reply; on 250 the AUTH
     // mechanisms are noted) or, when EHLO is off or refused, HELO (250). Any
@@ -62,11 +72,19 @@ public:
     // One transaction: RSET (any reply), AUTH LOGIN when it is asked for,
     // advertised and not yet done on this connection, MAIL FROM with the bare
     // From address (250), RCPT TO for every To, Cc and Bcc address (250 or
-    // 251), DATA (354), the message, "." (250). A refused step throws
-    // ProtocolReplyError and leaves the connection open. A message whose
-    // header fields hold line breaks is refused (MessageError) before any
-    // command is sent.
-    void Send(MailMessage& message);
+    // 251), DATA (354), the message, "." (250). handingOver runs just before
+    // the final "." goes out: from then on the server may have the message
+    // even when its reply never comes. A recipient the server refuses is left
+    // out and returned; the message goes to the others. When every recipient
+    // is refused: with one, its ProtocolReplyError, with several a
+    // MessageError naming each, and no DATA. Any other refused step throws
+    // ProtocolReplyError; either way the connection stays open.
+    // An address beyond ASCII needs the server's SMTPUTF8 (then MAIL FROM
+    // asks for it): without it, such a recipient is refused unsent, and such
+    // a From address fails with MessageError before MAIL FROM. A message
+    // without any recipient, or whose header fields hold line breaks, is
+    // refused (MessageError) before any command is sent.
+    std::vector<RefusedRecipient> Send(MailMessage& message, const std::function<void()>& handingOver = {});
 
     // QUIT and close (MessageClient::Disconnect); the next connection
     // authenticates afresh.
@@ -84,6 +102,7 @@ private:
     bool useEhlo_ = true;
     std::vector<std::string> authSchemes_;
     bool authenticated_ = false;
+    bool smtpUtf8_ = false;
 };
 
 }  // namespace corvasse

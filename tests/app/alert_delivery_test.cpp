@@ -238,6 +238,23 @@ TEST_F(AlertDeliveryTest, PortThatIsNotANumberFailsBeforeAnySmtpConnection) {
     EXPECT_NE(test::ReadFile(logFile).find("Expected file size:100, Actual file size:2048"), std::string::npos);
 }
 
+TEST_F(AlertDeliveryTest, SendToWithoutAReadableAddressFailsBeforeAnyServer) {
+    const struct {
+        const char* sendTo;
+        const char* message;
+    } cases[] = {
+        {"a@example.org b@example.org", "\"a@example.org b@example.org\": two addresses need a comma between them"},
+        {" , , ", "No address to send to: the send-to field holds none."},
+    };
+    ScriptedPeer smtp({peer::SendLine("220 never seen")});
+    Set("port", std::to_string(smtp.Port()));
+    for (const auto& c : cases) {
+        form.texts[Field::txtSendto] = c.sendTo;
+        test::ExpectThrowWithMessage<NetError>([&] { delivery.SendAlert(); }, c.message);
+    }
+    EXPECT_EQ(smtp.ConnectionCount(), 0u);
+}
+
 TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
     ScriptedPeer pop3({peer::SendLine("+OK ready"), peer::ReadLine(), peer::SendLine("+OK"), peer::ReadLine(),
                        peer::SendLine("-ERR [AUTH] Authentication failed."), peer::ReadUntilClose()});
@@ -389,6 +406,21 @@ TEST_F(AlertDeliveryTest, AnAlertSaysWhatItCarriesStaysSevenBitAndGoesToEveryAdd
          {"To: alerts@example.org, ops@example.org", "Sender: \"me@example.org\" <alerts@example.org>"},
          " alerts@example.org,ops@example.org , ,",
          {"alerts@example.org", "ops@example.org"}},
+        {"display names, comments and a quoted comma",
+         plainUrl,
+         nullptr,
+         "",
+         {"To: \"Ops Team\" <ops@example.org>, \"Smith, J\" <j@example.org>, b@example.org",
+          "Sender: \"me@example.org\" <ops@example.org>"},
+         "Ops Team <ops@example.org>, \"Smith, J\" <j@example.org>, b@example.org (night shift)",
+         {"ops@example.org", "j@example.org", "b@example.org"}},
+        {"a refused recipient leaves the others theirs",
+         plainUrl,
+         nullptr,
+         "",
+         {"To: refused@example.org, ops@example.org"},
+         "refused@example.org, ops@example.org",
+         {"ops@example.org"}},
     };
     test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
     Set("port", std::to_string(smtpServer.Port()));
@@ -408,6 +440,8 @@ TEST_F(AlertDeliveryTest, AnAlertSaysWhatItCarriesStaysSevenBitAndGoesToEveryAdd
         ASSERT_TRUE(smtpServer.WaitForMessages(++sent)) << smtpServer.Output();
         const test::ReceivedMail mail = smtpServer.Messages().back();
         EXPECT_EQ(mail.rcptTo, c.recipients);
+        const std::string refusal = "Not sent to refused@example.org: 550 5.1.1 <refused@example.org>: no such user";
+        EXPECT_EQ(std::count(view.lines.begin(), view.lines.end(), refusal), c.sendTo.starts_with("refused") ? 1 : 0);
         EXPECT_TRUE(IsAscii(mail.content)) << mail.content;
         const Lines lines = test::SplitCrLfLines(mail.content);
         for (const std::string& line : c.expected) {

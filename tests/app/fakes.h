@@ -169,6 +169,7 @@ public:
     std::vector<std::string> certificateWarnings;
     std::string failure;
     std::function<void()> duringAlert;
+    std::function<void(const OutageAlert&)> duringOutageAlert;
 
     void SendAlert() override {
         ++attempts;
@@ -177,6 +178,7 @@ public:
     }
     void SendOutageAlert(const OutageAlert& alert) override {
         outageAlerts.push_back(alert);
+        if (duringOutageAlert) duringOutageAlert(alert);
         Fail();
     }
     void SendRecovery(const std::string&, const std::string& report) override {

@@ -24,6 +24,7 @@
 #include "common/process_abort.h"
 #include "history/history_store.h"
 #include "history/sqlite_connection.h"
+#include "net/net_error.h"
 #include "net/peer_certificate.h"
 #include "support/read_only_folder.h"
 #include "support/scoped_environment.h"
@@ -315,6 +316,42 @@ TEST(ResultKeeperTest, OutageModeShowsTimedLinesNoticesAndWhenTheNextWatchRuns) 
     scheduled.SetEnabled(false);
     site.Run("U");
     EXPECT_EQ(site.view.watchCountText, "Watch count:5");
+}
+
+// The alert's final "." went out, then the server's reply never came: the
+// watch was stopped (AbortedError) or killed (nothing more ran; the next run
+// reads the history), or the reply timed out. The recipient may have the
+// alert, so the outage ends with a recovery; the alert is sent again while
+// the outage lasts. A message the server refused did not arrive.
+TEST(ResultKeeperTest, AnAlertHandedOverToTheServerEndsItsOutageWithARecovery) {
+    const struct {
+        const char* name;
+        std::function<void()> afterHandOver;
+        const char* stepsAfterRestart;
+        const char* outcome;
+    } cases[] = {
+        {"stopped, then up", [] { throw AbortedError(); }, "U", "recover"},
+        {"stopped, then still down", [] { throw AbortedError(); }, "D U", "outage recover"},
+        {"the reply timed out", [] { throw ReadTimeoutError(); }, "U", "recover"},
+        {"the message refused", [] { throw ProtocolReplyError(554, "5.6.0 Line too long\r\n"); }, "U", "-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir temp;
+        {
+            WatchedSite site(temp.Path(), {{"outageAlerts", "y"}, {"alertAfter", "1"}});
+            site.alert.duringOutageAlert = [&](const OutageAlert& alert) {
+                alert.handingOver();
+                c.afterHandOver();
+            };
+            try {
+                site.Step(kRefused);
+            } catch (const AbortedError&) {}
+            ASSERT_EQ(site.alert.outageAlerts.size(), 1u);
+        }
+        WatchedSite restarted(temp.Path(), {{"outageAlerts", "y"}, {"alertAfter", "1"}});
+        EXPECT_EQ(restarted.Run(c.stepsAfterRestart), c.outcome);
+    }
 }
 
 TEST(ResultKeeperTest, APingWatchInOutageModeLogsOnlyItsRecovery) {

@@ -119,6 +119,13 @@ TEST_F(SettingsFormTest, ValidationReportsTheFirstProblemOnly) {
         {Field::txtSendto, kRefusedSampleAddress, "Invalid e-mail address."},
         {Field::txtSendto, "ops@example.org, a@b.io", "Invalid e-mail address."},
         {Field::txtSendto, " , ", "Invalid e-mail address."},
+        {Field::txtSendto, "ops@example.org b@example.org",
+         "Invalid e-mail address \"ops@example.org b@example.org\": two addresses need a comma between them."},
+        {Field::txtSendto, "Ops Team ops@example.org, b@example.org",
+         "Invalid e-mail address \"Ops Team ops@example.org\": a name goes before its address in angle brackets "
+         "(Name <local@domain>)."},
+        {Field::txtSendto, "\"Ops, Team <ops@example.org>",
+         "Invalid e-mail address \"\"Ops, Team <ops@example.org>\": a quote without its closing quote."},
         {Field::txtYourEmail, "me@x.io", "Invalid (Your) e-mail address."},
         {Field::txtPort, "0", kInvalidPortMessage},
         {Field::txtPort, "65536", kInvalidPortMessage},

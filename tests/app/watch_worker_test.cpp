@@ -105,6 +105,7 @@ TEST_F(WatchWorkerTest, ACutEndsTheWaitAtOnceWithoutAnAlertAndTheNextWatchRunsAs
     const std::string refused = "http://127.0.0.1:" + std::to_string(test::ClosedPort("127.0.0.1")) + "/";
     Setting("txtSMTPhost", "127.0.0.1");
     Setting("port", std::to_string(silentMail.Port()));
+    form_.texts[Field::txtSendto] = "alerts@example.org";
     struct Case {
         const char* name;
         std::string url;

@@ -63,15 +63,15 @@ MailMessage Message() {
 Steps Greeting() { return {script::SendLine("220 mail.test"), script::ReadLine(), script::SendLine("250 mail.test")}; }
 
 // The server side of one transaction after EHLO: RSET to the end of DATA.
-Steps Transaction() {
-    return script::Concat({{script::ReadLine(), script::SendLine("250 reset"),         // RSET
-                            script::ReadLine(), script::SendLine("250 sender ok"),     // MAIL FROM
-                            script::ReadLine(), script::SendLine("250 ok"),            // RCPT To
-                            script::ReadLine(), script::SendLine("251 will forward"),  // RCPT Cc
-                            script::ReadLine(), script::SendLine("250 ok"),            // RCPT Bcc
-                            script::ReadLine(), script::SendLine("354 go ahead")},     // DATA
-                           script::ReadLines(kMessageLines.size() + 1),                // message and "."
-                           {script::SendLine("250 queued")}});
+Steps Transaction(const char* ccReply = "251 will forward", const char* dotReply = "250 queued") {
+    return script::Concat({{script::ReadLine(), script::SendLine("250 reset"),      // RSET
+                            script::ReadLine(), script::SendLine("250 sender ok"),  // MAIL FROM
+                            script::ReadLine(), script::SendLine("250 ok"),         // RCPT To
+                            script::ReadLine(), script::SendLine(ccReply),          // RCPT Cc
+                            script::ReadLine(), script::SendLine("250 ok"),         // RCPT Bcc
+                            script::ReadLine(), script::SendLine("354 go ahead")},  // DATA
+                           script::ReadLines(kMessageLines.size() + 1),             // message and "."
+                           {script::SendLine(dotReply)}});
 }
 
 std::string TransactionBytes() {
@@ -103,6 +103,7 @@ protected:
         DialogueTest::Prepare(client);
         client.HeloName = "client.test";
         message = Message();
+        handedOver = false;
     }
 
     // Asks for AUTH LOGIN as alice.
@@ -116,15 +117,31 @@ protected:
                 ""};
     }
 
+    // Returns the recipients refused, "ADDRESS: REASON" each.
     Call SendMessage(std::string outcome) {
         return {[this](SmtpClient& client) {
-                    client.Send(message);
-                    return std::string();
+                    std::string refused;
+                    for (const RefusedRecipient& recipient : client.Send(message, [this] { handedOver = true; })) {
+                        refused += (refused.empty() ? "" : "; ") + recipient.address + ": " + recipient.reason;
+                    }
+                    return refused;
                 },
                 std::move(outcome)};
     }
+    // Whether the last Send handed the message over (its final "." went out).
+    Call HandedOver(const char* outcome) {
+        return {[this](SmtpClient&) { return std::string(handedOver ? "handed over" : "kept"); }, outcome};
+    }
+    Call Edit(std::function<void(MailMessage&)> edit) {
+        return {[this, edit](SmtpClient&) {
+                    edit(message);
+                    return "";
+                },
+                ""};
+    }
 
     MailMessage message;
+    bool handedOver = false;
 };
 
 TEST_F(SmtpClientTest, Dialogues) {
@@ -190,12 +207,16 @@ TEST_F(SmtpClientTest, Dialogues) {
                          {script::SendLine("250 queued"), script::ReadLine(), script::Close()}}),
          {LogIn(), Set(&SmtpClient::HeloName, ""), Connect(), {AuthSchemes, ""}, SendMessage("")},
          {"EHLO " + std::string(host) + "\r\nHELO " + std::string(host) + "\r\n" + TransactionBytes() + "QUIT\r\n"}},
-        {"a refused recipient stops the transaction and leaves the connection open",
+        {"the one recipient refused stops the transaction and leaves the connection open",
          script::Concat(
              {Greeting(),
               {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok"),
                script::ReadLine(), script::SendLine("550 5.1.1 <alerts@example.org>: no such user")}}),
-         {Connect(), SendMessage("ProtocolReplyError 550: 5.1.1 <alerts@example.org>: no such user\r\n"),
+         {Edit([](MailMessage& m) {
+              m.CCList.Clear();
+              m.BccList.Clear();
+          }),
+          Connect(), SendMessage("ProtocolReplyError 550: 5.1.1 <alerts@example.org>: no such user\r\n"),
           Connected("connected")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\nQUIT\r\n"}},
         {"the server resetting mid-DATA fails the send",
@@ -210,6 +231,58 @@ TEST_F(SmtpClientTest, Dialogues) {
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n"
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<hidden@example.org>\r\nDATA\r\n" +
           kMessageLines[0] + "\r\n"}},
+        {"a refused recipient among several is left out, the others get the message",
+         script::Concat({Greeting(), Transaction("550 5.1.1 no such user"), {script::ReadLine(), script::Close()}}),
+         {Connect(), SendMessage("copy@example.org: 550 5.1.1 no such user"), HandedOver("handed over")},
+         {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
+        {"every one of several recipients refused: no DATA",
+         script::Concat(
+             {Greeting(),
+              {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok")},
+              {script::ReadLine(), script::SendLine("550 no"), script::ReadLine(), script::SendLine("450 later"),
+               script::ReadLine(), script::SendLine("550 no")}}),
+         {Connect(),
+          SendMessage("MessageError: Every recipient was refused: alerts@example.org (550 no), copy@example.org "
+                      "(450 later), hidden@example.org (550 no)"),
+          HandedOver("kept")},
+         {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n"
+          "RCPT TO:<copy@example.org>\r\nRCPT TO:<hidden@example.org>\r\nQUIT\r\n"}},
+        {"a message without recipients sends nothing",
+         Greeting(),
+         {Connect(), Edit([](MailMessage& m) {
+              m.Recipients.Clear();
+              m.CCList.Clear();
+              m.BccList.Clear();
+          }),
+          SendMessage("MessageError: The message has no recipient.")},
+         {"EHLO client.test\r\nQUIT\r\n"}},
+        {"a refused message was handed over",
+         script::Concat({Greeting(), Transaction("250 ok", "554 5.6.0 Line too long")}),
+         {Connect(), SendMessage("ProtocolReplyError 554: 5.6.0 Line too long\r\n"), HandedOver("handed over")},
+         {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
+        // RFC 6531: the server must offer SMTPUTF8, and MAIL FROM asks for it.
+        {"an address beyond ASCII goes as UTF-8 where the server offers SMTPUTF8",
+         script::Concat({{script::SendLine("220 mail.test"), script::ReadLine(),
+                          script::Send("250-mail.test\r\n250 SMTPUTF8\r\n")},
+                         Transaction(),
+                         {script::ReadLine(), script::Close()}}),
+         {Edit([](MailMessage& m) { m.BccList[0].Address = "jörg@bücher.example"; }), Connect(), SendMessage("")},
+         {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org> SMTPUTF8\r\nRCPT TO:<alerts@example.org>\r\n"
+          "RCPT TO:<copy@example.org>\r\nRCPT TO:<jörg@bücher.example>\r\nDATA\r\n" +
+          CrLf(kMessageLines) + ".\r\nQUIT\r\n"}},
+        {"without SMTPUTF8 an address beyond ASCII is refused unsent",
+         script::Concat(
+             {Greeting(),
+              {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok")},
+              {script::ReadLine(), script::SendLine("250 ok"), script::ReadLine(), script::SendLine("250 ok")},
+              {script::ReadLine(), script::SendLine("354 go ahead")},
+              script::ReadLines(kMessageLines.size() + 1),
+              {script::SendLine("250 queued"), script::ReadLine(), script::Close()}}),
+         {Edit([](MailMessage& m) { m.BccList[0].Address = "jörg@bücher.example"; }), Connect(),
+          SendMessage("jörg@bücher.example: the address is beyond ASCII and the server does not offer SMTPUTF8")},
+         {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n"
+          "RCPT TO:<copy@example.org>\r\nDATA\r\n" +
+          CrLf(kMessageLines) + ".\r\nQUIT\r\n"}},
         // After the failures the client connects as new.
         {"a failed greeting or HELO disconnects",
          {script::SendLine("554 go away"), script::Accept(), script::SendLine("220 hi"), script::ReadLine(),

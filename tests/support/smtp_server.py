@@ -6,7 +6,8 @@ NNN.env (one "MAIL FROM:<...>" line, one "RCPT TO:<...>" line per recipient
 and, after a login, "AUTH:<user>"), each written under a temporary name and
 renamed, so a reader never sees half a file. With --user and --password the
 server advertises AUTH LOGIN without TLS, accepts only that user and refuses
-mail from a client that has not logged in. With --tls starttls (and --cert,
+mail from a client that has not logged in. A recipient whose local part is "refused" is
+refused (550), as a server refuses a mailbox it does not know. With --tls starttls (and --cert,
 --key) it offers STARTTLS, requires it before any other command and offers
 AUTH only after it; with --tls implicit it speaks TLS from the first byte.
 Prints "ready" once it listens.
@@ -26,6 +27,12 @@ class StoringHandler:
     def __init__(self, outdir):
         self.outdir = outdir
         self.counter = itertools.count(1)
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.split("@")[0] == "refused":
+            return "550 5.1.1 <%s>: no such user" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         number = next(self.counter)
