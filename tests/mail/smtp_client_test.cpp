@@ -143,11 +143,7 @@ protected:
         m.BccList.Clear();
     }
     Call Edit(std::function<void(MailMessage&)> edit) {
-        return {[this, edit](SmtpClient&) {
-                    edit(message);
-                    return "";
-                },
-                ""};
+        return {[this, edit](SmtpClient&) { return edit(message), ""; }, ""};
     }
 
     MailMessage message;
