@@ -31,23 +31,17 @@ std::string Filled(std::string text, const std::vector<std::pair<std::string, st
 
 // The service's entry in Nagios' status file, or "" before its first check.
 std::string CheckedService(const std::string& status, const std::string& name) {
-    for (size_t at = status.find("servicestatus {"); at != std::string::npos;
-         at = status.find("servicestatus {", at + 1)) {
-        const std::string entry = status.substr(at, status.find('}', at) - at);
-        if (entry.find("\tservice_description=" + name + "\n") != std::string::npos &&
-            entry.find("\thas_been_checked=1\n") != std::string::npos)
-            return entry;
-    }
-    return "";
+    std::smatch entry;
+    std::regex_search(status, entry, std::regex("servicestatus \\{[^}]*\tservice_description=" + name + "\n[^}]*"));
+    return entry.str().find("\thas_been_checked=1\n") == std::string::npos ? "" : entry.str();
 }
 
 TEST(NagiosEngineTest, RunsTheReadmesCommandDefinitions) {
     const std::string readme = test::ReadFile(std::filesystem::path(CORVASSE_SOURCE_DIR) / "README.md");
     std::string commands;
     const std::regex definition(R"(define command \{[^}]*\})");
-    for (std::sregex_iterator it(readme.begin(), readme.end(), definition), end; it != end; ++it) {
+    for (std::sregex_iterator it(readme.begin(), readme.end(), definition), end; it != end; ++it)
         commands += it->str() + "\n";
-    }
     test::NginxServer web;
     web.WriteFile("shop.html", "<button>Add to cart</button>\n");
     test::TempDir dir;
