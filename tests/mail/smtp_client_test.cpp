@@ -156,6 +156,7 @@ TEST_F(SmtpClientTest, Dialogues) {
     const std::string notOffered = "TlsError: Server does not offer STARTTLS.";
     std::vector<std::string> withMailer = kMessageLines;  // the first message gains an X-Mailer line
     withMailer.insert(withMailer.begin() + 10, "X-Mailer: Corvasse");
+    const Steps quit = {script::ReadLine(), script::Close()};  // QUIT, and the server closes
     PlayAll({
         // LOGIN is offered, but the client is not asked to use it. The
         // message gets no X-Mailer, and Bcc never reaches a header.
@@ -231,9 +232,7 @@ TEST_F(SmtpClientTest, Dialogues) {
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<hidden@example.org>\r\nDATA\r\n" +
           kMessageLines[0] + "\r\n"}},
         {"a refused recipient among several is left out, the others get the message",
-         script::Concat({Greeting(),
-                         Transaction({"250 ok", "550 5.1.1 no such user", "250 ok"}),
-                         {script::ReadLine(), script::Close()}}),
+         script::Concat({Greeting(), Transaction({"250 ok", "550 5.1.1 no such user", "250 ok"}), quit}),
          {Connect(), SendMessage("copy@example.org: 550 5.1.1 no such user"), HandedOver("handed over")},
          {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
         {"every one of several recipients refused: no DATA",
@@ -258,13 +257,13 @@ TEST_F(SmtpClientTest, Dialogues) {
          script::Concat({{script::SendLine("220 mail.test"), script::ReadLine(),
                           script::Send("250-mail.test\r\n250 SMTPUTF8\r\n")},
                          Transaction(),
-                         {script::ReadLine(), script::Close()}}),
+                         quit}),
          {Edit([](MailMessage& m) { m.BccList[0].Address = "jörg@bücher.example"; }), Connect(), SendMessage("")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org> SMTPUTF8\r\nRCPT TO:<alerts@example.org>\r\n"
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<jörg@bücher.example>\r\nDATA\r\n" +
           CrLf(kMessageLines) + ".\r\nQUIT\r\n"}},
         {"without SMTPUTF8 an address beyond ASCII is refused unsent",
-         script::Concat({Greeting(), Transaction({"250 ok", "250 ok"}), {script::ReadLine(), script::Close()}}),
+         script::Concat({Greeting(), Transaction({"250 ok", "250 ok"}), quit}),
          {Edit([](MailMessage& m) { m.BccList[0].Address = "jörg@bücher.example"; }), Connect(),
           SendMessage("jörg@bücher.example: the address is beyond ASCII and the server does not offer SMTPUTF8")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n"
