@@ -19,22 +19,6 @@ std::string WithoutBlanks(std::string_view text) {
     return out;
 }
 
-// Skips a comment that starts at text[i] == '(' (comments nest); returns the
-// index after it.
-size_t SkipComment(std::string_view text, size_t i) {
-    int depth = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] == '\\') {
-            ++i;
-        } else if (text[i] == '(') {
-            ++depth;
-        } else if (text[i] == ')' && --depth == 0) {
-            return i + 1;
-        }
-    }
-    return i;
-}
-
 // Reads a quoted string that starts at text[i] == '"' into `out`, resolving
 // backslash escapes; returns the index after the closing quote.
 size_t ReadQuoted(std::string_view text, size_t i, std::string& out) {
@@ -51,6 +35,20 @@ size_t ReadQuoted(std::string_view text, size_t i, std::string& out) {
 }
 
 }  // namespace
+
+std::optional<size_t> SkipComment(std::string_view text, size_t i) {
+    int depth = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++i;
+        } else if (text[i] == '(') {
+            ++depth;
+        } else if (text[i] == ')' && --depth == 0) {
+            return i + 1;
+        }
+    }
+    return std::nullopt;
+}
 
 bool IsAtomChar(char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
@@ -114,7 +112,7 @@ void EmailAddress::SetText(std::string_view input) {
             haveQuotedName = true;
             i = ReadQuoted(text, i, quotedName);
         } else if (c == '(') {
-            i = SkipComment(text, i);
+            i = SkipComment(text, i).value_or(text.size());
         } else if (c == '<' && !haveBracketed) {
             size_t close = text.find('>', i + 1);
             size_t end = close == std::string::npos ? text.size() : close;

@@ -1,6 +1,7 @@
 #pragma once
 // One e-mail address with an optional display name.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,11 @@ public:
 // True for the characters an RFC 822 atom may hold (letters, digits and
 // ! # $ % & ' * + - / = ? _ ` { | } ~).
 bool IsAtomChar(char c);
+
+// Skips the comment that starts at text[i] == '(' (comments nest, a backslash
+// escapes the next character); returns the index after its closing ")", or
+// nothing when the text ends first.
+std::optional<size_t> SkipComment(std::string_view text, size_t i);
 
 // The text with a backslash before every backslash and double quote, between
 // double quotes.

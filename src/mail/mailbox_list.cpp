@@ -51,18 +51,9 @@ std::vector<Element> Elements(std::string_view text) {
             spaced = true;
             ++i;
         } else if (c == '(') {
-            int depth = 0;
-            for (; i < text.size(); ++i) {
-                if (text[i] == '\\') {
-                    ++i;
-                } else if (text[i] == '(') {
-                    ++depth;
-                } else if (text[i] == ')' && --depth == 0) {
-                    break;
-                }
-            }
-            if (i >= text.size()) Refuse(rest(), "a comment \"(\" without its \")\"");
-            ++i;
+            const std::optional<size_t> end = SkipComment(text, i);
+            if (!end) Refuse(rest(), "a comment \"(\" without its \")\"");
+            i = *end;
             spaced = true;
         } else if (c == '"') {
             Token token{Token::Kind::Quoted, "", spaced};

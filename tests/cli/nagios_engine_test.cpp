@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <regex>
 #include <thread>
 
@@ -30,24 +31,17 @@ std::string Filled(std::string text, const std::vector<std::pair<std::string, st
 
 // The service's entry in Nagios' status file, or "" before its first check.
 std::string CheckedService(const std::string& status, const std::string& name) {
-    for (size_t at = status.find("servicestatus {"); at != std::string::npos;
-         at = status.find("servicestatus {", at + 1)) {
-        const std::string entry = status.substr(at, status.find('}', at) - at);
-        if (entry.find("\tservice_description=" + name + "\n") != std::string::npos &&
-            entry.find("\thas_been_checked=1\n") != std::string::npos) {
-            return entry;
-        }
-    }
-    return "";
+    std::smatch entry;
+    std::regex_search(status, entry, std::regex("servicestatus \\{[^}]*\tservice_description=" + name + "\n[^}]*"));
+    return entry.str().find("\thas_been_checked=1\n") == std::string::npos ? "" : entry.str();
 }
 
 TEST(NagiosEngineTest, RunsTheReadmesCommandDefinitions) {
     const std::string readme = test::ReadFile(std::filesystem::path(CORVASSE_SOURCE_DIR) / "README.md");
     std::string commands;
     const std::regex definition(R"(define command \{[^}]*\})");
-    for (std::sregex_iterator it(readme.begin(), readme.end(), definition), end; it != end; ++it) {
+    for (std::sregex_iterator it(readme.begin(), readme.end(), definition), end; it != end; ++it)
         commands += it->str() + "\n";
-    }
     test::NginxServer web;
     web.WriteFile("shop.html", "<button>Add to cart</button>\n");
     test::TempDir dir;
@@ -68,10 +62,8 @@ TEST(NagiosEngineTest, RunsTheReadmesCommandDefinitions) {
     test::WriteFile(engine / "objects.cfg", commands + Filled(test::ReadFile(kTemplates / "objects.cfg"), values));
     const std::filesystem::path plugins = std::filesystem::path(CHECK_CORVASSE_BINARY).parent_path();
     test::WriteFile(engine / "resource.cfg", "$USER1$=" + plugins.string() + "\n");
-    ASSERT_EQ(chown(dir.Path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path())) {
-        ASSERT_EQ(chown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid), 0) << entry.path();
-    }
+    const std::string owner = std::to_string(nobody->pw_uid) + ":" + std::to_string(nobody->pw_gid);
+    ASSERT_EQ(std::system(("chown -R " + owner + " '" + dir.Path().string() + "'").c_str()), 0);
 
     test::ChildProcess nagios({"/usr/sbin/nagios4", (engine / "nagios.cfg").string()}, engine);
     const char* names[] = {"Add to cart", "Sold out", "From settings"};

@@ -92,8 +92,8 @@ protected:
         long peakResidentKiB = 0;
     };
 
-    // Runs the plugin with the arguments expanded; environment: what
-    // /usr/bin/env is given before it ("-u", "HOME", "HOME=/x" ...).
+    // Runs the plugin with the arguments expanded, through /usr/bin/env given
+    // the environment.
     Run Check(std::vector<std::string> args, const std::vector<std::string>& environment = {}) {
         for (std::string& arg : args) arg = Expanded(arg);
         args.insert(args.begin(), CHECK_CORVASSE_BINARY);
@@ -106,12 +106,12 @@ protected:
         return {status, test::SplitLines(child.Output()), child.Errors(), child.PeakResidentKiB()};
     }
 
-    // The run printed the one line that matches the pattern, and no error.
-    static void ExpectOneLine(const Run& run, int status, const std::string& pattern) {
+    // The run printed the one line that matches the pattern, and the errors.
+    static void ExpectOneLine(const Run& run, int status, const std::string& pattern, const std::string& errors = "") {
         EXPECT_EQ(run.status, status);
         ASSERT_EQ(run.lines.size(), 1u) << run.errors;
         EXPECT_TRUE(std::regex_match(run.lines[0], std::regex(pattern))) << run.lines[0];
-        EXPECT_EQ(run.errors, "");
+        EXPECT_EQ(run.errors, errors);
     }
 
     // Waits for the count of mails the server must have received by now.
@@ -145,25 +145,37 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
     const std::string found = "CORVASSE OK - " + page + passed + perf(";;");
     const std::string goodbyeMissing = "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";;");
     const std::string sizeOver = "CORVASSE CRITICAL - " + page + " 16 bytes, more than the expected 15" + perf(";;");
+    const std::string notFound = "CORVASSE CRITICAL - " + web + R"(missing\.html: HTTP/1\.1 404 Not Found \| time=)" +
+                                 kPerfTime + R"(s;5;;0 size=[1-9]\d*B;;;0)";
     const Settings lookingForGoodbye = {{"url2watch", "http://127.0.0.1:1/other"}, {"txtLookFor", "Goodbye"}};
+    // The settings file is read only when the options need it; without HOME
+    // the user has none. A folder where it should be cannot be read, even by root.
+    const std::string home = (dir_.Path() / "home").string(), unreadable = (dir_.Path() / "unreadable").string();
+    std::filesystem::create_directories(unreadable + "/.config/Corvasse/" + kSettingsFileName);
+    const std::vector<std::string> atHome = {"-u", "XDG_CONFIG_HOME", "HOME=" + home},
+                                   atUnreadable = {"-u", "XDG_CONFIG_HOME", "HOME=" + unreadable},
+                                   noHome = {"-u", "XDG_CONFIG_HOME", "-u", "HOME", "-u", "XDG_STATE_HOME"};
+    const Settings atPage = {{"url2watch", "@PAGE@"}};
+    const std::string unknown = "CORVASSE UNKNOWN - ",
+                      noSettings = "no settings file: HOME is not set; name one with --settings",
+                      noHistory = "no history file: HOME is not set; name one with --history";
+    auto told = [](const std::string& why) { return "check_corvasse: " + why + "\n"; };
+    const std::vector<std::string> given = {"-u", "@PAGE@", "-s", "Welcome"}, address = {"-s", "Welcome"};
     struct Case {
         const char* name;
         Settings settings;
         std::vector<std::string> args;
         int status;
         std::string line;
+        std::vector<std::string> environment = {};  // for /usr/bin/env: "-u", "HOME", "HOME=/x" ...
+        std::string errors = "";
     } cases[] = {
         {"text found", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Welcome"}}, {}, 0, found},
         {"text missing", {{"url2watch", "@PAGE@"}, {"txtLookFor", "Goodbye"}}, {}, 2, goodbyeMissing},
         {"size within", {{"url2watch", "@PAGE@"}, {"expfilesize", "16"}}, {}, 0, found},
         {"size over", {{"url2watch", "@PAGE@"}, {"expfilesize", " 15"}}, {}, 2, sizeOver},
         // A failing status took its time and brought a page; a refused connection measured nothing.
-        {"page not found",
-         {},
-         {"-u", "@WEB@/missing.html", "-s", "Welcome", "-w", "5"},
-         2,
-         "CORVASSE CRITICAL - " + web + R"(missing\.html: HTTP/1\.1 404 Not Found \| time=)" + kPerfTime +
-             R"(s;5;;0 size=[1-9]\d*B;;;0)"},
+        {"page not found", {}, {"-u", "@WEB@/missing.html", "-s", "Welcome", "-w", "5"}, 2, notFound},
         {"refused",
          {{"url2watch", refused}, {"txtLookFor", "Welcome"}},
          {},
@@ -247,16 +259,24 @@ TEST_F(WatchCheckTest, OneStatusLinePerOutcome) {
          {"-u", "@PAGE@", "-s", "Goodbye", "-w", "0"},
          2,
          "CORVASSE CRITICAL - " + page + R"( did not contain "Goodbye")" + perf(";0;")},
+        {"at home", {}, given, 0, found, atHome},
+        {"home unreadable", {}, given, 0, found, atUnreadable},
+        {"home unreadable, no address", {}, address, 3, unknown + "Failed to get data for .*", atUnreadable},
+        {"no HOME", {}, given, 0, found, noHome},
+        {"no HOME, --settings", atPage, address, 0, found, noHome},
+        {"no HOME, no address", {}, address, 3, unknown + noSettings, noHome, told(noSettings)},
+        {"no HOME, alert", {}, {"-u", "@PAGE@", "--alert"}, 3, unknown + noSettings, noHome, told(noSettings)},
+        {"no HOME, settings, alert", atPage, {"--alert"}, 3, unknown + noHistory, noHome, told(noHistory)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> args = c.args;
         if (!c.settings.empty()) args.insert(args.end(), {"--settings", WriteSettings(c.settings).string()});
-        ExpectOneLine(Check(args), c.status, c.line);
+        ExpectOneLine(Check(args, c.environment), c.status, c.line, c.errors);
     }
-    // Without --alert nothing is logged; without a settings file none was made.
+    // Without --alert nothing is logged; the plugin makes no folder.
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "Corvasse.log"));
-    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / ".config"));
+    for (const char* made : {"home", ".config", ".local"}) EXPECT_FALSE(std::filesystem::exists(dir_.Path() / made));
 }
 
 TEST_F(WatchCheckTest, ServerAndSettingsTextsCannotForgeThePluginLine) {
@@ -653,16 +673,13 @@ TEST_F(WatchCheckTest, WhatTheAlertCouldNotDoFollowsTheResult) {
 
 TEST_F(WatchCheckTest, TimeoutBoundsTheWholeCheck) {
     // Without --timeout the check ends well within Nagios' 60 s, not after the watch's 120 s read.
-    const struct {
-        std::vector<std::string> args;
-        int seconds;
-    } cases[] = {{{"--timeout=1"}, 1}, {{}, 10}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.seconds);
+    const std::pair<std::vector<std::string>, int> cases[] = {{{"--timeout=1"}, 1}, {{}, 10}};
+    for (const auto& [options, seconds] : cases) {
+        SCOPED_TRACE(seconds);
         test::ScriptedPeer stalled({test::peer::Sleep(25000)});
         const std::string address = "http://127.0.0.1:" + std::to_string(stalled.Port()) + "/";
         std::vector<std::string> args = {"-u", address, "-s", "Welcome"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), options.begin(), options.end());
 
         const auto start = std::chrono::steady_clock::now();
         const Run run = Check(args);
@@ -670,45 +687,8 @@ TEST_F(WatchCheckTest, TimeoutBoundsTheWholeCheck) {
 
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.lines, std::vector<std::string>{"CORVASSE CRITICAL - " + address + ": timed out after " +
-                                                      std::to_string(c.seconds) + " s"});
-        EXPECT_LT(elapsed, std::chrono::seconds(c.seconds + 5));
-    }
-}
-
-// The plugin makes no folder, and reads the user's settings file only when
-// the options need it; without HOME the user has none.
-TEST_F(WatchCheckTest, ReadsAndCreatesOnlyWhatTheCheckNeeds) {
-    const std::string home = (dir_.Path() / "home").string(), unreadable = (dir_.Path() / "unreadable").string();
-    // A folder where the file should be cannot be read, even by root.
-    std::filesystem::create_directories(unreadable + "/.config/Corvasse/" + kSettingsFileName);
-    const std::vector<std::string> atHome = {"-u", "XDG_CONFIG_HOME", "HOME=" + home},
-                                   atUnreadable = {"-u", "XDG_CONFIG_HOME", "HOME=" + unreadable},
-                                   noHome = {"-u", "XDG_CONFIG_HOME", "-u", "HOME", "-u", "XDG_STATE_HOME"};
-    const std::vector<std::string> given = {"-u", "@PAGE@", "-s", "Welcome"}, address = {"-s", "Welcome"};
-    const std::string found = "CORVASSE OK - " + web_.Url("/page.html") + " 16 bytes in ";
-    const std::string settings = WriteSettings({{"url2watch", "@PAGE@"}}).string();
-    const struct {
-        std::vector<std::string> environment, args;
-        int status;
-        std::string line;
-    } cases[] = {
-        {atHome, given, 0, found},
-        {atUnreadable, given, 0, found},
-        {atUnreadable, address, 3, "CORVASSE UNKNOWN - Failed to get data for "},
-        {noHome, given, 0, found},
-        {noHome, {"-s", "Welcome", "--settings", settings}, 0, found},
-        {noHome, address, 3, "CORVASSE UNKNOWN - no settings file: HOME is not set; name one with --settings"},
-        {noHome, {"-u", "@PAGE@", "--alert"}, 3, "CORVASSE UNKNOWN - no settings file: HOME is not set; name"},
-        {noHome, {"--settings", settings, "--alert"}, 3, "CORVASSE UNKNOWN - no history file: HOME is not set; name"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.environment.back() + " " + c.args[0] + " " + c.args[1]);
-        const Run run = Check(c.args, c.environment);
-        EXPECT_EQ(run.status, c.status);
-        ASSERT_EQ(run.lines.size(), 1u) << run.errors;
-        EXPECT_TRUE(run.lines[0].starts_with(c.line)) << run.lines[0];
-        for (const char* made : {"home", ".config", ".local"})
-            EXPECT_FALSE(std::filesystem::exists(dir_.Path() / made));
+                                                      std::to_string(seconds) + " s"});
+        EXPECT_LT(elapsed, std::chrono::seconds(seconds + 5));
     }
 }
 

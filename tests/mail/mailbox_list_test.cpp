@@ -19,10 +19,7 @@ std::string Parsed(std::string_view text) {
 }
 
 TEST(MailboxListTest, ReadsWhatPeopleType) {
-    const struct {
-        const char* text;
-        const char* parsed;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"a@example.org", "|a@example.org"},
         {"  a@example.org\t", "|a@example.org"},
         {"Ops Team <ops@example.org>, b@example.org", "Ops Team|ops@example.org; |b@example.org"},
@@ -57,7 +54,7 @@ TEST(MailboxListTest, ReadsWhatPeopleType) {
          "MailboxListError: \"Team: a@example.org;\": a group (NAME: addresses;) is not taken here; list its "
          "addresses"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Parsed(c.text), c.parsed) << c.text;
+    for (const auto& [text, parsed] : cases) EXPECT_EQ(Parsed(text), parsed) << text;
 }
 
 TEST(MailboxListTest, PathQuotesOnlyALocalPartThatNeedsIt) {

@@ -62,15 +62,21 @@ MailMessage Message() {
 // The server's side of the greeting and a one-line EHLO reply.
 Steps Greeting() { return {script::SendLine("220 mail.test"), script::ReadLine(), script::SendLine("250 mail.test")}; }
 
-// The server side of one transaction after EHLO: RSET to the end of DATA.
-Steps Transaction(const char* ccReply = "251 will forward", const char* dotReply = "250 queued") {
-    return script::Concat({{script::ReadLine(), script::SendLine("250 reset"),      // RSET
-                            script::ReadLine(), script::SendLine("250 sender ok"),  // MAIL FROM
-                            script::ReadLine(), script::SendLine("250 ok"),         // RCPT To
-                            script::ReadLine(), script::SendLine(ccReply),          // RCPT Cc
-                            script::ReadLine(), script::SendLine("250 ok"),         // RCPT Bcc
-                            script::ReadLine(), script::SendLine("354 go ahead")},  // DATA
-                           script::ReadLines(kMessageLines.size() + 1),             // message and "."
+// The server reading a command line and giving each reply in turn.
+Steps Replies(std::initializer_list<const char*> replies) {
+    Steps steps;
+    for (const char* reply : replies) steps.insert(steps.end(), {script::ReadLine(), script::SendLine(reply)});
+    return steps;
+}
+
+// The server side of one transaction after EHLO: RSET, MAIL FROM, a reply to
+// each RCPT TO (To, Cc, Bcc), DATA, the message and ".".
+Steps Transaction(std::initializer_list<const char*> rcptReplies = {"250 ok", "251 will forward", "250 ok"},
+                  const char* dotReply = "250 queued") {
+    return script::Concat({Replies({"250 reset", "250 sender ok"}),
+                           Replies(rcptReplies),
+                           Replies({"354 go ahead"}),
+                           script::ReadLines(kMessageLines.size() + 1),
                            {script::SendLine(dotReply)}});
 }
 
@@ -132,12 +138,12 @@ protected:
     Call HandedOver(const char* outcome) {
         return {[this](SmtpClient&) { return std::string(handedOver ? "handed over" : "kept"); }, outcome};
     }
+    static void WithoutCopies(MailMessage& m) {
+        m.CCList.Clear();
+        m.BccList.Clear();
+    }
     Call Edit(std::function<void(MailMessage&)> edit) {
-        return {[this, edit](SmtpClient&) {
-                    edit(message);
-                    return "";
-                },
-                ""};
+        return {[this, edit](SmtpClient&) { return edit(message), ""; }, ""};
     }
 
     MailMessage message;
@@ -150,6 +156,7 @@ TEST_F(SmtpClientTest, Dialogues) {
     const std::string notOffered = "TlsError: Server does not offer STARTTLS.";
     std::vector<std::string> withMailer = kMessageLines;  // the first message gains an X-Mailer line
     withMailer.insert(withMailer.begin() + 10, "X-Mailer: Corvasse");
+    const Steps quit = {script::ReadLine(), script::Close()};  // QUIT, and the server closes
     PlayAll({
         // LOGIN is offered, but the client is not asked to use it. The
         // message gets no X-Mailer, and Bcc never reaches a header.
@@ -208,16 +215,9 @@ TEST_F(SmtpClientTest, Dialogues) {
          {LogIn(), Set(&SmtpClient::HeloName, ""), Connect(), {AuthSchemes, ""}, SendMessage("")},
          {"EHLO " + std::string(host) + "\r\nHELO " + std::string(host) + "\r\n" + TransactionBytes() + "QUIT\r\n"}},
         {"the one recipient refused stops the transaction and leaves the connection open",
-         script::Concat(
-             {Greeting(),
-              {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok"),
-               script::ReadLine(), script::SendLine("550 5.1.1 <alerts@example.org>: no such user")}}),
-         {Edit([](MailMessage& m) {
-              m.CCList.Clear();
-              m.BccList.Clear();
-          }),
-          Connect(), SendMessage("ProtocolReplyError 550: 5.1.1 <alerts@example.org>: no such user\r\n"),
-          Connected("connected")},
+         script::Concat({Greeting(), Replies({"250 reset", "250 ok", "550 5.1.1 <alerts@example.org>: no such user"})}),
+         {Edit(WithoutCopies), Connect(),
+          SendMessage("ProtocolReplyError 550: 5.1.1 <alerts@example.org>: no such user\r\n"), Connected("connected")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\nQUIT\r\n"}},
         {"the server resetting mid-DATA fails the send",
          script::Concat(
@@ -232,15 +232,11 @@ TEST_F(SmtpClientTest, Dialogues) {
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<hidden@example.org>\r\nDATA\r\n" +
           kMessageLines[0] + "\r\n"}},
         {"a refused recipient among several is left out, the others get the message",
-         script::Concat({Greeting(), Transaction("550 5.1.1 no such user"), {script::ReadLine(), script::Close()}}),
+         script::Concat({Greeting(), Transaction({"250 ok", "550 5.1.1 no such user", "250 ok"}), quit}),
          {Connect(), SendMessage("copy@example.org: 550 5.1.1 no such user"), HandedOver("handed over")},
          {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
         {"every one of several recipients refused: no DATA",
-         script::Concat(
-             {Greeting(),
-              {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok")},
-              {script::ReadLine(), script::SendLine("550 no"), script::ReadLine(), script::SendLine("450 later"),
-               script::ReadLine(), script::SendLine("550 no")}}),
+         script::Concat({Greeting(), Replies({"250 reset", "250 ok", "550 no", "450 later", "550 no"})}),
          {Connect(),
           SendMessage("MessageError: Every recipient was refused: alerts@example.org (550 no), copy@example.org "
                       "(450 later), hidden@example.org (550 no)"),
@@ -249,15 +245,11 @@ TEST_F(SmtpClientTest, Dialogues) {
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<hidden@example.org>\r\nQUIT\r\n"}},
         {"a message without recipients sends nothing",
          Greeting(),
-         {Connect(), Edit([](MailMessage& m) {
-              m.Recipients.Clear();
-              m.CCList.Clear();
-              m.BccList.Clear();
-          }),
+         {Connect(), Edit(WithoutCopies), Edit([](MailMessage& m) { m.Recipients.Clear(); }),
           SendMessage("MessageError: The message has no recipient.")},
          {"EHLO client.test\r\nQUIT\r\n"}},
         {"a refused message was handed over",
-         script::Concat({Greeting(), Transaction("250 ok", "554 5.6.0 Line too long")}),
+         script::Concat({Greeting(), Transaction({"250 ok", "250 ok", "250 ok"}, "554 5.6.0 Line too long")}),
          {Connect(), SendMessage("ProtocolReplyError 554: 5.6.0 Line too long\r\n"), HandedOver("handed over")},
          {"EHLO client.test\r\n" + TransactionBytes() + "QUIT\r\n"}},
         // RFC 6531: the server must offer SMTPUTF8, and MAIL FROM asks for it.
@@ -265,19 +257,13 @@ TEST_F(SmtpClientTest, Dialogues) {
          script::Concat({{script::SendLine("220 mail.test"), script::ReadLine(),
                           script::Send("250-mail.test\r\n250 SMTPUTF8\r\n")},
                          Transaction(),
-                         {script::ReadLine(), script::Close()}}),
+                         quit}),
          {Edit([](MailMessage& m) { m.BccList[0].Address = "jörg@bücher.example"; }), Connect(), SendMessage("")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org> SMTPUTF8\r\nRCPT TO:<alerts@example.org>\r\n"
           "RCPT TO:<copy@example.org>\r\nRCPT TO:<jörg@bücher.example>\r\nDATA\r\n" +
           CrLf(kMessageLines) + ".\r\nQUIT\r\n"}},
         {"without SMTPUTF8 an address beyond ASCII is refused unsent",
-         script::Concat(
-             {Greeting(),
-              {script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(), script::SendLine("250 ok")},
-              {script::ReadLine(), script::SendLine("250 ok"), script::ReadLine(), script::SendLine("250 ok")},
-              {script::ReadLine(), script::SendLine("354 go ahead")},
-              script::ReadLines(kMessageLines.size() + 1),
-              {script::SendLine("250 queued"), script::ReadLine(), script::Close()}}),
+         script::Concat({Greeting(), Transaction({"250 ok", "250 ok"}), quit}),
          {Edit([](MailMessage& m) { m.BccList[0].Address = "jörg@bücher.example"; }), Connect(),
           SendMessage("jörg@bücher.example: the address is beyond ASCII and the server does not offer SMTPUTF8")},
          {"EHLO client.test\r\nRSET\r\nMAIL FROM:<me@example.org>\r\nRCPT TO:<alerts@example.org>\r\n"
