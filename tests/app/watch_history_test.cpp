@@ -198,20 +198,17 @@ TEST(ResultsCsvTest, ReasonIsNeitherAFormulaNorBadUtf8NorAControl) {
         {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},    // valid UTF-8 stays
         {"a\x1b]2;x\ab\x7f\xC2\x85", "a ]2;x b  "},                  // C0, DEL and C1 controls
     };
-    for (const auto& [reason, field] : rows) {
+    for (const auto& [reason, field] : rows)
         EXPECT_EQ(ResultsCsvRow(test::Down(kDayStart, reason)),
                   "2026-12-08T00:00:00.000Z,down,,," + std::string(field) + "\r\n");
-    }
 }
 
 // "21:00 12-09 03:00 ..." in local time: a midnight by its date, the other marks by their time.
 std::string TickTexts(HistoryRange range, ResultTime from) {
-    std::string texts;
-    for (const ResultTime tick : TimeTicks(range, {from, from + RangeLength(range)})) {
-        const std::string text = TimestampText(tick);  // "2026-12-08 14:00:00"
-        texts += (texts.empty() ? "" : " ") + (text.substr(11, 5) == "00:00" ? text.substr(5, 5) : text.substr(11, 5));
-    }
-    return texts;
+    std::string texts;  // from "2026-12-08 14:00:00": "12-08" or "14:00"
+    for (const ResultTime tick : TimeTicks(range, {from, from + RangeLength(range)}))
+        texts += " " + TimestampText(tick).substr(TimestampText(tick).substr(11, 5) == "00:00" ? 5 : 11, 5);
+    return texts.substr(1);
 }
 
 TEST(TimeTicksTest, FallOnRoundHoursAndMidnightsOfLocalTime) {
