@@ -229,23 +229,18 @@ TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {
     EXPECT_EQ(smtp.Received().find("AUTH"), std::string::npos);
 }
 
-TEST_F(AlertDeliveryTest, PortThatIsNotANumberFailsBeforeAnySmtpConnection) {
+TEST_F(AlertDeliveryTest, APortOrSendToThatCannotBeReadFailsBeforeAnySmtpConnection) {
     ScriptedPeer smtp({peer::SendLine("220 never seen")});
     Set("port", "25x");
     test::ExpectThrowWithMessage<ConversionError>([&] { delivery.SendAlert(); }, "'25x' is not a valid integer value");
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_EQ(view.lines, Lines{"Sending e-mail alert..."});
     EXPECT_NE(test::ReadFile(logFile).find("Expected file size:100, Actual file size:2048"), std::string::npos);
-}
-
-TEST_F(AlertDeliveryTest, SendToWithoutAReadableAddressFailsBeforeAnyServer) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"a@example.org b@example.org", "\"a@example.org b@example.org\": two addresses need a comma between them"},
-        {" , , ", "No address to send to: the send-to field holds none."},
-    };
-    ScriptedPeer smtp({peer::SendLine("220 never seen")});
     Set("port", std::to_string(smtp.Port()));
-    for (const auto& [sendTo, message] : rows) {
+    for (const auto& [sendTo, message] :
+         {std::pair{"a@example.org b@example.org",
+                    "\"a@example.org b@example.org\": two addresses need a comma between them"},
+          std::pair{" , , ", "No address to send to: the send-to field holds none."}}) {
         form.texts[Field::txtSendto] = sendTo;
         test::ExpectThrowWithMessage<NetError>([&] { delivery.SendAlert(); }, message);
     }
