@@ -319,9 +319,8 @@ TEST(ResultKeeperTest, OutageModeShowsTimedLinesNoticesAndWhenTheNextWatchRuns) 
     EXPECT_EQ(site.view.watchCountText, "Watch count:5");
 }
 
-// The alert's final "." went out and no reply came: the watch was stopped or
-// killed (the next run reads the history), or the reply timed out. The alert
-// may have arrived, so the outage ends with a recovery; a refused one did not.
+// The alert's final "." went out, then the watch was stopped or killed or the reply timed out: the
+// alert may have arrived, so the outage ends with a recovery (read from the history); a refused one did not.
 TEST(ResultKeeperTest, AnAlertHandedOverToTheServerEndsItsOutageWithARecovery) {
     const Settings outageMode = {{"outageAlerts", "y"}, {"alertAfter", "1"}};
     const std::tuple<const char*, std::function<void()>, const char*, const char*> cases[] = {
