@@ -229,28 +229,20 @@ TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {
     EXPECT_EQ(smtp.Received().find("AUTH"), std::string::npos);
 }
 
-TEST_F(AlertDeliveryTest, PortThatIsNotANumberFailsBeforeAnySmtpConnection) {
+TEST_F(AlertDeliveryTest, APortOrSendToThatCannotBeReadFailsBeforeAnySmtpConnection) {
     ScriptedPeer smtp({peer::SendLine("220 never seen")});
     Set("port", "25x");
     test::ExpectThrowWithMessage<ConversionError>([&] { delivery.SendAlert(); }, "'25x' is not a valid integer value");
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_EQ(view.lines, Lines{"Sending e-mail alert..."});
     EXPECT_NE(test::ReadFile(logFile).find("Expected file size:100, Actual file size:2048"), std::string::npos);
-}
-
-TEST_F(AlertDeliveryTest, SendToWithoutAReadableAddressFailsBeforeAnyServer) {
-    const struct {
-        const char* sendTo;
-        const char* message;
-    } cases[] = {
-        {"a@example.org b@example.org", "\"a@example.org b@example.org\": two addresses need a comma between them"},
-        {" , , ", "No address to send to: the send-to field holds none."},
-    };
-    ScriptedPeer smtp({peer::SendLine("220 never seen")});
     Set("port", std::to_string(smtp.Port()));
-    for (const auto& c : cases) {
-        form.texts[Field::txtSendto] = c.sendTo;
-        test::ExpectThrowWithMessage<NetError>([&] { delivery.SendAlert(); }, c.message);
+    for (const auto& [sendTo, message] :
+         {std::pair{"a@example.org b@example.org",
+                    "\"a@example.org b@example.org\": two addresses need a comma between them"},
+          std::pair{" , , ", "No address to send to: the send-to field holds none."}}) {
+        form.texts[Field::txtSendto] = sendTo;
+        test::ExpectThrowWithMessage<NetError>([&] { delivery.SendAlert(); }, message);
     }
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
 }
@@ -367,10 +359,10 @@ TEST_F(AlertDeliveryTest, AnAlertSaysWhatItCarriesStaysSevenBitAndGoesToEveryAdd
     const std::string juergen = "J\xC3\xBCrgen";
     const struct {
         const char* name;
-        std::string url;
-        const char* user;     // nullptr: none set
-        std::string charSet;  // "" for none set
-        Lines expected;       // lines the message holds, among others
+        std::string url = "http://127.0.0.1:8080/";
+        const char* user = nullptr;  // none set
+        std::string charSet = "";    // "" for none set
+        Lines expected;              // lines the message holds, among others
         std::string sendTo = "alerts@example.org";
         Lines recipients = {"alerts@example.org"};
     } cases[] = {
@@ -406,21 +398,15 @@ TEST_F(AlertDeliveryTest, AnAlertSaysWhatItCarriesStaysSevenBitAndGoesToEveryAdd
          {"To: alerts@example.org, ops@example.org", "Sender: \"me@example.org\" <alerts@example.org>"},
          " alerts@example.org,ops@example.org , ,",
          {"alerts@example.org", "ops@example.org"}},
-        {"display names, comments and a quoted comma",
-         plainUrl,
-         nullptr,
-         "",
-         {"To: \"Ops Team\" <ops@example.org>, \"Smith, J\" <j@example.org>, b@example.org",
-          "Sender: \"me@example.org\" <ops@example.org>"},
-         "Ops Team <ops@example.org>, \"Smith, J\" <j@example.org>, b@example.org (night shift)",
-         {"ops@example.org", "j@example.org", "b@example.org"}},
-        {"a refused recipient leaves the others theirs",
-         plainUrl,
-         nullptr,
-         "",
-         {"To: refused@example.org, ops@example.org"},
-         "refused@example.org, ops@example.org",
-         {"ops@example.org"}},
+        {.name = "display names, comments and a quoted comma",
+         .expected = {"To: \"Ops Team\" <ops@example.org>, \"Smith, J\" <j@example.org>, b@example.org",
+                      "Sender: \"me@example.org\" <ops@example.org>"},
+         .sendTo = "Ops Team <ops@example.org>, \"Smith, J\" <j@example.org>, b@example.org (night shift)",
+         .recipients = {"ops@example.org", "j@example.org", "b@example.org"}},
+        {.name = "a refused recipient leaves the others theirs",
+         .expected = {"To: refused@example.org, ops@example.org"},
+         .sendTo = "refused@example.org, ops@example.org",
+         .recipients = {"ops@example.org"}},
     };
     test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
     Set("port", std::to_string(smtpServer.Port()));

@@ -37,9 +37,6 @@ TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOn
     const std::string reply = "HTTP reply #:HTTP/1.1 404 Not Found, Last Error Number was 404\n";
     const std::string sized = address + "Expected file size:1000, Actual file size:2048\n" + reply;
     const std::string warning = "WARNING: no value found for \"checktype\".\n";
-    const std::string hostile =
-        "HTTP/1.1 500 X\r--=_MoreStuf_2zzz1234sadvnqw3nerasdf\rContent-Type: text/html\r\r<h1>Fine";
-    const std::string shown = "HTTP/1.1 500 X --=_MoreStuf_2zzz1234sadvnqw3nerasdf Content-Type: text/html  <h1>Fine";
     const struct {
         const char* name;
         const char* checkType;  // nullptr: none
@@ -56,9 +53,9 @@ TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOn
                  "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out.\n"
                  "----------\n"},
         {"a server's status line: no control character, at most 300 bytes", "filesize",
-         [&] { fakeWeb.responseText = hostile + "\x1b]2;pwned\a" + std::string(1000, 'x'); },
-         address + "Expected file size:1000, Actual file size:2048\nHTTP reply #:" + shown + " ]2;pwned " +
-             std::string(297 - shown.size() - 10, 'x') + "..., Last Error Number was 404\n----------\n"},
+         [&] { fakeWeb.responseText = "HTTP/1.1 500 X\r\x1b]2;pwned\a" + std::string(1000, 'x'); },
+         address + "Expected file size:1000, Actual file size:2048\nHTTP reply #:HTTP/1.1 500 X  ]2;pwned " +
+             std::string(272, 'x') + "..., Last Error Number was 404\n----------\n"},
         {"text not found", "lookfor", [] {},
          address + "Looked for but did not find:Welcome\n" + reply + "----------\n"},
         {"text found", "lookfor", [&] { state.FoundFlag = "y"; },
@@ -102,13 +99,12 @@ TEST_F(AlertReportTest, AnOutageReportTellsWhatThisWatchFoundAndShortensItsReaso
     fakeWeb.responseText = "HTTP/1.1 200 OK";
     state.FoundFlag = "y";  // by an earlier watch: this one brought no page
     report.BuildOutageReport({WatchKind::Web, "http://a.test/", {"Reason: a\rb"}});
-    EXPECT_NE(AfterDateLine().find("\nLooked for but did not find:Welcome\nHTTP reply #:HTTP/1.1 200 OK, "
-                                   "Last Error Number was -1\nReason: a b\n----------\n"),
-              std::string::npos);
+    const std::string reply = "\nHTTP reply #:HTTP/1.1 200 OK, Last Error Number was -1\nReason: ";
+    EXPECT_TRUE(AfterDateLine().ends_with("\nLooked for but did not find:Welcome" + reply + "a b\n----------\n"));
     state.FetchedBodyLength = 2048;
     report.BuildOutageReport({WatchKind::Web, "http://a.test/", {"Reason: " + std::string(1000, 'x')}});
-    EXPECT_NE(AfterDateLine().find("\nLooked for and found:Welcome\n"), std::string::npos);
-    EXPECT_TRUE(AfterDateLine().ends_with("\nReason: " + std::string(289, 'x') + "...\n----------\n"));
+    EXPECT_TRUE(AfterDateLine().ends_with("\nLooked for and found:Welcome" + reply + std::string(289, 'x') +
+                                          "...\n----------\n"));
     // The plain alert keeps telling of the latest check.
     state.FetchedBodyLength = 0;
     report.build_msg();

@@ -39,14 +39,10 @@ public:
         std::istringstream tokens(steps);
         std::string outcomes;
         for (std::string token; tokens >> token;) {
-            if (token == "R") {
-                resumed_ = time_;
-                continue;
-            }
-            if (token[0] == '+' || token[0] == '-') {
-                time_ += minutes(std::stoi(token));
-                continue;
-            }
+            const bool clock = token[0] == '+' || token[0] == '-';
+            if (clock) time_ += minutes(std::stoi(token));
+            if (token == "R") resumed_ = time_;
+            if (clock || token == "R") continue;
             if (restart == Restart::BeforeEveryResult) Open();
             const OutageStep step = Step(token[0]);
             if (!outcomes.empty()) outcomes += " ";

@@ -1,12 +1,13 @@
 // A watch's history as the History window and --print-history read it: the
-// uptime of each range up to now, the outage rows, the chart's points and
-// its time marks, the CSV of the results, and what names the watch.
+// uptime of each range up to now, the outage rows, the chart's points, the
+// CSV of the results, the chart's time marks and what names the watch.
 
 #include "app/watch_history.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/fakes.h"
@@ -195,35 +196,25 @@ TEST(ResultsCsvTest, ReasonIsNeitherAFormulaNorBadUtf8NorAControl) {
         {"HTTP/1.1 500 a=b-c", "HTTP/1.1 500 a=b-c"},                // only the first character counts
         {"bad \xff\xc3 byte", "bad \xEF\xBF\xBD\xEF\xBF\xBD byte"},  // each byte one U+FFFD
         {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},    // valid UTF-8 stays
-        {"a\x1b]2;x\x07"
-         "b\x7f\xC2\x85",
-         "a ]2;x b  "},  // C0, DEL and C1 controls
+        {"a\x1b]2;x\ab\x7f\xC2\x85", "a ]2;x b  "},                  // C0, DEL and C1 controls
     };
-    for (const auto& [reason, field] : rows) {
+    for (const auto& [reason, field] : rows)
         EXPECT_EQ(ResultsCsvRow(test::Down(kDayStart, reason)),
                   "2026-12-08T00:00:00.000Z,down,,," + std::string(field) + "\r\n");
-    }
 }
 
 // "21:00 12-09 03:00 ..." in local time: a midnight by its date, the other marks by their time.
 std::string TickTexts(HistoryRange range, ResultTime from) {
-    std::string texts;
-    for (const ResultTime tick : TimeTicks(range, {from, from + RangeLength(range)})) {
-        const std::string text = TimestampText(tick);  // "2026-12-08 14:00:00"
-        texts += (texts.empty() ? "" : " ") + (text.substr(11, 5) == "00:00" ? text.substr(5, 5) : text.substr(11, 5));
-    }
-    return texts;
+    std::string texts;  // from "2026-12-08 14:00:00": "12-08" or "14:00"
+    for (const ResultTime tick : TimeTicks(range, {from, from + RangeLength(range)}))
+        texts += " " + TimestampText(tick).substr(TimestampText(tick).substr(11, 5) == "00:00" ? 5 : 11, 5);
+    return texts.substr(1);
 }
 
 TEST(TimeTicksTest, FallOnRoundHoursAndMidnightsOfLocalTime) {
     const ResultTime afternoon = kDayStart + hours(13) + minutes(47);  // Tuesday 2026-12-08 13:47 UTC
     constexpr const char* kCet = "CET-1CEST,M3.5.0,M10.5.0/3";
-    const struct {
-        const char* zone;
-        HistoryRange range;
-        ResultTime from;
-        const char* ticks;
-    } rows[] = {
+    const std::tuple<const char*, HistoryRange, ResultTime, const char*> rows[] = {
         {"UTC0", HistoryRange::Hour, afternoon, "13:50 14:00 14:10 14:20 14:30 14:40"},
         {"UTC0", HistoryRange::Day, afternoon, "15:00 18:00 21:00 12-09 03:00 06:00 09:00 12:00"},
         {"UTC0", HistoryRange::Week, kDayStart + hours(23) + minutes(30), "12-09 12-10 12-11 12-12 12-13 12-14 12-15"},
@@ -238,9 +229,9 @@ TEST(TimeTicksTest, FallOnRoundHoursAndMidnightsOfLocalTime) {
         {kCet, HistoryRange::SixHours, kDayStart + days(326) + hours(22) + minutes(30),
          "01:00 02:00 03:00 04:00 05:00"},
     };
-    for (const auto& row : rows) {
-        test::ScopedEnvironment zone("TZ", row.zone);
-        EXPECT_EQ(TickTexts(row.range, row.from), row.ticks) << row.zone << ", " << RangeName(row.range);
+    for (const auto& [zone, range, from, ticks] : rows) {
+        test::ScopedEnvironment scoped("TZ", zone);
+        EXPECT_EQ(TickTexts(range, from), ticks) << zone << ", " << RangeName(range);
     }
 }
 
