@@ -60,7 +60,10 @@ TEST(NagiosEngineTest, RunsTheReadmesCommandDefinitions) {
                                                                      {"SETTINGS", settings.string()}};
     test::WriteFile(engine / "nagios.cfg", Filled(test::ReadFile(kTemplates / "nagios.cfg"), values));
     test::WriteFile(engine / "objects.cfg", commands + Filled(test::ReadFile(kTemplates / "objects.cfg"), values));
-    const std::filesystem::path plugins = std::filesystem::path(CHECK_CORVASSE_BINARY).parent_path();
+    // A copy beside the engine's files: nobody may not reach the build folder (under root's home, say).
+    const std::filesystem::path plugins = engine / "plugins";
+    std::filesystem::create_directories(plugins);
+    std::filesystem::copy_file(CHECK_CORVASSE_BINARY, plugins / "check_corvasse");
     test::WriteFile(engine / "resource.cfg", "$USER1$=" + plugins.string() + "\n");
     const std::string owner = std::to_string(nobody->pw_uid) + ":" + std::to_string(nobody->pw_gid);
     ASSERT_EQ(std::system(("chown -R " + owner + " '" + dir.Path().string() + "'").c_str()), 0);
