@@ -2,17 +2,17 @@
 // Built from the core without any Qt library, since a monitoring engine
 // starts it for every check and its start-up is its cost.
 
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
 
-#include <unistd.h>
-
 #include "cli/check_options.h"
 #include "cli/command_line.h"
 #include "cli/shutdown_watchdog.h"
+#include "cli/signal_deadline.h"
 #include "cli/watch_check.h"
 #include "common/process_abort.h"
 
@@ -31,26 +31,23 @@ int UsageFailure(const std::string& message) {
 }
 
 // Runs the check; past the time-out its result is the time-out's.
-CheckResult RunBounded(WatchCheck& check, std::chrono::seconds timeout, ShutdownWatchdog::Clock::time_point started) {
-    const std::string timedOut = TimedOutResult(check.Target(), timeout).Line() + "\n";
-    ShutdownWatchdog watchdog(started + timeout, kShutdownGrace, [timedOut] {
-        [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, timedOut.data(), timedOut.size());
-        _exit(static_cast<int>(CheckStatus::Critical));
-    });
+CheckResult RunBounded(WatchCheck& check, std::chrono::seconds timeout, std::chrono::steady_clock::time_point started) {
+    SignalDeadline deadline(started + timeout, kShutdownGrace, TimedOutResult(check.Target(), timeout).Line() + "\n",
+                            static_cast<int>(CheckStatus::Critical));
     CheckResult result;
     try {
         result = check.Run();
     } catch (const AbortedError&) {
         result = TimedOutResult(check.Target(), timeout);
     }
-    watchdog.Disarm();
+    deadline.Disarm();
     return result;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto started = ShutdownWatchdog::Clock::now();
+    const auto started = std::chrono::steady_clock::now();
     std::setlocale(LC_ALL, "");
     CheckOptions options;
     MonitorFiles files;
