@@ -24,10 +24,10 @@ void Arm(timer_t timer, std::chrono::nanoseconds after) {
     // A zero time would disarm the timer instead.
     if (after <= std::chrono::nanoseconds::zero()) after = std::chrono::nanoseconds(1);
     const auto seconds = std::chrono::floor<std::chrono::seconds>(after);
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(seconds.count());
-    spec.it_value.tv_nsec = static_cast<long>((after - seconds).count());
-    timer_settime(timer, 0, &spec, nullptr);
+    itimerspec when{};
+    when.it_value.tv_sec = static_cast<time_t>(seconds.count());
+    when.it_value.tv_nsec = static_cast<long>((after - seconds).count());
+    timer_settime(timer, 0, &when, nullptr);
 }
 
 void OnTimer(int) {
