@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "app/alert_report.h"
-#include "app/form_fields.h"
 #include "app/mail_settings.h"
 #include "app/monitor_view.h"
 #include "app/setting_keys.h"
 #include "app/settings_store.h"
+#include "app/watch_spec.h"
 #include "common/byte_string.h"
 #include "common/process_abort.h"
 #include "common/server_text.h"
@@ -93,38 +93,29 @@ void ApplyPort(TcpClient& client, std::optional<int>& replaced, std::optional<in
 
 }  // namespace
 
-AlertDelivery::AlertDelivery(AlertReport& report, FormFields& form, SettingsStore& settings, MonitorView& view,
-                             Pop3Client& pop3Client, SmtpClient& smtpClient, MailMessage& alertMessage)
-    : report_(report),
-      form_(form),
-      settings_(settings),
-      view_(view),
-      pop3Client_(pop3Client),
-      smtpClient_(smtpClient),
-      alertMessage_(alertMessage) {}
+AlertDelivery::AlertDelivery(AlertReport& report, MonitorView& view, Pop3Client& pop3Client, SmtpClient& smtpClient,
+                             MailMessage& alertMessage)
+    : report_(report), view_(view), pop3Client_(pop3Client), smtpClient_(smtpClient), alertMessage_(alertMessage) {}
 
-void AlertDelivery::SendAlert() {
-    report_.build_msg();
-    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, ReadMailSettings(settings_),
-         Footer::Publisher);
+void AlertDelivery::SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) {
+    report_.build_msg(spec, outcome);
+    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, spec.mail, Footer::Publisher);
 }
 
-void AlertDelivery::SendOutageAlert(const OutageAlert& alert) {
-    report_.BuildOutageReport(alert);
-    Send(kAlertSendingText, std::string(kAlertSubject) + ": " + alert.target, report_.AlertText,
-         ReadMailSettings(settings_), Footer::Publisher, alert.handingOver);
+void AlertDelivery::SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) {
+    report_.BuildOutageReport(spec, outcome, alert);
+    Send(kAlertSendingText, std::string(kAlertSubject) + ": " + spec.target, report_.AlertText, spec.mail,
+         Footer::Publisher, alert.handingOver);
 }
 
-void AlertDelivery::SendRecovery(const std::string& target, const std::string& report) {
+void AlertDelivery::SendRecovery(const WatchSpec& spec, const std::string& report) {
     std::string text = report;
-    Send(kRecoverySendingText, std::string(kRecoverySubject) + ": " + target, text, ReadMailSettings(settings_),
-         Footer::Publisher);
+    Send(kRecoverySendingText, std::string(kRecoverySubject) + ": " + spec.target, text, spec.mail, Footer::Publisher);
 }
 
-void AlertDelivery::SendCertificateWarning(const std::string& report) {
+void AlertDelivery::SendCertificateWarning(const WatchSpec& spec, const std::string& report) {
     std::string text = report;
-    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, ReadMailSettings(settings_),
-         Footer::Publisher);
+    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, spec.mail, Footer::Publisher);
 }
 
 std::vector<std::string> AlertDelivery::SendTestMail(const MailSettings& mail) {
@@ -152,7 +143,7 @@ std::vector<std::string> AlertDelivery::Deliver(const std::string& subject, cons
                                                 const MailSettings& mail, const std::function<void()>& handingOver) {
     // An address list that cannot be read, or holds no address, fails before
     // any server is asked.
-    const std::vector<Mailbox> recipients = ParseMailboxList(form_.Text(Field::txtSendto));
+    const std::vector<Mailbox> recipients = ParseMailboxList(mail.sendTo);
     if (recipients.empty()) throw MessageError("No address to send to: the send-to field holds none.");
     pop3Client_.Security = mail.security;
     smtpClient_.Security = mail.security;
@@ -218,7 +209,7 @@ void AlertDelivery::ConfigureSmtp(const MailSettings& mail) {
 void AlertDelivery::FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail,
                                 const std::vector<Mailbox>& recipients) {
     alertMessage_.ResetMessage();
-    const std::string ownAddress = form_.Text(Field::txtYourEmail);
+    const std::string& ownAddress = mail.from;
     alertMessage_.From.Address = ownAddress;
     alertMessage_.From.Name = ownAddress;
     alertMessage_.Sender.Address = recipients.front().address;

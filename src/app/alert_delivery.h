@@ -1,7 +1,7 @@
 #pragma once
 // Turns a failed watch into an e-mail: composes and logs the report, logs in
 // to the POP3 server first when "POP before SMTP" is on, configures the SMTP
-// client from the saved settings, fills the alert message and sends it.
+// client from the watch's mail settings, fills the alert message and sends it.
 
 #include <functional>
 #include <optional>
@@ -14,12 +14,10 @@
 namespace corvasse {
 
 class AlertReport;
-class FormFields;
 struct MailSettings;
 class MailMessage;
 class MonitorView;
 class Pop3Client;
-class SettingsStore;
 class SmtpClient;
 struct Mailbox;
 
@@ -51,12 +49,13 @@ class AlertDelivery : public AlertSender {
 public:
     // Every object must outlive this one. The two clients share one socket
     // I/O handler and are used strictly one after the other.
-    AlertDelivery(AlertReport& report, FormFields& form, SettingsStore& settings, MonitorView& view,
-                  Pop3Client& pop3Client, SmtpClient& smtpClient, MailMessage& alertMessage);
+    AlertDelivery(AlertReport& report, MonitorView& view, Pop3Client& pop3Client, SmtpClient& smtpClient,
+                  MailMessage& alertMessage);
 
     // Delivers one alert. The report is in the log before anything goes on
     // the network; a log that cannot be written is shown as a pane line and
-    // the alert is delivered all the same. Settings are read afresh; a user name, password,
+    // the alert is delivered all the same. It goes out as the watch's spec
+    // says (its mail settings, read with the watch); a user name, password,
     // authentication type or port that reads "n/a" leaves the SMTP client's
     // previous value. An alert beyond ASCII declares its charset ("charSet",
     // else UTF-8) on its text part, sent quoted-printable, and in the encoded
@@ -79,7 +78,7 @@ public:
     // before any server is asked. The recipients the server refuses are said
     // one by one ("Not sent to ADDRESS: REPLY", as a failure of the view);
     // the others get the message.
-    void SendAlert() override;
+    void SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) override;
 
     // The same delivery for the other mails: an outage's alert or reminder
     // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
@@ -90,9 +89,9 @@ public:
     // kTestMailText; nothing logged), which is no alert and has no footer.
     // The test message goes out as mail says, the others as the settings
     // are saved. The test message returns the addresses it went to.
-    void SendOutageAlert(const OutageAlert& alert) override;
-    void SendRecovery(const std::string& target, const std::string& report) override;
-    void SendCertificateWarning(const std::string& report) override;
+    void SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) override;
+    void SendRecovery(const WatchSpec& spec, const std::string& report) override;
+    void SendCertificateWarning(const WatchSpec& spec, const std::string& report) override;
     std::vector<std::string> SendTestMail(const MailSettings& mail);
 
 private:
@@ -114,8 +113,6 @@ private:
                      const std::vector<Mailbox>& recipients);
 
     AlertReport& report_;
-    FormFields& form_;
-    SettingsStore& settings_;
     MonitorView& view_;
     Pop3Client& pop3Client_;
     SmtpClient& smtpClient_;

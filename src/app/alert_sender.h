@@ -2,7 +2,8 @@
 // The watch's way to mail what went wrong: the alert of a failed web check
 // and, in outage mode, the alert once per outage, its reminders and the
 // mail that says the site is back; and the warning that the site's
-// certificate ends soon.
+// certificate ends soon. Each mail goes out as the watch's spec says
+// (app/watch_spec.h).
 
 #include <functional>
 #include <string>
@@ -10,14 +11,11 @@
 
 namespace corvasse {
 
-// Which watch the settings ask for.
-enum class WatchKind { Web, Ping };
+struct WatchOutcome;
+struct WatchSpec;
 
 // The alert or a reminder of an outage.
 struct OutageAlert {
-    WatchKind kind = WatchKind::Web;
-    // The address or host watched (app/watch_target.h); the Subject names it.
-    std::string target;
     // The report's last lines before the separator: "Reason: REASON", and a
     // reminder's "Down since DATE-TIME (DURATION)".
     std::vector<std::string> moreLines;
@@ -29,17 +27,18 @@ struct OutageAlert {
 class AlertSender {
 public:
     virtual ~AlertSender() = default;
-    // Composes the report, logs it and e-mails it; throws when delivery fails.
-    virtual void SendAlert() = 0;
+    // Composes the report of what the watch found, logs it and e-mails it;
+    // throws when delivery fails.
+    virtual void SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) = 0;
     // The same for an outage; a ping watch's report has the host instead of
     // the web watch's lines. Throws when delivery fails.
-    virtual void SendOutageAlert(const OutageAlert& alert) = 0;
-    // E-mails the report that the site at target is back, which the caller
+    virtual void SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) = 0;
+    // E-mails the report that the watched site is back, which the caller
     // has logged. Throws when delivery fails.
-    virtual void SendRecovery(const std::string& target, const std::string& report) = 0;
+    virtual void SendRecovery(const WatchSpec& spec, const std::string& report) = 0;
     // E-mails the warning that a server certificate ends soon (the report
     // of app/certificate_expiry_text.h). Throws when delivery fails.
-    virtual void SendCertificateWarning(const std::string& report) = 0;
+    virtual void SendCertificateWarning(const WatchSpec& spec, const std::string& report) = 0;
 };
 
 }  // namespace corvasse

@@ -8,10 +8,8 @@
 #include "app/certificate_expiry_text.h"
 #include "app/failure_reason.h"
 #include "app/monitor_view.h"
-#include "app/outage_settings.h"
 #include "app/result_keeper.h"
-#include "app/setting_keys.h"
-#include "app/settings_store.h"
+#include "app/watch_spec.h"
 #include "net/peer_certificate.h"
 
 namespace corvasse {
@@ -22,26 +20,20 @@ constexpr std::chrono::days kLastDay{1};
 
 }  // namespace
 
-CertificateWarnings::CertificateWarnings(const SettingsStore& settings, MonitorView& view, AlertSender& alert,
-                                         ResultKeeper& results)
-    : settings_(settings), view_(view), alert_(alert), results_(results) {}
+CertificateWarnings::CertificateWarnings(MonitorView& view, AlertSender& alert, ResultKeeper& results)
+    : view_(view), alert_(alert), results_(results) {}
 
-void CertificateWarnings::Check(const std::string& target, const PeerCertificate& certificate) {
-    const std::string value = ReadSetting(settings_, setting::certWarnDays);
-    if (value == kAbsentSetting || value.empty()) return;
-    const std::optional<int> days = WholeNumberIn(value, kCertWarnDaysMin, kCertWarnDaysMax);
-    if (!days) {
-        const std::string problem = "Certificate warnings are off: " + std::string(setting::certWarnDays.name) + "=" +
-                                    value + " in the settings file must be a whole number from " +
-                                    std::to_string(kCertWarnDaysMin) + " to " + std::to_string(kCertWarnDaysMax) + ".";
-        if (settingSaid_.IsNew(problem)) view_.ShowLogFailure(problem);
+void CertificateWarnings::Check(const WatchSpec& spec, const PeerCertificate& certificate) {
+    if (!spec.certificateProblem.empty()) {
+        if (settingSaid_.IsNew(spec.certificateProblem)) view_.ShowLogFailure(spec.certificateProblem);
         return;
     }
+    if (!spec.certificateWarnDays) return;
     settingSaid_.Clear();
 
     const ResultTime now = results_.Now();
     const auto left = certificate.notAfter - now;
-    if (left > std::chrono::days(*days)) return;
+    if (left > std::chrono::days(*spec.certificateWarnDays)) return;
     std::string line = CertificateExpiryText(certificate, now);
     line[0] = 'C';
     view_.AddStatusLine(line);
@@ -51,7 +43,7 @@ void CertificateWarnings::Check(const std::string& target, const PeerCertificate
         left <= kLastDay ? CertificateWarningKind::LastDay : CertificateWarningKind::Expiring};
     if (results_.CertificateWarningSent(warning)) return;
     try {
-        alert_.SendCertificateWarning(CertificateWarningReport(target, certificate, now));
+        alert_.SendCertificateWarning(spec, CertificateWarningReport(spec.target, certificate, now));
     } catch (const std::exception& error) {
         view_.AddStatusLine("Certificate warning not sent: " + FailureReason(error) +
                             "; it is tried again at the next watch.");

@@ -14,8 +14,8 @@ namespace corvasse {
 class AlertSender;
 class MonitorView;
 class ResultKeeper;
-class SettingsStore;
 struct PeerCertificate;
+struct WatchSpec;
 
 inline constexpr int kCertWarnDaysMin = 1;
 inline constexpr int kCertWarnDaysMax = 365;
@@ -23,19 +23,17 @@ inline constexpr int kCertWarnDaysMax = 365;
 class CertificateWarnings {
 public:
     // Every object must outlive this one.
-    CertificateWarnings(const SettingsStore& settings, MonitorView& view, AlertSender& alert, ResultKeeper& results);
+    CertificateWarnings(MonitorView& view, AlertSender& alert, ResultKeeper& results);
 
-    // The certificate that brought the page of target. Reads "certWarnDays"
-    // afresh; a value that is not a whole number in range is said once
+    // The certificate that brought the page of the watch. "certWarnDays"
+    // as the spec read it; a value that is not a whole number in range is said once
     // ("Certificate warnings are off: certWarnDays=500 in the settings file
     // must be a whole number from 1 to 365.") and warns of nothing. A mail
     // that fails is said in the pane and goes again with the next watch;
     // AbortedError passes to the caller. The mails sent are kept by results.
-    // Throws RegistryError.
-    void Check(const std::string& target, const PeerCertificate& certificate);
+    void Check(const WatchSpec& spec, const PeerCertificate& certificate);
 
 private:
-    const SettingsStore& settings_;
     MonitorView& view_;
     AlertSender& alert_;
     ResultKeeper& results_;

@@ -14,32 +14,12 @@ std::optional<std::string> Present(std::string value) {
     return value;
 }
 
-MailSecurity SecurityFromSetting(const std::string& value) {
-    if (value == kMailSecurityStartTls) return MailSecurity::StartTls;
-    if (value == kMailSecurityTls) return MailSecurity::Tls;
-    return MailSecurity::None;
-}
-
 }  // namespace
-
-MailSettings ReadMailSettings(const SettingsStore& settings) {
-    MailSettings mail;
-    mail.host = ReadSetting(settings, setting::txtSMTPhost);
-    mail.popBeforeSmtp = IsSettingOn(settings, setting::ckPOPbefore) ? PopBeforeSmtp::On : PopBeforeSmtp::Off;
-    mail.user = Present(ReadSetting(settings, setting::txtUserid));
-    mail.password = Present(ReadSetting(settings, setting::txtPass));
-    if (const std::optional<std::string> type = Present(ReadSetting(settings, setting::cboAuthType))) {
-        mail.authType = *type == kAuthTypeLogin ? AuthType::Login : AuthType::None;
-    }
-    mail.port = Present(ReadSetting(settings, setting::port));
-    mail.security = SecurityFromSetting(ReadSetting(settings, setting::mailSecurity));
-    mail.family = AddressFamilySetting(settings);
-    mail.charSet = Present(ReadSetting(settings, setting::charSet));
-    return mail;
-}
 
 MailSettings FormMailSettings(const FormFields& form, const SettingsStore& settings) {
     MailSettings mail;
+    mail.sendTo = form.Text(Field::txtSendto);
+    mail.from = form.Text(Field::txtYourEmail);
     mail.host = form.Text(Field::txtSMTPhost);
     mail.popBeforeSmtp = form.Checked(Field::ckPOPbefore) ? PopBeforeSmtp::On : PopBeforeSmtp::Off;
     mail.user = form.Text(Field::txtUserid);

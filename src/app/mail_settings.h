@@ -1,7 +1,7 @@
 #pragma once
 // How the monitor's mails go out: the SMTP server and its login, POP before
 // SMTP, the security, the port and the charset. A watch's mails take them
-// from the store as saved; the test mail takes them from the form as it
+// from the store as saved (app/watch_spec.h); the test mail takes them from the form as it
 // stands, so that it tries what the user is about to save.
 
 #include <optional>
@@ -19,6 +19,9 @@ class SettingsStore;
 enum class PopBeforeSmtp { Off, On };
 
 struct MailSettings {
+    // The send-to field's list of addresses, and the user's own address.
+    std::string sendTo;
+    std::string from;
     // Also the POP3 server's. A missing one reads "n/a" and fails to resolve.
     std::string host;
     PopBeforeSmtp popBeforeSmtp = PopBeforeSmtp::Off;
@@ -35,11 +38,6 @@ struct MailSettings {
     // The "charSet" setting, set by hand only; none: chosen by the text.
     std::optional<std::string> charSet;
 };
-
-// From the store: "txtSMTPhost", "ckPOPbefore", "txtUserid", "txtPass",
-// "cboAuthType", "port", "mailSecurity", "ipFamily" and "charSet". Throws
-// RegistryError.
-MailSettings ReadMailSettings(const SettingsStore& settings);
 
 // From the fields of "SMTP Details" as they stand (the port trimmed, none
 // when empty; "atNone" unless "atLogin" is chosen) and the "Address family:"

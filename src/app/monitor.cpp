@@ -16,7 +16,7 @@ namespace {
 // The service's watch and what it runs over, all on the calling thread.
 struct DirectWatch {
     DirectWatch(FormFields& form, MonitorView& view, Dialogs& boxes, const MonitorFiles& files)
-        : components(form, view, files),
+        : components(view, files),
           watch(form, view, boxes, components.settings, components.log, components.web, components.pingClient,
                 components.alert, components.state, components.results),
           runner(watch, boxes) {}

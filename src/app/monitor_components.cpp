@@ -2,8 +2,8 @@
 
 namespace corvasse {
 
-MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files,
-                                     WatchRecording recording)
+MonitorComponents::MonitorComponents(MonitorView& view, const MonitorFiles& files, WatchRecording recording,
+                                     AlertSender* mails)
     : settings(SettingsStore::AtFile(files.settings)),
       log(files.log),
       httpEvents(view),
@@ -12,9 +12,9 @@ MonitorComponents::MonitorComponents(FormFields& form, MonitorView& view, const 
       smtpEvents(view, MailProtocol::Smtp),
       pingClient(pinger),
       pingEvents(view, log),
-      report(form, settings, web, state, log, view),
-      alert(report, form, settings, view, pop3Client, smtpClient, alertMessage),
-      results(settings, view, log, alert, schedule, files.settings, files.history, recording) {
+      report(log, view),
+      alert(report, view, pop3Client, smtpClient, alertMessage),
+      results(view, log, mails ? *mails : alert, schedule, files.settings, files.history, recording) {
     httpEvents.Bind(httpClient);
     pop3Client.SetIOHandler(&mailSocketHandler);
     smtpClient.SetIOHandler(&mailSocketHandler);

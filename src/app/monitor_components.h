@@ -31,9 +31,11 @@
 namespace corvasse {
 
 struct MonitorComponents {
-    // The alert reads form; status lines and progress go to view.
-    MonitorComponents(FormFields& form, MonitorView& view, const MonitorFiles& files,
-                      WatchRecording recording = WatchRecording::ResultsAndOutages);
+    // Status lines and progress go to view. The watches' mails go to mails
+    // when it is given (a sender that may pass them on to alert), else to
+    // alert.
+    MonitorComponents(MonitorView& view, const MonitorFiles& files,
+                      WatchRecording recording = WatchRecording::ResultsAndOutages, AlertSender* mails = nullptr);
     MonitorComponents(const MonitorComponents&) = delete;
     MonitorComponents& operator=(const MonitorComponents&) = delete;
 

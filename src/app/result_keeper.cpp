@@ -8,6 +8,7 @@
 #include "app/monitor_view.h"
 #include "app/outage_text.h"
 #include "app/outage_tracker.h"
+#include "app/watch_outcome.h"
 #include "app/watch_schedule.h"
 #include "common/duration_text.h"
 #include "history/history_error.h"
@@ -22,11 +23,10 @@ std::time_t TimeOf(ResultTime time) { return std::chrono::system_clock::to_time_
 
 }  // namespace
 
-ResultKeeper::ResultKeeper(SettingsStore& settings, MonitorView& view, ActivityLog& log, AlertSender& alert,
-                           const WatchSchedule& schedule, std::filesystem::path settingsFile,
-                           std::filesystem::path historyFile, WatchRecording recording, WallClock clock)
-    : settings_(settings),
-      view_(view),
+ResultKeeper::ResultKeeper(MonitorView& view, ActivityLog& log, AlertSender& alert, const WatchSchedule& schedule,
+                           std::filesystem::path settingsFile, std::filesystem::path historyFile,
+                           WatchRecording recording, WallClock clock)
+    : view_(view),
       log_(log),
       alert_(alert),
       schedule_(schedule),
@@ -37,22 +37,20 @@ ResultKeeper::ResultKeeper(SettingsStore& settings, MonitorView& view, ActivityL
 
 ResultKeeper::~ResultKeeper() = default;
 
-FailureAlerts ResultKeeper::Begin(WatchKind kind, const std::string& target) {
-    kind_ = kind;
-    target_ = target;
+void ResultKeeper::Begin(const WatchSpec& spec) {
+    spec_ = spec;
     watch_.reset();
     outage_.reset();
-    if (recording_ == WatchRecording::None) return FailureAlerts::AtOnce;
+    if (recording_ == WatchRecording::None) return;
     if (recording_ == WatchRecording::ResultsAndOutages) {
-        try {
-            outage_ = ReadOutageSettings(settings_);
+        if (spec.outageProblem.empty()) {
+            outage_ = spec.outage;
             settingsSaid_.Clear();
-        } catch (const OutageSettingError& error) {
-            if (settingsSaid_.IsNew(error.what())) view_.ShowLogFailure(error.what());
+        } else if (settingsSaid_.IsNew(spec.outageProblem)) {
+            view_.ShowLogFailure(spec.outageProblem);
         }
     }
-    OpenWatch(target);
-    return outage_ && watch_ ? FailureAlerts::ByOutage : FailureAlerts::AtOnce;
+    OpenWatch(spec.target);
 }
 
 void ResultKeeper::OpenWatch(const std::string& target) {
@@ -79,17 +77,24 @@ void ResultKeeper::CertificateHistoryFailed(const HistoryError& error) {
     if (historySaid_.IsNew(error.what())) view_.ShowLogFailure(error.what());
 }
 
-void ResultKeeper::Record(const WatchResult& result) {
-    if (!watch_) return;
+void ResultKeeper::ResultKnown(const WatchOutcome& outcome) {
+    if (!watch_ || ByOutage()) return;
     try {
-        store_->RecordResult(*watch_, result);
+        store_->RecordResult(*watch_, outcome.result);
         historySaid_.Clear();
     } catch (const HistoryError& error) {
         HistoryFailed(error);
     }
 }
 
-void ResultKeeper::Conclude(const WatchResult& result) {
+void ResultKeeper::FailureSeen(const WatchOutcome& outcome) {
+    if (!ByOutage()) alert_.SendAlert(spec_, outcome);
+}
+
+void ResultKeeper::Conclude(const WatchOutcome& outcome) {
+    if (!ByOutage()) return;
+    const WatchResult& result = outcome.result;
+    const std::string& target = spec_.target;
     OutageTracker tracker(*store_, *watch_, *outage_);
     OutageStep step;
     try {
@@ -98,14 +103,14 @@ void ResultKeeper::Conclude(const WatchResult& result) {
     } catch (const HistoryError& error) {
         HistoryFailed(error);
         // As without outage mode.
-        if (result.state == ResultState::Down && kind_ == WatchKind::Web) alert_.SendAlert();
+        if (result.state == ResultState::Down && spec_.kind == WatchKind::Web) alert_.SendAlert(spec_, outcome);
         return;
     }
 
     if (!step.paneLine.empty()) view_.AddResultLine(TimeOf(result.time), step.paneLine);
-    if (step.change == OutageChange::Began) view_.Notify(target_ + " is down: " + result.reason);
+    if (step.change == OutageChange::Began) view_.Notify(target + " is down: " + result.reason);
     if (step.change == OutageChange::Ended) {
-        view_.Notify(target_ + " is back up after " +
+        view_.Notify(target + " is back up after " +
                      DurationText(std::chrono::floor<std::chrono::seconds>(step.outage->ended.value_or(result.time) -
                                                                            step.outage->began)));
     }
@@ -117,7 +122,7 @@ void ResultKeeper::Conclude(const WatchResult& result) {
     std::exception_ptr failure;
     for (const OutageAction& action : step.actions) {
         try {
-            Act(tracker, action);
+            Act(tracker, action, outcome);
         } catch (const HistoryError& error) {
             // The mail went out; only the note that it did is missing.
             HistoryFailed(error);
@@ -128,20 +133,21 @@ void ResultKeeper::Conclude(const WatchResult& result) {
     if (failure) std::rethrow_exception(failure);
 }
 
-void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action) {
+void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action, const WatchOutcome& outcome) {
     const std::string reason = "Reason: " + action.outage.lastReason;
     switch (action.kind) {
-        case OutageActionKind::SendAlert: SendFirstAlert(tracker, action, {kind_, target_, {reason}, {}}); break;
+        case OutageActionKind::SendAlert: SendFirstAlert(tracker, action, outcome, {{reason}}); break;
         case OutageActionKind::SendReminder:
-            alert_.SendOutageAlert({kind_, target_, {reason, DownSinceLine(action.outage, action.time)}});
+            alert_.SendOutageAlert(spec_, outcome, {{reason, DownSinceLine(action.outage, action.time)}});
             break;
-        case OutageActionKind::SendRecovery: alert_.SendRecovery(target_, LoggedRecovery(action.outage)); break;
+        case OutageActionKind::SendRecovery: alert_.SendRecovery(spec_, LoggedRecovery(action.outage)); break;
         case OutageActionKind::LogRecovery: LoggedRecovery(action.outage); return;
     }
     tracker.MailSent(action);
 }
 
-void ResultKeeper::SendFirstAlert(OutageTracker& tracker, const OutageAction& action, OutageAlert alert) {
+void ResultKeeper::SendFirstAlert(OutageTracker& tracker, const OutageAction& action, const WatchOutcome& outcome,
+                                  OutageAlert alert) {
     bool handedOver = false;
     alert.handingOver = [&] {
         try {
@@ -153,7 +159,7 @@ void ResultKeeper::SendFirstAlert(OutageTracker& tracker, const OutageAction& ac
         }
     };
     try {
-        alert_.SendOutageAlert(alert);
+        alert_.SendOutageAlert(spec_, outcome, alert);
     } catch (const ProtocolReplyError&) {
         // After the hand-over only the reply to the message itself is read:
         // the server refused the alert, so it did not arrive.
@@ -170,7 +176,7 @@ void ResultKeeper::SendFirstAlert(OutageTracker& tracker, const OutageAction& ac
 
 std::string ResultKeeper::LoggedRecovery(const Outage& outage) {
     const std::string report =
-        FormatAlertDate(std::time(nullptr)) + "\nWatching address: " + target_ + "\n" + RecoveryReport(outage);
+        FormatAlertDate(std::time(nullptr)) + "\nWatching address: " + spec_.target + "\n" + RecoveryReport(outage);
     try {
         log_.AppendLogLine(report);
     } catch (const IoError& error) {
@@ -180,7 +186,7 @@ std::string ResultKeeper::LoggedRecovery(const Outage& outage) {
 }
 
 bool ResultKeeper::CertificateWarningSent(const CertificateWarning& warning) {
-    if (certificateWarningsMailed_.contains({target_, warning.issuer, warning.serial, warning.kind})) return true;
+    if (certificateWarningsMailed_.contains({spec_.target, warning.issuer, warning.serial, warning.kind})) return true;
     if (!watch_) return false;
     try {
         return store_->CertificateWarningSent(*watch_, warning);
@@ -191,7 +197,7 @@ bool ResultKeeper::CertificateWarningSent(const CertificateWarning& warning) {
 }
 
 void ResultKeeper::CertificateWarningMailed(const CertificateWarning& warning) {
-    certificateWarningsMailed_.insert({target_, warning.issuer, warning.serial, warning.kind});
+    certificateWarningsMailed_.insert({spec_.target, warning.issuer, warning.serial, warning.kind});
     if (!watch_) return;
     try {
         store_->MarkCertificateWarningSent(*watch_, warning, clock_());

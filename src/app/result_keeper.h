@@ -20,6 +20,7 @@
 #include "app/outage_settings.h"
 #include "app/said_once.h"
 #include "app/wall_clock.h"
+#include "app/watch_spec.h"
 #include "history/history_records.h"
 
 namespace corvasse {
@@ -29,9 +30,9 @@ class HistoryError;
 class HistoryStore;
 class MonitorView;
 class OutageTracker;
-class SettingsStore;
 class WatchSchedule;
 struct OutageAction;
+struct WatchOutcome;
 
 // What a front end keeps of its watches.
 enum class WatchRecording {
@@ -40,37 +41,40 @@ enum class WatchRecording {
     ResultsAndOutages,  // every result, and outage mode when the settings ask for it
 };
 
-// When a watch's failure alerts.
-enum class FailureAlerts {
-    AtOnce,    // as without outage mode: at once, a web watch's every failure
-    ByOutage,  // after the watch, as the outage model says
-};
-
 class ResultKeeper {
 public:
     // Every object must outlive this one. Results are stamped by clock.
-    ResultKeeper(SettingsStore& settings, MonitorView& view, ActivityLog& log, AlertSender& alert,
-                 const WatchSchedule& schedule, std::filesystem::path settingsFile, std::filesystem::path historyFile,
-                 WatchRecording recording, WallClock clock = SystemTime);
+    ResultKeeper(MonitorView& view, ActivityLog& log, AlertSender& alert, const WatchSchedule& schedule,
+                 std::filesystem::path settingsFile, std::filesystem::path historyFile, WatchRecording recording,
+                 WallClock clock = SystemTime);
     ~ResultKeeper();
     ResultKeeper(const ResultKeeper&) = delete;
     ResultKeeper& operator=(const ResultKeeper&) = delete;
 
-    // A watch of target begins: reads the outage settings, opens the history
-    // when it is not open and finds the watch in it. Throws RegistryError.
-    FailureAlerts Begin(WatchKind kind, const std::string& target);
+    // A watch of spec begins: takes its outage settings (a problem with them
+    // is said once), opens the history when it is not open and finds the
+    // watch in it. Outage mode holds for the watch when the settings ask for
+    // it and the history could be used.
+    void Begin(const WatchSpec& spec);
 
     // The time to stamp a result with.
     ResultTime Now() const { return clock_(); }
 
-    // FailureAlerts::AtOnce: records the result as soon as it is known.
-    void Record(const WatchResult& result);
+    // Whether the running watch is in outage mode.
+    bool ByOutage() const { return outage_ && watch_; }
 
-    // FailureAlerts::ByOutage: records the result and does what the outage
-    // model asks. Each mail is tried; the first one's error then passes to
-    // the caller (that mail is asked for again with the next result).
-    // AbortedError passes at once. Throws RegistryError.
-    void Conclude(const WatchResult& result);
+    // The watch tells what it found as it is known. Without outage mode each
+    // result is recorded as soon as it is known (ResultKnown), and each
+    // failure of a web watch alerts at once (FailureSeen; the alert's error
+    // passes to the caller); in outage mode both wait for Conclude.
+    void ResultKnown(const WatchOutcome& outcome);
+    void FailureSeen(const WatchOutcome& outcome);
+
+    // After the watch, in outage mode: records the result and does what the
+    // outage model asks. Each mail is tried; the first one's error then
+    // passes to the caller (that mail is asked for again with the next
+    // result). AbortedError passes at once. Nothing without outage mode.
+    void Conclude(const WatchOutcome& outcome);
 
     // Whether the running watch's warning went out before: in this run, or
     // (with the history) in any run before it.
@@ -91,16 +95,16 @@ private:
     // then, and the next watch opens the database afresh.
     void CertificateHistoryFailed(const HistoryError& error);
     // Says a problem unless it was the last one said there.
-    void Act(OutageTracker& tracker, const OutageAction& action);
+    void Act(OutageTracker& tracker, const OutageAction& action, const WatchOutcome& outcome);
     // An outage's first alert. It counts as possibly sent from the moment its
     // message is handed over to the server, before the reply: a stop or a
     // kill while the server holds that reply then still ends the outage with
     // a recovery mail (and the alert is sent again, the lesser evil).
-    void SendFirstAlert(OutageTracker& tracker, const OutageAction& action, OutageAlert alert);
+    void SendFirstAlert(OutageTracker& tracker, const OutageAction& action, const WatchOutcome& outcome,
+                        OutageAlert alert);
     // The recovery's report, logged; its date line is now.
     std::string LoggedRecovery(const Outage& outage);
 
-    SettingsStore& settings_;
     MonitorView& view_;
     ActivityLog& log_;
     AlertSender& alert_;
@@ -117,8 +121,7 @@ private:
     SaidOnce settingsSaid_;
 
     // The running watch's.
-    WatchKind kind_ = WatchKind::Web;
-    std::string target_;
+    WatchSpec spec_;
     std::optional<WatchId> watch_;
     std::optional<OutageSettings> outage_;
 

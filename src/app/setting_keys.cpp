@@ -25,25 +25,4 @@ bool IsSettingOn(const SettingsStore& settings, const SettingKey& key) {
     return ReadSetting(settings, key) == kSettingOn;
 }
 
-AddressFamily AddressFamilySetting(const SettingsStore& settings) {
-    const std::string value = ReadSetting(settings, setting::ipFamily);
-    if (value == kIpFamilyIPv4) return AddressFamily::IPv4;
-    if (value == kIpFamilyIPv6) return AddressFamily::IPv6;
-    return AddressFamily::Any;
-}
-
-std::chrono::seconds ResumeGraceSetting(const SettingsStore& settings) {
-    const std::optional<int32_t> seconds = TryStrToInt(ReadSetting(settings, setting::resumeGraceSeconds));
-    return seconds && *seconds >= 0 ? std::chrono::seconds(*seconds) : kDefaultResumeGrace;
-}
-
-std::string ReferenceHostSetting(const SettingsStore& settings) {
-    const std::string host = ReadSetting(settings, setting::referenceHost);
-    return host == kAbsentSetting ? std::string() : Trim(host);
-}
-
-bool WatchesEachFamily(const SettingsStore& settings) {
-    return ReadSetting(settings, setting::ipFamily) == kIpFamilyEach;
-}
-
 }  // namespace corvasse

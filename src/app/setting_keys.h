@@ -8,8 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "common/address_family.h"
-
 namespace corvasse {
 
 class SettingsStore;
@@ -114,20 +112,5 @@ void DeleteSetting(SettingsStore& settings, const SettingKey& key);
 
 // Whether the value reads exactly kSettingOn.
 bool IsSettingOn(const SettingsStore& settings, const SettingKey& key);
-
-// The family "ipFamily" names; any other value, or none, means any family
-// ("each" too: it asks the watch for more, and every other connection
-// takes any family).
-AddressFamily AddressFamilySetting(const SettingsStore& settings);
-
-// Whether "ipFamily" asks the watch to go over each family separately.
-bool WatchesEachFamily(const SettingsStore& settings);
-
-// "resumeGraceSeconds": a whole number of seconds from 0 up; any other
-// value, or none, means kDefaultResumeGrace.
-std::chrono::seconds ResumeGraceSetting(const SettingsStore& settings);
-
-// "referenceHost" trimmed; empty when there is none.
-std::string ReferenceHostSetting(const SettingsStore& settings);
 
 }  // namespace corvasse

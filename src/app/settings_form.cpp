@@ -93,8 +93,10 @@ SettingsForm::SettingsForm(FormFields& form, MonitorView& view, Dialogs& dialogs
 
 void SettingsForm::Load() {
     view_.SelectStatusPage();
+    // Every value from one read of the file.
+    const SettingsStore settings = settings_.Snapshot();
 
-    std::string url = ReadSetting(settings_, setting::url2watch);
+    std::string url = ReadSetting(settings, setting::url2watch);
     form_.SetText(Field::txtURL2watch, IsPresent(url) && !url.empty() ? url : std::string(setting::url2watch.initial));
 
     const std::pair<SettingKey, Field> keptUnlessEmpty[] = {
@@ -104,50 +106,50 @@ void SettingsForm::Load() {
         {setting::txtYourEmail, Field::txtYourEmail},
     };
     for (const auto& [key, field] : keptUnlessEmpty) {
-        std::string value = ReadSetting(settings_, key);
+        std::string value = ReadSetting(settings, key);
         if (IsPresent(value) && !value.empty()) form_.SetText(field, value);
     }
 
-    if (IsSettingOn(settings_, setting::PingOnly)) form_.SetChecked(Field::ckPingOnly, true);
-    std::string pingAddr = ReadSetting(settings_, setting::PingAddr);
+    if (IsSettingOn(settings, setting::PingOnly)) form_.SetChecked(Field::ckPingOnly, true);
+    std::string pingAddr = ReadSetting(settings, setting::PingAddr);
     if (IsPresent(pingAddr)) form_.SetText(Field::editIPaddr, pingAddr);
-    form_.SetChecked(Field::ckPOPbefore, IsSettingOn(settings_, setting::ckPOPbefore));
-    std::string userId = ReadSetting(settings_, setting::txtUserid);
+    form_.SetChecked(Field::ckPOPbefore, IsSettingOn(settings, setting::ckPOPbefore));
+    std::string userId = ReadSetting(settings, setting::txtUserid);
     if (IsPresent(userId)) form_.SetText(Field::txtUserid, userId);
-    std::string password = ReadSetting(settings_, setting::txtPass);
+    std::string password = ReadSetting(settings, setting::txtPass);
     if (IsPresent(password)) form_.SetText(Field::txtPass, password);
-    if (ReadSetting(settings_, setting::cboAuthType) == kAuthTypeLogin) form_.SetChecked(Field::rad_atLogin, true);
+    if (ReadSetting(settings, setting::cboAuthType) == kAuthTypeLogin) form_.SetChecked(Field::rad_atLogin, true);
 
-    form_.SetChecked(Field::ckAllowHttps, IsSettingOn(settings_, setting::allowHttps));
-    const std::string security = ReadSetting(settings_, setting::mailSecurity);
+    form_.SetChecked(Field::ckAllowHttps, IsSettingOn(settings, setting::allowHttps));
+    const std::string security = ReadSetting(settings, setting::mailSecurity);
     Field securityButton = Field::radSecurityNone;
     for (auto [value, button] : kSecurityChoices) {
         if (security == value) securityButton = button;
     }
     form_.SetChecked(securityButton, true);
-    const std::string port = ReadSetting(settings_, setting::port);
+    const std::string port = ReadSetting(settings, setting::port);
     form_.SetText(Field::txtPort, IsPresent(port) ? port : "");
-    const std::string family = ReadSetting(settings_, setting::ipFamily);
+    const std::string family = ReadSetting(settings, setting::ipFamily);
     std::string familyChoice(setting::ipFamily.initial);
     for (auto [value, text] : kFamilyChoices) {
         if (family == value) familyChoice = text;
     }
     form_.SetText(Field::cboAddressFamily, familyChoice);
-    form_.SetChecked(Field::ckOfflineAware, IsSettingOn(settings_, setting::offlineAware));
+    form_.SetChecked(Field::ckOfflineAware, IsSettingOn(settings, setting::offlineAware));
 
-    form_.SetChecked(Field::ckOutageAlerts, IsSettingOn(settings_, setting::outageAlerts));
+    form_.SetChecked(Field::ckOutageAlerts, IsSettingOn(settings, setting::outageAlerts));
     for (const OutageNumber& number : kOutageNumbers) {
-        const std::string value = ReadSetting(settings_, number.key);
+        const std::string value = ReadSetting(settings, number.key);
         form_.SetText(number.field, IsPresent(value) && !value.empty() ? value : std::string(number.key.initial));
     }
-    form_.SetChecked(Field::ckRecoveryMail, ReadSetting(settings_, setting::recoveryMail) != kRecoveryMailOff);
+    form_.SetChecked(Field::ckRecoveryMail, ReadSetting(settings, setting::recoveryMail) != kRecoveryMailOff);
     // A value out of range leaves the box clear; the watch says why.
     const std::optional<int> warnDays =
-        WholeNumberIn(ReadSetting(settings_, setting::certWarnDays), kCertWarnDaysMin, kCertWarnDaysMax);
+        WholeNumberIn(ReadSetting(settings, setting::certWarnDays), kCertWarnDaysMin, kCertWarnDaysMax);
     form_.SetChecked(Field::ckCertWarn, warnDays.has_value());
     form_.SetText(Field::txtCertWarnDays,
                   warnDays ? std::to_string(*warnDays) : std::string(setting::certWarnDays.initial));
-    const std::string seconds = ReadSetting(settings_, setting::intervalSeconds);
+    const std::string seconds = ReadSetting(settings, setting::intervalSeconds);
     form_.SetText(Field::lblIntervalSeconds, IsPresent(seconds) ? seconds : "");
 }
 

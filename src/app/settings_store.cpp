@@ -290,6 +290,7 @@ std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileNam
 
 std::string SettingsStore::FileContent(std::string_view key) const {
     if (kept_) return *kept_;
+    if (source_) return *(kept_ = source_->FileContent(key));
     bool missing = true;
     std::optional<std::string> text;
     try {
@@ -325,6 +326,22 @@ std::string SettingsStore::ReadSetting(std::string_view section, std::string_vie
 }
 
 void SettingsStore::KeepFirstRead() { keepFirstRead_ = true; }
+
+SettingsStore SettingsStore::Snapshot() const {
+    SettingsStore snapshot = *this;
+    snapshot.source_ = this;
+    return snapshot;
+}
+
+SettingsStore::HeldReads::HeldReads(SettingsStore& store) : store_(store), wasKeeping_(store.keepFirstRead_) {
+    store_.keepFirstRead_ = true;
+}
+
+SettingsStore::HeldReads::~HeldReads() {
+    if (wasKeeping_) return;
+    store_.keepFirstRead_ = false;
+    store_.kept_.reset();
+}
 
 void SettingsStore::ReadNoFile() {
     keepFirstRead_ = true;

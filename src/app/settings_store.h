@@ -74,6 +74,24 @@ public:
     // No file is read: every read answers as a missing file would, but for
     // the overrides. For a watch given whole on a command line.
     void ReadNoFile();
+    // A store that reads the file once, at its first read, through this one
+    // (which must outlive it), and answers every later read from what it
+    // read: one watch's view of the settings. It keeps the overrides.
+    SettingsStore Snapshot() const;
+    // While the hold lives, every read of this store answers from one read
+    // of the file (the first), as a snapshot would; a write reads afresh.
+    // For a group of steps that each read the settings on one thread.
+    class HeldReads {
+    public:
+        explicit HeldReads(SettingsStore& store);
+        ~HeldReads();
+        HeldReads(const HeldReads&) = delete;
+        HeldReads& operator=(const HeldReads&) = delete;
+
+    private:
+        SettingsStore& store_;
+        bool wasKeeping_;
+    };
     // Every later read of the value answers `value`, whatever the file holds
     // (a value given on a command line). The file itself is not changed.
     void Override(std::string_view section, std::string_view key, std::string_view value);
@@ -106,6 +124,8 @@ private:
     LostFile lostFile_ = LostFile::ReadsAsIs;
     FolderCreation folderCreation_ = FolderCreation::OnEveryCall;
     mutable std::optional<std::string> lastRead_;
+    // A snapshot's store, which reads the file for it.
+    const SettingsStore* source_ = nullptr;
 };
 
 }  // namespace corvasse

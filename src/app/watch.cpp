@@ -16,7 +16,6 @@
 #include "app/monitor_view.h"
 #include "app/offline_reason.h"
 #include "app/ping_client.h"
-#include "app/setting_keys.h"
 #include "app/watch_state.h"
 #include "app/watch_target.h"
 #include "app/web_client.h"
@@ -41,25 +40,30 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       log_(log),
       web_(web),
       pinger_(pinger),
-      alert_(alert),
       state_(state),
       results_(results),
       resume_(clock),
-      certificates_(settings, view, alert, results) {}
+      certificates_(view, alert, results),
+      outcome_(state.Outcome) {}
 
 void Watch::Run() {
     // Asked at every watch, so that a sleep is measured from the watch before
     // it, whatever the setting said then.
-    if (resume_.SleptSinceLastCheck() && IsSettingOn(settings_, setting::offlineAware)) WaitAfterSleep();
-    state_.FetchedBodyLength = 0;
-    state_.FamilyFailures.clear();
-    state_.OfflineReason.clear();
-    state_.WatchedEachFamily = false;
-    const WatchKind kind = IsSettingOn(settings_, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
-    alerts_ = results_.Begin(kind, WatchTarget(form_, settings_));
-    const std::optional<WatchResult> result = kind == WatchKind::Ping ? RunPingWatch() : RunWebWatch();
-    if (result && result->state == ResultState::Unknown) state_.OfflineReason = result->reason;
-    if (result && alerts_ == FailureAlerts::ByOutage) results_.Conclude(*result);
+    const bool slept = resume_.SleptSinceLastCheck();
+    spec_ = ReadWatchSpec(form_, settings_);
+    if (slept && spec_.offlineAware) WaitAfterSleep();
+    // What the latest content check found stands until the next check.
+    const bool textFound = outcome_.textFound;
+    outcome_ = WatchOutcome();
+    outcome_.textFound = textFound;
+    results_.Begin(spec_);
+    bool watched = true;
+    if (spec_.kind == WatchKind::Ping) {
+        RunPingWatch();
+    } else {
+        watched = RunWebWatch();
+    }
+    if (watched) results_.Conclude(outcome_);
     state_.WatchCount = static_cast<int32_t>(static_cast<uint32_t>(state_.WatchCount) + 1u);
     const std::optional<std::string> nextWatch = results_.NextWatchText();
     view_.SetWatchCountText(nextWatch ? *nextWatch : "Watch count:" + std::to_string(state_.WatchCount));
@@ -69,13 +73,13 @@ void Watch::Run() {
 
 void Watch::WaitAfterSleep() {
     // A network that comes back after a sleep takes a while to be up again.
-    const std::chrono::seconds grace = ResumeGraceSetting(settings_);
+    const std::chrono::seconds grace = spec_.resumeGrace;
     view_.AddStatusLine("This computer has just woken up: the watch waits " + std::to_string(grace.count()) + " s.");
     PollUnlessAborted({}, std::chrono::steady_clock::now() + grace);
 }
 
 std::optional<FamilyPlan> Watch::EachFamilyPlan(const std::string& host) {
-    if (!WatchesEachFamily(settings_)) return std::nullopt;
+    if (!spec_.eachFamily) return std::nullopt;
     FamilyPlan plan = PlanFamilies(LookupAddresses(host, AddressFamily::Any));
     if (plan.passes.empty()) return std::nullopt;
     std::string notice;
@@ -88,32 +92,30 @@ std::optional<FamilyPlan> Watch::EachFamilyPlan(const std::string& host) {
     return plan;
 }
 
-WatchResult Watch::RunPingWatch() {
-    const std::string host = Trim(form_.Text(Field::editIPaddr));
+void Watch::RunPingWatch() {
     std::vector<PingOutcome> outcomes;
-    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) {
-        state_.WatchedEachFamily = true;
-        for (const FamilyPass& pass : plan->passes) outcomes.push_back(PingOver(host, pass.family, &pass));
+    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(spec_.pingHost)) {
+        outcome_.watchedEachFamily = true;
+        for (const FamilyPass& pass : plan->passes) outcomes.push_back(PingOver(pass.family, &pass));
     } else {
-        outcomes.push_back(PingOver(host, AddressFamilySetting(settings_), nullptr));
+        outcomes.push_back(PingOver(spec_.family, nullptr));
     }
     std::vector<WatchResult> results;
     for (const PingOutcome& outcome : outcomes) results.push_back(outcome.result);
-    const WatchResult result = CombinedResult(results);
-    if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
-    for (const PingOutcome& outcome : outcomes) ShowPing(host, outcome);
-    return result;
+    outcome_.result = CombinedResult(results);
+    results_.ResultKnown(outcome_);
+    for (const PingOutcome& outcome : outcomes) ShowPing(outcome);
 }
 
-Watch::PingOutcome Watch::PingOver(const std::string& host, AddressFamily family, const FamilyPass* pass) {
+Watch::PingOutcome Watch::PingOver(AddressFamily family, const FamilyPass* pass) {
     pinger_.SetAddressFamily(family);
     PingOutcome outcome;
     outcome.result.time = results_.Now();
     try {
-        pinger_.PingHost(host);
+        pinger_.PingHost(spec_.pingHost);
         outcome.result.responseTime = std::chrono::milliseconds(pinger_.ResponseTime());
     } catch (const std::exception& error) {
-        if (const std::optional<std::string> offline = OfflineReasonFor(host, family, pass, ReferenceProbe::Ping)) {
+        if (const auto offline = OfflineReasonFor(spec_.pingHost, family, pass, ReferenceProbe::Ping)) {
             outcome.result.state = ResultState::Unknown;
             outcome.result.reason = *offline;
         } else {
@@ -123,7 +125,7 @@ Watch::PingOutcome Watch::PingOver(const std::string& host, AddressFamily family
                 outcome.familyFailure = FamilyFailureText(
                     family, AddressForDisplay(pass->lookup.addresses.front().Text()), outcome.result.reason);
                 outcome.result.reason = outcome.familyFailure;
-                state_.FamilyFailures.push_back(outcome.familyFailure);
+                outcome_.familyFailures.push_back(outcome.familyFailure);
             }
         }
     }
@@ -131,13 +133,14 @@ Watch::PingOutcome Watch::PingOver(const std::string& host, AddressFamily family
     return outcome;
 }
 
-void Watch::ShowPing(const std::string& host, const PingOutcome& outcome) {
+void Watch::ShowPing(const PingOutcome& outcome) {
     if (outcome.result.state == ResultState::Unknown) {
         ReportOffline(outcome.result);
         return;
     }
     // In outage mode the log keeps the alerts and recoveries; the history every result.
-    const bool logged = alerts_ == FailureAlerts::AtOnce;
+    const bool logged = !results_.ByOutage();
+    const std::string& host = spec_.pingHost;
     if (outcome.result.state == ResultState::Down) {
         view_.AddStatusLine(DateTimeTextNow() + " - error Pinging site:" + host);
         if (logged) log_.AppendLogLine(DateTimeTextNow() + " - error pinging site." + host);
@@ -151,86 +154,90 @@ void Watch::ShowPing(const std::string& host, const PingOutcome& outcome) {
     if (logged) log_.AppendLogLine(DateTimeTextNow() + " - Ping response time: " + time + " (ms)");
 }
 
-std::optional<WatchResult> Watch::RunWebWatch() {
-    const bool httpsAllowed = IsSettingOn(settings_, setting::allowHttps);
-    if (!httpsAllowed && ContainsBytes(form_.Text(Field::txtURL2watch), "https://")) {
+bool Watch::RunWebWatch() {
+    if (!spec_.httpsAllowed && ContainsBytes(spec_.address, "https://")) {
         dialogs_.Beep();
         dialogs_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");
-        return std::nullopt;
+        return false;
     }
-    web_.SetHttpsPolicy(httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
-    const std::string host = Uri(AbsoluteAddress(form_.Text(Field::txtURL2watch))).Host;
-    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) return RunWebWatchOverEachFamily(host, *plan);
-    const AddressFamily family = AddressFamilySetting(settings_);
-    web_.SetAddressFamily(family);
+    web_.SetHttpsPolicy(spec_.httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
+    const std::string host = Uri(AbsoluteAddress(spec_.address)).Host;
+    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) {
+        RunWebWatchOverEachFamily(host, *plan);
+        return true;
+    }
+    web_.SetAddressFamily(spec_.family);
     web_.SetConnectTimeout(kWatchConnectTimeout);
     // Undecided until the first failure, or the end without one.
-    WatchResult result;
+    WatchResult& result = outcome_.result;
     result.time = results_.Now();
     result.state = ResultState::Unknown;
-    std::optional<PeerCertificate> certificate;
     try {
-        // The page is checked as it arrives, so the look-for text is the one
-        // in the form when the fetch starts.
-        BodyCheck body(form_.Text(Field::txtLookFor));
+        // The page is checked as it arrives.
+        BodyCheck body(spec_.lookFor);
         const auto started = std::chrono::steady_clock::now();
-        web_.Get(form_.Text(Field::txtURL2watch), body);
-        certificate = web_.ServerCertificate();
+        web_.Get(spec_.address, body);
+        if (std::optional<PeerCertificate> certificate = web_.ServerCertificate()) {
+            outcome_.certificates.push_back(std::move(*certificate));
+        }
         result.responseTime =
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-        state_.FetchedBodyLength = body.Length();
+        outcome_.pageLength = body.Length();
         result.size = body.Length();
-        CheckContent(body, result);
+        CheckContent(body);
         web_.Disconnect();
+        NoteReply();
     } catch (const std::exception& error) {
+        NoteReply();
         // Only a site that never answered may have been out of reach.
         if (result.state == ResultState::Unknown && web_.ResponseCode() == -1) {
-            if (const auto offline = OfflineReasonFor(host, family, nullptr, ReferenceProbe::Connect)) {
+            if (const auto offline = OfflineReasonFor(host, spec_.family, nullptr, ReferenceProbe::Connect)) {
                 result.reason = *offline;
                 ReportOffline(result);
-                if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
-                return result;
+                results_.ResultKnown(outcome_);
+                return true;
             }
         }
         // A failed fetch, a bad expected size or a failed alert of the content
         // check: one (more) alert. Its own failure leaves the tick.
-        Failed(result, FailureReason(error));
+        Failed(FailureReason(error));
     }
     if (result.state == ResultState::Unknown) {
         result.state = ResultState::Up;
-        if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
+        results_.ResultKnown(outcome_);
     }
-    if (certificate) certificates_.Check(form_.Text(Field::txtURL2watch), *certificate);
-    return result;
+    CheckCertificates();
+    return true;
 }
 
-WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan) {
-    state_.WatchedEachFamily = true;
+void Watch::RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan) {
+    outcome_.watchedEachFamily = true;
     std::vector<WatchResult> results;
     // The report tells of the page of the first family that failed.
-    std::optional<std::pair<int64_t, std::string>> firstFailedPage;
-    // The server may show each family a certificate of its own; each warns once.
-    std::vector<PeerCertificate> certificates;
+    std::optional<std::pair<int64_t, bool>> firstFailedPage;
     for (const FamilyPass& pass : plan.passes) {
-        state_.FetchedBodyLength = 0;
+        outcome_.pageLength = 0;
         web_.SetAddressFamily(pass.family);
         web_.SetConnectTimeout(kWatchConnectTimeout);
         WatchResult result;
         result.time = results_.Now();
         std::optional<std::string> failure;
         try {
-            BodyCheck body(form_.Text(Field::txtLookFor));
+            BodyCheck body(spec_.lookFor);
             const auto started = std::chrono::steady_clock::now();
-            web_.Get(form_.Text(Field::txtURL2watch), body);
+            web_.Get(spec_.address, body);
+            // The server may show each family a certificate of its own; each warns once.
             if (std::optional<PeerCertificate> certificate = web_.ServerCertificate()) {
-                const bool seen = std::any_of(certificates.begin(), certificates.end(), [&](const PeerCertificate& c) {
-                    return c.issuer == certificate->issuer && c.serialNumber == certificate->serialNumber;
-                });
-                if (!seen) certificates.push_back(std::move(*certificate));
+                const auto& seen = outcome_.certificates;
+                if (std::none_of(seen.begin(), seen.end(), [&](const PeerCertificate& c) {
+                        return c.issuer == certificate->issuer && c.serialNumber == certificate->serialNumber;
+                    })) {
+                    outcome_.certificates.push_back(std::move(*certificate));
+                }
             }
             result.responseTime =
                 std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-            state_.FetchedBodyLength = body.Length();
+            outcome_.pageLength = body.Length();
             result.size = body.Length();
             failure = ContentFailure(body);
             web_.Disconnect();
@@ -253,61 +260,69 @@ WatchResult Watch::RunWebWatchOverEachFamily(const std::string& host, const Fami
             if (peer.empty()) peer = AddressForDisplay(pass.lookup.addresses.front().Text());
             result.state = ResultState::Down;
             result.reason = FamilyFailureText(pass.family, peer, *failure);
-            state_.FamilyFailures.push_back(result.reason);
+            outcome_.familyFailures.push_back(result.reason);
             view_.AddStatusLine(result.reason);
-            if (!firstFailedPage) firstFailedPage.emplace(state_.FetchedBodyLength, state_.FoundFlag);
+            if (!firstFailedPage) firstFailedPage.emplace(outcome_.pageLength, outcome_.textFound);
         }
         results.push_back(result);
     }
-    if (firstFailedPage) std::tie(state_.FetchedBodyLength, state_.FoundFlag) = *firstFailedPage;
-    const WatchResult result = CombinedResult(results);
-    if (alerts_ == FailureAlerts::AtOnce) {
-        results_.Record(result);
-        if (result.state == ResultState::Down) alert_.SendAlert();
-    }
-    for (const PeerCertificate& certificate : certificates) {
-        certificates_.Check(form_.Text(Field::txtURL2watch), certificate);
-    }
-    return result;
+    if (firstFailedPage) std::tie(outcome_.pageLength, outcome_.textFound) = *firstFailedPage;
+    NoteReply();
+    outcome_.result = CombinedResult(results);
+    results_.ResultKnown(outcome_);
+    if (outcome_.result.state == ResultState::Down) results_.FailureSeen(outcome_);
+    CheckCertificates();
 }
 
-void Watch::Failed(WatchResult& result, const std::string& reason) {
+void Watch::NoteReply() {
+    outcome_.statusLine = web_.ResponseText();
+    outcome_.statusCode = web_.ResponseCode();
+}
+
+void Watch::Failed(const std::string& reason) {
+    WatchResult& result = outcome_.result;
     if (result.state == ResultState::Unknown) {
         result.state = ResultState::Down;
         result.reason = reason;
-        if (alerts_ == FailureAlerts::AtOnce) results_.Record(result);
+        results_.ResultKnown(outcome_);
     }
-    if (alerts_ == FailureAlerts::AtOnce) alert_.SendAlert();
+    results_.FailureSeen(outcome_);
 }
 
-void Watch::CheckContent(const BodyCheck& body, WatchResult& result) {
-    if (const std::optional<std::string> failure = ContentFailure(body)) Failed(result, *failure);
+void Watch::CheckContent(const BodyCheck& body) {
+    if (const std::optional<std::string> failure = ContentFailure(body)) {
+        NoteReply();
+        Failed(*failure);
+    }
 }
 
 std::optional<std::string> Watch::ContentFailure(const BodyCheck& body) {
-    state_.FoundFlag.clear();
+    outcome_.textFound = false;
     view_.RepaintStatusPane();
-    const std::string expectedSize = form_.Text(Field::txtFileSize);
-    if (!Trim(expectedSize).empty()) {
-        const int32_t expected = StrToInt(expectedSize);
+    if (!Trim(spec_.expectedSize).empty()) {
+        const int32_t expected = StrToInt(spec_.expectedSize);
         if (static_cast<int64_t>(expected) < body.Length()) return SizeOverReason(body.Length(), expected);
         return std::nullopt;
     }
     if (!body.Found()) return kTextMissingReason;
-    state_.FoundFlag = "y";
+    outcome_.textFound = true;
     return std::nullopt;
 }
 
 std::optional<std::string> Watch::OfflineReasonFor(const std::string& host, AddressFamily family,
                                                    const FamilyPass* pass, ReferenceProbe probe) {
-    if (!IsSettingOn(settings_, setting::offlineAware)) return std::nullopt;
+    if (!spec_.offlineAware) return std::nullopt;
     SystemNetworkProbes probes(probe);
-    return OfflineReason(pass ? pass->lookup : LookupAddresses(host, family), ReferenceHostSetting(settings_), probes);
+    return OfflineReason(pass ? pass->lookup : LookupAddresses(host, family), spec_.referenceHost, probes);
 }
 
 void Watch::ReportOffline(const WatchResult& result) {
     view_.AddResultLine(std::chrono::system_clock::to_time_t(result.time),
                         "Offline (" + result.reason + "): this watch is not counted");
+}
+
+void Watch::CheckCertificates() {
+    for (const PeerCertificate& certificate : outcome_.certificates) certificates_.Check(spec_, certificate);
 }
 
 }  // namespace corvasse

@@ -14,6 +14,8 @@
 #include "app/result_keeper.h"
 #include "app/resume_detector.h"
 #include "app/system_network_probes.h"
+#include "app/watch_outcome.h"
+#include "app/watch_spec.h"
 #include "common/suspend_clock.h"
 #include "history/history_records.h"
 
@@ -47,14 +49,13 @@ public:
           WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, ResultKeeper& results,
           const SuspendClock& clock = SystemSuspendClock());
 
-    // One watch. Its result (up, or down with the failure's own words; the
-    // response time; the page's size) goes to results. Errors of the alert
+    // One watch of what the settings and the form describe (app/watch_spec.h,
+    // read once). What it found (the state's Outcome) goes to results as it is known,
+    // which decide what alerts. An https:// address without "allowHttps" is
+    // refused with a message box: no result. Errors of the alert
     // delivery and of the log pass to the caller, and so does AbortedError
     // when the watch is cut (it is then neither reported, recorded nor
-    // counted). The setting "allowHttps" ("y") lets https:// addresses
-    // through to the client instead of refusing them with a message box (a
-    // refused address is no result). In outage mode the results decide the
-    // alerts after the watch, the ping's lines are not logged, and the
+    // counted). In outage mode the ping's lines are not logged, and the
     // status bar's second panel says when the next watch runs.
     //
     // "ipFamily=each": the address is fetched (or the host pinged) over
@@ -86,12 +87,15 @@ private:
 
     void WaitAfterSleep();
     std::optional<FamilyPlan> EachFamilyPlan(const std::string& host);
-    WatchResult RunPingWatch();
-    PingOutcome PingOver(const std::string& host, AddressFamily family, const FamilyPass* pass);
-    void ShowPing(const std::string& host, const PingOutcome& outcome);
-    std::optional<WatchResult> RunWebWatch();
-    WatchResult RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan);
-    void CheckContent(const BodyCheck& body, WatchResult& result);
+    void RunPingWatch();
+    PingOutcome PingOver(AddressFamily family, const FamilyPass* pass);
+    void ShowPing(const PingOutcome& outcome);
+    // False when the address is refused.
+    bool RunWebWatch();
+    void RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan& plan);
+    // The client's reply, for the report.
+    void NoteReply();
+    void CheckContent(const BodyCheck& body);
     // Why the page fails the content check; none when it passes. Throws
     // ConversionError for an expected size that is not a number.
     std::optional<std::string> ContentFailure(const BodyCheck& body);
@@ -102,9 +106,10 @@ private:
                                                 ReferenceProbe probe);
     // The pane line of a result that is not counted, with the watch's time.
     void ReportOffline(const WatchResult& result);
-    // The first failure of a web watch decides its result; without outage
-    // mode each failure also alerts at once.
-    void Failed(WatchResult& result, const std::string& reason);
+    // The first failure of a web watch decides its result; each failure is
+    // told to the results, which alert at once without outage mode.
+    void Failed(const std::string& reason);
+    void CheckCertificates();
 
     FormFields& form_;
     MonitorView& view_;
@@ -113,13 +118,14 @@ private:
     ActivityLog& log_;
     WebClient& web_;
     PingClient& pinger_;
-    AlertSender& alert_;
     WatchState& state_;
     ResultKeeper& results_;
     ResumeDetector resume_;
     CertificateWarnings certificates_;
     // The running watch's.
-    FailureAlerts alerts_ = FailureAlerts::AtOnce;
+    WatchSpec spec_;
+    // The state's.
+    WatchOutcome& outcome_;
 };
 
 }  // namespace corvasse

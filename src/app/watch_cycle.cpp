@@ -29,8 +29,9 @@ WatchCycle::WatchCycle(FormFields& form, MonitorView& view, const TickBoxes& box
 
 void WatchCycle::StartWatching() {
     view_.ClearStatusLines();
+    const SettingsStore settings = settings_.Snapshot();
     // No field of the form sets it: a hand edit counts from the next start.
-    const std::string seconds = ReadSetting(settings_, setting::intervalSeconds);
+    const std::string seconds = ReadSetting(settings, setting::intervalSeconds);
     form_.SetText(Field::lblIntervalSeconds, seconds == kAbsentSetting ? "" : seconds);
     // The text is converted before the timer is touched: a bad interval must not
     // leave the timer ticking at whatever interval it had.
@@ -39,7 +40,7 @@ void WatchCycle::StartWatching() {
     timer_.SetEnabled(true);
     timer_.SetInterval(static_cast<uint32_t>(interval.count()));
     view_.SetStatusText("Timer set to " + std::to_string(timer_.Interval()) + " millisecond interval.");
-    ShowNextWatch();
+    ShowNextWatch(settings);
     runner_.RunWatch();
 }
 
@@ -49,7 +50,7 @@ void WatchCycle::StopWatching() {
     runner_.CutWatch([this] {
         view_.SetStatusText("Watching process stopped...");
         view_.SetProgressPosition(0);
-        ShowNextWatch();
+        ShowNextWatch(settings_);
     });
 }
 
@@ -62,17 +63,17 @@ void WatchCycle::AbortConnection() {
     // The cut watch's tick is gone: the next one is the timer's next.
     runner_.CutWatch([this] {
         view_.SetStatusText("Connection Aborted...");
-        ShowNextWatch();
+        ShowNextWatch(settings_);
         view_.RepaintStatusBar();
     });
 }
 
-void WatchCycle::ShowNextWatch() {
+void WatchCycle::ShowNextWatch(const SettingsStore& settings) {
     // Read as every watch reads them: the panel follows what the watches do.
     // An unreadable file leaves the panel as it is, so that Stop and Abort
     // never fail over it.
     try {
-        if (!ReadOutageSettings(settings_)) return;
+        if (!ReadOutageSettings(settings)) return;
     } catch (const OutageSettingError&) {
         return;  // the watches alert without outage mode, and count
     } catch (const RegistryError&) {

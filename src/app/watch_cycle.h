@@ -48,8 +48,9 @@ public:
 private:
     // In outage mode the status bar's second panel tells when the next watch
     // runs: it follows every change of the schedule, and is empty while no
-    // watch is to come. Without outage mode the watch count stays.
-    void ShowNextWatch();
+    // watch is to come. Without outage mode the watch count stays. Outage
+    // mode as settings say.
+    void ShowNextWatch(const SettingsStore& settings);
 
     FormFields& form_;
     MonitorView& view_;

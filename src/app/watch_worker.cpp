@@ -13,7 +13,7 @@ WatchWorker::WatchWorker(const FormFields& form, MonitorView& view, Dialogs& box
       windowThread_(windowThread),
       view_(view, windowThread),
       dialogs_(boxes, windowThread),
-      components_(values_, view_, files),
+      components_(view_, files),
       watch_(values_, view_, dialogs_, components_.settings, components_.log, components_.web, components_.pingClient,
              components_.alert, components_.state, components_.results),
       thread_([this] { Work(); }) {}

@@ -23,6 +23,8 @@ HeadlessService::HeadlessService(const MonitorFiles& files, IntervalTimer& timer
 
 bool HeadlessService::Start() {
     guard_.Run([this] {
+        // The form, the interval and the first watch read the file once.
+        const SettingsStore::HeldReads held(monitor_.Settings());
         monitor_.Form().Load();
         StartWatching();
     });
@@ -44,6 +46,7 @@ void HeadlessService::Timer1Timer(SettingsReload reload) {
         return;
     }
     guard_.Run([this] {
+        const SettingsStore::HeldReads held(monitor_.Settings());
         // A value removed from the file falls back to the field's initial value.
         FormValues loaded;
         SettingsForm(loaded, view_, dialogs_, monitor_.Settings()).Load();

@@ -140,17 +140,17 @@ class AlertGate : public AlertSender {
 public:
     AlertGate(AlertSender& delivery, AlertMode mode) : delivery_(delivery), mode_(mode) {}
 
-    void SendAlert() override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendAlert();
+    void SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendAlert(spec, outcome);
     }
-    void SendOutageAlert(const OutageAlert& alert) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendOutageAlert(alert);
+    void SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendOutageAlert(spec, outcome, alert);
     }
-    void SendRecovery(const std::string& target, const std::string& report) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(target, report);
+    void SendRecovery(const WatchSpec& spec, const std::string& report) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(spec, report);
     }
-    void SendCertificateWarning(const std::string& report) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(report);
+    void SendCertificateWarning(const WatchSpec& spec, const std::string& report) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(spec, report);
     }
 
 private:
@@ -248,10 +248,9 @@ struct WatchCheck::Parts {
     Parts(const MonitorFiles& files, const CheckOptions& options, WatchRecording recording)
         : options(options),
           settingsFile(files.settings),
-          components(form, view,
-                     {files.settings, options.alert == AlertMode::Deliver ? files.log : kNoLog, files.history},
-                     recording),
-          gate(components.alert, options.alert) {
+          gate(components.alert, options.alert),
+          components(view, {files.settings, options.alert == AlertMode::Deliver ? files.log : kNoLog, files.history},
+                     recording, &gate) {
         components.settings.KeepFirstRead();
         // An engine's user may have no settings folder, and the plugin makes none.
         components.settings.SetFolderCreation(FolderCreation::Never);
@@ -263,11 +262,12 @@ struct WatchCheck::Parts {
     FormValues form;
     CheckView view;
     KeptMessages dialogs;
+    // Passes the mails on to the components' delivery, which it is made before.
+    AlertGate gate;
     MonitorComponents components;
 
     TimedWebClient web{components.web};
     KeptPingClient ping{components.pingClient};
-    AlertGate gate;
     Watch watch{form, view, dialogs, components.settings, components.log,
                 web,  ping, gate,    components.state,    components.results};
 
@@ -335,16 +335,19 @@ CheckResult WatchCheck::Outcome() const {
     const Parts& p = *parts_;
     const TimeThresholds& thresholds = p.options.time;
     if (!p.dialogs.message.empty()) return Unknown(p.target + ": " + Trim(p.dialogs.message));
-    const WatchState& state = p.components.state;
-    if (!state.FamilyFailures.empty()) {
+    const WatchOutcome& outcome = p.components.state.Outcome;
+    if (!outcome.familyFailures.empty()) {
         std::string failures;
-        for (const std::string& failure : state.FamilyFailures) failures += (failures.empty() ? "" : "; ") + failure;
+        for (const std::string& failure : outcome.familyFailures) failures += (failures.empty() ? "" : "; ") + failure;
         return Critical(p.target + ": " + failures);
     }
-    if (!state.OfflineReason.empty()) return Unknown(p.target + ": offline (" + state.OfflineReason + "), not counted");
-    // Over each family, a failure that counts is among FamilyFailures.
+    // A watch cut before its result was known has no reason.
+    if (outcome.result.state == ResultState::Unknown && !outcome.result.reason.empty()) {
+        return Unknown(p.target + ": offline (" + outcome.result.reason + "), not counted");
+    }
+    // Over each family, a failure that counts is among the family failures.
     if (p.pingWatch) {
-        if (p.ping.failure && !state.WatchedEachFamily) return Critical(p.target + ": " + *p.ping.failure);
+        if (p.ping.failure && !outcome.watchedEachFamily) return Critical(p.target + ": " + *p.ping.failure);
         const std::chrono::milliseconds roundTrip(p.ping.ResponseTime());
         const std::string ms = std::to_string(roundTrip.count());
         CheckResult result = Ok(p.target + " replied in " + ms + " ms",
@@ -355,13 +358,13 @@ CheckResult WatchCheck::Outcome() const {
         return "time=" + Seconds(p.web.elapsed) + "s" + ThresholdFields(thresholds, TimeUnit::Seconds) +
                ";0 size=" + std::to_string(bytes) + "B;;;0";
     };
-    if (p.web.failure && !state.WatchedEachFamily) {
+    if (p.web.failure && !outcome.watchedEachFamily) {
         // A failing status took a time and brought a page; a fetch that got no answer measured nothing.
         return Critical(p.target + ": " + *p.web.failure,
                         p.web.refusedPageBytes ? webPerfData(*p.web.refusedPageBytes) : "");
     }
     // Each claim below is the comparison itself, made again on what was fetched.
-    const int64_t size = p.components.state.FetchedBodyLength;
+    const int64_t size = outcome.pageLength;
     const std::string bytes = std::to_string(size);
     const std::string seconds = Seconds(p.web.elapsed);
     const std::string perfData = webPerfData(size);
@@ -369,7 +372,7 @@ CheckResult WatchCheck::Outcome() const {
     const std::string expected = p.form.Text(Field::txtFileSize);
     if (!Trim(expected).empty() && size > StrToInt(expected)) {  // Prepare made sure that it converts
         result = Critical(p.target + " " + SizeOverReason(size, StrToInt(expected)), perfData);
-    } else if (Trim(expected).empty() && p.components.state.FoundFlag != "y") {
+    } else if (Trim(expected).empty() && !outcome.textFound) {
         result = Critical(p.target + " did not contain \"" + p.form.Text(Field::txtLookFor) + "\"", perfData);
     } else {
         // The text keeps milliseconds: three decimals.

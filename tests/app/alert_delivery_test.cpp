@@ -93,9 +93,9 @@ protected:
         form.texts[Field::txtYourEmail] = "me@example.org";
         form.texts[Field::txtSendto] = "alerts@example.org";
         form.texts[Field::txtSendto2] = "second@example.org";
-        fakeWeb.responseText = "HTTP/1.1 200 OK";
-        fakeWeb.responseCode = 200;
-        state.FetchedBodyLength = 2048;
+        outcome.statusLine = "HTTP/1.1 200 OK";
+        outcome.statusCode = 200;
+        outcome.pageLength = 2048;
         Set("checktype", "filesize");
         Set("txtSMTPhost", "127.0.0.1");
     }
@@ -107,14 +107,26 @@ protected:
         Set("cboAuthType", "atLogin");
     }
 
-    AlertReport report{form, settings, fakeWeb, state, log, view};
+    // The watch the form and the settings describe, and one of another kind
+    // or target.
+    WatchSpec Spec() const { return ReadWatchSpec(form, settings); }
+    WatchSpec Spec(WatchKind kind, const std::string& target) const {
+        WatchSpec spec = Spec();
+        spec.kind = kind;
+        spec.target = target;
+        return spec;
+    }
+    void SendAlert() { delivery.SendAlert(Spec(), outcome); }
+
+    WatchOutcome outcome;
+    AlertReport report{log, view};
     TlsIOHandler mailSocketHandler;
     Pop3Client pop3Client;
     SmtpClient smtpClient;
     MailMessage message;
     MailEventReport pop3Events{view, MailProtocol::Pop3};
     MailEventReport smtpEvents{view, MailProtocol::Smtp};
-    AlertDelivery delivery{report, form, settings, view, pop3Client, smtpClient, message};
+    AlertDelivery delivery{report, view, pop3Client, smtpClient, message};
 };
 
 TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
@@ -126,7 +138,7 @@ TEST_F(AlertDeliveryTest, PopBeforeSmtpWithLoginShowsEveryStep) {
     LogIn("alice", "wonder land");
     Set("port", std::to_string(smtp.Port()));
 
-    delivery.SendAlert();
+    SendAlert();
 
     ASSERT_TRUE(pop3.WaitClosed());
     ASSERT_TRUE(smtp.WaitClosed());
@@ -163,12 +175,12 @@ TEST_F(AlertDeliveryTest, SettingsThatReadNaKeepThePreviousAlertsValues) {
     LogIn("alice", "wonder land");
     Set("port", std::to_string(smtp.Port()));
     Set("charSet", "utf-8");
-    delivery.SendAlert();
+    SendAlert();
 
     for (const char* key : {"txtUserid", "txtPass", "cboAuthType", "port", "charSet"}) {
         settings.DeleteSetting("Settings", key);
     }
-    delivery.SendAlert();
+    SendAlert();
 
     ASSERT_TRUE(smtp.WaitClosed());
     EXPECT_EQ(smtp.Failure(), "");
@@ -206,13 +218,13 @@ TEST_F(AlertDeliveryTest, MailSecurityPicksThePortsThatAreNotSet) {
                 settings.DeleteSetting("Settings", key);
             }
         }
-        EXPECT_THROW(delivery.SendAlert(), NetError);
+        EXPECT_THROW(SendAlert(), NetError);
         EXPECT_EQ(smtpClient.Port, step.smtpPort);
     }
     Set("ckPOPbefore", "y");
     for (auto [security, pop3Port] : {std::pair{"tls", kPop3TlsPort}, std::pair{"starttls", kPop3DefaultPort}}) {
         Set("mailSecurity", security);
-        EXPECT_THROW(delivery.SendAlert(), NetError);
+        EXPECT_THROW(SendAlert(), NetError);
         EXPECT_EQ(pop3Client.Port, pop3Port) << security;
     }
 }
@@ -223,7 +235,7 @@ TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {
     Set("txtUserid", "alice");
     Set("cboAuthType", "atNone");
     Set("port", std::to_string(smtp.Port()));
-    delivery.SendAlert();
+    SendAlert();
     ASSERT_TRUE(smtp.WaitClosed());
     EXPECT_EQ(smtp.Failure(), "");
     EXPECT_EQ(smtp.Received().find("AUTH"), std::string::npos);
@@ -232,7 +244,7 @@ TEST_F(AlertDeliveryTest, AuthTypeOtherThanLoginSendsNoAuth) {
 TEST_F(AlertDeliveryTest, APortOrSendToThatCannotBeReadFailsBeforeAnySmtpConnection) {
     ScriptedPeer smtp({peer::SendLine("220 never seen")});
     Set("port", "25x");
-    test::ExpectThrowWithMessage<ConversionError>([&] { delivery.SendAlert(); }, "'25x' is not a valid integer value");
+    test::ExpectThrowWithMessage<ConversionError>([&] { SendAlert(); }, "'25x' is not a valid integer value");
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_EQ(view.lines, Lines{"Sending e-mail alert..."});
     EXPECT_NE(test::ReadFile(logFile).find("Expected file size:100, Actual file size:2048"), std::string::npos);
@@ -242,7 +254,7 @@ TEST_F(AlertDeliveryTest, APortOrSendToThatCannotBeReadFailsBeforeAnySmtpConnect
                     "\"a@example.org b@example.org\": two addresses need a comma between them"},
           std::pair{" , , ", "No address to send to: the send-to field holds none."}}) {
         form.texts[Field::txtSendto] = sendTo;
-        test::ExpectThrowWithMessage<NetError>([&] { delivery.SendAlert(); }, message);
+        test::ExpectThrowWithMessage<NetError>([&] { SendAlert(); }, message);
     }
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
 }
@@ -254,7 +266,7 @@ TEST_F(AlertDeliveryTest, RefusedPopLoginEndsTheAlertBeforeSmtp) {
     pop3Client.Port = pop3.Port();
     Set("ckPOPbefore", "y");
     Set("port", std::to_string(smtp.Port()));
-    test::ExpectReplyCode([&] { delivery.SendAlert(); }, kPop3Err);
+    test::ExpectReplyCode([&] { SendAlert(); }, kPop3Err);
     EXPECT_EQ(smtp.ConnectionCount(), 0u);
     EXPECT_FALSE(pop3Client.IsConnected());
     // "n/a" user name and password go to the POP3 server as they read.
@@ -272,10 +284,10 @@ TEST_F(AlertDeliveryTest, FailureAfterConnectingClosesTheConnectionForTheNextAle
                       SmtpDialogue(false, expected.size()),
                       {peer::Close()}}));
     Set("port", std::to_string(smtp.Port()));
-    EXPECT_THROW(delivery.SendAlert(), ProtocolReplyError);
+    EXPECT_THROW(SendAlert(), ProtocolReplyError);
     EXPECT_FALSE(smtpClient.IsConnected());
     EXPECT_FALSE(pop3Client.IsConnected());
-    delivery.SendAlert();
+    SendAlert();
     ASSERT_TRUE(smtp.WaitClosed());
     EXPECT_EQ(smtp.Failure(), "");
     EXPECT_TRUE(smtp.Received(0).ends_with("RCPT TO:<alerts@example.org>\r\nQUIT\r\n"));
@@ -287,7 +299,7 @@ TEST_F(AlertDeliveryTest, LineBreakInTheSenderNameNeverReachesTheWire) {
         {peer::SendLine("220 mail.test"), peer::ReadLine(), peer::SendLine("250 mail.test"), peer::ReadUntilClose()});
     Set("port", std::to_string(smtp.Port()));
     Set("txtUserid", "alice\r\nBcc: victim@example.org");
-    EXPECT_THROW(delivery.SendAlert(), MessageError);
+    EXPECT_THROW(SendAlert(), MessageError);
     ASSERT_TRUE(smtp.WaitClosed());
     EXPECT_EQ(smtp.Received().substr(smtp.Received().find("\r\n") + 2), "QUIT\r\n");
 }
@@ -300,7 +312,7 @@ TEST_F(AlertDeliveryTest, RealServersReceiveTheAlert) {
     LogIn(test::kSmtpTestUser, test::kSmtpTestPassword);
     Set("port", std::to_string(smtpServer.Port()));
 
-    delivery.SendAlert();
+    SendAlert();
 
     ASSERT_TRUE(smtpServer.WaitForMessages(1)) << smtpServer.Output();
     const test::ReceivedMail mail = smtpServer.Messages()[0];
@@ -336,10 +348,10 @@ TEST_F(AlertDeliveryTest, IpFamilyKeepsBothMailConnectionsToItsFamily) {
         Set("ipFamily", c.family);
         view.lines.clear();
         if (c.delivered == 0) {
-            test::ExpectThrowWithMessage<SocketError>([&] { delivery.SendAlert(); },
+            test::ExpectThrowWithMessage<SocketError>([&] { SendAlert(); },
                                                       "Socket Error # 10061\r\nConnection refused.");
         } else {
-            delivery.SendAlert();
+            SendAlert();
             ASSERT_TRUE(smtpServer.WaitForMessages(c.delivered)) << smtpServer.Output();
         }
         EXPECT_EQ(std::count(view.lines.begin(), view.lines.end(), "*** POP connected..."), c.popConnected ? 1 : 0);
@@ -422,7 +434,7 @@ TEST_F(AlertDeliveryTest, AnAlertSaysWhatItCarriesStaysSevenBitAndGoesToEveryAdd
                 Set(key, value);
             }
         }
-        delivery.SendAlert();
+        SendAlert();
         ASSERT_TRUE(smtpServer.WaitForMessages(++sent)) << smtpServer.Output();
         const test::ReceivedMail mail = smtpServer.Messages().back();
         EXPECT_EQ(mail.rcptTo, c.recipients);
@@ -457,17 +469,13 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
         std::string text;  // after the date line
         bool logged;
     } rows[] = {
-        {"a web watch's outage",
-         [&] {
-             delivery.SendOutageAlert({WatchKind::Web, "http://127.0.0.1:8080/", {"Reason: Read Timeout"}});
-         },
+        {"a web watch's outage", [&] { delivery.SendOutageAlert(Spec(), outcome, {{"Reason: Read Timeout"}}); },
          "Subject: Corvasse Alert: http://127.0.0.1:8080/", "Sending e-mail alert...",
          webLines + "Reason: Read Timeout\n----------\n" + footer, true},
         {"a ping watch's reminder",
          [&] {
-             delivery.SendOutageAlert({WatchKind::Ping,
-                                       "192.0.2.1",
-                                       {"Reason: 301: Timeout.", "Down since 2026-12-08 14:02:07 (2 h 13 min)"}});
+             delivery.SendOutageAlert(Spec(WatchKind::Ping, "192.0.2.1"), outcome,
+                                      {{"Reason: 301: Timeout.", "Down since 2026-12-08 14:02:07 (2 h 13 min)"}});
          },
          "Subject: Corvasse Alert: 192.0.2.1", "Sending e-mail alert...",
          "Pinging host: 192.0.2.1\nReason: 301: Timeout.\nDown since 2026-12-08 14:02:07 (2 h 13 min)\n"
@@ -477,13 +485,13 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
         {"an address too long for a mail line: folded Subject, quoted-printable text",
          [&] {
              form.texts[Field::txtURL2watch] = longUrl;
-             delivery.SendOutageAlert({WatchKind::Web, longUrl, {"Reason: Read Timeout"}});
+             delivery.SendOutageAlert(Spec(), outcome, {{"Reason: Read Timeout"}});
          },
          "Subject: Corvasse Alert: " + longUrl, "Sending e-mail alert...",
          "Watching address: " + longUrl + webLines.substr(webLines.find('\n')) + "Reason: Read Timeout\n----------\n" +
              footer,
          true},
-        {"the recovery", [&] { delivery.SendRecovery("http://127.0.0.1:8080/", recovery); },
+        {"the recovery", [&] { delivery.SendRecovery(Spec(WatchKind::Web, "http://127.0.0.1:8080/"), recovery); },
          "Subject: Corvasse Recovered: http://127.0.0.1:8080/", "Sending recovery e-mail...",
          recovery.substr(recovery.find('\n') + 1) + footer, false},
         {"the test mail",

@@ -1,4 +1,5 @@
 #include "app/alert_report.h"
+#include "app/watch_spec.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,11 @@ protected:
         return report.AlertText.substr(end + 1);
     }
 
-    AlertReport report{form, settings, fakeWeb, state, log, view};
+    // The watch as the form and the settings describe it, and what it found.
+    WatchSpec Spec() const { return ReadWatchSpec(form, settings); }
+
+    AlertReport report{log, view};
+    WatchOutcome outcome;
 };
 
 TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOneEntry) {
@@ -46,31 +51,27 @@ TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOn
         {"file size", "filesize", [] {}, sized + "----------\n"},
         {"the families a watch failed over follow the reply", "filesize",
          [&] {
-             state.FamilyFailures = {"Over IPv4 192.0.2.1:80: the page did not pass the content check.",
-                                     "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out."};
+             outcome.familyFailures = {"Over IPv4 192.0.2.1:80: the page did not pass the content check.",
+                                       "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out."};
          },
          sized + "Over IPv4 192.0.2.1:80: the page did not pass the content check.\n"
                  "Over IPv6 [2001:db8::1]:80: Socket Error # 10060 Connection timed out.\n"
                  "----------\n"},
         {"a server's status line: no control character, at most 300 bytes", "filesize",
-         [&] { fakeWeb.responseText = "HTTP/1.1 500 X\r\x1b]2;pwned\a" + std::string(1000, 'x'); },
+         [&] { outcome.statusLine = "HTTP/1.1 500 X\r\x1b]2;pwned\a" + std::string(1000, 'x'); },
          address + "Expected file size:1000, Actual file size:2048\nHTTP reply #:HTTP/1.1 500 X  ]2;pwned " +
              std::string(272, 'x') + "..., Last Error Number was 404\n----------\n"},
         {"text not found", "lookfor", [] {},
          address + "Looked for but did not find:Welcome\n" + reply + "----------\n"},
-        {"text found", "lookfor", [&] { state.FoundFlag = "y"; },
+        {"text found", "lookfor", [&] { outcome.textFound = true; },
          address + "Looked for and found:Welcome\n" + reply + "----------\n"},
-        {"only y is found", "lookfor", [&] { state.FoundFlag = "Y"; },
-         address + "Looked for but did not find:Welcome\n" + reply + "----------\n"},
         {"no check type: only the warning", nullptr,
          [&] {
-             fakeWeb.responseText.clear();
-             fakeWeb.responseCode = -1;
+             outcome.statusLine.clear();
+             outcome.statusCode = -1;
          },
          warning + "HTTP reply #:, Last Error Number was -1\n----------\n"},
         {"the check type's case matters", "FileSize", [] {}, warning + reply + "----------\n"},
-        {"the ping box wins over the check type", "filesize", [&] { form.checks[Field::ckPingOnly] = true; },
-         address + "Error Pinging address:  host.example \n\f" + reply + "----------\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -79,35 +80,34 @@ TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOn
         } else {
             settings.DeleteSetting("Settings", "checktype");
         }
-        state = WatchState();
-        state.FetchedBodyLength = 2048;
-        form.checks.clear();
-        fakeWeb.responseText = "HTTP/1.1 404 Not Found";
-        fakeWeb.responseCode = 404;
+        outcome = WatchOutcome();
+        outcome.pageLength = 2048;
+        outcome.statusLine = "HTTP/1.1 404 Not Found";
+        outcome.statusCode = 404;
         row.arrange();
         log.Clear();
-        report.build_msg();
+        report.build_msg(Spec(), outcome);
         EXPECT_EQ(row.text.starts_with(warning) ? report.AlertText : AfterDateLine(), row.text);
         // Every call starts afresh, and every call is logged.
-        report.build_msg();
+        report.build_msg(Spec(), outcome);
         EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n" + report.AlertText + "\r\n");
     }
 }
 
 TEST_F(AlertReportTest, AnOutageReportTellsWhatThisWatchFoundAndShortensItsReason) {
     settings.WriteSetting("Settings", "checktype", "lookfor");
-    fakeWeb.responseText = "HTTP/1.1 200 OK";
-    state.FoundFlag = "y";  // by an earlier watch: this one brought no page
-    report.BuildOutageReport({WatchKind::Web, "http://a.test/", {"Reason: a\rb"}});
+    outcome.statusLine = "HTTP/1.1 200 OK";
+    outcome.textFound = true;  // by an earlier watch: this one brought no page
+    report.BuildOutageReport(Spec(), outcome, {{"Reason: a\rb"}});
     const std::string reply = "\nHTTP reply #:HTTP/1.1 200 OK, Last Error Number was -1\nReason: ";
     EXPECT_TRUE(AfterDateLine().ends_with("\nLooked for but did not find:Welcome" + reply + "a b\n----------\n"));
-    state.FetchedBodyLength = 2048;
-    report.BuildOutageReport({WatchKind::Web, "http://a.test/", {"Reason: " + std::string(1000, 'x')}});
+    outcome.pageLength = 2048;
+    report.BuildOutageReport(Spec(), outcome, {{"Reason: " + std::string(1000, 'x')}});
     EXPECT_TRUE(AfterDateLine().ends_with("\nLooked for and found:Welcome" + reply + std::string(289, 'x') +
                                           "...\n----------\n"));
     // The plain alert keeps telling of the latest check.
-    state.FetchedBodyLength = 0;
-    report.build_msg();
+    outcome.pageLength = 0;
+    report.build_msg(Spec(), outcome);
     EXPECT_NE(AfterDateLine().find("\nLooked for and found:Welcome\n"), std::string::npos);
 }
 

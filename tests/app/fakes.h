@@ -17,6 +17,8 @@
 #include "app/interval_timer.h"
 #include "app/monitor_view.h"
 #include "app/ping_client.h"
+#include "app/watch_outcome.h"
+#include "app/watch_spec.h"
 #include "app/web_client.h"
 #include "common/byte_sink.h"
 
@@ -171,21 +173,25 @@ public:
     std::function<void()> duringAlert;
     std::function<void(const OutageAlert&)> duringOutageAlert;
 
-    void SendAlert() override {
+    // The watch each outage alert was for.
+    std::vector<WatchSpec> outageSpecs;
+
+    void SendAlert(const WatchSpec&, const WatchOutcome&) override {
         ++attempts;
         if (duringAlert) duringAlert();
         Fail();
     }
-    void SendOutageAlert(const OutageAlert& alert) override {
+    void SendOutageAlert(const WatchSpec& spec, const WatchOutcome&, const OutageAlert& alert) override {
         outageAlerts.push_back(alert);
+        outageSpecs.push_back(spec);
         if (duringOutageAlert) duringOutageAlert(alert);
         Fail();
     }
-    void SendRecovery(const std::string&, const std::string& report) override {
+    void SendRecovery(const WatchSpec&, const std::string& report) override {
         recoveries.push_back(report);
         Fail();
     }
-    void SendCertificateWarning(const std::string& report) override {
+    void SendCertificateWarning(const WatchSpec&, const std::string& report) override {
         certificateWarnings.push_back(report);
         Fail();
     }

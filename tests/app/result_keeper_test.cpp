@@ -52,7 +52,7 @@ public:
         : folder_(folder),
           settings_(folder / "config"),
           log_(folder / "Corvasse.log"),
-          results_(settings_, view, log_, alert, schedule, settings_.FilePath(), HistoryFile(), recording,
+          results_(view, log_, alert, schedule, settings_.FilePath(), HistoryFile(), recording,
                    [this] { return now; }) {
         form.texts[Field::txtURL2watch] = kUrl;
         form.texts[Field::txtLookFor] = "Welcome";
@@ -296,8 +296,8 @@ TEST(ResultKeeperTest, OutageModeShowsTimedLinesNoticesAndWhenTheNextWatchRuns) 
     EXPECT_EQ(site.view.watchCountText, "Next watch at 00:05:00");
 
     ASSERT_EQ(site.alert.outageAlerts.size(), 1u);
-    EXPECT_EQ(site.alert.outageAlerts[0].kind, WatchKind::Web);
-    EXPECT_EQ(site.alert.outageAlerts[0].target, kUrl);
+    EXPECT_EQ(site.alert.outageSpecs[0].kind, WatchKind::Web);
+    EXPECT_EQ(site.alert.outageSpecs[0].target, kUrl);
     EXPECT_EQ(site.alert.outageAlerts[0].moreLines, Lines{std::string("Reason: ") + kRefusedReason});
     ASSERT_EQ(site.alert.recoveries.size(), 1u);
     const std::string report = site.alert.recoveries[0];
@@ -352,8 +352,8 @@ TEST(ResultKeeperTest, APingWatchInOutageModeLogsOnlyItsRecovery) {
     WatchedSite site(temp.Path(), {{"outageAlerts", "y"}, {"alertAfter", "1"}, {"PingOnly", "y"}});
     EXPECT_EQ(site.Run("D U"), "outage recover");
     ASSERT_EQ(site.alert.outageAlerts.size(), 1u);
-    EXPECT_EQ(site.alert.outageAlerts[0].kind, WatchKind::Ping);
-    EXPECT_EQ(site.alert.outageAlerts[0].target, "127.0.0.1");
+    EXPECT_EQ(site.alert.outageSpecs[0].kind, WatchKind::Ping);
+    EXPECT_EQ(site.alert.outageSpecs[0].target, "127.0.0.1");
     EXPECT_EQ(site.alert.outageAlerts[0].moreLines, Lines{"Reason: Socket Error # 10061 Connection refused."});
     EXPECT_EQ(site.Log(), site.alert.recoveries[0] + "\r\n");
     // The pane still has the ping's own lines.

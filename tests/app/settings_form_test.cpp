@@ -1,4 +1,5 @@
 #include "app/settings_form.h"
+#include "app/watch_spec.h"
 
 #include <gtest/gtest.h>
 
@@ -334,14 +335,16 @@ TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {
         form_.texts[Field::cboAddressFamily] = c.choice;
         settingsForm_.Save();
         EXPECT_EQ(Read("ipFamily"), c.stored) << c.choice;
-        EXPECT_EQ(AddressFamilySetting(settings_), c.family) << c.choice;
-        EXPECT_EQ(WatchesEachFamily(settings_), c.stored == std::string("each")) << c.choice;
+        const WatchSpec spec = ReadWatchSpec(form_, settings_);
+        EXPECT_EQ(spec.family, c.family) << c.choice;
+        EXPECT_EQ(spec.mail.family, c.family) << c.choice;
+        EXPECT_EQ(spec.eachFamily, c.stored == std::string("each")) << c.choice;
         const test::FakeFormFields fresh = Loaded();
         EXPECT_EQ(fresh.Text(Field::cboAddressFamily), c.choice);
     }
     // A value set by hand that names no choice means, and loads as, "Any".
     settings_.WriteSetting("Settings", "ipFamily", "IPv6");
-    EXPECT_EQ(AddressFamilySetting(settings_), AddressFamily::Any);
+    EXPECT_EQ(ReadWatchSpec(form_, settings_).family, AddressFamily::Any);
     const test::FakeFormFields other = Loaded();
     EXPECT_EQ(other.Text(Field::cboAddressFamily), "Any");
 }

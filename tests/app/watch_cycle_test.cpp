@@ -48,7 +48,7 @@ TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
     EXPECT_EQ(fakeWeb.calls, (Lines{"get:http://127.0.0.1:8080/index.html", "disconnect"}));
     EXPECT_EQ(fakeWeb.connectTimeout, std::chrono::milliseconds(120000));
     EXPECT_EQ(alert.attempts, 0);
-    EXPECT_EQ(state.FoundFlag, "y");
+    EXPECT_EQ(state.Outcome.textFound, true);
 }
 
 TEST_F(WatchCycleTest, TicksThatFallDueWhileATicksBoxIsOpenAreSkipped) {
@@ -183,24 +183,24 @@ TEST_F(WatchCycleTest, EachWebWatchAlertsAndCountsAsItsChecksSay) {
         Fails fails;
         int alerts;  // delivery attempts
         bool disconnected;
-        const char* found;
+        bool found;
     } rows[] = {
-        {"the text found", page, "", "Welcome", Fails::Nothing, 0, true, "y"},
+        {"the text found", page, "", "Welcome", Fails::Nothing, 0, true, true},
         // The size wins over the text, and alerts only for a longer body.
-        {"the size expected", page, "1000", "Welcome", Fails::Nothing, 0, true, ""},
-        {"a byte longer", page, "999", "Welcome", Fails::Nothing, 1, true, ""},
-        {"a byte shorter", page, "1001", "Welcome", Fails::Nothing, 0, true, ""},
-        {"a size after a blank", page, " 999", "Welcome", Fails::Nothing, 1, true, ""},
-        {"any body against 0", page, "0", "Welcome", Fails::Nothing, 1, true, ""},
-        {"an empty body against 0", "", "0", "Welcome", Fails::Nothing, 0, true, ""},
+        {"the size expected", page, "1000", "Welcome", Fails::Nothing, 0, true, false},
+        {"a byte longer", page, "999", "Welcome", Fails::Nothing, 1, true, false},
+        {"a byte shorter", page, "1001", "Welcome", Fails::Nothing, 0, true, false},
+        {"a size after a blank", page, " 999", "Welcome", Fails::Nothing, 1, true, false},
+        {"any body against 0", page, "0", "Welcome", Fails::Nothing, 1, true, false},
+        {"an empty body against 0", "", "0", "Welcome", Fails::Nothing, 0, true, false},
         // Alerted through the error path, which skips the disconnect.
-        {"a size that does not convert", page, "1000 ", "Welcome", Fails::Nothing, 1, false, ""},
-        {"the text check is case-sensitive", page, "", "welcome", Fails::Nothing, 1, true, ""},
-        {"no text and a blank size always alert", page, "   ", "", Fails::Nothing, 1, true, ""},
-        {"a failed disconnect", page, "", "Welcome", Fails::Disconnect, 1, true, "y"},
+        {"a size that does not convert", page, "1000 ", "Welcome", Fails::Nothing, 1, false, false},
+        {"the text check is case-sensitive", page, "", "welcome", Fails::Nothing, 1, true, false},
+        {"no text and a blank size always alert", page, "   ", "", Fails::Nothing, 1, true, false},
+        {"a failed disconnect", page, "", "Welcome", Fails::Disconnect, 1, true, true},
         // The failed delivery leaves the watch uncounted and the status as it was.
-        {"a delivery failing from the check is tried twice", page, "", "missing", Fails::Mail, 2, false, ""},
-        {"and once after a failed fetch", page, "", "Welcome", Fails::FetchAndMail, 1, false, ""},
+        {"a delivery failing from the check is tried twice", page, "", "missing", Fails::Mail, 2, false, false},
+        {"and once after a failed fetch", page, "", "Welcome", Fails::FetchAndMail, 1, false, false},
     };
     const std::string url = form.texts[Field::txtURL2watch];
     for (const auto& row : rows) {
@@ -221,8 +221,8 @@ TEST_F(WatchCycleTest, EachWebWatchAlertsAndCountsAsItsChecksSay) {
         EXPECT_EQ(rig.alert.attempts, row.alerts);
         const Lines fetched = {"get:" + url, "disconnect"};
         EXPECT_EQ(rig.fakeWeb.calls, row.disconnected ? fetched : Lines{fetched[0]});
-        EXPECT_EQ(rig.state.FoundFlag, row.found);
-        EXPECT_EQ(rig.state.FetchedBodyLength, rig.fakeWeb.failure.empty() ? row.body.size() : 0);
+        EXPECT_EQ(rig.state.Outcome.textFound, row.found);
+        EXPECT_EQ(rig.state.Outcome.pageLength, rig.fakeWeb.failure.empty() ? row.body.size() : 0);
         EXPECT_EQ(rig.state.WatchCount, row.fails >= Fails::Mail ? 0 : 1);
         EXPECT_EQ(rig.view.watchCountText, row.fails >= Fails::Mail ? "" : "Watch count:1");
     }
@@ -230,13 +230,13 @@ TEST_F(WatchCycleTest, EachWebWatchAlertsAndCountsAsItsChecksSay) {
 
 TEST_F(WatchCycleTest, FailedFetchAlertsOnceAndKeepsTheEarlierFoundFlag) {
     watch.Run();
-    EXPECT_EQ(state.FoundFlag, "y");
-    EXPECT_EQ(state.FetchedBodyLength, 16);
+    EXPECT_EQ(state.Outcome.textFound, true);
+    EXPECT_EQ(state.Outcome.pageLength, 16);
     fakeWeb.failure = "Socket Error # 10061\r\nConnection refused.";
     watch.Run();
     EXPECT_EQ(alert.attempts, 1);
-    EXPECT_EQ(state.FoundFlag, "y");
-    EXPECT_EQ(state.FetchedBodyLength, 0);
+    EXPECT_EQ(state.Outcome.textFound, true);
+    EXPECT_EQ(state.Outcome.pageLength, 0);
     EXPECT_EQ(view.watchCountText, "Watch count:2");
 }
 

@@ -60,7 +60,7 @@ struct WatchRig {
     WatchState state;
     WatchSchedule schedule;
     ResultKeeper results{
-        settings, view, log, alert, schedule, settings.FilePath(), historyFile, WatchRecording::ResultsAndOutages};
+        view, log, alert, schedule, settings.FilePath(), historyFile, WatchRecording::ResultsAndOutages};
     Watch watch;
 };
 
