@@ -23,80 +23,9 @@ namespace {
 using std::chrono::minutes;
 using test::kDayStart;
 
-// Where a watch's outage state lives from one result to the next.
-class OutageKeeper {
-public:
-    virtual ~OutageKeeper() = default;
-    virtual OutageStep Record(const WatchResult& result, std::optional<ResultTime> watchingResumed) = 0;
-    virtual void MailSent(const OutageAction& action) = 0;
-};
-
-// The model alone, its state a value kept as the history keeps it: a new
-// outage numbered, an ended one gone (to wait while its recovery mail is
-// due), the newest result's time, the mails sent marked.
-class ModelKeeper : public OutageKeeper {
-public:
-    explicit ModelKeeper(const OutageSettings& settings) : model_(settings) {}
-
-    OutageStep Record(const WatchResult& result, std::optional<ResultTime> watchingResumed) override {
-        OutageDecision decision = model_.Decide(state_, result, watchingResumed);
-        state_ = std::move(decision.state);
-        state_.newestResult = std::max(result.time, state_.newestResult.value_or(result.time));
-        if (state_.ongoing && state_.ongoing->id.value == 0) {
-            state_.ongoing->id = OutageId{++outages_};
-            for (OutageAction& action : decision.step.actions) {
-                if (action.outage.id.value == 0) action.outage.id = state_.ongoing->id;
-            }
-        }
-        decision.step.outage = state_.ongoing;
-        if (state_.ongoing && state_.ongoing->ended) {
-            if (state_.ongoing->recovery == Recovery::MailDue) state_.recoveryMailDue.push_back(*state_.ongoing);
-            state_.ongoing.reset();
-        }
-        return decision.step;
-    }
-
-    void MailSent(const OutageAction& action) override {
-        if (action.kind == OutageActionKind::SendRecovery) {
-            std::erase_if(state_.recoveryMailDue, [&](const Outage& due) { return due.id == action.outage.id; });
-        } else if (action.kind != OutageActionKind::LogRecovery && state_.ongoing->id == action.outage.id) {
-            ++state_.ongoing->alertsSent;
-            state_.ongoing->lastAlert = std::max(action.time, state_.ongoing->lastAlert.value_or(action.time));
-        }
-    }
-
-private:
-    OutageModel model_;
-    OutageState state_;
-    int64_t outages_ = 0;
-};
-
-// The tracker over a history database, both opened anew before each result
-// as after a restart: the state goes through the database every time.
-class HistoryKeeper : public OutageKeeper {
-public:
-    explicit HistoryKeeper(const OutageSettings& settings) : settings_(settings) {}
-
-    OutageStep Record(const WatchResult& result, std::optional<ResultTime> watchingResumed) override {
-        tracker_.reset();
-        store_ = std::make_unique<HistoryStore>(temp_.Path() / "history.sqlite3");
-        tracker_ = std::make_unique<OutageTracker>(
-            *store_, store_->FindOrAddWatch("/home/ann/.config/Corvasse/Corvasse.conf", "http://shop.example/"),
-            settings_);
-        return tracker_->Record(result, watchingResumed);
-    }
-
-    void MailSent(const OutageAction& action) override { tracker_->MailSent(action); }
-
-private:
-    test::TempDir temp_;
-    OutageSettings settings_;
-    std::unique_ptr<HistoryStore> store_;
-    std::unique_ptr<OutageTracker> tracker_;
-};
-
-enum class Keeper { Model, History };
-constexpr Keeper kKeepers[] = {Keeper::Model, Keeper::History};
+// The model alone, its state kept as a value; or the tracker over a history
+// database, both opened anew before each result as after a restart.
+enum class Keeper { Model, HistoryRestarted };
 
 // A watch fed results one minute apart. A step is "D" (down), "U" (up) or
 // "?" (unknown); "!" after it: the mails its actions ask for fail. "+N" lets
@@ -105,12 +34,8 @@ constexpr Keeper kKeepers[] = {Keeper::Model, Keeper::History};
 // actions joined by "+", or "-" for none.
 class TrackedWatch {
 public:
-    TrackedWatch(Keeper keeper, const OutageSettings& settings) {
-        if (keeper == Keeper::Model) {
-            keeper_ = std::make_unique<ModelKeeper>(settings);
-        } else {
-            keeper_ = std::make_unique<HistoryKeeper>(settings);
-        }
+    TrackedWatch(Keeper keeper, const OutageSettings& settings) : settings_(settings) {
+        if (keeper == Keeper::Model) model_.emplace(settings);
     }
 
     std::string Run(const std::string& steps) {
@@ -132,10 +57,12 @@ public:
         time_ += minutes(1);
         ++count_;
         const std::string reason = "failure " + std::to_string(count_);
-        return keeper_->Record(kind == 'D'   ? test::Down(time_, reason)
-                               : kind == 'U' ? test::Up(time_)
-                                             : test::Unknown(time_),
-                               resumed_);
+        const WatchResult result = kind == 'D'   ? test::Down(time_, reason)
+                                   : kind == 'U' ? test::Up(time_)
+                                                 : test::Unknown(time_);
+        if (model_) return Decide(result);
+        Open();
+        return tracker_->Record(result, resumed_);
     }
 
     enum class Mail { Works, Fails };
@@ -145,26 +72,72 @@ public:
             static const char* const kNames[] = {"alert", "remind", "recover", "log"};
             if (!outcome.empty()) outcome += "+";
             outcome += kNames[static_cast<int>(action.kind)];
-            if (mail == Mail::Works) keeper_->MailSent(action);
+            if (mail == Mail::Works && model_) MarkSent(action);
+            if (mail == Mail::Works && !model_) tracker_->MailSent(action);
         }
         return outcome.empty() ? "-" : outcome;
     }
 
 private:
-    std::unique_ptr<OutageKeeper> keeper_;
+    // The model's state kept as the history keeps it: a new outage numbered,
+    // an ended one gone (waiting while its recovery mail is due), the newest
+    // result's time, the mails sent marked.
+    OutageStep Decide(const WatchResult& result) {
+        OutageDecision decision = model_->Decide(state_, result, resumed_);
+        state_ = std::move(decision.state);
+        state_.newestResult = std::max(result.time, state_.newestResult.value_or(result.time));
+        std::optional<Outage>& ongoing = state_.ongoing;
+        if (ongoing && ongoing->id.value == 0) ongoing->id = OutageId{++outages_};
+        for (OutageAction& action : decision.step.actions) {
+            if (action.outage.id.value == 0) action.outage.id = ongoing->id;
+        }
+        decision.step.outage = ongoing;
+        if (ongoing && ongoing->ended) {
+            if (ongoing->recovery == Recovery::MailDue) state_.recoveryMailDue.push_back(*ongoing);
+            ongoing.reset();
+        }
+        return decision.step;
+    }
+    void MarkSent(const OutageAction& action) {
+        if (action.kind == OutageActionKind::SendRecovery) {
+            std::erase_if(state_.recoveryMailDue, [&](const Outage& due) { return due.id == action.outage.id; });
+        } else if (action.kind != OutageActionKind::LogRecovery) {
+            ++state_.ongoing->alertsSent;
+            state_.ongoing->lastAlert = std::max(action.time, state_.ongoing->lastAlert.value_or(action.time));
+        }
+    }
+
+    void Open() {
+        tracker_.reset();
+        if (!temp_) temp_.emplace();
+        store_ = std::make_unique<HistoryStore>(temp_->Path() / "history.sqlite3");
+        tracker_ = std::make_unique<OutageTracker>(
+            *store_, store_->FindOrAddWatch("/home/ann/.config/Corvasse/Corvasse.conf", "http://shop.example/"),
+            settings_);
+    }
+
+    OutageSettings settings_;
+    std::optional<OutageModel> model_;
+    OutageState state_;
+    int64_t outages_ = 0;
+    std::optional<test::TempDir> temp_;
+    std::unique_ptr<HistoryStore> store_;
+    std::unique_ptr<OutageTracker> tracker_;
     ResultTime time_ = kDayStart - minutes(1);
     std::optional<ResultTime> resumed_;
     int count_ = 0;
 };
-
-const char* Name(Keeper keeper) { return keeper == Keeper::Model ? "the model alone" : "over a history"; }
 
 OutageSettings Settings(int alertAfter, minutes remindEvery = minutes(0), int recoverAfter = 1,
                         RecoveryMail recoveryMail = RecoveryMail::Send) {
     return {alertAfter, remindEvery, recoverAfter, recoveryMail};
 }
 
-TEST(OutageModelTest, AlertsOncePerOutageAndSaysWhenItIsBack) {
+class OutageModelTest : public ::testing::TestWithParam<Keeper> {};
+INSTANTIATE_TEST_SUITE_P(Keepers, OutageModelTest, ::testing::Values(Keeper::Model, Keeper::HistoryRestarted),
+                         [](const auto& info) { return info.param == Keeper::Model ? "Alone" : "OverAHistory"; });
+
+TEST_P(OutageModelTest, AlertsOncePerOutageAndSaysWhenItIsBack) {
     const struct {
         const char* name;
         OutageSettings settings;
@@ -195,15 +168,14 @@ TEST(OutageModelTest, AlertsOncePerOutageAndSaysWhenItIsBack) {
         {"before the alert of the next outage", Settings(1), "D U! D U", "alert recover recover+alert recover"},
     };
     for (const auto& row : rows) {
-        for (Keeper keeper : kKeepers) {
-            SCOPED_TRACE(std::string(row.name) + ", " + Name(keeper));
-            EXPECT_EQ(TrackedWatch(keeper, row.settings).Run(row.steps), row.outcomes);
-        }
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(TrackedWatch(GetParam(), row.settings).Run(row.steps), row.outcomes);
     }
 }
 
-TEST(OutageModelTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutage) {
+TEST_P(OutageModelTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutage) {
     test::ScopedEnvironment zone("TZ", "UTC0");
+    TrackedWatch watch(GetParam(), Settings(2, minutes(0), 2));
     const struct {
         char kind;
         const char* paneLine;
@@ -217,29 +189,25 @@ TEST(OutageModelTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutage)
         {'U', "Up: 2043 bytes in 12 ms; back up after 6 min"},
         {'U', "Up: 2043 bytes in 12 ms"},
     };
-    for (Keeper keeper : kKeepers) {
-        SCOPED_TRACE(Name(keeper));
-        TrackedWatch watch(keeper, Settings(2, minutes(0), 2));
-        std::optional<Outage> recovered;
-        for (const auto& step : steps) {
-            const OutageStep result = watch.Step(step.kind);
-            EXPECT_EQ(result.paneLine, step.paneLine);
-            for (const OutageAction& action : result.actions) {
-                if (action.kind == OutageActionKind::SendRecovery) recovered = action.outage;
-            }
-            watch.Outcome(result, TrackedWatch::Mail::Works);
+    std::optional<Outage> recovered;
+    for (const auto& step : steps) {
+        const OutageStep result = watch.Step(step.kind);
+        EXPECT_EQ(result.paneLine, step.paneLine);
+        for (const OutageAction& action : result.actions) {
+            if (action.kind == OutageActionKind::SendRecovery) recovered = action.outage;
         }
-        ASSERT_TRUE(recovered);
-        EXPECT_EQ(RecoveryReport(*recovered),
-                  "Back up after 6 min\n"
-                  "Down from 2026-12-08 00:00:00 to 2026-12-08 00:06:00\n"
-                  "Failed watches: 3\n"
-                  "First failure: failure 1\n"
-                  "Last failure: failure 5\n");
+        watch.Outcome(result, TrackedWatch::Mail::Works);
     }
+    ASSERT_TRUE(recovered);
+    EXPECT_EQ(RecoveryReport(*recovered),
+              "Back up after 6 min\n"
+              "Down from 2026-12-08 00:00:00 to 2026-12-08 00:06:00\n"
+              "Failed watches: 3\n"
+              "First failure: failure 1\n"
+              "Last failure: failure 5\n");
 }
 
-TEST(OutageModelTest, TheRecoveryNeverRunsBackwardsAndSaysWhenWatchingWasOff) {
+TEST_P(OutageModelTest, TheRecoveryNeverRunsBackwardsAndSaysWhenWatchingWasOff) {
     test::ScopedEnvironment zone("TZ", "UTC0");
     const std::string down = "Down from 2026-12-08 00:00:00 to 2026-12-08 00:0";
     const std::string paused = "Watching paused from 2026-12-08 00:01:00 to 2026-12-08 00:0";
@@ -253,14 +221,12 @@ TEST(OutageModelTest, TheRecoveryNeverRunsBackwardsAndSaysWhenWatchingWasOff) {
         {"D D -1440 D", "Back up after 1 min\n" + down + "1:00\n"},
     };
     for (const auto& [steps, lines] : rows) {
-        for (Keeper keeper : kKeepers) {
-            TrackedWatch watch(keeper, Settings(2));
-            watch.Run(steps);
-            const OutageStep back = watch.Step('U');
-            ASSERT_EQ(back.actions.size(), 1u);
-            const std::string report = RecoveryReport(back.actions.front().outage);
-            EXPECT_EQ(report.substr(0, report.find("Failed watches")), lines) << steps << ", " << Name(keeper);
-        }
+        TrackedWatch watch(GetParam(), Settings(2));
+        watch.Run(steps);
+        const OutageStep back = watch.Step('U');
+        ASSERT_EQ(back.actions.size(), 1u);
+        const std::string report = RecoveryReport(back.actions.front().outage);
+        EXPECT_EQ(report.substr(0, report.find("Failed watches")), lines) << steps;
     }
 }
 
@@ -274,7 +240,7 @@ TEST(OutageTextTest, ReminderAndPingLines) {
     EXPECT_EQ(UpLine(WatchResult{kDayStart, ResultState::Up, std::nullopt, std::nullopt, ""}), "Up");
 }
 
-TEST(OutageModelTest, RefusesSettingsOutsideTheirRanges) {
+TEST(OutageSettingsRangeTest, RefusesSettingsOutsideTheirRanges) {
     for (const OutageSettings& settings :
          {Settings(0), Settings(101), Settings(2, minutes(-1)), Settings(2, minutes(10081)),
           Settings(2, minutes(int64_t{1} << 32)), Settings(2, minutes(0), 0), Settings(2, minutes(0), 101)}) {

@@ -17,6 +17,7 @@
 #include "history/sqlite_connection.h"
 #include "support/expect_throw.h"
 #include "support/read_only_folder.h"
+#include "support/recorded_outage.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
@@ -263,13 +264,8 @@ TEST_F(HistoryStoreTest, OutageStateIsWrittenReadBackAndMarkedSent) {
 
 TEST_F(HistoryStoreTest, OutagesOverlappingTheRangeNewestFirst) {
     const auto add = [&](hours began, std::optional<hours> ended) {
-        ResultRecording recording(store_, watch_);
-        OutageState state = recording.State();
-        state.ongoing = Outage{};
-        state.ongoing->began = kDayStart + began;
-        if (ended) state.ongoing->ended = kDayStart + *ended;
-        state.ongoing->recovery = ended ? Recovery::NoMail : Recovery::Pending;
-        recording.Commit(test::Down(kDayStart + began), state);
+        const std::optional<ResultTime> end = ended ? std::optional(kDayStart + *ended) : std::nullopt;
+        test::RecordOutage(store_, watch_, kDayStart + began, end, 1, "refused");
     };
     add(hours(1), hours(2));
     add(hours(5), hours(6));
