@@ -1,5 +1,7 @@
 #include "app/outage_tracker.h"
 
+#include <utility>
+
 #include "history/history_store.h"
 #include "history/result_recording.h"
 
