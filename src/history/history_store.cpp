@@ -284,29 +284,26 @@ WatchId HistoryStore::FindOrAddWatch(const std::filesystem::path& settingsFile, 
     return *added;
 }
 
-OutageState HistoryStore::RecordResult(WatchId watch, const WatchResult& result, const StateUpdate& update) {
+void HistoryStore::RecordResult(WatchId watch, const WatchResult& result) {
     SqliteTransaction transaction(*db_, TransactionKind::Write);
+    const ResultTime nextPrune = WriteResult(watch, result);
+    transaction.Commit();
+    nextPrune_ = nextPrune;
+}
+
+ResultTime HistoryStore::WriteResult(WatchId watch, const WatchResult& result) {
     // Before the result goes in: the prune is bounded by the results already stored.
     const ResultTime nextPrune = PruneIfDue(result.time);
-    std::optional<int64_t> newest;
-    if (update) {
-        auto rows = db_->Statement("SELECT max(time_ms) FROM result WHERE watch_id = ?1").Query({watch.value});
-        if (rows.Next()) newest = rows.OptionalInt(0);
-    }
     db_->Statement(
            "INSERT INTO result (watch_id, time_ms, state, response_us, size, reason) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")
         .Execute({watch.value, Ms(result.time), static_cast<int64_t>(result.state), OptionalUs(result.responseTime),
                   OrNull(result.size), KeptReason(result.reason)});
-    OutageState state;
-    if (update) {
-        state = ReadState(watch);
-        state.newestResult = OptionalTimeOf(newest);
-        update(state);
-        WriteState(watch, state);
-    }
-    transaction.Commit();
-    nextPrune_ = nextPrune;
-    return state;
+    return nextPrune;
+}
+
+std::optional<ResultTime> HistoryStore::NewestResult(WatchId watch) {
+    auto rows = db_->Statement("SELECT max(time_ms) FROM result WHERE watch_id = ?1").Query({watch.value});
+    return rows.Next() ? OptionalTimeOf(rows.OptionalInt(0)) : std::nullopt;
 }
 
 ResultTime HistoryStore::PruneIfDue(ResultTime now) {

@@ -75,14 +75,9 @@ public:
     // The same watch when it was ever added; a query only, for readers.
     std::optional<WatchId> FindWatch(const std::filesystem::path& settingsFile, std::string_view target);
 
-    // Records one result. With an update, the watch's outage state is read,
-    // handed to it and written back as it left it (new outages, those with
-    // id 0, added), all in the result's transaction: two processes that
-    // record for one watch take turns, each seeing what the other wrote.
-    // Returns the state as written, new outages with their ids (without an
-    // update, an empty state).
-    using StateUpdate = std::function<void(OutageState& state)>;
-    OutageState RecordResult(WatchId watch, const WatchResult& result, const StateUpdate& update = {});
+    // Records one result, the watch's outage state left as it is (see
+    // ResultRecording for a result that changes it).
+    void RecordResult(WatchId watch, const WatchResult& result);
 
     // An alert or reminder of the outage went out at that moment.
     void MarkAlertSent(OutageId outage, ResultTime when);
@@ -120,9 +115,15 @@ public:
     void MarkCertificateWarningSent(WatchId watch, const CertificateWarning& warning, ResultTime when);
 
 private:
+    friend class ResultRecording;
+
     void OpenSchema(HistoryAccess access);
     // Prunes when a day has passed since the last prune; when the next is due.
     ResultTime PruneIfDue(ResultTime now);
+    // Prunes when due and inserts the result, in the caller's write
+    // transaction; when the next prune is due.
+    ResultTime WriteResult(WatchId watch, const WatchResult& result);
+    std::optional<ResultTime> NewestResult(WatchId watch);
     OutageState ReadState(WatchId watch);
     void WriteState(WatchId watch, OutageState& state);
     ResultCount CountRaw(WatchId watch, TimeRange range);

@@ -19,6 +19,7 @@
 #include "app/watch_target.h"
 #include "history/history_error.h"
 #include "support/expect_throw.h"
+#include "support/recorded_outage.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
@@ -36,15 +37,7 @@ class WatchHistoryTest : public ::testing::Test {
 protected:
     void Record(const WatchResult& result) { writer_.RecordResult(watch_, result); }
     void RecordOutage(ResultTime began, std::optional<ResultTime> ended, int64_t downs, std::string reason) {
-        writer_.RecordResult(watch_, test::Down(began, reason), [&](OutageState& state) {
-            Outage outage;
-            outage.began = began;
-            outage.ended = ended;
-            outage.downResults = downs;
-            outage.firstReason = outage.lastReason = reason;
-            outage.recovery = ended ? Recovery::MailSent : Recovery::Pending;
-            state.ongoing = outage;
-        });
+        test::RecordOutage(writer_, watch_, began, ended, downs, reason);
     }
     WatchHistory Reader() { return WatchHistory(file_, kSettings, kAddress); }
 

@@ -15,6 +15,7 @@
 #include "history/history_store.h"
 #include "support/child_process.h"
 #include "support/read_only_folder.h"
+#include "support/recorded_outage.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
@@ -40,15 +41,7 @@ protected:
         HistoryStore store(database_);
         const WatchId watch = store.FindOrAddWatch(settings_, kAddress);
         const auto outage = [&](ResultTime began, std::optional<ResultTime> ended, const std::string& reason) {
-            store.RecordResult(watch, test::Down(began, reason), [&](OutageState& state) {
-                Outage made;
-                made.began = began;
-                made.ended = ended;
-                made.downResults = 1;
-                made.firstReason = made.lastReason = reason;
-                made.recovery = ended ? Recovery::MailSent : Recovery::Pending;
-                state.ongoing = made;
-            });
+            test::RecordOutage(store, watch, began, ended, 1, reason);
         };
         store.RecordResult(watch, test::Up(now_ - days(200)));
         outage(olderOutage_, olderOutage_ + minutes(5), "Socket Error # 10061\r\nConnection refused.");

@@ -13,9 +13,11 @@
 #include <unistd.h>
 
 #include "history/history_error.h"
+#include "history/result_recording.h"
 #include "history/sqlite_connection.h"
 #include "support/expect_throw.h"
 #include "support/read_only_folder.h"
+#include "support/recorded_outage.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
@@ -215,24 +217,24 @@ TEST_F(HistorySummaryTest, BucketsHoldTheMinimumAndMaximumOfEachColumn) {
 }
 
 TEST_F(HistoryStoreTest, OutageStateIsWrittenReadBackAndMarkedSent) {
-    const OutageState written = store_.RecordResult(watch_, test::Down(kDayStart), [](OutageState& state) {
-        EXPECT_EQ(state.streak.downsInRow, 0);
-        EXPECT_FALSE(state.ongoing);
-        state.streak = {3, 0, kDayStart - minutes(2), "refused", "timeout"};
-        Outage outage;
-        outage.began = kDayStart - minutes(2);
-        outage.downResults = 3;
-        outage.firstReason = "refused";
-        outage.lastReason = "timeout";
-        state.ongoing = outage;
-    });
+    ResultRecording first(store_, watch_);
+    OutageState state = first.State();
+    EXPECT_EQ(state.streak.downsInRow, 0);
+    EXPECT_FALSE(state.ongoing);
+    state.streak = {3, 0, kDayStart - minutes(2), "refused", "timeout"};
+    state.ongoing = Outage{};
+    state.ongoing->began = kDayStart - minutes(2);
+    state.ongoing->downResults = 3;
+    state.ongoing->firstReason = "refused";
+    state.ongoing->lastReason = "timeout";
+    const OutageState written = first.Commit(test::Down(kDayStart), state);
     ASSERT_TRUE(written.ongoing);
     const OutageId id = written.ongoing->id;
     EXPECT_NE(id.value, 0);
 
     store_.MarkAlertSent(id, kDayStart + minutes(5));
     store_.MarkAlertSent(id, kDayStart + minutes(1));  // an older one does not set the time back
-    OutageState state = store_.CurrentState(watch_);
+    state = store_.CurrentState(watch_);
     EXPECT_EQ(state.streak.downsInRow, 3);
     EXPECT_EQ(state.streak.firstDown, kDayStart - minutes(2));
     EXPECT_EQ(state.streak.lastReason, "timeout");
@@ -243,10 +245,14 @@ TEST_F(HistoryStoreTest, OutageStateIsWrittenReadBackAndMarkedSent) {
     EXPECT_EQ(state.ongoing->firstReason, "refused");
 
     store_.MarkRecoverySent(id);  // not due: stays as it is
-    store_.RecordResult(watch_, test::Up(kDayStart + hours(1)), [&](OutageState& s) {
-        s.ongoing->ended = kDayStart + hours(1);
-        s.ongoing->recovery = Recovery::MailDue;
-    });
+    {
+        ResultRecording ending(store_, watch_);
+        state = ending.State();
+        EXPECT_EQ(state.newestResult, kDayStart);
+        state.ongoing->ended = kDayStart + hours(1);
+        state.ongoing->recovery = Recovery::MailDue;
+        ending.Commit(test::Up(kDayStart + hours(1)), state);
+    }
     state = store_.CurrentState(watch_);
     EXPECT_FALSE(state.ongoing);
     ASSERT_EQ(state.recoveryMailDue.size(), 1u);
@@ -258,13 +264,8 @@ TEST_F(HistoryStoreTest, OutageStateIsWrittenReadBackAndMarkedSent) {
 
 TEST_F(HistoryStoreTest, OutagesOverlappingTheRangeNewestFirst) {
     const auto add = [&](hours began, std::optional<hours> ended) {
-        store_.RecordResult(watch_, test::Down(kDayStart + began), [&](OutageState& state) {
-            Outage outage;
-            outage.began = kDayStart + began;
-            if (ended) outage.ended = kDayStart + *ended;
-            outage.recovery = ended ? Recovery::NoMail : Recovery::Pending;
-            state.ongoing = outage;
-        });
+        const std::optional<ResultTime> end = ended ? std::optional(kDayStart + *ended) : std::nullopt;
+        test::RecordOutage(store_, watch_, kDayStart + began, end, 1, "refused");
     };
     add(hours(1), hours(2));
     add(hours(5), hours(6));
@@ -319,11 +320,14 @@ TEST_F(HistoryStoreTest, ResultsOlderThanTheRetentionGoOnceADay) {
 TEST_F(HistoryStoreTest, AReasonIsKeptToOneKibCutBetweenCharacters) {
     std::string euros = "x";
     while (euros.size() < 16000) euros += "\xE2\x82\xAC";  // 3 bytes each: 1024 falls inside one
-    store_.RecordResult(watch_, test::Down(kDayStart, euros), [&](OutageState& state) {
+    {
+        ResultRecording recording(store_, watch_);
+        OutageState state = recording.State();
         state.streak.firstReason = state.streak.lastReason = euros;
         state.ongoing.emplace();
         state.ongoing->firstReason = state.ongoing->lastReason = euros;
-    });
+        recording.Commit(test::Down(kDayStart, euros), state);
+    }
     const OutageState state = store_.CurrentState(watch_);
     for (const std::string& reason : {AllResults(store_, watch_).front().reason, state.streak.firstReason,
                                       state.streak.lastReason, state.ongoing->firstReason, state.ongoing->lastReason})

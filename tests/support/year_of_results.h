@@ -13,6 +13,7 @@
 #include "history/sqlite_connection.h"
 #include "history/sqlite_statement.h"
 #include "history/sqlite_transaction.h"
+#include "support/recorded_outage.h"
 #include "support/watch_results.h"
 
 namespace corvasse::test {
@@ -31,15 +32,7 @@ inline WatchId AddYearOfResults(const std::filesystem::path& file, const std::fi
         watch = store.FindOrAddWatch(settingsFile, target);
         for (int month = 0; month < kYearOutages; ++month) {
             const ResultTime began = start + days(30 * month);
-            store.RecordResult(watch, Down(began, "Read Timeout"), [&](OutageState& state) {
-                Outage outage;
-                outage.began = began;
-                outage.ended = began + kYearOutageLength;
-                outage.downResults = 20;
-                outage.firstReason = outage.lastReason = "Read Timeout";
-                outage.recovery = Recovery::MailSent;
-                state.ongoing = outage;
-            });
+            RecordOutage(store, watch, began, began + kYearOutageLength, 20, "Read Timeout");
         }
     }
     SqliteConnection db(file);

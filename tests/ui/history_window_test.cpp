@@ -25,6 +25,7 @@
 #include "app/handler_guard.h"
 #include "app/history_text.h"
 #include "support/child_process.h"
+#include "support/recorded_outage.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
@@ -92,15 +93,7 @@ protected:
         for (const auto& [began, ended] :
              {std::pair<ResultTime, std::optional<ResultTime>>{now - days(3), now - days(3) + minutes(45)},
               {now - hours(2), std::nullopt}}) {
-            store.RecordResult(watch, test::Down(began, "HTTP/1.1 503 Service Unavailable"), [&](OutageState& state) {
-                Outage outage;
-                outage.began = began;
-                outage.ended = ended;
-                outage.downResults = 7;
-                outage.firstReason = outage.lastReason = "HTTP/1.1 503 Service Unavailable";
-                outage.recovery = ended ? Recovery::MailSent : Recovery::Pending;
-                state.ongoing = outage;
-            });
+            test::RecordOutage(store, watch, began, ended, 7, "HTTP/1.1 503 Service Unavailable");
         }
     }
     static void TearDownTestSuite() { delete folder_; }

@@ -1,7 +1,8 @@
-#include "app/outage_tracker.h"
+#include "app/outage_model.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/outage_text.h"
+#include "app/outage_tracker.h"
 #include "history/history_store.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
@@ -21,7 +23,9 @@ namespace {
 using std::chrono::minutes;
 using test::kDayStart;
 
-enum class Restart { Never, BeforeEveryResult };
+// The model alone, its state kept as a value; or the tracker over a history
+// database, both opened anew before each result as after a restart.
+enum class Keeper { Model, HistoryRestarted };
 
 // A watch fed results one minute apart. A step is "D" (down), "U" (up) or
 // "?" (unknown); "!" after it: the mails its actions ask for fail. "+N" lets
@@ -30,12 +34,11 @@ enum class Restart { Never, BeforeEveryResult };
 // actions joined by "+", or "-" for none.
 class TrackedWatch {
 public:
-    TrackedWatch(std::filesystem::path file, const OutageSettings& settings)
-        : file_(std::move(file)), settings_(settings) {
-        Open();
+    TrackedWatch(Keeper keeper, const OutageSettings& settings) : settings_(settings) {
+        if (keeper == Keeper::Model) model_.emplace(settings);
     }
 
-    std::string Run(const std::string& steps, Restart restart) {
+    std::string Run(const std::string& steps) {
         std::istringstream tokens(steps);
         std::string outcomes;
         for (std::string token; tokens >> token;) {
@@ -43,7 +46,6 @@ public:
             if (clock) time_ += minutes(std::stoi(token));
             if (token == "R") resumed_ = time_;
             if (clock || token == "R") continue;
-            if (restart == Restart::BeforeEveryResult) Open();
             const OutageStep step = Step(token[0]);
             if (!outcomes.empty()) outcomes += " ";
             outcomes += Outcome(step, token.back() == '!' ? Mail::Fails : Mail::Works);
@@ -55,10 +57,12 @@ public:
         time_ += minutes(1);
         ++count_;
         const std::string reason = "failure " + std::to_string(count_);
-        return tracker_->Record(kind == 'D'   ? test::Down(time_, reason)
-                                : kind == 'U' ? test::Up(time_)
-                                              : test::Unknown(time_),
-                                resumed_);
+        const WatchResult result = kind == 'D'   ? test::Down(time_, reason)
+                                   : kind == 'U' ? test::Up(time_)
+                                                 : test::Unknown(time_);
+        if (model_) return Decide(result);
+        Open();
+        return tracker_->Record(result, resumed_);
     }
 
     enum class Mail { Works, Fails };
@@ -68,22 +72,55 @@ public:
             static const char* const kNames[] = {"alert", "remind", "recover", "log"};
             if (!outcome.empty()) outcome += "+";
             outcome += kNames[static_cast<int>(action.kind)];
-            if (mail == Mail::Works) tracker_->MailSent(action);
+            if (mail == Mail::Works && model_) MarkSent(action);
+            if (mail == Mail::Works && !model_) tracker_->MailSent(action);
         }
         return outcome.empty() ? "-" : outcome;
     }
 
 private:
+    // The model's state kept as the history keeps it: a new outage numbered,
+    // an ended one gone (waiting while its recovery mail is due), the newest
+    // result's time, the mails sent marked.
+    OutageStep Decide(const WatchResult& result) {
+        OutageDecision decision = model_->Decide(state_, result, resumed_);
+        state_ = std::move(decision.state);
+        state_.newestResult = std::max(result.time, state_.newestResult.value_or(result.time));
+        std::optional<Outage>& ongoing = state_.ongoing;
+        if (ongoing && ongoing->id.value == 0) ongoing->id = OutageId{++outages_};
+        for (OutageAction& action : decision.step.actions) {
+            if (action.outage.id.value == 0) action.outage.id = ongoing->id;
+        }
+        decision.step.outage = ongoing;
+        if (ongoing && ongoing->ended) {
+            if (ongoing->recovery == Recovery::MailDue) state_.recoveryMailDue.push_back(*ongoing);
+            ongoing.reset();
+        }
+        return decision.step;
+    }
+    void MarkSent(const OutageAction& action) {
+        if (action.kind == OutageActionKind::SendRecovery) {
+            std::erase_if(state_.recoveryMailDue, [&](const Outage& due) { return due.id == action.outage.id; });
+        } else if (action.kind != OutageActionKind::LogRecovery) {
+            ++state_.ongoing->alertsSent;
+            state_.ongoing->lastAlert = std::max(action.time, state_.ongoing->lastAlert.value_or(action.time));
+        }
+    }
+
     void Open() {
         tracker_.reset();
-        store_ = std::make_unique<HistoryStore>(file_);
+        if (!temp_) temp_.emplace();
+        store_ = std::make_unique<HistoryStore>(temp_->Path() / "history.sqlite3");
         tracker_ = std::make_unique<OutageTracker>(
             *store_, store_->FindOrAddWatch("/home/ann/.config/Corvasse/Corvasse.conf", "http://shop.example/"),
             settings_);
     }
 
-    std::filesystem::path file_;
     OutageSettings settings_;
+    std::optional<OutageModel> model_;
+    OutageState state_;
+    int64_t outages_ = 0;
+    std::optional<test::TempDir> temp_;
     std::unique_ptr<HistoryStore> store_;
     std::unique_ptr<OutageTracker> tracker_;
     ResultTime time_ = kDayStart - minutes(1);
@@ -96,7 +133,11 @@ OutageSettings Settings(int alertAfter, minutes remindEvery = minutes(0), int re
     return {alertAfter, remindEvery, recoverAfter, recoveryMail};
 }
 
-TEST(OutageTrackerTest, AlertsOncePerOutageAndSaysWhenItIsBack) {
+class OutageModelTest : public ::testing::TestWithParam<Keeper> {};
+INSTANTIATE_TEST_SUITE_P(Keepers, OutageModelTest, ::testing::Values(Keeper::Model, Keeper::HistoryRestarted),
+                         [](const auto& info) { return info.param == Keeper::Model ? "Alone" : "OverAHistory"; });
+
+TEST_P(OutageModelTest, AlertsOncePerOutageAndSaysWhenItIsBack) {
     const struct {
         const char* name;
         OutageSettings settings;
@@ -126,21 +167,15 @@ TEST(OutageTrackerTest, AlertsOncePerOutageAndSaysWhenItIsBack) {
         {"also when it is down again", {}, "D D U! D D", "- alert recover recover alert"},
         {"before the alert of the next outage", Settings(1), "D U! D U", "alert recover recover+alert recover"},
     };
-    test::TempDir temp;
-    int run = 0;
     for (const auto& row : rows) {
-        for (Restart restart : {Restart::Never, Restart::BeforeEveryResult}) {
-            SCOPED_TRACE(std::string(row.name) + (restart == Restart::Never ? "" : ", restarted before each result"));
-            TrackedWatch watch(temp.Path() / (std::to_string(++run) + ".sqlite3"), row.settings);
-            EXPECT_EQ(watch.Run(row.steps, restart), row.outcomes);
-        }
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(TrackedWatch(GetParam(), row.settings).Run(row.steps), row.outcomes);
     }
 }
 
-TEST(OutageTrackerTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutage) {
+TEST_P(OutageModelTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutage) {
     test::ScopedEnvironment zone("TZ", "UTC0");
-    test::TempDir temp;
-    TrackedWatch watch(temp.Path() / "history.sqlite3", Settings(2, minutes(0), 2));
+    TrackedWatch watch(GetParam(), Settings(2, minutes(0), 2));
     const struct {
         char kind;
         const char* paneLine;
@@ -172,7 +207,7 @@ TEST(OutageTrackerTest, PaneLinesAndRecoveryReportCountEveryDownResultOfTheOutag
               "Last failure: failure 5\n");
 }
 
-TEST(OutageTrackerTest, TheRecoveryNeverRunsBackwardsAndSaysWhenWatchingWasOff) {
+TEST_P(OutageModelTest, TheRecoveryNeverRunsBackwardsAndSaysWhenWatchingWasOff) {
     test::ScopedEnvironment zone("TZ", "UTC0");
     const std::string down = "Down from 2026-12-08 00:00:00 to 2026-12-08 00:0";
     const std::string paused = "Watching paused from 2026-12-08 00:01:00 to 2026-12-08 00:0";
@@ -185,17 +220,13 @@ TEST(OutageTrackerTest, TheRecoveryNeverRunsBackwardsAndSaysWhenWatchingWasOff) 
         // A day back: the outage ends at its last down result, not before it began.
         {"D D -1440 D", "Back up after 1 min\n" + down + "1:00\n"},
     };
-    test::TempDir temp;
-    int run = 0;
     for (const auto& [steps, lines] : rows) {
-        for (Restart restart : {Restart::Never, Restart::BeforeEveryResult}) {
-            TrackedWatch watch(temp.Path() / (std::to_string(++run) + ".sqlite3"), Settings(2));
-            watch.Run(steps, restart);
-            const OutageStep back = watch.Step('U');
-            ASSERT_EQ(back.actions.size(), 1u);
-            const std::string report = RecoveryReport(back.actions.front().outage);
-            EXPECT_EQ(report.substr(0, report.find("Failed watches")), lines) << steps << (restart == Restart::Never);
-        }
+        TrackedWatch watch(GetParam(), Settings(2));
+        watch.Run(steps);
+        const OutageStep back = watch.Step('U');
+        ASSERT_EQ(back.actions.size(), 1u);
+        const std::string report = RecoveryReport(back.actions.front().outage);
+        EXPECT_EQ(report.substr(0, report.find("Failed watches")), lines) << steps;
     }
 }
 
@@ -209,17 +240,14 @@ TEST(OutageTextTest, ReminderAndPingLines) {
     EXPECT_EQ(UpLine(WatchResult{kDayStart, ResultState::Up, std::nullopt, std::nullopt, ""}), "Up");
 }
 
-TEST(OutageTrackerTest, RefusesSettingsOutsideTheirRanges) {
-    test::TempDir temp;
-    HistoryStore store(temp.Path() / "history.sqlite3");
-    const WatchId watch = store.FindOrAddWatch("/x.conf", "http://x/");
+TEST(OutageSettingsRangeTest, RefusesSettingsOutsideTheirRanges) {
     for (const OutageSettings& settings :
          {Settings(0), Settings(101), Settings(2, minutes(-1)), Settings(2, minutes(10081)),
           Settings(2, minutes(int64_t{1} << 32)), Settings(2, minutes(0), 0), Settings(2, minutes(0), 101)}) {
-        EXPECT_THROW(OutageTracker(store, watch, settings), std::invalid_argument);
+        EXPECT_THROW(OutageModel{settings}, std::invalid_argument);
     }
-    EXPECT_NO_THROW(OutageTracker(store, watch, Settings(100, minutes(10080), 100)));
-    EXPECT_NO_THROW(OutageTracker(store, watch, Settings(1, minutes(0), 1)));
+    EXPECT_NO_THROW(OutageModel{Settings(100, minutes(10080), 100)});
+    EXPECT_NO_THROW(OutageModel{Settings(1, minutes(0), 1)});
 }
 
 }  // namespace
