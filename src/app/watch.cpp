@@ -17,7 +17,6 @@
 #include "app/offline_reason.h"
 #include "app/ping_client.h"
 #include "app/watch_state.h"
-#include "app/watch_target.h"
 #include "app/web_client.h"
 #include "common/byte_string.h"
 #include "common/date_time_text.h"

@@ -26,7 +26,7 @@ public:
 
 class WatchHistory {
 public:
-    // The watch of the settings file and target (WatchTarget) in the
+    // The watch of the settings file and target (the target of its WatchSpec) in the
     // database. Throws NoHistoryError
     //     no history database at "FILE"
     //     no results recorded for "TARGET" (settings "SETTINGS") in "FILE"

@@ -12,7 +12,7 @@
 #include "app/settings_form.h"
 #include "app/settings_store.h"
 #include "app/watch_history.h"
-#include "app/watch_target.h"
+#include "app/watch_spec.h"
 #include "cli/console_dialogs.h"
 #include "cli/console_view.h"
 
@@ -70,7 +70,7 @@ int PrintHistory(const MonitorFiles& files, HistoryRange since, HistoryFormat fo
         ConsoleView view(nullptr, nullptr);
         ConsoleDialogs dialogs(err);
         SettingsForm(form, view, dialogs, settings).Load();
-        WatchHistory history(files.history, files.settings, WatchTarget(form, settings));
+        WatchHistory history(files.history, files.settings, ReadWatchSpec(form, settings).target);
         if (format == HistoryFormat::Csv) {
             history.WriteCsv(since, now,
                              [out](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), out); });

@@ -13,7 +13,7 @@
 #include "app/settings_form.h"
 #include "app/settings_store.h"
 #include "app/watch.h"
-#include "app/watch_target.h"
+#include "app/watch_spec.h"
 #include "cli/console_view.h"
 #include "cli/thresholds.h"
 #include "common/byte_string.h"
@@ -287,26 +287,23 @@ std::optional<CheckResult> WatchCheck::Prepare() {
     UseCommandLineWatch(p.components.settings, p.options);
     SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
-    p.pingWatch = IsSettingOn(p.components.settings, setting::PingOnly);
-    p.target = WatchTarget(p.form, p.components.settings);
+    const WatchSpec spec = ReadWatchSpec(p.form, p.components.settings);
+    p.pingWatch = spec.kind == WatchKind::Ping;
+    p.target = spec.target;
     if (p.pingWatch) {
         if (p.target.empty()) return Unknown("no host to ping" + where);
     } else {
         const std::string address = Trim(p.target);
         if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
-        if (ContainsBytes(p.target, "https://") && !IsSettingOn(p.components.settings, setting::allowHttps)) {
+        if (ContainsBytes(p.target, "https://") && !spec.httpsAllowed) {
             return Unknown(p.target + ": https:// addresses are watched only with allowHttps=y" + where);
         }
-        const std::string size = p.form.Text(Field::txtFileSize);
-        if (!Trim(size).empty() && !TryStrToInt(size)) {
-            return Unknown(std::string("expected size: ") + ConversionError(size).what() + where);
+        if (!Trim(spec.expectedSize).empty() && !TryStrToInt(spec.expectedSize)) {
+            return Unknown(std::string("expected size: ") + ConversionError(spec.expectedSize).what() + where);
         }
     }
-    if (p.options.alert == AlertMode::Deliver) {
-        const std::string port = ReadSetting(p.components.settings, setting::port);
-        if (port != kAbsentSetting && !TryStrToInt(port)) {
-            return Unknown(std::string("SMTP port: ") + ConversionError(port).what() + where);
-        }
+    if (p.options.alert == AlertMode::Deliver && spec.mail.port && !TryStrToInt(*spec.mail.port)) {
+        return Unknown(std::string("SMTP port: ") + ConversionError(*spec.mail.port).what() + where);
     }
     return std::nullopt;
 }

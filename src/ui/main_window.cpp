@@ -32,7 +32,7 @@
 #include "app/settings_form.h"
 #include "app/settings_store.h"
 #include "app/watch_cycle.h"
-#include "app/watch_target.h"
+#include "app/watch_spec.h"
 #include "common/byte_string.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
@@ -547,7 +547,7 @@ void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
 void MainWindow::mnuHistoryClick() {
     if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
     SettingsStore& settings = monitor_->Settings();
-    historyWindow_->ShowHistory({historyFile_, settings.FilePath(), WatchTarget(*this, settings)});
+    historyWindow_->ShowHistory({historyFile_, settings.FilePath(), ReadWatchSpec(*this, settings).target});
 }
 
 void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }

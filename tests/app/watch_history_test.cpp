@@ -16,7 +16,6 @@
 #include "app/results_csv.h"
 #include "app/settings_store.h"
 #include "app/time_ticks.h"
-#include "app/watch_target.h"
 #include "history/history_error.h"
 #include "support/expect_throw.h"
 #include "support/recorded_outage.h"
@@ -250,19 +249,6 @@ TEST_F(WatchHistoryTest, SaysWhyThereIsNoHistoryWithoutCreatingOne) {
                                                      row.message);
     }
     EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
-}
-
-TEST(WatchTargetTest, IsThePingHostTrimmedOrTheAddressAsTheWatchFetchesIt) {
-    test::TempDir temp;
-    SettingsStore settings(temp.Path());
-    test::FakeFormFields form;
-    form.texts[Field::txtURL2watch] = " http://shop.example/ ";
-    form.texts[Field::editIPaddr] = "  192.0.2.7\t";
-    form.checks[Field::ckPingOnly] = true;  // the watch goes by the stored setting, not the unsaved box
-    EXPECT_EQ(WatchTarget(form, settings), " http://shop.example/ ");
-    settings.WriteSetting("Settings", "PingOnly", "y");
-    form.checks[Field::ckPingOnly] = false;
-    EXPECT_EQ(WatchTarget(form, settings), "192.0.2.7");
 }
 
 }  // namespace

@@ -20,7 +20,6 @@
 #include "app/watch.h"
 #include "app/watch_schedule.h"
 #include "app/watch_state.h"
-#include "app/watch_target.h"
 #include "history/history_store.h"
 #include "support/temp_dir.h"
 
@@ -38,7 +37,7 @@ struct WatchRig {
     std::vector<WatchResult> History() {
         HistoryStore store(historyFile);
         std::vector<WatchResult> recorded;
-        const auto watchId = store.FindWatch(settings.FilePath(), WatchTarget(form, settings));
+        const auto watchId = store.FindWatch(settings.FilePath(), ReadWatchSpec(form, settings).target);
         if (!watchId) return recorded;
         const TimeRange always{ResultTime{}, ResultTimeNow() + std::chrono::hours(1)};
         store.VisitResults(*watchId, always, [&](const WatchResult& result) { recorded.push_back(result); });

@@ -18,7 +18,7 @@ using Settings = std::map<std::string, std::string>;
 class WatchSpecTest : public ::testing::Test {
 protected:
     WatchSpecTest() {
-        form.texts = {{Field::txtURL2watch, "http://a.test/"},
+        form.texts = {{Field::txtURL2watch, " http://a.test/ "},
                       {Field::txtLookFor, "Welcome"},
                       {Field::txtFileSize, " 12"},
                       {Field::editIPaddr, " b.test "},
@@ -43,11 +43,11 @@ TEST_F(WatchSpecTest, EachSettingMeansWhatTheFormAndTheAlertMakeOfIt) {
         Settings values;
         std::function<void(const WatchSpec&)> check;
     } rows[] = {
-        {"nothing stored: a web watch of the form's address, every extra off",
+        {"nothing stored: a web watch of the form's address as it stands, every extra off",
          {},
          [](const WatchSpec& s) {
              EXPECT_EQ(s.kind, WatchKind::Web);
-             EXPECT_EQ(s.target, "http://a.test/");
+             EXPECT_EQ(s.target, " http://a.test/ ");
              EXPECT_EQ(s.expectedSize, " 12");
              EXPECT_EQ(s.lookFor, "Welcome");
              EXPECT_EQ(s.checkType, "n/a");
@@ -60,7 +60,7 @@ TEST_F(WatchSpecTest, EachSettingMeansWhatTheFormAndTheAlertMakeOfIt) {
              EXPECT_EQ(s.mail.from, "me@a.test");
              EXPECT_FALSE(s.mail.user || s.mail.port || s.mail.authType || s.mail.charSet);
          }},
-        {"a ping watch names its trimmed host",
+        {"a ping watch names its trimmed host; the form's unsaved box does not count",
          {{"PingOnly", "y"}},
          [](const WatchSpec& s) {
              EXPECT_EQ(s.kind, WatchKind::Ping);
@@ -135,6 +135,7 @@ TEST_F(WatchSpecTest, EachSettingMeansWhatTheFormAndTheAlertMakeOfIt) {
              EXPECT_EQ(s.mail.charSet, "koi8-r");
          }},
     };
+    form.checks[Field::ckPingOnly] = true;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         row.check(Read(row.values));
