@@ -18,7 +18,7 @@ struct DirectWatch {
     DirectWatch(FormFields& form, MonitorView& view, Dialogs& boxes, const MonitorFiles& files)
         : components(view, files),
           watch(form, view, boxes, components.settings, components.log, components.web, components.pingClient,
-                components.alert, components.state, components.results),
+                components.state, components.results),
           runner(watch, boxes) {}
 
     MonitorComponents components;

@@ -33,7 +33,8 @@ ResultKeeper::ResultKeeper(MonitorView& view, ActivityLog& log, AlertSender& ale
       settingsFile_(std::move(settingsFile)),
       historyFile_(std::move(historyFile)),
       recording_(recording),
-      clock_(std::move(clock)) {}
+      clock_(std::move(clock)),
+      certificates_(view, alert, *this) {}
 
 ResultKeeper::~ResultKeeper() = default;
 
@@ -184,6 +185,8 @@ std::string ResultKeeper::LoggedRecovery(const Outage& outage) {
     }
     return report;
 }
+
+void ResultKeeper::CheckCertificate(const PeerCertificate& certificate) { certificates_.Check(spec_, certificate); }
 
 bool ResultKeeper::CertificateWarningSent(const CertificateWarning& warning) {
     if (certificateWarningsMailed_.contains({spec_.target, warning.issuer, warning.serial, warning.kind})) return true;

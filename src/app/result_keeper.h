@@ -17,6 +17,7 @@
 #include <tuple>
 
 #include "app/alert_sender.h"
+#include "app/certificate_warnings.h"
 #include "app/outage_settings.h"
 #include "app/said_once.h"
 #include "app/wall_clock.h"
@@ -32,6 +33,7 @@ class MonitorView;
 class OutageTracker;
 class WatchSchedule;
 struct OutageAction;
+struct PeerCertificate;
 struct WatchOutcome;
 
 // What a front end keeps of its watches.
@@ -76,6 +78,10 @@ public:
     // result). AbortedError passes at once. Nothing without outage mode.
     void Conclude(const WatchOutcome& outcome);
 
+    // The certificate that brought the running watch's page: it may warn
+    // (app/certificate_warnings.h). AbortedError passes to the caller.
+    void CheckCertificate(const PeerCertificate& certificate);
+
     // Whether the running watch's warning went out before: in this run, or
     // (with the history) in any run before it.
     bool CertificateWarningSent(const CertificateWarning& warning);
@@ -114,6 +120,7 @@ private:
     WatchRecording recording_;
     WallClock clock_;
 
+    CertificateWarnings certificates_;
     std::unique_ptr<HistoryStore> store_;
     // A write failed: the database is opened afresh by the next watch.
     bool storeFailed_ = false;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/activity_log.h"
-#include "app/alert_sender.h"
 #include "app/body_check.h"
 #include "app/dialogs.h"
 #include "app/failure_reason.h"
@@ -30,8 +29,7 @@ std::string SizeOverReason(int64_t size, int32_t expected) {
 }
 
 Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings, ActivityLog& log,
-             WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, ResultKeeper& results,
-             const SuspendClock& clock)
+             WebClient& web, PingClient& pinger, WatchState& state, ResultKeeper& results, const SuspendClock& clock)
     : form_(form),
       view_(view),
       dialogs_(dialogs),
@@ -42,7 +40,6 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       state_(state),
       results_(results),
       resume_(clock),
-      certificates_(view, alert, results),
       outcome_(state.Outcome) {}
 
 void Watch::Run() {
@@ -321,7 +318,7 @@ void Watch::ReportOffline(const WatchResult& result) {
 }
 
 void Watch::CheckCertificates() {
-    for (const PeerCertificate& certificate : outcome_.certificates) certificates_.Check(spec_, certificate);
+    for (const PeerCertificate& certificate : outcome_.certificates) results_.CheckCertificate(certificate);
 }
 
 }  // namespace corvasse

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/certificate_warnings.h"
 #include "app/family_passes.h"
 #include "app/result_keeper.h"
 #include "app/resume_detector.h"
@@ -22,7 +21,6 @@
 namespace corvasse {
 
 class ActivityLog;
-class AlertSender;
 class BodyCheck;
 class Dialogs;
 class FormFields;
@@ -46,7 +44,7 @@ public:
     // the dialogs and the clients are used on the thread that calls Run.
     // clock tells the watch whether the computer slept since the last one.
     Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings, ActivityLog& log,
-          WebClient& web, PingClient& pinger, AlertSender& alert, WatchState& state, ResultKeeper& results,
+          WebClient& web, PingClient& pinger, WatchState& state, ResultKeeper& results,
           const SuspendClock& clock = SystemSuspendClock());
 
     // One watch of what the settings and the form describe (app/watch_spec.h,
@@ -72,8 +70,8 @@ public:
     // after the computer slept waits "resumeGraceSeconds" first, and the
     // pane says so.
     //
-    // After a fetch over https, its certificate may warn
-    // (app/certificate_warnings.h).
+    // After a fetch over https, its certificate goes to results, where it may
+    // warn (app/certificate_warnings.h).
     void Run();
 
 private:
@@ -121,7 +119,6 @@ private:
     WatchState& state_;
     ResultKeeper& results_;
     ResumeDetector resume_;
-    CertificateWarnings certificates_;
     // The running watch's.
     WatchSpec spec_;
     // The state's.

@@ -15,7 +15,7 @@ WatchWorker::WatchWorker(const FormFields& form, MonitorView& view, Dialogs& box
       dialogs_(boxes, windowThread),
       components_(view_, files),
       watch_(values_, view_, dialogs_, components_.settings, components_.log, components_.web, components_.pingClient,
-             components_.alert, components_.state, components_.results),
+             components_.state, components_.results),
       thread_([this] { Work(); }) {}
 
 WatchWorker::~WatchWorker() {

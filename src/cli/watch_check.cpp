@@ -268,8 +268,8 @@ struct WatchCheck::Parts {
 
     TimedWebClient web{components.web};
     KeptPingClient ping{components.pingClient};
-    Watch watch{form, view, dialogs, components.settings, components.log,
-                web,  ping, gate,    components.state,    components.results};
+    Watch watch{form, view, dialogs,          components.settings, components.log,
+                web,  ping, components.state, components.results};
 
     bool pingWatch = false;
     std::string target;

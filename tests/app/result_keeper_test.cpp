@@ -119,7 +119,7 @@ private:
     SettingsStore settings_;
     ActivityLog log_;
     ResultKeeper results_;
-    Watch watch_{form, view, dialogs, settings_, log_, web, pinger, alert, state, results_};
+    Watch watch_{form, view, dialogs, settings_, log_, web, pinger, state, results_};
 };
 
 TEST(ResultKeeperTest, EachModeAlertsAsItsSettingsSay) {

@@ -30,8 +30,8 @@ struct WatchRig {
     // and the system's clock.
     explicit WatchRig(WebClient* web = nullptr, PingClient* ping = nullptr,
                       const SuspendClock& clock = SystemSuspendClock())
-        : watch(form, view, boxes, settings, log, web ? *web : fakeWeb, ping ? *ping : fakePinger, alert, state,
-                results, clock) {}
+        : watch(form, view, boxes, settings, log, web ? *web : fakeWeb, ping ? *ping : fakePinger, state, results,
+                clock) {}
 
     // Every result the history holds for the watch the form describes.
     std::vector<WatchResult> History() {
