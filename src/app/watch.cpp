@@ -40,7 +40,7 @@ Watch::Watch(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStor
       state_(state),
       results_(results),
       resume_(clock),
-      outcome_(state.Outcome) {}
+      outcome_(state.outcome) {}
 
 void Watch::Run() {
     // Asked at every watch, so that a sleep is measured from the watch before
@@ -81,8 +81,8 @@ std::optional<FamilyPlan> Watch::EachFamilyPlan(const std::string& host) {
     std::string notice;
     for (AddressFamily skipped : plan.skipped) notice = SkippedFamilyText(host, skipped);
     if (notice.empty()) {
-        state_.SkippedFamilyNoted.Clear();
-    } else if (state_.SkippedFamilyNoted.IsNew(notice)) {
+        state_.skippedFamilyNoted.Clear();
+    } else if (state_.skippedFamilyNoted.IsNew(notice)) {
         view_.AddStatusLine(notice);
     }
     return plan;

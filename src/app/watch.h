@@ -48,7 +48,7 @@ public:
           const SuspendClock& clock = SystemSuspendClock());
 
     // One watch of what the settings and the form describe (app/watch_spec.h,
-    // read once). What it found (the state's Outcome) goes to results as it is known,
+    // read once). What it found (the state's outcome) goes to results as it is known,
     // which decide what alerts. An https:// address without "allowHttps" is
     // refused with a message box: no result. Errors of the alert
     // delivery and of the log pass to the caller, and so does AbortedError

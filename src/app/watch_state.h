@@ -14,10 +14,10 @@ struct WatchState {
     int32_t WatchCount = 0;
     // What the latest watch found, as far as it got: also when an alert's
     // error or a cut left it. The running watch fills it in.
-    WatchOutcome Outcome;
+    WatchOutcome outcome;
     // The host and family whose missing address the pane told of last, so
     // that it says so once.
-    SaidOnce SkippedFamilyNoted;
+    SaidOnce skippedFamilyNoted;
 };
 
 }  // namespace corvasse

@@ -332,7 +332,7 @@ CheckResult WatchCheck::Outcome() const {
     const Parts& p = *parts_;
     const TimeThresholds& thresholds = p.options.time;
     if (!p.dialogs.message.empty()) return Unknown(p.target + ": " + Trim(p.dialogs.message));
-    const WatchOutcome& outcome = p.components.state.Outcome;
+    const WatchOutcome& outcome = p.components.state.outcome;
     if (!outcome.familyFailures.empty()) {
         std::string failures;
         for (const std::string& failure : outcome.familyFailures) failures += (failures.empty() ? "" : "; ") + failure;

@@ -61,7 +61,7 @@ TEST(EachFamilyWatchTest, EveryFamilyIsFetchedAndOneAlertNamesThoseThatFailed) {
         };
         w.watch.Run();
         EXPECT_EQ(families, (Lines{"IPv4", "IPv6"}));
-        EXPECT_EQ(w.state.Outcome.familyFailures, c.failures);
+        EXPECT_EQ(w.state.outcome.familyFailures, c.failures);
         EXPECT_EQ(w.view.lines, c.failures);
         EXPECT_EQ(w.alert.attempts, c.failures.empty() ? 0 : 1);
         EXPECT_EQ(w.view.watchCountText, "Watch count:1");
@@ -162,7 +162,7 @@ TEST(EachFamilyWatchTest, ADroppingIPv6ListenerIsReportedAndAMissingFamilySkippe
         single.watch.Run();
         single.watch.Run();
         return text + "--\n" + Joined(single.view.lines) + "alerts " + std::to_string(single.alert.attempts) + " " +
-               std::to_string(single.state.Outcome.pageLength);
+               std::to_string(single.state.outcome.pageLength);
     });
     const std::string port = outcome.substr(0, outcome.find('\n'));
     EXPECT_EQ(outcome, port + "\nOver IPv6 [::1]:" + port +

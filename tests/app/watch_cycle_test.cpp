@@ -48,7 +48,7 @@ TEST_F(WatchCycleTest, StartArmsTheTimerInMinutesAndWatchesAtOnce) {
     EXPECT_EQ(fakeWeb.calls, (Lines{"get:http://127.0.0.1:8080/index.html", "disconnect"}));
     EXPECT_EQ(fakeWeb.connectTimeout, std::chrono::milliseconds(120000));
     EXPECT_EQ(alert.attempts, 0);
-    EXPECT_EQ(state.Outcome.textFound, true);
+    EXPECT_EQ(state.outcome.textFound, true);
 }
 
 TEST_F(WatchCycleTest, TicksThatFallDueWhileATicksBoxIsOpenAreSkipped) {
@@ -221,8 +221,8 @@ TEST_F(WatchCycleTest, EachWebWatchAlertsAndCountsAsItsChecksSay) {
         EXPECT_EQ(rig.alert.attempts, row.alerts);
         const Lines fetched = {"get:" + url, "disconnect"};
         EXPECT_EQ(rig.fakeWeb.calls, row.disconnected ? fetched : Lines{fetched[0]});
-        EXPECT_EQ(rig.state.Outcome.textFound, row.found);
-        EXPECT_EQ(rig.state.Outcome.pageLength, rig.fakeWeb.failure.empty() ? row.body.size() : 0);
+        EXPECT_EQ(rig.state.outcome.textFound, row.found);
+        EXPECT_EQ(rig.state.outcome.pageLength, rig.fakeWeb.failure.empty() ? row.body.size() : 0);
         EXPECT_EQ(rig.state.WatchCount, row.fails >= Fails::Mail ? 0 : 1);
         EXPECT_EQ(rig.view.watchCountText, row.fails >= Fails::Mail ? "" : "Watch count:1");
     }
@@ -230,13 +230,13 @@ TEST_F(WatchCycleTest, EachWebWatchAlertsAndCountsAsItsChecksSay) {
 
 TEST_F(WatchCycleTest, FailedFetchAlertsOnceAndKeepsTheEarlierFoundFlag) {
     watch.Run();
-    EXPECT_EQ(state.Outcome.textFound, true);
-    EXPECT_EQ(state.Outcome.pageLength, 16);
+    EXPECT_EQ(state.outcome.textFound, true);
+    EXPECT_EQ(state.outcome.pageLength, 16);
     fakeWeb.failure = "Socket Error # 10061\r\nConnection refused.";
     watch.Run();
     EXPECT_EQ(alert.attempts, 1);
-    EXPECT_EQ(state.Outcome.textFound, true);
-    EXPECT_EQ(state.Outcome.pageLength, 0);
+    EXPECT_EQ(state.outcome.textFound, true);
+    EXPECT_EQ(state.outcome.pageLength, 0);
     EXPECT_EQ(view.watchCountText, "Watch count:2");
 }
 

@@ -169,7 +169,7 @@ TEST_F(WatchWorkerTest, WatchesAskedForWhileOneRunsWaitAndAtMostOneFollowsWithTh
     EXPECT_EQ(view_.watchCountText, "Watch count:2");
     EXPECT_EQ(web.ConnectionCount(), 2u);
     EXPECT_EQ(web.Received(1).substr(0, 16), "GET /fourth HTTP");
-    EXPECT_EQ(worker.Components().state.Outcome.textFound, true);
+    EXPECT_EQ(worker.Components().state.outcome.textFound, true);
     EXPECT_FALSE(LogExists());
 }
 

@@ -54,8 +54,8 @@ TEST_F(HttpsWatchTest, PageOverTlsPasses) {
     ASSERT_TRUE(watch.Start());
 
     EXPECT_TRUE(watch.dialogs.calls.empty()) << watch.dialogs.calls.front();
-    EXPECT_EQ(watch.window.Monitor().State().Outcome.textFound, true);
-    EXPECT_EQ(watch.window.Monitor().State().Outcome.pageLength, 25);
+    EXPECT_EQ(watch.window.Monitor().State().outcome.textFound, true);
+    EXPECT_EQ(watch.window.Monitor().State().outcome.pageLength, 25);
     EXPECT_EQ(watch.PaneLines(), (Lines{"HTTP Connected...", "HTTP done...", "HTTP Disconnected..."}));
     watch.Click("btnCancel");
 }
@@ -75,7 +75,7 @@ TEST_F(HttpsWatchTest, ExpiredCertificateAlertsThroughStartTls) {
     ASSERT_TRUE(watch.Start());
 
     EXPECT_TRUE(watch.dialogs.calls.empty()) << watch.dialogs.calls.front();
-    EXPECT_EQ(watch.window.Monitor().State().Outcome.pageLength, 0);
+    EXPECT_EQ(watch.window.Monitor().State().outcome.pageLength, 0);
     const Lines lines = watch.PaneLines();
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 5),

@@ -40,8 +40,8 @@ TEST_F(WebWatchTest, FetchesThroughARedirectAndShowsEveryStep) {
     // "Start Watching" runs the first watch at once, on the watch's own thread.
     ASSERT_TRUE(watch.Start());
 
-    EXPECT_EQ(window.Monitor().State().Outcome.pageLength, static_cast<int64_t>(page.size()));
-    EXPECT_EQ(window.Monitor().State().Outcome.textFound, true);
+    EXPECT_EQ(window.Monitor().State().outcome.pageLength, static_cast<int64_t>(page.size()));
+    EXPECT_EQ(window.Monitor().State().outcome.textFound, true);
     // The redirect's own body is read and dropped in a transfer of its own.
     EXPECT_EQ(watch.PaneLines(),
               (test::Lines{"HTTP Connected...", "HTTP done...", "HTTP done...", "HTTP Disconnected..."}));
