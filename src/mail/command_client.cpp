@@ -25,7 +25,7 @@ int CommandClient::GetResponse(const std::vector<int>& allowed) {
 
 void CommandClient::ReadReply() {
     ScopedReadDeadline deadline(*this, std::chrono::milliseconds(ReadTimeout));
-    ReplyParser parser(static_cast<size_t>(std::max(MaxLineLength, 0)), MaxLineAction);
+    ReplyParser parser(static_cast<size_t>(std::max(MaxLineLength, 0)));
     FeedUntilDone(*this, parser);
     LastReply.ParseReplyLines(parser.Lines());
 }

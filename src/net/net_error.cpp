@@ -106,11 +106,4 @@ MaxLineLengthExceededError::MaxLineLengthExceededError() : NetError("Max line le
 
 NotEnoughDataInBufferError::NotEnoughDataInBufferError() : TcpConnectionError("Not enough data in buffer.") {}
 
-NoDataToReadError::NoDataToReadError() : TcpConnectionError("No data to read.") {}
-
-ObjectTypeNotSupportedError::ObjectTypeNotSupportedError() : TcpConnectionError("Object type not supported.") {}
-
-FileNotFoundError::FileNotFoundError(const std::string& fileName)
-    : TcpConnectionError("File \"" + fileName + "\" not found") {}
-
 }  // namespace corvasse

@@ -182,24 +182,6 @@ public:
     NotEnoughDataInBufferError();
 };
 
-// "No data to read."
-class NoDataToReadError : public TcpConnectionError {
-public:
-    NoDataToReadError();
-};
-
-// "Object type not supported."
-class ObjectTypeNotSupportedError : public TcpConnectionError {
-public:
-    ObjectTypeNotSupportedError();
-};
-
-// "File \"%s\" not found"
-class FileNotFoundError : public TcpConnectionError {
-public:
-    explicit FileNotFoundError(const std::string& fileName);
-};
-
 // A protocol reply whose code the request does not allow: a mail reply
 // (message: the reply text, every line followed by CR LF) or an HTTP status.
 class ProtocolReplyError : public NetError {

@@ -8,6 +8,7 @@
 
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
+#include "support/connection_reads.h"
 #include "support/expect_throw.h"
 #include "support/isolated_network.h"
 #include "support/loopback.h"
@@ -130,7 +131,7 @@ TEST(TcpClientTest, NoticedCloseRaisesTheStatusBeforeTheEvent) {
     EventLog log;
     ConnectTo(client, server);
     log.Attach(client);
-    EXPECT_THROW(client.ReadLn(), ConnClosedGracefullyError);
+    EXPECT_THROW(test::ReadLine(client), ConnClosedGracefullyError);
     EXPECT_EQ(log.entries, (std::vector<std::string>{"Disconnected.", "OnDisconnected"}));
     log.entries.clear();
     client.Disconnect();
@@ -154,7 +155,7 @@ TEST(TcpClientTest, RefusedConnectRaisesSocketErrorAndCanBeRetried) {
     ScriptedPeer server({peer::SendLine("hello")});
     client.Port = server.Port();
     client.Connect(Wait::For(std::chrono::milliseconds(1000)));
-    EXPECT_EQ(client.ReadLn(), "hello");
+    EXPECT_EQ(test::ReadLine(client), "hello");
 }
 
 TEST(TcpClientTest, ConnectWhileConnectedIsRefused) {
@@ -192,7 +193,7 @@ TEST(TcpClientTest, ThreadedConnectReturnsAsSoonAsConnected) {
     auto start = Clock::now();
     client.Connect(Wait::For(std::chrono::milliseconds(120000)));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(client.ReadLn(), "hi");
+    EXPECT_EQ(test::ReadLine(client), "hi");
     client.Disconnect();
     client.Connect(Wait::Forever());
     EXPECT_TRUE(client.IsConnected());
