@@ -25,7 +25,7 @@ namespace {
 // also when the step throws.
 class ReadTimeoutOverride {
 public:
-    ReadTimeoutOverride(TcpConnection& connection, std::chrono::milliseconds timeout)
+    ReadTimeoutOverride(TcpClient& connection, std::chrono::milliseconds timeout)
         : connection_(connection), saved_(connection.ReadTimeout) {
         connection_.ReadTimeout = static_cast<int>(timeout.count());
     }
@@ -34,7 +34,7 @@ public:
     ReadTimeoutOverride& operator=(const ReadTimeoutOverride&) = delete;
 
 private:
-    TcpConnection& connection_;
+    TcpClient& connection_;
     int saved_;
 };
 

@@ -47,8 +47,6 @@ public:
     HeaderList ExtraHeaders;
     EmailAddress From;
     std::vector<std::string> NewsGroups;
-    // Sends Headers and Body as they stand instead of generating them.
-    bool NoEncode = false;
     std::string Organization;
     MessagePriority Priority = MessagePriority::Normal;
     EmailAddress ReceiptRecipient;
@@ -57,8 +55,7 @@ public:
     EmailAddressList ReplyTo;
     std::string Subject;
     EmailAddress Sender;
-    // The raw header list: copied to the top of the generated headers, and
-    // sent alone with NoEncode.
+    // The raw header list: copied to the top of the generated headers.
     HeaderList Headers;
     // The text parts, in order.
     std::vector<std::unique_ptr<TextPart>> MessageParts;
@@ -72,7 +69,7 @@ public:
     void SetUseNowForDate(bool useNow);
 
     // Empties every header field and address list, the raw and extra
-    // headers, the body and the parts. Encoding and NoEncode stay.
+    // headers, the body and the parts. Encoding stays.
     void ResetMessage();
     void ResetHeaderFields();
     void ResetBody();

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/tcp_connection.h"
+#include "net/tcp_client.h"
 
 namespace corvasse {
 

@@ -118,7 +118,6 @@ TEST_F(MailMessageTest, ResetEmptiesEverythingButTheEncodingChoice) {
     message.AddTextPart({"part"});
     message.ExtraHeaders.Add("X-A: b");
     message.Encoding = MessageEncoding::UU;
-    message.NoEncode = true;
     message.ResetMessage();
     EXPECT_TRUE(message.From.Address.empty());
     EXPECT_TRUE(message.Recipients.Empty());
@@ -130,7 +129,6 @@ TEST_F(MailMessageTest, ResetEmptiesEverythingButTheEncodingChoice) {
     EXPECT_TRUE(message.ExtraHeaders.Empty());
     EXPECT_TRUE(message.UseNowForDate());
     EXPECT_EQ(message.Encoding, MessageEncoding::UU);
-    EXPECT_TRUE(message.NoEncode);
 }
 
 TEST_F(MailMessageTest, InitializeIsoHookChangesTheHeaderEncoding) {

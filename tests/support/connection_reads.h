@@ -6,12 +6,12 @@
 #include <cstddef>
 #include <string>
 
-#include "net/tcp_connection.h"
+#include "net/tcp_client.h"
 
 namespace corvasse::test {
 
 // The next line, ended by LF; a CR right before the LF is dropped.
-inline std::string ReadLine(TcpConnection& connection) {
+inline std::string ReadLine(TcpClient& connection) {
     size_t wanted = 1;
     for (;;) {
         connection.WaitForInput(wanted);
@@ -27,7 +27,7 @@ inline std::string ReadLine(TcpConnection& connection) {
 }
 
 // The next count bytes.
-inline std::string ReadBytes(TcpConnection& connection, size_t count) {
+inline std::string ReadBytes(TcpClient& connection, size_t count) {
     connection.WaitForInput(count);
     std::string bytes(connection.InputView().substr(0, count));
     connection.ConsumeInput(count);

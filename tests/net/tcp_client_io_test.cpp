@@ -1,4 +1,5 @@
-#include "net/tcp_connection.h"
+// Reading and writing over a connected TcpClient.
+#include "net/tcp_client.h"
 
 #include <chrono>
 #include <random>
@@ -11,7 +12,6 @@
 #include "common/memory_stream.h"
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
-#include "net/tcp_client.h"
 #include "support/connection_reads.h"
 #include "support/expect_throw.h"
 #include "support/loopback.h"
