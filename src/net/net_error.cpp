@@ -80,16 +80,6 @@ AlreadyConnectedError::AlreadyConnectedError() : NetError("Already connected.") 
 
 ConnectTimeoutError::ConnectTimeoutError() : NetError("Connect timed out.") {}
 
-CouldNotBindSocketError::CouldNotBindSocketError()
-    : SocketHandleError("Could not bind socket. Address and port are already in use.") {}
-
-InvalidPortRangeError::InvalidPortRangeError(int lowest, int highest)
-    : SocketHandleError("Invalid Port Range (" + std::to_string(lowest) + " - " + std::to_string(highest) + ")") {}
-
-CanNotBindPortInRangeError::CanNotBindPortInRangeError(int lowest, int highest)
-    : SocketHandleError("Can not bind in port range (" + std::to_string(lowest) + " - " + std::to_string(highest) +
-                        ")") {}
-
 ConnClosedGracefullyError::ConnClosedGracefullyError() : SilentError("Connection Closed Gracefully.") {}
 
 NotConnectedError::NotConnectedError() : TcpConnectionError("Not Connected") {}

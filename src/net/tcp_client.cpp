@@ -55,8 +55,7 @@ void TcpClient::Connect(Wait wait) {
     try {
         Handler()->Open();
         ResetConnection();
-        Handler()->ConnectClient(Host, Port, Family, wait,
-                                 LocalBinding{BoundIP, BoundPort, BoundPortMin, BoundPortMax});
+        Handler()->ConnectClient(Host, Port, Family, wait);
         peerTried_ = Handler()->PeerTried();
         ReportStatus(Status::Connected);
         if (OnConnected) OnConnected();

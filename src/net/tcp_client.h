@@ -58,14 +58,6 @@ public:
     // The addresses of Host that may be used: any (tried as
     // happy_eyeballs.h says), or those of one family only.
     AddressFamily Family = AddressFamily::Any;
-    // Local address to bind to; empty: any.
-    std::string BoundIP;
-    // Local port to bind to; 0 lets the system choose.
-    int BoundPort = 0;
-    // A range of local ports tried from the highest down when BoundPort is 0;
-    // 0 at either end means no range.
-    int BoundPortMin = 0;
-    int BoundPortMax = 0;
     // Longest line the protocol parsers accept, counted in bytes before the
     // LF; 0 means no limit. A longer line raises MaxLineLengthExceededError.
     int MaxLineLength = kDefaultMaxLineLength;
@@ -93,8 +85,8 @@ public:
     // for a name), Connecting for each address tried, Connected, then
     // OnConnected. Any failure closes the socket before the error passes;
     // the client can connect again.
-    // Throws AlreadyConnectedError, SocketError, InvalidSocketError,
-    // ConnectTimeoutError and the binding errors.
+    // Throws AlreadyConnectedError, SocketError, InvalidSocketError and
+    // ConnectTimeoutError.
     virtual void Connect(Wait wait = Wait::Default());
     // The address (an IPv6 one in brackets) and port the latest Connect
     // connected to, or tried last when it failed ("[2001:db8::1]:443");

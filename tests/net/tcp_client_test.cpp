@@ -199,51 +199,6 @@ TEST(TcpClientTest, ThreadedConnectReturnsAsSoonAsConnected) {
     EXPECT_TRUE(client.IsConnected());
 }
 
-TEST(TcpClientTest, BindsToTheGivenPortOrTheHighestFreeOneOfARange) {
-    ScriptedPeer server({peer::Close(), peer::Accept(), peer::Close(), peer::Accept()});
-    int freePort = ClosedPort();
-    TcpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.BoundIP = "127.0.0.1";
-    client.BoundPort = freePort;
-    client.Connect();
-    auto* handler = static_cast<SocketIOHandler*>(client.Handler());
-    EXPECT_EQ(handler->Binding().Port, freePort);
-    EXPECT_EQ(handler->Binding().PeerPort, server.Port());
-
-    TcpClient second;
-    second.Host = "127.0.0.1";
-    second.Port = server.Port();
-    second.BoundIP = "127.0.0.1";
-    second.BoundPort = freePort;
-    ExpectThrowWithMessage<CouldNotBindSocketError>([&] { second.Connect(); },
-                                                    "Could not bind socket. Address and port are already in use.");
-    // A range whose only port is taken, then the same range widened by one.
-    second.BoundPort = 0;
-    second.BoundPortMin = freePort;
-    second.BoundPortMax = freePort;
-    EXPECT_THROW(second.Connect(), CanNotBindPortInRangeError);
-    second.BoundPortMin = freePort - 1;
-    try {
-        second.Connect();
-        EXPECT_EQ(static_cast<SocketIOHandler*>(second.Handler())->Binding().Port, freePort - 1);
-    } catch (const CanNotBindPortInRangeError&) {
-        // freePort - 1 happened to be taken by someone else; nothing to check.
-    }
-}
-
-TEST(TcpClientTest, RangeErrorsCarryTheirBounds) {
-    TcpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = ClosedPort();
-    client.BoundPortMin = 41000;
-    client.BoundPortMax = 40000;
-    ExpectThrowWithMessage<InvalidPortRangeError>([&] { client.Connect(); }, "Invalid Port Range (41000 - 40000)");
-    EXPECT_STREQ(CanNotBindPortInRangeError(1, 2).what(), "Can not bind in port range (1 - 2)");
-    EXPECT_FALSE(client.IsConnected());
-}
-
 TEST(TcpClientTest, SharedHandlerIsNeverFreedAndReportsNoConnectStates) {
     ScriptedPeer server({peer::Close(), peer::Accept()});
     SocketIOHandler shared;
