@@ -60,7 +60,7 @@ TEST_F(HttpClientNginxTest, StaticPageWithLength) {
     EXPECT_EQ(test::FetchText(client, server.Url("/page.html")), "<html>static page</html>\n");
     EXPECT_EQ(client.ResponseText(), "HTTP/1.1 200 OK");
     EXPECT_EQ(client.Response.ContentLength(), 25);
-    EXPECT_EQ(client.Response.ContentType, "text/html");
+    EXPECT_EQ(client.Response.RawHeaders().GetHeaderValue("Content-Type"), "text/html");
     // nginx keeps the connection; the same connection serves the next fetch.
     EXPECT_TRUE(client.IsConnected());
     EXPECT_EQ(test::FetchText(client, server.Url("/dir/page.html")), "<html>in dir</html>\n");
