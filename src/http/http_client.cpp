@@ -316,16 +316,15 @@ bool HttpClient::FireRedirect(std::string& dest) {
 }
 
 void HttpClient::OfferAuthentication() {
+    // No credentials are ever supplied in process, so the attempt fails at
+    // once. The (empty) credentials stay with the request and go out with
+    // every later one.
     for (const std::string& challenge : Response.WWWAuthenticate) {
         if (EqualsNoCase(challenge.substr(0, challenge.find(' ')), Authentication::kScheme)) {
             if (!Request.Authentication) Request.Authentication = std::make_unique<Authentication>();
             break;
         }
     }
-    // No credentials are ever supplied in process, so the attempt fails at
-    // once and its count starts over. The (empty) credentials stay with the
-    // request and go out with every later one.
-    if (Request.Authentication) Request.Authentication->Reset();
 }
 
 void HttpClient::RaiseProtocolError() {
