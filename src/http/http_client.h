@@ -123,7 +123,7 @@ private:
     void ReadBody(ByteSink& body, int64_t limit, CutBody cut);
     void ReadChunkedBody(ByteSink& body, int64_t limit);
     // The parsers' line limit: MaxLineLength (0 or less: none). A longer
-    // line always fails the fetch, whatever MaxLineAction says.
+    // line fails the fetch.
     size_t LineLimit() const;
     void DrainBody();
     // Whether the connection may serve the next request: open, and not
