@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "input_answer.h"
-#include "mail/command_client.h"
+#include "mail/message_client.h"
 #include "mail/rfc_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -26,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     corvasse::ReplyTextWithLineEnds(reply);
 
     corvasse::test::ScriptedTransport transport(corvasse::fuzz::InputAnswer(data, size));
-    corvasse::CommandClient client;
+    corvasse::MessageClient client;
+    // A silent peer ends the run at once instead of after the mail time-out.
+    client.ReadTimeout = 0;
     client.SetIOHandler(&transport);
     try {
         client.Connect();

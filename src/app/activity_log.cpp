@@ -1,11 +1,11 @@
 #include "app/activity_log.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/errno_text.h"
 #include "common/file_descriptor.h"
 #include "common/posix_io.h"
 
@@ -70,13 +70,13 @@ void ActivityLog::AppendLogLine(std::string_view text) {
 }
 
 std::string ActivityLog::WriteFailureText(const IoError& error) const {
-    return "Cannot write the log \"" + FullPath().string() + "\": " + std::strerror(error.SystemError);
+    return "Cannot write the log \"" + FullPath().string() + "\": " + ErrnoText(error.SystemError);
 }
 
 std::string ActivityLog::ReadAll() const {
     FileDescriptor file(::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC));
     auto fail = [this](int error) {
-        return IoError(LogErrorCode(error), "Cannot open file \"" + FullPath().string() + "\". " + std::strerror(error),
+        return IoError(LogErrorCode(error), "Cannot open file \"" + FullPath().string() + "\". " + ErrnoText(error),
                        error);
     };
     if (!file.Valid()) throw fail(errno);
@@ -100,8 +100,8 @@ std::string ActivityLog::ViewerText(const std::string& content) {
 void ActivityLog::Clear() {
     FileDescriptor file(::open(fileName_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     auto fail = [this](int error) {
-        return IoError(LogErrorCode(error),
-                       "Cannot create file \"" + FullPath().string() + "\". " + std::strerror(error), error);
+        return IoError(LogErrorCode(error), "Cannot create file \"" + FullPath().string() + "\". " + ErrnoText(error),
+                       error);
     };
     if (!file.Valid()) throw fail(errno);
     if (file.Close() != 0) throw fail(errno);

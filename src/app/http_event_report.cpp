@@ -24,7 +24,7 @@ void HttpEventReport::Bind(HttpClient& client) {
     client.OnWorkBegin = [this](WorkMode, int64_t countMax) { WorkBegin(countMax); };
     client.OnWork = [this](WorkMode, int64_t count) { Work(count); };
     client.OnWorkEnd = [this](WorkMode) { WorkEnd(); };
-    client.OnRedirect = [this](std::string&, int, bool&, HttpMethod&) { Redirect(); };
+    client.OnRedirect = [this](std::string&, int, bool&) { Redirect(); };
 }
 
 void HttpEventReport::Connected() {

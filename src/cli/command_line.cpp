@@ -1,7 +1,6 @@
 #include "cli/command_line.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +8,7 @@
 
 #include "app/settings_store.h"
 #include "app/version.h"
+#include "common/errno_text.h"
 #include "common/file_descriptor.h"
 
 namespace corvasse {
@@ -26,7 +26,7 @@ int UnreadableBecause(const std::filesystem::path& file) {
 }
 
 std::string UnreadableMessage(const std::filesystem::path& file, int error) {
-    return "cannot read the settings file \"" + file.string() + "\": " + std::strerror(error);
+    return "cannot read the settings file \"" + file.string() + "\": " + ErrnoText(error);
 }
 
 }  // namespace

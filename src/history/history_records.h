@@ -109,11 +109,6 @@ struct OutageState {
 struct ResultCount {
     int64_t up = 0;
     int64_t down = 0;
-    // up / (up + down); none without results.
-    std::optional<double> UpRatio() const {
-        if (up + down == 0) return std::nullopt;
-        return static_cast<double>(up) / static_cast<double>(up + down);
-    }
 };
 
 // The results of one stretch of time in a chart column: their counts and

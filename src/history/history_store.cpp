@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -10,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/errno_text.h"
 #include "common/private_folder.h"
 #include "common/utf8_text.h"
 #include "history/history_error.h"
@@ -155,20 +155,18 @@ std::vector<Outage> ReadOutages(SqliteStatement& statement, std::initializer_lis
     return outages;
 }
 
-std::string SystemText(int error) { return std::strerror(error); }
-
 // SQLite says no more than "unable to open database file" when the folder
 // or the file cannot be written, and the write-ahead log needs the folder.
 // A file that cannot be read is said as a reader says it.
 void CheckWritable(const std::filesystem::path& file) {
     if (::faccessat(AT_FDCWD, file.parent_path().c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-        throw HistoryError(file, "cannot write to its folder: " + SystemText(errno));
+        throw HistoryError(file, "cannot write to its folder: " + ErrnoText(errno));
     }
     if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0 && errno != ENOENT) {
-        throw HistoryError(file, "cannot read it: " + SystemText(errno));
+        throw HistoryError(file, "cannot read it: " + ErrnoText(errno));
     }
     if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
-        throw HistoryError(file, "cannot write to it: " + SystemText(errno));
+        throw HistoryError(file, "cannot write to it: " + ErrnoText(errno));
     }
 }
 
@@ -183,7 +181,7 @@ void CheckRegularFile(const std::filesystem::path& file) {
 
 void CheckReadable(const std::filesystem::path& file) {
     if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0) {
-        throw HistoryError(file, "cannot read it: " + SystemText(errno));
+        throw HistoryError(file, "cannot read it: " + ErrnoText(errno));
     }
 }
 
@@ -221,7 +219,7 @@ HistoryStore::HistoryStore(std::filesystem::path file, HistoryAccess access) {
         try {
             CreatePrivateFolder(file.parent_path());
         } catch (const std::system_error& error) {
-            throw HistoryError(file, "cannot create its folder: " + SystemText(error.code().value()));
+            throw HistoryError(file, "cannot create its folder: " + ErrnoText(error.code().value()));
         }
         CheckWritable(file);
     } else {

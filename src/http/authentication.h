@@ -16,14 +16,6 @@ public:
 
     // "Basic " and the base64 form of "user:password".
     std::string Authorization() const;
-
-    // Attempts made with these credentials since the last Reset.
-    int AuthRetries() const { return attempts_; }
-    void CountAttempt() { ++attempts_; }
-    void Reset() { attempts_ = 0; }
-
-private:
-    int attempts_ = 0;
 };
 
 }  // namespace corvasse

@@ -1,13 +1,7 @@
 #include "http/http_client.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
-#include <new>
-#include <stdexcept>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "common/byte_sink.h"
 #include "common/byte_string.h"
@@ -31,7 +25,7 @@ namespace {
 // also when the step throws.
 class ReadTimeoutOverride {
 public:
-    ReadTimeoutOverride(TcpConnection& connection, std::chrono::milliseconds timeout)
+    ReadTimeoutOverride(TcpClient& connection, std::chrono::milliseconds timeout)
         : connection_(connection), saved_(connection.ReadTimeout) {
         connection_.ReadTimeout = static_cast<int>(timeout.count());
     }
@@ -40,12 +34,9 @@ public:
     ReadTimeoutOverride& operator=(const ReadTimeoutOverride&) = delete;
 
 private:
-    TcpConnection& connection_;
+    TcpClient& connection_;
     int saved_;
 };
-
-// A body streamed to a sink is limited only by the fetch's time.
-constexpr int64_t kNoBodyLimit = INT64_MAX;
 
 // Hands a body on and counts it; the bytes that would take it past its limit
 // fail the fetch instead of reaching the sink.
@@ -97,73 +88,17 @@ private:
 constexpr const char* kCutShortMessage =
     "TLS connection failed: the server closed the connection without close_notify; the response may be cut short";
 
-const char* MethodWord(HttpMethod method) {
-    switch (method) {
-        case HttpMethod::Head: return "HEAD ";
-        case HttpMethod::Get: return "GET ";
-        case HttpMethod::Post: return "POST ";
-        case HttpMethod::Options: return "OPTIONS ";
-        case HttpMethod::Trace: return "TRACE ";
-        case HttpMethod::Put: return "PUT ";
-        case HttpMethod::Delete: return "DELETE ";
-        case HttpMethod::Connect: return "CONNECT ";
-    }
-    return "GET ";
-}
-
-bool NeedsHttp11(HttpMethod method) {
-    return method == HttpMethod::Options || method == HttpMethod::Trace || method == HttpMethod::Put ||
-           method == HttpMethod::Delete;
-}
-
-bool SendsBody(HttpMethod method) { return method == HttpMethod::Post || method == HttpMethod::Put; }
-
 // The errors of a kept connection that the server (or a middlebox) closed or
 // reset while it was idle.
 bool IsDeadConnectionError(const SocketError& error) {
     return error.Code() == kConnectionAborted || error.Code() == kConnectionReset || error.Code() == kShutDown;
 }
 
-// Reserves the whole of a large body at once and asks for transparent huge
-// pages behind it. Touching fresh memory one 4 KiB page at a time costs more
-// than receiving the bytes; with 2 MiB pages a 64 MiB body takes 32 faults
-// instead of 16384. Without huge pages the advice fails and nothing changes.
-void ReserveLargeBody(MemoryStream& stream, int64_t length) {
-    try {
-        stream.Reserve(stream.Position() + length);
-    } catch (const std::bad_alloc&) {
-        return;  // a length the memory cannot hold: the stream grows as bytes arrive
-    } catch (const std::length_error&) {
-        return;
-    }
-    const std::string& bytes = stream.Bytes();
-    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<uintptr_t>(bytes.data());
-    const uintptr_t begin = (start + page - 1) / page * page;
-    const uintptr_t end = (start + bytes.capacity()) / page * page;
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 }  // namespace
 
 HttpClient::HttpClient() { Port = kDefaultHttpPort; }
 
-std::string HttpClient::Get(const std::string& url) {
-    MemoryStream body;
-    SendRequest(HttpMethod::Get, url, nullptr, &body);
-    return body.Release();
-}
-
 void HttpClient::Get(const std::string& url, ByteSink& body) {
-    Fetch(HttpMethod::Get, url, nullptr, &body, kNoBodyLimit);
-}
-
-void HttpClient::SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body) {
-    Fetch(method, url, source, body, MaxResponseBodyBytes);
-}
-
-void HttpClient::Fetch(HttpMethod method, const std::string& url, MemoryStream* source, ByteSink* body,
-                       int64_t bodyLimit) {
     // Nothing of an earlier fetch carries over: not its address, which a
     // relative text would be merged into, nor its count of requests, which
     // would stop this fetch at its first redirect once it reached the maximum,
@@ -174,10 +109,7 @@ void HttpClient::Fetch(HttpMethod method, const std::string& url, MemoryStream* 
     CurrentURI = Uri();
     RedirectCounter = 0;
     Request.RequestTarget = AbsoluteAddress(url);
-    Request.RequestMethod = method;
-    Request.SourceStream = source;
-    Response.BodyStream = body;
-    bodyLimit_ = bodyLimit;
+    body_ = &body;
     ScopedReadDeadline deadline(*this, FetchTimeout);
     try {
         bool finished = false;
@@ -202,32 +134,23 @@ void HttpClient::Fetch(HttpMethod method, const std::string& url, MemoryStream* 
     } catch (const HttpProtocolError&) {
         // The error response was read whole, so the connection may serve the
         // next fetch when the server allows it.
-        ReleaseStreams();
         CheckConnection();
         if (!IsKeepAlive()) Disconnect();
         throw;
     } catch (const ReadTimeoutError&) {
         const bool late = ReadDeadlinePassed();
-        ReleaseStreams();
         Disconnect();
         if (late) throw FetchTimeoutError(FetchTimeout);
         throw;
     } catch (...) {
         // Anything else may leave part of a response unread on the connection;
         // a later request must not take those bytes for its own answer.
-        ReleaseStreams();
         Disconnect();
         throw;
     }
-    ReleaseStreams();
     CheckConnection();
     if (!IsKeepAlive()) Disconnect();
     RedirectCounter = 0;
-}
-
-void HttpClient::ReleaseStreams() {
-    Request.SourceStream = nullptr;
-    Response.BodyStream = nullptr;
 }
 
 void HttpClient::PrepareTarget() {
@@ -263,15 +186,6 @@ void HttpClient::PrepareTarget() {
     }
 
     Request.RequestTarget = EncodeRequestTarget(CurrentURI.Path + CurrentURI.Resource + CurrentURI.Query);
-    if (Request.RequestMethod == HttpMethod::Options && CurrentURI.Resource == "*") {
-        Request.RequestTarget.assign(1, '*');
-    }
-    if (NeedsHttp11(Request.RequestMethod) && ProtocolVersion != HttpVersion::V1_1) {
-        throw NetError("This request method is supported in HTTP 1.1");
-    }
-    Request.SetContentLength(SendsBody(Request.RequestMethod) && Request.SourceStream
-                                 ? static_cast<int32_t>(Request.SourceStream->Size())
-                                 : -1);
     Request.Host = CurrentURI.Host;
     const char* defaultPort = EqualsNoCase(CurrentURI.Protocol, "https") ? "443" : "80";
     if (CurrentURI.Port != defaultPort) Request.Host += ":" + CurrentURI.Port;
@@ -279,7 +193,6 @@ void HttpClient::PrepareTarget() {
 
 void HttpClient::OpenForRequest() {
     SelectEndpoint();
-    if (ProtocolVersion == HttpVersion::V1_0 && Request.Connection.empty()) Request.Connection = "keep-alive";
 
     CheckConnection();
     if (!IsKeepAlive()) Disconnect();
@@ -303,7 +216,6 @@ void HttpClient::OpenForRequest() {
     }
 
     WriteRequestHead();
-    if (SendsBody(Request.RequestMethod) && Request.SourceStream) WriteStreamData(*Request.SourceStream);
 }
 
 void HttpClient::SelectEndpoint() {
@@ -324,10 +236,9 @@ void HttpClient::SelectEndpoint() {
 
 void HttpClient::WriteRequestHead() {
     Request.SetHeaders();
-    BeginBufferedWrites(-1);
+    BeginBufferedWrites();
     try {
-        WriteLn(MethodWord(Request.RequestMethod) + Request.RequestTarget +
-                (ProtocolVersion == HttpVersion::V1_0 ? " HTTP/1.0" : " HTTP/1.1"));
+        WriteLn("GET " + Request.RequestTarget + " HTTP/1.1");
         for (const std::string& line : Request.RawHeaders().Lines()) {
             if (!line.empty()) WriteLn(line);
         }
@@ -359,7 +270,6 @@ void HttpClient::ReadResponseHeaders() {
         // The headers read so far count.
         Disconnect();
     }
-    Response.ResponseVersion = Response.ResponseText.rfind("HTTP/1.0", 0) == 0 ? HttpVersion::V1_0 : HttpVersion::V1_1;
     Response.ProcessHeaders();
 }
 
@@ -368,22 +278,20 @@ bool HttpClient::IsKeepAlive() const {
     auto either = [this](const char* word) {
         return EqualsNoCase(Trim(Response.Connection), word) || EqualsNoCase(Trim(Response.ProxyConnection), word);
     };
-    return ProtocolVersion == HttpVersion::V1_0 ? either("KEEP-ALIVE") : !either("CLOSE");
+    return !either("CLOSE");
 }
 
 HttpClient::NextStep HttpClient::DecideNextStep() {
     const int32_t code = ResponseCode();
     if ((code / 100 == 3 && code != 304) || !Response.Location.empty()) {
         std::string dest = Response.Location;
-        HttpMethod method = Request.RequestMethod;
         NextStep step;
         if (HandleRedirects && RedirectCounter < RedirectMaximum) {
-            if (!FireRedirect(dest, method)) RaiseProtocolError();
+            if (!FireRedirect(dest)) RaiseProtocolError();
             step = NextStep::FollowRedirect;
             Request.RequestTarget = dest;
-            Request.RequestMethod = method;
         } else {
-            if (!FireRedirect(dest, method)) RaiseProtocolError();
+            if (!FireRedirect(dest)) RaiseProtocolError();
             step = NextStep::Finish;
             Response.Location = dest;
         }
@@ -397,32 +305,26 @@ HttpClient::NextStep HttpClient::DecideNextStep() {
     }
     CheckConnection();
     if (!Connected()) return NextStep::Undecided;
-    if (HasBody()) {
-        // Without a sink the body is still read, so that the connection
-        // stays usable for the next request.
-        DroppedBody dropped;
-        ReadBody(Response.BodyStream ? *Response.BodyStream : dropped, bodyLimit_, CutBody::Fails);
-    }
+    if (HasBody()) ReadBody(*body_, INT64_MAX, CutBody::Fails);
     return NextStep::Finish;
 }
 
-bool HttpClient::FireRedirect(std::string& dest, HttpMethod& method) {
+bool HttpClient::FireRedirect(std::string& dest) {
     bool handled = HandleRedirects;
-    if (OnRedirect) OnRedirect(dest, RedirectCounter, handled, method);
+    if (OnRedirect) OnRedirect(dest, RedirectCounter, handled);
     return handled;
 }
 
 void HttpClient::OfferAuthentication() {
+    // No credentials are ever supplied in process, so the attempt fails at
+    // once. The (empty) credentials stay with the request and go out with
+    // every later one.
     for (const std::string& challenge : Response.WWWAuthenticate) {
         if (EqualsNoCase(challenge.substr(0, challenge.find(' ')), Authentication::kScheme)) {
             if (!Request.Authentication) Request.Authentication = std::make_unique<Authentication>();
             break;
         }
     }
-    // No credentials are ever supplied in process, so the attempt fails at
-    // once and its count starts over. The (empty) credentials stay with the
-    // request and go out with every later one.
-    if (Request.Authentication) Request.Authentication->Reset();
 }
 
 void HttpClient::RaiseProtocolError() {
@@ -442,8 +344,8 @@ void HttpClient::RaiseProtocolError() {
 }
 
 void HttpClient::DrainBody() {
-    // A 204, 304, 1xx or the answer to a HEAD ends with its headers, also
-    // when it carries a Location.
+    // A 204, 304 or 1xx ends with its headers, also when it carries a
+    // Location.
     if (!HasBody()) return;
     DroppedBody dropped;
     ReadTimeoutOverride timeout(*this, RedirectDrainTimeout);
@@ -460,7 +362,7 @@ bool HttpClient::HasBody() const {
     // These responses end with their headers whatever they announce; waiting
     // for a body would only run into the read time-out.
     const int32_t code = Response.ResponseCode();
-    return code / 100 != 1 && code != 204 && code != 304 && Request.RequestMethod != HttpMethod::Head;
+    return code / 100 != 1 && code != 204 && code != 304;
 }
 
 void HttpClient::ReadBody(ByteSink& body, int64_t limit, CutBody cut) {
@@ -479,10 +381,6 @@ void HttpClient::ReadBody(ByteSink& body, int64_t limit, CutBody cut) {
     }
     if (length >= 1) {
         if (length > limit) throw ResponseBodyTooLargeError(limit);
-        // A body kept in memory is reserved whole.
-        if (auto* kept = dynamic_cast<MemoryStream*>(&body); kept && length >= kLargeBodyBytes) {
-            ReserveLargeBody(*kept, length);
-        }
         try {
             ReadStreamData(body, length);
         } catch (const ConnClosedGracefullyError&) {

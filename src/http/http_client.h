@@ -1,15 +1,14 @@
 #pragma once
-// A blocking HTTP/1.1 client: sends a request head (and body) over a TCP
-// connection it opens or reuses, reads the status line and headers, follows
-// redirects, and reads the body in any of the three framings (Content-Length,
-// chunked, until close). Status and work events come from the connection.
+// A blocking HTTP/1.1 client: sends a GET request head over a TCP connection
+// it opens or reuses, reads the status line and headers, follows redirects,
+// and reads the body in any of the three framings (Content-Length, chunked,
+// until close). Status and work events come from the connection.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "http/http_request.h"
@@ -22,38 +21,26 @@
 namespace corvasse {
 
 class ByteSink;
-class MemoryStream;
-
-enum class HttpOption { InProcessAuth, KeepOrigProtocol, ForceEncodeParams };
 
 // How long a redirect's body may take to be read and dropped, and an error
 // response's body to be read for the error (the defaults of
 // RedirectDrainTimeout and ErrorBodyTimeout).
 inline constexpr std::chrono::milliseconds kRedirectDrainTimeout{4000};
 inline constexpr std::chrono::milliseconds kErrorBodyTimeout{2000};
-// A body of at least this size is reserved whole before it is read.
-inline constexpr int64_t kLargeBodyBytes = int64_t{4} << 20;
 // How long one fetch, redirects included, may go on reading before it fails
 // with FetchTimeoutError. Each single wait is also limited by ReadTimeout;
 // this bounds a server that sends just often enough to keep every wait short.
 inline constexpr std::chrono::milliseconds kDefaultFetchTimeout{600000};
 inline constexpr int kDefaultHttpPort = 80;
 inline constexpr int kDefaultRedirectMaximum = 15;
-inline constexpr int kDefaultAuthRetries = 3;
 
 class HttpClient : public TcpClient {
 public:
     HttpClient();
 
-    int AuthRetries = kDefaultAuthRetries;
-    // Kept for the shape of the interface; no cookies are ever handled.
-    bool AllowCookies = true;
     bool HandleRedirects = false;
     // Requests per fetch: with 15, at most 14 redirects are followed.
     int RedirectMaximum = kDefaultRedirectMaximum;
-    HttpVersion ProtocolVersion = HttpVersion::V1_1;
-    // Stored only: the request target is always sent exactly as written.
-    std::set<HttpOption> HTTPOptions{HttpOption::ForceEncodeParams};
     // Milliseconds a connect may take (0: a plain blocking connect).
     int ConnectTimeout = 0;
     // How long a whole fetch may spend reading (0: no limit).
@@ -62,9 +49,9 @@ public:
     // error response's body is read for its error.
     std::chrono::milliseconds RedirectDrainTimeout = kRedirectDrainTimeout;
     std::chrono::milliseconds ErrorBodyTimeout = kErrorBodyTimeout;
-    // The most body bytes one response may bring when they are kept in
-    // memory (ResponseBodyTooLargeError); a body streamed to a sink has no
-    // limit here.
+    // The most body bytes a redirect's or an error response's body may bring
+    // (ResponseBodyTooLargeError); the page's body, streamed to a sink, has
+    // no limit here.
     int64_t MaxResponseBodyBytes = kMaxResponseBodyBytes;
     // https:// addresses are fetched over TLS (default port 443), and a
     // relative redirect on an https page stays https. Off: an https address
@@ -81,13 +68,16 @@ public:
     int RedirectCounter = 0;
 
     // Raised for every redirect response with the target as received, the
-    // request count so far (a copy), whether to follow it (entering as
-    // HandleRedirects) and the method to use; the handler may change the
-    // target, the flag and the method.
-    std::function<void(std::string& dest, int numRedirect, bool& handled, HttpMethod& method)> OnRedirect;
+    // request count so far (a copy) and whether to follow it (entering as
+    // HandleRedirects); the handler may change the target and the flag.
+    std::function<void(std::string& dest, int numRedirect, bool& handled)> OnRedirect;
 
-    // GETs the URL and returns the body. A URL that does not start with a
-    // scheme and "://" is taken as "http://" followed by the text.
+    // GETs the URL, handing the body to `body` piece by piece as it arrives
+    // (each receive, at most RecvBufferSize bytes), so that nothing of it is
+    // held here. Only the final response's body is handed on, never a
+    // redirect's or an error's. What the sink throws ends the fetch as a read
+    // error does. A URL that does not start with a scheme and "://" is taken
+    // as "http://" followed by the text.
     // Throws HttpProtocolError for a status that is not 2xx and not a followed
     // redirect, NetError "Undefined situation" for a 2xx on a connection that
     // is already gone, UnknownProtocolError, IOHandlerPropInvalidError for
@@ -96,19 +86,8 @@ public:
     // (SocketError, ConnectTimeoutError, ReadTimeoutError,
     // ConnClosedGracefullyError for a body cut short, MaxLineLengthExceededError),
     // and the limits' ResponseHeadersTooLargeError, ResponseBodyTooLargeError
-    // and FetchTimeoutError.
-    std::string Get(const std::string& url);
-    // The same, handing the body to `body` piece by piece as it arrives
-    // (each receive, at most RecvBufferSize bytes), so that nothing of it is
-    // held here: MaxResponseBodyBytes does not apply, FetchTimeout does.
-    // Only the final response's body is handed on, never a redirect's or an
-    // error's. What the sink throws ends the fetch as a read error does.
+    // (a redirect's or an error's body) and FetchTimeoutError.
     void Get(const std::string& url, ByteSink& body);
-
-    // Sends the request and reads the response body into `body` (nullptr:
-    // the body is read and dropped). `source` is sent for Post and Put.
-    // Throws as Get.
-    void SendRequest(HttpMethod method, const std::string& url, MemoryStream* source, MemoryStream* body);
 
     // The certificate of the TLS connection that brought the last response
     // of the latest fetch; none when that came in clear or no response was
@@ -127,10 +106,6 @@ private:
     // came (a redirect's or an error's body).
     enum class CutBody { Fails, Accepted };
 
-    // SendRequest with the body going to a sink that may take at most
-    // bodyLimit bytes.
-    void Fetch(HttpMethod method, const std::string& url, MemoryStream* source, ByteSink* body, int64_t bodyLimit);
-
     void PrepareTarget();
     // Opens or reuses the connection and sends the request. A kept connection
     // found closed or reset before the request is written is dropped, and the
@@ -140,21 +115,20 @@ private:
     void WriteRequestHead();
     std::string ReadStatusLine();
     void ReadResponseHeaders();
-    void ReleaseStreams();
     NextStep DecideNextStep();
-    bool FireRedirect(std::string& dest, HttpMethod& method);
+    bool FireRedirect(std::string& dest);
     [[noreturn]] void RaiseProtocolError();
     // Reads the body into the sink; more than limit bytes fail with
     // ResponseBodyTooLargeError.
     void ReadBody(ByteSink& body, int64_t limit, CutBody cut);
     void ReadChunkedBody(ByteSink& body, int64_t limit);
     // The parsers' line limit: MaxLineLength (0 or less: none). A longer
-    // line always fails the fetch, whatever MaxLineAction says.
+    // line fails the fetch.
     size_t LineLimit() const;
     void DrainBody();
-    // Whether the connection may serve the next request: open, and kept by
-    // the last response's Connection or Proxy-Connection under the client's
-    // ProtocolVersion. A query: CheckConnection first notices a closed peer.
+    // Whether the connection may serve the next request: open, and not
+    // closed by the last response's Connection or Proxy-Connection. A query:
+    // CheckConnection first notices a closed peer.
     bool IsKeepAlive() const;
     bool HasBody() const;
     void OfferAuthentication();
@@ -163,8 +137,8 @@ private:
     HeadByteCount headBytes_;
     // The connection to Host:Port speaks TLS.
     bool usingTls_ = false;
-    // The most bytes the body of the current fetch may bring.
-    int64_t bodyLimit_ = kMaxResponseBodyBytes;
+    // Where the body of the current fetch goes (set while Get runs).
+    ByteSink* body_ = nullptr;
     std::optional<PeerCertificate> serverCertificate_;
     // The family the connection to Host:Port was restricted to.
     AddressFamily endpointFamily_ = AddressFamily::Any;

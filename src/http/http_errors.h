@@ -10,12 +10,6 @@
 
 namespace corvasse {
 
-// A URL that cannot be composed: "Protocol field is empty", "Host field is empty".
-class UriError : public NetError {
-public:
-    using NetError::NetError;
-};
-
 // A URL whose protocol has no known default port and which names none.
 // Its message is empty.
 class UnknownProtocolError : public NetError {

@@ -1,5 +1,5 @@
 #pragma once
-// One HTTP request: its head fields plus what the request line and the body need.
+// One HTTP request: its head fields plus what the request line needs.
 
 #include <string>
 
@@ -7,17 +7,10 @@
 
 namespace corvasse {
 
-class MemoryStream;
-
-enum class HttpMethod { Head, Get, Post, Options, Trace, Put, Delete, Connect };
-
 class HttpRequest : public RequestHeaders {
 public:
     // The text after the method in the request line: path, resource and query.
     std::string RequestTarget;
-    HttpMethod RequestMethod = HttpMethod::Get;
-    // The body sent with Post and Put; not owned.
-    MemoryStream* SourceStream = nullptr;
 };
 
 }  // namespace corvasse

@@ -16,28 +16,21 @@ public:
 
     RequestHeaders();
 
-    // Restores Accept and UserAgent to their defaults, clears AcceptCharSet
-    // and BasicAuthentication, then the entity fields. The other request
-    // fields and the authentication object stay.
+    // Restores Accept and UserAgent to their defaults, then clears the
+    // entity fields. The other request fields and the authentication object
+    // stay.
     void Clear() override;
 
     // Empties the raw lines and fills them from the fields that are set, in
-    // the order the head is written: entity headers, custom lines, then the
-    // request headers ending with Authorization.
+    // the order the head is written: Host, Accept, User-Agent, then
+    // Authorization.
     void SetHeaders();
 
     std::string Accept;
-    std::string AcceptCharSet;
-    std::string AcceptEncoding;
-    std::string AcceptLanguage;
-    bool BasicAuthentication = false;
     std::string Host;
-    std::string From;
     std::string Password;
-    std::string Referer;
     std::string UserAgent;
     std::string Username;
-    std::string ProxyConnection;
     // Credentials made after an authentication challenge; none by default.
     std::unique_ptr<corvasse::Authentication> Authentication;
 };

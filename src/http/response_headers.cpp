@@ -8,18 +8,16 @@ ResponseHeaders::ResponseHeaders() { ResponseHeaders::Clear(); }
 
 void ResponseHeaders::Clear() {
     EntityHeaders::Clear();
-    ContentType = "text/html";
     Location.clear();
     ProxyConnection.clear();
-    Server.clear();
-    ProxyAuthenticate.clear();
     WWWAuthenticate.clear();
+    ContentRangeStart = 0;
+    ContentRangeEnd = 0;
 }
 
 void ResponseHeaders::ProcessHeaders() {
     const HeaderList& raw = RawHeaders();
     Location = raw.GetHeaderValue("Location");
-    Server = raw.GetHeaderValue("Server");
     ProxyConnection = raw.GetHeaderValue("Proxy-Connection");
 
     // "bytes 0-499/1234"
@@ -38,8 +36,6 @@ void ResponseHeaders::ProcessHeaders() {
     }
     WWWAuthenticate.clear();
     raw.ExtractHeaderValues("WWW-Authenticate", WWWAuthenticate);
-    ProxyAuthenticate.clear();
-    raw.ExtractHeaderValues("Proxy-Authenticate", ProxyAuthenticate);
 
     ReadEntityHeaders();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The fields of an HTTP response head, read from its raw header lines.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,19 +13,20 @@ class ResponseHeaders : public EntityHeaders {
 public:
     ResponseHeaders();
 
-    // Empties every field; ContentType becomes "text/html".
+    // Empties every field.
     void Clear() override;
 
     // Reads the fields from the raw lines. An absent header gives an empty
-    // field (ContentType included). Throws ConversionError for a
-    // Content-Range whose numbers do not convert.
+    // field. Throws ConversionError for a Content-Range whose numbers do not
+    // convert.
     void ProcessHeaders();
 
     std::string Location;
     std::string ProxyConnection;
-    std::string Server;
-    std::vector<std::string> ProxyAuthenticate;
     std::vector<std::string> WWWAuthenticate;
+    // The byte range of a Content-Range ("bytes 100-199/1000"); 0 without.
+    uint32_t ContentRangeStart = 0;
+    uint32_t ContentRangeEnd = 0;
 };
 
 }  // namespace corvasse

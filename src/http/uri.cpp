@@ -100,22 +100,6 @@ void Uri::Parse(std::string_view text) {
     }
 }
 
-std::string Uri::ComposeURI(bool includeUserInfo, bool includeFragment) const {
-    if (Protocol.empty()) throw UriError("Protocol field is empty");
-    std::string result = Protocol + "://";
-    if (includeUserInfo && !Username.empty()) {
-        result += Username;
-        if (!Password.empty()) result += ":" + Password;
-        result += "@";
-    }
-    if (Host.empty()) throw UriError("Host field is empty");
-    result += Host;
-    if (!Port.empty()) result += ":" + Port;
-    result += Path + Resource + Query;
-    if (includeFragment && !Fragment.empty()) result += "#" + Fragment;
-    return result;
-}
-
 std::string MergePath(std::string_view base, std::string_view newPath) {
     if (!newPath.empty() && newPath.front() == '/') return std::string(newPath);
     const bool keepTrailingSlash = newPath.empty() || newPath.back() == '/';

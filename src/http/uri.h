@@ -21,10 +21,6 @@ public:
     //  The query starts at the first "?", or at the first "=" when there is none.
     void Parse(std::string_view text);
 
-    // Joins the parts back into a URL. Throws UriError "Protocol field is
-    // empty" or "Host field is empty".
-    std::string ComposeURI(bool includeUserInfo, bool includeFragment) const;
-
     std::string Text;      // the URL as given, backslashes turned into slashes
     std::string Protocol;  // before "://", case kept
     std::string Username;

@@ -16,10 +16,6 @@
 
 namespace corvasse {
 
-enum class MessageEncoding { Mime, UU };
-
-enum class MessagePriority { Highest, High, Normal, Low, Lowest };
-
 // The fixed MIME boundaries of every message this program writes.
 inline constexpr std::string_view kMainBoundary = "=_MoreStuf_2zzz1234sadvnqw3nerasdf";
 
@@ -42,24 +38,12 @@ public:
     std::string ContentTransferEncoding;
     // 0: the current time when the headers are built.
     std::time_t Date = 0;
-    MessageEncoding Encoding = MessageEncoding::Mime;
     // Appended after the generated headers, unchanged.
     HeaderList ExtraHeaders;
     EmailAddress From;
-    std::vector<std::string> NewsGroups;
-    // Sends Headers and Body as they stand instead of generating them.
-    bool NoEncode = false;
-    std::string Organization;
-    MessagePriority Priority = MessagePriority::Normal;
-    EmailAddress ReceiptRecipient;
     EmailAddressList Recipients;
-    std::string References;
-    EmailAddressList ReplyTo;
     std::string Subject;
     EmailAddress Sender;
-    // The raw header list: copied to the top of the generated headers, and
-    // sent alone with NoEncode.
-    HeaderList Headers;
     // The text parts, in order.
     std::vector<std::unique_ptr<TextPart>> MessageParts;
 
@@ -67,30 +51,22 @@ public:
     // before the headers are encoded.
     std::function<void(HeaderCharset&)> OnInitializeISO;
 
-    // True exactly when Date is 0; setting it stores 0 or the current time.
-    bool UseNowForDate() const { return Date == 0; }
-    void SetUseNowForDate(bool useNow);
-
-    // Empties every header field and address list, the raw and extra
-    // headers, the body and the parts. Encoding and NoEncode stay.
+    // Empties every header field and address list, the extra headers, the
+    // body and the parts.
     void ResetMessage();
-    void ResetHeaderFields();
-    void ResetBody();
 
     // Appends a text part and returns it.
     TextPart& AddTextPart(std::vector<std::string> body = {});
 
     // Throws MessageError when an address, a display name or another text
     // that goes into a header unencoded (the message's or a text part's, the
-    // raw and extra header lines included) holds CR or LF: it would start a
-    // header line of its own.
+    // extra header lines included) holds CR or LF: it would start a header
+    // line of its own.
     void CheckHeaderFields() const;
 
-    // The header block: From, Subject, To, Cc, Newsgroups, Content-Type,
-    // MIME-Version, Content-Transfer-Encoding, Sender, Reply-To,
-    // Organization, Disposition-Notification-To, References, Date and
-    // X-Priority, each only when it has a value, then ExtraHeaders. Throws
-    // MessageError for UU encoding with text parts and as CheckHeaderFields
+    // The header block: From, Subject, To, Cc, Content-Type, MIME-Version,
+    // Content-Transfer-Encoding, Sender and Date, each only when it has a
+    // value, then ExtraHeaders. Throws MessageError as CheckHeaderFields
     // does; TimeZoneInfoError from the date.
     HeaderList BuildHeaderList() const;
 

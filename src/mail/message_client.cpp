@@ -1,33 +1,51 @@
 #include "mail/message_client.h"
 
-#include "common/byte_string.h"
-#include "mail/quoted_printable.h"
+#include <algorithm>
+#include <cstdint>
+
+#include "mail/mail_errors.h"
 #include "net/net_error.h"
+#include "net/parser_feed.h"
 #include "net/tls_error.h"
 #include "net/tls_io_handler.h"
-#include "net/work_bracket.h"
 
 namespace corvasse {
 
-namespace {
-
-constexpr std::string_view kMultipartPreamble = "This is a multi-part message in MIME format";
-constexpr std::string_view kEncodingTextStatus = "Encoding text";
-
-}  // namespace
-
 MessageClient::MessageClient() { ReadTimeout = kMailReadTimeoutMs; }
 
-void MessageClient::WriteMessage(MailMessage& message, MessageParts parts) {
-    if (message.NoEncode) {
-        WriteLines(message.Headers.Lines());
-        WriteLn();
-        if (parts == MessageParts::Whole) WriteBodyLines(message);
-        return;
+int MessageClient::SendCmd(std::string_view line, const std::vector<int>& allowed) {
+    if (line.find_first_of("\r\n") != std::string_view::npos) throw CommandLineBreakError();
+    WriteLn(line);
+    return GetResponse(allowed);
+}
+
+int MessageClient::SendCmd(std::string_view line, int allowedCode) {
+    return SendCmd(line, allowedCode == -1 ? std::vector<int>{} : std::vector<int>{allowedCode});
+}
+
+int MessageClient::GetResponse(const std::vector<int>& allowed) {
+    ReadReply();
+    return CheckReplyCode(LastReply.NumericCode(), allowed);
+}
+
+void MessageClient::ReadReply() {
+    ScopedReadDeadline deadline(*this, std::chrono::milliseconds(ReadTimeout));
+    ReplyParser parser(static_cast<size_t>(std::max(MaxLineLength, 0)));
+    FeedUntilDone(*this, parser);
+    LastReply.ParseReplyLines(parser.Lines());
+}
+
+int MessageClient::CheckReplyCode(int code, const std::vector<int>& allowed) {
+    if (allowed.empty()) return code;
+    const auto code16 = static_cast<int16_t>(code);
+    if (std::any_of(allowed.begin(), allowed.end(), [&](int a) { return static_cast<int16_t>(a) == code16; })) {
+        return code;
     }
-    WriteHeader(message);
-    WriteLn();
-    if (parts == MessageParts::Whole) WriteBody(message);
+    RaiseReplyError();
+}
+
+void MessageClient::RaiseReplyError() {
+    throw ProtocolReplyError(LastReply.NumericCode(), ReplyTextWithLineEnds(LastReply));
 }
 
 void MessageClient::Disconnect() {
@@ -37,7 +55,7 @@ void MessageClient::Disconnect() {
     } catch (const NetError&) {
         // A server that already went away needs no QUIT; closing goes on.
     }
-    CommandClient::Disconnect();
+    TcpClient::Disconnect();
 }
 
 void MessageClient::StartTls() {
@@ -49,64 +67,6 @@ void MessageClient::StartTls() {
 void MessageClient::ReportTlsEstablished() {
     auto* tls = dynamic_cast<TlsIOHandler*>(Handler());
     if (tls && tls->TlsEstablished()) ReportStatus(Status::StatusText, "TLS established (" + tls->TlsVersion() + ")");
-}
-
-void MessageClient::WriteHeader(const MailMessage& message) { WriteLines(message.BuildHeaderList().Lines()); }
-
-void MessageClient::WriteBody(MailMessage& message) {
-    WorkBracket work(*this, WorkMode::Write, 0);
-    const size_t parts = message.MessageParts.size();
-    if (parts > 1 || (parts == 1 && message.Body.empty())) {
-        WriteLn(kMultipartPreamble);
-        WriteLn();
-        for (auto& part : message.MessageParts) {
-            WriteLn("--" + std::string(kMainBoundary));
-            ReportStatus(Status::StatusText, std::string(kEncodingTextStatus));
-            WriteTextPart(*part);
-        }
-        WriteLn("--" + std::string(kMainBoundary) + "--");
-    } else {
-        ReportStatus(Status::StatusText, std::string(kEncodingTextStatus));
-        WriteBodyLines(message);
-    }
-}
-
-void MessageClient::WriteTextPart(TextPart& part) {
-    if (part.ContentType().empty()) part.SetContentType("text/plain");
-    if (part.ContentTransfer().empty()) part.SetContentTransfer("quoted-printable");
-    WriteLn("Content-Type: " + part.ContentType());
-    WriteLn("Content-Transfer-Encoding: " + part.ContentTransfer());
-    if (const std::string id = part.ContentID(); !id.empty()) WriteLn("Content-Id: " + id);
-    WriteLines(part.ExtraHeaders.Lines());
-    WriteLn();
-    if (EqualsNoCase(part.ContentTransfer(), "quoted-printable")) {
-        // The encoder escapes a full stop that starts a line, so the encoded
-        // text needs no stuffing (stuffing first would double the stop).
-        for (const std::string& line : part.Body) WriteText(QuotedPrintableEncoder::Encode(line + "\r\n"));
-    } else {
-        for (const std::string& line : part.Body) WriteStuffedLine(line);
-    }
-    WriteLn();
-}
-
-void MessageClient::WriteBodyLines(const MailMessage& message) {
-    for (const std::string& line : message.Body) WriteStuffedLine(line);
-}
-
-void MessageClient::WriteStuffedLine(std::string_view line) {
-    for (;;) {
-        const size_t end = line.find_first_of("\r\n");
-        const std::string_view piece = line.substr(0, end);
-        if (!piece.empty() && piece.front() == '.') {
-            WriteLn("." + std::string(piece));
-        } else {
-            WriteLn(piece);
-        }
-        if (end == std::string_view::npos) return;
-        // CR LF counts as one line end.
-        const size_t next = line.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
-        line = line.substr(next);
-    }
 }
 
 }  // namespace corvasse

@@ -1,13 +1,15 @@
 #pragma once
-// The common base of the SMTP and POP3 clients. Its sending side writes a
-// MailMessage as the lines that follow SMTP's DATA: the header block, an
-// empty line, then the plain body or the text parts between the fixed MIME
-// boundary lines. The terminating "." is the SMTP client's.
+// The common base of the SMTP and POP3 clients: the command and reply
+// exchange of the line-oriented mail protocols (one command line out, one
+// reply, possibly over several lines, in, its code tested against the codes
+// the command allows), TLS on the dialogue, and QUIT on the way out.
 
 #include <string_view>
+#include <vector>
 
-#include "mail/command_client.h"
-#include "mail/mail_message.h"
+#include "mail/reply_parser.h"
+#include "mail/rfc_reply.h"
+#include "net/tcp_client.h"
 
 namespace corvasse {
 
@@ -22,10 +24,7 @@ enum class MailSecurity {
     Tls,       // TLS from the first byte, before the greeting
 };
 
-// What WriteMessage writes: the whole message, or only its header block.
-enum class MessageParts { Whole, HeadersOnly };
-
-class MessageClient : public CommandClient {
+class MessageClient : public TcpClient {
 public:
     // ReadTimeout starts at kMailReadTimeoutMs.
     MessageClient();
@@ -35,14 +34,35 @@ public:
     // IOHandlerPropInvalidError.
     MailSecurity Security = MailSecurity::None;
 
-    // Writes the whole message (only the header block and the empty line
-    // after it with MessageParts::HeadersOnly). Body lines are dot-stuffed; a body line
-    // that holds line breaks goes out as the lines it holds, each stuffed, so
-    // no line of a message can end the data early. Reports the status
-    // "Encoding text" once per text written and brackets the body in one
-    // WorkMode::Write work bracket. Throws the message's MessageError and
-    // TimeZoneInfoError and the connection's write errors.
-    void WriteMessage(MailMessage& message, MessageParts parts = MessageParts::Whole);
+    // The latest reply read; a refused reply stays here for the caller.
+    RfcReply LastReply;
+
+    // Writes the line with CR LF, then GetResponse. Returns the reply code.
+    // Throws CommandLineBreakError (nothing is sent) for a line holding CR or
+    // LF, ProtocolReplyError for a code outside `allowed` (an empty set
+    // allows every code), and the connection's read and write errors.
+    int SendCmd(std::string_view line, const std::vector<int>& allowed);
+    // The same with one allowed code; -1 allows every code.
+    int SendCmd(std::string_view line, int allowedCode = -1);
+
+    // Reads one reply into LastReply and tests its code. Returns the code.
+    virtual int GetResponse(const std::vector<int>& allowed);
+
+    // Reads the lines of one reply (blank lines skipped, each line trimmed)
+    // into LastReply. A first line "250-..." opens a multi-line reply that
+    // ends with a line starting "250 " (any case) or shorter than four
+    // characters. On a read error LastReply keeps the previous reply.
+    // The whole reply must arrive within ReadTimeout (when it is set), not
+    // only each piece of it, and hold at most kMaxReplyBytes; otherwise
+    // ReadTimeoutError or ReplyTooLargeError.
+    void ReadReply();
+
+    // Returns the code when `allowed` is empty or holds it (compared as a
+    // 16-bit value); otherwise throws ProtocolReplyError for LastReply.
+    int CheckReplyCode(int code, const std::vector<int>& allowed);
+
+    // Throws ProtocolReplyError with LastReply's code and text.
+    [[noreturn]] void RaiseReplyError();
 
     // Writes QUIT without waiting for the reply when connected, then closes
     // the connection in every case, also when the QUIT cannot be sent.
@@ -56,17 +76,6 @@ protected:
     void StartTls();
     // The status "TLS established (<version>)" once the handshake is done.
     void ReportTlsEstablished();
-
-    virtual void WriteHeader(const MailMessage& message);
-    virtual void WriteBody(MailMessage& message);
-    // Writes a part's headers and its lines: quoted-printable unless the
-    // part says otherwise. An empty type becomes "text/plain" and an empty
-    // transfer encoding "quoted-printable", stored into the part.
-    virtual void WriteTextPart(TextPart& part);
-    virtual void WriteBodyLines(const MailMessage& message);
-
-    // Writes one body line unencoded, dot-stuffed.
-    void WriteStuffedLine(std::string_view line);
 };
 
 }  // namespace corvasse

@@ -43,7 +43,7 @@ public:
 
     // Reads a one-line reply: "+OK" gives code 1, "-ERR" code 2 (any case);
     // anything else throws NetError "Unrecognized POP3 Response Header:" with
-    // the reply text. Then tests the code as CommandClient does.
+    // the reply text. Then tests the code as MessageClient does.
     int GetResponse(const std::vector<int>& allowed) override;
 };
 

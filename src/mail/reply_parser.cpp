@@ -13,8 +13,8 @@ constexpr size_t kCodeLength = 3;
 
 }  // namespace
 
-ReplyParser::ReplyParser(size_t maxLineBytes, MaxLineAction lineAction, int64_t maxReplyBytes)
-    : maxLineBytes_(maxLineBytes), lineAction_(lineAction), maxReplyBytes_(maxReplyBytes) {}
+ReplyParser::ReplyParser(size_t maxLineBytes, int64_t maxReplyBytes)
+    : maxLineBytes_(maxLineBytes), maxReplyBytes_(maxReplyBytes) {}
 
 size_t ReplyParser::Feed(std::string_view bytes) {
     size_t taken = 0;
@@ -22,12 +22,7 @@ size_t ReplyParser::Feed(std::string_view bytes) {
         const std::string_view rest = bytes.substr(taken);
         const size_t lineEnd = rest.find('\n');
         const size_t length = lineEnd == std::string_view::npos ? rest.size() : lineEnd;
-        if (maxLineBytes_ > 0 && length > maxLineBytes_) {
-            if (lineAction_ == MaxLineAction::Exception) throw MaxLineLengthExceededError();
-            EndLine(rest.substr(0, maxLineBytes_));
-            taken += maxLineBytes_;
-            continue;
-        }
+        if (maxLineBytes_ > 0 && length > maxLineBytes_) throw MaxLineLengthExceededError();
         // An unfinished line stays with the caller until its LF arrives.
         if (lineEnd == std::string_view::npos) break;
         EndLine(rest.substr(0, lineEnd));

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/tcp_connection.h"
+#include "net/tcp_client.h"
 
 namespace corvasse {
 
@@ -25,10 +25,8 @@ class ReplyParser {
 public:
     // maxLineBytes: the most bytes a line may hold before its LF (a CR there
     // included); 0 means no limit. A longer line raises
-    // MaxLineLengthExceededError, or with MaxLineAction::Split is cut after
-    // that many bytes, the rest starting the next line.
-    explicit ReplyParser(size_t maxLineBytes = kDefaultMaxLineLength,
-                         MaxLineAction lineAction = MaxLineAction::Exception, int64_t maxReplyBytes = kMaxReplyBytes);
+    // MaxLineLengthExceededError.
+    explicit ReplyParser(size_t maxLineBytes = kDefaultMaxLineLength, int64_t maxReplyBytes = kMaxReplyBytes);
 
     // Takes the whole lines the bytes hold, up to and including the LF that
     // ends the reply, and returns how many bytes it took. An unfinished line
@@ -45,7 +43,6 @@ private:
     void EndLine(std::string_view text);
 
     size_t maxLineBytes_;
-    MaxLineAction lineAction_;
     int64_t maxReplyBytes_;
     std::vector<std::string> lines_;
     int64_t replyBytes_ = 0;

@@ -7,6 +7,7 @@
 #include "common/utf8_text.h"
 #include "mail/mail_errors.h"
 #include "mail/mailbox_list.h"
+#include "mail/message_writer.h"
 #include "net/socket_stack.h"
 #include "net/tls_error.h"
 
@@ -166,7 +167,7 @@ std::vector<RefusedRecipient> SmtpClient::Send(MailMessage& message, const std::
     }
     SendCmd("DATA", kStartMailInput);
     message.ExtraHeaders.SetHeaderValue("X-Mailer", MailAgent);
-    WriteMessage(message);
+    MessageWriter(*this).Write(message);
     if (handingOver) handingOver();
     SendCmd(".", kOkay);
     return refused;

@@ -13,16 +13,6 @@
 
 namespace corvasse {
 
-// Where the local end of a connection is bound.
-struct LocalBinding {
-    std::string ip;  // empty: any address
-    int port = 0;    // 0: the system chooses, or the range below does
-    // When port is 0, the ports of this range are tried from portMax down;
-    // 0 at either end means no range.
-    int portMin = 0;
-    int portMax = 0;
-};
-
 class IOHandler : public NetComponent {
 public:
     // Marks the handler active; SocketIOHandler also prepares its socket handle.
@@ -31,14 +21,13 @@ public:
     virtual void Close();
     bool Active() const { return active_; }
 
-    // Opens a connection to host:port from the local binding, over the
-    // addresses of the family that host has (SocketStack::LookupHost). wait:
+    // Opens a connection to host:port over the addresses of the family that
+    // host has (SocketStack::LookupHost). wait:
     // Wait::Default(), Wait::Forever() (or a wait of 0) as long as the
     // system's own attempts last, Wait::For(t) abandoned after t
-    // (ConnectTimeoutError). Throws the socket, binding and time-out errors
-    // of net_error.h.
-    virtual void ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait,
-                               const LocalBinding& local) = 0;
+    // (ConnectTimeoutError). Throws the socket and time-out errors of
+    // net_error.h.
+    virtual void ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait) = 0;
     // True while the handler holds a socket.
     virtual bool Connected() = 0;
     // True when data (or the peer's close) is waiting within the wait

@@ -15,10 +15,7 @@ std::string NetComponent::FormatStatus(Status status, const std::string& arg) {
         case Status::Connected: return "Connected.";
         case Status::Disconnecting: return "Disconnecting.";
         case Status::Disconnected: return "Disconnected.";
-        case Status::StatusText:
-        case Status::FtpTransfer:
-        case Status::FtpReady:
-        case Status::FtpAborted: return arg;
+        case Status::StatusText: return arg;
     }
     return arg;
 }

@@ -18,9 +18,6 @@ enum class Status {
     Disconnecting,  // "Disconnecting."
     Disconnected,   // "Disconnected."
     StatusText,     // "%s"
-    FtpTransfer,    // "%s" (never raised by this program)
-    FtpReady,       // "%s" (never raised by this program)
-    FtpAborted,     // "%s" (never raised by this program)
 };
 
 // The direction work events count.
@@ -44,12 +41,12 @@ public:
 
     // Opens a work bracket of a mode. Brackets nest; only the outermost one
     // stores countMax, resets the running count and fires OnWorkBegin.
-    virtual void StartWork(WorkMode mode, int64_t countMax);
+    void StartWork(WorkMode mode, int64_t countMax);
     // Adds n to the running count of an open bracket and fires OnWork with the
     // total so far; outside any bracket it does nothing.
-    virtual void AdvanceWork(WorkMode mode, int64_t n);
+    void AdvanceWork(WorkMode mode, int64_t n);
     // Closes a bracket; closing the outermost one fires OnWorkEnd.
-    virtual void FinishWork(WorkMode mode);
+    void FinishWork(WorkMode mode);
 
     // Nesting level and running count of a mode (0 outside any bracket).
     int WorkLevel(WorkMode mode) const { return work_[Index(mode)].level; }

@@ -1,6 +1,6 @@
 #include "net/net_error.h"
 
-#include <cstring>
+#include "common/errno_text.h"
 
 namespace corvasse {
 
@@ -51,12 +51,6 @@ const char* ShortSocketErrorText(int code) {
     }
 }
 
-std::string SystemErrorText(int code) {
-    char buffer[256];
-    // The GNU strerror_r returns the text, which may or may not be in buffer.
-    return strerror_r(code, buffer, sizeof buffer);
-}
-
 }  // namespace
 
 std::string SocketErrorText(int code) {
@@ -70,9 +64,9 @@ SocketError::SocketError(int code, const std::string& message) : NetError(messag
 InvalidSocketError::InvalidSocketError() : NetError("Cannot allocate socket.") {}
 
 SocketLibraryError::SocketLibraryError(const std::string& title, int systemCode)
-    : NetError(systemCode == 0 ? title : title + ": " + SystemErrorText(systemCode)),
+    : NetError(systemCode == 0 ? title : title + ": " + ErrnoText(systemCode)),
       systemCode_(systemCode),
-      systemText_(systemCode == 0 ? std::string() : SystemErrorText(systemCode)),
+      systemText_(systemCode == 0 ? std::string() : ErrnoText(systemCode)),
       title_(title) {}
 
 StackInitializationFailedError::StackInitializationFailedError() : StackError("Winsock Initialization Error.") {}
@@ -85,16 +79,6 @@ InvalidIPAddressError::InvalidIPAddressError(const std::string& text)
 AlreadyConnectedError::AlreadyConnectedError() : NetError("Already connected.") {}
 
 ConnectTimeoutError::ConnectTimeoutError() : NetError("Connect timed out.") {}
-
-CouldNotBindSocketError::CouldNotBindSocketError()
-    : SocketHandleError("Could not bind socket. Address and port are already in use.") {}
-
-InvalidPortRangeError::InvalidPortRangeError(int lowest, int highest)
-    : SocketHandleError("Invalid Port Range (" + std::to_string(lowest) + " - " + std::to_string(highest) + ")") {}
-
-CanNotBindPortInRangeError::CanNotBindPortInRangeError(int lowest, int highest)
-    : SocketHandleError("Can not bind in port range (" + std::to_string(lowest) + " - " + std::to_string(highest) +
-                        ")") {}
 
 ConnClosedGracefullyError::ConnClosedGracefullyError() : SilentError("Connection Closed Gracefully.") {}
 
@@ -111,12 +95,5 @@ ClosedSocketError::ClosedSocketError() : NetError("Disconnected.") {}
 MaxLineLengthExceededError::MaxLineLengthExceededError() : NetError("Max line length exceeded.") {}
 
 NotEnoughDataInBufferError::NotEnoughDataInBufferError() : TcpConnectionError("Not enough data in buffer.") {}
-
-NoDataToReadError::NoDataToReadError() : TcpConnectionError("No data to read.") {}
-
-ObjectTypeNotSupportedError::ObjectTypeNotSupportedError() : TcpConnectionError("Object type not supported.") {}
-
-FileNotFoundError::FileNotFoundError(const std::string& fileName)
-    : TcpConnectionError("File \"" + fileName + "\" not found") {}
 
 }  // namespace corvasse

@@ -96,12 +96,6 @@ public:
     using NetError::NetError;
 };
 
-// Base of the binding errors.
-class SocketHandleError : public NetError {
-public:
-    using NetError::NetError;
-};
-
 // "Already connected."
 class AlreadyConnectedError : public NetError {
 public:
@@ -112,24 +106,6 @@ public:
 class ConnectTimeoutError : public NetError {
 public:
     ConnectTimeoutError();
-};
-
-// "Could not bind socket. Address and port are already in use."
-class CouldNotBindSocketError : public SocketHandleError {
-public:
-    CouldNotBindSocketError();
-};
-
-// "Invalid Port Range (%d - %d)"
-class InvalidPortRangeError : public SocketHandleError {
-public:
-    InvalidPortRangeError(int lowest, int highest);
-};
-
-// "Can not bind in port range (%d - %d)"
-class CanNotBindPortInRangeError : public SocketHandleError {
-public:
-    CanNotBindPortInRangeError(int lowest, int highest);
 };
 
 // "Connection Closed Gracefully." (the peer closed and nothing is left to read)
@@ -180,24 +156,6 @@ public:
 class NotEnoughDataInBufferError : public TcpConnectionError {
 public:
     NotEnoughDataInBufferError();
-};
-
-// "No data to read."
-class NoDataToReadError : public TcpConnectionError {
-public:
-    NoDataToReadError();
-};
-
-// "Object type not supported."
-class ObjectTypeNotSupportedError : public TcpConnectionError {
-public:
-    ObjectTypeNotSupportedError();
-};
-
-// "File \"%s\" not found"
-class FileNotFoundError : public TcpConnectionError {
-public:
-    explicit FileNotFoundError(const std::string& fileName);
 };
 
 // A protocol reply whose code the request does not allow: a mail reply

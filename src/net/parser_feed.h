@@ -2,7 +2,7 @@
 // Runs a parser that is fed bytes (it takes what it needs of them and tells
 // how many) over what a connection receives.
 
-#include "net/tcp_connection.h"
+#include "net/tcp_client.h"
 
 namespace corvasse {
 
@@ -12,7 +12,7 @@ namespace corvasse {
 // bytes it did not take stay in the buffer for the next reader, also when a
 // wait fails. Throws what the parser and the fill throw.
 template <typename Parser>
-void FeedUntilDone(TcpConnection& connection, Parser& parser) {
+void FeedUntilDone(TcpClient& connection, Parser& parser) {
     size_t wanted = 1;
     while (!parser.Done()) {
         connection.WaitForInput(wanted);

@@ -84,11 +84,6 @@ int KeepReady(std::vector<int>* list, short readyEvents, const std::vector<pollf
 
 }  // namespace
 
-int PlatformSocketStack::BindSocket(int socket, int family, int port, const std::string& ip) {
-    const SocketAddress address = InetAddress(family, port, ip);
-    return bind(socket, address.Get(), address.Length());
-}
-
 int PlatformSocketStack::ReleaseSocket(int socket) { return close(socket); }
 
 int PlatformSocketStack::ConnectSocket(int socket, int family, int port, const std::string& ip) {
@@ -179,13 +174,6 @@ SocketEndpoint PlatformSocketStack::PeerEndpoint(int socket) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
     CheckSocketResult(getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length));
-    return EndpointOf(SocketAddress(reinterpret_cast<const sockaddr*>(&address), length));
-}
-
-SocketEndpoint PlatformSocketStack::LocalEndpoint(int socket) {
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    CheckSocketResult(getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length));
     return EndpointOf(SocketAddress(reinterpret_cast<const sockaddr*>(&address), length));
 }
 

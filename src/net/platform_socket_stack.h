@@ -10,7 +10,6 @@ class PlatformSocketStack : public SocketStack {
 public:
     PlatformSocketStack() = default;
 
-    int BindSocket(int socket, int family, int port, const std::string& ip) override;
     int ReleaseSocket(int socket) override;
     int ConnectSocket(int socket, int family, int port, const std::string& ip) override;
     std::vector<std::string> LookupHostAddresses(const std::string& host, AddressFamily family) override;
@@ -28,7 +27,6 @@ public:
     int ShutdownSocket(int socket, int how) override;
     int LastSocketError() override;
     SocketEndpoint PeerEndpoint(int socket) override;
-    SocketEndpoint LocalEndpoint(int socket) override;
 };
 
 }  // namespace corvasse

@@ -15,24 +15,6 @@ void SocketHandle::AllocateSocket(int family, int type, int protocol) {
     family_ = family;
 }
 
-void SocketHandle::Bind() {
-    SocketStack& stack = Stack();
-    if (Port != 0 || ClientPortMin == 0 || ClientPortMax == 0) {
-        // "Address already in use" is the one bind failure with its own error.
-        if (stack.CheckSocketResult(stack.BindSocket(handle_, family_, Port, IP), {kAddressInUse})) {
-            throw CouldNotBindSocketError();
-        }
-    } else {
-        if (ClientPortMax < ClientPortMin) throw InvalidPortRangeError(ClientPortMin, ClientPortMax);
-        bool bound = false;
-        for (int port = ClientPortMax; port >= ClientPortMin && !bound; --port) {
-            bound = stack.BindSocket(handle_, family_, port, IP) == 0;
-        }
-        if (!bound) throw CanNotBindPortInRangeError(ClientPortMin, ClientPortMax);
-    }
-    UpdateBindingLocal();
-}
-
 long SocketHandle::StartConnect() {
     SocketStack& stack = Stack();
     stack.CheckSocketResult(stack.SetBlocking(handle_, false));
@@ -51,12 +33,8 @@ void SocketHandle::TakeFrom(SocketHandle& other) {
     CloseSocket();
     handle_ = other.handle_;
     family_ = other.family_;
-    IP = other.IP;
-    Port = other.Port;
     PeerIP = other.PeerIP;
     PeerPort = other.PeerPort;
-    ClientPortMin = other.ClientPortMin;
-    ClientPortMax = other.ClientPortMax;
     other.handle_ = kInvalidSocket;
     other.Reset();
 }
@@ -71,18 +49,8 @@ void SocketHandle::CloseSocket() {
 
 void SocketHandle::Reset() {
     CloseSocket();
-    IP.clear();
-    Port = 0;
     PeerIP.clear();
     PeerPort = 0;
-    ClientPortMin = 0;
-    ClientPortMax = 0;
-}
-
-void SocketHandle::UpdateBindingLocal() {
-    SocketEndpoint local = Stack().LocalEndpoint(handle_);
-    IP = local.ip;
-    Port = local.port;
 }
 
 void SocketHandle::UpdateBindingPeer() {

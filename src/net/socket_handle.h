@@ -1,5 +1,5 @@
 #pragma once
-// One socket with its local and peer addresses and the binding it asks for.
+// One socket with the peer address it connects to.
 
 #include <string>
 
@@ -18,11 +18,6 @@ public:
     // Closes any previous socket and creates a new one of the family
     // (kAddressFamilyInet, kAddressFamilyInet6); throws InvalidSocketError.
     void AllocateSocket(int family = kAddressFamilyInet, int type = kSocketTypeStream, int protocol = 0);
-    // Binds to IP:Port, or to the first free port of ClientPortMax down to
-    // ClientPortMin when a range is set and Port is 0. Throws
-    // CouldNotBindSocketError, InvalidPortRangeError,
-    // CanNotBindPortInRangeError, InvalidIPAddressError or SocketError.
-    void Bind();
     // Starts connecting to PeerIP:PeerPort without waiting: the socket stops
     // blocking, and the result is 0 when it is connected already, or -1 with
     // the code in the stack's LastSocketError() (10036 while it is under way;
@@ -33,16 +28,15 @@ public:
     int ConnectOutcome();
     // Makes calls on the socket wait again, as they do on a new one.
     void RestoreBlocking();
-    // Takes over the other handle's socket and addresses, closing its own;
+    // Takes over the other handle's socket and peer, closing its own;
     // the other one is left empty.
     void TakeFrom(SocketHandle& other);
     // Shuts down the sending side and closes the socket; the handle is free
     // afterwards. Nothing happens when no socket is held.
     void CloseSocket();
-    // Closes the socket and forgets addresses and binding.
+    // Closes the socket and forgets the peer.
     void Reset();
-    // Reads the local / peer address back from the system.
-    void UpdateBindingLocal();
+    // Reads the peer address back from the system.
     void UpdateBindingPeer();
     // setsockopt with an int value; throws SocketError.
     void SetSocketOption(int level, int option, int value);
@@ -52,12 +46,8 @@ public:
     // The family the socket was allocated with.
     int Family() const { return family_; }
 
-    std::string IP;  // local address; empty: any
-    int Port = 0;    // local port; 0: any
     std::string PeerIP;
     int PeerPort = 0;
-    int ClientPortMin = 0;  // bind range; 0 at either end: none
-    int ClientPortMax = 0;
 
 private:
     int handle_ = kInvalidSocket;

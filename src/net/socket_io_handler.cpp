@@ -22,8 +22,7 @@ void SocketIOHandler::Close() {
     binding_.CloseSocket();
 }
 
-void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait,
-                                    const LocalBinding& local) {
+void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait) {
     SocketStack& stack = Stack();
     binding_.Reset();
     peerTried_.clear();
@@ -31,11 +30,6 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFa
     const std::vector<std::string> addresses = stack.LookupHost(host, family);
     auto setUp = [&](SocketHandle& socket) {
         socket.AllocateSocket(SocketStack::FamilyOf(socket.PeerIP), kSocketTypeStream, 0);
-        socket.IP = local.ip;
-        socket.Port = local.port;
-        socket.ClientPortMin = local.portMin;
-        socket.ClientPortMax = local.portMax;
-        socket.Bind();
         socket.SetSocketOption(IPPROTO_TCP, TCP_NODELAY, UseNagle ? 0 : 1);
         peerTried_ = AddressForDisplay(socket.PeerIP) + ":" + std::to_string(port);
         ReportStatus(Status::Connecting, AddressForDisplay(socket.PeerIP));
@@ -43,7 +37,6 @@ void SocketIOHandler::ConnectClient(const std::string& host, int port, AddressFa
     // Without a time of its own (or with 0) each attempt lasts as long as the system's.
     ConnectToFirst(addresses, port, wait.Limit() > std::chrono::milliseconds(0) ? wait : Wait::Forever(), setUp,
                    binding_);
-    binding_.UpdateBindingLocal();
     binding_.UpdateBindingPeer();
     peerTried_ = AddressForDisplay(binding_.PeerIP) + ":" + std::to_string(port);
 }

@@ -23,8 +23,7 @@ public:
     // Reports Resolving (for a name only), then Connecting with each address
     // as it is tried (IPv6 in brackets), trying several as happy_eyeballs.h
     // says.
-    void ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait,
-                       const LocalBinding& local) override;
+    void ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait) override;
     bool Connected() override;
     bool Readable(Wait wait) override;
     bool Writable(Wait wait) override;

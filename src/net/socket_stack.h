@@ -80,11 +80,6 @@ public:
 
     // ---- operations (implemented by PlatformSocketStack) ----
 
-    // Binds to ip (empty: any address) and port (host order, 0: any).
-    // Returns 0 or -1 (the code is then in LastSocketError()).
-    // Throws InvalidIPAddressError for an ip that is not a literal of the
-    // family (kAddressFamilyInet: any form of ClassifyIPAddress).
-    virtual int BindSocket(int socket, int family, int port, const std::string& ip) = 0;
     // Closes a socket; 0 or -1.
     virtual int ReleaseSocket(int socket) = 0;
     // Connects to ip:port; 0 or -1. Throws InvalidIPAddressError.
@@ -121,9 +116,8 @@ public:
     virtual int ShutdownSocket(int socket, int how) = 0;
     // The error of the last failed call on this thread, as a Winsock-style code.
     virtual int LastSocketError() = 0;
-    // getpeername/getsockname; throw SocketError on failure.
+    // getpeername; throws SocketError on failure.
     virtual SocketEndpoint PeerEndpoint(int socket) = 0;
-    virtual SocketEndpoint LocalEndpoint(int socket) = 0;
 
     // "Socket Error # %d\r\n%s" for a code.
     std::string SocketErrorText(int code) const;

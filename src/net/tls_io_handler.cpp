@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -15,6 +14,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "common/errno_text.h"
 #include "common/socket_address.h"
 #include "net/net_error.h"
 #include "net/socket_stack.h"
@@ -244,7 +244,7 @@ TlsIOHandler::Want TlsIOHandler::Interpret(int result, Phase phase) {
             peerClosed_ = true;
             return Want::Nothing;
         case SSL_ERROR_SYSCALL:
-            if (phase == Phase::Handshake) FailHandshake(std::strerror(savedErrno));
+            if (phase == Phase::Handshake) FailHandshake(ErrnoText(savedErrno));
             socketErrno_ = savedErrno;
             return Want::Nothing;
         default:

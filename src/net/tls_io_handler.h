@@ -39,7 +39,6 @@ public:
     // socket, TlsError when OpenSSL cannot set up the session. Failures of
     // the handshake itself come from the next Readable.
     void StartTls(const std::string& peerName);
-    bool TlsStarted() const { return ssl_ != nullptr; }
     // The handshake is done.
     bool TlsEstablished() const { return established_; }
     // The protocol agreed ("TLSv1.3"); empty before the handshake is done.

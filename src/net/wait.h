@@ -2,7 +2,7 @@
 // How long a network operation may wait: what the operation takes by default,
 // no limit, or a given time.
 //
-//     connection.ReadLn("\n", Wait::For(std::chrono::milliseconds(100)));
+//     connection.FillInputBuffer(IfClosed::Return, Wait::For(std::chrono::milliseconds(1)), IfTimedOut::Return);
 //     stack.SelectSockets(&readList, nullptr, nullptr, Wait::Forever());
 //     client.Connect(Wait::FromMs(ConnectTimeout));
 

@@ -159,7 +159,8 @@ TEST_F(HistorySummaryTest, CountsAreTheUpAndDownResultsOfAnyRange) {
                                    << range.to.time_since_epoch().count();
         ASSERT_EQ(got.down, want.down);
     }
-    EXPECT_EQ(store_.CountResults(watch_, {kDayStart - days(2), kDayStart}).UpRatio(), std::nullopt);
+    const ResultCount none = store_.CountResults(watch_, {kDayStart - days(2), kDayStart});
+    EXPECT_EQ(none.up + none.down, 0);
 }
 
 TEST_F(HistorySummaryTest, BucketsHoldTheMinimumAndMaximumOfEachColumn) {

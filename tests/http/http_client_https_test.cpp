@@ -13,6 +13,7 @@
 #include "net/tls_error.h"
 #include "support/child_process.h"
 #include "support/expect_throw.h"
+#include "support/fetched_text.h"
 #include "support/loopback.h"
 #include "support/nginx_server.h"
 #include "support/server_process.h"
@@ -46,7 +47,7 @@ protected:
     HttpClientHttpsTest() : server(kDirectives, test::TestCertificates().localhost) {
         server.WriteFile("page.html", "<html>static page</html>\n");
         Prepare(client);
-        client.OnRedirect = [this](std::string&, int, bool&, HttpMethod&) { ++redirects; };
+        client.OnRedirect = [this](std::string&, int, bool&) { ++redirects; };
     }
 
     NginxServer server;
@@ -56,11 +57,11 @@ protected:
 
 TEST_F(HttpClientHttpsTest, SniCarriesNamesOnlyAndHostKeepsTheExplicitPort) {
     const std::string port = std::to_string(server.TlsPort());
-    EXPECT_EQ(client.Get(server.HttpsUrl("/seen", "localhost")), "[localhost] localhost:" + port);
+    EXPECT_EQ(test::FetchText(client, server.HttpsUrl("/seen", "localhost")), "[localhost] localhost:" + port);
     // nginx kept the connection: the next fetch (to another host) makes a new one.
     EXPECT_TRUE(client.IsConnected());
-    EXPECT_EQ(client.Get(server.HttpsUrl("/seen")), "[] 127.0.0.1:" + port);
-    EXPECT_EQ(client.Get(server.HttpsUrl("/page.html")), "<html>static page</html>\n");
+    EXPECT_EQ(test::FetchText(client, server.HttpsUrl("/seen")), "[] 127.0.0.1:" + port);
+    EXPECT_EQ(test::FetchText(client, server.HttpsUrl("/page.html")), "<html>static page</html>\n");
     client.Disconnect();
 }
 
@@ -78,16 +79,16 @@ TEST_F(HttpClientHttpsTest, HostLeavesOutTheSchemesDefaultPort) {
     };
     for (const auto& c : cases) {
         // Nothing listens there; the request head is ready before the connect fails.
-        EXPECT_THROW(client.Get(c.url), NetError) << c.url;
+        EXPECT_THROW(test::FetchText(client, c.url), NetError) << c.url;
         EXPECT_EQ(client.Request.Host, c.host) << c.url;
     }
 }
 
 TEST_F(HttpClientHttpsTest, RedirectsGoBothWaysAndRelativeOnesStayEncrypted) {
-    EXPECT_EQ(client.Get(server.Url("/up")), "<html>static page</html>\n");
+    EXPECT_EQ(test::FetchText(client, server.Url("/up")), "<html>static page</html>\n");
     EXPECT_EQ(redirects, 2);
     EXPECT_EQ(client.CurrentURI.Protocol, "http");
-    EXPECT_EQ(client.Get(server.HttpsUrl("/relative")), "<html>static page</html>\n");
+    EXPECT_EQ(test::FetchText(client, server.HttpsUrl("/relative")), "<html>static page</html>\n");
     EXPECT_EQ(client.CurrentURI.Protocol, "https");
     EXPECT_EQ(client.CurrentURI.Port, std::to_string(server.TlsPort()));
     client.Disconnect();
@@ -95,8 +96,8 @@ TEST_F(HttpClientHttpsTest, RedirectsGoBothWaysAndRelativeOnesStayEncrypted) {
 
 TEST_F(HttpClientHttpsTest, WithoutHttpsAllowedThereIsNoTlsHandler) {
     client.AllowHttps = false;
-    EXPECT_THROW(client.Get(server.HttpsUrl("/page.html")), IOHandlerPropInvalidError);
-    EXPECT_THROW(client.Get(server.Url("/up")), IOHandlerPropInvalidError);
+    EXPECT_THROW(test::FetchText(client, server.HttpsUrl("/page.html")), IOHandlerPropInvalidError);
+    EXPECT_THROW(test::FetchText(client, server.Url("/up")), IOHandlerPropInvalidError);
 }
 
 TEST(HttpClientHttpsCertificateTest, CertificatesThatDoNotVerifyFailWithTheirReason) {
@@ -126,7 +127,8 @@ TEST(HttpClientHttpsCertificateTest, CertificatesThatDoNotVerifyFailWithTheirRea
         server.WriteFile("page.html", "secret page");
         HttpClient client;
         Prepare(client);
-        test::ExpectThrowWithMessage<TlsError>([&] { client.Get(server.HttpsUrl("/page.html", c.host)); }, c.message);
+        test::ExpectThrowWithMessage<TlsError>([&] { test::FetchText(client, server.HttpsUrl("/page.html", c.host)); },
+                                               c.message);
         EXPECT_FALSE(client.IsConnected());
     }
 }

@@ -11,6 +11,7 @@
 #include "http/http_client.h"
 #include "net/net_error.h"
 #include "net/tls_error.h"
+#include "support/fetched_text.h"
 #include "support/isolated_network.h"
 #include "support/nginx_server.h"
 #include "support/test_pki.h"
@@ -43,13 +44,13 @@ TEST(HttpClientIPv6Test, ANameThatResolvesToIPv6OnlyALiteralAndARedirectToOne) {
         client.OnStatus = [&](Status, const std::string& text) { statuses.push_back(text); };
         const std::string byName = "http://v6only.test:" + std::to_string(server.Port());
 
-        std::string out = client.Get(byName + "/page.html") + "|";
+        std::string out = test::FetchText(client, byName + "/page.html") + "|";
         for (const std::string& status : statuses) out += status + "|";
-        out += client.Get(server.Url("/seen")) + "|";
-        out += client.Get(byName + "/jump") + "|" + client.CurrentURI.Host + "|";
+        out += test::FetchText(client, server.Url("/seen")) + "|";
+        out += test::FetchText(client, byName + "/jump") + "|" + client.CurrentURI.Host + "|";
         client.Family = AddressFamily::IPv4;
         try {
-            client.Get(server.Url("/page.html"));
+            test::FetchText(client, server.Url("/page.html"));
         } catch (const SocketError& error) {
             out += error.what();
         }
@@ -68,7 +69,7 @@ TEST(HttpClientIPv6Test, TlsChecksTheCertificatesIPv6AddressAndSendsNoSni) {
         HttpClient client;
         Prepare(client);
         client.AllowHttps = true;
-        EXPECT_EQ(client.Get(server.HttpsUrl("/seen")), "[] [::1]:" + std::to_string(server.TlsPort()));
+        EXPECT_EQ(test::FetchText(client, server.HttpsUrl("/seen")), "[] [::1]:" + std::to_string(server.TlsPort()));
     }
     NginxServer server("", pki.wrongName, "::1");
     server.WriteFile("page.html", "secret page");
@@ -76,7 +77,7 @@ TEST(HttpClientIPv6Test, TlsChecksTheCertificatesIPv6AddressAndSendsNoSni) {
     Prepare(client);
     client.AllowHttps = true;
     try {
-        client.Get(server.HttpsUrl("/page.html"));
+        test::FetchText(client, server.HttpsUrl("/page.html"));
         ADD_FAILURE() << "a certificate without the address was accepted";
     } catch (const TlsError& error) {
         const std::string message = error.what();

@@ -48,7 +48,6 @@ TEST(UriTest, AnIPv6HostKeepsItsBracketsAndItsColons) {
                 {"http", "u", "p", "[fe80::1%25lo]", "81", "/", "x", "?q", "f"});
     // Without its closing bracket the text is no IPv6 host: the first ":" ends it.
     ExpectParts(Uri("http://[::1/x"), {"http", "", "", "[", ":1", "/", "x", "", ""});
-    EXPECT_EQ(Uri("http://[::1]:8080/page?x").ComposeURI(false, false), "http://[::1]:8080/page?x");
 }
 
 TEST(UriTest, UserInfoRules) {
@@ -80,19 +79,6 @@ TEST(UriTest, ParseClearsEarlierFields) {
     uri.Parse("");
     EXPECT_EQ(uri.Resource, "");
     EXPECT_EQ(uri.Text, "");
-}
-
-TEST(UriTest, ComposesTheParts) {
-    Uri uri("http://user:pw@h:8080/a/doc?x=1#top");
-    EXPECT_EQ(uri.ComposeURI(true, true), "http://user:pw@h:8080/a/doc?x=1#top");
-    EXPECT_EQ(uri.ComposeURI(false, false), "http://h:8080/a/doc?x=1");
-    uri.Password.clear();
-    EXPECT_EQ(uri.ComposeURI(true, false), "http://user@h:8080/a/doc?x=1");
-
-    Uri empty;
-    test::ExpectThrowWithMessage<UriError>([&] { empty.ComposeURI(false, false); }, "Protocol field is empty");
-    empty.Protocol = "http";
-    test::ExpectThrowWithMessage<NetError>([&] { empty.ComposeURI(false, false); }, "Host field is empty");
 }
 
 TEST(MergePathTest, ResolvesRelativePaths) {

@@ -49,28 +49,17 @@ TEST_F(MailMessageTest, AlertShapedMessageGivesTheExpectedLinesInOrder) {
 }
 
 TEST_F(MailMessageTest, EveryOptionalFieldInItsPlace) {
-    message.Headers.Add("X-Raw: first");
     message.From.Address = "a@example.org";
     message.Recipients.AddressListText("b@example.org, c@example.org");
     message.CCList.AddressListText("d@example.org");
     message.BccList.AddressListText("hidden@example.org");
-    message.NewsGroups = {"comp.a", "comp.b"};
     message.ContentType = "text/plain";
     message.ContentTransferEncoding = "7bit";
-    message.ReplyTo.AddressListText("r@example.org");
-    message.Organization = "Org";
-    message.ReceiptRecipient.Address = "n@example.org";
-    message.References = "<id@example.org>";
-    message.Priority = MessagePriority::Lowest;
     message.ExtraHeaders.Add("X-Mailer: test");
     EXPECT_EQ(message.BuildHeaderList().Lines(),
-              (Lines{"X-Raw: first", "From: a@example.org", "To: b@example.org, c@example.org", "Cc: d@example.org",
-                     "Newsgroups: comp.a,comp.b", "Content-Type: text/plain", "Content-Transfer-Encoding: 7bit",
-                     "Reply-To: r@example.org", "Organization: Org", "Disposition-Notification-To: n@example.org",
-                     "References: <id@example.org>", "Date: Sun, 4 Jan 2026 09:05:03 +0000", "X-Priority: 5",
-                     "X-Mailer: test"}));
-    message.Priority = MessagePriority::Highest;
-    EXPECT_EQ(message.BuildHeaderList().GetHeaderValue("X-Priority"), "1");
+              (Lines{"From: a@example.org", "To: b@example.org, c@example.org", "Cc: d@example.org",
+                     "Content-Type: text/plain", "Content-Transfer-Encoding: 7bit",
+                     "Date: Sun, 4 Jan 2026 09:05:03 +0000", "X-Mailer: test"}));
 }
 
 TEST_F(MailMessageTest, ContentTypeAndMimeVersionFollowThePartsAndCharset) {
@@ -85,11 +74,6 @@ TEST_F(MailMessageTest, ContentTypeAndMimeVersionFollowThePartsAndCharset) {
     headers = message.BuildHeaderList();
     EXPECT_EQ(headers.GetHeaderValue("Content-Type"), "text/plain; charset=\"utf-8\"");
     EXPECT_EQ(headers.IndexOfHeader("MIME-Version"), -1);  // no parts
-
-    message.Encoding = MessageEncoding::UU;
-    EXPECT_EQ(message.BuildHeaderList().IndexOfHeader("Content-Type"), -1);
-    message.AddTextPart();
-    EXPECT_THROW(message.BuildHeaderList(), MessageError);
 }
 
 TEST_F(MailMessageTest, LineBreaksInAddressFieldsAreRefused) {
@@ -108,29 +92,25 @@ TEST_F(MailMessageTest, LineBreaksInAddressFieldsAreRefused) {
     EXPECT_NO_THROW(message.BuildHeaderList());
 }
 
-TEST_F(MailMessageTest, ResetEmptiesEverythingButTheEncodingChoice) {
+TEST_F(MailMessageTest, ResetEmptiesEverything) {
     message.From.Address = "a@example.org";
     message.Recipients.AddressListText("b@example.org");
-    message.ReplyTo.AddressListText("c@example.org");
+    message.CCList.AddressListText("c@example.org");
     message.CharSet = "x";
     message.Subject = "s";
     message.Body = {"line"};
     message.AddTextPart({"part"});
     message.ExtraHeaders.Add("X-A: b");
-    message.Encoding = MessageEncoding::UU;
-    message.NoEncode = true;
     message.ResetMessage();
     EXPECT_TRUE(message.From.Address.empty());
     EXPECT_TRUE(message.Recipients.Empty());
-    EXPECT_TRUE(message.ReplyTo.Empty());
+    EXPECT_TRUE(message.CCList.Empty());
     EXPECT_TRUE(message.CharSet.empty());
     EXPECT_TRUE(message.Subject.empty());
     EXPECT_TRUE(message.Body.empty());
     EXPECT_TRUE(message.MessageParts.empty());
     EXPECT_TRUE(message.ExtraHeaders.Empty());
-    EXPECT_TRUE(message.UseNowForDate());
-    EXPECT_EQ(message.Encoding, MessageEncoding::UU);
-    EXPECT_TRUE(message.NoEncode);
+    EXPECT_EQ(message.Date, 0);
 }
 
 TEST_F(MailMessageTest, InitializeIsoHookChangesTheHeaderEncoding) {

@@ -1,163 +1,141 @@
+// MessageClient dialogues as rows over the scripted transport, and the read
+// time-out over a socket that trickles.
+
 #include "mail/message_client.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <chrono>
 
-#include "support/mail_reader.h"
-#include "support/scripted_transport.h"
+#include "mail/mail_errors.h"
+#include "support/dialogue.h"
+#include "support/loopback.h"
+#include "support/scripted_peer.h"
 
 namespace corvasse {
 namespace {
 
-constexpr std::time_t kSomeDate = 1767517503;  // Sun, 4 Jan 2026 09:05:03 UTC
+namespace script = test::script;
+using Lines = std::vector<std::string>;
+using Call = test::Call<MessageClient>;
+using MessageClientTest = test::DialogueTest<MessageClient>;
 
-class MessageClientTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("TZ", "UTC0", 1);
-        tzset();
-        message.Date = kSomeDate;
-        message.From.Address = "me@example.org";
-        client.OnStatus = [this](Status, const std::string& text) { events.push_back("status:" + text); };
-        client.OnWorkBegin = [this](WorkMode mode, int64_t) {
-            events.push_back(mode == WorkMode::Write ? "begin:write" : "begin:read");
-        };
-        client.OnWork = [this](WorkMode, int64_t count) { lastCount = count; };
-        client.OnWorkEnd = [this](WorkMode) { events.push_back("end"); };
-    }
-    void TearDown() override {
-        unsetenv("TZ");
-        tzset();
-    }
+// The last reply: its numeric and text code and its lines joined with "/".
+std::string LastReply(MessageClient& client) {
+    std::string text = std::to_string(client.LastReply.NumericCode()) + " " + client.LastReply.TextCode() + " ";
+    for (size_t i = 0; i < client.LastReply.Text.size(); ++i) text += (i > 0 ? "/" : "") + client.LastReply.Text[i];
+    return text;
+}
 
-    // Writes the message and returns what the peer received.
-    std::string Written() {
-        test::ScriptedTransport transport({});
-        client.SetIOHandler(&transport);
-        client.Connect();
-        events.clear();
-        client.WriteMessage(message);
-        client.DropSocket();
-        client.SetIOHandler(nullptr);
-        return transport.Sent().at(0);
-    }
+std::string ReadReply(MessageClient& client) {
+    client.ReadReply();
+    return LastReply(client);
+}
 
+Call SendCmd(std::string line, std::vector<int> allowed, std::string outcome) {
+    return {[=](MessageClient& client) { return std::to_string(client.SendCmd(line, allowed)); }, std::move(outcome)};
+}
+
+// Lines of 1000 bytes ("250-" and 996 more), the last one cut so that the
+// whole reply holds total bytes.
+std::string ReplyOfBytes(int64_t total) {
+    std::string text;
+    int64_t left = total;
+    while (left > 1000) {
+        text += "250-" + std::string(996, 'a') + "\r\n";
+        left -= 1000;
+    }
+    return text + "250 " + std::string(static_cast<size_t>(left - 4), 'z') + "\r\n";
+}
+
+TEST_F(MessageClientTest, Dialogues) {
+    std::string longestLines;
+    for (int i = 0; i < 65; ++i) longestLines += std::string(996, 'a') + "/";
+    longestLines += std::string(kMaxReplyBytes - 65 * 1000 - 4, 'z');
+    const std::string lineBreak =
+        "CommandLineBreakError: Refused to send a command line that holds a line break (CR or LF).";
+    PlayAll({
+        {"multi-line reply arriving byte by byte",
+         {script::Pieces(1),
+          script::Send("\r\n\r\n  250-first\r\n250-AUTH LOGIN\r\n   plain continuation\r\n250 last\r\n")},
+         {Connect(), {ReadReply, "250 250 first/AUTH LOGIN/plain continuation/last"}},
+         {"QUIT\r\n"}},
+        {"a multi-line reply ends at a short line or at any case of the marker",
+         {script::Send("211-a\r\n211\r\n"), script::Send("2x1-a\r\n2X1 b\r\n"), script::SendLine("220")},
+         {Connect(), {ReadReply, "211 211 a/"}, {ReadReply, "0 2x1 a/b"}, {ReadReply, "220 220 "}},
+         {"QUIT\r\n"}},
+        {"SendCmd checks the code, and a refused reply stays readable",
+         {script::ReadLine(), script::SendLine("500 what?"), script::ReadLine(),
+          script::Send("550-mailbox\r\n550 unavailable\r\n"), script::ReadLine(), script::SendLine("251 forwarded")},
+         {Connect(),
+          SendCmd("NOOP", {}, "500"),
+          SendCmd("MAIL FROM:<a@example.org>", {250}, "ProtocolReplyError 550: mailbox\r\nunavailable\r\n"),
+          {LastReply, "550 550 mailbox/unavailable"},
+          SendCmd("RCPT TO:<b@example.org>", {250, 251}, "251")},
+         {"NOOP\r\nMAIL FROM:<a@example.org>\r\nRCPT TO:<b@example.org>\r\nQUIT\r\n"}},
+        {"a command with a line break is refused before anything is sent",
+         {},
+         {Connect(), SendCmd("NOOP\r\nRCPT TO:<x@example.org>", {}, lineBreak), SendCmd("NOOP\nQUIT", {}, lineBreak)},
+         {"QUIT\r\n"}},
+        {"the peer closing mid-reply keeps the previous reply",
+         {script::SendLine("220 hi"), script::Send("250-part one\r\n"), script::Close()},
+         {Connect(),
+          {ReadReply, "220 220 hi"},
+          {ReadReply, "ConnClosedGracefullyError: Connection Closed Gracefully."},
+          {LastReply, "220 220 hi"}},
+         {""}},
+        {"a silent peer times out",
+         {},
+         {Set(&MessageClient::ReadTimeout, 200), Connect(), {ReadReply, "ReadTimeoutError: Read Timeout"}},
+         {"QUIT\r\n"}},
+        {"a reply may hold up to the limit",
+         {script::Send(ReplyOfBytes(kMaxReplyBytes)), script::Send(ReplyOfBytes(kMaxReplyBytes + 1))},
+         {Connect(),
+          {ReadReply, "250 250 " + longestLines},
+          {ReadReply, "ReplyTooLargeError: Reply exceeds 65536 bytes."}},
+         {"QUIT\r\n"}},
+        {"an over-long reply line is an error",
+         {script::Send("250 " + std::string(200, 'x') + "\r\n")},
+         {Set(&MessageClient::MaxLineLength, 100),
+          Connect(),
+          {ReadReply, "MaxLineLengthExceededError: Max line length exceeded."}},
+         {"QUIT\r\n"}},
+    });
+}
+
+TEST_F(MessageClientTest, CodesCompareAsSixteenBitValues) {
     MessageClient client;
-    MailMessage message;
-    std::vector<std::string> events;
-    int64_t lastCount = 0;
-};
-
-TEST_F(MessageClientTest, PlainBodyIsDotStuffed) {
-    message.Body = {"hello", ".", "..two", "end."};
-    EXPECT_EQ(Written(),
-              "From: me@example.org\r\nDate: Sun, 4 Jan 2026 09:05:03 +0000\r\n\r\n"
-              "hello\r\n..\r\n...two\r\nend.\r\n");
-    EXPECT_EQ(events, (std::vector<std::string>{"begin:write", "status:Encoding text", "end"}));
-    EXPECT_EQ(lastCount, 25);  // the body's bytes only; the header raised no work
+    client.LastReply.SetNumericCode(65536 + 250);
+    EXPECT_EQ(client.CheckReplyCode(65536 + 250, {250}), 65536 + 250);
+    EXPECT_EQ(client.CheckReplyCode(999, {}), 999);
+    EXPECT_THROW(client.CheckReplyCode(251, {250}), ProtocolReplyError);
 }
 
-TEST_F(MessageClientTest, BodyLineHoldingLineBreaksCannotEndTheData) {
-    message.Body = {"one\r\n.\r\nMAIL FROM:<x@example.org>", "two\n.three\rfour"};
-    EXPECT_EQ(Written(),
-              "From: me@example.org\r\nDate: Sun, 4 Jan 2026 09:05:03 +0000\r\n\r\n"
-              "one\r\n..\r\nMAIL FROM:<x@example.org>\r\ntwo\r\n..three\r\nfour\r\n");
-}
-
-TEST_F(MessageClientTest, PlainBodyWinsOverASingleTextPart) {
-    message.Body = {"plain"};
-    message.AddTextPart({"ignored"});
-    const std::string written = Written();
-    EXPECT_NE(written.find("Content-Type: multipart/alternative;"), std::string::npos);
-    EXPECT_EQ(written.substr(written.find("\r\n\r\n")), "\r\n\r\nplain\r\n");
-}
-
-TEST_F(MessageClientTest, TextPartsDefaultToQuotedPrintable) {
-    TextPart& first = message.AddTextPart({"caf\xE9 = ok ", ".", std::string(80, 'x')});
-    TextPart& second = message.AddTextPart({".stuffed"});
-    second.SetContentType("text/html");
-    second.SetContentTransfer("8bit");
-    second.SetContentID("<part2@example.org>");
-    second.ExtraHeaders.Add("X-Part: two");
-    const std::string written = Written();
-    const std::string body = written.substr(written.find("\r\n\r\n") + 4);
-    EXPECT_EQ(body,
-              "This is a multi-part message in MIME format\r\n\r\n"
-              "--=_MoreStuf_2zzz1234sadvnqw3nerasdf\r\n"
-              "Content-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
-              "caf=E9 =3D ok=20\r\n=2E\r\n" +
-                  std::string(72, 'x') + "=\r\n" + std::string(8, 'x') +
-                  "\r\n\r\n"
-                  "--=_MoreStuf_2zzz1234sadvnqw3nerasdf\r\n"
-                  "Content-Type: text/html\r\nContent-Transfer-Encoding: 8bit\r\nContent-Id: <part2@example.org>\r\n"
-                  "X-Part: two\r\n\r\n"
-                  "..stuffed\r\n\r\n"
-                  "--=_MoreStuf_2zzz1234sadvnqw3nerasdf--\r\n");
-    // The defaults were stored into the part.
-    EXPECT_EQ(first.ContentType(), "text/plain");
-    EXPECT_EQ(first.ContentTransfer(), "quoted-printable");
-    EXPECT_EQ(events, (std::vector<std::string>{"begin:write", "status:Encoding text", "status:Encoding text", "end"}));
-}
-
-TEST_F(MessageClientTest, NoEncodeSendsTheRawHeadersAndBody) {
-    message.NoEncode = true;
-    message.Headers.Add("Subject: raw");
-    message.Body = {".x"};
-    EXPECT_EQ(Written(), "Subject: raw\r\n\r\n..x\r\n");
-}
-
-// However long a display name that needs encoded words, a mail reader finds
-// every header of the message, and each name reads back whole: the header is
-// folded once, never into an empty line, and no encoded word ends inside a
-// character.
-TEST_F(MessageClientTest, LongEncodedNamesLeaveEveryHeaderReadable) {
-    const std::string names[] = {
-        "Hans-J\xC3\xBCrgen M\xC3\xBCller-L\xC3\xBC"
-        "denscheidt Gr\xC3\xB6\xC3\x9F"
-        "enwahn",
-        "\xC3\x84\xC3\x96\xC3\x9C\xC3\x84\xC3\x96\xC3\x9C\xC3\x84\xC3\x96\xC3\x9C\xC3\x84\xC3\x96"
-        "\xC3\x9C\xC3\x84\xC3\x96\xC3\x9C",
-    };
-    message.CharSet = "utf-8";
-    message.OnInitializeISO = [](HeaderCharset& charset) { charset = {"utf-8", 'Q', TransferMode::EightBit}; };
-    message.Subject = "Corvasse Alert";
-    TextPart& part = message.AddTextPart({"report"});
-    part.SetContentType("text/plain");
-    part.SetContentTransfer("7bit");
-    for (const char* field : {"Sender", "From", "To"}) {
-        for (const std::string& name : names) {
-            SCOPED_TRACE(std::string(field) + " " + name);
-            auto named = [&](const char* which, const std::string& address) {
-                return which == std::string(field) ? name + " <" + address + ">" : address;
-            };
-            message.From.Name = field == std::string("From") ? name : "";
-            message.Sender.Address = "alerts@example.org";
-            message.Sender.Name = field == std::string("Sender") ? name : "";
-            message.Recipients.Clear();
-            EmailAddress& to = message.Recipients.Add();
-            to.Address = "alerts@example.org";
-            to.Name = field == std::string("To") ? name : "";
-
-            const test::DecodedMail mail = test::DecodeMail(Written());
-            EXPECT_EQ(mail.headers, (std::vector<std::string>{
-                                        "From: " + named("From", "me@example.org"),
-                                        "Subject: Corvasse Alert",
-                                        "To: " + named("To", "alerts@example.org"),
-                                        "Content-Type: multipart/alternative; "
-                                        "boundary=\"=_MoreStuf_2zzz1234sadvnqw3nerasdf\";\tcharset=\"utf-8\"",
-                                        "MIME-Version: 1.0",
-                                        "Sender: " + named("Sender", "alerts@example.org"),
-                                        "Date: Sun, 4 Jan 2026 09:05:03 +0000",
-                                    }));
-            EXPECT_EQ(mail.text, "report\n");
-            // The reader's own parser decodes each encoded word alone: a
-            // character split between two shows as U+FFFD.
-            const std::string replacement = "\xEF\xBF\xBD";
-            EXPECT_EQ(mail.senderName.find(replacement), std::string::npos) << mail.senderName;
-            EXPECT_EQ(mail.fromName.find(replacement), std::string::npos) << mail.fromName;
-        }
-    }
+// The read time-out bounds the whole reply, over a socket whose peer sends
+// each byte long before the time-out.
+TEST_F(MessageClientTest, WholeReplyMustArriveWithinTheReadTimeout) {
+    test::ScriptedPeer server({test::peer::SendLine("220 hi"),
+                               test::peer::Trickle("250-one\r\n250-two\r\n250 three\r\n", 40),
+                               test::peer::SendLine("250 next"), test::peer::ReadUntilClose()});
+    MessageClient client;
+    client.ReadTimeout = test::kClientReadTimeoutMs;
+    test::ConnectTo(client, server);
+    client.ReadReply();
+    client.ReadTimeout = 400;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(client.ReadReply(), ReadTimeoutError);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(390));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+    EXPECT_EQ(client.LastReply.Text, Lines{"hi"}) << "the previous reply stays";
+    // The next reply gets its own time: the rest of the trickle and the next
+    // reply arrive within it.
+    client.ReadTimeout = test::kClientReadTimeoutMs;
+    client.ReadReply();
+    EXPECT_EQ(client.LastReply.Text.back(), "three");
+    client.ReadReply();
+    EXPECT_EQ(client.LastReply.Text, Lines{"next"});
+    client.Disconnect();
 }
 
 }  // namespace

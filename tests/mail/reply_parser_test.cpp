@@ -21,7 +21,6 @@ TEST(ReplyParserTest, EndsAfterTheReplysLastLineOrFailsAtTheByteTooMany) {
         std::vector<std::string> lines;
         test::Ending ending;
         size_t maxLineBytes = kDefaultMaxLineLength;
-        MaxLineAction lineAction = MaxLineAction::Exception;
         int64_t maxReplyBytes = kMaxReplyBytes;
     };
     const Case cases[] = {
@@ -40,33 +39,24 @@ TEST(ReplyParserTest, EndsAfterTheReplysLastLineOrFailsAtTheByteTooMany) {
          {"250 " + std::string(20000, 'x')},
          test::DoneAt(20005),
          0},
-        // Cut after four bytes each: "250-", "abcd", "efgh", then "\r" is a blank line.
-        {"long lines split",
-         "250-abcdefgh\r\n250\r\n",
-         {"250-", "abcd", "efgh", "250"},
-         test::DoneAt(19),
-         4,
-         MaxLineAction::Split},
         {"at the reply limit",
          "250-aaaa\r\n250 bbbb\r\n",
          {"250-aaaa", "250 bbbb"},
          test::DoneAt(20),
          kDefaultMaxLineLength,
-         MaxLineAction::Exception,
          16},
         {"passing the reply limit at a line's end",
          "250-aaaa\r\n250 bbbb\r\n",
          {},
          test::FailsAt(19, "Reply exceeds 15 bytes."),
          kDefaultMaxLineLength,
-         MaxLineAction::Exception,
          15},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (const test::Split& split : test::EverySplit(c.input)) {
             SCOPED_TRACE(split.name);
-            ReplyParser parser(c.maxLineBytes, c.lineAction, c.maxReplyBytes);
+            ReplyParser parser(c.maxLineBytes, c.maxReplyBytes);
             const test::Outcome outcome = test::FeedPieces(
                 split.pieces, [&](std::string_view piece) { return parser.Feed(piece); },
                 [&] { return parser.Done(); });

@@ -16,6 +16,7 @@
 #include "common/process_abort.h"
 #include "net/net_error.h"
 #include "net/tcp_client.h"
+#include "support/connection_reads.h"
 #include "support/expect_throw.h"
 #include "support/isolated_network.h"
 #include "support/process_resources.h"
@@ -59,7 +60,7 @@ TEST(HappyEyeballsTest, AStalledIPv6AddressGivesWayToIPv4AfterTheAttemptDelay) {
         client.Connect(Wait::For(kConnectTimeout));
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         const std::string connecting = Joined(statuses);
-        const std::string line = client.ReadLn();
+        const std::string line = test::ReadLine(client);
         client.Disconnect();
         // The stalled attempt's socket went with the race.
         const std::string closed = server.WaitClosed() ? "all closed" : "peer still open";

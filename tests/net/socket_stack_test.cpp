@@ -1,7 +1,6 @@
 #include "net/socket_stack.h"
 
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -12,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/errno_text.h"
 #include "common/file_descriptor.h"
 #include "net/net_error.h"
 #include "net/tcp_client.h"
@@ -230,8 +230,7 @@ TEST(StackLifetimeTest, StartUpFailuresRefuseTheComponentUntilAStartSucceeds) {
     int starts = 0;
     SocketStack::SetStartupStepsForTesting({"WS2_32.DLL", [] { return ENOENT; }, [&] { return ++starts, 0; }});
     auto missing = ExpectThrowWithMessage<SocketLibraryError>(
-        [] { TcpClient client; },
-        "Error on loading Winsock2 library (WS2_32.DLL): " + std::string(std::strerror(ENOENT)));
+        [] { TcpClient client; }, "Error on loading Winsock2 library (WS2_32.DLL): " + ErrnoText(ENOENT));
     if (missing) {
         EXPECT_EQ(missing->SystemCode(), ENOENT);
     }

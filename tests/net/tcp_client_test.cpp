@@ -8,6 +8,7 @@
 
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
+#include "support/connection_reads.h"
 #include "support/expect_throw.h"
 #include "support/isolated_network.h"
 #include "support/loopback.h"
@@ -130,7 +131,7 @@ TEST(TcpClientTest, NoticedCloseRaisesTheStatusBeforeTheEvent) {
     EventLog log;
     ConnectTo(client, server);
     log.Attach(client);
-    EXPECT_THROW(client.ReadLn(), ConnClosedGracefullyError);
+    EXPECT_THROW(test::ReadLine(client), ConnClosedGracefullyError);
     EXPECT_EQ(log.entries, (std::vector<std::string>{"Disconnected.", "OnDisconnected"}));
     log.entries.clear();
     client.Disconnect();
@@ -154,7 +155,7 @@ TEST(TcpClientTest, RefusedConnectRaisesSocketErrorAndCanBeRetried) {
     ScriptedPeer server({peer::SendLine("hello")});
     client.Port = server.Port();
     client.Connect(Wait::For(std::chrono::milliseconds(1000)));
-    EXPECT_EQ(client.ReadLn(), "hello");
+    EXPECT_EQ(test::ReadLine(client), "hello");
 }
 
 TEST(TcpClientTest, ConnectWhileConnectedIsRefused) {
@@ -192,55 +193,10 @@ TEST(TcpClientTest, ThreadedConnectReturnsAsSoonAsConnected) {
     auto start = Clock::now();
     client.Connect(Wait::For(std::chrono::milliseconds(120000)));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(client.ReadLn(), "hi");
+    EXPECT_EQ(test::ReadLine(client), "hi");
     client.Disconnect();
     client.Connect(Wait::Forever());
     EXPECT_TRUE(client.IsConnected());
-}
-
-TEST(TcpClientTest, BindsToTheGivenPortOrTheHighestFreeOneOfARange) {
-    ScriptedPeer server({peer::Close(), peer::Accept(), peer::Close(), peer::Accept()});
-    int freePort = ClosedPort();
-    TcpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.BoundIP = "127.0.0.1";
-    client.BoundPort = freePort;
-    client.Connect();
-    auto* handler = static_cast<SocketIOHandler*>(client.Handler());
-    EXPECT_EQ(handler->Binding().Port, freePort);
-    EXPECT_EQ(handler->Binding().PeerPort, server.Port());
-
-    TcpClient second;
-    second.Host = "127.0.0.1";
-    second.Port = server.Port();
-    second.BoundIP = "127.0.0.1";
-    second.BoundPort = freePort;
-    ExpectThrowWithMessage<CouldNotBindSocketError>([&] { second.Connect(); },
-                                                    "Could not bind socket. Address and port are already in use.");
-    // A range whose only port is taken, then the same range widened by one.
-    second.BoundPort = 0;
-    second.BoundPortMin = freePort;
-    second.BoundPortMax = freePort;
-    EXPECT_THROW(second.Connect(), CanNotBindPortInRangeError);
-    second.BoundPortMin = freePort - 1;
-    try {
-        second.Connect();
-        EXPECT_EQ(static_cast<SocketIOHandler*>(second.Handler())->Binding().Port, freePort - 1);
-    } catch (const CanNotBindPortInRangeError&) {
-        // freePort - 1 happened to be taken by someone else; nothing to check.
-    }
-}
-
-TEST(TcpClientTest, RangeErrorsCarryTheirBounds) {
-    TcpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = ClosedPort();
-    client.BoundPortMin = 41000;
-    client.BoundPortMax = 40000;
-    ExpectThrowWithMessage<InvalidPortRangeError>([&] { client.Connect(); }, "Invalid Port Range (41000 - 40000)");
-    EXPECT_STREQ(CanNotBindPortInRangeError(1, 2).what(), "Can not bind in port range (1 - 2)");
-    EXPECT_FALSE(client.IsConnected());
 }
 
 TEST(TcpClientTest, SharedHandlerIsNeverFreedAndReportsNoConnectStates) {

@@ -22,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "common/errno_text.h"
 #include "common/file_descriptor.h"
 #include "common/posix_io.h"
 #include "support/loopback.h"
@@ -55,7 +56,7 @@ class ScopedNetNamespace {
 public:
     ScopedNetNamespace() : original_(open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)) {
         if (!original_.Valid() || unshare(CLONE_NEWNET) != 0) {
-            throw std::runtime_error(std::string("cannot create a network namespace: ") + std::strerror(errno));
+            throw std::runtime_error(std::string("cannot create a network namespace: ") + ErrnoText(errno));
         }
         BringLoopbackUp();
     }
@@ -105,7 +106,7 @@ inline std::string RunInChild(const std::function<std::string()>& body) {
 // up, and its own mount namespace, whose mounts no other process sees.
 inline void EnterPrivateNetworkAndMounts() {
     if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) {
-        throw std::runtime_error(std::string("cannot create namespaces: ") + std::strerror(errno));
+        throw std::runtime_error(std::string("cannot create namespaces: ") + ErrnoText(errno));
     }
     BringLoopbackUp();
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {

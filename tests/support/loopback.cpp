@@ -1,11 +1,11 @@
 #include "support/loopback.h"
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include <sys/socket.h>
 
+#include "common/errno_text.h"
 #include "common/posix_io.h"
 #include "common/socket_address.h"
 
@@ -17,7 +17,7 @@ FileDescriptor BindLoopback(int type, const std::string& address, int port) {
     FileDescriptor socket(::socket(bound->Family(), type | SOCK_CLOEXEC, 0));
     if (!socket.Valid() || bind(socket.Get(), bound->Get(), bound->Length()) != 0) {
         throw std::runtime_error("cannot bind to " + address + " port " + std::to_string(port) + ": " +
-                                 std::strerror(errno));
+                                 ErrnoText(errno));
     }
     return socket;
 }
@@ -44,7 +44,7 @@ FileDescriptor LoopbackListener::Accept(Deadline deadline, const WakeUpEvent* st
     if (ready < 0 || fds[1].revents != 0) return FileDescriptor();
     if (ready == 0) throw std::runtime_error("no client connected");
     FileDescriptor accepted(accept4(socket_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (!accepted.Valid()) throw std::runtime_error(std::string("accept failed: ") + std::strerror(errno));
+    if (!accepted.Valid()) throw std::runtime_error(std::string("accept failed: ") + ErrnoText(errno));
     return accepted;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <optional>
 #include <stdexcept>
 
@@ -12,6 +11,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include "common/errno_text.h"
 #include "common/posix_io.h"
 #include "common/socket_address.h"
 #include "support/test_pki.h"
@@ -234,7 +234,7 @@ bool ScriptedPeer::SendAll(std::string_view bytes) {
             continue;
         }
         if (sent <= 0) {
-            Fail(std::string("send failed: ") + std::strerror(errno));
+            Fail(std::string("send failed: ") + ErrnoText(errno));
             return false;
         }
         bytes.remove_prefix(static_cast<size_t>(sent));

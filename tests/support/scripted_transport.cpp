@@ -70,7 +70,7 @@ void ScriptedTransport::Close() {
     connected_ = false;
 }
 
-void ScriptedTransport::ConnectClient(const std::string& host, int port, AddressFamily, Wait, const LocalBinding&) {
+void ScriptedTransport::ConnectClient(const std::string& host, int port, AddressFamily, Wait) {
     peerTried_ = host + ":" + std::to_string(port);
     Advance();
     failures_ += StepsLeft();

@@ -73,8 +73,7 @@ public:
     std::string Unplayed();
 
     void Close() override;
-    void ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait,
-                       const LocalBinding& local) override;
+    void ConnectClient(const std::string& host, int port, AddressFamily family, Wait wait) override;
     bool Connected() override { return connected_; }
     bool Readable(Wait wait) override;
     bool Writable(Wait wait) override;
