@@ -21,7 +21,8 @@
 #include "app/fakes.h"
 #include "app/http_web_client.h"
 #include "app/settings_store.h"
-#include "app/watch_state.h"
+#include "app/watch_outcome.h"
+#include "app/watch_spec.h"
 #include "common/byte_sink.h"
 #include "http/http_client.h"
 #include "input_answer.h"
@@ -111,8 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     test::FakeMonitorView view;
     SettingsStore settings(SettingsFolder());
     ActivityLog log("/dev/null");
-    WatchState state;
-    AlertReport report(form, settings, webClient, state, log, view);
+    WatchOutcome outcome;
+    outcome.statusLine = webClient.ResponseText();
+    outcome.statusCode = webClient.ResponseCode();
+    AlertReport report(log, view);
 
     test::ScriptedTransport mail({script::SendLine("220 fuzz"), script::ReadLine(), script::SendLine("250 fuzz"),
                                   script::ReadLine(), script::SendLine("250 reset"), script::ReadLine(),
@@ -123,12 +126,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pop3Client.SetIOHandler(&mail);
     smtpClient.SetIOHandler(&mail);
     MailMessage message;
-    AlertDelivery delivery(report, form, settings, view, pop3Client, smtpClient, message);
+    AlertDelivery delivery(report, view, pop3Client, smtpClient, message);
+    const WatchSpec spec = ReadWatchSpec(form, settings);
     try {
         if (size > 0 && (data[0] & 0x80) != 0) {
-            delivery.SendOutageAlert({WatchKind::Web, std::string(kAddress), {"Reason: " + reason}});
+            delivery.SendOutageAlert(spec, outcome, {{"Reason: " + reason}});
         } else {
-            delivery.SendAlert();
+            delivery.SendAlert(spec, outcome);
         }
     } catch (const std::exception&) {
         // The server closes after "354": the reply to the message never comes.
