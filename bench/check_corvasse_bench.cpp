@@ -45,7 +45,7 @@
 #include <openssl/x509.h>
 #include <unistd.h>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "process_cost.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"

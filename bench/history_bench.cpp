@@ -28,7 +28,7 @@
 
 #include <sys/stat.h>
 
-#include "app/outage_tracker.h"
+#include "app/outage/outage_tracker.h"
 #include "history/history_store.h"
 #include "process_cost.h"
 #include "support/temp_dir.h"

@@ -24,10 +24,10 @@
 #include <memory>
 #include <string>
 
-#include "app/dialogs.h"
-#include "app/handler_guard.h"
-#include "app/history_range.h"
-#include "app/settings_store.h"
+#include "app/history_view/history_range.h"
+#include "app/settings/settings_store.h"
+#include "app/view/dialogs.h"
+#include "app/view/handler_guard.h"
 #include "process_cost.h"
 #include "support/temp_dir.h"
 #include "support/year_of_results.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <climits>
 #include <string_view>
 
-#include "app/settings_store.h"
-#include "app/version.h"
+#include "app/monitor/version.h"
+#include "app/settings/settings_store.h"
 #include "cli/command_line.h"
 #include "common/byte_string.h"
 #include "history/history_store.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/monitor.h"
+#include "app/monitor/monitor.h"
 #include "cli/thresholds.h"
 
 namespace corvasse {

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/settings_store.h"
-#include "app/version.h"
+#include "app/monitor/version.h"
+#include "app/settings/settings_store.h"
 #include "common/errno_text.h"
 #include "common/file_descriptor.h"
 

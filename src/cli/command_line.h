@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/monitor.h"
+#include "app/monitor/monitor.h"
 
 namespace corvasse {
 

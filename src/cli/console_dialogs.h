@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/dialogs.h"
+#include "app/view/dialogs.h"
 
 namespace corvasse {
 

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/monitor_view.h"
+#include "app/view/monitor_view.h"
 
 namespace corvasse {
 

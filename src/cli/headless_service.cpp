@@ -1,10 +1,10 @@
 #include "cli/headless_service.h"
 
-#include "app/interval_timer.h"
-#include "app/settings_form.h"
-#include "app/settings_store.h"
-#include "app/watch_cycle.h"
-#include "app/watch_interval.h"
+#include "app/monitor/watch_cycle.h"
+#include "app/settings/settings_form.h"
+#include "app/settings/settings_store.h"
+#include "app/settings/watch_interval.h"
+#include "app/watch/interval_timer.h"
 #include "cli/command_line.h"
 
 namespace corvasse {

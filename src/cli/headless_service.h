@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/form_values.h"
-#include "app/handler_guard.h"
-#include "app/monitor.h"
+#include "app/monitor/monitor.h"
+#include "app/settings/form_values.h"
+#include "app/view/handler_guard.h"
 #include "cli/console_dialogs.h"
 #include "cli/console_view.h"
 

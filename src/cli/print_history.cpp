@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/form_values.h"
-#include "app/history_text.h"
-#include "app/monitor.h"
-#include "app/settings_form.h"
-#include "app/settings_store.h"
-#include "app/watch_history.h"
-#include "app/watch_spec.h"
+#include "app/history_view/history_text.h"
+#include "app/history_view/watch_history.h"
+#include "app/monitor/monitor.h"
+#include "app/settings/form_values.h"
+#include "app/settings/settings_form.h"
+#include "app/settings/settings_store.h"
+#include "app/settings/watch_spec.h"
 #include "cli/console_dialogs.h"
 #include "cli/console_view.h"
 

@@ -14,8 +14,8 @@
 
 #include <cstdio>
 
-#include "app/history_range.h"
-#include "history/history_records.h"
+#include "app/history_view/history_range.h"
+#include "core/history_records.h"
 
 namespace corvasse {
 

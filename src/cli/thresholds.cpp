@@ -1,6 +1,6 @@
 #include "cli/thresholds.h"
 
-#include "app/certificate_expiry_text.h"
+#include "app/alert/certificate_expiry_text.h"
 
 namespace corvasse {
 

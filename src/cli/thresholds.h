@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli/check_status.h"
-#include "net/peer_certificate.h"
+#include "core/peer_certificate.h"
 
 namespace corvasse {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/result_keeper.h"
+#include "app/watch/result_keeper.h"
 #include "cli/check_options.h"
 #include "cli/check_status.h"
 

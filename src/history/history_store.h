@@ -33,8 +33,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/history_records.h"
 #include "history/history_access.h"
-#include "history/history_records.h"
 
 namespace corvasse {
 

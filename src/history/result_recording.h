@@ -11,7 +11,7 @@
 //     OutageState state = ...from recording.State() and the result...;
 //     const OutageState written = recording.Commit(result, std::move(state));
 
-#include "history/history_records.h"
+#include "core/history_records.h"
 #include "history/sqlite_transaction.h"
 
 namespace corvasse {

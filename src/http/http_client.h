@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "core/peer_certificate.h"
 #include "http/http_request.h"
 #include "http/http_response.h"
 #include "http/response_limits.h"
 #include "http/uri.h"
-#include "net/peer_certificate.h"
 #include "net/tcp_client.h"
 
 namespace corvasse {

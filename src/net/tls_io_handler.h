@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "net/peer_certificate.h"
+#include "core/peer_certificate.h"
 #include "net/socket_io_handler.h"
 
 struct ssl_st;

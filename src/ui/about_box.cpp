@@ -1,6 +1,6 @@
 #include "ui/about_box.h"
 
-#include "app/version.h"
+#include "app/monitor/version.h"
 #include "ui/smooth_label.h"
 #include "ui/web_links.h"
 

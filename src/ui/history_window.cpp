@@ -30,10 +30,10 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include "app/handler_guard.h"
-#include "app/history_text.h"
-#include "app/time_ticks.h"
-#include "app/watch_history.h"
+#include "app/history_view/history_text.h"
+#include "app/history_view/time_ticks.h"
+#include "app/history_view/watch_history.h"
+#include "app/view/handler_guard.h"
 #include "ui/qt_text.h"
 
 namespace corvasse {

@@ -13,9 +13,9 @@
 
 #include <QWidget>
 
-#include "app/history_range.h"
-#include "app/response_chart.h"
-#include "history/history_records.h"
+#include "app/history_view/history_range.h"
+#include "app/history_view/response_chart.h"
+#include "core/history_records.h"
 
 class QAreaSeries;
 class QChart;

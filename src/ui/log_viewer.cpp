@@ -6,8 +6,8 @@
 #include <QShowEvent>
 #include <QStringList>
 
-#include "app/activity_log.h"
-#include "app/handler_guard.h"
+#include "app/view/activity_log.h"
+#include "app/view/handler_guard.h"
 #include "ui/qt_text.h"
 
 namespace corvasse {

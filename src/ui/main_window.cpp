@@ -25,14 +25,13 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/activity_log.h"
-#include "app/certificate_warnings.h"
-#include "app/monitor.h"
-#include "app/setting_keys.h"
-#include "app/settings_form.h"
-#include "app/settings_store.h"
-#include "app/watch_cycle.h"
-#include "app/watch_spec.h"
+#include "app/monitor/monitor.h"
+#include "app/monitor/watch_cycle.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_form.h"
+#include "app/settings/settings_store.h"
+#include "app/settings/watch_spec.h"
+#include "app/view/activity_log.h"
 #include "common/byte_string.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"

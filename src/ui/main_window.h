@@ -11,9 +11,9 @@
 
 #include <QMainWindow>
 
-#include "app/form_fields.h"
-#include "app/handler_guard.h"
-#include "app/monitor_view.h"
+#include "app/settings/form_fields.h"
+#include "app/view/handler_guard.h"
+#include "app/view/monitor_view.h"
 
 class QAbstractButton;
 class QComboBox;

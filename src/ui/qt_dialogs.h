@@ -7,7 +7,7 @@
 
 #include <QMessageBox>
 
-#include "app/dialogs.h"
+#include "app/view/dialogs.h"
 
 class QWidget;
 

@@ -10,7 +10,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "app/interval_timer.h"
+#include "app/watch/interval_timer.h"
 
 namespace corvasse {
 

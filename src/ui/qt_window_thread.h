@@ -11,7 +11,7 @@
 
 #include <QObject>
 
-#include "app/window_thread.h"
+#include "app/monitor/window_thread.h"
 
 namespace corvasse {
 

@@ -11,16 +11,16 @@
 #include <string_view>
 #include <vector>
 
-#include "app/alert_sender.h"
-#include "app/dialogs.h"
-#include "app/form_fields.h"
-#include "app/interval_timer.h"
-#include "app/monitor_view.h"
-#include "app/ping_client.h"
-#include "app/watch_outcome.h"
-#include "app/watch_spec.h"
-#include "app/web_client.h"
+#include "app/alert/alert_sender.h"
+#include "app/settings/form_fields.h"
+#include "app/settings/watch_spec.h"
+#include "app/view/dialogs.h"
+#include "app/view/monitor_view.h"
+#include "app/watch/interval_timer.h"
+#include "app/watch/ping_client.h"
+#include "app/watch/web_client.h"
 #include "common/byte_sink.h"
+#include "core/watch_outcome.h"
 
 namespace corvasse::test {
 

@@ -12,14 +12,14 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/activity_log.h"
 #include "app/fakes.h"
-#include "app/result_keeper.h"
-#include "app/settings_store.h"
-#include "app/tick_boxes.h"
-#include "app/watch.h"
-#include "app/watch_schedule.h"
-#include "app/watch_state.h"
+#include "app/monitor/tick_boxes.h"
+#include "app/settings/settings_store.h"
+#include "app/view/activity_log.h"
+#include "app/watch/result_keeper.h"
+#include "app/watch/watch.h"
+#include "app/watch/watch_schedule.h"
+#include "app/watch/watch_state.h"
 #include "history/history_store.h"
 #include "support/temp_dir.h"
 

@@ -17,7 +17,7 @@
 
 #include <signal.h>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "support/child_process.h"
 #include "support/loopback.h"
 #include "support/nginx_server.h"

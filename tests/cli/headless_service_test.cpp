@@ -13,7 +13,7 @@
 #include <string>
 
 #include "app/fakes.h"
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "support/loopback.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"

@@ -12,7 +12,7 @@
 #include <regex>
 #include <thread>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
 

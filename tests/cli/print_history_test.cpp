@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/result_time_text.h"
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
+#include "app/view/result_time_text.h"
 #include "history/history_store.h"
 #include "support/child_process.h"
 #include "support/read_only_folder.h"

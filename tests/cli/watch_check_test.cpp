@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "history/history_store.h"
 #include "support/child_process.h"
 #include "support/cost_meter.h"

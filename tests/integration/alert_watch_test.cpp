@@ -7,7 +7,7 @@
 #include <regex>
 #include <string>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "common/utf8_text.h"
 #include "support/mail_reader.h"
 #include "support/message_lines.h"

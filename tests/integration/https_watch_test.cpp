@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
-#include "app/watch_state.h"
+#include "app/settings/settings_store.h"
+#include "app/watch/watch_state.h"
 #include "support/mail_reader.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"

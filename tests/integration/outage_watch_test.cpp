@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "support/loopback.h"
 #include "support/mail_reader.h"
 #include "support/monitor_files.h"

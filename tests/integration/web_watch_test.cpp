@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/watch_state.h"
+#include "app/watch/watch_state.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
 #include "support/temp_dir.h"

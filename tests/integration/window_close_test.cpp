@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "support/child_process.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"

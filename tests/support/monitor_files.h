@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "app/monitor.h"
-#include "app/settings_store.h"
+#include "app/monitor/monitor.h"
+#include "app/settings/settings_store.h"
 
 namespace corvasse::test {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "history/history_records.h"
+#include "core/history_records.h"
 
 namespace corvasse::test {
 

@@ -10,7 +10,7 @@
 #include <numbers>
 #include <random>
 
-#include "app/outage_tracker.h"
+#include "app/outage/outage_tracker.h"
 #include "history/history_store.h"
 
 int main(int argc, char** argv) {

@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "app/fakes.h"
-#include "app/monitor.h"
+#include "app/monitor/monitor.h"
 #include "support/monitor_files.h"
 #include "support/temp_dir.h"
 #include "support/virtual_desktop.h"

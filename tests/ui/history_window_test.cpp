@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "app/fakes.h"
-#include "app/handler_guard.h"
-#include "app/history_text.h"
+#include "app/history_view/history_text.h"
+#include "app/view/handler_guard.h"
 #include "support/child_process.h"
 #include "support/recorded_outage.h"
 #include "support/scoped_environment.h"

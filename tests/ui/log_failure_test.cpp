@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "app/settings/settings_store.h"
 #include "support/loopback.h"
 #include "support/monitor_files.h"
 #include "support/read_only_folder.h"

@@ -19,11 +19,11 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/activity_log.h"
 #include "app/fakes.h"
-#include "app/monitor.h"
-#include "app/settings_store.h"
-#include "app/watch_state.h"
+#include "app/monitor/monitor.h"
+#include "app/settings/settings_store.h"
+#include "app/view/activity_log.h"
+#include "app/watch/watch_state.h"
 #include "history/history_store.h"
 #include "support/monitor_files.h"
 #include "support/temp_dir.h"

@@ -18,7 +18,7 @@
 #include <QPushButton>
 
 #include "app/fakes.h"
-#include "app/monitor.h"
+#include "app/monitor/monitor.h"
 #include "ui/main_window.h"
 #include "ui/qt_test_app.h"
 

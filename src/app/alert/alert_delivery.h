@@ -1,0 +1,126 @@
+#pragma once
+// Turns a failed watch into an e-mail: composes and logs the report, logs in
+// to the POP3 server first when "POP before SMTP" is on, configures the SMTP
+// client from the watch's mail settings, fills the alert message and sends it.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/alert/alert_sender.h"
+
+namespace corvasse {
+
+class AlertReport;
+struct MailSettings;
+class MailMessage;
+class MonitorView;
+class Pop3Client;
+class SmtpClient;
+struct Mailbox;
+
+// The footer line of every alert: "Corvasse " and this notice.
+inline constexpr std::string_view kPublisherNotice = "web watch alert, published by the Corvasse project.";
+inline constexpr std::string_view kAlertSubject = "Corvasse Alert";
+// An outage's alert and its recovery name the address after them:
+// "Corvasse Alert: ADDRESS", "Corvasse Recovered: ADDRESS".
+inline constexpr std::string_view kRecoverySubject = "Corvasse Recovered";
+inline constexpr std::string_view kTestMailSubject = "Corvasse Test";
+inline constexpr std::string_view kCertificateWarningSubject = "Corvasse Certificate Warning";
+// What the status bar and the pane say while each kind of mail goes out.
+inline constexpr std::string_view kAlertSendingText = "Sending e-mail alert...";
+inline constexpr std::string_view kRecoverySendingText = "Sending recovery e-mail...";
+inline constexpr std::string_view kTestMailSendingText = "Sending test e-mail...";
+inline constexpr std::string_view kCertificateWarningSendingText = "Sending certificate warning e-mail...";
+// The test message's line after the date line.
+inline constexpr std::string_view kTestMailText =
+    "This is a test message from Corvasse: its alerts reach this address.";
+// The pane line of an alert whose mail dialogue the user cut.
+inline constexpr std::string_view kAlertAbortedLine = "E-mail alert aborted, not sent...";
+// The message's charset when the "charSet" setting is missing and the alert
+// is all ASCII.
+inline constexpr std::string_view kDefaultAlertCharSet = "iso-8859-1";
+// The same when some of its text is beyond ASCII: the window hands over UTF-8.
+inline constexpr std::string_view kUtf8AlertCharSet = "utf-8";
+
+class AlertDelivery : public AlertSender {
+public:
+    // Every object must outlive this one. The two clients share one socket
+    // I/O handler and are used strictly one after the other.
+    AlertDelivery(AlertReport& report, MonitorView& view, Pop3Client& pop3Client, SmtpClient& smtpClient,
+                  MailMessage& alertMessage);
+
+    // Delivers one alert. The report is in the log before anything goes on
+    // the network; a log that cannot be written is shown as a pane line and
+    // the alert is delivered all the same. It goes out as the watch's spec
+    // says (its mail settings, read with the watch); a user name, password,
+    // authentication type or port that reads "n/a" leaves the SMTP client's
+    // previous value. An alert beyond ASCII declares its charset ("charSet",
+    // else UTF-8) on its text part, sent quoted-printable, and in the encoded
+    // words of its display names; an all-ASCII alert is 7bit text, or
+    // quoted-printable when a line would pass kMailLineMaxLength.
+    // "mailSecurity" "starttls" or "tls" protects both mail dialogues
+    // (STARTTLS/STLS, or TLS on ports 465/995); then a missing "port" means
+    // 587 for STARTTLS and 465 for TLS, and POP3 with TLS uses 995.
+    // "ipFamily" keeps both connections to one address family. The first
+    // error of any step passes to the caller; a POP3 or SMTP connection that
+    // step left open is closed first, so the next alert can connect again.
+    // Throws ConversionError for a "port" that is not a number (before any
+    // SMTP connection), the settings store's, the clients' and the
+    // message's errors. When the user cuts the mail dialogue (AbortedError
+    // through the thread's abort signal), the pane says that the alert was
+    // not sent. The send-to field is a list of addresses (display names,
+    // comments and quotes as mail programs write them, separated by commas):
+    // one message, with one RCPT TO for each. A list that cannot be read
+    // throws MailboxListError, one without an address MessageError, both
+    // before any server is asked. The recipients the server refuses are said
+    // one by one ("Not sent to ADDRESS: REPLY", as a failure of the view);
+    // the others get the message.
+    void SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) override;
+
+    // The same delivery for the other mails: an outage's alert or reminder
+    // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
+    // Alert: ADDRESS"), the recovery mail ("Corvasse Recovered: ADDRESS",
+    // its report as given), the certificate warning ("Corvasse Certificate
+    // Warning", its report as given; nothing logged), each with the footer,
+    // and the test message ("Corvasse Test", the date line and
+    // kTestMailText; nothing logged), which is no alert and has no footer.
+    // The test message goes out as mail says, the others as the settings
+    // are saved. The test message returns the addresses it went to.
+    void SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) override;
+    void SendRecovery(const WatchSpec& spec, const std::string& report) override;
+    void SendCertificateWarning(const WatchSpec& spec, const std::string& report) override;
+    std::vector<std::string> SendTestMail(const MailSettings& mail);
+
+private:
+    // Whether a mail ends with the publisher's footer.
+    enum class Footer { Publisher, None };
+
+    // Says sendingText, adds the footer to text when asked and delivers it;
+    // returns the addresses it went to. handingOver runs just before the
+    // final "." of the message goes out.
+    std::vector<std::string> Send(std::string_view sendingText, const std::string& subject, std::string& text,
+                                  const MailSettings& mail, Footer footer,
+                                  const std::function<void()>& handingOver = {});
+    // Everything after the report: POP3 login, SMTP configuration, sending.
+    std::vector<std::string> Deliver(const std::string& subject, const std::string& text, const MailSettings& mail,
+                                     const std::function<void()>& handingOver);
+    void LoginViaPop(const MailSettings& mail);
+    void ConfigureSmtp(const MailSettings& mail);
+    void FillMessage(const std::string& subject, const std::string& text, const MailSettings& mail,
+                     const std::vector<Mailbox>& recipients);
+
+    AlertReport& report_;
+    MonitorView& view_;
+    Pop3Client& pop3Client_;
+    SmtpClient& smtpClient_;
+    MailMessage& alertMessage_;
+    // The ports the clients had before mail security gave them its default;
+    // without that default they return to them, as if it had never been.
+    std::optional<int> smtpPortBeforeDefault_;
+    std::optional<int> pop3PortBeforeDefault_;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,68 @@
+#pragma once
+// Everything the main window owns that is not a widget: the settings store,
+// the activity log, the network components and the monitor's behaviour
+// (settings form, watch cycle, alert delivery, connection event reporting).
+// The window gives it the form fields, the view, the dialogs and the timer,
+// and forwards its buttons, menus and timer to it.
+
+#include <filesystem>
+#include <memory>
+
+#include "app/view/activity_log.h"
+#include "history/history_store.h"
+
+namespace corvasse {
+
+class ActivityLog;
+class Dialogs;
+class FormFields;
+class IntervalTimer;
+class MonitorView;
+class SettingsForm;
+class SettingsStore;
+class WatchCycle;
+class WindowThread;
+struct WatchState;
+
+// Where the monitor keeps its settings, its activity log and the history of
+// its results.
+struct MonitorFiles {
+    std::filesystem::path settings;
+    // A relative name lives in the working directory at the time of each access.
+    std::filesystem::path log = kActivityLogFileName;
+    std::filesystem::path history = HistoryStore::DefaultFile();
+
+    // Corvasse.conf in the folder, the log in the working directory and the
+    // history in the user's state folder.
+    static MonitorFiles InFolder(const std::filesystem::path& settingsFolder);
+};
+
+class Monitor {
+public:
+    // Watches run on the calling thread, inside the cycle's calls (the
+    // service).
+    Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, const MonitorFiles& files);
+    // Watches run on a worker thread of their own; what they show reaches
+    // the window through windowThread, in order (the window).
+    Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, WindowThread& windowThread,
+            const MonitorFiles& files);
+    ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    SettingsStore& Settings();
+    ActivityLog& Log();
+    SettingsForm& Form();
+    WatchCycle& Cycle();
+    // "Send Test Mail" (app/alert/test_mail.h) where the watches run: at once, or
+    // on the watches' thread after the running watch.
+    void SendTestMail();
+    // Written by the watches; read it between them.
+    const WatchState& State() const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,115 @@
+#include "app/monitor/watch_worker.h"
+
+#include "app/alert/test_mail.h"
+#include "app/monitor/window_thread.h"
+#include "app/view/handler_guard.h"
+#include "common/process_abort.h"
+
+namespace corvasse {
+
+WatchWorker::WatchWorker(const FormFields& form, MonitorView& view, Dialogs& boxes, WindowThread& windowThread,
+                         const MonitorFiles& files)
+    : form_(form),
+      windowThread_(windowThread),
+      view_(view, windowThread),
+      dialogs_(boxes, windowThread),
+      components_(view_, files),
+      watch_(values_, view_, dialogs_, components_.settings, components_.log, components_.web, components_.pingClient,
+             components_.state, components_.results),
+      thread_([this] { Work(); }) {}
+
+WatchWorker::~WatchWorker() {
+    {
+        std::lock_guard lock(mutex_);
+        ending_ = true;
+        waiting_.reset();
+        waitingMail_.reset();
+        if (running_) running_->Raise();
+    }
+    changed_.notify_one();
+    thread_.join();
+}
+
+void WatchWorker::RunWatch() { Ask(waiting_, Job::Watch); }
+
+void WatchWorker::RunTestMail() { Ask(waitingMail_, Job::TestMail); }
+
+void WatchWorker::Ask(std::optional<Request>& slot, Job job) {
+    FormValues form = FormValues::Of(form_);
+    {
+        std::lock_guard lock(mutex_);
+        if (slot) {
+            slot->form = std::move(form);
+        } else {
+            slot = Request{++requested_, job, std::move(form)};
+        }
+    }
+    changed_.notify_one();
+}
+
+WatchWorker::Request WatchWorker::TakeWaiting() {
+    std::optional<Request>& first =
+        waitingMail_ && (!waiting_ || waitingMail_->number < waiting_->number) ? waitingMail_ : waiting_;
+    Request taken = std::move(*first);
+    first.reset();
+    return taken;
+}
+
+void WatchWorker::CutWatch(std::function<void()> then) {
+    uint64_t last;
+    {
+        std::lock_guard lock(mutex_);
+        waiting_.reset();
+        waitingMail_.reset();
+        if (running_) running_->Raise();
+        last = taken_;
+    }
+    if (shown_ >= last) {
+        then();
+    } else {
+        afterCut_.emplace_back(last, std::move(then));
+    }
+}
+
+void WatchWorker::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return ending_ || waiting_ || waitingMail_; });
+        if (ending_) return;
+        Request request = TakeWaiting();
+        const uint64_t number = request.number;
+        values_ = std::move(request.form);
+        taken_ = number;
+        const AbortSignal& signal = running_.emplace();
+        lock.unlock();
+        {
+            AbortSignalScope scope(&signal);
+            try {
+                if (request.job == Job::Watch) {
+                    HandlerGuard(dialogs_).Run([this] { watch_.Run(); });
+                } else {
+                    SendTestMail(components_.alert, values_, components_.settings, view_, dialogs_);
+                }
+            } catch (const AbortedError&) {
+                // Cut: nothing to report and nothing to count.
+            }
+        }
+        // Behind every call the watch handed over.
+        windowThread_.Post([this, number] { Shown(number); });
+        lock.lock();
+        running_.reset();
+    }
+}
+
+void WatchWorker::Shown(uint64_t number) {
+    shown_ = number;
+    std::vector<std::function<void()>> due;
+    std::erase_if(afterCut_, [&](auto& entry) {
+        if (entry.first > number) return false;
+        due.push_back(std::move(entry.second));
+        return true;
+    });
+    for (const auto& then : due) then();
+}
+
+}  // namespace corvasse

@@ -1,0 +1,97 @@
+#pragma once
+// Runs a window's watches on a thread of its own, so that the window's
+// thread only shows: the watch reads a copy of the form taken on the
+// window's thread when it was asked for, and its view calls and boxes are
+// handed back to the window's thread in order (QueuedView, QueuedDialogs).
+// Each watch runs under an abort signal of its own, which a cut raises: the
+// watch's network wait then ends at once with AbortedError. The worker owns
+// its clients and settings, so several could run side by side.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/monitor/monitor_components.h"
+#include "app/monitor/queued_dialogs.h"
+#include "app/monitor/queued_view.h"
+#include "app/monitor/watch_runner.h"
+#include "app/settings/form_values.h"
+#include "app/watch/watch.h"
+#include "common/abort_signal.h"
+
+namespace corvasse {
+
+class WindowThread;
+
+class WatchWorker : public WatchRunner {
+public:
+    // Made on the window's thread, which form, view and boxes belong to;
+    // every object must outlive this one. Watches read copies of form,
+    // report to view and open their boxes through boxes.
+    WatchWorker(const FormFields& form, MonitorView& view, Dialogs& boxes, WindowThread& windowThread,
+                const MonitorFiles& files);
+    // Cuts the running watch and waits for its thread to end.
+    ~WatchWorker() override;
+    WatchWorker(const WatchWorker&) = delete;
+    WatchWorker& operator=(const WatchWorker&) = delete;
+
+    // All three on the window's thread.
+    void RunWatch() override;
+    void CutWatch(std::function<void()> then) override;
+    // "Send Test Mail" with the form as it stands now, on the watches' thread:
+    // at once, or after the running watch. One test mail at most waits, and
+    // it goes before a waiting watch asked for after it. A cut drops it, or
+    // cuts its mail dialogue.
+    void RunTestMail();
+
+    // The parts the watches run over; the settings store and the log may
+    // also be used on the window's thread, the rest only between watches.
+    MonitorComponents& Components() { return components_; }
+
+private:
+    enum class Job { Watch, TestMail };
+    struct Request {
+        uint64_t number;
+        Job job;
+        FormValues form;
+    };
+
+    void Ask(std::optional<Request>& slot, Job job);
+    // The waiting request asked for first, taken from its slot; one must wait.
+    Request TakeWaiting();
+
+    void Work();
+    // On the window's thread, once everything the watch reported is shown.
+    void Shown(uint64_t number);
+
+    const FormFields& form_;
+    WindowThread& windowThread_;
+    // The watch's side, used only on the worker thread.
+    FormValues values_;
+    QueuedView view_;
+    QueuedDialogs dialogs_;
+    MonitorComponents components_;
+    Watch watch_;
+
+    // The window's thread's side.
+    uint64_t requested_ = 0;
+    uint64_t shown_ = 0;
+    // What a cut runs once the watch of that number is shown.
+    std::vector<std::pair<uint64_t, std::function<void()>>> afterCut_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Request> waiting_;
+    std::optional<Request> waitingMail_;
+    uint64_t taken_ = 0;
+    std::optional<AbortSignal> running_;
+    bool ending_ = false;
+    std::thread thread_;
+};
+
+}  // namespace corvasse

@@ -1,0 +1,28 @@
+#include "app/settings/setting_keys.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "app/settings/settings_store.h"
+#include "common/byte_string.h"
+#include "common/utf8_text.h"
+
+namespace corvasse {
+
+std::string ReadSetting(const SettingsStore& settings, const SettingKey& key) {
+    return Utf8OrLatin1(settings.ReadSetting(kSettingsSection, key.name));
+}
+
+void WriteSetting(SettingsStore& settings, const SettingKey& key, std::string_view value) {
+    settings.WriteSetting(kSettingsSection, key.name, value);
+}
+
+void DeleteSetting(SettingsStore& settings, const SettingKey& key) {
+    settings.DeleteSetting(kSettingsSection, key.name);
+}
+
+bool IsSettingOn(const SettingsStore& settings, const SettingKey& key) {
+    return ReadSetting(settings, key) == kSettingOn;
+}
+
+}  // namespace corvasse
