@@ -127,12 +127,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     smtpClient.SetIOHandler(&mail);
     MailMessage message;
     AlertDelivery delivery(report, view, pop3Client, smtpClient, message);
-    const WatchSpec spec = ReadWatchSpec(form, settings);
+    const WatchSpec watchSpec = ReadWatchSpec(form, settings);
     try {
         if (size > 0 && (data[0] & 0x80) != 0) {
-            delivery.SendOutageAlert(spec, outcome, {{"Reason: " + reason}});
+            delivery.SendOutageAlert(watchSpec, outcome, {{"Reason: " + reason}});
         } else {
-            delivery.SendAlert(spec, outcome);
+            delivery.SendAlert(watchSpec, outcome);
         }
     } catch (const std::exception&) {
         // The server closes after "354": the reply to the message never comes.

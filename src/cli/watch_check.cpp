@@ -140,17 +140,17 @@ class AlertGate : public AlertSender {
 public:
     AlertGate(AlertSender& delivery, AlertMode mode) : delivery_(delivery), mode_(mode) {}
 
-    void SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendAlert(spec, outcome);
+    void SendAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendAlert(watchSpec, outcome);
     }
-    void SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendOutageAlert(spec, outcome, alert);
+    void SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendOutageAlert(watchSpec, outcome, alert);
     }
-    void SendRecovery(const WatchSpec& spec, const std::string& report) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(spec, report);
+    void SendRecovery(const WatchSpec& watchSpec, const std::string& report) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(watchSpec, report);
     }
-    void SendCertificateWarning(const WatchSpec& spec, const std::string& report) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(spec, report);
+    void SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(watchSpec, report);
     }
 
 private:
@@ -287,23 +287,23 @@ std::optional<CheckResult> WatchCheck::Prepare() {
     UseCommandLineWatch(p.components.settings, p.options);
     SettingsForm(p.form, p.view, p.dialogs, p.components.settings).Load();
     const std::string where = " in " + p.settingsFile.string();
-    const WatchSpec spec = ReadWatchSpec(p.form, p.components.settings);
-    p.pingWatch = spec.kind == WatchKind::Ping;
-    p.target = spec.target;
+    const WatchSpec watchSpec = ReadWatchSpec(p.form, p.components.settings);
+    p.pingWatch = watchSpec.kind == WatchKind::Ping;
+    p.target = watchSpec.target;
     if (p.pingWatch) {
         if (p.target.empty()) return Unknown("no host to ping" + where);
     } else {
         const std::string address = Trim(p.target);
         if (address.empty() || address == setting::url2watch.initial) return Unknown("no address to watch" + where);
-        if (ContainsBytes(p.target, "https://") && !spec.httpsAllowed) {
+        if (ContainsBytes(p.target, "https://") && !watchSpec.httpsAllowed) {
             return Unknown(p.target + ": https:// addresses are watched only with allowHttps=y" + where);
         }
-        if (!Trim(spec.expectedSize).empty() && !TryStrToInt(spec.expectedSize)) {
-            return Unknown(std::string("expected size: ") + ConversionError(spec.expectedSize).what() + where);
+        if (!Trim(watchSpec.expectedSize).empty() && !TryStrToInt(watchSpec.expectedSize)) {
+            return Unknown(std::string("expected size: ") + ConversionError(watchSpec.expectedSize).what() + where);
         }
     }
-    if (p.options.alert == AlertMode::Deliver && spec.mail.port && !TryStrToInt(*spec.mail.port)) {
-        return Unknown(std::string("SMTP port: ") + ConversionError(*spec.mail.port).what() + where);
+    if (p.options.alert == AlertMode::Deliver && watchSpec.mail.port && !TryStrToInt(*watchSpec.mail.port)) {
+        return Unknown(std::string("SMTP port: ") + ConversionError(*watchSpec.mail.port).what() + where);
     }
     return std::nullopt;
 }

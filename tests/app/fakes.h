@@ -181,9 +181,9 @@ public:
         if (duringAlert) duringAlert();
         Fail();
     }
-    void SendOutageAlert(const WatchSpec& spec, const WatchOutcome&, const OutageAlert& alert) override {
+    void SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome&, const OutageAlert& alert) override {
         outageAlerts.push_back(alert);
-        outageSpecs.push_back(spec);
+        outageSpecs.push_back(watchSpec);
         if (duringOutageAlert) duringOutageAlert(alert);
         Fail();
     }

@@ -97,25 +97,27 @@ AlertDelivery::AlertDelivery(AlertReport& report, MonitorView& view, Pop3Client&
                              MailMessage& alertMessage)
     : report_(report), view_(view), pop3Client_(pop3Client), smtpClient_(smtpClient), alertMessage_(alertMessage) {}
 
-void AlertDelivery::SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) {
-    report_.build_msg(spec, outcome);
-    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, spec.mail, Footer::Publisher);
+void AlertDelivery::SendAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome) {
+    report_.build_msg(watchSpec, outcome);
+    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, watchSpec.mail, Footer::Publisher);
 }
 
-void AlertDelivery::SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) {
-    report_.BuildOutageReport(spec, outcome, alert);
-    Send(kAlertSendingText, std::string(kAlertSubject) + ": " + spec.target, report_.AlertText, spec.mail,
+void AlertDelivery::SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) {
+    report_.BuildOutageReport(watchSpec, outcome, alert);
+    Send(kAlertSendingText, std::string(kAlertSubject) + ": " + watchSpec.target, report_.AlertText, watchSpec.mail,
          Footer::Publisher, alert.handingOver);
 }
 
-void AlertDelivery::SendRecovery(const WatchSpec& spec, const std::string& report) {
+void AlertDelivery::SendRecovery(const WatchSpec& watchSpec, const std::string& report) {
     std::string text = report;
-    Send(kRecoverySendingText, std::string(kRecoverySubject) + ": " + spec.target, text, spec.mail, Footer::Publisher);
+    Send(kRecoverySendingText, std::string(kRecoverySubject) + ": " + watchSpec.target, text, watchSpec.mail,
+         Footer::Publisher);
 }
 
-void AlertDelivery::SendCertificateWarning(const WatchSpec& spec, const std::string& report) {
+void AlertDelivery::SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report) {
     std::string text = report;
-    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, spec.mail, Footer::Publisher);
+    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, watchSpec.mail,
+         Footer::Publisher);
 }
 
 std::vector<std::string> AlertDelivery::SendTestMail(const MailSettings& mail) {

@@ -54,7 +54,7 @@ public:
 
     // Delivers one alert. The report is in the log before anything goes on
     // the network; a log that cannot be written is shown as a pane line and
-    // the alert is delivered all the same. It goes out as the watch's spec
+    // the alert is delivered all the same. It goes out as the WatchSpec
     // says (its mail settings, read with the watch); a user name, password,
     // authentication type or port that reads "n/a" leaves the SMTP client's
     // previous value. An alert beyond ASCII declares its charset ("charSet",
@@ -78,7 +78,7 @@ public:
     // before any server is asked. The recipients the server refuses are said
     // one by one ("Not sent to ADDRESS: REPLY", as a failure of the view);
     // the others get the message.
-    void SendAlert(const WatchSpec& spec, const WatchOutcome& outcome) override;
+    void SendAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome) override;
 
     // The same delivery for the other mails: an outage's alert or reminder
     // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
@@ -89,9 +89,9 @@ public:
     // kTestMailText; nothing logged), which is no alert and has no footer.
     // The test message goes out as mail says, the others as the settings
     // are saved. The test message returns the addresses it went to.
-    void SendOutageAlert(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) override;
-    void SendRecovery(const WatchSpec& spec, const std::string& report) override;
-    void SendCertificateWarning(const WatchSpec& spec, const std::string& report) override;
+    void SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) override;
+    void SendRecovery(const WatchSpec& watchSpec, const std::string& report) override;
+    void SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report) override;
     std::vector<std::string> SendTestMail(const MailSettings& mail);
 
 private:

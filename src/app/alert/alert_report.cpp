@@ -13,34 +13,34 @@ namespace corvasse {
 
 AlertReport::AlertReport(ActivityLog& log, MonitorView& view) : log_(log), view_(view) {}
 
-void AlertReport::build_msg(const WatchSpec& spec, const WatchOutcome& outcome) {
-    AlertText = WebLines(spec, outcome, FoundBy::LatestCheck);
+void AlertReport::build_msg(const WatchSpec& watchSpec, const WatchOutcome& outcome) {
+    AlertText = WebLines(watchSpec, outcome, FoundBy::LatestCheck);
     Close();
 }
 
-void AlertReport::BuildOutageReport(const WatchSpec& spec, const WatchOutcome& outcome, const OutageAlert& alert) {
-    if (spec.kind == WatchKind::Ping) {
-        AlertText = FormatAlertDate(std::time(nullptr)) + "\nPinging host: " + spec.target + "\n";
+void AlertReport::BuildOutageReport(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) {
+    if (watchSpec.kind == WatchKind::Ping) {
+        AlertText = FormatAlertDate(std::time(nullptr)) + "\nPinging host: " + watchSpec.target + "\n";
     } else {
-        AlertText = WebLines(spec, outcome, FoundBy::ThisWatch);
+        AlertText = WebLines(watchSpec, outcome, FoundBy::ThisWatch);
     }
     // The reason in them is a server's text, also as an older history kept it.
     for (const std::string& line : alert.moreLines) AlertText += ShortServerText(line) + "\n";
     Close();
 }
 
-std::string AlertReport::WebLines(const WatchSpec& spec, const WatchOutcome& outcome, FoundBy foundBy) {
+std::string AlertReport::WebLines(const WatchSpec& watchSpec, const WatchOutcome& outcome, FoundBy foundBy) {
     std::string text = FormatAlertDate(std::time(nullptr)) + "\n";
-    text += "Watching address: " + spec.address + "\n";
-    if (spec.checkType == kCheckTypeFileSize) {
-        text += "Expected file size:" + spec.expectedSize + ", Actual file size:" + std::to_string(outcome.pageLength) +
-                "\n";
-    } else if (spec.checkType == kCheckTypeLookFor) {
+    text += "Watching address: " + watchSpec.address + "\n";
+    if (watchSpec.checkType == kCheckTypeFileSize) {
+        text += "Expected file size:" + watchSpec.expectedSize +
+                ", Actual file size:" + std::to_string(outcome.pageLength) + "\n";
+    } else if (watchSpec.checkType == kCheckTypeLookFor) {
         // The page's length is 0 unless this watch brought a page, which the
         // content check then read: a verdict beside no page is an earlier
         // watch's.
         const bool found = outcome.textFound && (foundBy == FoundBy::LatestCheck || outcome.pageLength > 0);
-        text += (found ? "Looked for and found:" : "Looked for but did not find:") + spec.lookFor + "\n";
+        text += (found ? "Looked for and found:" : "Looked for but did not find:") + watchSpec.lookFor + "\n";
     } else {
         text = "WARNING: no value found for \"checktype\".\n";
     }

@@ -46,14 +46,15 @@ MailSettings MailFrom(const FormFields& form, const SettingsStore& settings) {
 }
 
 // "certWarnDays": off when missing or empty.
-void ReadCertificateDays(const SettingsStore& settings, WatchSpec& spec) {
+void ReadCertificateDays(const SettingsStore& settings, WatchSpec& watchSpec) {
     const std::string value = ReadSetting(settings, setting::certWarnDays);
     if (value == kAbsentSetting || value.empty()) return;
-    spec.certificateWarnDays = WholeNumberIn(value, kCertWarnDaysMin, kCertWarnDaysMax);
-    if (!spec.certificateWarnDays) {
-        spec.certificateProblem = "Certificate warnings are off: " + std::string(setting::certWarnDays.name) + "=" +
-                                  value + " in the settings file must be a whole number from " +
-                                  std::to_string(kCertWarnDaysMin) + " to " + std::to_string(kCertWarnDaysMax) + ".";
+    watchSpec.certificateWarnDays = WholeNumberIn(value, kCertWarnDaysMin, kCertWarnDaysMax);
+    if (!watchSpec.certificateWarnDays) {
+        watchSpec.certificateProblem = "Certificate warnings are off: " + std::string(setting::certWarnDays.name) +
+                                       "=" + value + " in the settings file must be a whole number from " +
+                                       std::to_string(kCertWarnDaysMin) + " to " + std::to_string(kCertWarnDaysMax) +
+                                       ".";
     }
 }
 
@@ -61,31 +62,31 @@ void ReadCertificateDays(const SettingsStore& settings, WatchSpec& spec) {
 
 WatchSpec ReadWatchSpec(const FormFields& form, const SettingsStore& store) {
     const SettingsStore settings = store.Snapshot();
-    WatchSpec spec;
-    spec.kind = IsSettingOn(settings, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
-    spec.address = form.Text(Field::txtURL2watch);
-    spec.pingHost = Trim(form.Text(Field::editIPaddr));
-    spec.target = spec.kind == WatchKind::Ping ? spec.pingHost : spec.address;
-    spec.expectedSize = form.Text(Field::txtFileSize);
-    spec.lookFor = form.Text(Field::txtLookFor);
-    spec.checkType = ReadSetting(settings, setting::checktype);
-    spec.httpsAllowed = IsSettingOn(settings, setting::allowHttps);
+    WatchSpec watchSpec;
+    watchSpec.kind = IsSettingOn(settings, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
+    watchSpec.address = form.Text(Field::txtURL2watch);
+    watchSpec.pingHost = Trim(form.Text(Field::editIPaddr));
+    watchSpec.target = watchSpec.kind == WatchKind::Ping ? watchSpec.pingHost : watchSpec.address;
+    watchSpec.expectedSize = form.Text(Field::txtFileSize);
+    watchSpec.lookFor = form.Text(Field::txtLookFor);
+    watchSpec.checkType = ReadSetting(settings, setting::checktype);
+    watchSpec.httpsAllowed = IsSettingOn(settings, setting::allowHttps);
     const std::string family = ReadSetting(settings, setting::ipFamily);
-    spec.family = FamilyFrom(family);
-    spec.eachFamily = family == kIpFamilyEach;
-    spec.offlineAware = IsSettingOn(settings, setting::offlineAware);
+    watchSpec.family = FamilyFrom(family);
+    watchSpec.eachFamily = family == kIpFamilyEach;
+    watchSpec.offlineAware = IsSettingOn(settings, setting::offlineAware);
     const std::string referenceHost = ReadSetting(settings, setting::referenceHost);
-    if (referenceHost != kAbsentSetting) spec.referenceHost = Trim(referenceHost);
+    if (referenceHost != kAbsentSetting) watchSpec.referenceHost = Trim(referenceHost);
     const std::optional<int32_t> grace = TryStrToInt(ReadSetting(settings, setting::resumeGraceSeconds));
-    spec.resumeGrace = grace && *grace >= 0 ? std::chrono::seconds(*grace) : kDefaultResumeGrace;
+    watchSpec.resumeGrace = grace && *grace >= 0 ? std::chrono::seconds(*grace) : kDefaultResumeGrace;
     try {
-        spec.outage = ReadOutageSettings(settings);
+        watchSpec.outage = ReadOutageSettings(settings);
     } catch (const OutageSettingError& error) {
-        spec.outageProblem = error.what();
+        watchSpec.outageProblem = error.what();
     }
-    ReadCertificateDays(settings, spec);
-    spec.mail = MailFrom(form, settings);
-    return spec;
+    ReadCertificateDays(settings, watchSpec);
+    watchSpec.mail = MailFrom(form, settings);
+    return watchSpec;
 }
 
 }  // namespace corvasse

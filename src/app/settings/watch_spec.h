@@ -69,7 +69,7 @@ struct WatchSpec {
     MailSettings mail;
 };
 
-// The spec of the watch the form and the store describe, from one read of
+// The WatchSpec of the watch the form and the store describe, from one read of
 // the settings file. Throws RegistryError.
 WatchSpec ReadWatchSpec(const FormFields& form, const SettingsStore& settings);
 

@@ -23,17 +23,17 @@ constexpr std::chrono::days kLastDay{1};
 CertificateWarnings::CertificateWarnings(MonitorView& view, AlertSender& alert, ResultKeeper& results)
     : view_(view), alert_(alert), results_(results) {}
 
-void CertificateWarnings::Check(const WatchSpec& spec, const PeerCertificate& certificate) {
-    if (!spec.certificateProblem.empty()) {
-        if (settingSaid_.IsNew(spec.certificateProblem)) view_.ShowLogFailure(spec.certificateProblem);
+void CertificateWarnings::Check(const WatchSpec& watchSpec, const PeerCertificate& certificate) {
+    if (!watchSpec.certificateProblem.empty()) {
+        if (settingSaid_.IsNew(watchSpec.certificateProblem)) view_.ShowLogFailure(watchSpec.certificateProblem);
         return;
     }
-    if (!spec.certificateWarnDays) return;
+    if (!watchSpec.certificateWarnDays) return;
     settingSaid_.Clear();
 
     const ResultTime now = results_.Now();
     const auto left = certificate.notAfter - now;
-    if (left > std::chrono::days(*spec.certificateWarnDays)) return;
+    if (left > std::chrono::days(*watchSpec.certificateWarnDays)) return;
     std::string line = CertificateExpiryText(certificate, now);
     line[0] = 'C';
     view_.AddStatusLine(line);
@@ -43,7 +43,7 @@ void CertificateWarnings::Check(const WatchSpec& spec, const PeerCertificate& ce
         left <= kLastDay ? CertificateWarningKind::LastDay : CertificateWarningKind::Expiring};
     if (results_.CertificateWarningSent(warning)) return;
     try {
-        alert_.SendCertificateWarning(spec, CertificateWarningReport(spec.target, certificate, now));
+        alert_.SendCertificateWarning(watchSpec, CertificateWarningReport(watchSpec.target, certificate, now));
     } catch (const std::exception& error) {
         view_.AddStatusLine("Certificate warning not sent: " + FailureReason(error) +
                             "; it is tried again at the next watch.");

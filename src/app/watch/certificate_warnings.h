@@ -23,12 +23,12 @@ public:
     CertificateWarnings(MonitorView& view, AlertSender& alert, ResultKeeper& results);
 
     // The certificate that brought the page of the watch. "certWarnDays"
-    // as the spec read it; a value that is not a whole number in range is said once
+    // as the watch read it; a value that is not a whole number in range is said once
     // ("Certificate warnings are off: certWarnDays=500 in the settings file
     // must be a whole number from 1 to 365.") and warns of nothing. A mail
     // that fails is said in the pane and goes again with the next watch;
     // AbortedError passes to the caller. The mails sent are kept by results.
-    void Check(const WatchSpec& spec, const PeerCertificate& certificate);
+    void Check(const WatchSpec& watchSpec, const PeerCertificate& certificate);
 
 private:
     MonitorView& view_;

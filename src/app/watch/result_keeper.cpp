@@ -38,20 +38,20 @@ ResultKeeper::ResultKeeper(MonitorView& view, ActivityLog& log, AlertSender& ale
 
 ResultKeeper::~ResultKeeper() = default;
 
-void ResultKeeper::Begin(const WatchSpec& spec) {
-    spec_ = spec;
+void ResultKeeper::Begin(const WatchSpec& watchSpec) {
+    watchSpec_ = watchSpec;
     watch_.reset();
     outage_.reset();
     if (recording_ == WatchRecording::None) return;
     if (recording_ == WatchRecording::ResultsAndOutages) {
-        if (spec.outageProblem.empty()) {
-            outage_ = spec.outage;
+        if (watchSpec.outageProblem.empty()) {
+            outage_ = watchSpec.outage;
             settingsSaid_.Clear();
-        } else if (settingsSaid_.IsNew(spec.outageProblem)) {
-            view_.ShowLogFailure(spec.outageProblem);
+        } else if (settingsSaid_.IsNew(watchSpec.outageProblem)) {
+            view_.ShowLogFailure(watchSpec.outageProblem);
         }
     }
-    OpenWatch(spec.target);
+    OpenWatch(watchSpec.target);
 }
 
 void ResultKeeper::OpenWatch(const std::string& target) {
@@ -89,13 +89,13 @@ void ResultKeeper::ResultKnown(const WatchOutcome& outcome) {
 }
 
 void ResultKeeper::FailureSeen(const WatchOutcome& outcome) {
-    if (!ByOutage()) alert_.SendAlert(spec_, outcome);
+    if (!ByOutage()) alert_.SendAlert(watchSpec_, outcome);
 }
 
 void ResultKeeper::Conclude(const WatchOutcome& outcome) {
     if (!ByOutage()) return;
     const WatchResult& result = outcome.result;
-    const std::string& target = spec_.target;
+    const std::string& target = watchSpec_.target;
     OutageTracker tracker(*store_, *watch_, *outage_);
     OutageStep step;
     try {
@@ -104,7 +104,8 @@ void ResultKeeper::Conclude(const WatchOutcome& outcome) {
     } catch (const HistoryError& error) {
         HistoryFailed(error);
         // As without outage mode.
-        if (result.state == ResultState::Down && spec_.kind == WatchKind::Web) alert_.SendAlert(spec_, outcome);
+        if (result.state == ResultState::Down && watchSpec_.kind == WatchKind::Web)
+            alert_.SendAlert(watchSpec_, outcome);
         return;
     }
 
@@ -139,9 +140,9 @@ void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action, const
     switch (action.kind) {
         case OutageActionKind::SendAlert: SendFirstAlert(tracker, action, outcome, {{reason}}); break;
         case OutageActionKind::SendReminder:
-            alert_.SendOutageAlert(spec_, outcome, {{reason, DownSinceLine(action.outage, action.time)}});
+            alert_.SendOutageAlert(watchSpec_, outcome, {{reason, DownSinceLine(action.outage, action.time)}});
             break;
-        case OutageActionKind::SendRecovery: alert_.SendRecovery(spec_, LoggedRecovery(action.outage)); break;
+        case OutageActionKind::SendRecovery: alert_.SendRecovery(watchSpec_, LoggedRecovery(action.outage)); break;
         case OutageActionKind::LogRecovery: LoggedRecovery(action.outage); return;
     }
     tracker.MailSent(action);
@@ -160,7 +161,7 @@ void ResultKeeper::SendFirstAlert(OutageTracker& tracker, const OutageAction& ac
         }
     };
     try {
-        alert_.SendOutageAlert(spec_, outcome, alert);
+        alert_.SendOutageAlert(watchSpec_, outcome, alert);
     } catch (const ProtocolReplyError&) {
         // After the hand-over only the reply to the message itself is read:
         // the server refused the alert, so it did not arrive.
@@ -176,8 +177,8 @@ void ResultKeeper::SendFirstAlert(OutageTracker& tracker, const OutageAction& ac
 }
 
 std::string ResultKeeper::LoggedRecovery(const Outage& outage) {
-    const std::string report =
-        FormatAlertDate(std::time(nullptr)) + "\nWatching address: " + spec_.target + "\n" + RecoveryReport(outage);
+    const std::string report = FormatAlertDate(std::time(nullptr)) + "\nWatching address: " + watchSpec_.target + "\n" +
+                               RecoveryReport(outage);
     try {
         log_.AppendLogLine(report);
     } catch (const IoError& error) {
@@ -186,10 +187,13 @@ std::string ResultKeeper::LoggedRecovery(const Outage& outage) {
     return report;
 }
 
-void ResultKeeper::CheckCertificate(const PeerCertificate& certificate) { certificates_.Check(spec_, certificate); }
+void ResultKeeper::CheckCertificate(const PeerCertificate& certificate) {
+    certificates_.Check(watchSpec_, certificate);
+}
 
 bool ResultKeeper::CertificateWarningSent(const CertificateWarning& warning) {
-    if (certificateWarningsMailed_.contains({spec_.target, warning.issuer, warning.serial, warning.kind})) return true;
+    if (certificateWarningsMailed_.contains({watchSpec_.target, warning.issuer, warning.serial, warning.kind}))
+        return true;
     if (!watch_) return false;
     try {
         return store_->CertificateWarningSent(*watch_, warning);
@@ -200,7 +204,7 @@ bool ResultKeeper::CertificateWarningSent(const CertificateWarning& warning) {
 }
 
 void ResultKeeper::CertificateWarningMailed(const CertificateWarning& warning) {
-    certificateWarningsMailed_.insert({spec_.target, warning.issuer, warning.serial, warning.kind});
+    certificateWarningsMailed_.insert({watchSpec_.target, warning.issuer, warning.serial, warning.kind});
     if (!watch_) return;
     try {
         store_->MarkCertificateWarningSent(*watch_, warning, clock_());

@@ -53,11 +53,11 @@ public:
     ResultKeeper(const ResultKeeper&) = delete;
     ResultKeeper& operator=(const ResultKeeper&) = delete;
 
-    // A watch of spec begins: takes its outage settings (a problem with them
+    // A watch begins: takes its outage settings (a problem with them
     // is said once), opens the history when it is not open and finds the
     // watch in it. Outage mode holds for the watch when the settings ask for
     // it and the history could be used.
-    void Begin(const WatchSpec& spec);
+    void Begin(const WatchSpec& watchSpec);
 
     // The time to stamp a result with.
     ResultTime Now() const { return clock_(); }
@@ -128,7 +128,7 @@ private:
     SaidOnce settingsSaid_;
 
     // The running watch's.
-    WatchSpec spec_;
+    WatchSpec watchSpec_;
     std::optional<WatchId> watch_;
     std::optional<OutageSettings> outage_;
 

@@ -46,15 +46,15 @@ void Watch::Run() {
     // Asked at every watch, so that a sleep is measured from the watch before
     // it, whatever the setting said then.
     const bool slept = resume_.SleptSinceLastCheck();
-    spec_ = ReadWatchSpec(form_, settings_);
-    if (slept && spec_.offlineAware) WaitAfterSleep();
+    watchSpec_ = ReadWatchSpec(form_, settings_);
+    if (slept && watchSpec_.offlineAware) WaitAfterSleep();
     // What the latest content check found stands until the next check.
     const bool textFound = outcome_.textFound;
     outcome_ = WatchOutcome();
     outcome_.textFound = textFound;
-    results_.Begin(spec_);
+    results_.Begin(watchSpec_);
     bool watched = true;
-    if (spec_.kind == WatchKind::Ping) {
+    if (watchSpec_.kind == WatchKind::Ping) {
         RunPingWatch();
     } else {
         watched = RunWebWatch();
@@ -69,13 +69,13 @@ void Watch::Run() {
 
 void Watch::WaitAfterSleep() {
     // A network that comes back after a sleep takes a while to be up again.
-    const std::chrono::seconds grace = spec_.resumeGrace;
+    const std::chrono::seconds grace = watchSpec_.resumeGrace;
     view_.AddStatusLine("This computer has just woken up: the watch waits " + std::to_string(grace.count()) + " s.");
     PollUnlessAborted({}, std::chrono::steady_clock::now() + grace);
 }
 
 std::optional<FamilyPlan> Watch::EachFamilyPlan(const std::string& host) {
-    if (!spec_.eachFamily) return std::nullopt;
+    if (!watchSpec_.eachFamily) return std::nullopt;
     FamilyPlan plan = PlanFamilies(LookupAddresses(host, AddressFamily::Any));
     if (plan.passes.empty()) return std::nullopt;
     std::string notice;
@@ -90,11 +90,11 @@ std::optional<FamilyPlan> Watch::EachFamilyPlan(const std::string& host) {
 
 void Watch::RunPingWatch() {
     std::vector<PingOutcome> outcomes;
-    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(spec_.pingHost)) {
+    if (const std::optional<FamilyPlan> plan = EachFamilyPlan(watchSpec_.pingHost)) {
         outcome_.watchedEachFamily = true;
         for (const FamilyPass& pass : plan->passes) outcomes.push_back(PingOver(pass.family, &pass));
     } else {
-        outcomes.push_back(PingOver(spec_.family, nullptr));
+        outcomes.push_back(PingOver(watchSpec_.family, nullptr));
     }
     std::vector<WatchResult> results;
     for (const PingOutcome& outcome : outcomes) results.push_back(outcome.result);
@@ -108,10 +108,10 @@ Watch::PingOutcome Watch::PingOver(AddressFamily family, const FamilyPass* pass)
     PingOutcome outcome;
     outcome.result.time = results_.Now();
     try {
-        pinger_.PingHost(spec_.pingHost);
+        pinger_.PingHost(watchSpec_.pingHost);
         outcome.result.responseTime = std::chrono::milliseconds(pinger_.ResponseTime());
     } catch (const std::exception& error) {
-        if (const auto offline = OfflineReasonFor(spec_.pingHost, family, pass, ReferenceProbe::Ping)) {
+        if (const auto offline = OfflineReasonFor(watchSpec_.pingHost, family, pass, ReferenceProbe::Ping)) {
             outcome.result.state = ResultState::Unknown;
             outcome.result.reason = *offline;
         } else {
@@ -136,7 +136,7 @@ void Watch::ShowPing(const PingOutcome& outcome) {
     }
     // In outage mode the log keeps the alerts and recoveries; the history every result.
     const bool logged = !results_.ByOutage();
-    const std::string& host = spec_.pingHost;
+    const std::string& host = watchSpec_.pingHost;
     if (outcome.result.state == ResultState::Down) {
         view_.AddStatusLine(DateTimeTextNow() + " - error Pinging site:" + host);
         if (logged) log_.AppendLogLine(DateTimeTextNow() + " - error pinging site." + host);
@@ -151,18 +151,18 @@ void Watch::ShowPing(const PingOutcome& outcome) {
 }
 
 bool Watch::RunWebWatch() {
-    if (!spec_.httpsAllowed && ContainsBytes(spec_.address, "https://")) {
+    if (!watchSpec_.httpsAllowed && ContainsBytes(watchSpec_.address, "https://")) {
         dialogs_.Beep();
         dialogs_.ShowMessage("Sorry, we do not support HTTPS protocol at this time.");
         return false;
     }
-    web_.SetHttpsPolicy(spec_.httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
-    const std::string host = Uri(AbsoluteAddress(spec_.address)).Host;
+    web_.SetHttpsPolicy(watchSpec_.httpsAllowed ? HttpsPolicy::Allowed : HttpsPolicy::Refused);
+    const std::string host = Uri(AbsoluteAddress(watchSpec_.address)).Host;
     if (const std::optional<FamilyPlan> plan = EachFamilyPlan(host)) {
         RunWebWatchOverEachFamily(host, *plan);
         return true;
     }
-    web_.SetAddressFamily(spec_.family);
+    web_.SetAddressFamily(watchSpec_.family);
     web_.SetConnectTimeout(kWatchConnectTimeout);
     // Undecided until the first failure, or the end without one.
     WatchResult& result = outcome_.result;
@@ -170,9 +170,9 @@ bool Watch::RunWebWatch() {
     result.state = ResultState::Unknown;
     try {
         // The page is checked as it arrives.
-        BodyCheck body(spec_.lookFor);
+        BodyCheck body(watchSpec_.lookFor);
         const auto started = std::chrono::steady_clock::now();
-        web_.Get(spec_.address, body);
+        web_.Get(watchSpec_.address, body);
         if (std::optional<PeerCertificate> certificate = web_.ServerCertificate()) {
             outcome_.certificates.push_back(std::move(*certificate));
         }
@@ -187,7 +187,7 @@ bool Watch::RunWebWatch() {
         NoteReply();
         // Only a site that never answered may have been out of reach.
         if (result.state == ResultState::Unknown && web_.ResponseCode() == -1) {
-            if (const auto offline = OfflineReasonFor(host, spec_.family, nullptr, ReferenceProbe::Connect)) {
+            if (const auto offline = OfflineReasonFor(host, watchSpec_.family, nullptr, ReferenceProbe::Connect)) {
                 result.reason = *offline;
                 ReportOffline(result);
                 results_.ResultKnown(outcome_);
@@ -219,9 +219,9 @@ void Watch::RunWebWatchOverEachFamily(const std::string& host, const FamilyPlan&
         result.time = results_.Now();
         std::optional<std::string> failure;
         try {
-            BodyCheck body(spec_.lookFor);
+            BodyCheck body(watchSpec_.lookFor);
             const auto started = std::chrono::steady_clock::now();
-            web_.Get(spec_.address, body);
+            web_.Get(watchSpec_.address, body);
             // The server may show each family a certificate of its own; each warns once.
             if (std::optional<PeerCertificate> certificate = web_.ServerCertificate()) {
                 const auto& seen = outcome_.certificates;
@@ -295,8 +295,8 @@ void Watch::CheckContent(const BodyCheck& body) {
 std::optional<std::string> Watch::ContentFailure(const BodyCheck& body) {
     outcome_.textFound = false;
     view_.RepaintStatusPane();
-    if (!Trim(spec_.expectedSize).empty()) {
-        const int32_t expected = StrToInt(spec_.expectedSize);
+    if (!Trim(watchSpec_.expectedSize).empty()) {
+        const int32_t expected = StrToInt(watchSpec_.expectedSize);
         if (static_cast<int64_t>(expected) < body.Length()) return SizeOverReason(body.Length(), expected);
         return std::nullopt;
     }
@@ -307,9 +307,9 @@ std::optional<std::string> Watch::ContentFailure(const BodyCheck& body) {
 
 std::optional<std::string> Watch::OfflineReasonFor(const std::string& host, AddressFamily family,
                                                    const FamilyPass* pass, ReferenceProbe probe) {
-    if (!spec_.offlineAware) return std::nullopt;
+    if (!watchSpec_.offlineAware) return std::nullopt;
     SystemNetworkProbes probes(probe);
-    return OfflineReason(pass ? pass->lookup : LookupAddresses(host, family), spec_.referenceHost, probes);
+    return OfflineReason(pass ? pass->lookup : LookupAddresses(host, family), watchSpec_.referenceHost, probes);
 }
 
 void Watch::ReportOffline(const WatchResult& result) {

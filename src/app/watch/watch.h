@@ -120,7 +120,7 @@ private:
     ResultKeeper& results_;
     ResumeDetector resume_;
     // The running watch's.
-    WatchSpec spec_;
+    WatchSpec watchSpec_;
     // The state's.
     WatchOutcome& outcome_;
 };

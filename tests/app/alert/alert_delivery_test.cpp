@@ -109,14 +109,14 @@ protected:
 
     // The watch the form and the settings describe, and one of another kind
     // or target.
-    WatchSpec Spec() const { return ReadWatchSpec(form, settings); }
-    WatchSpec Spec(WatchKind kind, const std::string& target) const {
-        WatchSpec spec = Spec();
-        spec.kind = kind;
-        spec.target = target;
-        return spec;
+    WatchSpec Described() const { return ReadWatchSpec(form, settings); }
+    WatchSpec Described(WatchKind kind, const std::string& target) const {
+        WatchSpec watchSpec = Described();
+        watchSpec.kind = kind;
+        watchSpec.target = target;
+        return watchSpec;
     }
-    void SendAlert() { delivery.SendAlert(Spec(), outcome); }
+    void SendAlert() { delivery.SendAlert(Described(), outcome); }
 
     WatchOutcome outcome;
     AlertReport report{log, view};
@@ -469,12 +469,12 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
         std::string text;  // after the date line
         bool logged;
     } rows[] = {
-        {"a web watch's outage", [&] { delivery.SendOutageAlert(Spec(), outcome, {{"Reason: Read Timeout"}}); },
+        {"a web watch's outage", [&] { delivery.SendOutageAlert(Described(), outcome, {{"Reason: Read Timeout"}}); },
          "Subject: Corvasse Alert: http://127.0.0.1:8080/", "Sending e-mail alert...",
          webLines + "Reason: Read Timeout\n----------\n" + footer, true},
         {"a ping watch's reminder",
          [&] {
-             delivery.SendOutageAlert(Spec(WatchKind::Ping, "192.0.2.1"), outcome,
+             delivery.SendOutageAlert(Described(WatchKind::Ping, "192.0.2.1"), outcome,
                                       {{"Reason: 301: Timeout.", "Down since 2026-12-08 14:02:07 (2 h 13 min)"}});
          },
          "Subject: Corvasse Alert: 192.0.2.1", "Sending e-mail alert...",
@@ -485,13 +485,13 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
         {"an address too long for a mail line: folded Subject, quoted-printable text",
          [&] {
              form.texts[Field::txtURL2watch] = longUrl;
-             delivery.SendOutageAlert(Spec(), outcome, {{"Reason: Read Timeout"}});
+             delivery.SendOutageAlert(Described(), outcome, {{"Reason: Read Timeout"}});
          },
          "Subject: Corvasse Alert: " + longUrl, "Sending e-mail alert...",
          "Watching address: " + longUrl + webLines.substr(webLines.find('\n')) + "Reason: Read Timeout\n----------\n" +
              footer,
          true},
-        {"the recovery", [&] { delivery.SendRecovery(Spec(WatchKind::Web, "http://127.0.0.1:8080/"), recovery); },
+        {"the recovery", [&] { delivery.SendRecovery(Described(WatchKind::Web, "http://127.0.0.1:8080/"), recovery); },
          "Subject: Corvasse Recovered: http://127.0.0.1:8080/", "Sending recovery e-mail...",
          recovery.substr(recovery.find('\n') + 1) + footer, false},
         {"the test mail",

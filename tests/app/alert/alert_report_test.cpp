@@ -31,7 +31,7 @@ protected:
     }
 
     // The watch as the form and the settings describe it, and what it found.
-    WatchSpec Spec() const { return ReadWatchSpec(form, settings); }
+    WatchSpec Described() const { return ReadWatchSpec(form, settings); }
 
     AlertReport report{log, view};
     WatchOutcome outcome;
@@ -86,10 +86,10 @@ TEST_F(AlertReportTest, EachCheckTypeWritesItsLineAndEveryReportGoesToTheLogAsOn
         outcome.statusCode = 404;
         row.arrange();
         log.Clear();
-        report.build_msg(Spec(), outcome);
+        report.build_msg(Described(), outcome);
         EXPECT_EQ(row.text.starts_with(warning) ? report.AlertText : AfterDateLine(), row.text);
         // Every call starts afresh, and every call is logged.
-        report.build_msg(Spec(), outcome);
+        report.build_msg(Described(), outcome);
         EXPECT_EQ(test::ReadFile(logFile), report.AlertText + "\r\n" + report.AlertText + "\r\n");
     }
 }
@@ -98,16 +98,16 @@ TEST_F(AlertReportTest, AnOutageReportTellsWhatThisWatchFoundAndShortensItsReaso
     settings.WriteSetting("Settings", "checktype", "lookfor");
     outcome.statusLine = "HTTP/1.1 200 OK";
     outcome.textFound = true;  // by an earlier watch: this one brought no page
-    report.BuildOutageReport(Spec(), outcome, {{"Reason: a\rb"}});
+    report.BuildOutageReport(Described(), outcome, {{"Reason: a\rb"}});
     const std::string reply = "\nHTTP reply #:HTTP/1.1 200 OK, Last Error Number was -1\nReason: ";
     EXPECT_TRUE(AfterDateLine().ends_with("\nLooked for but did not find:Welcome" + reply + "a b\n----------\n"));
     outcome.pageLength = 2048;
-    report.BuildOutageReport(Spec(), outcome, {{"Reason: " + std::string(1000, 'x')}});
+    report.BuildOutageReport(Described(), outcome, {{"Reason: " + std::string(1000, 'x')}});
     EXPECT_TRUE(AfterDateLine().ends_with("\nLooked for and found:Welcome" + reply + std::string(289, 'x') +
                                           "...\n----------\n"));
     // The plain alert keeps telling of the latest check.
     outcome.pageLength = 0;
-    report.build_msg(Spec(), outcome);
+    report.build_msg(Described(), outcome);
     EXPECT_NE(AfterDateLine().find("\nLooked for and found:Welcome\n"), std::string::npos);
 }
 

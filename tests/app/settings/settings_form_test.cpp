@@ -335,10 +335,10 @@ TEST_F(SettingsFormTest, AddressFamilyRoundTripsAndIsDeletedWhileAny) {
         form_.texts[Field::cboAddressFamily] = c.choice;
         settingsForm_.Save();
         EXPECT_EQ(Read("ipFamily"), c.stored) << c.choice;
-        const WatchSpec spec = ReadWatchSpec(form_, settings_);
-        EXPECT_EQ(spec.family, c.family) << c.choice;
-        EXPECT_EQ(spec.mail.family, c.family) << c.choice;
-        EXPECT_EQ(spec.eachFamily, c.stored == std::string("each")) << c.choice;
+        const WatchSpec watchSpec = ReadWatchSpec(form_, settings_);
+        EXPECT_EQ(watchSpec.family, c.family) << c.choice;
+        EXPECT_EQ(watchSpec.mail.family, c.family) << c.choice;
+        EXPECT_EQ(watchSpec.eachFamily, c.stored == std::string("each")) << c.choice;
         const test::FakeFormFields fresh = Loaded();
         EXPECT_EQ(fresh.Text(Field::cboAddressFamily), c.choice);
     }
