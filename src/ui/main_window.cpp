@@ -80,7 +80,7 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, files);
+    monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, pool_, files);
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
     logViewer_ = new corvasse::LogViewer(monitor_->Log(), guard_, this);

@@ -14,6 +14,7 @@
 #include "app/settings/form_fields.h"
 #include "app/view/handler_guard.h"
 #include "app/view/monitor_view.h"
+#include "common/fiber_pool.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -118,6 +119,9 @@ private:
     QtIntervalTimer* Timer1;
     // Before the monitor, so that the calls its worker posted go with it.
     std::unique_ptr<QtWindowThread> windowThread_;
+    // Where the watches run; it outlives the monitor, whose worker waits for
+    // its running watch.
+    corvasse::FiberPool pool_{kWatchThreads};
 
     QTabWidget* pages_ = nullptr;
     QPlainTextEdit* richStatus = nullptr;

@@ -41,11 +41,11 @@ struct Monitor::Parts {
           settingsForm(form, view, dialogs, components.settings) {}
 
     Parts(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, WindowThread& windowThread,
-          const MonitorFiles& files)
+          FiberPool& pool, const MonitorFiles& files)
         : form(form),
           view(view),
           boxes(dialogs),
-          worker(std::make_unique<WatchWorker>(form, view, boxes, windowThread, files)),
+          worker(std::make_unique<WatchWorker>(form, view, boxes, windowThread, pool, files)),
           runner(*worker),
           components(worker->Components()),
           timer(timer, components.schedule),
@@ -74,8 +74,8 @@ Monitor::Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, Interval
     : parts_(std::make_unique<Parts>(form, view, dialogs, timer, files)) {}
 
 Monitor::Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer,
-                 WindowThread& windowThread, const MonitorFiles& files)
-    : parts_(std::make_unique<Parts>(form, view, dialogs, timer, windowThread, files)) {}
+                 WindowThread& windowThread, FiberPool& pool, const MonitorFiles& files)
+    : parts_(std::make_unique<Parts>(form, view, dialogs, timer, windowThread, pool, files)) {}
 
 Monitor::~Monitor() = default;
 

@@ -15,6 +15,7 @@ namespace corvasse {
 
 class ActivityLog;
 class Dialogs;
+class FiberPool;
 class FormFields;
 class IntervalTimer;
 class MonitorView;
@@ -42,10 +43,10 @@ public:
     // Watches run on the calling thread, inside the cycle's calls (the
     // service).
     Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, const MonitorFiles& files);
-    // Watches run on a worker thread of their own; what they show reaches
-    // the window through windowThread, in order (the window).
+    // Watches run on pool, beside other monitors' watches; what they show
+    // reaches the window through windowThread, in order (the window).
     Monitor(FormFields& form, MonitorView& view, Dialogs& dialogs, IntervalTimer& timer, WindowThread& windowThread,
-            const MonitorFiles& files);
+            FiberPool& pool, const MonitorFiles& files);
     ~Monitor();
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;

@@ -3,31 +3,29 @@
 #include "app/alert/test_mail.h"
 #include "app/monitor/window_thread.h"
 #include "app/view/handler_guard.h"
+#include "common/fiber_pool.h"
 #include "common/process_abort.h"
 
 namespace corvasse {
 
 WatchWorker::WatchWorker(const FormFields& form, MonitorView& view, Dialogs& boxes, WindowThread& windowThread,
-                         const MonitorFiles& files)
+                         FiberPool& pool, const MonitorFiles& files)
     : form_(form),
       windowThread_(windowThread),
+      pool_(pool),
       view_(view, windowThread),
       dialogs_(boxes, windowThread),
       components_(view_, files),
       watch_(values_, view_, dialogs_, components_.settings, components_.log, components_.web, components_.pingClient,
-             components_.state, components_.results),
-      thread_([this] { Work(); }) {}
+             components_.state, components_.results) {}
 
 WatchWorker::~WatchWorker() {
-    {
-        std::lock_guard lock(mutex_);
-        ending_ = true;
-        waiting_.reset();
-        waitingMail_.reset();
-        if (running_) running_->Raise();
-    }
-    changed_.notify_one();
-    thread_.join();
+    std::unique_lock lock(mutex_);
+    ending_ = true;
+    waiting_.reset();
+    waitingMail_.reset();
+    if (running_) running_->Raise();
+    changed_.wait(lock, [this] { return !working_; });
 }
 
 void WatchWorker::RunWatch() { Ask(waiting_, Job::Watch); }
@@ -43,8 +41,10 @@ void WatchWorker::Ask(std::optional<Request>& slot, Job job) {
         } else {
             slot = Request{++requested_, job, std::move(form)};
         }
+        if (working_) return;
+        working_ = true;
     }
-    changed_.notify_one();
+    pool_.Submit([this] { Work(); });
 }
 
 WatchWorker::Request WatchWorker::TakeWaiting() {
@@ -73,9 +73,7 @@ void WatchWorker::CutWatch(std::function<void()> then) {
 
 void WatchWorker::Work() {
     std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] { return ending_ || waiting_ || waitingMail_; });
-        if (ending_) return;
+    while (!ending_ && (waiting_ || waitingMail_)) {
         Request request = TakeWaiting();
         const uint64_t number = request.number;
         values_ = std::move(request.form);
@@ -99,6 +97,10 @@ void WatchWorker::Work() {
         lock.lock();
         running_.reset();
     }
+    working_ = false;
+    // The destructor may be waiting; it may end this object as soon as the
+    // lock is given up, so nothing here touches it after that.
+    changed_.notify_all();
 }
 
 void WatchWorker::Shown(uint64_t number) {

@@ -1,18 +1,18 @@
 #pragma once
-// Runs a window's watches on a thread of its own, so that the window's
-// thread only shows: the watch reads a copy of the form taken on the
+// Runs a window's watches on a pool of threads shared with other watches
+// (common/fiber_pool.h), so that the window's thread only shows: the watch reads a copy of the form taken on the
 // window's thread when it was asked for, and its view calls and boxes are
 // handed back to the window's thread in order (QueuedView, QueuedDialogs).
 // Each watch runs under an abort signal of its own, which a cut raises: the
 // watch's network wait then ends at once with AbortedError. The worker owns
-// its clients and settings, so several could run side by side.
+// its clients and settings, so several run side by side; one worker runs
+// one job at a time.
 
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -26,16 +26,17 @@
 
 namespace corvasse {
 
+class FiberPool;
 class WindowThread;
 
 class WatchWorker : public WatchRunner {
 public:
     // Made on the window's thread, which form, view and boxes belong to;
     // every object must outlive this one. Watches read copies of form,
-    // report to view and open their boxes through boxes.
-    WatchWorker(const FormFields& form, MonitorView& view, Dialogs& boxes, WindowThread& windowThread,
+    // report to view, open their boxes through boxes and run on pool.
+    WatchWorker(const FormFields& form, MonitorView& view, Dialogs& boxes, WindowThread& windowThread, FiberPool& pool,
                 const MonitorFiles& files);
-    // Cuts the running watch and waits for its thread to end.
+    // Cuts the running watch and waits for its job to end.
     ~WatchWorker() override;
     WatchWorker(const WatchWorker&) = delete;
     WatchWorker& operator=(const WatchWorker&) = delete;
@@ -65,12 +66,14 @@ private:
     // The waiting request asked for first, taken from its slot; one must wait.
     Request TakeWaiting();
 
+    // The job on the pool: runs the waiting requests until none waits.
     void Work();
     // On the window's thread, once everything the watch reported is shown.
     void Shown(uint64_t number);
 
     const FormFields& form_;
     WindowThread& windowThread_;
+    FiberPool& pool_;
     // The watch's side, used only on the worker thread.
     FormValues values_;
     QueuedView view_;
@@ -90,8 +93,9 @@ private:
     std::optional<Request> waitingMail_;
     uint64_t taken_ = 0;
     std::optional<AbortSignal> running_;
+    // A job of this worker is on the pool.
+    bool working_ = false;
     bool ending_ = false;
-    std::thread thread_;
 };
 
 }  // namespace corvasse

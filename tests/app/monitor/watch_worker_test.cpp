@@ -20,6 +20,7 @@
 #include "app/fakes.h"
 #include "app/monitor/window_thread.h"
 #include "app/settings/settings_store.h"
+#include "common/fiber_pool.h"
 #include "support/loopback.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
@@ -94,6 +95,7 @@ protected:
     test::FakeMonitorView view_;
     test::FakeDialogs dialogs_;
     TestWindowThread window_;
+    FiberPool pool_{1};
 };
 
 const std::string kReply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
@@ -119,7 +121,7 @@ TEST_F(WatchWorkerTest, ACutEndsTheWaitAtOnceWithoutAnAlertAndTheNextWatchRunsAs
          [&] { return view_.statusText.starts_with("Status = Connecting to"); }, false},
         {"for the mail server's greeting", refused, [&] { return silentMail.ConnectionCount() == 1; }, true},
     };
-    WatchWorker worker(form_, view_, dialogs_, window_, files_);
+    WatchWorker worker(form_, view_, dialogs_, window_, pool_, files_);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         view_.lines.clear();
@@ -156,7 +158,7 @@ TEST_F(WatchWorkerTest, ACutEndsTheWaitAtOnceWithoutAnAlertAndTheNextWatchRunsAs
 TEST_F(WatchWorkerTest, WatchesAskedForWhileOneRunsWaitAndAtMostOneFollowsWithTheLatestForm) {
     test::ScriptedPeer web({peer::ReadLine(), peer::Sleep(300), peer::Send(kReply), peer::Close(), peer::Accept(),
                             peer::ReadLine(), peer::Send(kReply), peer::Close()});
-    WatchWorker worker(form_, view_, dialogs_, window_, files_);
+    WatchWorker worker(form_, view_, dialogs_, window_, pool_, files_);
     form_.texts[Field::txtURL2watch] = Url(web, "/first");
     worker.RunWatch();
     ASSERT_TRUE(web.WaitSteps(1));
@@ -175,7 +177,7 @@ TEST_F(WatchWorkerTest, WatchesAskedForWhileOneRunsWaitAndAtMostOneFollowsWithTh
 
 TEST_F(WatchWorkerTest, AWatchWaitsForItsBoxUnlessItIsCut) {
     form_.texts[Field::txtURL2watch] = "https://127.0.0.1/";
-    WatchWorker worker(form_, view_, dialogs_, window_, files_);
+    WatchWorker worker(form_, view_, dialogs_, window_, pool_, files_);
     // Shown on the window's thread, after the beep, before the count.
     std::vector<std::string> countWhileOpen;
     dialogs_.onMessage = [&] { countWhileOpen.push_back(view_.watchCountText); };
@@ -199,7 +201,7 @@ TEST_F(WatchWorkerTest, AWatchWaitsForItsBoxUnlessItIsCut) {
 TEST_F(WatchWorkerTest, GoingAwayDuringAFetchEndsItsThreadAtOnce) {
     test::ScriptedPeer silentWeb({peer::ReadLine(), peer::Sleep(60000)});
     form_.texts[Field::txtURL2watch] = Url(silentWeb);
-    auto worker = std::make_unique<WatchWorker>(form_, view_, dialogs_, window_, files_);
+    auto worker = std::make_unique<WatchWorker>(form_, view_, dialogs_, window_, pool_, files_);
     worker->RunWatch();
     ASSERT_TRUE(silentWeb.WaitSteps(1));
     const auto start = Clock::now();
