@@ -7,8 +7,10 @@ packages=(
   # build (Qt Charts' CMake package asks for Qt OpenGL's, which Debian ships apart)
   cmake ninja-build g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libssl-dev libsqlite3-dev
   # tests and benchmarks (check_http: what check_corvasse is compared with; sqlite3: what the history's
-  # recording is compared with)
+  # recording is compared with, and what a benchmark reads the history with)
   libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic sqlite3
+  # what many watches in one service are compared with
+  prometheus-blackbox-exporter
   # a real Nagios 4 runs the README's command definitions
   nagios4-core
   # fonts: Arial is mapped to Liberation Sans

@@ -81,8 +81,11 @@ bool NginxServer::TryStart(std::string_view serverDirectives) {
          << "master_process off;\n"
          << "worker_processes 1;\n"
          << "pid " << dir << "/logs/nginx.pid;\n"
-         << "error_log " << dir << "/logs/error.log warn;\n"
-         << "events { worker_connections 64; }\n"
+         << "error_log " << dir
+         << "/logs/error.log warn;\n"
+         // Room for a benchmark's thousand watches at once.
+         << "worker_rlimit_nofile 2048;\n"
+         << "events { worker_connections 1024; }\n"
          << "http {\n"
          << "  access_log " << dir << "/logs/access.log;\n"
          << "  client_body_temp_path " << dir << "/temp/body;\n"
