@@ -77,7 +77,9 @@ public:
     // everything it showed. clock tells when the next watches run.
     WatchSet(WindowThread& windowThread, FiberPool& pool, MonitorFiles files, WatchPartsFactory makeParts,
              std::function<void(const WatchStatus&)> watchEnded = {}, WallClock clock = SystemTime);
-    // Cuts the running watches and waits for them.
+    // Cuts the running watches and waits for them. The calls its watches
+    // handed to the window's thread and that are still queued then must not
+    // run (QtWindowThread drops them when it goes after this object).
     ~WatchSet();
     WatchSet(const WatchSet&) = delete;
     WatchSet& operator=(const WatchSet&) = delete;
