@@ -32,6 +32,9 @@
 #include "app/settings/settings_store.h"
 #include "app/settings/watch_spec.h"
 #include "app/view/activity_log.h"
+#include "app/watch_list/watch_row.h"
+#include "app/watch_list/watch_summary.h"
+#include "app/watch_list/window_title.h"
 #include "common/byte_string.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
@@ -42,6 +45,7 @@
 #include "ui/qt_text.h"
 #include "ui/qt_window_thread.h"
 #include "ui/tray_icon.h"
+#include "ui/watch_list_window.h"
 #include "ui/web_links.h"
 
 namespace corvasse {
@@ -53,9 +57,15 @@ constexpr int kClientHeightPx = 461;
 constexpr int kButtonPanelHeightPx = 67;
 constexpr int kStatusPanelWidthPx = 300;
 constexpr int kWatchCountPanelWidthPx = 50;
-constexpr const char* kCaptionNotice = "watches a web page or a host";
 
 }  // namespace
+
+// TEMPORARY until the settings folder's operations are merged.
+std::optional<std::string> WatchNameRefusal(const std::filesystem::path& folder, std::string_view name);
+WatchFile CreateWatch(const std::filesystem::path& folder, std::string_view name);
+void RemoveWatch(const WatchFile& watch);
+bool StartsAllWatches(const std::filesystem::path& folder);
+void SetStartsAllWatches(const std::filesystem::path& folder, bool startAll);
 
 MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -65,8 +75,11 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
       guard_(dialogs_),
       Timer1(new QtIntervalTimer(this)),
       windowThread_(std::make_unique<QtWindowThread>()),
-      historyFile_(files.history) {
-    setWindowTitle(QString("Corvasse - ") + kCaptionNotice);
+      files_(files),
+      settingsFolder_(files.settings.parent_path()),
+      shownWatch_{files.settings.stem().string(), files.settings},
+      log_(files.log) {
+    setWindowTitle(FromBytes(MainWindowTitle(shownWatch_.name)));
     setWindowIcon(AppIcon());
     // Only closing this window ends the program (see closeEvent): closing the
     // About box while this window is hidden to the tray must not.
@@ -83,12 +96,14 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
     monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, pool_, files);
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
-    logViewer_ = new corvasse::LogViewer(monitor_->Log(), guard_, this);
+    logViewer_ = new corvasse::LogViewer(log_, guard_, this);
     aboutBox_ = std::make_unique<corvasse::AboutBox>();
     CreateTrayIcon();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    if (summaryReader_.joinable()) summaryReader_.join();
+}
 
 template <typename Sender, typename Signal>
 void MainWindow::ConnectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)()) {
@@ -376,6 +391,9 @@ void MainWindow::CreateMenus() {
     ConnectGuarded(log->addAction("&Clear Log"), &QAction::triggered, &MainWindow::mnuClearLog1Click);
 
     QMenu* view = menuBar()->addMenu("&View");
+    QAction* watches = view->addAction("&Watches...");
+    watches->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    ConnectGuarded(watches, &QAction::triggered, &MainWindow::mnuWatchesClick);
     QAction* history = view->addAction("&History...");
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     ConnectGuarded(history, &QAction::triggered, &MainWindow::mnuHistoryClick);
@@ -546,11 +564,140 @@ void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
 void MainWindow::mnuHistoryClick() {
     if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
     SettingsStore& settings = monitor_->Settings();
-    historyWindow_->ShowHistory({historyFile_, settings.FilePath(), ReadWatchSpec(*this, settings).target});
+    historyWindow_->ShowHistory({files_.history, settings.FilePath(), ReadWatchSpec(*this, settings).target});
 }
 
 void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }
 
 void MainWindow::btnTestMailClick() { monitor_->SendTestMail(); }
+
+void MainWindow::mnuWatchesClick() {
+    RefreshWatchList();
+    WatchList().ShowList();
+}
+
+// --- The watch list ---
+
+corvasse::WatchListWindow& MainWindow::WatchList() {
+    if (watchList_ == nullptr) {
+        WatchListWindow::Actions actions;
+        actions.newWatch = [this](const std::string& name) { NewWatch(name); };
+        actions.edit = [this](const std::string& name) { EditWatch(name); };
+        actions.start = [this](const std::string& name) {
+            EditWatch(name);
+            btnOkayClick();
+        };
+        actions.stop = [this](const std::string& name) {
+            if (name == shownWatch_.name) btnCancelClick();
+        };
+        actions.history = [this](const std::string& name) { ShowWatchHistory(name); };
+        actions.remove = [this](const std::string& name) { RemoveWatchNamed(name); };
+        actions.startAll = [this] { btnOkayClick(); };
+        actions.stopAll = [this] { btnCancelClick(); };
+        actions.setStartAll = [this](bool on) { SetStartAll(on); };
+        watchList_ = new corvasse::WatchListWindow(guard_, std::move(actions), this);
+    }
+    return *watchList_;
+}
+
+std::optional<WatchFile> MainWindow::FindWatch(const std::string& name) const {
+    for (WatchFile& watch : ListWatches(settingsFolder_)) {
+        if (watch.name == name) return std::move(watch);
+    }
+    return std::nullopt;
+}
+
+WatchRowFacts MainWindow::FactsOf(const WatchFile& watch) const {
+    WatchRowFacts facts;
+    facts.name = watch.name;
+    if (auto summary = summaries_.find(watch.name); summary != summaries_.end()) {
+        facts.address = summary->second.address;
+        facts.dayUptime = summary->second.dayUptime;
+    }
+    facts.watching = watch.name == shownWatch_.name && Timer1->Enabled();
+    return facts;
+}
+
+void MainWindow::RefreshWatchList() {
+    std::vector<WatchFile> watches = ListWatches(settingsFolder_);
+    std::vector<WatchRow> rows;
+    rows.reserve(watches.size());
+    for (const WatchFile& watch : watches) rows.push_back(MakeWatchRow(FactsOf(watch)));
+    WatchList().ShowRows(rows);
+    WatchList().SetStartAll(StartsAllWatches(settingsFolder_));
+    if (summaryReader_.joinable()) summaryReader_.join();
+    summaryReader_ = std::thread([this, watches = std::move(watches), history = files_.history]() mutable {
+        std::vector<WatchSummary> summaries = ReadWatchSummaries(watches, history, ResultTimeNow());
+        QMetaObject::invokeMethod(
+            this,
+            [this, watches = std::move(watches), summaries = std::move(summaries)]() mutable {
+                SummariesRead(std::move(watches), std::move(summaries));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::SummariesRead(std::vector<WatchFile> watches, std::vector<WatchSummary> summaries) {
+    for (std::size_t i = 0; i < watches.size(); ++i) {
+        summaries_[watches[i].name] = std::move(summaries[i]);
+        WatchList().ShowRow(MakeWatchRow(FactsOf(watches[i])));
+    }
+}
+
+void MainWindow::NewWatch(const std::string& name) {
+    if (const std::optional<std::string> refusal = WatchNameRefusal(settingsFolder_, name)) {
+        dialogs_.ShowMessage(*refusal);
+        return;
+    }
+    const WatchFile watch = CreateWatch(settingsFolder_, name);
+    RefreshWatchList();
+    ShowWatch(watch);
+}
+
+void MainWindow::EditWatch(const std::string& name) {
+    if (name != shownWatch_.name) {
+        const std::optional<WatchFile> watch = FindWatch(name);
+        if (!watch) throw std::runtime_error("There is no watch \"" + name + "\" any more");
+        ShowWatch(*watch);
+    }
+    trayIcon_->SetWindowVisible(true);
+    raise();
+    activateWindow();
+}
+
+void MainWindow::ShowWatch(const WatchFile& watch) {
+    if (Timer1->Enabled()) monitor_->Cycle().StopWatching();
+    monitor_.reset();
+    files_.settings = watch.file;
+    shownWatch_ = watch;
+    monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, pool_, files_);
+    setWindowTitle(FromBytes(MainWindowTitle(watch.name)));
+    monitor_->Form().Load();
+    if (watchList_ != nullptr) RefreshWatchList();
+}
+
+void MainWindow::RemoveWatchNamed(const std::string& name) {
+    const std::optional<WatchFile> watch = FindWatch(name);
+    if (!watch) return;
+    RemoveWatch(*watch);
+    // The window goes on with the watch whose values every other one shares.
+    const std::filesystem::path shared = settingsFolder_ / kSettingsFileName;
+    if (name == shownWatch_.name) ShowWatch({shared.stem().string(), shared});
+    summaries_.erase(name);
+    RefreshWatchList();
+}
+
+void MainWindow::ShowWatchHistory(const std::string& name) {
+    if (name == shownWatch_.name) {
+        mnuHistoryClick();
+        return;
+    }
+    const std::optional<WatchFile> watch = FindWatch(name);
+    if (!watch) return;
+    if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
+    historyWindow_->ShowHistory({files_.history, watch->file, WatchAddress(SettingsStore::AtFile(watch->file))});
+}
+
+void MainWindow::SetStartAll(bool on) { SetStartsAllWatches(settingsFolder_, on); }
 
 }  // namespace corvasse

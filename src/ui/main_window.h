@@ -8,12 +8,21 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include <QMainWindow>
 
+#include "app/monitor/monitor.h"
 #include "app/settings/form_fields.h"
+#include "app/settings/watch_folder.h"
+#include "app/view/activity_log.h"
 #include "app/view/handler_guard.h"
 #include "app/view/monitor_view.h"
+#include "app/watch_list/watch_row.h"
+#include "app/watch_list/watch_summary.h"
 #include "common/fiber_pool.h"
 
 class QAbstractButton;
@@ -33,11 +42,10 @@ namespace corvasse {
 class AboutBox;
 class HistoryWindow;
 class LogViewer;
-class Monitor;
-struct MonitorFiles;
 class QtIntervalTimer;
 class QtWindowThread;
 class TrayIcon;
+class WatchListWindow;
 
 class MainWindow : public QMainWindow, public FormFields, public MonitorView {
     Q_OBJECT
@@ -77,6 +85,10 @@ public:
     // Made when "History..." is first chosen; null before.
     corvasse::HistoryWindow* HistoryWindow() { return historyWindow_; }
     corvasse::AboutBox& AboutBox() { return *aboutBox_; }
+    // "Corvasse Watches", made when first asked for.
+    corvasse::WatchListWindow& WatchList();
+    // The watch the window shows and edits.
+    const WatchFile& ShownWatch() const { return shownWatch_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -112,6 +124,22 @@ private:
     void mnuHistoryClick();
     void mnuAboutClick();
     void btnTestMailClick();
+    void mnuWatchesClick();
+
+    // The watch list's actions, by watch name.
+    void NewWatch(const std::string& name);
+    void EditWatch(const std::string& name);
+    void RemoveWatchNamed(const std::string& name);
+    void ShowWatchHistory(const std::string& name);
+    void SetStartAll(bool on);
+    // Loads the watch's file into the window, which then edits and watches it.
+    void ShowWatch(const WatchFile& watch);
+    std::optional<WatchFile> FindWatch(const std::string& name) const;
+    // The list's rows afresh, then the addresses and uptimes read away from
+    // the window's thread.
+    void RefreshWatchList();
+    WatchRowFacts FactsOf(const WatchFile& watch) const;
+    void SummariesRead(std::vector<WatchFile> watches, std::vector<WatchSummary> summaries);
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
@@ -145,12 +173,21 @@ private:
     int progressPosition_ = 0;
     bool shown_ = false;
 
+    // The settings file is the shown watch's.
+    MonitorFiles files_;
+    std::filesystem::path settingsFolder_;
+    WatchFile shownWatch_;
     std::unique_ptr<corvasse::Monitor> monitor_;
+    // The log of every watch, as the log viewer shows it.
+    ActivityLog log_;
     corvasse::LogViewer* logViewer_ = nullptr;
-    std::filesystem::path historyFile_;
     corvasse::HistoryWindow* historyWindow_ = nullptr;
     std::unique_ptr<corvasse::AboutBox> aboutBox_;
     std::unique_ptr<TrayIcon> trayIcon_;
+    corvasse::WatchListWindow* watchList_ = nullptr;
+    // Each watch's address and uptime, by name, as last read.
+    std::map<std::string, WatchSummary> summaries_;
+    std::thread summaryReader_;
 };
 
 }  // namespace corvasse
