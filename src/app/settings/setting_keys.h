@@ -85,7 +85,21 @@ inline constexpr SettingKey certWarnDays{"certWarnDays", "14"};
 // Set by hand only: the watch interval in seconds, instead of the minutes
 // of txtWatchFreq.
 inline constexpr SettingKey intervalSeconds{"intervalSeconds"};
+// Opt-in, in Corvasse.conf alone: "Start all watches when Corvasse starts",
+// "y" or deleted.
+inline constexpr SettingKey startAll{"startAll"};
 }  // namespace setting
+
+// The values every watch of a settings folder shares, those of "SMTP
+// Details" and "Alerts": written to Corvasse.conf, unless the watch's own
+// file sets them itself. Every other value is the watch's own. (Reads take
+// any value a watch's file lacks from Corvasse.conf.)
+inline constexpr std::string_view kSharedSettings[] = {
+    setting::txtSMTPhost.name,   setting::txtSendTo.name,    setting::txtSendTo2.name,   setting::txtYourEmail.name,
+    setting::ckPOPbefore.name,   setting::txtUserid.name,    setting::txtPass.name,      setting::cboAuthType.name,
+    setting::mailSecurity.name,  setting::port.name,         setting::outageAlerts.name, setting::alertAfter.name,
+    setting::remindMinutes.name, setting::recoverAfter.name, setting::recoveryMail.name, setting::offlineAware.name,
+};
 
 // The values that the form writes and the watch and the alert read.
 inline constexpr std::string_view kCheckTypeFileSize = "filesize";
@@ -104,8 +118,9 @@ inline constexpr std::string_view kRecoveryMailOff = "n";
 // kAbsentSetting ("n/a") for a missing value, and every value in UTF-8: one
 // that is not valid UTF-8 was written in Latin-1 (by hand, or by an older
 // program) and is read one character per byte, so that the window, the
-// service and the plugin watch, report and alert with the same text. All
-// throw RegistryError.
+// service and the plugin watch, report and alert with the same text. Writes
+// and removals of the values of kSharedSettings go where those are shared.
+// All throw RegistryError.
 std::string ReadSetting(const SettingsStore& settings, const SettingKey& key);
 void WriteSetting(SettingsStore& settings, const SettingKey& key, std::string_view value);
 void DeleteSetting(SettingsStore& settings, const SettingKey& key);

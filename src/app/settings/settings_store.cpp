@@ -22,8 +22,6 @@ namespace corvasse {
 
 namespace {
 
-constexpr const char* kHeaderComment = "# Corvasse settings; lines starting with # or ; are comments";
-
 bool IsComment(std::string_view trimmed) { return !trimmed.empty() && (trimmed[0] == '#' || trimmed[0] == ';'); }
 
 // "[Name]" gives Name; anything else gives nothing.
@@ -261,6 +259,54 @@ bool Save(const std::filesystem::path& path, const Document& doc) {
     return true;
 }
 
+// The value as the text holds it; nothing when its section or the value is missing.
+std::optional<std::string> FindSetting(const std::string& content, std::string_view section, std::string_view key) {
+    const Document doc = Parse(content);
+    auto group = FindGroup(doc, section);
+    if (!group) return std::nullopt;
+    auto index = FindValue(doc, *group, key);
+    if (!index) return std::nullopt;
+    const std::string& line = doc.lines[*index];
+    return Unescape(Trim(std::string_view(line).substr(line.find('=') + 1)));
+}
+
+void WriteValue(const std::filesystem::path& path, std::string_view section, std::string_view key,
+                std::string_view value) {
+    bool missing = false;
+    auto doc = Load(path, missing);
+    // Never rewrite a file that could not be read: its values would be lost.
+    if (!doc) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
+    if (missing) doc->Append(std::string(kSettingsFileHeader));
+
+    std::string line = std::string(key) + "=" + Escape(value);
+    auto group = FindGroup(*doc, section);
+    if (!group) {
+        if (!doc->lines.empty() && !Trim(doc->lines.back()).empty()) doc->Append("");
+        doc->Append("[" + std::string(section) + "]");
+        doc->Append(line);
+    } else if (auto index = FindValue(*doc, *group, key)) {
+        doc->lines[*index] = line;
+    } else {
+        // After the group's last non-blank line, so a blank separator stays before the next group.
+        size_t insertAt = group->end;
+        while (insertAt > group->header + 1 && Trim(doc->lines[insertAt - 1]).empty()) --insertAt;
+        doc->Insert(insertAt, line);
+    }
+    if (!Save(path, *doc)) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
+}
+
+void DeleteValue(const std::filesystem::path& path, std::string_view section, std::string_view key) {
+    bool missing = false;
+    auto doc = Load(path, missing);
+    if (!doc || missing) return;
+    auto group = FindGroup(*doc, section);
+    if (!group) return;
+    auto index = FindValue(*doc, *group, key);
+    if (!index) return;
+    doc->Erase(*index);
+    Save(path, *doc);  // the outcome of a removal is not reported
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(std::filesystem::path folder) : SettingsStore(std::move(folder), kSettingsFileName) {}
@@ -288,27 +334,30 @@ std::filesystem::path SettingsStore::DefaultFolder() {
 
 std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileName_; }
 
-std::string SettingsStore::FileContent(std::string_view key) const {
-    if (kept_) return *kept_;
-    if (source_) return *(kept_ = source_->FileContent(key));
+bool SettingsStore::HasSharedFile() const { return fileName_ != kSettingsFileName; }
+
+std::string SettingsStore::FileContent(StoreFile file, std::string_view key) const {
+    FileReads& reads = file == StoreFile::Own ? ownReads_ : sharedReads_;
+    if (reads.kept) return *reads.kept;
+    if (source_) return *(reads.kept = source_->FileContent(file, key));
     bool missing = true;
     std::optional<std::string> text;
     try {
         if (folderCreation_ == FolderCreation::OnEveryCall) CreatePrivateFolder(folder_);
-        text = ReadText(FilePath(), missing);
+        text = ReadText(file == StoreFile::Own ? FilePath() : folder_ / kSettingsFileName, missing);
     } catch (const std::system_error&) {
         // Without the folder there is no file either: everything reads as missing.
         text = std::string();
     }
     if (lostFile_ == LostFile::ReadsAsLastRead) {
         if (text && !missing) {
-            lastRead_ = *text;
-        } else if (lastRead_) {
-            text = lastRead_;
+            reads.lastRead = *text;
+        } else if (reads.lastRead) {
+            text = reads.lastRead;
         }
     }
     if (!text) throw RegistryError("Failed to get data for '" + std::string(key) + "'");
-    if (keepFirstRead_) kept_ = *text;
+    if (keepFirstRead_) reads.kept = *text;
     return std::move(*text);
 }
 
@@ -316,13 +365,9 @@ std::string SettingsStore::ReadSetting(std::string_view section, std::string_vie
     for (const Replacement& replacement : overrides_) {
         if (EqualsNoCase(replacement.section, section) && EqualsNoCase(replacement.key, key)) return replacement.value;
     }
-    const Document doc = Parse(FileContent(key));
-    auto group = FindGroup(doc, section);
-    if (!group) return std::string(kAbsentSetting);
-    auto index = FindValue(doc, *group, key);
-    if (!index) return std::string(kAbsentSetting);
-    const std::string& line = doc.lines[*index];
-    return Unescape(Trim(std::string_view(line).substr(line.find('=') + 1)));
+    std::optional<std::string> value = FindSetting(FileContent(StoreFile::Own, key), section, key);
+    if (!value && HasSharedFile()) value = FindSetting(FileContent(StoreFile::Shared, key), section, key);
+    return value.value_or(std::string(kAbsentSetting));
 }
 
 void SettingsStore::KeepFirstRead() { keepFirstRead_ = true; }
@@ -340,12 +385,18 @@ SettingsStore::HeldReads::HeldReads(SettingsStore& store) : store_(store), wasKe
 SettingsStore::HeldReads::~HeldReads() {
     if (wasKeeping_) return;
     store_.keepFirstRead_ = false;
-    store_.kept_.reset();
+    store_.ForgetKeptReads();
 }
 
 void SettingsStore::ReadNoFile() {
     keepFirstRead_ = true;
-    kept_ = std::string();
+    ownReads_.kept = std::string();
+    sharedReads_.kept = std::string();
+}
+
+void SettingsStore::ForgetKeptReads() {
+    ownReads_.kept.reset();
+    sharedReads_.kept.reset();
 }
 
 void SettingsStore::Override(std::string_view section, std::string_view key, std::string_view value) {
@@ -358,52 +409,40 @@ void SettingsStore::Override(std::string_view section, std::string_view key, std
     overrides_.push_back({std::string(section), std::string(key), std::string(value)});
 }
 
-void SettingsStore::WriteSetting(std::string_view section, std::string_view key, std::string_view value) {
-    kept_.reset();
+std::optional<std::filesystem::path> SettingsStore::FileToChange(std::string_view section, std::string_view key,
+                                                                 SettingScope scope) const {
+    if (scope == SettingScope::Watch || !HasSharedFile()) return FilePath();
+    bool missing = false;
+    std::optional<std::string> own = ReadText(FilePath(), missing);
+    if (!own) return std::nullopt;
+    // A value the watch's file sets by hand stays the watch's own.
+    if (FindSetting(*own, section, key)) return FilePath();
+    return folder_ / kSettingsFileName;
+}
+
+void SettingsStore::WriteSetting(std::string_view section, std::string_view key, std::string_view value,
+                                 SettingScope scope) {
+    ForgetKeptReads();
     try {
         CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
         throw RegistryError("Failed to create key " + std::string(section));
     }
-    bool missing = false;
-    auto doc = Load(FilePath(), missing);
-    // Never rewrite a file that could not be read: its values would be lost.
-    if (!doc) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
-    if (missing) doc->Append(kHeaderComment);
-
-    std::string line = std::string(key) + "=" + Escape(value);
-    auto group = FindGroup(*doc, section);
-    if (!group) {
-        if (!doc->lines.empty() && !Trim(doc->lines.back()).empty()) doc->Append("");
-        doc->Append("[" + std::string(section) + "]");
-        doc->Append(line);
-    } else if (auto index = FindValue(*doc, *group, key)) {
-        doc->lines[*index] = line;
-    } else {
-        // After the group's last non-blank line, so a blank separator stays before the next group.
-        size_t insertAt = group->end;
-        while (insertAt > group->header + 1 && Trim(doc->lines[insertAt - 1]).empty()) --insertAt;
-        doc->Insert(insertAt, line);
-    }
-    if (!Save(FilePath(), *doc)) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
+    const std::optional<std::filesystem::path> file = FileToChange(section, key, scope);
+    if (!file) throw RegistryError("Failed to set data for '" + std::string(key) + "'");
+    WriteValue(*file, section, key, value);
 }
 
-void SettingsStore::DeleteSetting(std::string_view section, std::string_view key) {
-    kept_.reset();
+void SettingsStore::DeleteSetting(std::string_view section, std::string_view key, SettingScope scope) {
+    ForgetKeptReads();
     try {
         CreatePrivateFolder(folder_);
     } catch (const std::system_error&) {
         return;
     }
-    bool missing = false;
-    auto doc = Load(FilePath(), missing);
-    if (!doc || missing) return;
-    auto group = FindGroup(*doc, section);
-    if (!group) return;
-    auto index = FindValue(*doc, *group, key);
-    if (!index) return;
-    doc->Erase(*index);
-    Save(FilePath(), *doc);  // the outcome of a removal is not reported
+    if (const std::optional<std::filesystem::path> file = FileToChange(section, key, scope)) {
+        DeleteValue(*file, section, key);
+    }
 }
 
 }  // namespace corvasse
