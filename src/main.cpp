@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include "app/settings/settings_store.h"
 #include "cli/command_line.h"
 #include "cli/headless_loop.h"
 #include "cli/print_history.h"
@@ -53,6 +54,13 @@ int main(int argc, char** argv) {
                                       "Use the settings in <file> instead of Corvasse.conf in "
                                       "$XDG_CONFIG_HOME/Corvasse.",
                                       "file");
+    const QCommandLineOption all("all",
+                                 "With --headless: run every watch of the settings folder (each *.conf file) in "
+                                 "one service.");
+    const QCommandLineOption watches("watches",
+                                     "Use the settings folder <dir> instead of $XDG_CONFIG_HOME/Corvasse: its "
+                                     "Corvasse.conf, and with --all every watch in it.",
+                                     "dir");
     const QCommandLineOption log("log",
                                  "Write the activity log to <file> instead of Corvasse.log in the working "
                                  "directory.",
@@ -67,7 +75,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption since(
         "since", "With --print-history: how far back, 1h, 6h, 24h, 7d, 30d (the default) or 1y.", "range", "30d");
     const QCommandLineOption csv("csv", "With --print-history: print the results of that range as CSV instead.");
-    parser.addOptions({help, version, headless, settings, log, history, printHistory, since, csv});
+    parser.addOptions({help, version, headless, all, watches, settings, log, history, printHistory, since, csv});
     if (!parser.parse(arguments)) return UsageFailure(parser.errorText(), true);
     if (!parser.positionalArguments().isEmpty()) {
         return UsageFailure("Unexpected argument '" + parser.positionalArguments().constFirst() + "'.", true);
@@ -77,6 +85,16 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(printHistory) && parser.isSet(headless)) {
         return UsageFailure("--print-history and --headless cannot be used together.", true);
+    }
+    if (parser.isSet(all) && parser.isSet(settings)) {
+        return UsageFailure("--all and --settings cannot be used together.", true);
+    }
+    if (parser.isSet(watches) && parser.isSet(settings)) {
+        return UsageFailure("--watches and --settings cannot be used together.", true);
+    }
+    if (parser.isSet(all) && !parser.isSet(headless)) return UsageFailure("--all goes with --headless.", true);
+    if (parser.isSet(watches) && parser.value(watches).isEmpty()) {
+        return UsageFailure("the settings folder name is empty", false);
     }
     const std::optional<corvasse::HistoryRange> range = corvasse::RangeFromKey(parser.value(since).toStdString());
     if (!range)
@@ -94,9 +112,14 @@ int main(int argc, char** argv) {
     try {
         // Only the window can make a settings file it was given.
         const bool window = !parser.isSet(headless) && !parser.isSet(printHistory);
+        std::optional<std::filesystem::path> settingsFile = PathOption(parser, settings);
+        const std::optional<std::filesystem::path> folder = PathOption(parser, watches);
+        // With --all the folder's files are the watches, Corvasse.conf or not.
+        if (folder && !parser.isSet(all)) settingsFile = *folder / corvasse::kSettingsFileName;
         files = corvasse::FilesFromCommandLine(
-            PathOption(parser, settings), PathOption(parser, log), PathOption(parser, history),
+            settingsFile, PathOption(parser, log), PathOption(parser, history),
             window ? corvasse::NewSettingsFile::Allowed : corvasse::NewSettingsFile::Refused);
+        if (folder && parser.isSet(all)) files.settings = *folder / corvasse::kSettingsFileName;
     } catch (const corvasse::UsageError& error) {
         return UsageFailure(QString::fromLocal8Bit(error.what()), false);
     }
@@ -105,6 +128,7 @@ int main(int argc, char** argv) {
             files, *range, parser.isSet(csv) ? corvasse::HistoryFormat::Csv : corvasse::HistoryFormat::Summary,
             corvasse::ResultTimeNow(), stdout, stderr);
     }
+    if (parser.isSet(all)) return corvasse::RunHeadlessAll(argc, argv, files);
     if (parser.isSet(headless)) return corvasse::RunHeadless(argc, argv, files);
 
     QApplication app(argc, argv);

@@ -8,7 +8,7 @@ void WriteEntry(std::FILE* out, const std::string& text) {
     std::fflush(out);
 }
 
-void ConsoleDialogs::ShowMessage(const std::string& text) { WriteEntry(out_, text); }
+void ConsoleDialogs::ShowMessage(const std::string& text) { WriteEntry(out_, prefix_ + text); }
 
 void ConsoleDialogs::ShowError(const std::string& text) { ShowMessage(text); }
 

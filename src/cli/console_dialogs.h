@@ -3,6 +3,8 @@
 // entry, and the program goes on at once, as after the box's OK.
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "app/view/dialogs.h"
 
@@ -14,7 +16,8 @@ void WriteEntry(std::FILE* out, const std::string& text);
 
 class ConsoleDialogs : public Dialogs {
 public:
-    explicit ConsoleDialogs(std::FILE* out) : out_(out) {}
+    // prefix begins every message: a watch among several names itself ("[shop] ").
+    explicit ConsoleDialogs(std::FILE* out, std::string prefix = {}) : out_(out), prefix_(std::move(prefix)) {}
 
     // There is no one to hear it.
     void Beep() override {}
@@ -23,6 +26,7 @@ public:
 
 private:
     std::FILE* out_;
+    std::string prefix_;
 };
 
 }  // namespace corvasse

@@ -18,8 +18,10 @@ namespace corvasse {
 class ConsoleView : public MonitorView {
 public:
     // Pane lines go to lines (flushed one by one), log failures to
-    // messages; nullptr drops them.
-    ConsoleView(std::FILE* lines, std::FILE* messages);
+    // messages; nullptr drops them. A watch among several names itself with
+    // prefix ("[shop] "), which follows the time of a line and begins a
+    // message.
+    ConsoleView(std::FILE* lines, std::FILE* messages, std::string prefix = {});
 
     void SetStatusText(const std::string& text) override { statusText_ = text; }
     std::string StatusText() const override { return statusText_; }
@@ -41,6 +43,7 @@ public:
 private:
     std::FILE* lines_;
     std::FILE* messages_;
+    std::string prefix_;
     std::string statusText_;
     int progressMax_ = 100;
 };

@@ -1,28 +1,48 @@
 #include "cli/headless_loop.h"
 
 #include <atomic>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include "cli/headless_all.h"
 #include "cli/headless_service.h"
 #include "cli/shutdown_watchdog.h"
+#include "common/fiber_pool.h"
+#include "common/file_descriptor.h"
 #include "common/process_abort.h"
 #include "ui/qt_interval_timer.h"
+#include "ui/qt_window_thread.h"
 
 namespace corvasse {
 
 namespace {
 
 constinit std::atomic<bool> reloadRequested{false};
+// With --all, SIGHUP also writes a byte here, so that the loop reads the
+// folder at once.
+constinit std::atomic<int> reloadPipe{-1};
 
 void OnShutdownSignal(int) { RaiseProcessAbort(); }
-void OnReloadSignal(int) { reloadRequested.store(true); }
+void OnReloadSignal(int) {
+    reloadRequested.store(true);
+    const int saved = errno;
+    if (const int fd = reloadPipe.load(); fd >= 0) {
+        const char byte = 1;
+        // A full pipe already has a reload waiting.
+        [[maybe_unused]] const ssize_t written = write(fd, &byte, 1);
+    }
+    errno = saved;
+}
 
 void Handle(int signalNumber, void (*handler)(int)) {
     struct sigaction action {};
@@ -65,6 +85,52 @@ int RunHeadless(int& argc, char** argv, const MonitorFiles& files) {
     }
     QCoreApplication::exec();
     return kServiceEnded;
+}
+
+int RunHeadlessAll(int& argc, char** argv, const MonitorFiles& files) {
+    QCoreApplication app(argc, argv);
+    std::setlocale(LC_ALL, "");
+    RaiseOpenFileLimit();
+    Handle(SIGTERM, OnShutdownSignal);
+    Handle(SIGINT, OnShutdownSignal);
+    // Outlives the watches, whose ending it bounds.
+    ShutdownWatchdog watchdog(std::nullopt, kShutdownGrace, [] { _exit(kServiceEnded); });
+
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) {
+        std::perror("corvasse");
+        return kServiceCouldNotStart;
+    }
+    const FileDescriptor reloadRead(ends[0]);
+    const FileDescriptor reloadWrite(ends[1]);
+    QtWindowThread windowThread;
+    FiberPool pool(kWatchThreads);
+    HeadlessAll service(
+        files, windowThread, pool,
+        [](std::function<void()> tick) {
+            auto timer = std::make_unique<QtIntervalTimer>();
+            timer->OnTimer = std::move(tick);
+            return timer;
+        },
+        stdout, stderr);
+    QSocketNotifier reload(reloadRead.Get(), QSocketNotifier::Read);
+    QObject::connect(&reload, &QSocketNotifier::activated, &app, [&] {
+        char bytes[64];
+        while (read(reloadRead.Get(), bytes, sizeof bytes) > 0) {}
+        service.Reload();
+    });
+    reloadPipe.store(reloadWrite.Get());
+    Handle(SIGHUP, OnReloadSignal);
+    QSocketNotifier shutdown(ProcessAbortDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&shutdown, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+    int status = kServiceCouldNotStart;
+    if (service.Start()) {
+        QCoreApplication::exec();
+        status = kServiceEnded;
+    }
+    reloadPipe.store(-1);
+    return status;
 }
 
 }  // namespace corvasse

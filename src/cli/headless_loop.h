@@ -2,7 +2,8 @@
 // `corvasse --headless`: the service on Qt Core's event loop, with no
 // display and no widget. SIGTERM and SIGINT end it within a second, also in
 // the middle of a fetch, a ping or a mail dialogue; SIGHUP has the settings
-// file read again before the next tick.
+// file read again before the next tick. With --all, every watch of the
+// settings folder runs in the one service.
 
 namespace corvasse {
 
@@ -14,5 +15,9 @@ inline constexpr int kServiceCouldNotStart = 2;
 
 // Runs the service until a signal ends it.
 int RunHeadless(int& argc, char** argv, const MonitorFiles& files);
+
+// Runs every watch of the folder of files.settings in one service until a
+// signal ends it; SIGHUP has the folder read again at once.
+int RunHeadlessAll(int& argc, char** argv, const MonitorFiles& files);
 
 }  // namespace corvasse

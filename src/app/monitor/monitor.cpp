@@ -84,6 +84,14 @@ ActivityLog& Monitor::Log() { return parts_->components.log; }
 SettingsForm& Monitor::Form() { return parts_->settingsForm; }
 WatchCycle& Monitor::Cycle() { return parts_->cycle; }
 const WatchState& Monitor::State() const { return parts_->components.state; }
+const WatchSchedule& Monitor::Schedule() const { return parts_->components.schedule; }
+
+void Monitor::CutWatch(std::function<void()> then) { parts_->runner.CutWatch(std::move(then)); }
+
+void Monitor::OnWatchEnded(std::function<void(const WatchResult&)> ended) {
+    // Only the pool's watches end on a thread of their own.
+    if (parts_->worker) parts_->worker->OnWatchEnded(std::move(ended));
+}
 
 void Monitor::SendTestMail() {
     Parts& p = *parts_;

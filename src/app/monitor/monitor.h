@@ -6,6 +6,7 @@
 // and forwards its buttons, menus and timer to it.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/view/activity_log.h"
@@ -22,7 +23,9 @@ class MonitorView;
 class SettingsForm;
 class SettingsStore;
 class WatchCycle;
+class WatchSchedule;
 class WindowThread;
+struct WatchResult;
 struct WatchState;
 
 // Where the monitor keeps its settings, its activity log and the history of
@@ -60,6 +63,15 @@ public:
     void SendTestMail();
     // Written by the watches; read it between them.
     const WatchState& State() const;
+    // When the watches run; from any thread.
+    const WatchSchedule& Schedule() const;
+    // Cuts the running watch and runs then once everything it reported is
+    // shown (at once when none runs); the timer is left as it is.
+    void CutWatch(std::function<void()> then);
+    // With watches on a pool: ended runs on the window's thread after each
+    // watch that came to a result, behind all it showed. Set before the
+    // first watch.
+    void OnWatchEnded(std::function<void(const WatchResult&)> ended);
 
 private:
     struct Parts;

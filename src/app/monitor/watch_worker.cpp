@@ -92,8 +92,13 @@ void WatchWorker::Work() {
                 // Cut: nothing to report and nothing to count.
             }
         }
+        std::optional<WatchResult> result;
+        // A watch that came to no result leaves the time it never stamped.
+        if (request.job == Job::Watch && components_.state.outcome.result.time != ResultTime{}) {
+            result = components_.state.outcome.result;
+        }
         // Behind every call the watch handed over.
-        windowThread_.Post([this, number] { Shown(number); });
+        windowThread_.Post([this, number, result = std::move(result)] { Shown(number, result); });
         lock.lock();
         running_.reset();
     }
@@ -103,8 +108,9 @@ void WatchWorker::Work() {
     changed_.notify_all();
 }
 
-void WatchWorker::Shown(uint64_t number) {
+void WatchWorker::Shown(uint64_t number, const std::optional<WatchResult>& result) {
     shown_ = number;
+    if (ended_ && result) ended_(*result);
     std::vector<std::function<void()>> due;
     std::erase_if(afterCut_, [&](auto& entry) {
         if (entry.first > number) return false;

@@ -18,7 +18,6 @@
 
 #include "app/alert/alert_delivery.h"
 #include "app/fakes.h"
-#include "app/monitor/window_thread.h"
 #include "app/settings/settings_store.h"
 #include "common/fiber_pool.h"
 #include "support/loopback.h"
@@ -26,51 +25,13 @@
 #include "support/scripted_peer.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
+#include "support/test_window_thread.h"
 
 namespace corvasse {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace peer = test::peer;
-
-// The window's thread, played by the test: posted calls wait until RunUntil.
-class TestWindowThread : public WindowThread {
-public:
-    void Post(std::function<void()> call) override {
-        {
-            std::lock_guard lock(mutex_);
-            calls_.push_back(std::move(call));
-        }
-        posted_.notify_all();
-    }
-
-    // Runs the posted calls as they come until done() holds (asked after
-    // each call and every few milliseconds) or limit has passed; done()'s
-    // last answer.
-    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        const auto end = Clock::now() + limit;
-        while (!done()) {
-            if (Clock::now() >= end) return false;
-            std::unique_lock lock(mutex_);
-            if (!posted_.wait_for(lock, std::chrono::milliseconds(5), [this] { return !calls_.empty(); })) continue;
-            std::function<void()> call = std::move(calls_.front());
-            calls_.pop_front();
-            lock.unlock();
-            call();
-        }
-        return true;
-    }
-
-    // Runs what comes for a while, to see that nothing more happens.
-    void RunFor(std::chrono::milliseconds span) {
-        RunUntil([] { return false; }, span);
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<std::function<void()>> calls_;
-};
 
 std::string Url(const test::ScriptedPeer& server, const std::string& path = "/") {
     return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
@@ -94,7 +55,7 @@ protected:
     test::FakeFormFields form_;
     test::FakeMonitorView view_;
     test::FakeDialogs dialogs_;
-    TestWindowThread window_;
+    test::TestWindowThread window_;
     FiberPool pool_{1};
 };
 
