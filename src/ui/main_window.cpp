@@ -32,8 +32,12 @@
 #include "app/settings/settings_store.h"
 #include "app/settings/watch_spec.h"
 #include "app/view/activity_log.h"
+#include "app/watch/watch_schedule.h"
+#include "app/watch_list/day_uptimes.h"
+#include "app/watch_list/forwarded_dialogs.h"
+#include "app/watch_list/shared_pane_view.h"
+#include "app/watch_list/tray_tip.h"
 #include "app/watch_list/watch_row.h"
-#include "app/watch_list/watch_summary.h"
 #include "app/watch_list/window_title.h"
 #include "common/byte_string.h"
 #include "ui/about_box.h"
@@ -59,13 +63,6 @@ constexpr int kStatusPanelWidthPx = 300;
 constexpr int kWatchCountPanelWidthPx = 50;
 
 }  // namespace
-
-// TEMPORARY until the settings folder's operations are merged.
-std::optional<std::string> WatchNameRefusal(const std::filesystem::path& folder, std::string_view name);
-WatchFile CreateWatch(const std::filesystem::path& folder, std::string_view name);
-void RemoveWatch(const WatchFile& watch);
-bool StartsAllWatches(const std::filesystem::path& folder);
-void SetStartsAllWatches(const std::filesystem::path& folder, bool startAll);
 
 MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -93,7 +90,12 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, pool_, files);
+    MakeMonitor();
+    watchSet_ = std::make_unique<WatchSet>(
+        *windowThread_, pool_, files_,
+        [this](const WatchFile& watch, std::function<void()> tick) { return MakeWatchParts(watch, std::move(tick)); },
+        [this](const WatchStatus& status) { WatchEnded(status); });
+    SyncWatchSet();
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
     logViewer_ = new corvasse::LogViewer(log_, guard_, this);
@@ -102,7 +104,7 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
 }
 
 MainWindow::~MainWindow() {
-    if (summaryReader_.joinable()) summaryReader_.join();
+    if (uptimeReader_.joinable()) uptimeReader_.join();
 }
 
 template <typename Sender, typename Signal>
@@ -500,11 +502,13 @@ void MainWindow::SetProgressPosition(int position) {
 
 void MainWindow::SelectStatusPage() { pages_->setCurrentIndex(0); }
 
-void MainWindow::Notify(const std::string& notice) { trayIcon_->ShowMessage(FromBytes(notice)); }
+void MainWindow::Notify(const std::string& notice) {
+    if (trayIcon_) trayIcon_->ShowMessage(FromBytes(notice));
+}
 
 void MainWindow::SetOutageState(const std::string& state) {
-    const QString name = QApplication::applicationName();
-    trayIcon_->SetHint(state.empty() ? name : name + ": " + FromBytes(state));
+    outageState_ = state;
+    ShowTrayState();
 }
 
 // --- Window events ---
@@ -536,7 +540,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // --- Handlers ---
 
-void MainWindow::FormShow() { monitor_->Form().Load(); }
+void MainWindow::FormShow() {
+    monitor_->Form().Load();
+    if (StartsAllWatches(settingsFolder_)) StartAllWatches();
+}
 
 void MainWindow::btnSaveClick() { monitor_->Form().Save(); }
 
@@ -547,9 +554,13 @@ void MainWindow::btnOkayClick() {
         // The box names the field, which the text alone does not.
         dialogs_.ShowError(ErrorBoxText(std::string("Watch interval: ") + error.what()));
     }
+    WatchesChanged();
 }
 
-void MainWindow::btnCancelClick() { monitor_->Cycle().StopWatching(); }
+void MainWindow::btnCancelClick() {
+    monitor_->Cycle().StopWatching();
+    WatchesChanged();
+}
 
 void MainWindow::Timer1Timer() { monitor_->Cycle().TimerTick(); }
 
@@ -583,17 +594,12 @@ corvasse::WatchListWindow& MainWindow::WatchList() {
         WatchListWindow::Actions actions;
         actions.newWatch = [this](const std::string& name) { NewWatch(name); };
         actions.edit = [this](const std::string& name) { EditWatch(name); };
-        actions.start = [this](const std::string& name) {
-            EditWatch(name);
-            btnOkayClick();
-        };
-        actions.stop = [this](const std::string& name) {
-            if (name == shownWatch_.name) btnCancelClick();
-        };
+        actions.start = [this](const std::string& name) { StartWatch(name); };
+        actions.stop = [this](const std::string& name) { StopWatch(name); };
         actions.history = [this](const std::string& name) { ShowWatchHistory(name); };
         actions.remove = [this](const std::string& name) { RemoveWatchNamed(name); };
-        actions.startAll = [this] { btnOkayClick(); };
-        actions.stopAll = [this] { btnCancelClick(); };
+        actions.startAll = [this] { StartAllWatches(); };
+        actions.stopAll = [this] { StopAllWatches(); };
         actions.setStartAll = [this](bool on) { SetStartAll(on); };
         watchList_ = new corvasse::WatchListWindow(guard_, std::move(actions), this);
     }
@@ -607,40 +613,117 @@ std::optional<WatchFile> MainWindow::FindWatch(const std::string& name) const {
     return std::nullopt;
 }
 
-WatchRowFacts MainWindow::FactsOf(const WatchFile& watch) const {
-    WatchRowFacts facts;
-    facts.name = watch.name;
-    if (auto summary = summaries_.find(watch.name); summary != summaries_.end()) {
-        facts.address = summary->second.address;
-        facts.dayUptime = summary->second.dayUptime;
+void MainWindow::MakeMonitor() {
+    const std::string name = shownWatch_.name;
+    shownPane_ =
+        std::make_unique<SharedPaneView>(*this, name, PaneRole::Shown, [this, name] { return OthersRunning(name); });
+    monitor_ =
+        std::make_unique<corvasse::Monitor>(*this, *shownPane_, dialogs_, *Timer1, *windowThread_, pool_, files_);
+    monitor_->OnWatchEnded([this](const WatchResult& result) {
+        TakeResult(shownStatus_, result);
+        WatchEnded(ShownStatus());
+    });
+}
+
+WatchParts MainWindow::MakeWatchParts(const WatchFile& watch, std::function<void()> tick) {
+    WatchParts parts;
+    const std::string name = watch.name;
+    parts.view =
+        std::make_unique<SharedPaneView>(*this, name, PaneRole::Beside, [this, name] { return OthersRunning(name); });
+    parts.dialogs = std::make_unique<ForwardedDialogs>(dialogs_);
+    auto timer = std::make_unique<QtIntervalTimer>();
+    timer->OnTimer = std::move(tick);
+    parts.timer = std::move(timer);
+    return parts;
+}
+
+void MainWindow::SyncWatchSet() {
+    std::vector<WatchFile> others = ListWatches(settingsFolder_);
+    std::erase_if(others, [this](const WatchFile& watch) { return watch.name == shownWatch_.name; });
+    watchSet_->Sync(others, NewWatches::Stopped);
+}
+
+int MainWindow::OthersRunning(const std::string& name) const {
+    return static_cast<int>(running_.size() - running_.count(name));
+}
+
+WatchStatus MainWindow::ShownStatus() const {
+    WatchStatus status = shownStatus_;
+    status.name = shownWatch_.name;
+    status.file = shownWatch_.file;
+    status.address = ReadWatchSpec(*this, monitor_->Settings()).target;
+    status.watching = Timer1->Enabled();
+    if (status.watching) status.next = monitor_->Schedule().NextTickAfter(ResultTimeNow());
+    return status;
+}
+
+std::vector<WatchStatus> MainWindow::Statuses() const {
+    std::vector<WatchStatus> statuses = watchSet_->Statuses();
+    const auto place =
+        std::lower_bound(statuses.begin(), statuses.end(), shownWatch_.name,
+                         [](const WatchStatus& status, const std::string& name) { return status.name < name; });
+    statuses.insert(place, ShownStatus());
+    return statuses;
+}
+
+void MainWindow::WatchesChanged() {
+    running_.clear();
+    for (const WatchStatus& status : watchSet_->Statuses()) {
+        if (status.watching) running_.insert(status.name);
     }
-    facts.watching = watch.name == shownWatch_.name && Timer1->Enabled();
-    return facts;
+    if (Timer1->Enabled()) running_.insert(shownWatch_.name);
+    ShowTrayState();
+    if (watchList_ != nullptr && watchList_->isVisible()) RefreshWatchList();
+}
+
+void MainWindow::WatchEnded(const WatchStatus& status) {
+    ShowTrayState();
+    if (watchList_ == nullptr || !watchList_->isVisible()) return;
+    const auto uptime = dayUptimes_.find(status.name);
+    watchList_->ShowRow(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
+}
+
+void MainWindow::ShowTrayState() {
+    if (!trayIcon_) return;
+    const QString name = QApplication::applicationName();
+    // The shown watch alone keeps the tip it always had.
+    if (OthersRunning(shownWatch_.name) == 0) {
+        trayIcon_->SetHint(outageState_.empty() ? name : name + ": " + FromBytes(outageState_));
+        trayIcon_->SetIcon(outageState_.empty() ? AppIcon() : DownIcon());
+        return;
+    }
+    const std::vector<WatchStatus> statuses = Statuses();
+    const bool anyDown = std::any_of(statuses.begin(), statuses.end(),
+                                     [](const WatchStatus& status) { return status.watching && status.downSince; });
+    trayIcon_->SetHint(FromBytes(TrayTipText(ToBytes(name), statuses)));
+    trayIcon_->SetIcon(anyDown ? DownIcon() : AppIcon());
 }
 
 void MainWindow::RefreshWatchList() {
+    SyncWatchSet();
     std::vector<WatchFile> watches = ListWatches(settingsFolder_);
     std::vector<WatchRow> rows;
     rows.reserve(watches.size());
-    for (const WatchFile& watch : watches) rows.push_back(MakeWatchRow(FactsOf(watch)));
+    for (const WatchStatus& status : Statuses()) {
+        const auto uptime = dayUptimes_.find(status.name);
+        rows.push_back(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
+    }
     WatchList().ShowRows(rows);
     WatchList().SetStartAll(StartsAllWatches(settingsFolder_));
-    if (summaryReader_.joinable()) summaryReader_.join();
-    summaryReader_ = std::thread([this, watches = std::move(watches), history = files_.history]() mutable {
-        std::vector<WatchSummary> summaries = ReadWatchSummaries(watches, history, ResultTimeNow());
+    if (uptimeReader_.joinable()) uptimeReader_.join();
+    uptimeReader_ = std::thread([this, watches = std::move(watches), history = files_.history] {
+        std::vector<std::string> uptimes = ReadDayUptimes(watches, history, ResultTimeNow());
         QMetaObject::invokeMethod(
-            this,
-            [this, watches = std::move(watches), summaries = std::move(summaries)]() mutable {
-                SummariesRead(std::move(watches), std::move(summaries));
-            },
+            this, [this, watches, uptimes = std::move(uptimes)] { UptimesRead(watches, uptimes); },
             Qt::QueuedConnection);
     });
 }
 
-void MainWindow::SummariesRead(std::vector<WatchFile> watches, std::vector<WatchSummary> summaries) {
-    for (std::size_t i = 0; i < watches.size(); ++i) {
-        summaries_[watches[i].name] = std::move(summaries[i]);
-        WatchList().ShowRow(MakeWatchRow(FactsOf(watches[i])));
+void MainWindow::UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes) {
+    for (std::size_t i = 0; i < watches.size(); ++i) dayUptimes_[watches[i].name] = uptimes[i];
+    for (const WatchStatus& status : Statuses()) {
+        const auto uptime = dayUptimes_.find(status.name);
+        if (uptime != dayUptimes_.end()) WatchList().ShowRow(MakeWatchRow(status, uptime->second));
     }
 }
 
@@ -649,9 +732,7 @@ void MainWindow::NewWatch(const std::string& name) {
         dialogs_.ShowMessage(*refusal);
         return;
     }
-    const WatchFile watch = CreateWatch(settingsFolder_, name);
-    RefreshWatchList();
-    ShowWatch(watch);
+    ShowWatch(CreateWatch(settingsFolder_, name));
 }
 
 void MainWindow::EditWatch(const std::string& name) {
@@ -666,24 +747,63 @@ void MainWindow::EditWatch(const std::string& name) {
 }
 
 void MainWindow::ShowWatch(const WatchFile& watch) {
-    if (Timer1->Enabled()) monitor_->Cycle().StopWatching();
+    const WatchFile before = shownWatch_;
+    const bool beforeRan = Timer1->Enabled();
+    const std::optional<WatchStatus> after = watchSet_->Status(watch.name);
+    if (beforeRan) Timer1->SetEnabled(false);
     monitor_.reset();
     files_.settings = watch.file;
     shownWatch_ = watch;
-    monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, pool_, files_);
+    shownStatus_ = after.value_or(WatchStatus{});
+    outageState_.clear();
+    MakeMonitor();
+    // The set lets go of the watch shown now and takes the one shown before.
+    SyncWatchSet();
+    if (beforeRan) watchSet_->StartWatching(before.name);
     setWindowTitle(FromBytes(MainWindowTitle(watch.name)));
     monitor_->Form().Load();
-    if (watchList_ != nullptr) RefreshWatchList();
+    if (after && after->watching) monitor_->Cycle().StartWatching();
+    WatchesChanged();
+}
+
+void MainWindow::StartWatch(const std::string& name) {
+    if (name == shownWatch_.name) {
+        btnOkayClick();
+        return;
+    }
+    watchSet_->StartWatching(name);
+    WatchesChanged();
+}
+
+void MainWindow::StopWatch(const std::string& name) {
+    if (name == shownWatch_.name) {
+        btnCancelClick();
+        return;
+    }
+    watchSet_->StopWatching(name);
+    WatchesChanged();
+}
+
+void MainWindow::StartAllWatches() {
+    for (const WatchStatus& status : Statuses()) {
+        if (!status.watching) StartWatch(status.name);
+    }
+}
+
+void MainWindow::StopAllWatches() {
+    if (Timer1->Enabled()) btnCancelClick();
+    watchSet_->StopAll();
+    WatchesChanged();
 }
 
 void MainWindow::RemoveWatchNamed(const std::string& name) {
     const std::optional<WatchFile> watch = FindWatch(name);
     if (!watch) return;
     RemoveWatch(*watch);
+    dayUptimes_.erase(name);
     // The window goes on with the watch whose values every other one shares.
     const std::filesystem::path shared = settingsFolder_ / kSettingsFileName;
     if (name == shownWatch_.name) ShowWatch({shared.stem().string(), shared});
-    summaries_.erase(name);
     RefreshWatchList();
 }
 
@@ -692,10 +812,10 @@ void MainWindow::ShowWatchHistory(const std::string& name) {
         mnuHistoryClick();
         return;
     }
-    const std::optional<WatchFile> watch = FindWatch(name);
-    if (!watch) return;
+    const std::optional<WatchStatus> status = watchSet_->Status(name);
+    if (!status) return;
     if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
-    historyWindow_->ShowHistory({files_.history, watch->file, WatchAddress(SettingsStore::AtFile(watch->file))});
+    historyWindow_->ShowHistory({files_.history, status->file, status->address});
 }
 
 void MainWindow::SetStartAll(bool on) { SetStartsAllWatches(settingsFolder_, on); }

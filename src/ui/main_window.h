@@ -6,9 +6,11 @@
 // and timer tick to it, each inside the handler guard.
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,13 +18,13 @@
 #include <QMainWindow>
 
 #include "app/monitor/monitor.h"
+#include "app/monitor/watch_set.h"
 #include "app/settings/form_fields.h"
 #include "app/settings/watch_folder.h"
 #include "app/view/activity_log.h"
 #include "app/view/handler_guard.h"
 #include "app/view/monitor_view.h"
 #include "app/watch_list/watch_row.h"
-#include "app/watch_list/watch_summary.h"
 #include "common/fiber_pool.h"
 
 class QAbstractButton;
@@ -45,6 +47,7 @@ class LogViewer;
 class QtIntervalTimer;
 class QtWindowThread;
 class TrayIcon;
+class SharedPaneView;
 class WatchListWindow;
 
 class MainWindow : public QMainWindow, public FormFields, public MonitorView {
@@ -87,6 +90,7 @@ public:
     corvasse::AboutBox& AboutBox() { return *aboutBox_; }
     // "Corvasse Watches", made when first asked for.
     corvasse::WatchListWindow& WatchList();
+    const TrayIcon& Tray() const { return *trayIcon_; }
     // The watch the window shows and edits.
     const WatchFile& ShownWatch() const { return shownWatch_; }
 
@@ -132,14 +136,35 @@ private:
     void RemoveWatchNamed(const std::string& name);
     void ShowWatchHistory(const std::string& name);
     void SetStartAll(bool on);
-    // Loads the watch's file into the window, which then edits and watches it.
+    void StartWatch(const std::string& name);
+    void StopWatch(const std::string& name);
+    void StartAllWatches();
+    void StopAllWatches();
+
+    // The shown watch runs in the window's own monitor, exactly as a lone
+    // watch does; every other watch of the folder runs in the watch set.
+    // Makes the monitor the watch's, over the window's form and pane.
+    void MakeMonitor();
+    // Loads the watch's file into the window, which then edits it; a watch
+    // running moves between the monitor and the set.
     void ShowWatch(const WatchFile& watch);
     std::optional<WatchFile> FindWatch(const std::string& name) const;
-    // The list's rows afresh, then the addresses and uptimes read away from
-    // the window's thread.
+    // The set holds every watch of the folder but the shown one.
+    void SyncWatchSet();
+    // After a watch started or stopped: who runs, the tray and the rows.
+    void WatchesChanged();
+    WatchParts MakeWatchParts(const WatchFile& watch, std::function<void()> tick);
+    // How many watches other than the named one run now.
+    int OthersRunning(const std::string& name) const;
+    WatchStatus ShownStatus() const;
+    std::vector<WatchStatus> Statuses() const;
+    // A watch came to a result.
+    void WatchEnded(const WatchStatus& status);
+    void ShowTrayState();
+    // The list's rows afresh; the uptimes follow, read away from the
+    // window's thread.
     void RefreshWatchList();
-    WatchRowFacts FactsOf(const WatchFile& watch) const;
-    void SummariesRead(std::vector<WatchFile> watches, std::vector<WatchSummary> summaries);
+    void UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes);
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
@@ -177,7 +202,14 @@ private:
     MonitorFiles files_;
     std::filesystem::path settingsFolder_;
     WatchFile shownWatch_;
+    std::unique_ptr<SharedPaneView> shownPane_;
     std::unique_ptr<corvasse::Monitor> monitor_;
+    // The shown watch's results, as the set keeps its own watches'.
+    WatchStatus shownStatus_;
+    std::unique_ptr<WatchSet> watchSet_;
+    std::set<std::string> running_;
+    // The tray's tip for the shown watch alone: its outage state.
+    std::string outageState_;
     // The log of every watch, as the log viewer shows it.
     ActivityLog log_;
     corvasse::LogViewer* logViewer_ = nullptr;
@@ -185,9 +217,9 @@ private:
     std::unique_ptr<corvasse::AboutBox> aboutBox_;
     std::unique_ptr<TrayIcon> trayIcon_;
     corvasse::WatchListWindow* watchList_ = nullptr;
-    // Each watch's address and uptime, by name, as last read.
-    std::map<std::string, WatchSummary> summaries_;
-    std::thread summaryReader_;
+    // Each watch's uptime over a day, by name, as last read.
+    std::map<std::string, std::string> dayUptimes_;
+    std::thread uptimeReader_;
 };
 
 }  // namespace corvasse

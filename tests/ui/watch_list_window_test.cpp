@@ -4,20 +4,21 @@
 
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "app/settings/settings_store.h"
 #include "app/settings/watch_folder.h"
 #include "history/history_store.h"
 #include "support/monitor_files.h"
 #include "support/temp_dir.h"
 #include "support/watch_results.h"
+#include "ui/tray_icon.h"
 #include "ui/watching_window.h"
 
 namespace corvasse {
-// TEMPORARY
-std::optional<std::string> WatchNameRefusal(const std::filesystem::path& folder, std::string_view name);
 namespace {
 
 using namespace std::chrono_literals;
@@ -94,10 +95,11 @@ TEST_F(WatchListWindowTest, ListsEveryWatchWithItsAddressStateAndUptime) {
     WatchListWindow& list = Open();
     EXPECT_TRUE(list.isVisible());
     EXPECT_EQ(list.windowTitle(), "Corvasse Watches");
-    EXPECT_EQ(Table(3),
-              (Rows{{"Corvasse", "", "Not watching"}, {"router", "", "Not watching"}, {"shop", "", "Not watching"}}))
-        << "the list opens before the files are read";
-    ASSERT_TRUE(test::RunEventsUntil([&] { return Table()[2][1] != ""; }));
+    EXPECT_EQ(Table(), (Rows{{"Corvasse", "http://main.example/", "Not watching", "", "", ""},
+                             {"router", "router.lan", "Not watching", "", "", ""},
+                             {"shop", "http://shop.example/", "Not watching", "", "", ""}}))
+        << "the list opens before the history is read";
+    ASSERT_TRUE(test::RunEventsUntil([&] { return Table()[2][4] != ""; }));
     EXPECT_EQ(Table(), (Rows{{"Corvasse", "http://main.example/", "Not watching", "", "no data", ""},
                              {"router", "router.lan", "Not watching", "", "no data", ""},
                              {"shop", "http://shop.example/", "Not watching", "", "75.00 %", ""}}));
@@ -191,6 +193,67 @@ TEST_F(WatchListWindowTest, RemoveAsksThenDeletesTheFile) {
     EXPECT_EQ(dialogs_.calls[0].rfind("error:", 0), 0u) << dialogs_.calls[0];
     EXPECT_EQ(asked_, (std::vector<std::string>{"shop", "shop", "router", "Corvasse"}));
     EXPECT_EQ(Table(1), (Rows{{"Corvasse"}}));
+}
+
+}  // namespace
+}  // namespace corvasse
+
+namespace corvasse {
+namespace {
+
+// Two watches that ping this computer, every 15 minutes.
+class TwoWatchesTest : public ::testing::Test {
+protected:
+    bool WriteWatches() {
+        std::filesystem::create_directories(folder_);
+        const char* ping = "[Settings]\nPingOnly=y\nPingAddr=127.0.0.1\ntxtWatchFreq=15\n";
+        test::WriteFile(folder_ / "Corvasse.conf", ping);
+        test::WriteFile(folder_ / "shop.conf", ping);
+        return true;
+    }
+
+    std::vector<std::string> States(MainWindow& window) {
+        QTableWidget* table = window.WatchList().Table();
+        std::vector<std::string> states;
+        for (int row = 0; row < table->rowCount(); ++row) states.push_back(table->item(row, 2)->text().toStdString());
+        return states;
+    }
+
+    bool WaitForStates(MainWindow& window, const std::vector<std::string>& states) {
+        return test::RunEventsUntil([&] { return States(window) == states; });
+    }
+
+    test::TempDir temp_;
+    MonitorFiles files_ = test::MonitorFilesIn(temp_.Path());
+    std::filesystem::path folder_ = files_.settings.parent_path();
+    bool written_ = WriteWatches();
+};
+
+TEST_F(TwoWatchesTest, EachLineNamesItsWatchWhileBothRunAndTheTrayCountsThem) {
+    test::WatchingWindow watch(files_);
+    MainWindow& window = watch.window;
+    watch.MenuAction("&View", "&Watches...")->trigger();
+    window.WatchList().findChild<QPushButton*>("btnStartAll")->click();
+    ASSERT_TRUE(WaitForStates(window, {"Up", "Up"})) << testing::PrintToString(States(window));
+    ASSERT_TRUE(test::RunEventsUntil([&] { return watch.CountLines("\\[shop\\] .*") > 0; }));
+    const test::Lines lines = watch.PaneLines();
+    EXPECT_GT(watch.CountLines("\\[Corvasse\\] .*"), 0) << testing::PrintToString(lines);
+    EXPECT_EQ(watch.CountLines("\\[(Corvasse|shop)\\] .*"), static_cast<long>(lines.size()))
+        << testing::PrintToString(lines);
+    EXPECT_EQ(window.ShownWatch().name, "Corvasse");
+    EXPECT_EQ(window.Tray().Hint(), "Corvasse: 2 watches, all up");
+
+    window.WatchList().findChild<QPushButton*>("btnStopAll")->click();
+    EXPECT_TRUE(WaitForStates(window, {"Not watching", "Not watching"}));
+    EXPECT_EQ(SettingsStore::AtFile(files_.settings).ReadSetting("Settings", "startAll"), "n/a");
+    window.WatchList().findChild<QCheckBox*>("ckStartAll")->click();
+    EXPECT_EQ(SettingsStore::AtFile(files_.settings).ReadSetting("Settings", "startAll"), "y");
+
+    // The next start of the program resumes both.
+    test::WatchingWindow next(files_);
+    next.MenuAction("&View", "&Watches...")->trigger();
+    EXPECT_TRUE(next.window.WatchList().findChild<QCheckBox*>("ckStartAll")->isChecked());
+    ASSERT_TRUE(WaitForStates(next.window, {"Up", "Up"})) << testing::PrintToString(States(next.window));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/scoped_environment.h"
+#include "support/watch_results.h"
 
 namespace corvasse {
 namespace {
@@ -12,43 +13,52 @@ using namespace std::chrono_literals;
 // 2026-12-09 14:03:20 UTC.
 const ResultTime kAt{1'765'289'000'000ms};
 
-WatchResult Result(ResultState state, std::optional<std::chrono::microseconds> responseTime = std::nullopt) {
-    return {kAt, state, responseTime, std::nullopt, ""};
+WatchStatus Status(bool watching, LastResult last, std::optional<std::chrono::microseconds> responseTime = {},
+                   std::optional<ResultTime> downSince = {}, std::optional<ResultTime> next = {}) {
+    WatchStatus status{"shop", "/c/shop.conf", "http://shop/", watching, last, kAt, responseTime, downSince, next};
+    if (last == LastResult::Unknown) status.lastTime.reset();
+    return status;
 }
 
 TEST(WatchRowTest, ColumnsFollowWhatTheWatchLastDid) {
     struct Row {
         const char* name;
-        WatchRowFacts facts;
-        WatchRow expected;
+        WatchStatus status;
+        std::vector<std::string> expected;  // state, response time, next run
     };
     const std::vector<Row> rows = {
-        {"never started",
-         {"shop", "http://shop/", false, std::nullopt, std::nullopt, std::nullopt, "no data"},
-         {"shop", "http://shop/", "Not watching", "", "no data", ""}},
-        {"stopped keeps no times",
-         {"shop", "http://shop/", false, Result(ResultState::Up, 120ms), std::nullopt, kAt + 15min, "100.00 %"},
-         {"shop", "http://shop/", "Not watching", "", "100.00 %", ""}},
-        {"started, no result yet",
-         {"shop", "a", true, std::nullopt, std::nullopt, kAt + 1min, ""},
-         {"shop", "a", "Unknown", "", "", "14:04"}},
-        {"up",
-         {"shop", "a", true, Result(ResultState::Up, 120'700us), std::nullopt, kAt + 15min, ""},
-         {"shop", "a", "Up", "120 ms", "", "14:18"}},
-        {"offline",
-         {"blog", "a", true, Result(ResultState::Unknown), std::nullopt, std::nullopt, ""},
-         {"blog", "a", "Offline", "", "", ""}},
+        {"never started", Status(false, LastResult::Unknown), {"Not watching", "", ""}},
+        {"stopped keeps no times", Status(false, LastResult::Up, 120ms, {}, kAt + 15min), {"Not watching", "", ""}},
+        {"started, no result yet", Status(true, LastResult::Unknown, {}, {}, kAt + 1min), {"Unknown", "", "14:04"}},
+        {"up", Status(true, LastResult::Up, 120'700us, {}, kAt + 15min), {"Up", "120 ms", "14:18"}},
+        {"offline", Status(true, LastResult::Offline, {}, kAt - 1h), {"Offline", "", ""}},
         {"down since its first down",
-         {"blog", "a", true, Result(ResultState::Down, 3s), kAt - 2h, kAt + 1min, ""},
-         {"blog", "a", "Down since 12:03", "3000 ms", "", "14:04"}},
-        {"down, first of its run",
-         {"blog", "a", true, Result(ResultState::Down), std::nullopt, std::nullopt, ""},
-         {"blog", "a", "Down since 14:03", "", "", ""}},
+         Status(true, LastResult::Down, 3s, kAt - 2h, kAt + 1min),
+         {"Down since 12:03", "3000 ms", "14:04"}},
     };
     test::ScopedEnvironment zone("TZ", "UTC0");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(MakeWatchRow(row.facts), row.expected);
+        EXPECT_EQ(MakeWatchRow(row.status, "99.00 %"),
+                  (WatchRow{"shop", "http://shop/", row.expected[0], row.expected[1], "99.00 %", row.expected[2]}));
+    }
+}
+
+TEST(WatchRowTest, DownSinceTheFirstFailureOfTheRunAcrossOfflineResults) {
+    const std::vector<std::pair<WatchResult, const char*>> steps = {
+        {test::Up(kAt), "Up"},
+        {test::Down(kAt + 1min), "Down since 14:04"},
+        {test::Unknown(kAt + 2min), "Offline"},
+        {test::Down(kAt + 3min), "Down since 14:04"},
+        {test::Up(kAt + 4min), "Up"},
+        {test::Down(kAt + 5min), "Down since 14:08"},
+    };
+    test::ScopedEnvironment zone("TZ", "UTC0");
+    WatchStatus status = Status(true, LastResult::Unknown);
+    for (const auto& [result, state] : steps) {
+        TakeResult(status, result);
+        EXPECT_EQ(WatchStateText(status), state);
+        EXPECT_EQ(status.lastTime, result.time);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "app/watch_list/watch_summary.h"
+#include "app/watch_list/day_uptimes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::kDayStart;
 
-TEST(WatchSummaryTest, AddressAndDayUptimeOfEachWatch) {
+TEST(DayUptimesTest, EachWatchFoundByItsFileAndAddressOverTheLastDay) {
     test::TempDir temp;
     const std::filesystem::path folder = temp.Path();
     const std::vector<WatchFile> watches = {
@@ -27,14 +27,10 @@ TEST(WatchSummaryTest, AddressAndDayUptimeOfEachWatch) {
     test::WriteFile(watches[3].file, "[Settings]\nurl2watch=http://shop.example/\n");
     const ResultTime now = kDayStart + 30h;
     const std::filesystem::path history = folder / "history.sqlite3";
+    using Uptimes = std::vector<std::string>;
 
-    EXPECT_EQ(ReadWatchSummaries(watches, history, now),
-              (std::vector<WatchSummary>{{"http://blog.example/", "no data"},
-                                         {"http://", "no data"},
-                                         {"router.lan", "no data"},
-                                         {"http://shop.example/", "no data"}}))
+    EXPECT_EQ(ReadDayUptimes(watches, history, now), (Uptimes{"no data", "no data", "no data", "no data"}))
         << "without a history";
-
     {
         HistoryStore writer(history);
         const WatchId shop = writer.FindOrAddWatch(watches[3].file, "http://shop.example/");
@@ -43,15 +39,13 @@ TEST(WatchSummaryTest, AddressAndDayUptimeOfEachWatch) {
         writer.RecordResult(shop, test::Down(now - 30min));
         const WatchId router = writer.FindOrAddWatch(watches[2].file, "router.lan");
         writer.RecordResult(router, test::Up(now - 1min));
-        // Another settings file watching the blog's address is another watch.
-        const WatchId other = writer.FindOrAddWatch(folder / "elsewhere.conf", "http://blog.example/");
-        writer.RecordResult(other, test::Up(now - 1min));
+        // The address the blog had before is another watch.
+        const WatchId before = writer.FindOrAddWatch(watches[0].file, "http://old.example/");
+        writer.RecordResult(before, test::Up(now - 1min));
     }
-    EXPECT_EQ(ReadWatchSummaries(watches, history, now),
-              (std::vector<WatchSummary>{{"http://blog.example/", "no data"},
-                                         {"http://", "no data"},
-                                         {"router.lan", "100.00 %"},
-                                         {"http://shop.example/", "75.00 %"}}));
+    EXPECT_EQ(ReadDayUptimes(watches, history, now), (Uptimes{"no data", "no data", "100.00 %", "75.00 %"}));
+    test::WriteFile(history, "not a database");
+    EXPECT_EQ(ReadDayUptimes(watches, history, now), (Uptimes{"no data", "no data", "no data", "no data"}));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/watch_list/watch_summary.h"
+#include "app/watch_list/day_uptimes.h"
 
 #include <memory>
 #include <optional>
@@ -14,7 +14,11 @@
 
 namespace corvasse {
 
-std::string WatchAddress(const SettingsStore& store) {
+namespace {
+
+// The host it pings when the settings ping, else the address it fetches, as
+// the window loads them: what names the watch in the history.
+std::string WatchTarget(const SettingsStore& store) {
     const SettingsStore settings = store.Snapshot();
     if (IsSettingOn(settings, setting::PingOnly)) {
         const std::string host = ReadSetting(settings, setting::PingAddr);
@@ -24,8 +28,10 @@ std::string WatchAddress(const SettingsStore& store) {
     return url == kAbsentSetting || url.empty() ? std::string(setting::url2watch.initial) : url;
 }
 
-std::vector<WatchSummary> ReadWatchSummaries(const std::vector<WatchFile>& watches,
-                                             const std::filesystem::path& history, ResultTime now) {
+}  // namespace
+
+std::vector<std::string> ReadDayUptimes(const std::vector<WatchFile>& watches, const std::filesystem::path& history,
+                                        ResultTime now) {
     std::unique_ptr<HistoryStore> store;
     std::error_code missing;
     if (std::filesystem::exists(history, missing)) {
@@ -36,25 +42,23 @@ std::vector<WatchSummary> ReadWatchSummaries(const std::vector<WatchFile>& watch
         }
     }
     const TimeRange day = RangeEndingAt(HistoryRange::Day, now);
-    std::vector<WatchSummary> summaries;
-    summaries.reserve(watches.size());
+    std::vector<std::string> uptimes;
+    uptimes.reserve(watches.size());
     for (const WatchFile& watch : watches) {
-        WatchSummary summary;
         ResultCount count;
-        try {
-            summary.address = WatchAddress(SettingsStore::AtFile(watch.file));
-            if (store) {
-                if (const std::optional<WatchId> id = store->FindWatch(watch.file, summary.address)) {
+        if (store) {
+            try {
+                const std::string target = WatchTarget(SettingsStore::AtFile(watch.file));
+                if (const std::optional<WatchId> id = store->FindWatch(watch.file, target)) {
                     count = store->CountResults(*id, day);
                 }
+            } catch (const std::exception&) {
+                // A file or history that cannot be read counts no results.
             }
-        } catch (const std::exception&) {
-            // A file or history that cannot be read leaves what was read.
         }
-        summary.dayUptime = UptimeText(count);
-        summaries.push_back(std::move(summary));
+        uptimes.push_back(UptimeText(count));
     }
-    return summaries;
+    return uptimes;
 }
 
 }  // namespace corvasse
