@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/monitor/monitor.h"
@@ -61,6 +62,8 @@ constexpr int kClientHeightPx = 461;
 constexpr int kButtonPanelHeightPx = 67;
 constexpr int kStatusPanelWidthPx = 300;
 constexpr int kWatchCountPanelWidthPx = 50;
+// How long the tray waits for more watches to end before it shows their state.
+constexpr int kTrayStateDelayMs = 200;
 
 }  // namespace
 
@@ -548,13 +551,17 @@ void MainWindow::FormShow() {
 void MainWindow::btnSaveClick() { monitor_->Form().Save(); }
 
 void MainWindow::btnOkayClick() {
+    StartShownWatch();
+    WatchesChanged();
+}
+
+void MainWindow::StartShownWatch() {
     try {
         monitor_->Cycle().StartWatching();
     } catch (const ConversionError& error) {
         // The box names the field, which the text alone does not.
         dialogs_.ShowError(ErrorBoxText(std::string("Watch interval: ") + error.what()));
     }
-    WatchesChanged();
 }
 
 void MainWindow::btnCancelClick() {
@@ -673,11 +680,18 @@ void MainWindow::WatchesChanged() {
     }
     if (Timer1->Enabled()) running_.insert(shownWatch_.name);
     ShowTrayState();
-    if (watchList_ != nullptr && watchList_->isVisible()) RefreshWatchList();
+    if (watchList_ != nullptr && watchList_->isVisible()) ShowWatchRows();
 }
 
 void MainWindow::WatchEnded(const WatchStatus& status) {
-    ShowTrayState();
+    // Watches that end together change the tray once.
+    if (!trayStateDue_) {
+        trayStateDue_ = true;
+        QTimer::singleShot(kTrayStateDelayMs, this, [this] {
+            trayStateDue_ = false;
+            ShowTrayState();
+        });
+    }
     if (watchList_ == nullptr || !watchList_->isVisible()) return;
     const auto uptime = dayUptimes_.find(status.name);
     watchList_->ShowRow(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
@@ -701,17 +715,10 @@ void MainWindow::ShowTrayState() {
 
 void MainWindow::RefreshWatchList() {
     SyncWatchSet();
-    std::vector<WatchFile> watches = ListWatches(settingsFolder_);
-    std::vector<WatchRow> rows;
-    rows.reserve(watches.size());
-    for (const WatchStatus& status : Statuses()) {
-        const auto uptime = dayUptimes_.find(status.name);
-        rows.push_back(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
-    }
-    WatchList().ShowRows(rows);
+    ShowWatchRows();
     WatchList().SetStartAll(StartsAllWatches(settingsFolder_));
     if (uptimeReader_.joinable()) uptimeReader_.join();
-    uptimeReader_ = std::thread([this, watches = std::move(watches), history = files_.history] {
+    uptimeReader_ = std::thread([this, watches = ListWatches(settingsFolder_), history = files_.history] {
         std::vector<std::string> uptimes = ReadDayUptimes(watches, history, ResultTimeNow());
         QMetaObject::invokeMethod(
             this, [this, watches, uptimes = std::move(uptimes)] { UptimesRead(watches, uptimes); },
@@ -719,12 +726,18 @@ void MainWindow::RefreshWatchList() {
     });
 }
 
-void MainWindow::UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes) {
-    for (std::size_t i = 0; i < watches.size(); ++i) dayUptimes_[watches[i].name] = uptimes[i];
+void MainWindow::ShowWatchRows() {
+    std::vector<WatchRow> rows;
     for (const WatchStatus& status : Statuses()) {
         const auto uptime = dayUptimes_.find(status.name);
-        if (uptime != dayUptimes_.end()) WatchList().ShowRow(MakeWatchRow(status, uptime->second));
+        rows.push_back(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
     }
+    WatchList().ShowRows(rows);
+}
+
+void MainWindow::UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes) {
+    for (std::size_t i = 0; i < watches.size(); ++i) dayUptimes_[watches[i].name] = uptimes[i];
+    ShowWatchRows();
 }
 
 void MainWindow::NewWatch(const std::string& name) {
@@ -785,9 +798,11 @@ void MainWindow::StopWatch(const std::string& name) {
 }
 
 void MainWindow::StartAllWatches() {
-    for (const WatchStatus& status : Statuses()) {
-        if (!status.watching) StartWatch(status.name);
+    if (!Timer1->Enabled()) StartShownWatch();
+    for (const WatchStatus& status : watchSet_->Statuses()) {
+        if (!status.watching) watchSet_->StartWatching(status.name);
     }
+    WatchesChanged();
 }
 
 void MainWindow::StopAllWatches() {

@@ -139,6 +139,8 @@ private:
     void StartWatch(const std::string& name);
     void StopWatch(const std::string& name);
     void StartAllWatches();
+    // "Start Watching" of the shown watch.
+    void StartShownWatch();
     void StopAllWatches();
 
     // The shown watch runs in the window's own monitor, exactly as a lone
@@ -164,6 +166,7 @@ private:
     // The list's rows afresh; the uptimes follow, read away from the
     // window's thread.
     void RefreshWatchList();
+    void ShowWatchRows();
     void UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes);
 
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -210,6 +213,7 @@ private:
     std::set<std::string> running_;
     // The tray's tip for the shown watch alone: its outage state.
     std::string outageState_;
+    bool trayStateDue_ = false;
     // The log of every watch, as the log viewer shows it.
     ActivityLog log_;
     corvasse::LogViewer* logViewer_ = nullptr;

@@ -241,7 +241,8 @@ TEST_F(TwoWatchesTest, EachLineNamesItsWatchWhileBothRunAndTheTrayCountsThem) {
     EXPECT_EQ(watch.CountLines("\\[(Corvasse|shop)\\] .*"), static_cast<long>(lines.size()))
         << testing::PrintToString(lines);
     EXPECT_EQ(window.ShownWatch().name, "Corvasse");
-    EXPECT_EQ(window.Tray().Hint(), "Corvasse: 2 watches, all up");
+    EXPECT_TRUE(test::RunEventsUntil([&] { return window.Tray().Hint() == "Corvasse: 2 watches, all up"; }))
+        << window.Tray().Hint().toStdString();
 
     window.WatchList().findChild<QPushButton*>("btnStopAll")->click();
     EXPECT_TRUE(WaitForStates(window, {"Not watching", "Not watching"}));
