@@ -413,6 +413,12 @@ void MainWindow::CreateTrayIcon() {
     connect(pmnLeft->addAction("&Show window"), &QAction::triggered, this,
             [this] { trayIcon_->SetWindowVisible(true); });
     auto* pmnRight = new QMenu(this);
+    connect(pmnRight->addAction("&Show Corvasse"), &QAction::triggered, this,
+            [this] { trayIcon_->SetWindowVisible(true); });
+    ConnectGuarded(pmnRight->addAction("&Watches..."), &QAction::triggered, &MainWindow::mnuWatchesClick);
+    ConnectGuarded(pmnRight->addAction("Start &All"), &QAction::triggered, &MainWindow::StartAllWatches);
+    ConnectGuarded(pmnRight->addAction("St&op All"), &QAction::triggered, &MainWindow::StopAllWatches);
+    pmnRight->addSeparator();
     connect(pmnRight->addAction("E&xit"), &QAction::triggered, this, &QWidget::close);
 
     trayIcon_ = std::make_unique<TrayIcon>(this);

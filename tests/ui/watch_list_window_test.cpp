@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -232,8 +233,12 @@ protected:
 TEST_F(TwoWatchesTest, EachLineNamesItsWatchWhileBothRunAndTheTrayCountsThem) {
     test::WatchingWindow watch(files_);
     MainWindow& window = watch.window;
-    watch.MenuAction("&View", "&Watches...")->trigger();
-    window.WatchList().findChild<QPushButton*>("btnStartAll")->click();
+    QStringList entries;
+    for (QAction* action : window.Tray().RightPopupMenu->actions()) entries << action->text();
+    EXPECT_EQ(entries, QStringList({"&Show Corvasse", "&Watches...", "Start &All", "St&op All", "", "E&xit"}));
+    window.Tray().RightPopupMenu->actions()[1]->trigger();
+    EXPECT_TRUE(window.WatchList().isVisible());
+    window.Tray().RightPopupMenu->actions()[2]->trigger();
     ASSERT_TRUE(WaitForStates(window, {"Up", "Up"})) << testing::PrintToString(States(window));
     ASSERT_TRUE(test::RunEventsUntil([&] { return watch.CountLines("\\[shop\\] .*") > 0; }));
     const test::Lines lines = watch.PaneLines();
