@@ -760,6 +760,10 @@ void MainWindow::EditWatch(const std::string& name) {
         if (!watch) throw std::runtime_error("There is no watch \"" + name + "\" any more");
         ShowWatch(*watch);
     }
+    ShowWindowAgain();
+}
+
+void MainWindow::ShowWindowAgain() {
     trayIcon_->SetWindowVisible(true);
     raise();
     activateWindow();

@@ -91,6 +91,9 @@ public:
     // "Corvasse Watches", made when first asked for.
     corvasse::WatchListWindow& WatchList();
     const TrayIcon& Tray() const { return *trayIcon_; }
+    // Shows the window again (from the tray, or minimised) and brings it to
+    // the front.
+    void ShowWindowAgain();
     // The watch the window shows and edits.
     const WatchFile& ShownWatch() const { return shownWatch_; }
 
