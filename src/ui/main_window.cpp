@@ -108,6 +108,8 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
 
 MainWindow::~MainWindow() {
     if (uptimeReader_.joinable()) uptimeReader_.join();
+    // The watches beside the shown one write to this window until they end.
+    watchSet_.reset();
 }
 
 template <typename Sender, typename Signal>
@@ -664,7 +666,8 @@ WatchStatus MainWindow::ShownStatus() const {
     WatchStatus status = shownStatus_;
     status.name = shownWatch_.name;
     status.file = shownWatch_.file;
-    status.address = ReadWatchSpec(*this, monitor_->Settings()).target;
+    // As the form stands, without reading the file at every watch's end.
+    status.address = Checked(Field::ckPingOnly) ? Trim(Text(Field::editIPaddr)) : Text(Field::txtURL2watch);
     status.watching = Timer1->Enabled();
     if (status.watching) status.next = monitor_->Schedule().NextTickAfter(ResultTimeNow());
     return status;

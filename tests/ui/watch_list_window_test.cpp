@@ -249,6 +249,13 @@ TEST_F(TwoWatchesTest, EachLineNamesItsWatchWhileBothRunAndTheTrayCountsThem) {
     EXPECT_TRUE(test::RunEventsUntil([&] { return window.Tray().Hint() == "Corvasse: 2 watches, all up"; }))
         << window.Tray().Hint().toStdString();
 
+    // Showing the other watch carries both over, still watching.
+    QTableWidget* table = window.WatchList().Table();
+    table->selectRow(1);
+    window.WatchList().findChild<QPushButton*>("btnEdit")->click();
+    EXPECT_EQ(window.windowTitle(), "Corvasse - shop");
+    ASSERT_TRUE(WaitForStates(window, {"Up", "Up"})) << testing::PrintToString(States(window));
+
     window.WatchList().findChild<QPushButton*>("btnStopAll")->click();
     EXPECT_TRUE(WaitForStates(window, {"Not watching", "Not watching"}));
     EXPECT_EQ(SettingsStore::AtFile(files_.settings).ReadSetting("Settings", "startAll"), "n/a");
