@@ -14,6 +14,7 @@ namespace corvasse {
 // The SQLite functions the history calls, each named without its "sqlite3_".
 // clang-format off
 #define CORVASSE_SQLITE_FUNCTIONS(X) \
+    X(config) \
     X(open_v2) \
     X(close_v2) \
     X(extended_result_codes) \

@@ -33,7 +33,7 @@ TEST(InstallTest, AUserWhoCannotWriteTheBuildFolderInstallsUnitsThatFindTheProgr
     // systemd resolves each unit's program from where the unit is, and
     // reports a command that is not there.
     test::TempDir runtime;
-    for (const char* unit : {"corvasse.service", "corvasse@.service"}) {
+    for (const char* unit : {"corvasse.service", "corvasse@.service", "corvasse-all.service"}) {
         const std::filesystem::path path = prefix.Path() / "share/systemd/user" / unit;
         test::ChildProcess verify({"/usr/bin/env", "XDG_RUNTIME_DIR=" + runtime.Path().string(),
                                    "/usr/bin/systemd-analyze", "--user", "verify", path.string()},

@@ -169,8 +169,7 @@ void WatchSet::Tick(Entry& entry) {
 }
 
 void WatchSet::Ended(Entry& entry, const WatchResult& result) {
-    // A watch cut before it began again leaves the result before it.
-    if (entry.lastTime == result.time || leaving_.contains(&entry)) return;
+    if (leaving_.contains(&entry)) return;
     entry.last = LastResultOf(result.state);
     entry.lastTime = result.time;
     entry.responseTime = result.responseTime;

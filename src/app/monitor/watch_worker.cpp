@@ -84,6 +84,8 @@ void WatchWorker::Work() {
             AbortSignalScope scope(&signal);
             try {
                 if (request.job == Job::Watch) {
+                    // Unstamped until this watch comes to its result.
+                    components_.state.outcome.result.time = ResultTime{};
                     HandlerGuard(dialogs_).Run([this] { watch_.Run(); });
                 } else {
                     SendTestMail(components_.alert, values_, components_.settings, view_, dialogs_);
@@ -93,7 +95,7 @@ void WatchWorker::Work() {
             }
         }
         std::optional<WatchResult> result;
-        // A watch that came to no result leaves the time it never stamped.
+        // A watch that came to no result leaves the time unstamped.
         if (request.job == Job::Watch && components_.state.outcome.result.time != ResultTime{}) {
             result = components_.state.outcome.result;
         }

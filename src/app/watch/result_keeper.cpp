@@ -13,6 +13,7 @@
 #include "core/watch_outcome.h"
 #include "history/history_error.h"
 #include "history/history_store.h"
+#include "history/history_store_pool.h"
 #include "net/net_error.h"
 
 namespace corvasse {
@@ -55,33 +56,29 @@ void ResultKeeper::Begin(const WatchSpec& watchSpec) {
 }
 
 void ResultKeeper::OpenWatch(const std::string& target) {
-    if (storeFailed_) {
-        store_.reset();
-        storeFailed_ = false;
-    }
+    if (!stores_) stores_ = HistoryStorePool::For(historyFile_);
     try {
-        if (!store_) store_ = std::make_unique<HistoryStore>(historyFile_);
-        watch_ = store_->FindOrAddWatch(settingsFile_, target);
+        watch_ = stores_->Take()->FindOrAddWatch(settingsFile_, target);
     } catch (const HistoryError& error) {
         HistoryFailed(error);
     }
 }
 
 void ResultKeeper::HistoryFailed(const HistoryError& error) {
-    storeFailed_ = true;
+    stores_->Renew();
     watch_.reset();
     if (historySaid_.IsNew(error.what())) view_.ShowLogFailure(error.what());
 }
 
 void ResultKeeper::CertificateHistoryFailed(const HistoryError& error) {
-    storeFailed_ = true;
+    stores_->Renew();
     if (historySaid_.IsNew(error.what())) view_.ShowLogFailure(error.what());
 }
 
 void ResultKeeper::ResultKnown(const WatchOutcome& outcome) {
     if (!watch_ || ByOutage()) return;
     try {
-        store_->RecordResult(*watch_, outcome.result);
+        stores_->Take()->RecordResult(*watch_, outcome.result);
         historySaid_.Clear();
     } catch (const HistoryError& error) {
         HistoryFailed(error);
@@ -96,10 +93,14 @@ void ResultKeeper::Conclude(const WatchOutcome& outcome) {
     if (!ByOutage()) return;
     const WatchResult& result = outcome.result;
     const std::string& target = watchSpec_.target;
-    OutageTracker tracker(*store_, *watch_, *outage_);
+    // Held through the step's mails, whose hand-over and sending it notes.
+    std::optional<HistoryStorePool::Lease> store;
+    std::optional<OutageTracker> recorded;
     OutageStep step;
     try {
-        step = tracker.Record(result, schedule_.Resumed());
+        store.emplace(stores_->Take());
+        recorded.emplace(**store, *watch_, *outage_);
+        step = recorded->Record(result, schedule_.Resumed());
         historySaid_.Clear();
     } catch (const HistoryError& error) {
         HistoryFailed(error);
@@ -121,6 +122,7 @@ void ResultKeeper::Conclude(const WatchOutcome& outcome) {
         view_.SetOutageState(down ? "down since " + HourMinuteText(TimeOf(step.outage->began)) : "");
     }
 
+    OutageTracker& tracker = *recorded;
     std::exception_ptr failure;
     for (const OutageAction& action : step.actions) {
         try {
@@ -196,7 +198,7 @@ bool ResultKeeper::CertificateWarningSent(const CertificateWarning& warning) {
         return true;
     if (!watch_) return false;
     try {
-        return store_->CertificateWarningSent(*watch_, warning);
+        return stores_->Take()->CertificateWarningSent(*watch_, warning);
     } catch (const HistoryError& error) {
         CertificateHistoryFailed(error);
         return false;
@@ -207,7 +209,7 @@ void ResultKeeper::CertificateWarningMailed(const CertificateWarning& warning) {
     certificateWarningsMailed_.insert({watchSpec_.target, warning.issuer, warning.serial, warning.kind});
     if (!watch_) return;
     try {
-        store_->MarkCertificateWarningSent(*watch_, warning, clock_());
+        stores_->Take()->MarkCertificateWarningSent(*watch_, warning, clock_());
     } catch (const HistoryError& error) {
         CertificateHistoryFailed(error);
     }

@@ -7,7 +7,8 @@
 // written, and outage settings that cannot be used, are said once (with the
 // file's path and SQLite's reason); the watch then alerts as it would
 // without outage mode, so that neither is ever a reason to miss an alert.
-// Used by one thread at a time; the history is opened by the first watch.
+// Used by one thread at a time; the history is opened by the first watch,
+// which shares its connections with the process's other watches.
 
 #include <filesystem>
 #include <memory>
@@ -28,7 +29,7 @@ namespace corvasse {
 
 class ActivityLog;
 class HistoryError;
-class HistoryStore;
+class HistoryStorePool;
 class MonitorView;
 class OutageTracker;
 class WatchSchedule;
@@ -121,9 +122,8 @@ private:
     WallClock clock_;
 
     CertificateWarnings certificates_;
-    std::unique_ptr<HistoryStore> store_;
-    // A write failed: the database is opened afresh by the next watch.
-    bool storeFailed_ = false;
+    // Shared with the other watches of the history file; taken by the first watch.
+    std::shared_ptr<HistoryStorePool> stores_;
     SaidOnce historySaid_;
     SaidOnce settingsSaid_;
 
