@@ -62,6 +62,8 @@ constexpr int kClientHeightPx = 461;
 constexpr int kButtonPanelHeightPx = 67;
 constexpr int kStatusPanelWidthPx = 300;
 constexpr int kWatchCountPanelWidthPx = 50;
+// How old the list's uptimes may grow while watches end before they are read again.
+constexpr std::chrono::minutes kUptimesReadAgain{1};
 // How long the tray waits for more watches to end before it shows their state.
 constexpr int kTrayStateDelayMs = 200;
 
@@ -702,6 +704,7 @@ void MainWindow::WatchEnded(const WatchStatus& status) {
         });
     }
     if (watchList_ == nullptr || !watchList_->isVisible()) return;
+    if (ResultTimeNow() - uptimesReadAt_ >= kUptimesReadAgain) ReadUptimes();
     const auto uptime = dayUptimes_.find(status.name);
     watchList_->ShowRow(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
 }
@@ -726,6 +729,13 @@ void MainWindow::RefreshWatchList() {
     SyncWatchSet();
     ShowWatchRows();
     WatchList().SetStartAll(StartsAllWatches(settingsFolder_));
+    ReadUptimes();
+}
+
+void MainWindow::ReadUptimes() {
+    if (uptimesReading_) return;
+    uptimesReading_ = true;
+    uptimesReadAt_ = ResultTimeNow();
     if (uptimeReader_.joinable()) uptimeReader_.join();
     uptimeReader_ = std::thread([this, watches = ListWatches(settingsFolder_), history = files_.history] {
         std::vector<std::string> uptimes = ReadDayUptimes(watches, history, ResultTimeNow());
@@ -745,6 +755,7 @@ void MainWindow::ShowWatchRows() {
 }
 
 void MainWindow::UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes) {
+    uptimesReading_ = false;
     for (std::size_t i = 0; i < watches.size(); ++i) dayUptimes_[watches[i].name] = uptimes[i];
     ShowWatchRows();
 }

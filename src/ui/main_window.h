@@ -170,6 +170,8 @@ private:
     // window's thread.
     void RefreshWatchList();
     void ShowWatchRows();
+    // Reads the uptimes beside the window, unless a read is under way.
+    void ReadUptimes();
     void UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes);
 
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -227,6 +229,8 @@ private:
     // Each watch's uptime over a day, by name, as last read.
     std::map<std::string, std::string> dayUptimes_;
     std::thread uptimeReader_;
+    bool uptimesReading_ = false;
+    ResultTime uptimesReadAt_;
 };
 
 }  // namespace corvasse
