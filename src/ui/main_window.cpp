@@ -558,7 +558,11 @@ void MainWindow::FormShow() {
     if (StartsAllWatches(settingsFolder_)) StartAllWatches();
 }
 
-void MainWindow::btnSaveClick() { monitor_->Form().Save(); }
+void MainWindow::btnSaveClick() {
+    monitor_->Form().Save();
+    // The other watches share what went to Corvasse.conf: they read it again before their next watch.
+    SyncWatchSet();
+}
 
 void MainWindow::btnOkayClick() {
     StartShownWatch();

@@ -209,7 +209,7 @@ protected:
         std::filesystem::create_directories(folder_);
         const char* ping = "[Settings]\nPingOnly=y\nPingAddr=127.0.0.1\ntxtWatchFreq=15\n";
         test::WriteFile(folder_ / "Corvasse.conf", ping);
-        test::WriteFile(folder_ / "shop.conf", ping);
+        test::WriteFile(folder_ / "shop.conf", std::string(ping) + "intervalSeconds=1\n");
         return true;
     }
 
@@ -248,6 +248,13 @@ TEST_F(TwoWatchesTest, EachLineNamesItsWatchWhileBothRunAndTheTrayCountsThem) {
     EXPECT_EQ(window.ShownWatch().name, "Corvasse");
     EXPECT_TRUE(test::RunEventsUntil([&] { return window.Tray().Hint() == "Corvasse: 2 watches, all up"; }))
         << window.Tray().Hint().toStdString();
+
+    // What the shown watch saves to Corvasse.conf, the other reads again before its next watch.
+    window.SetText(Field::txtURL2watch, "http://127.0.0.1/");
+    window.SetText(Field::txtLookFor, "ok");
+    watch.FillMail(std::nullopt);
+    ASSERT_TRUE(watch.Save());
+    EXPECT_TRUE(test::RunEventsUntil([&] { return watch.CountLines("\\[shop\\] Settings read again from .*") == 1; }));
 
     // Showing the other watch carries both over, still watching.
     QTableWidget* table = window.WatchList().Table();
