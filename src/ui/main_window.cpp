@@ -651,7 +651,7 @@ WatchParts MainWindow::MakeWatchParts(const WatchFile& watch, std::function<void
     const std::string name = watch.name;
     parts.view =
         std::make_unique<SharedPaneView>(*this, name, PaneRole::Beside, [this, name] { return OthersRunning(name); });
-    parts.dialogs = std::make_unique<ForwardedDialogs>(dialogs_);
+    parts.dialogs = std::make_unique<ForwardedDialogs>(dialogs_, name);
     auto timer = std::make_unique<QtIntervalTimer>();
     timer->OnTimer = std::move(tick);
     parts.timer = std::move(timer);

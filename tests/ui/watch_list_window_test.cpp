@@ -276,5 +276,17 @@ TEST_F(TwoWatchesTest, EachLineNamesItsWatchWhileBothRunAndTheTrayCountsThem) {
     ASSERT_TRUE(WaitForStates(next.window, {"Up", "Up"})) << testing::PrintToString(States(next.window));
 }
 
+TEST_F(TwoWatchesTest, AWatchBesideTheShownOneNamesItselfInItsBoxes) {
+    test::WriteFile(folder_ / "bad.conf", "[Settings]\nPingOnly=y\nPingAddr=127.0.0.1\nintervalSeconds=0\n");
+    test::WatchingWindow watch(files_);
+    watch.MenuAction("&View", "&Watches...")->trigger();
+    watch.window.WatchList().findChild<QPushButton*>("btnStartAll")->click();
+    EXPECT_EQ(watch.dialogs.calls, std::vector<std::string>{"error:[bad] Sorry, intervalSeconds in the settings file "
+                                                            "must be a whole number of seconds from 1 to 86400."});
+    EXPECT_TRUE(WaitForStates(watch.window, {"Up", "Not watching", "Up"}))
+        << testing::PrintToString(States(watch.window));
+    watch.window.WatchList().findChild<QPushButton*>("btnStopAll")->click();
+}
+
 }  // namespace
 }  // namespace corvasse

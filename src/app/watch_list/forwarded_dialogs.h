@@ -1,5 +1,9 @@
 #pragma once
-// The boxes of one watch among several, shown as the window's own.
+// The boxes of a watch that runs beside the one the window shows: the
+// window's own boxes, each text starting with the watch's name in brackets
+// ("[shop] Socket Error # 10061...").
+
+#include <string>
 
 #include "app/view/dialogs.h"
 
@@ -8,14 +12,15 @@ namespace corvasse {
 class ForwardedDialogs : public Dialogs {
 public:
     // dialogs must outlive this object.
-    explicit ForwardedDialogs(Dialogs& dialogs) : dialogs_(dialogs) {}
+    ForwardedDialogs(Dialogs& dialogs, std::string name) : dialogs_(dialogs), prefix_("[" + name + "] ") {}
 
     void Beep() override { dialogs_.Beep(); }
-    void ShowMessage(const std::string& text) override { dialogs_.ShowMessage(text); }
-    void ShowError(const std::string& text) override { dialogs_.ShowError(text); }
+    void ShowMessage(const std::string& text) override { dialogs_.ShowMessage(prefix_ + text); }
+    void ShowError(const std::string& text) override { dialogs_.ShowError(prefix_ + text); }
 
 private:
     Dialogs& dialogs_;
+    std::string prefix_;
 };
 
 }  // namespace corvasse
