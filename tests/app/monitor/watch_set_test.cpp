@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/fakes.h"
-#include "app/settings/settings_store.h"
 #include "common/fiber_pool.h"
 #include "support/loopback.h"
+#include "support/message_lines.h"
 #include "support/monitor_files.h"
 #include "support/scripted_peer.h"
 #include "support/temp_dir.h"
@@ -32,41 +32,23 @@ const std::string kReply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: 
 
 std::string Url(int port) { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
 
-std::string FileText(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 class WatchSetTest : public ::testing::Test {
 protected:
     // A watch's parts as the set made them; they live as long as its watch.
     struct Made {
         test::FakeMonitorView* view;
-        test::FakeDialogs* dialogs;
         test::FakeTimer* timer;
         std::function<void()> tick;
     };
 
     WatchSetTest() { std::filesystem::create_directories(folder_); }
 
-    WatchFile Write(const std::string& name, const std::map<std::string, std::string>& values) {
-        const WatchFile file{name, folder_ / (name + ".conf")};
-        SettingsStore store = SettingsStore::AtFile(file.file);
-        for (const auto& [key, value] : values) store.WriteSetting("Settings", key, value);
-        return file;
-    }
     // A web watch that looks for "ok" every `seconds`.
     WatchFile WebWatch(const std::string& name, const std::string& url, int seconds = 60) {
-        return Write(name, {{"url2watch", url},
-                            {"checktype", "lookfor"},
-                            {"txtLookFor", "ok"},
-                            {"intervalSeconds", std::to_string(seconds)}});
+        const WatchFile file{name, folder_ / (name + ".conf")};
+        std::ofstream(file.file) << "[Settings]\nurl2watch=" << url << "\nchecktype=lookfor\ntxtLookFor=ok\n"
+                                 << "intervalSeconds=" << seconds << "\n";
+        return file;
     }
 
     bool RunUntilEnded(const std::string& name, size_t count) {
@@ -88,7 +70,6 @@ protected:
                       WatchParts parts{std::make_unique<test::FakeMonitorView>(), std::make_unique<test::FakeDialogs>(),
                                        std::make_unique<test::FakeTimer>()};
                       made_[file.name] = {static_cast<test::FakeMonitorView*>(parts.view.get()),
-                                          static_cast<test::FakeDialogs*>(parts.dialogs.get()),
                                           static_cast<test::FakeTimer*>(parts.timer.get()), std::move(tick)};
                       return parts;
                   },
@@ -103,13 +84,11 @@ TEST_F(WatchSetTest, EachWatchKeepsItsOwnScheduleAndAlertsForItselfWhileAnotherH
     test::ScriptedPeer up(answers);
     const std::string refused = Url(test::ClosedPort("127.0.0.1"));
     struct Case {
-        std::string name;
-        std::string url;
+        std::string name, url;
         int seconds;
         // After three ticks.
         LastResult last;
-        size_t results;
-        size_t alerts;
+        size_t results, alerts;
     } cases[] = {
         {"hung", Url(hung.Port()), 30, LastResult::Unknown, 0, 0},
         {"shop", Url(up.Port()), 60, LastResult::Up, 3, 0},
@@ -120,7 +99,6 @@ TEST_F(WatchSetTest, EachWatchKeepsItsOwnScheduleAndAlertsForItselfWhileAnotherH
     const WatchChanges changes = set_.Sync(files);
     EXPECT_EQ(changes.added, (std::vector<std::string>{"blog", "hung", "shop"}));
     ASSERT_TRUE(hung.WaitSteps(1));
-
     // Two more ticks each: the hung watch's tick only waits behind its own watch.
     std::optional<ResultTime> firstDown;
     for (size_t round = 1; round <= 3; ++round) {
@@ -132,7 +110,7 @@ TEST_F(WatchSetTest, EachWatchKeepsItsOwnScheduleAndAlertsForItselfWhileAnotherH
         if (round == 1) firstDown = set_.Status("blog")->downSince;
     }
     ASSERT_TRUE(firstDown);
-    const std::string log = FileText(files_.log);
+    const std::string log = test::ReadFile(files_.log);
     now_ = SystemTime();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,8 +126,7 @@ TEST_F(WatchSetTest, EachWatchKeepsItsOwnScheduleAndAlertsForItselfWhileAnotherH
         // Down since the first failure of the run, not the latest.
         EXPECT_EQ(status.downSince, c.last == LastResult::Down ? firstDown : std::nullopt);
         EXPECT_EQ(status.responseTime.has_value(), c.last == LastResult::Up);
-        EXPECT_EQ(Count(log, c.url), c.alerts);
-
+        EXPECT_EQ(size_t(std::ranges::count(test::SplitLines(log), "Watching address: " + c.url)), c.alerts);
         // Its pane has only its own watch.
         for (const Case& other : cases) {
             if (other.name == c.name) continue;
@@ -160,115 +137,57 @@ TEST_F(WatchSetTest, EachWatchKeepsItsOwnScheduleAndAlertsForItselfWhileAnotherH
     EXPECT_EQ(up.Failure(), "");
 }
 
-TEST_F(WatchSetTest, SyncAddsDropsAndRereadsWhatTheFolderHolds) {
+TEST_F(WatchSetTest, SyncAddsDropsAndRereadsWhatTheFolderHoldsAndEachStartsAndStopsAlone) {
     const std::string refused = Url(test::ClosedPort("127.0.0.1"));
-    const WatchFile a = WebWatch("a", refused);
+    const std::string other = refused + "other";
     const WatchFile b = WebWatch("b", refused);
-    ASSERT_EQ(set_.Sync({a, b}).added.size(), 2u);
-    ASSERT_TRUE(RunUntilEnded("a", 1));
-    ASSERT_TRUE(RunUntilEnded("b", 1));
-
-    const std::string other = Url(test::ClosedPort("127.0.0.1")) + "other";
+    ASSERT_EQ(set_.Sync({WebWatch("a", refused), b}, NewWatches::Stopped).added.size(), 2u);
+    EXPECT_FALSE(set_.Status("a")->watching || set_.Status("b")->watching);
+    EXPECT_TRUE(set_.StartAll());
+    ASSERT_TRUE(RunUntilEnded("a", 1) && RunUntilEnded("b", 1));
+    using Names = std::vector<std::string>;
     struct Step {
         const char* name;
-        std::function<std::vector<WatchFile>()> change;
-        std::vector<std::string> added, removed, changed, names;
+        std::map<std::string, std::string> write;  // name: address
+        Names listed, added, removed, changed;
     } steps[] = {
-        {"nothing changed",
-         [&] {
-             return std::vector{a, b};
-         },
-         {},
-         {},
-         {},
-         {"a", "b"}},
-        {"a file added",
-         [&] {
-             return std::vector{a, b, WebWatch("c", refused)};
-         },
-         {"c"},
-         {},
-         {},
-         {"a", "b", "c"}},
-        {"a file removed",
-         [&] {
-             return std::vector{b, WatchFile{"c", folder_ / "c.conf"}};
-         },
-         {},
-         {"a"},
-         {},
-         {"b", "c"}},
-        {"a file changed",
-         [&] {
-             WebWatch("b", other);
-             return std::vector{b, WatchFile{"c", folder_ / "c.conf"}};
-         },
-         {},
-         {},
-         {"b"},
-         {"b", "c"}},
-        {"the shared file changed",
-         [&] {
-             return std::vector{b, WatchFile{"c", folder_ / "c.conf"}, WebWatch("Corvasse", refused)};
-         },
-         {"Corvasse"},
-         {},
-         {"b", "c"},
-         {"Corvasse", "b", "c"}},
+        {"nothing changed", {}, {"a", "b"}, {}, {}, {}},
+        {"a file added", {{"c", refused}}, {"a", "b", "c"}, {"c"}, {}, {}},
+        {"a file removed", {}, {"b", "c"}, {}, {"a"}, {}},
+        {"a file changed", {{"b", other}}, {"b", "c"}, {}, {}, {"b"}},
+        {"the shared file changed", {{"Corvasse", refused}}, {"Corvasse", "b", "c"}, {"Corvasse"}, {}, {"b", "c"}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
-        const WatchChanges changes = set_.Sync(step.change());
+        for (const auto& [name, url] : step.write) WebWatch(name, url);
+        std::vector<WatchFile> files;
+        for (const std::string& name : step.listed) files.push_back({name, folder_ / (name + ".conf")});
+        const WatchChanges changes = set_.Sync(files);
         EXPECT_EQ(changes.added, step.added);
         EXPECT_EQ(changes.removed, step.removed);
         EXPECT_EQ(changes.changed, step.changed);
-        std::vector<std::string> names;
+        Names names;
         for (const WatchStatus& status : set_.Statuses()) names.push_back(status.name);
-        EXPECT_EQ(names, step.names);
+        EXPECT_EQ(names, step.listed);
     }
-    // The dropped watch goes once its last calls ran; the changed one reads
-    // its file again at its next tick, and watches the new address.
+    // The changed watch reads its file again at its next tick, once.
     window_.RunFor(100ms);
-    EXPECT_EQ(set_.Size(), 3u);
     EXPECT_EQ(set_.Status("b")->address, refused);
     const std::string reread = "Settings read again from " + b.file.string();
     made_["b"].tick();
-    EXPECT_EQ(made_["b"].view->lines, std::vector<std::string>{reread});
+    EXPECT_EQ(made_["b"].view->lines, Names{reread});
     EXPECT_EQ(set_.Status("b")->address, other);
     ASSERT_TRUE(RunUntilEnded("b", 2));
-    // Read once: not again at the tick after.
     made_["b"].tick();
     ASSERT_TRUE(RunUntilEnded("b", 3));
     EXPECT_EQ(std::count(made_["b"].view->lines.begin(), made_["b"].view->lines.end(), reread), 1);
-}
 
-TEST_F(WatchSetTest, StartAndStopActOnOneWatchOrOnAll) {
-    const std::string refused = Url(test::ClosedPort("127.0.0.1"));
-    set_.Sync({WebWatch("a", refused), WebWatch("b", refused)}, NewWatches::Stopped);
-    struct Step {
-        const char* name;
-        std::function<bool()> act;
-        bool result, a, b;
-    } steps[] = {
-        {"added stopped", [] { return true; }, true, false, false},
-        {"start one", [&] { return set_.StartWatching("a"); }, true, true, false},
-        {"start a stranger", [&] { return set_.StartWatching("x"); }, false, true, false},
-        {"start all", [&] { return set_.StartAll(); }, true, true, true},
-        {"stop one", [&] { return set_.StopWatching("b"); }, true, true, false},
-        {"stop all",
-         [&] {
-             set_.StopAll();
-             return true;
-         },
-         true, false, false},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.name);
-        EXPECT_EQ(step.act(), step.result);
-        EXPECT_EQ(set_.Status("a")->watching, step.a);
-        EXPECT_EQ(set_.Status("b")->watching, step.b);
-        EXPECT_EQ(set_.Status("b")->next.has_value(), step.b);
-    }
+    EXPECT_FALSE(set_.StartWatching("x"));
+    EXPECT_TRUE(set_.StopWatching("b"));
+    EXPECT_TRUE(set_.Status("c")->watching && !set_.Status("b")->watching && !set_.Status("b")->next);
+    set_.StopAll();
+    EXPECT_FALSE(set_.Status("c")->watching);
+    EXPECT_TRUE(set_.StartWatching("c") && set_.Status("c")->next);
 }
 
 }  // namespace
