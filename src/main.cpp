@@ -1,12 +1,16 @@
+#include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include <unistd.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSocketNotifier>
 #include <QStringList>
 
 #include "app/settings/settings_store.h"
@@ -14,6 +18,7 @@
 #include "cli/headless_loop.h"
 #include "cli/print_history.h"
 #include "cli/shutdown_watchdog.h"
+#include "common/instance_lock.h"
 #include "ui/app_icon.h"
 #include "ui/main_window.h"
 
@@ -21,6 +26,9 @@ namespace {
 
 // A command line that cannot be followed ends the program with this status.
 constexpr int kUsageFailure = 2;
+// How long a second program for a settings folder waits for the first one,
+// which may be starting, to answer.
+constexpr std::chrono::milliseconds kRunningWindowWait{5000};
 
 int UsageFailure(const QString& message, bool pointToHelp) {
     std::fprintf(stderr, "corvasse: %s\n", qPrintable(message));
@@ -131,6 +139,23 @@ int main(int argc, char** argv) {
     if (parser.isSet(all)) return corvasse::RunHeadlessAll(argc, argv, files);
     if (parser.isSet(headless)) return corvasse::RunHeadless(argc, argv, files);
 
+    // One window per settings folder: a second program for it shows the first one's.
+    std::optional<corvasse::InstanceLock> instance;
+    try {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        const corvasse::InstancePaths paths = corvasse::InstancePathsFor(
+            files.settings.parent_path(), runtime ? std::optional<std::filesystem::path>(runtime) : std::nullopt);
+        instance = corvasse::InstanceLock::Acquire(paths);
+        if (!instance) {
+            if (corvasse::AskToShowWindow(paths, kRunningWindowWait)) return 0;
+            std::fprintf(stderr, "corvasse: the Corvasse running for %s does not answer.\n",
+                         files.settings.parent_path().c_str());
+            return 1;
+        }
+    } catch (const std::system_error& error) {
+        std::fprintf(stderr, "corvasse: %s; a second window for these settings is not prevented.\n", error.what());
+    }
+
     QApplication app(argc, argv);
     // Qt sets the locale from the environment; the core's date texts rely on it too.
     std::setlocale(LC_ALL, "");
@@ -140,6 +165,13 @@ int main(int argc, char** argv) {
 
     auto window = std::make_unique<corvasse::MainWindow>(files);
     window->show();
+    std::unique_ptr<QSocketNotifier> showRequests;
+    if (instance) {
+        showRequests = std::make_unique<QSocketNotifier>(instance->ListenerFd(), QSocketNotifier::Read);
+        QObject::connect(showRequests.get(), &QSocketNotifier::activated, window.get(), [&] {
+            if (instance->TakeShowRequests() > 0) window->ShowWindowAgain();
+        });
+    }
     const int status = QApplication::exec();
     // A watch still running is cut when the window goes, and its thread
     // ends at once, unless it is inside a call that cannot be cut (a name

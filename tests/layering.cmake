@@ -20,6 +20,7 @@ set(layers
     app/history_view
     app/watch
     app/monitor
+    app/watch_list
     app
     ui
     # The service's event loop (cli/headless_loop) runs on the window's timer;

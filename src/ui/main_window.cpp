@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/monitor/monitor.h"
@@ -32,6 +33,13 @@
 #include "app/settings/settings_store.h"
 #include "app/settings/watch_spec.h"
 #include "app/view/activity_log.h"
+#include "app/watch/watch_schedule.h"
+#include "app/watch_list/day_uptimes.h"
+#include "app/watch_list/forwarded_dialogs.h"
+#include "app/watch_list/shared_pane_view.h"
+#include "app/watch_list/tray_tip.h"
+#include "app/watch_list/watch_row.h"
+#include "app/watch_list/window_title.h"
 #include "common/byte_string.h"
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
@@ -42,6 +50,7 @@
 #include "ui/qt_text.h"
 #include "ui/qt_window_thread.h"
 #include "ui/tray_icon.h"
+#include "ui/watch_list_window.h"
 #include "ui/web_links.h"
 
 namespace corvasse {
@@ -53,7 +62,10 @@ constexpr int kClientHeightPx = 461;
 constexpr int kButtonPanelHeightPx = 67;
 constexpr int kStatusPanelWidthPx = 300;
 constexpr int kWatchCountPanelWidthPx = 50;
-constexpr const char* kCaptionNotice = "watches a web page or a host";
+// How old the list's uptimes may grow while watches end before they are read again.
+constexpr std::chrono::minutes kUptimesReadAgain{1};
+// How long the tray waits for more watches to end before it shows their state.
+constexpr int kTrayStateDelayMs = 200;
 
 }  // namespace
 
@@ -65,8 +77,11 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
       guard_(dialogs_),
       Timer1(new QtIntervalTimer(this)),
       windowThread_(std::make_unique<QtWindowThread>()),
-      historyFile_(files.history) {
-    setWindowTitle(QString("Corvasse - ") + kCaptionNotice);
+      files_(files),
+      settingsFolder_(files.settings.parent_path()),
+      shownWatch_{files.settings.stem().string(), files.settings},
+      log_(files.log) {
+    setWindowTitle(FromBytes(MainWindowTitle(shownWatch_.name)));
     setWindowIcon(AppIcon());
     // Only closing this window ends the program (see closeEvent): closing the
     // About box while this window is hidden to the tray must not.
@@ -80,15 +95,24 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    monitor_ = std::make_unique<corvasse::Monitor>(*this, *this, dialogs_, *Timer1, *windowThread_, pool_, files);
+    MakeMonitor();
+    watchSet_ = std::make_unique<WatchSet>(
+        *windowThread_, pool_, files_,
+        [this](const WatchFile& watch, std::function<void()> tick) { return MakeWatchParts(watch, std::move(tick)); },
+        [this](const WatchStatus& status) { WatchEnded(status); });
+    SyncWatchSet();
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
-    logViewer_ = new corvasse::LogViewer(monitor_->Log(), guard_, this);
+    logViewer_ = new corvasse::LogViewer(log_, guard_, this);
     aboutBox_ = std::make_unique<corvasse::AboutBox>();
     CreateTrayIcon();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    if (uptimeReader_.joinable()) uptimeReader_.join();
+    // The watches beside the shown one write to this window until they end.
+    watchSet_.reset();
+}
 
 template <typename Sender, typename Signal>
 void MainWindow::ConnectGuarded(Sender* sender, Signal signal, void (MainWindow::*handler)()) {
@@ -376,6 +400,9 @@ void MainWindow::CreateMenus() {
     ConnectGuarded(log->addAction("&Clear Log"), &QAction::triggered, &MainWindow::mnuClearLog1Click);
 
     QMenu* view = menuBar()->addMenu("&View");
+    QAction* watches = view->addAction("&Watches...");
+    watches->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    ConnectGuarded(watches, &QAction::triggered, &MainWindow::mnuWatchesClick);
     QAction* history = view->addAction("&History...");
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     ConnectGuarded(history, &QAction::triggered, &MainWindow::mnuHistoryClick);
@@ -390,6 +417,12 @@ void MainWindow::CreateTrayIcon() {
     connect(pmnLeft->addAction("&Show window"), &QAction::triggered, this,
             [this] { trayIcon_->SetWindowVisible(true); });
     auto* pmnRight = new QMenu(this);
+    connect(pmnRight->addAction("&Show Corvasse"), &QAction::triggered, this,
+            [this] { trayIcon_->SetWindowVisible(true); });
+    ConnectGuarded(pmnRight->addAction("&Watches..."), &QAction::triggered, &MainWindow::mnuWatchesClick);
+    ConnectGuarded(pmnRight->addAction("Start &All"), &QAction::triggered, &MainWindow::StartAllWatches);
+    ConnectGuarded(pmnRight->addAction("St&op All"), &QAction::triggered, &MainWindow::StopAllWatches);
+    pmnRight->addSeparator();
     connect(pmnRight->addAction("E&xit"), &QAction::triggered, this, &QWidget::close);
 
     trayIcon_ = std::make_unique<TrayIcon>(this);
@@ -482,11 +515,13 @@ void MainWindow::SetProgressPosition(int position) {
 
 void MainWindow::SelectStatusPage() { pages_->setCurrentIndex(0); }
 
-void MainWindow::Notify(const std::string& notice) { trayIcon_->ShowMessage(FromBytes(notice)); }
+void MainWindow::Notify(const std::string& notice) {
+    if (trayIcon_) trayIcon_->ShowMessage(FromBytes(notice));
+}
 
 void MainWindow::SetOutageState(const std::string& state) {
-    const QString name = QApplication::applicationName();
-    trayIcon_->SetHint(state.empty() ? name : name + ": " + FromBytes(state));
+    outageState_ = state;
+    ShowTrayState();
 }
 
 // --- Window events ---
@@ -518,11 +553,23 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // --- Handlers ---
 
-void MainWindow::FormShow() { monitor_->Form().Load(); }
+void MainWindow::FormShow() {
+    monitor_->Form().Load();
+    if (StartsAllWatches(settingsFolder_)) StartAllWatches();
+}
 
-void MainWindow::btnSaveClick() { monitor_->Form().Save(); }
+void MainWindow::btnSaveClick() {
+    monitor_->Form().Save();
+    // The other watches share what went to Corvasse.conf: they read it again before their next watch.
+    SyncWatchSet();
+}
 
 void MainWindow::btnOkayClick() {
+    StartShownWatch();
+    WatchesChanged();
+}
+
+void MainWindow::StartShownWatch() {
     try {
         monitor_->Cycle().StartWatching();
     } catch (const ConversionError& error) {
@@ -531,7 +578,10 @@ void MainWindow::btnOkayClick() {
     }
 }
 
-void MainWindow::btnCancelClick() { monitor_->Cycle().StopWatching(); }
+void MainWindow::btnCancelClick() {
+    monitor_->Cycle().StopWatching();
+    WatchesChanged();
+}
 
 void MainWindow::Timer1Timer() { monitor_->Cycle().TimerTick(); }
 
@@ -546,11 +596,271 @@ void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
 void MainWindow::mnuHistoryClick() {
     if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
     SettingsStore& settings = monitor_->Settings();
-    historyWindow_->ShowHistory({historyFile_, settings.FilePath(), ReadWatchSpec(*this, settings).target});
+    historyWindow_->ShowHistory({files_.history, settings.FilePath(), ReadWatchSpec(*this, settings).target});
 }
 
 void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }
 
 void MainWindow::btnTestMailClick() { monitor_->SendTestMail(); }
+
+void MainWindow::mnuWatchesClick() {
+    RefreshWatchList();
+    WatchList().ShowList();
+}
+
+// --- The watch list ---
+
+corvasse::WatchListWindow& MainWindow::WatchList() {
+    if (watchList_ == nullptr) {
+        WatchListWindow::Actions actions;
+        actions.newWatch = [this](const std::string& name) { NewWatch(name); };
+        actions.edit = [this](const std::string& name) { EditWatch(name); };
+        actions.start = [this](const std::string& name) { StartWatch(name); };
+        actions.stop = [this](const std::string& name) { StopWatch(name); };
+        actions.history = [this](const std::string& name) { ShowWatchHistory(name); };
+        actions.remove = [this](const std::string& name) { RemoveWatchNamed(name); };
+        actions.startAll = [this] { StartAllWatches(); };
+        actions.stopAll = [this] { StopAllWatches(); };
+        actions.setStartAll = [this](bool on) { SetStartAll(on); };
+        watchList_ = new corvasse::WatchListWindow(guard_, std::move(actions), this);
+    }
+    return *watchList_;
+}
+
+std::optional<WatchFile> MainWindow::FindWatch(const std::string& name) const {
+    for (WatchFile& watch : ListWatches(settingsFolder_)) {
+        if (watch.name == name) return std::move(watch);
+    }
+    return std::nullopt;
+}
+
+void MainWindow::MakeMonitor() {
+    const std::string name = shownWatch_.name;
+    shownPane_ =
+        std::make_unique<SharedPaneView>(*this, name, PaneRole::Shown, [this, name] { return OthersRunning(name); });
+    monitor_ =
+        std::make_unique<corvasse::Monitor>(*this, *shownPane_, dialogs_, *Timer1, *windowThread_, pool_, files_);
+    monitor_->OnWatchEnded([this](const WatchResult& result) {
+        TakeResult(shownStatus_, result);
+        WatchEnded(ShownStatus());
+    });
+}
+
+WatchParts MainWindow::MakeWatchParts(const WatchFile& watch, std::function<void()> tick) {
+    WatchParts parts;
+    const std::string name = watch.name;
+    parts.view =
+        std::make_unique<SharedPaneView>(*this, name, PaneRole::Beside, [this, name] { return OthersRunning(name); });
+    parts.dialogs = std::make_unique<ForwardedDialogs>(dialogs_, name);
+    auto timer = std::make_unique<QtIntervalTimer>();
+    timer->OnTimer = std::move(tick);
+    parts.timer = std::move(timer);
+    return parts;
+}
+
+void MainWindow::SyncWatchSet() {
+    std::vector<WatchFile> others = ListWatches(settingsFolder_);
+    std::erase_if(others, [this](const WatchFile& watch) { return watch.name == shownWatch_.name; });
+    watchSet_->Sync(others, NewWatches::Stopped);
+}
+
+int MainWindow::OthersRunning(const std::string& name) const {
+    return static_cast<int>(running_.size() - running_.count(name));
+}
+
+WatchStatus MainWindow::ShownStatus() const {
+    WatchStatus status = shownStatus_;
+    status.name = shownWatch_.name;
+    status.file = shownWatch_.file;
+    // As the form stands, without reading the file at every watch's end.
+    status.address = Checked(Field::ckPingOnly) ? Trim(Text(Field::editIPaddr)) : Text(Field::txtURL2watch);
+    status.watching = Timer1->Enabled();
+    if (status.watching) status.next = monitor_->Schedule().NextTickAfter(ResultTimeNow());
+    return status;
+}
+
+std::vector<WatchStatus> MainWindow::Statuses() const {
+    std::vector<WatchStatus> statuses = watchSet_->Statuses();
+    const auto place =
+        std::lower_bound(statuses.begin(), statuses.end(), shownWatch_.name,
+                         [](const WatchStatus& status, const std::string& name) { return status.name < name; });
+    statuses.insert(place, ShownStatus());
+    return statuses;
+}
+
+void MainWindow::WatchesChanged() {
+    running_.clear();
+    for (const WatchStatus& status : watchSet_->Statuses()) {
+        if (status.watching) running_.insert(status.name);
+    }
+    if (Timer1->Enabled()) running_.insert(shownWatch_.name);
+    ShowTrayState();
+    if (watchList_ != nullptr && watchList_->isVisible()) ShowWatchRows();
+}
+
+void MainWindow::WatchEnded(const WatchStatus& status) {
+    // Watches that end together change the tray once.
+    if (!trayStateDue_) {
+        trayStateDue_ = true;
+        QTimer::singleShot(kTrayStateDelayMs, this, [this] {
+            trayStateDue_ = false;
+            ShowTrayState();
+        });
+    }
+    if (watchList_ == nullptr || !watchList_->isVisible()) return;
+    if (ResultTimeNow() - uptimesReadAt_ >= kUptimesReadAgain) ReadUptimes();
+    const auto uptime = dayUptimes_.find(status.name);
+    watchList_->ShowRow(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
+}
+
+void MainWindow::ShowTrayState() {
+    if (!trayIcon_) return;
+    const QString name = QApplication::applicationName();
+    // The shown watch alone keeps the tip it always had.
+    if (OthersRunning(shownWatch_.name) == 0) {
+        trayIcon_->SetHint(outageState_.empty() ? name : name + ": " + FromBytes(outageState_));
+        trayIcon_->SetIcon(outageState_.empty() ? AppIcon() : DownIcon());
+        return;
+    }
+    const std::vector<WatchStatus> statuses = Statuses();
+    const bool anyDown = std::any_of(statuses.begin(), statuses.end(),
+                                     [](const WatchStatus& status) { return status.watching && status.downSince; });
+    trayIcon_->SetHint(FromBytes(TrayTipText(ToBytes(name), statuses)));
+    trayIcon_->SetIcon(anyDown ? DownIcon() : AppIcon());
+}
+
+void MainWindow::RefreshWatchList() {
+    SyncWatchSet();
+    ShowWatchRows();
+    WatchList().SetStartAll(StartsAllWatches(settingsFolder_));
+    ReadUptimes();
+}
+
+void MainWindow::ReadUptimes() {
+    if (uptimesReading_) return;
+    uptimesReading_ = true;
+    uptimesReadAt_ = ResultTimeNow();
+    if (uptimeReader_.joinable()) uptimeReader_.join();
+    uptimeReader_ = std::thread([this, watches = ListWatches(settingsFolder_), history = files_.history] {
+        std::vector<std::string> uptimes = ReadDayUptimes(watches, history, ResultTimeNow());
+        QMetaObject::invokeMethod(
+            this, [this, watches, uptimes = std::move(uptimes)] { UptimesRead(watches, uptimes); },
+            Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::ShowWatchRows() {
+    std::vector<WatchRow> rows;
+    for (const WatchStatus& status : Statuses()) {
+        const auto uptime = dayUptimes_.find(status.name);
+        rows.push_back(MakeWatchRow(status, uptime == dayUptimes_.end() ? "" : uptime->second));
+    }
+    WatchList().ShowRows(rows);
+}
+
+void MainWindow::UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes) {
+    uptimesReading_ = false;
+    for (std::size_t i = 0; i < watches.size(); ++i) dayUptimes_[watches[i].name] = uptimes[i];
+    ShowWatchRows();
+}
+
+void MainWindow::NewWatch(const std::string& name) {
+    if (const std::optional<std::string> refusal = WatchNameRefusal(settingsFolder_, name)) {
+        dialogs_.ShowMessage(*refusal);
+        return;
+    }
+    ShowWatch(CreateWatch(settingsFolder_, name));
+}
+
+void MainWindow::EditWatch(const std::string& name) {
+    if (name != shownWatch_.name) {
+        const std::optional<WatchFile> watch = FindWatch(name);
+        if (!watch) throw std::runtime_error("There is no watch \"" + name + "\" any more");
+        ShowWatch(*watch);
+    }
+    ShowWindowAgain();
+}
+
+void MainWindow::ShowWindowAgain() {
+    trayIcon_->SetWindowVisible(true);
+    raise();
+    activateWindow();
+}
+
+void MainWindow::ShowWatch(const WatchFile& watch) {
+    const WatchFile before = shownWatch_;
+    const bool beforeRan = Timer1->Enabled();
+    const std::optional<WatchStatus> after = watchSet_->Status(watch.name);
+    if (beforeRan) Timer1->SetEnabled(false);
+    monitor_.reset();
+    files_.settings = watch.file;
+    shownWatch_ = watch;
+    shownStatus_ = after.value_or(WatchStatus{});
+    outageState_.clear();
+    MakeMonitor();
+    // The set lets go of the watch shown now and takes the one shown before.
+    SyncWatchSet();
+    if (beforeRan) watchSet_->StartWatching(before.name);
+    setWindowTitle(FromBytes(MainWindowTitle(watch.name)));
+    monitor_->Form().Load();
+    if (after && after->watching) monitor_->Cycle().StartWatching();
+    WatchesChanged();
+}
+
+void MainWindow::StartWatch(const std::string& name) {
+    if (name == shownWatch_.name) {
+        btnOkayClick();
+        return;
+    }
+    watchSet_->StartWatching(name);
+    WatchesChanged();
+}
+
+void MainWindow::StopWatch(const std::string& name) {
+    if (name == shownWatch_.name) {
+        btnCancelClick();
+        return;
+    }
+    watchSet_->StopWatching(name);
+    WatchesChanged();
+}
+
+void MainWindow::StartAllWatches() {
+    if (!Timer1->Enabled()) StartShownWatch();
+    for (const WatchStatus& status : watchSet_->Statuses()) {
+        if (!status.watching) watchSet_->StartWatching(status.name);
+    }
+    WatchesChanged();
+}
+
+void MainWindow::StopAllWatches() {
+    if (Timer1->Enabled()) btnCancelClick();
+    watchSet_->StopAll();
+    WatchesChanged();
+}
+
+void MainWindow::RemoveWatchNamed(const std::string& name) {
+    const std::optional<WatchFile> watch = FindWatch(name);
+    if (!watch) return;
+    RemoveWatch(*watch);
+    dayUptimes_.erase(name);
+    // The window goes on with the watch whose values every other one shares.
+    const std::filesystem::path shared = settingsFolder_ / kSettingsFileName;
+    if (name == shownWatch_.name) ShowWatch({shared.stem().string(), shared});
+    RefreshWatchList();
+}
+
+void MainWindow::ShowWatchHistory(const std::string& name) {
+    if (name == shownWatch_.name) {
+        mnuHistoryClick();
+        return;
+    }
+    const std::optional<WatchStatus> status = watchSet_->Status(name);
+    if (!status) return;
+    if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
+    historyWindow_->ShowHistory({files_.history, status->file, status->address});
+}
+
+void MainWindow::SetStartAll(bool on) { SetStartsAllWatches(settingsFolder_, on); }
 
 }  // namespace corvasse

@@ -6,14 +6,25 @@
 // and timer tick to it, each inside the handler guard.
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include <QMainWindow>
 
+#include "app/monitor/monitor.h"
+#include "app/monitor/watch_set.h"
 #include "app/settings/form_fields.h"
+#include "app/settings/watch_folder.h"
+#include "app/view/activity_log.h"
 #include "app/view/handler_guard.h"
 #include "app/view/monitor_view.h"
+#include "app/watch_list/watch_row.h"
 #include "common/fiber_pool.h"
 
 class QAbstractButton;
@@ -33,11 +44,11 @@ namespace corvasse {
 class AboutBox;
 class HistoryWindow;
 class LogViewer;
-class Monitor;
-struct MonitorFiles;
 class QtIntervalTimer;
 class QtWindowThread;
 class TrayIcon;
+class SharedPaneView;
+class WatchListWindow;
 
 class MainWindow : public QMainWindow, public FormFields, public MonitorView {
     Q_OBJECT
@@ -77,6 +88,14 @@ public:
     // Made when "History..." is first chosen; null before.
     corvasse::HistoryWindow* HistoryWindow() { return historyWindow_; }
     corvasse::AboutBox& AboutBox() { return *aboutBox_; }
+    // "Corvasse Watches", made when first asked for.
+    corvasse::WatchListWindow& WatchList();
+    const TrayIcon& Tray() const { return *trayIcon_; }
+    // Shows the window again (from the tray, or minimised) and brings it to
+    // the front.
+    void ShowWindowAgain();
+    // The watch the window shows and edits.
+    const WatchFile& ShownWatch() const { return shownWatch_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -112,6 +131,48 @@ private:
     void mnuHistoryClick();
     void mnuAboutClick();
     void btnTestMailClick();
+    void mnuWatchesClick();
+
+    // The watch list's actions, by watch name.
+    void NewWatch(const std::string& name);
+    void EditWatch(const std::string& name);
+    void RemoveWatchNamed(const std::string& name);
+    void ShowWatchHistory(const std::string& name);
+    void SetStartAll(bool on);
+    void StartWatch(const std::string& name);
+    void StopWatch(const std::string& name);
+    void StartAllWatches();
+    // "Start Watching" of the shown watch.
+    void StartShownWatch();
+    void StopAllWatches();
+
+    // The shown watch runs in the window's own monitor, exactly as a lone
+    // watch does; every other watch of the folder runs in the watch set.
+    // Makes the monitor the watch's, over the window's form and pane.
+    void MakeMonitor();
+    // Loads the watch's file into the window, which then edits it; a watch
+    // running moves between the monitor and the set.
+    void ShowWatch(const WatchFile& watch);
+    std::optional<WatchFile> FindWatch(const std::string& name) const;
+    // The set holds every watch of the folder but the shown one.
+    void SyncWatchSet();
+    // After a watch started or stopped: who runs, the tray and the rows.
+    void WatchesChanged();
+    WatchParts MakeWatchParts(const WatchFile& watch, std::function<void()> tick);
+    // How many watches other than the named one run now.
+    int OthersRunning(const std::string& name) const;
+    WatchStatus ShownStatus() const;
+    std::vector<WatchStatus> Statuses() const;
+    // A watch came to a result.
+    void WatchEnded(const WatchStatus& status);
+    void ShowTrayState();
+    // The list's rows afresh; the uptimes follow, read away from the
+    // window's thread.
+    void RefreshWatchList();
+    void ShowWatchRows();
+    // Reads the uptimes beside the window, unless a read is under way.
+    void ReadUptimes();
+    void UptimesRead(const std::vector<WatchFile>& watches, const std::vector<std::string>& uptimes);
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
@@ -145,12 +206,31 @@ private:
     int progressPosition_ = 0;
     bool shown_ = false;
 
+    // The settings file is the shown watch's.
+    MonitorFiles files_;
+    std::filesystem::path settingsFolder_;
+    WatchFile shownWatch_;
+    std::unique_ptr<SharedPaneView> shownPane_;
     std::unique_ptr<corvasse::Monitor> monitor_;
+    // The shown watch's results, as the set keeps its own watches'.
+    WatchStatus shownStatus_;
+    std::unique_ptr<WatchSet> watchSet_;
+    std::set<std::string> running_;
+    // The tray's tip for the shown watch alone: its outage state.
+    std::string outageState_;
+    bool trayStateDue_ = false;
+    // The log of every watch, as the log viewer shows it.
+    ActivityLog log_;
     corvasse::LogViewer* logViewer_ = nullptr;
-    std::filesystem::path historyFile_;
     corvasse::HistoryWindow* historyWindow_ = nullptr;
     std::unique_ptr<corvasse::AboutBox> aboutBox_;
     std::unique_ptr<TrayIcon> trayIcon_;
+    corvasse::WatchListWindow* watchList_ = nullptr;
+    // Each watch's uptime over a day, by name, as last read.
+    std::map<std::string, std::string> dayUptimes_;
+    std::thread uptimeReader_;
+    bool uptimesReading_ = false;
+    ResultTime uptimesReadAt_;
 };
 
 }  // namespace corvasse

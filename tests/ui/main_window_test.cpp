@@ -111,8 +111,9 @@ TEST_F(MainWindowTest, LaysOutPagesButtonsStatusBarAndMenus) {
         menus << top->text() + ": " + entries.join("|");
     }
     EXPECT_EQ(menus, QStringList({"&File: &Abort Connection|-|&Minimize|-|E&xit", "&Log: &View Log|-|&Clear Log",
-                                  "&View: &History...", "&Help: &About...|Visit &Corvasse web site..."}));
+                                  "&View: &Watches...|&History...", "&Help: &About...|Visit &Corvasse web site..."}));
     EXPECT_EQ(MenuAction("&View", "&History...")->shortcut(), QKeySequence("Ctrl+H"));
+    EXPECT_EQ(MenuAction("&View", "&Watches...")->shortcut(), QKeySequence("Ctrl+L"));
     EXPECT_FALSE(window_->LogViewer().isVisible());
 }
 
