@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -41,6 +42,15 @@ struct Pipe {
     FileDescriptor write;
 };
 
+// Writes to every pipe when it goes, so that no wait outlives a failed test
+// (made after the pool, so that it goes first).
+struct ReleaseOnExit {
+    std::span<Pipe> pipes;
+    ~ReleaseOnExit() {
+        for (const Pipe& pipe : pipes) pipe.Release();
+    }
+};
+
 // Waits without limit until the pipe has something to read.
 int AwaitPipe(const Pipe& pipe) {
     pollfd readable{pipe.read.Get(), POLLIN, 0};
@@ -73,15 +83,8 @@ TEST(FiberPoolTest, FarMoreWaitingJobsThanThreadsAllWaitAtOnce) {
     std::vector<Tally> ended(kJobs);
     Tally started;
     std::vector<int> results(kJobs, -2);
-    // Every wait ends at the latest when the test does, even a failed one.
-    struct ReleaseAll {
-        std::vector<Pipe>& pipes;
-        ~ReleaseAll() {
-            for (const Pipe& pipe : pipes) pipe.Release();
-        }
-    };
     FiberPool pool(2);
-    ReleaseAll releaseAll{pipes};
+    ReleaseOnExit releaseOnExit{pipes};
     for (int i = 0; i < kJobs; ++i) {
         pool.Submit([&, i] {
             started.Add();
@@ -178,6 +181,7 @@ TEST(FiberPoolTest, AnAbortEndsOnlyTheWaitOfTheJobWhoseSignalItIs) {
     Tally started;
     Tally ended;
     FiberPool pool(1);
+    ReleaseOnExit releaseOnExit{pipes};
     for (int i = 0; i < 2; ++i) {
         pool.Submit([&, i] {
             AbortSignalScope scope(&signals[i]);
