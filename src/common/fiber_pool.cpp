@@ -18,6 +18,7 @@
 #include "common/abort_signal.h"
 
 #if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #endif
 #if defined(__SANITIZE_THREAD__)
@@ -107,7 +108,14 @@ public:
             throw std::bad_alloc();
         }
     }
-    ~FiberStack() { munmap(base_, Mapped()); }
+    ~FiberStack() {
+#if defined(__SANITIZE_ADDRESS__)
+        // An ended job's last frames stay marked in the sanitizer's shadow,
+        // which would otherwise hold for whatever is mapped here next.
+        __asan_unpoison_memory_region(base_ + Guard(), kFiberStackBytes);
+#endif
+        munmap(base_, Mapped());
+    }
     FiberStack(const FiberStack&) = delete;
     FiberStack& operator=(const FiberStack&) = delete;
 
