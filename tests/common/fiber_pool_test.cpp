@@ -1,13 +1,13 @@
 #include "common/fiber_pool.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include <exception>
 #include <functional>
-#include <mutex>
-#include <span>
-#include <stdexcept>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -26,289 +26,175 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// Long enough for a busy machine; only a fault ever waits this long.
-constexpr auto kPatience = std::chrono::seconds(30);
-
 struct Pipe {
     Pipe() {
         int ends[2];
-        if (pipe2(ends, O_CLOEXEC) == 0) {
-            read = FileDescriptor(ends[0]);
-            write = FileDescriptor(ends[1]);
-        }
+        EXPECT_EQ(pipe2(ends, O_CLOEXEC), 0);
+        read = FileDescriptor(ends[0]);
+        write = FileDescriptor(ends[1]);
     }
-    void Release() const { WriteAll(write.Get(), "x"); }
-    FileDescriptor read;
-    FileDescriptor write;
+    void Open() const { WriteAll(write.Get(), "x"); }
+    FileDescriptor read, write;
 };
 
-// Writes to every pipe when it goes, so that no wait outlives a failed test
-// (made after the pool, so that it goes first).
-struct ReleaseOnExit {
-    std::span<Pipe> pipes;
-    ~ReleaseOnExit() {
-        for (const Pipe& pipe : pipes) pipe.Release();
-    }
-};
-
-// Waits without limit until the pipe has something to read.
-int AwaitPipe(const Pipe& pipe) {
-    pollfd readable{pipe.read.Get(), POLLIN, 0};
-    return PollUnlessAborted({&readable, 1}, std::nullopt);
+// false when done() still fails after long enough for a busy machine.
+bool Eventually(const std::function<bool()>& done) {
+    const auto end = Clock::now() + std::chrono::seconds(30);
+    while (!done() && Clock::now() < end) std::this_thread::sleep_for(milliseconds(1));
+    return done();
 }
 
-// Counts what jobs report, for the test's thread to wait on.
-class Tally {
-public:
-    void Add() {
-        std::lock_guard lock(mutex_);
-        ++count_;
-        changed_.notify_all();
-    }
-    // false when the count is still short after kPatience.
-    bool AwaitAtLeast(int count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, kPatience, [&] { return count_ >= count; });
-    }
+using Wait = std::function<int()>;
 
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int count_ = 0;
-};
-
-TEST(FiberPoolTest, FarMoreWaitingJobsThanThreadsAllWaitAtOnce) {
-    constexpr int kJobs = 200;
-    std::vector<Pipe> pipes(kJobs);
-    std::vector<Tally> ended(kJobs);
-    Tally started;
-    std::vector<int> results(kJobs, -2);
-    FiberPool pool(2);
-    ReleaseOnExit releaseOnExit{pipes};
-    for (int i = 0; i < kJobs; ++i) {
+// Runs job(i, wait) for i below `jobs` on `threads` threads; wait() waits on
+// pipe i. Once every job waits, lets them go in turn (letGo, or by writing
+// their pipe): each ends then, and no other.
+void RunWaitingJobs(int jobs, unsigned threads, const std::function<void(int, const Wait&)>& job,
+                    const std::function<void(int)>& letGo = nullptr) {
+    std::vector<Pipe> pipes(static_cast<size_t>(jobs));
+    std::vector<std::atomic<bool>> ended(static_cast<size_t>(jobs));
+    std::atomic<int> waiting{0}, endedCount{0};
+    FiberPool pool(threads);
+    // Goes before the pool does: no job waits on past a failed test.
+    const std::unique_ptr<std::vector<Pipe>, void (*)(std::vector<Pipe>*)> openAtExit(&pipes, [](auto* all) {
+        for (const Pipe& pipe : *all) pipe.Open();
+    });
+    for (int i = 0; i < jobs; ++i) {
         pool.Submit([&, i] {
-            started.Add();
-            results[i] = AwaitPipe(pipes[i]);
-            ended[i].Add();
+            job(i, [&] {
+                ++waiting;
+                pollfd readable{pipes[i].read.Get(), POLLIN, 0};
+                return PollUnlessAborted({&readable, 1}, std::nullopt);
+            });
+            ended[i] = true;
+            ++endedCount;
         });
     }
-    ASSERT_TRUE(started.AwaitAtLeast(kJobs)) << "every job reaches its wait";
-    for (int i = kJobs - 1; i >= 0; --i) {
-        pipes[i].Release();
-        ASSERT_TRUE(ended[i].AwaitAtLeast(1)) << "job " << i << " ends once its pipe is written";
-        EXPECT_EQ(results[i], 1);
+    ASSERT_TRUE(Eventually([&] { return waiting == jobs; })) << "every job waits at once";
+    for (int i = 0; i < jobs; ++i) {
+        letGo ? letGo(i) : pipes[i].Open();
+        ASSERT_TRUE(Eventually([&] { return endedCount > i; })) << "job " << i;
+        EXPECT_TRUE(ended[i]) << "job " << i;
+        EXPECT_EQ(endedCount, i + 1) << "the others still wait";
     }
+}
+
+TEST(FiberPoolTest, FarMoreWaitingJobsThanThreadsAllWaitAtOnce) {
+    RunWaitingJobs(200, 2, [](int, const Wait& wait) { EXPECT_EQ(wait(), 1); });
 }
 
 TEST(FiberPoolTest, AWaitAnswersAsPollDoes) {
+    enum End { Read, Write, None };
     struct Case {
         const char* name;
-        // Sets the entries up over a fresh pipe; may close an end.
-        std::function<std::vector<pollfd>(Pipe&)> entries;
-        milliseconds timeout;
+        bool written, writeEndClosed;  // the write end's number then stands for a closed descriptor
+        std::vector<std::pair<End, short>> entries;
+        int timeoutMs;
     };
     const Case cases[] = {
-        {"readable",
-         [](Pipe& pipe) {
-             pipe.Release();
-             return std::vector<pollfd>{{pipe.read.Get(), POLLIN, 0}};
-         },
-         milliseconds(0)},
-        {"time-out",
-         [](Pipe& pipe) {
-             return std::vector<pollfd>{{pipe.read.Get(), POLLIN, 0}};
-         },
-         milliseconds(150)},
-        {"no entries", [](Pipe&) { return std::vector<pollfd>{}; }, milliseconds(150)},
-        {"writable, and one entry passed over",
-         [](Pipe& pipe) {
-             return std::vector<pollfd>{{-1, POLLIN, 0}, {pipe.write.Get(), POLLOUT | POLLIN, 0}};
-         },
-         milliseconds(0)},
-        {"one descriptor asked twice",
-         [](Pipe& pipe) {
-             pipe.Release();
-             return std::vector<pollfd>{{pipe.read.Get(), POLLOUT, 0}, {pipe.read.Get(), POLLIN, 0}};
-         },
-         milliseconds(150)},
-        {"peer closed",
-         [](Pipe& pipe) {
-             pipe.write.Close();
-             return std::vector<pollfd>{{pipe.read.Get(), POLLIN, 0}};
-         },
-         milliseconds(0)},
-        {"closed descriptor",
-         [](Pipe& pipe) {
-             const int closed = pipe.write.Get();
-             pipe.write.Close();
-             return std::vector<pollfd>{{closed, POLLOUT, 0}};
-         },
-         milliseconds(0)},
+        {"time-out", false, false, {{Read, POLLIN}}, 150},
+        {"writable, one entry passed over", false, false, {{None, POLLIN}, {Write, POLLOUT | POLLIN}}, 0},
+        {"one descriptor asked twice", true, false, {{Read, POLLOUT}, {Read, POLLIN}}, 150},
+        {"peer closed", false, true, {{Read, POLLIN}}, 0},
+        {"closed descriptor", false, true, {{Write, POLLOUT}}, 0},
     };
-    FiberPool pool(1);
+    const auto setUp = [](const Case& c, Pipe& pipe) {
+        if (c.written) pipe.Open();
+        std::vector<pollfd> fds;
+        for (const auto& [end, events] : c.entries) {
+            fds.push_back({end == None ? -1 : end == Read ? pipe.read.Get() : pipe.write.Get(), events, 0});
+        }
+        if (c.writeEndClosed) pipe.write.Close();
+        return fds;
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Pipe direct;
-        std::vector<pollfd> expected = c.entries(direct);
-        const int expectedCount = ::poll(expected.data(), expected.size(), static_cast<int>(c.timeout.count()));
-
-        Pipe inJob;
-        std::vector<pollfd> entries = c.entries(inJob);
+        Pipe direct, inJob;
+        std::vector<pollfd> expected = setUp(c, direct);
+        const int expectedCount = ::poll(expected.data(), expected.size(), c.timeoutMs);
+        std::vector<pollfd> fds = setUp(c, inJob);
         int count = -2;
         Clock::duration waited{};
-        Tally ended;
-        pool.Submit([&] {
+        FiberPool(1).Submit([&] {
             const auto start = Clock::now();
-            count = PollUntil(entries, start + c.timeout);
+            count = PollUntil(fds, start + milliseconds(c.timeoutMs));
             waited = Clock::now() - start;
-            ended.Add();
         });
-        ASSERT_TRUE(ended.AwaitAtLeast(1));
         EXPECT_EQ(count, expectedCount);
-        ASSERT_EQ(entries.size(), expected.size());
-        for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i].revents, expected[i].revents) << i;
-        if (count == 0) {
-            EXPECT_GE(waited, c.timeout) << "never before the deadline";
-        }
+        for (size_t i = 0; i < fds.size(); ++i) EXPECT_EQ(fds[i].revents, expected[i].revents) << i;
+        EXPECT_TRUE(count != 0 || waited >= milliseconds(c.timeoutMs)) << "never before the deadline";
     }
-}
-
-TEST(FiberPoolTest, AnAbortEndsOnlyTheWaitOfTheJobWhoseSignalItIs) {
-    AbortSignal signals[2];
-    Pipe pipes[2];
-    int results[2] = {-2, -2};
-    bool aborted[2] = {false, false};
-    Tally started;
-    Tally ended;
-    FiberPool pool(1);
-    ReleaseOnExit releaseOnExit{pipes};
-    for (int i = 0; i < 2; ++i) {
-        pool.Submit([&, i] {
-            AbortSignalScope scope(&signals[i]);
-            started.Add();
-            try {
-                results[i] = AwaitPipe(pipes[i]);
-            } catch (const AbortedError&) {
-                aborted[i] = true;
-            }
-            ended.Add();
-        });
-    }
-    ASSERT_TRUE(started.AwaitAtLeast(2));
-    signals[0].Raise();
-    ASSERT_TRUE(ended.AwaitAtLeast(1));
-    EXPECT_TRUE(aborted[0]);
-    EXPECT_EQ(results[1], -2) << "the other job still waits";
-    pipes[1].Release();
-    ASSERT_TRUE(ended.AwaitAtLeast(2));
-    EXPECT_FALSE(aborted[1]);
-    EXPECT_EQ(results[1], 1);
 }
 
 TEST(FiberPoolTest, WhatTheThreadKeepsFollowsEachJobAcrossItsWaits) {
+    AbortSignal signals[2];
     struct Case {
         const char* name;
-        // What the job finds when it starts: nothing of another job's.
-        std::function<bool()> clean;
-        // Sets job's own, waits, and tells whether the job's own is still there.
-        std::function<bool(int job, const std::function<void()>& wait)> keeps;
+        // Whether the job finds nothing of another's, sets its own, waits and still has its own.
+        std::function<bool(int job, const Wait& wait)> keeps;
+        std::function<void(int job)> letGo;  // none: the job's pipe is written
     };
-    AbortSignal signals[2];
     const Case cases[] = {
-        {"abort signal", [] { return ThreadAbortSignal() == nullptr; },
-         [&](int job, const std::function<void()>& wait) {
+        {"abort signal, raised to end the wait",
+         [&](int job, const Wait& wait) {
+             const bool clean = ThreadAbortSignal() == nullptr;
              AbortSignalScope scope(&signals[job]);
-             wait();
-             return ThreadAbortSignal() == &signals[job];
-         }},
-        {"exception being handled", [] { return std::current_exception() == nullptr; },
-         [](int job, const std::function<void()>& wait) {
+             try {
+                 wait();
+             } catch (const AbortedError&) {
+                 return clean && ThreadAbortSignal() == &signals[job];
+             }
+             return false;
+         },
+         [&](int job) { signals[job].Raise(); }},
+        {"exception being handled",
+         [](int job, const Wait& wait) {
+             const bool clean = std::current_exception() == nullptr;
              try {
                  throw job;
              } catch (int) {
+                 const std::exception_ptr mine = std::current_exception();
                  wait();
-                 try {
-                     throw;
-                 } catch (int thrown) {
-                     return thrown == job;
-                 }
+                 return clean && std::current_exception() == mine;
              }
-             return false;
-         }},
-        {"errno", [] { return true; },
-         [](int job, const std::function<void()>& wait) {
+         },
+         nullptr},
+        {"errno",
+         [](int job, const Wait& wait) {
              errno = 1000 + job;
              wait();
              return errno == 1000 + job;
-         }},
+         },
+         nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Pipe pipes[2];
-        bool clean[2] = {false, false};
         bool kept[2] = {false, false};
-        Tally started;
-        Tally ended;
+        RunWaitingJobs(
+            2, 1, [&](int job, const Wait& wait) { kept[job] = c.keeps(job, wait); }, c.letGo);
+        EXPECT_TRUE(kept[0] && kept[1]);
+    }
+}
+
+TEST(FiberPoolTest, TheEndRunsEveryJobToItsEnd) {
+    for (const bool waits : {false, true}) {
+        SCOPED_TRACE(waits ? "jobs waiting when the end comes" : "jobs that never wait");
+        constexpr int kJobs = 20;
+        std::vector<int> started, ended;
         {
             FiberPool pool(1);
-            for (int job = 0; job < 2; ++job) {
-                pool.Submit([&, job] {
-                    clean[job] = c.clean();
-                    kept[job] = c.keeps(job, [&] {
-                        started.Add();
-                        AwaitPipe(pipes[job]);
-                    });
-                    ended.Add();
+            for (int i = 0; i < kJobs; ++i) {
+                pool.Submit([&, i] {
+                    started.push_back(i);
+                    if (waits) PollUntil({}, Clock::now() + milliseconds(200));
+                    ended.push_back(i);
                 });
             }
-            // Both wait at once on the one thread; the first is let go first.
-            EXPECT_TRUE(started.AwaitAtLeast(2));
-            pipes[0].Release();
-            EXPECT_TRUE(ended.AwaitAtLeast(1));
-            pipes[1].Release();
         }
-        EXPECT_TRUE(clean[0] && clean[1]);
-        EXPECT_TRUE(kept[0]);
-        EXPECT_TRUE(kept[1]);
+        EXPECT_TRUE(started.size() == kJobs && std::is_sorted(started.begin(), started.end()))
+            << "in the order submitted";
+        EXPECT_EQ(ended.size(), started.size()) << "all ended when the pool was gone";
     }
-}
-
-TEST(FiberPoolTest, JobsThatNeverWaitRunInTheOrderSubmitted) {
-    std::vector<int> order;
-    {
-        FiberPool pool(1);
-        for (int i = 0; i < 50; ++i) pool.Submit([&order, i] { order.push_back(i); });
-    }
-    ASSERT_EQ(order.size(), 50u);
-    for (int i = 0; i < 50; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
-}
-
-TEST(FiberPoolTest, TheEndWaitsForEveryJobStillWaiting) {
-    constexpr int kJobs = 20;
-    std::atomic<int> ended{0};
-    Tally started;
-    {
-        FiberPool pool(2);
-        for (int i = 0; i < kJobs; ++i) {
-            pool.Submit([&] {
-                started.Add();
-                PollUntil({}, Clock::now() + milliseconds(200));
-                ++ended;
-            });
-        }
-        ASSERT_TRUE(started.AwaitAtLeast(kJobs));
-    }
-    EXPECT_EQ(ended, kJobs);
-}
-
-TEST(FiberPoolDeathTest, AnExceptionLeavingAJobEndsTheProgram) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
-        {
-            FiberPool pool(1);
-            pool.Submit([] { throw std::runtime_error("lost"); });
-        },
-        "");
 }
 
 }  // namespace
