@@ -75,16 +75,14 @@ enum class Leaving { ToComeBack, ForGood };
 // Switches from the running context to another, and returns when some
 // context switches back. What the thread keeps for the code running on it
 // stays with the context that leaves.
-void SwitchContext(ucontext_t& from, const ucontext_t& to, StackArea toStack, [[maybe_unused]] RaceFiber toFiber,
-                   [[maybe_unused]] Leaving leaving) {
+void SwitchContext(ucontext_t& from, const ucontext_t& to, [[maybe_unused]] StackArea toStack,
+                   [[maybe_unused]] RaceFiber toFiber, [[maybe_unused]] Leaving leaving) {
     AbortSignalScope noSignal(nullptr);
     ExceptionStateScope noExceptions;
     const int savedErrno = errno;
 #if defined(__SANITIZE_ADDRESS__)
     void* fakeStack = nullptr;
     __sanitizer_start_switch_fiber(leaving == Leaving::ForGood ? nullptr : &fakeStack, toStack.bottom, toStack.size);
-#else
-    (void)toStack;
 #endif
 #if defined(__SANITIZE_THREAD__)
     __tsan_switch_to_fiber(toFiber.handle, 0);
