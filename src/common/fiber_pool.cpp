@@ -357,10 +357,14 @@ void FiberPool::Scheduler::Settle(Fiber& fiber, Clock::time_point now) {
     fiber.done = true;
 }
 
+bool InFiberPoolJob() noexcept {
+    const FiberPool::Scheduler* scheduler = FiberPool::Scheduler::current;
+    return scheduler != nullptr && scheduler->InJob();
+}
+
 std::optional<int> PollInFiber(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::time_point> deadline) {
-    FiberPool::Scheduler* scheduler = FiberPool::Scheduler::current;
-    if (scheduler == nullptr || !scheduler->InJob()) return std::nullopt;
-    return scheduler->Wait(fds, deadline);
+    if (!InFiberPoolJob()) return std::nullopt;
+    return FiberPool::Scheduler::current->Wait(fds, deadline);
 }
 
 }  // namespace corvasse

@@ -66,6 +66,7 @@ public:
 private:
     struct Fiber;
     class Scheduler;
+    friend bool InFiberPoolJob() noexcept;
     friend std::optional<int> PollInFiber(std::span<pollfd> fds,
                                           std::optional<std::chrono::steady_clock::time_point> deadline);
 
@@ -80,6 +81,9 @@ private:
     FileDescriptor wake_;
     std::vector<std::thread> threads_;
 };
+
+// Whether the caller is a job of a FiberPool.
+bool InFiberPoolJob() noexcept;
 
 // Inside a job of a FiberPool: waits as poll() would (fds' revents filled,
 // the count of ready entries, 0 once the deadline passed, or -1 with errno)
