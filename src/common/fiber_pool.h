@@ -10,7 +10,7 @@
 // What a thread keeps for the code running on it follows the job across its
 // waits: the abort signal (common/abort_signal.h), errno, and the exceptions
 // being handled (a job may wait inside a catch block, for a box to close).
-// A job that blocks in a call other than a wait (a name lookup, a sleep, a
+// A job that blocks in a call other than a wait (a disk write, a sleep, a
 // lock another job of the same thread holds) holds up its thread's jobs.
 //
 //     FiberPool pool(kWatchThreads);
@@ -34,10 +34,10 @@
 namespace corvasse {
 
 // The threads a program's watches share. A waiting watch holds no thread, so
-// the threads carry only the work between waits (TLS handshakes, parsing,
-// history writes) and the calls that still block (a name lookup of the
-// resolver): four let three threads go on while one is held up that way,
-// and stay far below the program's thread budget.
+// the threads carry only the work between waits (TLS handshakes, parsing)
+// and the calls that still block (history writes, the activity log's
+// fsync): four let three threads go on while a slow disk holds one, and stay
+// far below the program's thread budget.
 inline constexpr unsigned kWatchThreads = 4;
 
 // The stack of one job, beside a guard page that turns an overflow into a
