@@ -1,6 +1,7 @@
 #include "common/address_lookup.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -129,7 +130,7 @@ AddressLookup LookupAddresses(const std::string& host, AddressFamily family) {
         return Resolve(name, family);
     }
     pollfd done{pending->done.Descriptor(), POLLIN, 0};
-    PollUnlessAborted({&done, 1}, std::nullopt);
+    if (PollUnlessAborted({&done, 1}, std::nullopt) < 0) return {{}, SocketErrorFromErrno(errno)};
     std::lock_guard lock(pending->mutex);
     return std::move(*pending->result);
 }
