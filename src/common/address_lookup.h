@@ -22,7 +22,10 @@ struct AddressLookup {
 // The addresses of host that belong to the family. An IPv6 literal may stand
 // in brackets ("[::1]"). "localhost" in any letter case is ::1 and 127.0.0.1
 // (the one of them that the family allows) without asking the resolver, so
-// that it never depends on what a hosts file says about it.
+// that it never depends on what a hosts file says about it. In a job of a
+// FiberPool (common/fiber_pool.h) the resolver runs on a thread of its own
+// while the job waits; the process abort or the job's abort signal ends that
+// wait with AbortedError (common/process_abort.h).
 AddressLookup LookupAddresses(const std::string& host, AddressFamily family);
 
 }  // namespace corvasse

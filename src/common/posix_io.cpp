@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include "common/fiber_pool.h"
+
 namespace corvasse {
 
 bool WriteAll(int fd, std::string_view data) {
@@ -27,6 +29,8 @@ bool ReadToEnd(int fd, std::string& out) {
 }
 
 int PollUntil(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::time_point> deadline) {
+    // A job of a FiberPool leaves its thread to the pool's other jobs meanwhile.
+    if (const std::optional<int> ready = PollInFiber(fds, deadline)) return *ready;
     for (;;) {
         int waitMs = -1;
         if (deadline) {

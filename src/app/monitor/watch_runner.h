@@ -1,6 +1,6 @@
 #pragma once
 // Where the watch cycle's watches run: at once on the caller's thread (the
-// service), or on a worker thread beside the window, which stays free to
+// service), or on the watch pool beside the window, which stays free to
 // show what the watch reports and to take "Abort Connection" and "Stop
 // Watching" while the watch waits on the network.
 

@@ -1,8 +1,9 @@
 #pragma once
-// Runs a window's watches on a pool of threads shared with other watches
-// (common/fiber_pool.h), so that the window's thread only shows: the watch reads a copy of the form taken on the
-// window's thread when it was asked for, and its view calls and boxes are
-// handed back to the window's thread in order (QueuedView, QueuedDialogs).
+// Runs a window's watches on the watch pool shared with other watches
+// (common/fiber_pool.h), so that the window's thread only shows: the watch
+// reads a copy of the form taken on the window's thread when it was asked
+// for, and its view calls and boxes are handed back to the window's thread
+// in order (QueuedView, QueuedDialogs).
 // Each watch runs under an abort signal of its own, which a cut raises: the
 // watch's network wait then ends at once with AbortedError. The worker owns
 // its clients and settings, so several run side by side; one worker runs
@@ -78,7 +79,7 @@ private:
     const FormFields& form_;
     WindowThread& windowThread_;
     FiberPool& pool_;
-    // The watch's side, used only on the worker thread.
+    // The watch's side, used only by the running job on the pool.
     FormValues values_;
     QueuedView view_;
     QueuedDialogs dialogs_;
