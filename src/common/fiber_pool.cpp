@@ -17,11 +17,28 @@
 
 #include "common/abort_signal.h"
 
+// GCC names the sanitizers in macros; clang (the fuzzing build) answers
+// __has_feature instead.
 #if defined(__SANITIZE_ADDRESS__)
+#define CORVASSE_FIBERS_ASAN 1
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define CORVASSE_FIBERS_TSAN 1
+#endif
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVASSE_FIBERS_ASAN 1
+#endif
+#if __has_feature(thread_sanitizer)
+#define CORVASSE_FIBERS_TSAN 1
+#endif
+#endif
+
+#if defined(CORVASSE_FIBERS_ASAN)
 #include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #endif
-#if defined(__SANITIZE_THREAD__)
+#if defined(CORVASSE_FIBERS_TSAN)
 #include <sanitizer/tsan_interface.h>
 #endif
 
@@ -65,7 +82,7 @@ struct StackArea {
 
 // The handle of a context for the thread sanitizer.
 struct RaceFiber {
-#if defined(__SANITIZE_THREAD__)
+#if defined(CORVASSE_FIBERS_TSAN)
     void* handle = nullptr;
 #endif
 };
@@ -80,15 +97,15 @@ void SwitchContext(ucontext_t& from, const ucontext_t& to, [[maybe_unused]] Stac
     AbortSignalScope noSignal(nullptr);
     ExceptionStateScope noExceptions;
     const int savedErrno = errno;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(CORVASSE_FIBERS_ASAN)
     void* fakeStack = nullptr;
     __sanitizer_start_switch_fiber(leaving == Leaving::ForGood ? nullptr : &fakeStack, toStack.bottom, toStack.size);
 #endif
-#if defined(__SANITIZE_THREAD__)
+#if defined(CORVASSE_FIBERS_TSAN)
     __tsan_switch_to_fiber(toFiber.handle, 0);
 #endif
     if (swapcontext(&from, &to) != 0) std::abort();
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(CORVASSE_FIBERS_ASAN)
     __sanitizer_finish_switch_fiber(fakeStack, nullptr, nullptr);
 #endif
     errno = savedErrno;
@@ -107,7 +124,7 @@ public:
         }
     }
     ~FiberStack() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(CORVASSE_FIBERS_ASAN)
         // An ended job's last frames stay marked in the sanitizer's shadow,
         // which would otherwise hold for whatever is mapped here next.
         __asan_unpoison_memory_region(base_ + Guard(), kFiberStackBytes);
@@ -229,7 +246,7 @@ std::unique_ptr<FiberPool::Fiber> FiberPool::TakeJob(bool& ending) {
 
 void FiberPool::Scheduler::Run() {
     current = this;
-#if defined(__SANITIZE_THREAD__)
+#if defined(CORVASSE_FIBERS_TSAN)
     race_.handle = __tsan_get_current_fiber();
 #endif
     for (;;) {
@@ -254,7 +271,7 @@ void FiberPool::Scheduler::Start(std::unique_ptr<Fiber> fiber) {
     started.context.uc_stack.ss_size = stack.size;
     started.context.uc_link = nullptr;
     makecontext(&started.context, &Scheduler::Entry, 0);
-#if defined(__SANITIZE_THREAD__)
+#if defined(CORVASSE_FIBERS_TSAN)
     started.race.handle = __tsan_create_fiber(0);
 #endif
     fibers_.push_back(std::move(fiber));
@@ -267,7 +284,7 @@ void FiberPool::Scheduler::Resume(Fiber& fiber) {
     SwitchContext(context_, fiber.context, fiber.stack.Usable(), fiber.race, Leaving::ToComeBack);
     running_ = nullptr;
     if (!fiber.ended) return;
-#if defined(__SANITIZE_THREAD__)
+#if defined(CORVASSE_FIBERS_TSAN)
     __tsan_destroy_fiber(fiber.race.handle);
 #endif
     std::erase_if(fibers_, [&](const auto& owned) { return owned.get() == &fiber; });
@@ -277,7 +294,7 @@ void FiberPool::Scheduler::Resume(Fiber& fiber) {
 void FiberPool::Scheduler::Entry() {
     Scheduler& scheduler = *current;
     Fiber& fiber = *scheduler.running_;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(CORVASSE_FIBERS_ASAN)
     const void* bottom = nullptr;
     size_t size = 0;
     __sanitizer_finish_switch_fiber(nullptr, &bottom, &size);
