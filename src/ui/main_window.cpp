@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -81,6 +82,15 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
       settingsFolder_(files.settings.parent_path()),
       shownWatch_{files.settings.stem().string(), files.settings},
       log_(files.log) {
+    AskSaveChanges = [](QWidget* parent, const QString& text) {
+        switch (QMessageBox::question(parent, QApplication::applicationName(), text,
+                                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                      QMessageBox::Save)) {
+            case QMessageBox::Save: return UnsavedChoice::Save;
+            case QMessageBox::Discard: return UnsavedChoice::Discard;
+            default: return UnsavedChoice::Cancel;
+        }
+    };
     setWindowTitle(FromBytes(MainWindowTitle(shownWatch_.name)));
     setWindowIcon(AppIcon());
     // Only closing this window ends the program (see closeEvent): closing the
@@ -143,8 +153,17 @@ QWidget* MainWindow::CreateStatusPage() {
     return richStatus;
 }
 
-void MainWindow::AddLineEdit(Field field, QLineEdit* edit) { lineEdits_[field] = edit; }
-void MainWindow::AddButton(Field field, QAbstractButton* button) { buttons_[field] = button; }
+// Only what the user does marks the fields changed: typing (not setText),
+// a click, a choice from the list.
+void MainWindow::AddLineEdit(Field field, QLineEdit* edit) {
+    lineEdits_[field] = edit;
+    connect(edit, &QLineEdit::textEdited, this, [this] { unsaved_ = true; });
+}
+
+void MainWindow::AddButton(Field field, QAbstractButton* button) {
+    buttons_[field] = button;
+    connect(button, &QAbstractButton::clicked, this, [this] { unsaved_ = true; });
+}
 
 QWidget* MainWindow::CreateUrlPage() {
     auto* page = new QWidget;
@@ -223,6 +242,9 @@ QWidget* MainWindow::CreateUrlPage() {
     AddButton(Field::ckCertWarn, ckCertWarn);
     spinBoxes_[Field::txtCertWarnDays] = txtCertWarnDays;
     choices_[Field::cboAddressFamily] = cboAddressFamily;
+    // Only loading the form sets the days otherwise, and it counts as unchanged after.
+    connect(txtCertWarnDays, &QSpinBox::valueChanged, this, [this] { unsaved_ = true; });
+    connect(cboAddressFamily, &QComboBox::activated, this, [this] { unsaved_ = true; });
     return page;
 }
 
@@ -555,11 +577,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::FormShow() {
     monitor_->Form().Load();
+    unsaved_ = false;
     if (StartsAllWatches(settingsFolder_)) StartAllWatches();
 }
 
 void MainWindow::btnSaveClick() {
     monitor_->Form().Save();
+    unsaved_ = false;
     // The other watches share what went to Corvasse.conf: they read it again before their next watch.
     SyncWatchSet();
 }
@@ -769,6 +793,7 @@ void MainWindow::NewWatch(const std::string& name) {
         dialogs_.ShowMessage(*refusal);
         return;
     }
+    if (!MayLeaveShownWatch(name)) return;
     ShowWatch(CreateWatch(settingsFolder_, name));
 }
 
@@ -776,9 +801,22 @@ void MainWindow::EditWatch(const std::string& name) {
     if (name != shownWatch_.name) {
         const std::optional<WatchFile> watch = FindWatch(name);
         if (!watch) throw std::runtime_error("There is no watch \"" + name + "\" any more");
+        if (!MayLeaveShownWatch(name)) return;
         ShowWatch(*watch);
     }
     ShowWindowAgain();
+}
+
+bool MainWindow::MayLeaveShownWatch(const std::string& next) {
+    if (!unsaved_) return true;
+    const std::string question = "The settings of \"" + shownWatch_.name +
+                                 "\" were changed and not saved. Save them before showing \"" + next + "\"?";
+    switch (AskSaveChanges(this, FromBytes(question))) {
+        case UnsavedChoice::Save: btnSaveClick(); return true;
+        case UnsavedChoice::Discard: return true;
+        case UnsavedChoice::Cancel: break;
+    }
+    return false;
 }
 
 void MainWindow::ShowWindowAgain() {
@@ -803,6 +841,7 @@ void MainWindow::ShowWatch(const WatchFile& watch) {
     if (beforeRan) watchSet_->StartWatching(before.name);
     setWindowTitle(FromBytes(MainWindowTitle(watch.name)));
     monitor_->Form().Load();
+    unsaved_ = false;
     if (after && after->watching) monitor_->Cycle().StartWatching();
     WatchesChanged();
 }

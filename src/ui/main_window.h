@@ -97,6 +97,11 @@ public:
     // The watch the window shows and edits.
     const WatchFile& ShownWatch() const { return shownWatch_; }
 
+    // What showing another watch asks when the user changed the shown one's
+    // fields since they were loaded or saved; a box unless replaced.
+    enum class UnsavedChoice { Save, Discard, Cancel };
+    std::function<UnsavedChoice(QWidget* parent, const QString& text)> AskSaveChanges;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -132,6 +137,10 @@ private:
     void mnuAboutClick();
     void btnTestMailClick();
     void mnuWatchesClick();
+
+    // False when the user keeps the shown watch, with changes not saved,
+    // rather than show next; saves them first when asked to.
+    bool MayLeaveShownWatch(const std::string& next);
 
     // The watch list's actions, by watch name.
     void NewWatch(const std::string& name);
@@ -206,6 +215,8 @@ private:
     int progressPosition_ = 0;
     bool shown_ = false;
 
+    // The user changed a field since the shown watch was loaded or saved.
+    bool unsaved_ = false;
     // The settings file is the shown watch's.
     MonitorFiles files_;
     std::filesystem::path settingsFolder_;

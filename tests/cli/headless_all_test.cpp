@@ -24,6 +24,19 @@
 namespace corvasse {
 namespace {
 
+// AddressSanitizer says once, on the program's standard error, that it
+// follows the watches' fibers only in part: that line is the sanitizer's,
+// not the program's.
+std::string ProgramErrors(std::string errors) {
+    const size_t note = errors.find("WARNING: ASan doesn't fully support makecontext/swapcontext");
+    if (note == std::string::npos) return errors;
+    const size_t lineStart = errors.rfind('\n', note);
+    const size_t lineEnd = errors.find('\n', note);
+    const size_t from = lineStart == std::string::npos ? 0 : lineStart + 1;
+    errors.erase(from, lineEnd == std::string::npos ? std::string::npos : lineEnd + 1 - from);
+    return errors;
+}
+
 constexpr int kStartTimeoutMs = 30000;
 constexpr auto kShutdownLimit = std::chrono::milliseconds(1000);
 
@@ -108,7 +121,7 @@ TEST_F(HeadlessAllTest, RunsEveryWatchOfTheFolderAndReadsItAgainAtSighup) {
     const std::string log = test::ReadFile(dir_.Path() / "all.log");
     EXPECT_NE(log.find("Looked for but did not find:Goodbye"), std::string::npos) << log;
     EXPECT_EQ(log.find("Looked for but did not find:Welcome"), std::string::npos) << log;
-    EXPECT_TRUE(service->Errors().starts_with("[blog] Socket Error # 10061")) << service->Errors();
+    EXPECT_TRUE(ProgramErrors(service->Errors()).starts_with("[blog] Socket Error # 10061")) << service->Errors();
 }
 
 TEST_F(HeadlessAllTest, CommandLinesItCannotFollowExitWith2) {

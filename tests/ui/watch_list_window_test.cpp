@@ -174,6 +174,54 @@ TEST_F(WatchListWindowTest, EditLoadsTheWatchAndTitlesTheWindow) {
     EXPECT_EQ(Url(), "http://main.example/");
 }
 
+TEST_F(WatchListWindowTest, ShowingAnotherWatchAsksFirstWhenTheShownOnesChangesAreNotSaved) {
+    using Choice = MainWindow::UnsavedChoice;
+    struct Case {
+        const char* name;
+        Choice choice;
+        std::string titleAfter;
+        bool saved;
+    } cases[] = {
+        {"kept", Choice::Cancel, "Corvasse - watches a web page or a host", false},
+        {"dropped", Choice::Discard, "Corvasse - shop", false},
+        {"saved", Choice::Save, "Corvasse - shop", true},
+    };
+    Open();
+    std::vector<std::string> questions;
+    window_.AskSaveChanges = [&](QWidget*, const QString& text) {
+        questions.push_back(text.toStdString());
+        return Choice::Cancel;
+    };
+    // Fields set by the program itself are no change of the user's.
+    window_.SetText(Field::txtLookFor, "Welcome");
+    Click("shop", "btnEdit");
+    Click("Corvasse", "btnEdit");
+    EXPECT_TRUE(questions.empty());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        questions.clear();
+        window_.AskSaveChanges = [&](QWidget*, const QString& text) {
+            questions.push_back(text.toStdString());
+            return c.choice;
+        };
+        window_.SetText(Field::txtLookFor, "Welcome");
+        window_.SetText(Field::txtSendto, "ops@example.org");
+        window_.SetText(Field::txtYourEmail, "me@example.org");
+        for (QLineEdit* edit : window_.findChildren<QLineEdit*>()) {
+            if (edit->text() != "http://main.example/") continue;
+            edit->setText("http://main.example/typed");
+            emit edit->textEdited(edit->text());
+        }
+        Click("shop", "btnEdit");
+        EXPECT_EQ(questions, std::vector<std::string>{"The settings of \"Corvasse\" were changed and not saved. "
+                                                      "Save them before showing \"shop\"?"});
+        EXPECT_EQ(Title(), c.titleAfter);
+        EXPECT_EQ(test::ReadFile(folder_ / "Corvasse.conf").find("typed") != std::string::npos, c.saved);
+        if (Title() == "Corvasse - shop") Click("Corvasse", "btnEdit");
+        window_.SetText(Field::txtURL2watch, "http://main.example/");
+    }
+}
+
 TEST_F(WatchListWindowTest, RemoveAsksThenDeletesTheFile) {
     Open();
     Click("router", "btnEdit");
