@@ -71,8 +71,9 @@ struct WatchSet::Entry {
         fingerprint = SettingsFingerprint(file.file);
         FormValues loaded;
         Guard().Run([&] {
-            SettingsStore& settings = monitor->Settings();
-            const SettingsStore::HeldReads held(settings);
+            // One read of the files; a snapshot, as the watch may be reading
+            // its store on the pool meanwhile.
+            SettingsStore settings = monitor->Settings().Snapshot();
             SettingsForm(loaded, *parts.view, *parts.dialogs, settings).Load();
             address = ReadWatchSpec(loaded, settings).target;
         });
@@ -148,10 +149,7 @@ bool WatchSet::Start(Entry& entry) {
         entry.reloadDue = false;
         entry.Load();
     }
-    entry.Guard().Run([&] {
-        const SettingsStore::HeldReads held(entry.monitor->Settings());
-        entry.monitor->Cycle().StartWatching();
-    });
+    entry.Guard().Run([&] { entry.monitor->Cycle().StartWatching(); });
     // After the start, which clears the pane; before the watch's own lines,
     // which come from its thread.
     if (reload) entry.parts.view->AddStatusLine("Settings read again from " + entry.file.file.string());

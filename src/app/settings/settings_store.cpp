@@ -336,8 +336,24 @@ std::filesystem::path SettingsStore::FilePath() const { return folder_ / fileNam
 
 bool SettingsStore::HasSharedFile() const { return fileName_ != kSettingsFileName; }
 
+SettingsStore::FileReads::FileReads(const FileReads& other) {
+    const std::lock_guard lock(other.mutex);
+    kept = other.kept;
+    lastRead = other.lastRead;
+}
+
+SettingsStore::FileReads& SettingsStore::FileReads::operator=(const FileReads& other) {
+    if (this == &other) return *this;
+    const std::scoped_lock lock(mutex, other.mutex);
+    kept = other.kept;
+    lastRead = other.lastRead;
+    return *this;
+}
+
 std::string SettingsStore::FileContent(StoreFile file, std::string_view key) const {
     FileReads& reads = file == StoreFile::Own ? ownReads_ : sharedReads_;
+    // Held while the file is read: a plain read that never waits on the network.
+    const std::lock_guard lock(reads.mutex);
     if (reads.kept) return *reads.kept;
     if (source_) return *(reads.kept = source_->FileContent(file, key));
     bool missing = true;
@@ -390,13 +406,17 @@ SettingsStore::HeldReads::~HeldReads() {
 
 void SettingsStore::ReadNoFile() {
     keepFirstRead_ = true;
-    ownReads_.kept = std::string();
-    sharedReads_.kept = std::string();
+    for (FileReads* reads : {&ownReads_, &sharedReads_}) {
+        const std::lock_guard lock(reads->mutex);
+        reads->kept = std::string();
+    }
 }
 
 void SettingsStore::ForgetKeptReads() {
-    ownReads_.kept.reset();
-    sharedReads_.kept.reset();
+    for (FileReads* reads : {&ownReads_, &sharedReads_}) {
+        const std::lock_guard lock(reads->mutex);
+        reads->kept.reset();
+    }
 }
 
 void SettingsStore::Override(std::string_view section, std::string_view key, std::string_view value) {

@@ -7,6 +7,7 @@
 // process that runs one watch and ends.
 
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -132,8 +133,15 @@ private:
 
     // The two files a store on a watch's file reads.
     enum class StoreFile { Own, Shared };
-    // What the store keeps of one file's reads.
+    // What the store keeps of one file's reads. A watch on the pool reads
+    // its store while the window's thread may read it too, so each use of
+    // these is locked.
     struct FileReads {
+        FileReads() = default;
+        FileReads(const FileReads& other);
+        FileReads& operator=(const FileReads& other);
+
+        mutable std::mutex mutex;
         std::optional<std::string> kept;      // answers every read while reads are kept
         std::optional<std::string> lastRead;  // for LostFile::ReadsAsLastRead
     };
