@@ -36,16 +36,23 @@ std::string SettingsFingerprint(const std::filesystem::path& file) {
     return fingerprint;
 }
 
-LastResult LastResultOf(ResultState state) {
-    switch (state) {
-        case ResultState::Up: return LastResult::Up;
-        case ResultState::Down: return LastResult::Down;
-        case ResultState::Unknown: break;
-    }
-    return LastResult::Offline;
-}
-
 }  // namespace
+
+void TakeResult(WatchStatus& status, const WatchResult& result) {
+    switch (result.state) {
+        case ResultState::Up:
+            status.last = LastResult::Up;
+            status.downSince.reset();
+            break;
+        case ResultState::Down:
+            status.last = LastResult::Down;
+            if (!status.downSince) status.downSince = result.time;
+            break;
+        case ResultState::Unknown: status.last = LastResult::Offline; break;
+    }
+    status.lastTime = result.time;
+    status.responseTime = result.responseTime;
+}
 
 struct WatchSet::Entry {
     explicit Entry(WatchFile watchFile) : file(std::move(watchFile)) {}
@@ -59,10 +66,8 @@ struct WatchSet::Entry {
     std::string fingerprint;
     bool reloadDue = false;
     std::string address;
-    LastResult last = LastResult::Unknown;
-    std::optional<ResultTime> lastTime;
-    std::optional<std::chrono::microseconds> responseTime;
-    std::optional<ResultTime> downSince;
+    // The last result and the run of failures (TakeResult's fields).
+    WatchStatus results;
 
     HandlerGuard Guard() const { return HandlerGuard(*parts.dialogs); }
 
@@ -168,15 +173,7 @@ void WatchSet::Tick(Entry& entry) {
 
 void WatchSet::Ended(Entry& entry, const WatchResult& result) {
     if (leaving_.contains(&entry)) return;
-    entry.last = LastResultOf(result.state);
-    entry.lastTime = result.time;
-    entry.responseTime = result.responseTime;
-    // Offline counts for nothing: a run of failures goes on across it.
-    if (entry.last == LastResult::Up) {
-        entry.downSince.reset();
-    } else if (entry.last == LastResult::Down && !entry.downSince) {
-        entry.downSince = result.time;
-    }
+    TakeResult(entry.results, result);
     if (watchEnded_) watchEnded_(StatusOf(entry));
 }
 
@@ -213,15 +210,11 @@ void WatchSet::StopAll() {
 }
 
 WatchStatus WatchSet::StatusOf(const Entry& entry) const {
-    WatchStatus status;
+    WatchStatus status = entry.results;
     status.name = entry.file.name;
     status.file = entry.file.file;
     status.address = entry.address;
     status.watching = entry.parts.timer->Enabled();
-    status.last = entry.last;
-    status.lastTime = entry.lastTime;
-    status.responseTime = entry.responseTime;
-    status.downSince = entry.downSince;
     if (status.watching) status.next = entry.monitor->Schedule().NextTickAfter(clock_());
     return status;
 }

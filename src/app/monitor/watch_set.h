@@ -58,6 +58,10 @@ struct WatchStatus {
     std::optional<ResultTime> next;
 };
 
+// Takes a result that a watch came to into its status (last, lastTime,
+// responseTime, downSince): a run of failures goes on across offline results.
+void TakeResult(WatchStatus& status, const WatchResult& result);
+
 // Whether Sync starts the watches it adds.
 enum class NewWatches { Start, Stopped };
 

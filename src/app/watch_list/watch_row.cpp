@@ -35,20 +35,4 @@ WatchRow MakeWatchRow(const WatchStatus& status, const std::string& dayUptime) {
     return row;
 }
 
-void TakeResult(WatchStatus& status, const WatchResult& result) {
-    switch (result.state) {
-        case ResultState::Up:
-            status.last = LastResult::Up;
-            status.downSince.reset();
-            break;
-        case ResultState::Down:
-            status.last = LastResult::Down;
-            if (!status.downSince) status.downSince = result.time;
-            break;
-        case ResultState::Unknown: status.last = LastResult::Offline; break;
-    }
-    status.lastTime = result.time;
-    status.responseTime = result.responseTime;
-}
-
 }  // namespace corvasse

@@ -30,8 +30,4 @@ std::string WatchStateText(const WatchStatus& status);
 // it does not watch. The uptime is as given ("99.93 %").
 WatchRow MakeWatchRow(const WatchStatus& status, const std::string& dayUptime);
 
-// Takes a result that a watch came to into its status, as the watch set
-// does for its own watches: a run of failures goes on across offline results.
-void TakeResult(WatchStatus& status, const WatchResult& result);
-
 }  // namespace corvasse
