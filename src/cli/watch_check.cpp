@@ -146,11 +146,15 @@ public:
     void SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) override {
         if (mode_ == AlertMode::Deliver) delivery_.SendOutageAlert(watchSpec, outcome, alert);
     }
-    void SendRecovery(const WatchSpec& watchSpec, const std::string& report) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(watchSpec, report);
+    void SendRecovery(const WatchSpec& watchSpec, const std::string& report, const NoticeFacts& facts) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendRecovery(watchSpec, report, facts);
     }
-    void SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report) override {
-        if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(watchSpec, report);
+    void SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report,
+                                const NoticeFacts& facts) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendCertificateWarning(watchSpec, report, facts);
+    }
+    void SendUndelivered(const WatchSpec& watchSpec) override {
+        if (mode_ == AlertMode::Deliver) delivery_.SendUndelivered(watchSpec);
     }
 
 private:

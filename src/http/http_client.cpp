@@ -99,6 +99,30 @@ bool IsDeadConnectionError(const SocketError& error) {
 HttpClient::HttpClient() { Port = kDefaultHttpPort; }
 
 void HttpClient::Get(const std::string& url, ByteSink& body) {
+    Request.Method = "GET";
+    Request.Body.clear();
+    Request.ContentType.clear();
+    Request.Fields.clear();
+    Fetch(url, body);
+}
+
+void HttpClient::Post(const std::string& url, const std::string& contentType, const std::string& body,
+                      const std::vector<std::pair<std::string, std::string>>& fields) {
+    for (const auto& [name, value] : fields) {
+        if (name.find_first_of("\r\n") != std::string::npos || value.find_first_of("\r\n") != std::string::npos) {
+            throw HeaderFieldError(name);
+        }
+    }
+    Request.Method = "POST";
+    Request.Body = body;
+    Request.ContentType = contentType;
+    Request.Fields = fields;
+    DroppedBody reply;
+    LimitedBody limited(reply, MaxResponseBodyBytes);
+    Fetch(url, limited);
+}
+
+void HttpClient::Fetch(const std::string& url, ByteSink& body) {
     // Nothing of an earlier fetch carries over: not its address, which a
     // relative text would be merged into, nor its count of requests, which
     // would stop this fetch at its first redirect once it reached the maximum,
@@ -238,17 +262,23 @@ void HttpClient::WriteRequestHead() {
     Request.SetHeaders();
     BeginBufferedWrites();
     try {
-        WriteLn("GET " + Request.RequestTarget + " HTTP/1.1");
+        WriteLn(Request.Method + " " + Request.RequestTarget + " HTTP/1.1");
         for (const std::string& line : Request.RawHeaders().Lines()) {
             if (!line.empty()) WriteLn(line);
         }
+        if (Request.Method == "POST") {
+            for (const auto& [name, value] : Request.Fields) WriteLn(name + ": " + value);
+            if (!Request.ContentType.empty()) WriteLn("Content-Type: " + Request.ContentType);
+            WriteLn("Content-Length: " + std::to_string(Request.Body.size()));
+        }
         WriteLn();
+        if (!Request.Body.empty()) WriteText(Request.Body);
     } catch (...) {
         DiscardBufferedWrites();
         EndBufferedWrites();
         throw;
     }
-    // The whole head leaves in one send.
+    // The whole head, and a POST's body, leave in one send.
     EndBufferedWrites();
 }
 
@@ -284,6 +314,8 @@ bool HttpClient::IsKeepAlive() const {
 HttpClient::NextStep HttpClient::DecideNextStep() {
     const int32_t code = ResponseCode();
     if ((code / 100 == 3 && code != 304) || !Response.Location.empty()) {
+        // A POST is never sent again elsewhere: its redirect is its failure.
+        if (Request.Method != "GET" && code / 100 != 2) RaiseProtocolError();
         std::string dest = Response.Location;
         NextStep step;
         if (HandleRedirects && RedirectCounter < RedirectMaximum) {

@@ -1,8 +1,9 @@
 #pragma once
-// A blocking HTTP/1.1 client: sends a GET request head over a TCP connection
-// it opens or reuses, reads the status line and headers, follows redirects,
-// and reads the body in any of the three framings (Content-Length, chunked,
-// until close). Status and work events come from the connection.
+// A blocking HTTP/1.1 client: sends a GET request head (or a POST with its
+// body) over a TCP connection it opens or reuses, reads the status line and
+// headers, follows a GET's redirects, and reads the body in any of the three
+// framings (Content-Length, chunked, until close). Status and work events
+// come from the connection.
 
 #include <chrono>
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/peer_certificate.h"
 #include "http/http_request.h"
@@ -89,6 +92,15 @@ public:
     // (a redirect's or an error's body) and FetchTimeoutError.
     void Get(const std::string& url, ByteSink& body);
 
+    // POSTs body, of the type given and with the further header fields, to
+    // the URL; the reply's body is read and dropped (at most
+    // MaxResponseBodyBytes). A redirect is never followed: like every status
+    // that is not 2xx it throws HttpProtocolError. A field's name or value
+    // with a line break throws HeaderFieldError before anything is sent.
+    // Throws what Get throws.
+    void Post(const std::string& url, const std::string& contentType, const std::string& body,
+              const std::vector<std::pair<std::string, std::string>>& fields = {});
+
     // The certificate of the TLS connection that brought the last response
     // of the latest fetch; none when that came in clear or no response was
     // read. Every fetch starts without.
@@ -106,6 +118,9 @@ private:
     // came (a redirect's or an error's body).
     enum class CutBody { Fails, Accepted };
 
+    // Sends Request (method, body and fields set) and reads the reply: the
+    // body of a 2xx goes to body.
+    void Fetch(const std::string& url, ByteSink& body);
     void PrepareTarget();
     // Opens or reuses the connection and sends the request. A kept connection
     // found closed or reset before the request is written is dropped, and the

@@ -48,6 +48,14 @@ public:
         : NetError("Response not complete within " + std::to_string(timeout.count()) + " ms.") {}
 };
 
+// A request header field whose name or value holds a line break, which would
+// end the field early and start another: "Header field "Title" holds a line break."
+class HeaderFieldError : public NetError {
+public:
+    explicit HeaderFieldError(const std::string& name)
+        : NetError("Header field \"" + name + "\" holds a line break.") {}
+};
+
 // A response that is neither a success nor a followed redirect. The message
 // is the status line; ReplyCode its code; ResponseBody the body read with it.
 class HttpProtocolError : public ProtocolReplyError {

@@ -349,9 +349,19 @@ QWidget* MainWindow::CreateAlertsPage() {
     auto* ckOfflineAware = new QCheckBox("Do not blame the site while this computer is offline or just woke up");
     layout->addWidget(ckOfflineAware);
 
-    auto* btnTestMail = new QPushButton("Send Test Mail");
+    // The channels beside the mail: off while empty.
+    auto* channels = new QFormLayout;
+    auto* txtNtfyUrl = new QLineEdit;
+    txtNtfyUrl->setPlaceholderText("https://ntfy.sh/your-topic");
+    auto* txtWebhookUrl = new QLineEdit;
+    txtWebhookUrl->setPlaceholderText("https://chat.example/hooks/...");
+    channels->addRow("Push to ntfy:", txtNtfyUrl);
+    channels->addRow("Webhook:", txtWebhookUrl);
+    layout->addLayout(channels);
+
+    auto* btnTestMail = new QPushButton("Send Test");
     btnTestMail->setObjectName("btnTestMail");
-    btnTestMail->setToolTip("Send a short test message as \"SMTP Details\" stands now");
+    btnTestMail->setToolTip("Send a short test message as \"SMTP Details\" and \"Alerts\" stand now");
     btnTestMail->setAutoDefault(true);
     ConnectGuarded(btnTestMail, &QPushButton::clicked, &MainWindow::btnTestMailClick);
     auto* testRow = new QHBoxLayout;
@@ -366,6 +376,8 @@ QWidget* MainWindow::CreateAlertsPage() {
     AddButton(Field::ckRecoveryMail, ckRecoveryMail);
     AddButton(Field::ckOfflineAware, ckOfflineAware);
     AddLineEdit(Field::txtRecoverAfter, txtRecoverAfter);
+    AddLineEdit(Field::txtNtfyUrl, txtNtfyUrl);
+    AddLineEdit(Field::txtWebhookUrl, txtWebhookUrl);
     return page;
 }
 

@@ -162,10 +162,13 @@ public:
     void SetAddressFamily(AddressFamily value) override { family = value; }
 };
 
-// Every mail fails with failure when it is set.
+// Every notice fails with failure when it is set: as no channel's delivery,
+// or with partly, as some channels' (NoticePartlyFailedError).
 class FakeAlertSender : public AlertSender {
 public:
     int attempts = 0;  // of SendAlert
+    int undeliveredSent = 0;  // calls of SendUndelivered
+    bool partly = false;
     std::vector<OutageAlert> outageAlerts;
     std::vector<std::string> recoveries;
     std::vector<std::string> certificateWarnings;
@@ -187,18 +190,21 @@ public:
         if (duringOutageAlert) duringOutageAlert(alert);
         Fail();
     }
-    void SendRecovery(const WatchSpec&, const std::string& report) override {
+    void SendRecovery(const WatchSpec&, const std::string& report, const NoticeFacts&) override {
         recoveries.push_back(report);
         Fail();
     }
-    void SendCertificateWarning(const WatchSpec&, const std::string& report) override {
+    void SendCertificateWarning(const WatchSpec&, const std::string& report, const NoticeFacts&) override {
         certificateWarnings.push_back(report);
         Fail();
     }
+    void SendUndelivered(const WatchSpec&) override { ++undeliveredSent; }
 
 private:
     void Fail() const {
-        if (!failure.empty()) throw std::runtime_error(failure);
+        if (failure.empty()) return;
+        if (partly) throw NoticePartlyFailedError({failure});
+        throw std::runtime_error(failure);
     }
 };
 

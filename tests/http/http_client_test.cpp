@@ -211,6 +211,51 @@ TEST_F(HttpClientTest, RequestsAndFraming) {
 
 // A fetch that fails before any status line reports no response, not the
 // one an earlier fetch read: the alert prints these two.
+TEST_F(HttpClientTest, Posts) {
+    using Fields = std::vector<std::pair<std::string, std::string>>;
+    // A POST of "one\ntwo\n": "posted", or what it threw with an HTTP error's body after it.
+    auto post = [](Fields fields, std::string outcome) -> Call {
+        return {[=](HttpClient& client) {
+                    try {
+                        client.Post("http://" + kServer + "/topic", "text/plain", "one\ntwo\n", fields);
+                        return std::string("posted");
+                    } catch (const HttpProtocolError& error) {
+                        return test::Thrown([&] { throw error; }) + " [" + error.ResponseBody() + "]";
+                    }
+                },
+                std::move(outcome)};
+    };
+    const std::string head =
+        "POST /topic HTTP/1.1\r\nHost: " + kServer +
+        "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Corvasse)\r\nTitle: Corvasse Alert: x"
+        "\r\nPriority: high\r\nContent-Type: text/plain\r\nContent-Length: 8\r\n\r\none\ntwo\n";
+    const Fields fields = {{"Title", "Corvasse Alert: x"}, {"Priority", "high"}};
+    // The head's 9 lines and the body's 2.
+    const Steps readPost = script::ReadLines(11);
+    PlayAll({
+        {"the head with its fields and the body's length, then the body, in one send",
+         script::Concat({readPost, {script::Send(kOk)}}),
+         {post(fields, "posted"), {Response, "200 HTTP/1.1 200 OK"}},
+         {head}},
+        {"a redirect is a failure, never followed",
+         script::Concat(
+             {readPost, {script::Send("HTTP/1.1 307 Temporary Redirect\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n")}}),
+         {post(fields, "HttpProtocolError 307: HTTP/1.1 307 Temporary Redirect []"), Events("")},
+         {head}},
+        {"a server error, and the GET after it sends no body",
+         script::Concat({readPost,
+                         {script::Send("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 7\r\n\r\nfailed\n")},
+                         Answer(kOk)}),
+         {post(fields, "HttpProtocolError 500: HTTP/1.1 500 Internal Server Error [failed\n]"),
+          GetPath("/page", "ok")},
+         {head + Head("/page")}},
+        {"a line break in a field is refused before anything is sent",
+         {},
+         {post({{"Title", "a\r\nX-Injected: y"}}, "HeaderFieldError: Header field \"Title\" holds a line break.")},
+         {}},
+    });
+}
+
 TEST_F(HttpClientTest, FetchFailingBeforeAStatusLineLeavesNoResponse) {
     const std::vector<Call> earlier = {GetPath("/", "ok"), {Response, "200 HTTP/1.1 200 OK"}, Disconnect()};
     const auto after = [&](std::vector<Call> failing) {

@@ -1,6 +1,6 @@
 // Outage mode through the real main window: a loopback nginx page that goes
 // down and comes back, watched every second, and the mails that aiosmtpd
-// receives for it; and "Send Test Mail" with the form as it stands.
+// receives for it; and "Send Test" with the form as it stands.
 
 #include <gtest/gtest.h>
 

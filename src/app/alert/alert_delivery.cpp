@@ -1,18 +1,25 @@
 #include "app/alert/alert_delivery.h"
 
 #include <algorithm>
+#include <deque>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/alert/alert_report.h"
+#include "app/alert/ntfy_request.h"
+#include "app/alert/push_poster.h"
+#include "app/alert/webhook_request.h"
+#include "app/settings/channel_settings.h"
 #include "app/settings/mail_settings.h"
 #include "app/settings/setting_keys.h"
 #include "app/settings/settings_store.h"
 #include "app/settings/watch_spec.h"
 #include "app/view/monitor_view.h"
 #include "common/byte_string.h"
+#include "core/watch_outcome.h"
 #include "common/process_abort.h"
 #include "common/server_text.h"
 #include "common/utf8_text.h"
@@ -91,48 +98,200 @@ void ApplyPort(TcpClient& client, std::optional<int>& replaced, std::optional<in
     }
 }
 
+// The line that says a channel's failure: "Not sent to ntfy: REASON".
+std::string FailureLine(NoticeChannel channel, const std::exception& error) {
+    const std::string reason = ShortServerText(error.what());
+    if (channel == NoticeChannel::Mail) return "Not sent by e-mail: " + reason;
+    return "Not sent to " + std::string(NoticeChannelName(channel)) + ": " + reason;
+}
+
+bool HasMailHost(const MailSettings& mail) {
+    const std::string host = Trim(mail.host);
+    return !host.empty() && host != kAbsentSetting;
+}
+
+// Whether the settings send notices on the channel: the mail when an SMTP
+// host is set or no other channel is, so that without the others it is
+// tried as it always was.
+bool ChannelSet(NoticeChannel channel, const MailSettings& mail, const ChannelSettings& channels) {
+    switch (channel) {
+        case NoticeChannel::Mail: return HasMailHost(mail) || !channels.Any();
+        case NoticeChannel::Ntfy: return !channels.ntfyUrl.empty();
+        case NoticeChannel::Webhook: return !channels.webhookUrl.empty();
+    }
+    return false;
+}
+
+constexpr NoticeChannel kChannels[] = {NoticeChannel::Mail, NoticeChannel::Ntfy, NoticeChannel::Webhook};
+
 }  // namespace
+
+std::string_view NoticeChannelName(NoticeChannel channel) {
+    switch (channel) {
+        case NoticeChannel::Mail: return "e-mail";
+        case NoticeChannel::Ntfy: return "ntfy";
+        case NoticeChannel::Webhook: return "the webhook";
+    }
+    return "";
+}
 
 AlertDelivery::AlertDelivery(AlertReport& report, MonitorView& view, Pop3Client& pop3Client, SmtpClient& smtpClient,
                              MailMessage& alertMessage)
     : report_(report), view_(view), pop3Client_(pop3Client), smtpClient_(smtpClient), alertMessage_(alertMessage) {}
 
+Notice AlertDelivery::NoticeFor(const WatchSpec& watchSpec, NoticeFacts facts, std::string subject,
+                                std::string text) const {
+    return {std::move(facts), watchSpec.name, watchSpec.target, std::move(subject), std::move(text)};
+}
+
 void AlertDelivery::SendAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome) {
     report_.build_msg(watchSpec, outcome);
-    Send(kAlertSendingText, std::string(kAlertSubject), report_.AlertText, watchSpec.mail, Footer::Publisher);
+    const NoticeFacts facts{NoticeEvent::Down, outcome.result.reason, std::nullopt, std::nullopt};
+    // The next failed watch alerts again: nothing waits for the next result.
+    Tell({kAlertSendingText, NoticeFor(watchSpec, facts, std::string(kAlertSubject), report_.AlertText)}, watchSpec,
+         Undelivered::Dropped);
 }
 
 void AlertDelivery::SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) {
     report_.BuildOutageReport(watchSpec, outcome, alert);
-    Send(kAlertSendingText, std::string(kAlertSubject) + ": " + watchSpec.target, report_.AlertText, watchSpec.mail,
-         Footer::Publisher, alert.handingOver);
+    Tell({kAlertSendingText, NoticeFor(watchSpec, alert.facts, std::string(kAlertSubject) + ": " + watchSpec.target,
+                                       report_.AlertText)},
+         watchSpec, Undelivered::Kept, alert.handingOver);
 }
 
-void AlertDelivery::SendRecovery(const WatchSpec& watchSpec, const std::string& report) {
-    std::string text = report;
-    Send(kRecoverySendingText, std::string(kRecoverySubject) + ": " + watchSpec.target, text, watchSpec.mail,
-         Footer::Publisher);
+void AlertDelivery::SendRecovery(const WatchSpec& watchSpec, const std::string& report, const NoticeFacts& facts) {
+    NoticeFacts up = facts;
+    up.event = NoticeEvent::Up;
+    Tell({kRecoverySendingText,
+          NoticeFor(watchSpec, up, std::string(kRecoverySubject) + ": " + watchSpec.target, report)},
+         watchSpec, Undelivered::Kept);
 }
 
-void AlertDelivery::SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report) {
-    std::string text = report;
-    Send(kCertificateWarningSendingText, std::string(kCertificateWarningSubject), text, watchSpec.mail,
-         Footer::Publisher);
+void AlertDelivery::SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report,
+                                           const NoticeFacts& facts) {
+    NoticeFacts certificate = facts;
+    certificate.event = NoticeEvent::Certificate;
+    Tell({kCertificateWarningSendingText,
+          NoticeFor(watchSpec, certificate, std::string(kCertificateWarningSubject), report)},
+         watchSpec, Undelivered::Kept);
 }
 
-std::vector<std::string> AlertDelivery::SendTestMail(const MailSettings& mail) {
-    std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
-    return Send(kTestMailSendingText, std::string(kTestMailSubject), text, mail, Footer::None);
+TestDelivery AlertDelivery::SendTest(const MailSettings& mail, const ChannelSettings& channels,
+                                     const std::string& watch, const std::string& address) {
+    const std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
+    const Outgoing test{kTestMailSendingText,
+                        {{NoticeEvent::Test, "", std::nullopt, std::nullopt},
+                         watch,
+                         address,
+                         std::string(kTestMailSubject),
+                         text},
+                        Footer::None};
+    Delivery delivery = Send(test, mail, channels);
+    TestDelivery result{false, std::move(delivery.mailedTo), {}, std::move(delivery.failures)};
+    for (NoticeChannel channel : delivery.delivered) {
+        if (channel == NoticeChannel::Mail) {
+            result.mailed = true;
+        } else {
+            result.pushed.push_back(channel);
+        }
+    }
+    return result;
 }
 
-std::vector<std::string> AlertDelivery::Send(std::string_view sendingText, const std::string& subject,
-                                             std::string& text, const MailSettings& mail, Footer footer,
-                                             const std::function<void()>& handingOver) {
+void AlertDelivery::Tell(const Outgoing& outgoing, const WatchSpec& watchSpec, Undelivered undelivered,
+                         const std::function<void()>& handingOver) {
+    const Delivery delivery = Send(outgoing, watchSpec.mail, watchSpec.channels, handingOver);
+    if (delivery.failed.empty()) return;
+    if (undelivered == Undelivered::Kept) {
+        for (NoticeChannel channel : delivery.failed) {
+            if (undelivered_.size() == kUndeliveredMaximum) {
+                const Kept& oldest = undelivered_.front();
+                view_.ShowLogFailure("Given up: not sent to " + std::string(NoticeChannelName(oldest.channel)) +
+                                     ": " + ShortServerText(oldest.outgoing.notice.subject));
+                undelivered_.pop_front();
+            }
+            undelivered_.push_back({channel, outgoing});
+        }
+    }
+    throw NoticePartlyFailedError(delivery.failures);
+}
+
+void AlertDelivery::SendUndelivered(const WatchSpec& watchSpec) {
+    std::deque<Kept> waiting;
+    waiting.swap(undelivered_);
+    std::vector<std::string> failures;
+    while (!waiting.empty()) {
+        const Kept kept = waiting.front();
+        waiting.pop_front();
+        // A channel turned off meanwhile is not asked.
+        if (!ChannelSet(kept.channel, watchSpec.mail, watchSpec.channels)) continue;
+        try {
+            SendOn(kept.channel, kept.outgoing, watchSpec.mail, watchSpec.channels, {});
+        } catch (const AbortedError&) {
+            undelivered_.push_back(kept);
+            undelivered_.insert(undelivered_.end(), waiting.begin(), waiting.end());
+            throw;
+        } catch (const std::exception& error) {
+            undelivered_.push_back(kept);
+            failures.push_back(FailureLine(kept.channel, error));
+        }
+    }
+    if (!failures.empty()) throw NoticeFailedError(failures);
+}
+
+AlertDelivery::Delivery AlertDelivery::Send(const Outgoing& outgoing, const MailSettings& mail,
+                                            const ChannelSettings& channels,
+                                            const std::function<void()>& handingOver) {
+    Delivery delivery;
+    std::exception_ptr first;
+    for (NoticeChannel channel : kChannels) {
+        if (!ChannelSet(channel, mail, channels)) continue;
+        try {
+            std::vector<std::string> mailedTo = SendOn(channel, outgoing, mail, channels, handingOver);
+            if (channel == NoticeChannel::Mail) delivery.mailedTo = std::move(mailedTo);
+            delivery.delivered.push_back(channel);
+        } catch (const AbortedError&) {
+            throw;
+        } catch (const std::exception& error) {
+            if (!first) first = std::current_exception();
+            delivery.failed.push_back(channel);
+            delivery.failures.push_back(FailureLine(channel, error));
+        }
+    }
+    if (delivery.delivered.empty() && first) {
+        // The mail's error passes as it always did; the other channels'
+        // failures are said beside it.
+        if (delivery.failed.front() == NoticeChannel::Mail) {
+            for (size_t i = 1; i < delivery.failures.size(); ++i) view_.ShowLogFailure(delivery.failures[i]);
+            std::rethrow_exception(first);
+        }
+        throw NoticeFailedError(delivery.failures);
+    }
+    return delivery;
+}
+
+std::vector<std::string> AlertDelivery::SendOn(NoticeChannel channel, const Outgoing& outgoing,
+                                               const MailSettings& mail, const ChannelSettings& channels,
+                                               const std::function<void()>& handingOver) {
+    if (channel == NoticeChannel::Mail) return Mail(outgoing, mail, handingOver);
+    const std::string_view sendingText = channel == NoticeChannel::Ntfy ? kNtfySendingText : kWebhookSendingText;
     view_.SetStatusText(std::string(sendingText));
     view_.AddStatusLine(std::string(sendingText));
-    if (footer == Footer::Publisher) text += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
+    PostPush(channel == NoticeChannel::Ntfy
+                 ? NtfyRequest(outgoing.notice, channels.ntfyUrl, channels.ntfyToken)
+                 : WebhookRequest(outgoing.notice, channels.webhookUrl),
+             channels);
+    return {};
+}
+
+std::vector<std::string> AlertDelivery::Mail(const Outgoing& outgoing, const MailSettings& mail,
+                                              const std::function<void()>& handingOver) {
+    view_.SetStatusText(std::string(outgoing.sendingText));
+    view_.AddStatusLine(std::string(outgoing.sendingText));
+    std::string text = outgoing.notice.text;
+    if (outgoing.footer == Footer::Publisher) text += "\n\fCorvasse " + std::string(kPublisherNotice) + "\n\f";
     try {
-        return Deliver(subject, text, mail, handingOver);
+        return Deliver(outgoing.notice.subject, text, mail, handingOver);
     } catch (const AbortedError&) {
         // The user cut the mail dialogue: say that this mail is lost. A
         // shutdown of the whole program goes without a word, as it always did.

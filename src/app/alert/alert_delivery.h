@@ -1,8 +1,11 @@
 #pragma once
-// Turns a failed watch into an e-mail: composes and logs the report, logs in
-// to the POP3 server first when "POP before SMTP" is on, configures the SMTP
-// client from the watch's mail settings, fills the alert message and sends it.
+// Turns a failed watch into notices: composes and logs the report, then
+// sends it by mail - logging in to the POP3 server first when "POP before
+// SMTP" is on, configuring the SMTP client from the watch's mail settings,
+// filling the alert message - and posts it to the channels beside the mail
+// (ntfy, a webhook) that are set.
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +17,7 @@
 namespace corvasse {
 
 class AlertReport;
+struct ChannelSettings;
 struct MailSettings;
 class MailMessage;
 class MonitorView;
@@ -34,9 +38,16 @@ inline constexpr std::string_view kAlertSendingText = "Sending e-mail alert...";
 inline constexpr std::string_view kRecoverySendingText = "Sending recovery e-mail...";
 inline constexpr std::string_view kTestMailSendingText = "Sending test e-mail...";
 inline constexpr std::string_view kCertificateWarningSendingText = "Sending certificate warning e-mail...";
-// The test message's line after the date line.
+// The test message's line after the date line, on every channel.
 inline constexpr std::string_view kTestMailText =
     "This is a test message from Corvasse: its alerts reach this address.";
+// What the status bar and the pane say while a notice goes to ntfy and to
+// the webhook.
+inline constexpr std::string_view kNtfySendingText = "Sending ntfy notice...";
+inline constexpr std::string_view kWebhookSendingText = "Sending webhook notice...";
+// Notices that a channel failed to deliver wait for the next result, at
+// most this many; beyond them the oldest is given up, and said.
+inline constexpr size_t kUndeliveredMaximum = 20;
 // The pane line of an alert whose mail dialogue the user cut.
 inline constexpr std::string_view kAlertAbortedLine = "E-mail alert aborted, not sent...";
 // The message's charset when the "charSet" setting is missing and the alert
@@ -44,6 +55,19 @@ inline constexpr std::string_view kAlertAbortedLine = "E-mail alert aborted, not
 inline constexpr std::string_view kDefaultAlertCharSet = "iso-8859-1";
 // The same when some of its text is beyond ASCII: the window hands over UTF-8.
 inline constexpr std::string_view kUtf8AlertCharSet = "utf-8";
+
+// The ways a notice goes out.
+enum class NoticeChannel { Mail, Ntfy, Webhook };
+
+// What "Send Test" reached: the mail's addresses, the other channels that
+// took the test notice, and a line for each channel that failed ("Not sent
+// to the webhook: REASON").
+struct TestDelivery {
+    bool mailed = false;
+    std::vector<std::string> mailedTo;
+    std::vector<NoticeChannel> pushed;
+    std::vector<std::string> failures;
+};
 
 class AlertDelivery : public AlertSender {
 public:
@@ -55,7 +79,12 @@ public:
     // Delivers one alert. The report is in the log before anything goes on
     // the network; a log that cannot be written is shown as a pane line and
     // the alert is delivered all the same. It goes out as the WatchSpec
-    // says (its mail settings, read with the watch); a user name, password,
+    // says: by mail when an SMTP host is set or no other channel is, and to
+    // ntfy and the webhook when their addresses are set (app/alert/
+    // ntfy_request.h, webhook_request.h), each posted over a connection of
+    // its own; one channel's failure is said ("Not sent to ntfy: REASON")
+    // and never stops the others (app/alert/alert_sender.h).
+    // The mail: a user name, password,
     // authentication type or port that reads "n/a" leaves the SMTP client's
     // previous value. An alert beyond ASCII declares its charset ("charSet",
     // else UTF-8) on its text part, sent quoted-printable, and in the encoded
@@ -80,30 +109,69 @@ public:
     // the others get the message.
     void SendAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome) override;
 
-    // The same delivery for the other mails: an outage's alert or reminder
+    // The same delivery for the other notices: an outage's alert or reminder
     // (the report of AlertReport::BuildOutageReport, Subject "Corvasse
-    // Alert: ADDRESS"), the recovery mail ("Corvasse Recovered: ADDRESS",
-    // its report as given), the certificate warning ("Corvasse Certificate
-    // Warning", its report as given; nothing logged), each with the footer,
-    // and the test message ("Corvasse Test", the date line and
-    // kTestMailText; nothing logged), which is no alert and has no footer.
-    // The test message goes out as mail says, the others as the settings
-    // are saved. The test message returns the addresses it went to.
+    // Alert: ADDRESS"), the recovery ("Corvasse Recovered: ADDRESS", its
+    // report as given), the certificate warning ("Corvasse Certificate
+    // Warning", its report as given; nothing logged), each mailed with the
+    // footer. What a channel fails to deliver of these while another
+    // delivers it waits for SendUndelivered.
     void SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) override;
-    void SendRecovery(const WatchSpec& watchSpec, const std::string& report) override;
-    void SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report) override;
-    std::vector<std::string> SendTestMail(const MailSettings& mail);
+    void SendRecovery(const WatchSpec& watchSpec, const std::string& report, const NoticeFacts& facts) override;
+    void SendCertificateWarning(const WatchSpec& watchSpec, const std::string& report,
+                                const NoticeFacts& facts) override;
+    void SendUndelivered(const WatchSpec& watchSpec) override;
+
+    // "Send Test": the test message ("Corvasse Test", the date line and
+    // kTestMailText; nothing logged, no footer) by mail, and the same test
+    // notice to the other channels set, as mail and channels say;
+    // watch and address name what the notice is about. Throws as an alert
+    // when no channel delivered.
+    TestDelivery SendTest(const MailSettings& mail, const ChannelSettings& channels, const std::string& watch,
+                          const std::string& address);
 
 private:
     // Whether a mail ends with the publisher's footer.
     enum class Footer { Publisher, None };
+    // What becomes of the channels that fail while another delivers.
+    enum class Undelivered { Dropped, Kept };
 
-    // Says sendingText, adds the footer to text when asked and delivers it;
-    // returns the addresses it went to. handingOver runs just before the
-    // final "." of the message goes out.
-    std::vector<std::string> Send(std::string_view sendingText, const std::string& subject, std::string& text,
-                                  const MailSettings& mail, Footer footer,
-                                  const std::function<void()>& handingOver = {});
+    // One notice on its way.
+    struct Outgoing {
+        std::string_view sendingText;  // the mail's
+        Notice notice;
+        Footer footer = Footer::Publisher;
+    };
+    // What one notice reached.
+    struct Delivery {
+        std::vector<std::string> mailedTo;
+        std::vector<NoticeChannel> delivered;
+        std::vector<NoticeChannel> failed;
+        std::vector<std::string> failures;
+    };
+    struct Kept {
+        NoticeChannel channel;
+        Outgoing outgoing;
+    };
+
+    Notice NoticeFor(const WatchSpec& watchSpec, NoticeFacts facts, std::string subject, std::string text) const;
+    // Sends the notice on every channel that mail and channels set; returns
+    // what it reached when one channel delivered, else throws the first
+    // error (the others said as failures of the view). handingOver as in
+    // OutageAlert.
+    Delivery Send(const Outgoing& outgoing, const MailSettings& mail, const ChannelSettings& channels,
+                  const std::function<void()>& handingOver = {});
+    // Send, then for a notice that some channels failed to deliver: keeps
+    // it for them when asked, and throws NoticePartlyFailedError.
+    void Tell(const Outgoing& outgoing, const WatchSpec& watchSpec, Undelivered undelivered,
+              const std::function<void()>& handingOver = {});
+    // One channel; returns the mail's addresses.
+    std::vector<std::string> SendOn(NoticeChannel channel, const Outgoing& outgoing, const MailSettings& mail,
+                                    const ChannelSettings& channels, const std::function<void()>& handingOver);
+    // Says sendingText, adds the footer to the text when asked and mails
+    // it; returns the addresses it went to.
+    std::vector<std::string> Mail(const Outgoing& outgoing, const MailSettings& mail,
+                                  const std::function<void()>& handingOver);
     // Everything after the report: POP3 login, SMTP configuration, sending.
     std::vector<std::string> Deliver(const std::string& subject, const std::string& text, const MailSettings& mail,
                                      const std::function<void()>& handingOver);
@@ -121,6 +189,11 @@ private:
     // without that default they return to them, as if it had never been.
     std::optional<int> smtpPortBeforeDefault_;
     std::optional<int> pop3PortBeforeDefault_;
+    // What waits for SendUndelivered, oldest first.
+    std::deque<Kept> undelivered_;
 };
+
+// The channel as messages name it: "e-mail", "ntfy", "the webhook".
+std::string_view NoticeChannelName(NoticeChannel channel);
 
 }  // namespace corvasse

@@ -58,7 +58,7 @@ public:
     ActivityLog& Log();
     SettingsForm& Form();
     WatchCycle& Cycle();
-    // "Send Test Mail" (app/alert/test_mail.h) where the watches run: at once, or
+    // "Send Test" (app/alert/test_mail.h) where the watches run: at once, or
     // on the watches' thread after the running watch.
     void SendTestMail();
     // Written by the watches; read it between them.

@@ -45,7 +45,7 @@ public:
     // All three on the window's thread.
     void RunWatch() override;
     void CutWatch(std::function<void()> then) override;
-    // "Send Test Mail" with the form as it stands now, on the watches' thread:
+    // "Send Test" with the form as it stands now, on the watches' thread:
     // at once, or after the running watch. One test mail at most waits, and
     // it goes before a waiting watch asked for after it. A cut drops it, or
     // cuts its mail dialogue.

@@ -49,6 +49,9 @@ enum class Field {
     // https:// addresses (TLS)": the box and its days.
     ckCertWarn,
     txtCertWarnDays,
+    // Opt-in: "Push to ntfy:" and "Webhook:" on "Alerts".
+    txtNtfyUrl,
+    txtWebhookUrl,
     // The interval in seconds set by hand ("intervalSeconds"), shown as text
     // beside the minutes; empty when there is none. Never saved.
     lblIntervalSeconds,

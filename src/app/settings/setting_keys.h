@@ -82,6 +82,12 @@ inline constexpr SettingKey recoveryMail{"recoveryMail"};
 // Opt-in: "Warn [N] days before the certificate expires" beside "Allow
 // https:// addresses (TLS)"; the days, or deleted while the box is clear.
 inline constexpr SettingKey certWarnDays{"certWarnDays", "14"};
+// Opt-in, on "Alerts": "Push to ntfy:" and "Webhook:", the addresses every
+// notice is also posted to (app/settings/channel_settings.h), each deleted
+// while empty; and, set by hand only, the ntfy server's access token.
+inline constexpr SettingKey ntfyUrl{"ntfyUrl"};
+inline constexpr SettingKey ntfyToken{"ntfyToken"};
+inline constexpr SettingKey webhookUrl{"webhookUrl"};
 // Set by hand only: the watch interval in seconds, instead of the minutes
 // of txtWatchFreq.
 inline constexpr SettingKey intervalSeconds{"intervalSeconds"};
@@ -99,6 +105,7 @@ inline constexpr std::string_view kSharedSettings[] = {
     setting::ckPOPbefore.name,   setting::txtUserid.name,    setting::txtPass.name,      setting::cboAuthType.name,
     setting::mailSecurity.name,  setting::port.name,         setting::outageAlerts.name, setting::alertAfter.name,
     setting::remindMinutes.name, setting::recoverAfter.name, setting::recoveryMail.name, setting::offlineAware.name,
+    setting::ntfyUrl.name,       setting::ntfyToken.name,    setting::webhookUrl.name,
 };
 
 // The values that the form writes and the watch and the alert read.

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/settings/channel_settings.h"
 #include "app/settings/form_fields.h"
 #include "app/settings/outage_settings.h"
 #include "app/settings/setting_keys.h"
@@ -86,6 +87,12 @@ constexpr OutageNumber kOutageNumbers[] = {
     {setting::recoverAfter, Field::txtRecoverAfter, kRecoverAfterMin, kRecoverAfterMax, kInvalidRecoverAfterMessage},
 };
 
+// The channels beside the mail, on "Alerts".
+constexpr std::pair<SettingKey, Field> kChannelFields[] = {
+    {setting::ntfyUrl, Field::txtNtfyUrl},
+    {setting::webhookUrl, Field::txtWebhookUrl},
+};
+
 }  // namespace
 
 SettingsForm::SettingsForm(FormFields& form, MonitorView& view, Dialogs& dialogs, SettingsStore& settings)
@@ -149,6 +156,10 @@ void SettingsForm::Load() {
     form_.SetChecked(Field::ckCertWarn, warnDays.has_value());
     form_.SetText(Field::txtCertWarnDays,
                   warnDays ? std::to_string(*warnDays) : std::string(setting::certWarnDays.initial));
+    for (const auto& [key, field] : kChannelFields) {
+        const std::string value = ReadSetting(settings, key);
+        form_.SetText(field, IsPresent(value) ? value : "");
+    }
     const std::string seconds = ReadSetting(settings, setting::intervalSeconds);
     form_.SetText(Field::lblIntervalSeconds, IsPresent(seconds) ? seconds : "");
 }
@@ -185,6 +196,11 @@ bool SettingsForm::Validate() {
     for (const OutageNumber& number : kOutageNumbers) {
         const std::string value = Trim(form_.Text(number.field));
         if (!value.empty() && !WholeNumberIn(value, number.min, number.max)) return refuse(false, number.refusal);
+    }
+    for (const auto& [channel, field] : {std::pair{"ntfy", Field::txtNtfyUrl}, {"webhook", Field::txtWebhookUrl}}) {
+        if (const auto refusal = ChannelUrlRefusal(channel, form_.Text(field), form_.Checked(Field::ckAllowHttps))) {
+            return refuse(false, *refusal);
+        }
     }
     return true;
 }
@@ -253,6 +269,7 @@ void SettingsForm::Save() {
     writeOrDelete(setting::recoveryMail, form_.Checked(Field::ckRecoveryMail) ? std::string_view() : kRecoveryMailOff);
     writeOrDelete(setting::certWarnDays,
                   form_.Checked(Field::ckCertWarn) ? Trim(form_.Text(Field::txtCertWarnDays)) : "");
+    for (const auto& [key, field] : kChannelFields) writeOrDelete(key, Trim(form_.Text(field)));
     view_.SetStatusText("Settings saved...");
 }
 

@@ -63,6 +63,7 @@ void ReadCertificateDays(const SettingsStore& settings, WatchSpec& watchSpec) {
 WatchSpec ReadWatchSpec(const FormFields& form, const SettingsStore& store) {
     const SettingsStore settings = store.Snapshot();
     WatchSpec watchSpec;
+    watchSpec.name = store.FilePath().stem().string();
     watchSpec.kind = IsSettingOn(settings, setting::PingOnly) ? WatchKind::Ping : WatchKind::Web;
     watchSpec.address = form.Text(Field::txtURL2watch);
     watchSpec.pingHost = Trim(form.Text(Field::editIPaddr));
@@ -86,6 +87,7 @@ WatchSpec ReadWatchSpec(const FormFields& form, const SettingsStore& store) {
     }
     ReadCertificateDays(settings, watchSpec);
     watchSpec.mail = MailFrom(form, settings);
+    watchSpec.channels = ReadChannelSettings(settings);
     return watchSpec;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/settings/channel_settings.h"
 #include "app/settings/mail_settings.h"
 #include "app/settings/outage_settings.h"
 #include "common/address_family.h"
@@ -26,6 +27,8 @@ inline constexpr int kCertWarnDaysMax = 365;
 enum class WatchKind { Web, Ping };
 
 struct WatchSpec {
+    // The watch's name: its settings file's, without ".conf".
+    std::string name;
     WatchKind kind = WatchKind::Web;
     // The address as the form holds it; a web watch fetches it as it is.
     std::string address;
@@ -65,8 +68,10 @@ struct WatchSpec {
     std::optional<int> certificateWarnDays;
     std::string certificateProblem;
 
-    // The mails: alerts, reminders, recoveries and certificate warnings.
+    // The mails: alerts, reminders, recoveries and certificate warnings;
+    // and the channels beside the mail that carry the same notices.
     MailSettings mail;
+    ChannelSettings channels;
 };
 
 // The WatchSpec of the watch the form and the store describe, from one read of

@@ -43,7 +43,13 @@ void CertificateWarnings::Check(const WatchSpec& watchSpec, const PeerCertificat
         left <= kLastDay ? CertificateWarningKind::LastDay : CertificateWarningKind::Expiring};
     if (results_.CertificateWarningSent(warning)) return;
     try {
-        alert_.SendCertificateWarning(watchSpec, CertificateWarningReport(watchSpec.target, certificate, now));
+        alert_.SendCertificateWarning(watchSpec, CertificateWarningReport(watchSpec.target, certificate, now),
+                                      {NoticeEvent::Certificate, CertificateExpiryText(certificate, now), {}, {}});
+    } catch (const NoticePartlyFailedError& error) {
+        // Told on another channel; those that failed try again by themselves.
+        for (const std::string& failure : error.Lines()) {
+            view_.AddStatusLine("Certificate warning: " + failure + "; it is tried again at the next watch.");
+        }
     } catch (const std::exception& error) {
         view_.AddStatusLine("Certificate warning not sent: " + FailureReason(error) +
                             "; it is tried again at the next watch.");

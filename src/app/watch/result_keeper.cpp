@@ -90,7 +90,16 @@ void ResultKeeper::FailureSeen(const WatchOutcome& outcome) {
 }
 
 void ResultKeeper::Conclude(const WatchOutcome& outcome) {
-    if (!ByOutage()) return;
+    std::exception_ptr failure;
+    try {
+        alert_.SendUndelivered(watchSpec_);
+    } catch (const std::exception&) {
+        failure = std::current_exception();
+    }
+    if (!ByOutage()) {
+        if (failure) std::rethrow_exception(failure);
+        return;
+    }
     const WatchResult& result = outcome.result;
     const std::string& target = watchSpec_.target;
     // Held through the step's mails, whose hand-over and sending it notes.
@@ -107,6 +116,7 @@ void ResultKeeper::Conclude(const WatchOutcome& outcome) {
         // As without outage mode.
         if (result.state == ResultState::Down && watchSpec_.kind == WatchKind::Web)
             alert_.SendAlert(watchSpec_, outcome);
+        if (failure) std::rethrow_exception(failure);
         return;
     }
 
@@ -123,7 +133,6 @@ void ResultKeeper::Conclude(const WatchOutcome& outcome) {
     }
 
     OutageTracker& tracker = *recorded;
-    std::exception_ptr failure;
     for (const OutageAction& action : step.actions) {
         try {
             Act(tracker, action, outcome);
@@ -138,14 +147,25 @@ void ResultKeeper::Conclude(const WatchOutcome& outcome) {
 }
 
 void ResultKeeper::Act(OutageTracker& tracker, const OutageAction& action, const WatchOutcome& outcome) {
-    const std::string reason = "Reason: " + action.outage.lastReason;
-    switch (action.kind) {
-        case OutageActionKind::SendAlert: SendFirstAlert(tracker, action, outcome, {{reason}}); break;
-        case OutageActionKind::SendReminder:
-            alert_.SendOutageAlert(watchSpec_, outcome, {{reason, DownSinceLine(action.outage, action.time)}});
-            break;
-        case OutageActionKind::SendRecovery: alert_.SendRecovery(watchSpec_, LoggedRecovery(action.outage)); break;
-        case OutageActionKind::LogRecovery: LoggedRecovery(action.outage); return;
+    const Outage& outage = action.outage;
+    const std::string reason = "Reason: " + outage.lastReason;
+    const ResultTime until = outage.ended.value_or(action.time);
+    NoticeFacts facts{NoticeEvent::Down, outage.lastReason, outage.began,
+                      std::chrono::floor<std::chrono::seconds>(until - outage.began)};
+    try {
+        switch (action.kind) {
+            case OutageActionKind::SendAlert: SendFirstAlert(tracker, action, outcome, {{reason}, facts}); break;
+            case OutageActionKind::SendReminder:
+                facts.event = NoticeEvent::Reminder;
+                alert_.SendOutageAlert(watchSpec_, outcome, {{reason, DownSinceLine(outage, action.time)}, facts});
+                break;
+            case OutageActionKind::SendRecovery: alert_.SendRecovery(watchSpec_, LoggedRecovery(outage), facts); break;
+            case OutageActionKind::LogRecovery: LoggedRecovery(outage); return;
+        }
+    } catch (const NoticePartlyFailedError&) {
+        // Told on another channel; those that failed try again by themselves.
+        tracker.MailSent(action);
+        throw;
     }
     tracker.MailSent(action);
 }

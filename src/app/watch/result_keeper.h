@@ -73,10 +73,12 @@ public:
     void ResultKnown(const WatchOutcome& outcome);
     void FailureSeen(const WatchOutcome& outcome);
 
-    // After the watch, in outage mode: records the result and does what the
-    // outage model asks. Each mail is tried; the first one's error then
-    // passes to the caller (that mail is asked for again with the next
-    // result). AbortedError passes at once. Nothing without outage mode.
+    // After the watch: first sends again what a channel failed to deliver
+    // (AlertSender::SendUndelivered). Then, in outage mode, records the
+    // result and does what the outage model asks. Each notice is tried; the
+    // first error then passes to the caller (a notice that no channel
+    // delivered is asked for again with the next result; one that some
+    // channel delivered counts as sent). AbortedError passes at once.
     void Conclude(const WatchOutcome& outcome);
 
     // The certificate that brought the running watch's page: it may warn

@@ -361,7 +361,7 @@ TEST_F(AlertDeliveryTest, IpFamilyKeepsBothMailConnectionsToItsFamily) {
     form.texts[Field::txtSMTPhost] = "localhost";
     form.texts[Field::txtPort] = std::to_string(smtpServer.Port());
     form.texts[Field::cboAddressFamily] = "IPv4 only";
-    test::ExpectThrowWithMessage<SocketError>([&] { delivery.SendTestMail(FormMailSettings(form, settings)); },
+    test::ExpectThrowWithMessage<SocketError>([&] { delivery.SendTest(FormMailSettings(form, settings), {}, "", ""); },
                                               "Socket Error # 10061\r\nConnection refused.");
     EXPECT_EQ(smtpServer.Messages().size(), 1u);
 }
@@ -491,7 +491,7 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
          "Watching address: " + longUrl + webLines.substr(webLines.find('\n')) + "Reason: Read Timeout\n----------\n" +
              footer,
          true},
-        {"the recovery", [&] { delivery.SendRecovery(Described(WatchKind::Web, "http://127.0.0.1:8080/"), recovery); },
+        {"the recovery", [&] { delivery.SendRecovery(Described(WatchKind::Web, "http://127.0.0.1:8080/"), recovery, {}); },
          "Subject: Corvasse Recovered: http://127.0.0.1:8080/", "Sending recovery e-mail...",
          recovery.substr(recovery.find('\n') + 1) + footer, false},
         {"the test mail",
@@ -499,7 +499,7 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
              settings.WriteSetting("Settings", "port", std::to_string(test::ClosedPort("127.0.0.1")));
              form.texts[Field::txtSMTPhost] = smtpServer.Host();
              form.texts[Field::txtPort] = " " + std::to_string(smtpServer.Port()) + " ";
-             delivery.SendTestMail(FormMailSettings(form, settings));
+             delivery.SendTest(FormMailSettings(form, settings), {}, "", "");
          },
          "Subject: Corvasse Test", "Sending test e-mail...", std::string(kTestMailText) + "\n", false},
     };
