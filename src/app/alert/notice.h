@@ -25,8 +25,8 @@ struct NoticeFacts {
     // what ails the certificate; empty for a test.
     std::string reason;
     // For an outage: when it began, and how long it lasted until the notice.
-    std::optional<ResultTime> since;
-    std::optional<std::chrono::seconds> duration;
+    std::optional<ResultTime> since = {};
+    std::optional<std::chrono::seconds> duration = {};
 };
 
 struct Notice {

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "app/alert/alert_report.h"
+#include "app/settings/channel_settings.h"
 #include "app/settings/mail_settings.h"
 #include "app/view/mail_event_report.h"
 #include "app/watch_rig.h"
@@ -21,6 +22,7 @@
 #include "support/isolated_network.h"
 #include "support/loopback.h"
 #include "support/mail_reader.h"
+#include "support/notice_server.h"
 #include "support/message_lines.h"
 #include "support/pop3_server.h"
 #include "support/reply_error.h"
@@ -523,6 +525,138 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
             EXPECT_EQ(logged.substr(logged.find('\n') + 1), row.text.substr(0, row.text.find(footer)) + "\r\n");
         }
     }
+}
+
+TEST_F(AlertDeliveryTest, EveryNoticeGoesToNtfyAndTheWebhookAsTheyTakeItAndNoMailWithoutAHost) {
+    test::NoticeServer server;
+    // With no SMTP host no mail is tried: it would fail to resolve.
+    Set("txtSMTPhost", "");
+    Set("ntfyUrl", server.Url("/topic"));
+    Set("ntfyToken", "tk_secret");
+    Set("webhookUrl", server.Url("/hook"));
+    form.texts[Field::txtNtfyUrl] = server.Url("/topic");
+    form.texts[Field::txtWebhookUrl] = server.Url("/hook");
+    const std::string url = "http://127.0.0.1:8080/";
+    const std::string hostile = "He said \"no\" \\ C:\\tmp\nGr\xC3\xBC\xC3\x9F" "e\tend\x01";
+    const std::string hostileJson = R"("He said \"no\" \\ C:\\tmp\nGrüße\tend\u0001")";
+    const std::string hostileLine = "He said \\\"no\\\" \\\\ C:\\\\tmp Grüße end ";
+    const ResultTime since = std::chrono::sys_days(std::chrono::December / 8 / 2026) + std::chrono::hours(14) +
+                             std::chrono::minutes(2) + std::chrono::seconds(7);
+    outcome.result.reason = hostile;
+    const struct {
+        const char* name;
+        std::function<void()> send;
+        std::string title;
+        std::string priority;
+        std::string tags;
+        std::string json;  // as a JSON parser reads it, keys sorted
+    } rows[] = {
+        {"a failed watch without outage mode",
+         [&] { delivery.SendAlert(Described(), outcome); },
+         "Corvasse Alert", "high", "rotating_light",
+         R"({"address": ")" + url + R"(", "duration_s": null, "event": "down", "reason": )" + hostileJson +
+             R"(, "since": null, "subject": "Corvasse Alert", "text": ")" + url + " is down: " + hostileLine +
+             R"(", "watch": "Corvasse"})"},
+        {"an outage's reminder for an address beyond ASCII",
+         [&] {
+             delivery.SendOutageAlert(Described(WatchKind::Web, url + "Gr\xC3\xB6\xC3\x9F" "e"), outcome,
+                                      {{"Reason: x"}, {NoticeEvent::Reminder, hostile, since, std::chrono::seconds(7980)}});
+         },
+         "=?UTF-8?B?" + EncodeBase64("Corvasse Alert: " + url + "Gr\xC3\xB6\xC3\x9F" "e") + "?=", "high",
+         "rotating_light",
+         R"({"address": ")" + url + R"(Größe", "duration_s": 7980, "event": "reminder", "reason": )" + hostileJson +
+             R"(, "since": "2026-12-08T14:02:07Z", "subject": "Corvasse Alert: )" + url + R"(Größe", "text": ")" +
+             url + "Größe is still down after 2 h 13 min: " + hostileLine + R"(", "watch": "Corvasse"})"},
+        {"the recovery",
+         [&] {
+             delivery.SendRecovery(Described(), "Back up after 4 min\n",
+                                   {NoticeEvent::Down, "Read Timeout", since, std::chrono::seconds(240)});
+         },
+         "Corvasse Recovered: " + url, "default", "white_check_mark",
+         R"({"address": ")" + url + R"(", "duration_s": 240, "event": "up", "reason": "Read Timeout", )"
+             R"("since": "2026-12-08T14:02:07Z", "subject": "Corvasse Recovered: )" + url + R"(", "text": ")" + url +
+             R"( is back up after 4 min", "watch": "Corvasse"})"},
+        {"the certificate warning",
+         [&] {
+             delivery.SendCertificateWarning(Described(), "Days left: 5\n",
+                                             {NoticeEvent::Down, "certificate for shop.example expires in 5 days"});
+         },
+         "Corvasse Certificate Warning", "default", "warning",
+         R"({"address": ")" + url + R"(", "duration_s": null, "event": "certificate", )"
+             R"("reason": "certificate for shop.example expires in 5 days", "since": null, )"
+             R"("subject": "Corvasse Certificate Warning", "text": ")" + url +
+             R"(: certificate for shop.example expires in 5 days", "watch": "Corvasse"})"},
+        {"the test, as the form stands",
+         [&] {
+             EXPECT_EQ(delivery.SendTest(FormMailSettings(form, settings), FormChannelSettings(form, settings), "shop", url)
+                           .pushed,
+                       (std::vector<NoticeChannel>{NoticeChannel::Ntfy, NoticeChannel::Webhook}));
+         },
+         "Corvasse Test", "default", "",
+         R"({"address": ")" + url + R"(", "duration_s": null, "event": "test", "reason": "", "since": null, )"
+             R"("subject": "Corvasse Test", "text": "Corvasse test for )" + url +
+             R"(: its notices reach this channel.", "watch": "shop"})"},
+    };
+    size_t requests = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        view.lines.clear();
+        row.send();
+        requests += 2;
+        ASSERT_TRUE(server.WaitForRequests(requests)) << server.Output();
+        const test::RecordedRequest ntfy = server.Requests()[requests - 2];
+        const test::RecordedRequest hook = server.Requests()[requests - 1];
+        EXPECT_TRUE(ntfy.head.starts_with("POST /topic HTTP/1.1\r\n")) << ntfy.head;
+        EXPECT_EQ(ntfy.Field("Title"), row.title);
+        EXPECT_EQ(ntfy.Field("Priority"), row.priority);
+        EXPECT_EQ(ntfy.Field("Tags"), row.tags);
+        EXPECT_EQ(ntfy.Field("Authorization"), "Bearer tk_secret");
+        EXPECT_EQ(ntfy.Field("Content-Type"), "text/plain; charset=utf-8");
+        EXPECT_EQ(ntfy.body.find('\f'), std::string::npos) << "no mail footer";
+        EXPECT_TRUE(hook.head.starts_with("POST /hook HTTP/1.1\r\n")) << hook.head;
+        EXPECT_EQ(hook.Field("Content-Type"), "application/json");
+        EXPECT_EQ(hook.json, row.json);
+        EXPECT_EQ(view.lines, (Lines{"Sending ntfy notice...", "Sending webhook notice..."}));
+    }
+    EXPECT_EQ(server.Requests()[2].body.substr(server.Requests()[2].body.find('\n') + 1),
+              "Watching address: " + url + "\nExpected file size:100, Actual file size:2048\n"
+              "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200\nReason: x\n----------\n");
+    EXPECT_EQ(server.Requests()[4].body, "Back up after 4 min\n");
+}
+
+TEST_F(AlertDeliveryTest, AChannelThatFailsIsSaidAndTriedAgainAloneWhileTheOthersDelivered) {
+    test::NoticeServer server({{"/hook", 2}});
+    test::SmtpServer smtpServer(test::SmtpServer::Login::NotOffered);
+    Set("port", std::to_string(smtpServer.Port()));
+    Set("ntfyUrl", server.Url("/topic"));
+    Set("webhookUrl", server.Url("/hook"));
+    const OutageAlert alert{{"Reason: Read Timeout"}, {NoticeEvent::Down, "Read Timeout"}};
+    const std::string failed = "Not sent to the webhook: HTTP/1.1 500 Internal Server Error";
+    test::ExpectThrowWithMessage<NoticePartlyFailedError>([&] { delivery.SendOutageAlert(Described(), outcome, alert); },
+                                                          failed);
+    // Once more at the next result, and it fails again; then it goes.
+    test::ExpectThrowWithMessage<NoticeFailedError>([&] { delivery.SendUndelivered(Described()); }, failed);
+    delivery.SendUndelivered(Described());
+    delivery.SendUndelivered(Described());
+    ASSERT_TRUE(server.WaitForRequests(4)) << server.Output();
+    EXPECT_EQ(server.RequestsTo("/topic").size(), 1u);
+    EXPECT_EQ(server.RequestsTo("/hook").size(), 3u);
+    EXPECT_EQ(server.RequestsTo("/hook").back().body, server.RequestsTo("/hook").front().body);
+    ASSERT_TRUE(smtpServer.WaitForMessages(1)) << smtpServer.Output();
+    EXPECT_EQ(smtpServer.Messages().size(), 1u);
+
+    // With no channel delivering, the mail's error passes as it always did
+    // and the others' are said; nothing waits.
+    Set("port", std::to_string(test::ClosedPort("127.0.0.1")));
+    Set("ntfyUrl", "http://127.0.0.1:" + std::to_string(test::ClosedPort("127.0.0.1")) + "/topic");
+    Set("webhookUrl", "");
+    view.lines.clear();
+    test::ExpectThrowWithMessage<SocketError>([&] { delivery.SendOutageAlert(Described(), outcome, alert); },
+                                              "Socket Error # 10061\r\nConnection refused.");
+    EXPECT_EQ(view.lines.back(), "Not sent to ntfy: Socket Error # 10061 Connection refused.");
+    const size_t before = server.Requests().size();
+    delivery.SendUndelivered(Described());
+    EXPECT_EQ(server.Requests().size(), before);
 }
 
 }  // namespace

@@ -67,7 +67,8 @@ public:
     std::string Log() const { return test::ReadFile(folder_ / "Corvasse.log"); }
 
     // Watches a minute after the last watch, one per step: "U" passes, "D"
-    // fails; "!" after it: its mails fail. A step's outcome is what it mailed
+    // fails; "!" after it: its mails fail, "?": some of their channels fail
+    // while others deliver. A step's outcome is what it mailed
     // ("alert" without outage mode; "outage", "remind", "recover"), joined by
     // "+", or "-"; then "!" when the mail's error left the watch.
     std::string Run(const std::string& steps) {
@@ -75,16 +76,18 @@ public:
         std::string outcomes;
         for (std::string token; tokens >> token;) {
             if (!outcomes.empty()) outcomes += " ";
-            outcomes += Step(token[0] == 'D' ? kRefused : "", token.back() == '!');
+            outcomes += Step(token[0] == 'D' ? kRefused : "", token.back() == '!' || token.back() == '?',
+                             token.back() == '?');
         }
         return outcomes;
     }
 
-    std::string Step(const std::string& failure, bool mailFails = false) {
+    std::string Step(const std::string& failure, bool mailFails = false, bool partly = false) {
         now += minutes(1);
         web.failure = failure;
         pinger.failure = failure;
         alert.failure = mailFails ? "Socket Error # 10060\r\nConnection timed out." : "";
+        alert.partly = partly;
         const int alerts = alert.attempts;
         const size_t outageAlerts = alert.outageAlerts.size();
         const size_t recoveries = alert.recoveries.size();
@@ -150,6 +153,10 @@ TEST(ResultKeeperTest, EachModeAlertsAsItsSettingsSay) {
          {{"outageAlerts", "y"}},
          "D D! D U! U",
          "- outage! outage recover! recover"},
+        {"one that some channel delivered is told: only the failed channels go again",
+         {{"outageAlerts", "y"}},
+         "D D? D U? U",
+         "- outage! - recover! -"},
     };
     test::TempDir temp;
     int run = 0;
