@@ -15,6 +15,7 @@
 #include "support/mail_reader.h"
 #include "support/monitor_files.h"
 #include "support/nginx_server.h"
+#include "support/notice_server.h"
 #include "support/server_process.h"
 #include "support/smtp_server.h"
 #include "support/temp_dir.h"
@@ -92,6 +93,51 @@ TEST(OutageWatchTest, APageThatGoesDownAndComesBackMailsOneAlertAndOneRecovery) 
     // The log holds the alert and the recovery, nothing of the other watches.
     const std::string log = test::ReadFile(files.log);
     EXPECT_EQ(std::count(log.begin(), log.end(), '\r'), 2) << log;
+}
+
+TEST(OutageWatchTest, WithNtfyAndAWebhookEachChannelGetsOneAlertAndOneRecoveryAndAFailedOneGoesAgainAlone) {
+    test::TempDir dir;
+    test::NginxServer web;
+    web.WriteFile("index.html", kPageUp);
+    test::SmtpServer smtp(test::SmtpServer::Login::NotOffered);
+    test::NoticeServer notices({{"/hook", 1}});
+    const MonitorFiles files = test::MonitorFilesIn(dir.Path());
+    SettingsStore::AtFile(files.settings).WriteSetting("Settings", "intervalSeconds", "1");
+    test::WatchingWindow watch(files);
+    const std::string url = web.Url("/index.html");
+    watch.FillWebWatch(url);
+    watch.FillMail(smtp.Host(), smtp.Port(), kRecipients);
+    watch.window.SetChecked(Field::ckOutageAlerts, true);
+    watch.window.SetText(Field::txtNtfyUrl, notices.Url("/topic"));
+    watch.window.SetText(Field::txtWebhookUrl, notices.Url("/hook"));
+    ASSERT_TRUE(watch.Save());
+
+    const std::string time = R"(\d\d:\d\d:\d\d )";
+    watch.Click("btnOkay");
+    ASSERT_TRUE(test::RunEventsUntil([&] { return watch.CountLines(time + "Up: .*") >= 1; }));
+    web.WriteFile("index.html", kPageDown);
+    ASSERT_TRUE(test::RunEventsUntil([&] { return watch.CountLines(time + "Down since .*") >= 2; }));
+    web.WriteFile("index.html", kPageUp);
+    ASSERT_TRUE(test::RunEventsUntil([&] { return watch.CountLines(time + "Up: .*; back up after .*") == 1; }));
+    ASSERT_TRUE(smtp.WaitForMessages(2)) << smtp.Output();
+    ASSERT_TRUE(notices.WaitForRequests(5)) << notices.Output();
+    watch.Click("btnCancel");
+
+    // The webhook's first answer was 500: said once, sent again with the next result.
+    EXPECT_EQ(watch.dialogs.calls,
+              (std::vector<std::string>{"error:Not sent to the webhook: HTTP/1.1 500 Internal Server Error."}));
+    EXPECT_EQ(smtp.Messages().size(), 2u);
+    const auto ntfy = notices.RequestsTo("/topic");
+    const auto hook = notices.RequestsTo("/hook");
+    ASSERT_EQ(ntfy.size(), 2u);
+    ASSERT_EQ(hook.size(), 3u);
+    EXPECT_EQ(ntfy[0].Field("Title"), "Corvasse Alert: " + url);
+    EXPECT_EQ(ntfy[1].Field("Title"), "Corvasse Recovered: " + url);
+    EXPECT_EQ(hook[0].body, hook[1].body);
+    for (const auto& [request, event] : {std::pair{hook[1], "down"}, {hook[2], "up"}}) {
+        EXPECT_NE(request.json.find(std::string(R"("event": ")") + event + "\""), std::string::npos) << request.json;
+        EXPECT_NE(request.json.find(R"("reason": "the text was not on the page")"), std::string::npos) << request.json;
+    }
 }
 
 TEST(OutageWatchTest, SendTestMailTriesTheFormAsItStands) {

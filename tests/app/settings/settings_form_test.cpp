@@ -139,6 +139,12 @@ TEST_F(SettingsFormTest, ValidationReportsTheFirstProblemOnly) {
         {Field::txtRemindMinutes, "10081", kInvalidRemindMinutesMessage},
         {Field::txtRecoverAfter, "1.5", kInvalidRecoverAfterMessage},
         {Field::txtRecoverAfter, "101", kInvalidRecoverAfterMessage},
+        {Field::txtNtfyUrl, "ntfy.sh/alerts", "Sorry, the ntfy address must be an http:// or https:// address."},
+        {Field::txtWebhookUrl, "ftp://chat.example/hooks/1",
+         "Sorry, the webhook address must be an http:// or https:// address."},
+        {Field::txtWebhookUrl, "http:///hooks/1", "Sorry, the webhook address must be an http:// or https:// address."},
+        {Field::txtNtfyUrl, "https://ntfy.sh/alerts",
+         "Sorry, an https:// ntfy address needs \"Allow https:// addresses (TLS)\" on \"URL Details\"."},
     };
     for (const Case& c : cases) {
         FillValid();
@@ -217,8 +223,13 @@ TEST_F(SettingsFormTest, OptInSettingsRoundTripAndAreDeletedWhenOff) {
     FillValid();
     form_.checks = {{Field::ckAllowHttps, true}, {Field::radSecurityStartTls, true}, {Field::ckOfflineAware, true}};
     form_.texts[Field::txtPort] = " 587 ";
+    form_.texts[Field::txtNtfyUrl] = " https://ntfy.sh/alerts ";
+    form_.texts[Field::txtWebhookUrl] = "http://chat.example/hooks/1";
     settingsForm_.Save();
     EXPECT_TRUE(dialogs_.calls.empty());
+    EXPECT_EQ(Read("ntfyUrl"), "https://ntfy.sh/alerts");
+    EXPECT_EQ(Read("webhookUrl"), "http://chat.example/hooks/1");
+    EXPECT_EQ(Loaded().Text(Field::txtNtfyUrl), "https://ntfy.sh/alerts");
     EXPECT_EQ(Read("allowHttps"), "y");
     EXPECT_EQ(Read("mailSecurity"), "starttls");
     EXPECT_EQ(Read("port"), "587");
@@ -233,8 +244,12 @@ TEST_F(SettingsFormTest, OptInSettingsRoundTripAndAreDeletedWhenOff) {
 
     form_.checks = {{Field::radSecurityNone, true}};
     form_.texts[Field::txtPort] = "  ";
+    form_.texts[Field::txtNtfyUrl] = "";
+    form_.texts[Field::txtWebhookUrl] = " ";
     settingsForm_.Save();
-    for (const char* key : {"allowHttps", "mailSecurity", "port", "offlineAware"}) EXPECT_EQ(Read(key), "n/a") << key;
+    for (const char* key : {"allowHttps", "mailSecurity", "port", "offlineAware", "ntfyUrl", "webhookUrl"}) {
+        EXPECT_EQ(Read(key), "n/a") << key;
+    }
 
     // A value set by hand that names no choice loads as "None".
     settings_.WriteSetting("Settings", "mailSecurity", "ssl");
