@@ -38,13 +38,12 @@ NoticeServer::NoticeServer(const std::map<std::string, int>& failFirst) {
     std::filesystem::create_directories(RequestDir(dir_));
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
         port_ = ClosedPort("127.0.0.1");
-        std::vector<std::string> args = {kPython3Binary,
-                                         std::string(CORVASSE_SOURCE_DIR) + "/tests/support/notice_server.py",
-                                         "--port",
-                                         std::to_string(port_),
-                                         "--outdir",
-                                         RequestDir(dir_).string()};
-        for (const auto& [path, count] : failFirst) args.insert(args.end(), {"--fail", path + "=" + std::to_string(count)});
+        std::vector<std::string> args = {
+            kPython3Binary, std::string(CORVASSE_SOURCE_DIR) + "/tests/support/notice_server.py",
+            "--port",       std::to_string(port_),
+            "--outdir",     RequestDir(dir_).string()};
+        for (const auto& [path, count] : failFirst)
+            args.insert(args.end(), {"--fail", path + "=" + std::to_string(count)});
         process_.Start(std::move(args), (dir_.Path() / "server.log").string());
         switch (process_.WaitUntilAccepting("127.0.0.1", port_, kStartTimeoutMs)) {
             case ServerProcess::Readiness::Accepting: return;

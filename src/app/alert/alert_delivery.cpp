@@ -19,10 +19,10 @@
 #include "app/settings/watch_spec.h"
 #include "app/view/monitor_view.h"
 #include "common/byte_string.h"
-#include "core/watch_outcome.h"
 #include "common/process_abort.h"
 #include "common/server_text.h"
 #include "common/utf8_text.h"
+#include "core/watch_outcome.h"
 #include "mail/header_encoding.h"
 #include "mail/mail_errors.h"
 #include "mail/mail_message.h"
@@ -154,8 +154,8 @@ void AlertDelivery::SendAlert(const WatchSpec& watchSpec, const WatchOutcome& ou
 
 void AlertDelivery::SendOutageAlert(const WatchSpec& watchSpec, const WatchOutcome& outcome, const OutageAlert& alert) {
     report_.BuildOutageReport(watchSpec, outcome, alert);
-    Tell({kAlertSendingText, NoticeFor(watchSpec, alert.facts, std::string(kAlertSubject) + ": " + watchSpec.target,
-                                       report_.AlertText)},
+    Tell({kAlertSendingText,
+          NoticeFor(watchSpec, alert.facts, std::string(kAlertSubject) + ": " + watchSpec.target, report_.AlertText)},
          watchSpec, Undelivered::Kept, alert.handingOver);
 }
 
@@ -179,13 +179,10 @@ void AlertDelivery::SendCertificateWarning(const WatchSpec& watchSpec, const std
 TestDelivery AlertDelivery::SendTest(const MailSettings& mail, const ChannelSettings& channels,
                                      const std::string& watch, const std::string& address) {
     const std::string text = FormatAlertDate(std::time(nullptr)) + "\n" + std::string(kTestMailText) + "\n";
-    const Outgoing test{kTestMailSendingText,
-                        {{NoticeEvent::Test, "", std::nullopt, std::nullopt},
-                         watch,
-                         address,
-                         std::string(kTestMailSubject),
-                         text},
-                        Footer::None};
+    const Outgoing test{
+        kTestMailSendingText,
+        {{NoticeEvent::Test, "", std::nullopt, std::nullopt}, watch, address, std::string(kTestMailSubject), text},
+        Footer::None};
     Delivery delivery = Send(test, mail, channels);
     TestDelivery result{false, std::move(delivery.mailedTo), {}, std::move(delivery.failures)};
     for (NoticeChannel channel : delivery.delivered) {
@@ -206,8 +203,8 @@ void AlertDelivery::Tell(const Outgoing& outgoing, const WatchSpec& watchSpec, U
         for (NoticeChannel channel : delivery.failed) {
             if (undelivered_.size() == kUndeliveredMaximum) {
                 const Kept& oldest = undelivered_.front();
-                view_.ShowLogFailure("Given up: not sent to " + std::string(NoticeChannelName(oldest.channel)) +
-                                     ": " + ShortServerText(oldest.outgoing.notice.subject));
+                view_.ShowLogFailure("Given up: not sent to " + std::string(NoticeChannelName(oldest.channel)) + ": " +
+                                     ShortServerText(oldest.outgoing.notice.subject));
                 undelivered_.pop_front();
             }
             undelivered_.push_back({channel, outgoing});
@@ -240,8 +237,7 @@ void AlertDelivery::SendUndelivered(const WatchSpec& watchSpec) {
 }
 
 AlertDelivery::Delivery AlertDelivery::Send(const Outgoing& outgoing, const MailSettings& mail,
-                                            const ChannelSettings& channels,
-                                            const std::function<void()>& handingOver) {
+                                            const ChannelSettings& channels, const std::function<void()>& handingOver) {
     Delivery delivery;
     std::exception_ptr first;
     for (NoticeChannel channel : kChannels) {
@@ -277,15 +273,14 @@ std::vector<std::string> AlertDelivery::SendOn(NoticeChannel channel, const Outg
     const std::string_view sendingText = channel == NoticeChannel::Ntfy ? kNtfySendingText : kWebhookSendingText;
     view_.SetStatusText(std::string(sendingText));
     view_.AddStatusLine(std::string(sendingText));
-    PostPush(channel == NoticeChannel::Ntfy
-                 ? NtfyRequest(outgoing.notice, channels.ntfyUrl, channels.ntfyToken)
-                 : WebhookRequest(outgoing.notice, channels.webhookUrl),
+    PostPush(channel == NoticeChannel::Ntfy ? NtfyRequest(outgoing.notice, channels.ntfyUrl, channels.ntfyToken)
+                                            : WebhookRequest(outgoing.notice, channels.webhookUrl),
              channels);
     return {};
 }
 
 std::vector<std::string> AlertDelivery::Mail(const Outgoing& outgoing, const MailSettings& mail,
-                                              const std::function<void()>& handingOver) {
+                                             const std::function<void()>& handingOver) {
     view_.SetStatusText(std::string(outgoing.sendingText));
     view_.AddStatusLine(std::string(outgoing.sendingText));
     std::string text = outgoing.notice.text;

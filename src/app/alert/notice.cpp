@@ -20,10 +20,12 @@ std::string NoticeSummary(const Notice& notice) {
     const std::string lasted = facts.duration ? " after " + DurationText(*facts.duration) : "";
     switch (facts.event) {
         case NoticeEvent::Down: return WithoutControls(notice.address + " is down: " + facts.reason);
-        case NoticeEvent::Reminder: return WithoutControls(notice.address + " is still down" + lasted + ": " + facts.reason);
+        case NoticeEvent::Reminder:
+            return WithoutControls(notice.address + " is still down" + lasted + ": " + facts.reason);
         case NoticeEvent::Up: return WithoutControls(notice.address + " is back up" + lasted);
         case NoticeEvent::Certificate: return WithoutControls(notice.address + ": " + facts.reason);
-        case NoticeEvent::Test: return WithoutControls("Corvasse test for " + notice.address + ": its notices reach this channel.");
+        case NoticeEvent::Test:
+            return WithoutControls("Corvasse test for " + notice.address + ": its notices reach this channel.");
     }
     return {};
 }

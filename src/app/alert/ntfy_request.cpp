@@ -24,10 +24,10 @@ PushRequest NtfyRequest(const Notice& notice, const std::string& url, const std:
     const NoticeEvent event = notice.facts.event;
     const bool alert = event == NoticeEvent::Down || event == NoticeEvent::Reminder;
     request.fields.emplace_back("Priority", alert ? "high" : "default");
-    const char* tag = alert                                ? "rotating_light"
-                      : event == NoticeEvent::Up           ? "white_check_mark"
+    const char* tag = alert                               ? "rotating_light"
+                      : event == NoticeEvent::Up          ? "white_check_mark"
                       : event == NoticeEvent::Certificate ? "warning"
-                                                           : nullptr;
+                                                          : nullptr;
     if (tag) request.fields.emplace_back("Tags", tag);
     if (!token.empty()) request.fields.emplace_back("Authorization", "Bearer " + BlankedControls(token));
     return request;

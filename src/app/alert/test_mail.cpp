@@ -36,14 +36,14 @@ void SendTestMail(AlertDelivery& delivery, const FormFields& form, const Setting
     HandlerGuard(boxes).Run([&] {
         const bool ping = form.Checked(Field::ckPingOnly);
         const TestDelivery test = delivery.SendTest(
-            FormMailSettings(form, settings), FormChannelSettings(form, settings),
-            settings.FilePath().stem().string(),
+            FormMailSettings(form, settings), FormChannelSettings(form, settings), settings.FilePath().stem().string(),
             ping ? Trim(form.Text(Field::editIPaddr)) : form.Text(Field::txtURL2watch));
         view.SetStatusText(test.pushed.empty() ? "Test e-mail sent..." : "Test sent...");
         std::vector<std::string> lines;
         if (test.mailed) {
             lines.push_back("The test mail went out to " +
-                            Listed(test.mailedTo, ", ", ", ", [](const std::string& address) { return address; }) + ".");
+                            Listed(test.mailedTo, ", ", ", ", [](const std::string& address) { return address; }) +
+                            ".");
         }
         if (!test.pushed.empty()) {
             lines.push_back("The test notice went out to " +

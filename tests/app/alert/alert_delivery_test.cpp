@@ -22,8 +22,8 @@
 #include "support/isolated_network.h"
 #include "support/loopback.h"
 #include "support/mail_reader.h"
-#include "support/notice_server.h"
 #include "support/message_lines.h"
+#include "support/notice_server.h"
 #include "support/pop3_server.h"
 #include "support/reply_error.h"
 #include "support/scripted_peer.h"
@@ -493,7 +493,8 @@ TEST_F(AlertDeliveryTest, OutageTestAndRecoveryMailsGoThroughTheSameDelivery) {
          "Watching address: " + longUrl + webLines.substr(webLines.find('\n')) + "Reason: Read Timeout\n----------\n" +
              footer,
          true},
-        {"the recovery", [&] { delivery.SendRecovery(Described(WatchKind::Web, "http://127.0.0.1:8080/"), recovery, {}); },
+        {"the recovery",
+         [&] { delivery.SendRecovery(Described(WatchKind::Web, "http://127.0.0.1:8080/"), recovery, {}); },
          "Subject: Corvasse Recovered: http://127.0.0.1:8080/", "Sending recovery e-mail...",
          recovery.substr(recovery.find('\n') + 1) + footer, false},
         {"the test mail",
@@ -537,7 +538,9 @@ TEST_F(AlertDeliveryTest, EveryNoticeGoesToNtfyAndTheWebhookAsTheyTakeItAndNoMai
     form.texts[Field::txtNtfyUrl] = server.Url("/topic");
     form.texts[Field::txtWebhookUrl] = server.Url("/hook");
     const std::string url = "http://127.0.0.1:8080/";
-    const std::string hostile = "He said \"no\" \\ C:\\tmp\nGr\xC3\xBC\xC3\x9F" "e\tend\x01";
+    const std::string hostile =
+        "He said \"no\" \\ C:\\tmp\nGr\xC3\xBC\xC3\x9F"
+        "e\tend\x01";
     const std::string hostileJson = R"("He said \"no\" \\ C:\\tmp\nGrüße\tend\u0001")";
     const std::string hostileLine = "He said \\\"no\\\" \\\\ C:\\\\tmp Grüße end ";
     const ResultTime since = std::chrono::sys_days(std::chrono::December / 8 / 2026) + std::chrono::hours(14) +
@@ -551,51 +554,60 @@ TEST_F(AlertDeliveryTest, EveryNoticeGoesToNtfyAndTheWebhookAsTheyTakeItAndNoMai
         std::string tags;
         std::string json;  // as a JSON parser reads it, keys sorted
     } rows[] = {
-        {"a failed watch without outage mode",
-         [&] { delivery.SendAlert(Described(), outcome); },
-         "Corvasse Alert", "high", "rotating_light",
+        {"a failed watch without outage mode", [&] { delivery.SendAlert(Described(), outcome); }, "Corvasse Alert",
+         "high", "rotating_light",
          R"({"address": ")" + url + R"(", "duration_s": null, "event": "down", "reason": )" + hostileJson +
              R"(, "since": null, "subject": "Corvasse Alert", "text": ")" + url + " is down: " + hostileLine +
              R"(", "watch": "Corvasse"})"},
         {"an outage's reminder for an address beyond ASCII",
          [&] {
-             delivery.SendOutageAlert(Described(WatchKind::Web, url + "Gr\xC3\xB6\xC3\x9F" "e"), outcome,
-                                      {{"Reason: x"}, {NoticeEvent::Reminder, hostile, since, std::chrono::seconds(7980)}});
+             delivery.SendOutageAlert(
+                 Described(WatchKind::Web, url + "Gr\xC3\xB6\xC3\x9F"
+                                                 "e"),
+                 outcome, {{"Reason: x"}, {NoticeEvent::Reminder, hostile, since, std::chrono::seconds(7980)}});
          },
-         "=?UTF-8?B?" + EncodeBase64("Corvasse Alert: " + url + "Gr\xC3\xB6\xC3\x9F" "e") + "?=", "high",
-         "rotating_light",
+         "=?UTF-8?B?" +
+             EncodeBase64("Corvasse Alert: " + url +
+                          "Gr\xC3\xB6\xC3\x9F"
+                          "e") +
+             "?=",
+         "high", "rotating_light",
          R"({"address": ")" + url + R"(Größe", "duration_s": 7980, "event": "reminder", "reason": )" + hostileJson +
-             R"(, "since": "2026-12-08T14:02:07Z", "subject": "Corvasse Alert: )" + url + R"(Größe", "text": ")" +
-             url + "Größe is still down after 2 h 13 min: " + hostileLine + R"(", "watch": "Corvasse"})"},
+             R"(, "since": "2026-12-08T14:02:07Z", "subject": "Corvasse Alert: )" + url + R"(Größe", "text": ")" + url +
+             "Größe is still down after 2 h 13 min: " + hostileLine + R"(", "watch": "Corvasse"})"},
         {"the recovery",
          [&] {
              delivery.SendRecovery(Described(), "Back up after 4 min\n",
                                    {NoticeEvent::Down, "Read Timeout", since, std::chrono::seconds(240)});
          },
          "Corvasse Recovered: " + url, "default", "white_check_mark",
-         R"({"address": ")" + url + R"(", "duration_s": 240, "event": "up", "reason": "Read Timeout", )"
-             R"("since": "2026-12-08T14:02:07Z", "subject": "Corvasse Recovered: )" + url + R"(", "text": ")" + url +
-             R"( is back up after 4 min", "watch": "Corvasse"})"},
+         R"({"address": ")" + url +
+             R"(", "duration_s": 240, "event": "up", "reason": "Read Timeout", )"
+             R"("since": "2026-12-08T14:02:07Z", "subject": "Corvasse Recovered: )" +
+             url + R"(", "text": ")" + url + R"( is back up after 4 min", "watch": "Corvasse"})"},
         {"the certificate warning",
          [&] {
              delivery.SendCertificateWarning(Described(), "Days left: 5\n",
                                              {NoticeEvent::Down, "certificate for shop.example expires in 5 days"});
          },
          "Corvasse Certificate Warning", "default", "warning",
-         R"({"address": ")" + url + R"(", "duration_s": null, "event": "certificate", )"
+         R"({"address": ")" + url +
+             R"(", "duration_s": null, "event": "certificate", )"
              R"("reason": "certificate for shop.example expires in 5 days", "since": null, )"
-             R"("subject": "Corvasse Certificate Warning", "text": ")" + url +
-             R"(: certificate for shop.example expires in 5 days", "watch": "Corvasse"})"},
+             R"("subject": "Corvasse Certificate Warning", "text": ")" +
+             url + R"(: certificate for shop.example expires in 5 days", "watch": "Corvasse"})"},
         {"the test, as the form stands",
          [&] {
-             EXPECT_EQ(delivery.SendTest(FormMailSettings(form, settings), FormChannelSettings(form, settings), "shop", url)
-                           .pushed,
-                       (std::vector<NoticeChannel>{NoticeChannel::Ntfy, NoticeChannel::Webhook}));
+             EXPECT_EQ(
+                 delivery.SendTest(FormMailSettings(form, settings), FormChannelSettings(form, settings), "shop", url)
+                     .pushed,
+                 (std::vector<NoticeChannel>{NoticeChannel::Ntfy, NoticeChannel::Webhook}));
          },
          "Corvasse Test", "default", "",
-         R"({"address": ")" + url + R"(", "duration_s": null, "event": "test", "reason": "", "since": null, )"
-             R"("subject": "Corvasse Test", "text": "Corvasse test for )" + url +
-             R"(: its notices reach this channel.", "watch": "shop"})"},
+         R"({"address": ")" + url +
+             R"(", "duration_s": null, "event": "test", "reason": "", "since": null, )"
+             R"("subject": "Corvasse Test", "text": "Corvasse test for )" +
+             url + R"(: its notices reach this channel.", "watch": "shop"})"},
     };
     size_t requests = 0;
     for (const auto& row : rows) {
@@ -619,8 +631,9 @@ TEST_F(AlertDeliveryTest, EveryNoticeGoesToNtfyAndTheWebhookAsTheyTakeItAndNoMai
         EXPECT_EQ(view.lines, (Lines{"Sending ntfy notice...", "Sending webhook notice..."}));
     }
     EXPECT_EQ(server.Requests()[2].body.substr(server.Requests()[2].body.find('\n') + 1),
-              "Watching address: " + url + "\nExpected file size:100, Actual file size:2048\n"
-              "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200\nReason: x\n----------\n");
+              "Watching address: " + url +
+                  "\nExpected file size:100, Actual file size:2048\n"
+                  "HTTP reply #:HTTP/1.1 200 OK, Last Error Number was 200\nReason: x\n----------\n");
     EXPECT_EQ(server.Requests()[4].body, "Back up after 4 min\n");
 }
 
@@ -632,8 +645,8 @@ TEST_F(AlertDeliveryTest, AChannelThatFailsIsSaidAndTriedAgainAloneWhileTheOther
     Set("webhookUrl", server.Url("/hook"));
     const OutageAlert alert{{"Reason: Read Timeout"}, {NoticeEvent::Down, "Read Timeout"}};
     const std::string failed = "Not sent to the webhook: HTTP/1.1 500 Internal Server Error";
-    test::ExpectThrowWithMessage<NoticePartlyFailedError>([&] { delivery.SendOutageAlert(Described(), outcome, alert); },
-                                                          failed);
+    test::ExpectThrowWithMessage<NoticePartlyFailedError>(
+        [&] { delivery.SendOutageAlert(Described(), outcome, alert); }, failed);
     // Once more at the next result, and it fails again; then it goes.
     test::ExpectThrowWithMessage<NoticeFailedError>([&] { delivery.SendUndelivered(Described()); }, failed);
     delivery.SendUndelivered(Described());

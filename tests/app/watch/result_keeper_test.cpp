@@ -76,8 +76,8 @@ public:
         std::string outcomes;
         for (std::string token; tokens >> token;) {
             if (!outcomes.empty()) outcomes += " ";
-            outcomes += Step(token[0] == 'D' ? kRefused : "", token.back() == '!' || token.back() == '?',
-                             token.back() == '?');
+            outcomes +=
+                Step(token[0] == 'D' ? kRefused : "", token.back() == '!' || token.back() == '?', token.back() == '?');
         }
         return outcomes;
     }
