@@ -1,7 +1,6 @@
 #include "app/alert/alert_delivery.h"
 
 #include <algorithm>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -205,7 +204,7 @@ void AlertDelivery::Tell(const Outgoing& outgoing, const WatchSpec& watchSpec, U
                 const Kept& oldest = undelivered_.front();
                 view_.ShowLogFailure("Given up: not sent to " + std::string(NoticeChannelName(oldest.channel)) + ": " +
                                      ShortServerText(oldest.outgoing.notice.subject));
-                undelivered_.pop_front();
+                undelivered_.erase(undelivered_.begin());
             }
             undelivered_.push_back({channel, outgoing});
         }
@@ -214,19 +213,17 @@ void AlertDelivery::Tell(const Outgoing& outgoing, const WatchSpec& watchSpec, U
 }
 
 void AlertDelivery::SendUndelivered(const WatchSpec& watchSpec) {
-    std::deque<Kept> waiting;
+    std::vector<Kept> waiting;
     waiting.swap(undelivered_);
     std::vector<std::string> failures;
-    while (!waiting.empty()) {
-        const Kept kept = waiting.front();
-        waiting.pop_front();
+    for (auto next = waiting.begin(); next != waiting.end(); ++next) {
+        const Kept& kept = *next;
         // A channel turned off meanwhile is not asked.
         if (!ChannelSet(kept.channel, watchSpec.mail, watchSpec.channels)) continue;
         try {
             SendOn(kept.channel, kept.outgoing, watchSpec.mail, watchSpec.channels, {});
         } catch (const AbortedError&) {
-            undelivered_.push_back(kept);
-            undelivered_.insert(undelivered_.end(), waiting.begin(), waiting.end());
+            undelivered_.insert(undelivered_.end(), next, waiting.end());
             throw;
         } catch (const std::exception& error) {
             undelivered_.push_back(kept);

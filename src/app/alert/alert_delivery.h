@@ -5,7 +5,6 @@
 // filling the alert message - and posts it to the channels beside the mail
 // (ntfy, a webhook) that are set.
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -190,7 +189,7 @@ private:
     std::optional<int> smtpPortBeforeDefault_;
     std::optional<int> pop3PortBeforeDefault_;
     // What waits for SendUndelivered, oldest first.
-    std::deque<Kept> undelivered_;
+    std::vector<Kept> undelivered_;
 };
 
 // The channel as messages name it: "e-mail", "ntfy", "the webhook".
