@@ -54,14 +54,14 @@ struct WatchStatus {
     LastResult last = LastResult::Unknown;
     std::optional<ResultTime> lastTime;
     std::optional<std::chrono::microseconds> responseTime;
-    // The last watch's page size, and the earliest end of the certificates
-    // it was shown (https only).
-    std::optional<int64_t> size;
-    std::optional<std::chrono::system_clock::time_point> certificateExpiry;
     // The first failure of the current run of failures; none while up.
     std::optional<ResultTime> downSince;
     // When the next watch runs; none while not watching.
     std::optional<ResultTime> next;
+    // The last watch's page size, and the earliest end of the certificates
+    // it was shown (https only).
+    std::optional<int64_t> size;
+    std::optional<std::chrono::system_clock::time_point> certificateExpiry;
 };
 
 // Takes a result that a watch came to into its status (last, lastTime,
