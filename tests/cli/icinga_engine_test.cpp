@@ -46,13 +46,12 @@ TEST(IcingaEngineTest, RunsTheReadmesCheckCommand) {
                                       {"PAGE", web.Url("/shop.html")}})
         config = std::regex_replace(config, std::regex("@" + name + "@"), value);
     test::WriteFile(engine / "icinga2.conf", config + command.str());
+    // Its state, caches and run files in the test's folder too.
     std::vector<std::string> args = {
         kIcinga, "daemon", "-c", (engine / "icinga2.conf").string(), "-DRunAsUser=root", "-DRunAsGroup=root"};
-    for (const char* folder : {"CacheDir", "DataDir", "LogDir", "SpoolDir", "InitRunDir", "results"}) {
-        std::filesystem::create_directories(engine / folder);
-        if (folder != std::string("results"))
-            args.push_back("-D" + std::string(folder) + "=" + (engine / folder).string());
-    }
+    for (const std::string folder : {"CacheDir", "DataDir", "LogDir", "SpoolDir", "InitRunDir"})
+        args.push_back("-D" + folder + "=" + engine.string());
+    std::filesystem::create_directories(engine / "results");
     test::ChildProcess icinga(args, engine);
     // Read while it runs: its last rotation may replace a file of the same second.
     std::string passed, failed;

@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 
-#include "common/memory_stream.h"
-#include "http/http_client.h"
 #include "support/child_process.h"
 #include "support/http_exchange.h"
 #include "support/nginx_server.h"
@@ -29,25 +26,8 @@ std::string ReadmeBlock(const std::string& readme, const std::string& key) {
     return block.str(1);
 }
 
-std::string Get(const std::string& url) {
-    HttpClient client;
-    MemoryStream body;
-    try {
-        client.Get(url, body);
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return body.Release();
-}
-
-// The value the query's answer holds for the series with these labels
-// ("1"), or "" when it has none.
-std::string ValueOf(const std::string& answer, const std::string& labels) {
-    const std::string series = labels + R"(},"value":[)";
-    const size_t at = answer.find(series);
-    if (at == std::string::npos) return "";
-    const size_t quote = answer.find('"', at + series.size());
-    return answer.substr(quote + 1, answer.find('"', quote + 1) - quote - 1);
+std::string Get(const std::string& host, int port, const std::string& path) {
+    return test::HttpExchange(host, port, "GET " + path + " HTTP/1.0\r\n\r\n");
 }
 
 TEST(PrometheusEngineTest, ScrapesEachWatchAndAlertsByTheReadmesRule) {
@@ -56,54 +36,59 @@ TEST(PrometheusEngineTest, ScrapesEachWatchAndAlertsByTheReadmesRule) {
     const std::string readme = test::ReadFile(std::filesystem::path(CORVASSE_SOURCE_DIR) / "README.md");
     test::TempDir dir;
     test::NginxServer web;
-    web.WriteFile("shop.html", "<p>Add to cart</p>\n");
-    const std::filesystem::path watches = dir.Path() / "watches";
-    std::filesystem::create_directories(watches);
-    std::ofstream(watches / "shop.conf") << "[Settings]\nurl2watch=" << web.Url("/shop.html")
-                                         << "\nchecktype=lookfor\ntxtLookFor=Add to cart\nintervalSeconds=1\n";
-    const std::string metrics = "127.0.0.1:" + std::to_string(test::TryBind("127.0.0.1", 0));
-    test::ChildProcess service({CORVASSE_BINARY, "--headless", "--all", "--watches", watches.string(), "--log", "log",
-                                "--history", "history", "--metrics", metrics},
-                               dir.Path(), test::kDisplayVariables);
-
-    const std::filesystem::path engine = dir.Path() / "prometheus";
-    std::filesystem::create_directories(engine);
+    for (const char* page : {"shop.html", "blog.html"}) web.WriteFile(page, "<p>Add to cart</p>\n");
+    const std::filesystem::path watches = dir.Path() / "watches", engine = dir.Path() / "prometheus";
+    for (const auto& folder : {watches, engine}) std::filesystem::create_directories(folder);
+    // Two watches; the address is in the folder's Corvasse.conf, which is a watch too.
+    const int port = test::TryBind("::1", 0), apiPort = test::TryBind("127.0.0.1", 0);
+    const std::string metrics = "[::1]:" + std::to_string(port),
+                      watch = "\nchecktype=lookfor\ntxtLookFor=Add to cart\nintervalSeconds=1\n";
+    test::WriteFile(watches / "shop.conf", "[Settings]\nurl2watch=" + web.Url("/shop.html") + watch);
+    test::WriteFile(watches / "Corvasse.conf",
+                    "[Settings]\nurl2watch=" + web.Url("/blog.html") + watch + "metricsListen=" + metrics + "\n");
+    test::ChildProcess service(
+        {CORVASSE_BINARY, "--headless", "--all", "--watches", watches.string(), "--log", "log", "--history", "history"},
+        dir.Path(), test::kDisplayVariables);
     test::WriteFile(engine / "rules.yml", ReadmeBlock(readme, "groups"));
     test::WriteFile(
         engine / "prometheus.yml",
         "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\nrule_files: [rules.yml]\n" +
             std::regex_replace(ReadmeBlock(readme, "scrape_configs"), std::regex("127\\.0\\.0\\.1:9477"), metrics));
-    const std::string api = "http://127.0.0.1:" + std::to_string(test::TryBind("127.0.0.1", 0));
-    test::ChildProcess prometheus(
-        {kPrometheus, "--config.file=" + (engine / "prometheus.yml").string(),
-         "--storage.tsdb.path=" + (engine / "data").string(), "--web.listen-address=" + api.substr(7)},
-        engine);
+    test::ChildProcess prometheus({kPrometheus, "--config.file=" + (engine / "prometheus.yml").string(),
+                                   "--storage.tsdb.path=" + (engine / "data").string(),
+                                   "--web.listen-address=127.0.0.1:" + std::to_string(apiPort)},
+                                  engine);
 
-    const std::string labels = R"("address":")" + web.Url("/shop.html") + R"(","instance":")" + metrics +
-                               R"(","job":"corvasse","watch":"shop")";
+    // Each watch's series, with its labels, holds the value.
     std::string answer;
-    const auto upIs = [&](const char* value) {
-        answer = Get(api + "/api/v1/query?query=corvasse_up");
-        return ValueOf(answer, labels) == value;
+    const auto upAre = [&](const char* shop, const char* blog) {
+        answer = Get("127.0.0.1", apiPort, "/api/v1/query?query=corvasse_up");
+        const auto holds = [&](const std::string& name, const std::string& url, const char* value) {
+            return answer.find(R"("address":")" + url + R"(","instance":")" + metrics +
+                               R"(","job":"corvasse","watch":")" + name + R"("},"value":[)") != std::string::npos &&
+                   std::regex_search(answer,
+                                     std::regex(R"("watch":")" + name + R"("\},"value":\[[0-9.]+,")" + value + "\""));
+        };
+        return holds("shop", web.Url("/shop.html"), shop) && holds("Corvasse", web.Url("/blog.html"), blog);
     };
-    ASSERT_TRUE(test::Eventually([&] { return upIs("1"); }, kEngineWait))
+    ASSERT_TRUE(test::Eventually([&] { return upAre("1", "1"); }, kEngineWait))
         << answer << prometheus.Errors() << service.Output() << service.Errors();
-    EXPECT_NE(Get(api + "/api/v1/rules").find(R"("name":"CorvasseDown","query":"corvasse_up == 0","duration":120)"),
-              std::string::npos);
-
     // promtool finds nothing to complain about in what the service serves.
-    test::WriteFile(engine / "scrape.txt", Get("http://" + metrics + "/metrics"));
+    const std::string scrape = Get("::1", port, "/metrics");
+    test::WriteFile(engine / "scrape.txt", scrape.substr(scrape.find("\r\n\r\n") + 4));
     const std::string check = std::string(kPromtool) + " check metrics < '" + (engine / "scrape.txt").string() +
                               "' > '" + (engine / "check.txt").string() + "' 2>&1";
     EXPECT_EQ(std::system(check.c_str()), 0) << test::ReadFile(engine / "check.txt");
     EXPECT_EQ(test::ReadFile(engine / "check.txt"), "");
 
-    std::filesystem::remove(web.Root() / "shop.html");
-    ASSERT_TRUE(test::Eventually([&] { return upIs("0"); }, kEngineWait)) << answer << service.Output();
+    web.WriteFile("shop.html", "<p>Sold out</p>\n");
+    ASSERT_TRUE(test::Eventually([&] { return upAre("0", "1"); }, kEngineWait)) << answer << service.Output();
     const auto pending = [&] {
-        answer = Get(api + "/api/v1/alerts");
-        return answer.find(R"("alertname":"CorvasseDown","instance":")" + metrics) != std::string::npos &&
-               answer.find(R"("state":"pending")") != std::string::npos;
+        answer = Get("127.0.0.1", apiPort, "/api/v1/alerts");
+        return std::regex_search(
+            answer,
+            std::regex(
+                R"("alertname":"CorvasseDown",[^}]*"watch":"shop"\},"annotations":\{[^}]*\},"state":"pending")"));
     };
     EXPECT_TRUE(test::Eventually(pending, kEngineWait)) << answer;
 }

@@ -42,9 +42,13 @@ void SendAll(const FileDescriptor& socket, std::string_view bytes) {
 }
 
 std::string HttpExchange(const std::string& host, int port, std::string_view request) {
-    const FileDescriptor socket = ConnectTcp(host, port);
-    SendAll(socket, request);
-    return ReadUntilClosed(socket, std::chrono::seconds(60));
+    try {
+        const FileDescriptor socket = ConnectTcp(host, port);
+        SendAll(socket, request);
+        return ReadUntilClosed(socket, std::chrono::seconds(60));
+    } catch (const std::runtime_error&) {
+        return "";
+    }
 }
 
 bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {

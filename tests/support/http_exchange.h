@@ -24,7 +24,7 @@ void SendAll(const FileDescriptor& socket, std::string_view bytes);
 std::string ReadUntilClosed(const FileDescriptor& socket, std::chrono::milliseconds limit);
 
 // Sends request on a new connection and reads the answer until the server
-// closes it.
+// closes it; "" when nothing listens.
 std::string HttpExchange(const std::string& host, int port, std::string_view request);
 
 // Polls condition every 100 ms until it holds or limit passes; its last answer.

@@ -74,8 +74,8 @@ std::string LabelValue(std::string_view text) {
 
 std::string MetricsText(std::span<const WatchMetrics> watches, std::string_view version) {
     std::string out;
-    // Some 700 bytes a watch.
-    out.reserve(1024 + watches.size() * 768);
+    // Some 1 KiB a watch.
+    out.reserve(1024 + watches.size() * 1152);
     Gauges(out, watches,
            {"corvasse_up", "gauge", "Whether the watch's last result that counted was up (1) or down (0)."},
            [](std::string& line, const WatchMetrics& watch) {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <sstream>
 
 #include "app/metrics/metrics_board.h"
 #include "app/metrics/metrics_text.h"
@@ -18,13 +18,7 @@ const ResultTime kAt{std::chrono::milliseconds(1796811296054)};
 const std::chrono::system_clock::time_point kExpiry{std::chrono::seconds(1798761600)};
 
 WatchStatus Ended(LastResult last, std::optional<microseconds> response = {}, std::optional<int64_t> size = {}) {
-    WatchStatus status;
-    status.name = "shop";
-    status.address = "http://shop.example/";
-    status.last = last;
-    status.lastTime = kAt;
-    status.responseTime = response;
-    status.size = size;
+    WatchStatus status{"shop", {}, "http://shop.example/", true, last, kAt, response, {}, {}, size, {}};
     if (size) status.certificateExpiry = kExpiry;
     return status;
 }
@@ -36,55 +30,41 @@ std::string TextAfter(const std::vector<WatchStatus>& results) {
     return board.Text();
 }
 
+// The value of the watch's sample of the metric ("up" for the count of up
+// results); "-" when there is none.
+std::string Sample(const std::string& text, const std::string& metric) {
+    const bool count = metric == "up" || metric == "down" || metric == "unknown";
+    const std::string series = "\n" + (count ? "corvasse_watches_total" : metric) +
+                               R"({watch="shop",address="http://shop.example/")" +
+                               (count ? ",result=\"" + metric + "\"} " : "} ");
+    const size_t at = text.find(series);
+    return at == std::string::npos ? "-"
+                                   : text.substr(at + series.size(), text.find('\n', at + 1) - at - series.size());
+}
+
 TEST(MetricsTextTest, EachResultSetsTheSamplesOfItsWatch) {
-    const std::string of = R"({watch="shop",address="http://shop.example/"} )";
-    const auto total = [&](const char* result) {
-        return R"(corvasse_watches_total{watch="shop",address="http://shop.example/",result=")" + std::string(result) +
-               "\"} ";
-    };
     const WatchStatus up = Ended(LastResult::Up, microseconds(12345), 2048);
     const WatchStatus down = Ended(LastResult::Down), offline = Ended(LastResult::Offline);
-    const struct {
-        const char* name;
-        std::vector<WatchStatus> results;
-        std::vector<std::string> present, absent;
-    } cases[] = {
-        {"no result yet",
-         {},
-         {"corvasse_unknown" + of + "0\n", "corvasse_outage" + of + "0\n", total("up") + "0\n"},
-         {"corvasse_up{", "corvasse_response_seconds{", "corvasse_last_watch_timestamp_seconds{"}},
-        {"up",
-         {up},
-         {"corvasse_up" + of + "1\n", "corvasse_response_seconds" + of + "0.012345\n",
-          "corvasse_page_bytes" + of + "2048\n", "corvasse_last_watch_timestamp_seconds" + of + "1796811296.054\n",
-          "corvasse_certificate_expiry_timestamp_seconds" + of + "1798761600\n", total("up") + "1\n"},
-         {}},
-        {"down after up: the last watch's values only",
-         {up, down},
-         {"corvasse_up" + of + "0\n", total("up") + "1\n", total("down") + "1\n"},
-         {"corvasse_response_seconds{", "corvasse_page_bytes{", "corvasse_certificate_expiry_timestamp_seconds{"}},
-        {"offline leaves up as it was",
-         {down, offline},
-         {"corvasse_up" + of + "0\n", "corvasse_unknown" + of + "1\n", total("unknown") + "1\n"},
-         {}},
-        {"offline first: up still absent", {offline}, {"corvasse_unknown" + of + "1\n"}, {"corvasse_up{"}},
-        {"up after offline", {offline, up}, {"corvasse_up" + of + "1\n", "corvasse_unknown" + of + "0\n"}, {}},
+    std::vector<std::string> metrics;
+    std::istringstream names(
+        "corvasse_up corvasse_unknown corvasse_response_seconds corvasse_page_bytes "
+        "corvasse_last_watch_timestamp_seconds "
+        "corvasse_certificate_expiry_timestamp_seconds corvasse_outage up down unknown");
+    for (std::string name; names >> name;) metrics.push_back(name);
+    const std::pair<std::vector<WatchStatus>, std::vector<std::string>> cases[] = {
+        {{}, {"-", "0", "-", "-", "-", "-", "0", "0", "0", "0"}},
+        {{up}, {"1", "0", "0.012345", "2048", "1796811296.054", "1798761600", "0", "1", "0", "0"}},
+        // The last watch's values alone.
+        {{up, down}, {"0", "0", "-", "-", "1796811296.054", "-", "0", "1", "1", "0"}},
+        // Offline leaves up as it was, absent too.
+        {{down, offline}, {"0", "1", "-", "-", "1796811296.054", "-", "0", "0", "1", "1"}},
+        {{offline}, {"-", "1", "-", "-", "1796811296.054", "-", "0", "0", "0", "1"}},
+        {{offline, up}, {"1", "0", "0.012345", "2048", "1796811296.054", "1798761600", "0", "1", "0", "1"}},
     };
-    for (const auto& c : cases) {
-        const std::string text = TextAfter(c.results);
-        for (const std::string& line : c.present)
-            EXPECT_NE(text.find("\n" + line), std::string::npos) << c.name << ": " << line << text;
-        for (const std::string& part : c.absent)
-            EXPECT_EQ(text.find("\n" + part), std::string::npos) << c.name << ": " << part << text;
-        // Every sample follows its family's HELP and TYPE lines.
-        std::smatch sample;
-        for (auto at = text.cbegin();
-             std::regex_search(at, text.cend(), sample, std::regex("\n(corvasse_[a-z_]+)[{ ]"));
-             at = sample[0].second) {
-            const size_t where = static_cast<size_t>(sample.position(0) + (at - text.cbegin()));
-            for (const char* kind : {"# HELP ", "# TYPE "})
-                EXPECT_LT(text.find(kind + sample.str(1) + " "), where) << c.name << ": " << sample.str(1);
-        }
+    for (const auto& [results, values] : cases) {
+        const std::string text = TextAfter(results);
+        for (size_t i = 0; i < metrics.size(); ++i)
+            EXPECT_EQ(Sample(text, metrics[i]), values[i]) << metrics[i] << " after " << results.size() << "\n" << text;
         EXPECT_TRUE(text.ends_with("\ncorvasse_build_info{version=\"2.00\"} 1\n")) << text;
     }
 }
@@ -104,21 +84,16 @@ TEST(MetricsTextTest, TheBoardFollowsTheWatchesItRuns) {
     WatchStatus shop = Ended(LastResult::Up), blog = Ended(LastResult::Down);
     blog.name = "blog";
     board.SetWatches({shop, blog});
-    board.WatchEnded(shop);
     board.SetOutage("blog", true);
     board.WatchEnded(blog);
-    // A new address is another series; the outage stays the watch's.
+    // A new address is another series; the outage stays the watch's. A watch gone is dropped.
     blog.address = "http://blog.example/";
     board.WatchEnded(blog);
     board.SetWatches({blog});
-    const std::string text = board.Text();
-    EXPECT_EQ(text.find("watch=\"shop\""), std::string::npos) << text;
-    EXPECT_EQ(text.find("http://shop.example/"), std::string::npos) << text;
-    EXPECT_NE(text.find(R"(corvasse_watches_total{watch="blog",address="http://blog.example/",result="down"} 1)"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find(R"(corvasse_outage{watch="blog",address="http://blog.example/"} 1)"), std::string::npos)
-        << text;
+    const std::string text = board.Text(), of = R"({watch="blog",address="http://blog.example/")";
+    EXPECT_EQ(text.find("shop"), std::string::npos) << text;
+    EXPECT_NE(text.find("corvasse_watches_total" + of + R"(,result="down"} 1)"), std::string::npos) << text;
+    EXPECT_NE(text.find("corvasse_outage" + of + "} 1"), std::string::npos) << text;
 }
 
 }  // namespace
