@@ -13,7 +13,7 @@
 
 namespace corvasse::test {
 
-// A blocking TCP connection to host:port; throws std::runtime_error.
+// A blocking TCP connection to host:port; invalid when it cannot be made.
 FileDescriptor ConnectTcp(const std::string& host, int port);
 
 // Sends what the peer takes of bytes; a peer that closed ends it quietly.

@@ -8,6 +8,7 @@
 #include "app/metrics/metrics_board.h"
 #include "app/metrics/metrics_text.h"
 #include "app/monitor/watch_set.h"
+#include "core/watch_outcome.h"
 
 namespace corvasse {
 namespace {
@@ -17,15 +18,22 @@ using std::chrono::microseconds;
 const ResultTime kAt{std::chrono::milliseconds(1796811296054)};
 const std::chrono::system_clock::time_point kExpiry{std::chrono::seconds(1798761600)};
 
-WatchStatus Ended(LastResult last, std::optional<microseconds> response = {}, std::optional<int64_t> size = {}) {
-    WatchStatus status{"shop", {}, "http://shop.example/", true, last, kAt, response, {}, {}, size, {}};
-    if (size) status.certificateExpiry = kExpiry;
+// A watch that came to a result; one with a page came over https, and was
+// shown two certificates.
+WatchStatus Ended(ResultState state, std::optional<microseconds> response = {}, std::optional<int64_t> size = {}) {
+    WatchOutcome outcome;
+    outcome.result = {kAt, state, response, size, ""};
+    if (size)
+        outcome.certificates = {{"shop.example", kExpiry + std::chrono::days(1), "CN=CA", "1"},
+                                {"www.shop.example", kExpiry, "CN=CA", "2"}};
+    WatchStatus status{"shop", {}, "http://shop.example/", true, LastResult::Unknown, {}, {}, {}, {}, {}, {}};
+    TakeResult(status, outcome);
     return status;
 }
 
 std::string TextAfter(const std::vector<WatchStatus>& results) {
     MetricsBoard board;
-    board.SetWatches({Ended(LastResult::Unknown)});
+    board.SetWatches({Ended(ResultState::Up)});
     for (const WatchStatus& result : results) board.WatchEnded(result);
     return board.Text();
 }
@@ -43,8 +51,8 @@ std::string Sample(const std::string& text, const std::string& metric) {
 }
 
 TEST(MetricsTextTest, EachResultSetsTheSamplesOfItsWatch) {
-    const WatchStatus up = Ended(LastResult::Up, microseconds(12345), 2048);
-    const WatchStatus down = Ended(LastResult::Down), offline = Ended(LastResult::Offline);
+    const WatchStatus up = Ended(ResultState::Up, microseconds(12345), 2048);
+    const WatchStatus down = Ended(ResultState::Down), offline = Ended(ResultState::Unknown);
     std::vector<std::string> metrics;
     std::istringstream names(
         "corvasse_up corvasse_unknown corvasse_response_seconds corvasse_page_bytes "
@@ -81,7 +89,7 @@ TEST(MetricsTextTest, LabelValuesEscapeBackslashQuoteAndLineFeed) {
 
 TEST(MetricsTextTest, TheBoardFollowsTheWatchesItRuns) {
     MetricsBoard board;
-    WatchStatus shop = Ended(LastResult::Up), blog = Ended(LastResult::Down);
+    WatchStatus shop = Ended(ResultState::Up), blog = Ended(ResultState::Down);
     blog.name = "blog";
     board.SetWatches({shop, blog});
     board.SetOutage("blog", true);
