@@ -13,6 +13,8 @@ packages=(
   prometheus-blackbox-exporter
   # a real Nagios 4 runs the README's command definitions
   nagios4-core
+  # a real Prometheus scrapes the service's metrics (promtool checks them); a real Icinga 2 runs the plugin
+  prometheus icinga2
   # fonts: Arial is mapped to Liberation Sans
   fonts-liberation
   # real servers the integration tests start on loopback; openssl makes their test certificates

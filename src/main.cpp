@@ -16,6 +16,7 @@
 #include "app/settings/settings_store.h"
 #include "cli/command_line.h"
 #include "cli/headless_loop.h"
+#include "cli/metrics_option.h"
 #include "cli/print_history.h"
 #include "cli/shutdown_watchdog.h"
 #include "common/instance_lock.h"
@@ -83,7 +84,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption since(
         "since", "With --print-history: how far back, 1h, 6h, 24h, 7d, 30d (the default) or 1y.", "range", "30d");
     const QCommandLineOption csv("csv", "With --print-history: print the results of that range as CSV instead.");
-    parser.addOptions({help, version, headless, all, watches, settings, log, history, printHistory, since, csv});
+    const QCommandLineOption metrics("metrics",
+                                     "With --headless: serve the watches' metrics for Prometheus at "
+                                     "http://<address>/metrics (HOST:PORT, such as 127.0.0.1:9477 or [::1]:9477).",
+                                     "address");
+    parser.addOptions(
+        {help, version, headless, all, watches, settings, log, history, printHistory, since, csv, metrics});
     if (!parser.parse(arguments)) return UsageFailure(parser.errorText(), true);
     if (!parser.positionalArguments().isEmpty()) {
         return UsageFailure("Unexpected argument '" + parser.positionalArguments().constFirst() + "'.", true);
@@ -101,6 +107,7 @@ int main(int argc, char** argv) {
         return UsageFailure("--watches and --settings cannot be used together.", true);
     }
     if (parser.isSet(all) && !parser.isSet(headless)) return UsageFailure("--all goes with --headless.", true);
+    if (parser.isSet(metrics) && !parser.isSet(headless)) return UsageFailure("--metrics goes with --headless.", true);
     if (parser.isSet(watches) && parser.value(watches).isEmpty()) {
         return UsageFailure("the settings folder name is empty", false);
     }
@@ -117,6 +124,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     corvasse::MonitorFiles files;
+    std::optional<corvasse::ListenAddress> metricsAddress;
     try {
         // Only the window can make a settings file it was given.
         const bool window = !parser.isSet(headless) && !parser.isSet(printHistory);
@@ -128,6 +136,11 @@ int main(int argc, char** argv) {
             settingsFile, PathOption(parser, log), PathOption(parser, history),
             window ? corvasse::NewSettingsFile::Allowed : corvasse::NewSettingsFile::Refused);
         if (folder && parser.isSet(all)) files.settings = *folder / corvasse::kSettingsFileName;
+        if (parser.isSet(headless)) {
+            metricsAddress = corvasse::MetricsAddress(
+                parser.isSet(metrics) ? std::optional(parser.value(metrics).toStdString()) : std::nullopt,
+                files.settings);
+        }
     } catch (const corvasse::UsageError& error) {
         return UsageFailure(QString::fromLocal8Bit(error.what()), false);
     }
@@ -136,8 +149,8 @@ int main(int argc, char** argv) {
             files, *range, parser.isSet(csv) ? corvasse::HistoryFormat::Csv : corvasse::HistoryFormat::Summary,
             corvasse::ResultTimeNow(), stdout, stderr);
     }
-    if (parser.isSet(all)) return corvasse::RunHeadlessAll(argc, argv, files);
-    if (parser.isSet(headless)) return corvasse::RunHeadless(argc, argv, files);
+    if (parser.isSet(all)) return corvasse::RunHeadlessAll(argc, argv, files, metricsAddress);
+    if (parser.isSet(headless)) return corvasse::RunHeadless(argc, argv, files, metricsAddress);
 
     // One window per settings folder: a second program for it shows the first one's.
     std::optional<corvasse::InstanceLock> instance;

@@ -21,6 +21,7 @@ set(layers
     app/watch
     app/monitor
     app/watch_list
+    app/metrics
     app
     ui
     # The service's event loop (cli/headless_loop) runs on the window's timer;

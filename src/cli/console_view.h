@@ -9,6 +9,7 @@
 // (BlankedControls), so that no line steers the terminal or the journal.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/view/monitor_view.h"
@@ -35,6 +36,12 @@ public:
     // Stamped with the watch's time instead of the time of writing.
     void AddResultLine(std::time_t when, const std::string& line) override;
     void Notify(const std::string& notice) override { AddStatusLine(notice); }
+    // Outage mode: changed(true) while an outage goes on, changed(false)
+    // once none does.
+    void OnOutageChange(std::function<void(bool)> changed) { outageChanged_ = std::move(changed); }
+    void SetOutageState(const std::string& state) override {
+        if (outageChanged_) outageChanged_(!state.empty());
+    }
     void SetProgressMax(int max) override { progressMax_ = max; }
     int ProgressMax() const override { return progressMax_; }
     void SetProgressPosition(int) override {}
@@ -46,6 +53,7 @@ private:
     std::string prefix_;
     std::string statusText_;
     int progressMax_ = 100;
+    std::function<void(bool)> outageChanged_;
 };
 
 }  // namespace corvasse

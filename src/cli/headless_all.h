@@ -17,6 +17,7 @@ namespace corvasse {
 
 class FiberPool;
 class IntervalTimer;
+class MetricsBoard;
 class WindowThread;
 
 // Makes a watch's timer, whose every tick is to call tick.
@@ -25,10 +26,10 @@ using TimerFactory = std::function<std::unique_ptr<IntervalTimer>(std::function<
 class HeadlessAll {
 public:
     // The watches are the *.conf files of the folder of files.settings; they
-    // share files.log and files.history. Every argument must outlive this
-    // object.
+    // share files.log and files.history. With metrics, each watch's results
+    // are told to it. Every argument must outlive this object.
     HeadlessAll(const MonitorFiles& files, WindowThread& windowThread, FiberPool& pool, TimerFactory timers,
-                std::FILE* lines, std::FILE* messages);
+                std::FILE* lines, std::FILE* messages, MetricsBoard* metrics = nullptr);
 
     // Starts every watch of the folder; their first watches run now. False,
     // said on the messages, when the folder holds none.
@@ -45,6 +46,7 @@ private:
     std::filesystem::path folder_;
     std::FILE* lines_;
     std::FILE* messages_;
+    MetricsBoard* metrics_;
     WatchSet watches_;
 };
 

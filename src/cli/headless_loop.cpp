@@ -14,6 +14,8 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include "app/metrics/metrics_board.h"
+#include "app/metrics/metrics_listener.h"
 #include "cli/headless_all.h"
 #include "cli/headless_service.h"
 #include "cli/shutdown_watchdog.h"
@@ -53,9 +55,23 @@ void Handle(int signalNumber, void (*handler)(int)) {
     sigaction(signalNumber, &action, nullptr);
 }
 
+// Serves the board's metrics at the address, when there is one; false, said
+// on standard error, when it cannot be listened on.
+bool ServeMetrics(const std::optional<ListenAddress>& address, const MetricsBoard& board,
+                  std::optional<MetricsListener>& listener) {
+    if (!address) return true;
+    try {
+        listener.emplace(*address, [&board] { return board.Text(); });
+    } catch (const MetricsListenError& error) {
+        std::fprintf(stderr, "corvasse: %s\n", error.what());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-int RunHeadless(int& argc, char** argv, const MonitorFiles& files) {
+int RunHeadless(int& argc, char** argv, const MonitorFiles& files, const std::optional<ListenAddress>& metrics) {
     QCoreApplication app(argc, argv);
     // Qt sets the locale from the environment; the core's date texts rely on it too.
     std::setlocale(LC_ALL, "");
@@ -63,8 +79,11 @@ int RunHeadless(int& argc, char** argv, const MonitorFiles& files) {
     Handle(SIGINT, OnShutdownSignal);
     Handle(SIGHUP, OnReloadSignal);
 
+    MetricsBoard board;
+    std::optional<MetricsListener> listener;
+    if (!ServeMetrics(metrics, board, listener)) return kServiceCouldNotStart;
     QtIntervalTimer timer;
-    HeadlessService service(files, timer, stdout, stderr);
+    HeadlessService service(files, timer, stdout, stderr, metrics ? &board : nullptr);
     // A shutdown while idle ends the loop; one during a watch ends the watch
     // first (its wait throws AbortedError), and then the loop.
     QSocketNotifier shutdown(ProcessAbortDescriptor(), QSocketNotifier::Read);
@@ -87,7 +106,7 @@ int RunHeadless(int& argc, char** argv, const MonitorFiles& files) {
     return kServiceEnded;
 }
 
-int RunHeadlessAll(int& argc, char** argv, const MonitorFiles& files) {
+int RunHeadlessAll(int& argc, char** argv, const MonitorFiles& files, const std::optional<ListenAddress>& metrics) {
     QCoreApplication app(argc, argv);
     std::setlocale(LC_ALL, "");
     RaiseOpenFileLimit();
@@ -103,6 +122,9 @@ int RunHeadlessAll(int& argc, char** argv, const MonitorFiles& files) {
     }
     const FileDescriptor reloadRead(ends[0]);
     const FileDescriptor reloadWrite(ends[1]);
+    MetricsBoard board;
+    std::optional<MetricsListener> listener;
+    if (!ServeMetrics(metrics, board, listener)) return kServiceCouldNotStart;
     QtWindowThread windowThread;
     FiberPool pool(kWatchThreads);
     HeadlessAll service(
@@ -112,7 +134,7 @@ int RunHeadlessAll(int& argc, char** argv, const MonitorFiles& files) {
             timer->OnTimer = std::move(tick);
             return timer;
         },
-        stdout, stderr);
+        stdout, stderr, metrics ? &board : nullptr);
     QSocketNotifier reload(reloadRead.Get(), QSocketNotifier::Read);
     QObject::connect(&reload, &QSocketNotifier::activated, &app, [&] {
         char bytes[64];

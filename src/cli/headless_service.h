@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/monitor/monitor.h"
+#include "app/monitor/watch_set.h"
 #include "app/settings/form_values.h"
 #include "app/view/handler_guard.h"
 #include "cli/console_dialogs.h"
@@ -16,6 +17,7 @@
 namespace corvasse {
 
 class IntervalTimer;
+class MetricsBoard;
 
 // Whether a tick reads the settings file again first.
 enum class SettingsReload { None, First };
@@ -23,8 +25,11 @@ enum class SettingsReload { None, First };
 class HeadlessService {
 public:
     // The timer must outlive the service; its ticks are to be passed to
-    // Timer1Timer. Pane lines go to lines, messages to messages.
-    HeadlessService(const MonitorFiles& files, IntervalTimer& timer, std::FILE* lines, std::FILE* messages);
+    // Timer1Timer. Pane lines go to lines, messages to messages. With
+    // metrics (which must outlive the service too), the watch is named
+    // after its settings file there and each of its results is told to it.
+    HeadlessService(const MonitorFiles& files, IntervalTimer& timer, std::FILE* lines, std::FILE* messages,
+                    MetricsBoard* metrics = nullptr);
 
     // Loads the settings and starts watching; the first watch runs now. False
     // when watching could not start (an unreadable settings file, an interval
@@ -42,6 +47,8 @@ public:
 
 private:
     void StartWatching();
+    // The form was loaded: the metrics take the address it watches.
+    void Loaded();
 
     std::filesystem::path settingsFile_;
     IntervalTimer& timer_;
@@ -50,6 +57,9 @@ private:
     ConsoleDialogs dialogs_;
     HandlerGuard guard_;
     Monitor monitor_;
+    MetricsBoard* metrics_;
+    // What the metrics are told of the watch.
+    WatchStatus status_;
 };
 
 }  // namespace corvasse

@@ -16,5 +16,13 @@ TEST(ConsoleViewTest, NoControlCharacterReachesTheTerminal) {
     EXPECT_TRUE(written.ends_with(" 500  ]2;pwned  [2J next \n")) << written;
 }
 
+TEST(ConsoleViewTest, TellsWhenAnOutageBeginsAndEnds) {
+    ConsoleView view(nullptr, nullptr);
+    std::string told;
+    view.OnOutageChange([&](bool outage) { told += outage ? "1" : "0"; });
+    for (const char* state : {"down since 14:02", "", "down since 14:09"}) view.SetOutageState(state);
+    EXPECT_EQ(told, "101");
+}
+
 }  // namespace
 }  // namespace corvasse

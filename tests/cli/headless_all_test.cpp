@@ -12,9 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include <poll.h>
 #include <signal.h>
 
+#include "app/metrics/metrics_listener.h"
 #include "support/child_process.h"
+#include "support/http_exchange.h"
 #include "support/loopback.h"
 #include "support/nginx_server.h"
 #include "support/scripted_peer.h"
@@ -124,9 +127,73 @@ TEST_F(HeadlessAllTest, RunsEveryWatchOfTheFolderAndReadsItAgainAtSighup) {
     EXPECT_TRUE(ProgramErrors(service->Errors()).starts_with("[blog] Socket Error # 10061")) << service->Errors();
 }
 
+TEST_F(HeadlessAllTest, MetricsStandHostileClientsWhileTheWatchesGoOn) {
+    using std::chrono::seconds;
+    web_.WriteFile("index.html", "<p>Welcome</p>\n");
+    WriteWatch("shop", "Welcome");
+    const int port = test::TryBind("127.0.0.1", 0);
+    // One watch without --all: it runs on the service's own thread, the answers on theirs.
+    auto service =
+        Run({"--headless", "--settings", (folder_ / "shop.conf").string(), "--log", (dir_.Path() / "all.log").string(),
+             "--history", (dir_.Path() / "h.sqlite3").string(), "--metrics", "127.0.0.1:" + std::to_string(port)});
+    const auto exchange = [&](const std::string& request) { return test::HttpExchange("127.0.0.1", port, request); };
+    const std::string up = R"(corvasse_up{watch="shop",address=")" + web_.Url("/index.html") + "\"} 1\n";
+    ASSERT_TRUE(
+        WaitFor(*service, [&] { return exchange("GET /metrics HTTP/1.1\r\n\r\n").find(up) != std::string::npos; }))
+        << service->Output() << service->Errors();
+    const std::string head = "GET /metrics HTTP/1.1\r\nX: ", end = "\r\n\r\n";
+    const std::pair<std::string, std::string> exchanges[] = {
+        {"GET /metrics/../metrics HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found\r\n"},
+        {"DELETE /metrics HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed\r\n"},
+        {"HEAD /metrics HTTP/1.1\r\n\r\n",
+         "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"},
+        {head + std::string(kMetricsHeadLimitBytes - head.size() - end.size(), 'a') + end, "HTTP/1.1 200 OK\r\n"},
+        {head + std::string(kMetricsHeadLimitBytes + 1 - head.size() - end.size(), 'a') + end, ""},
+        {head + std::string(3 * kMetricsHeadLimitBytes, 'a'), ""}};
+    for (const auto& [request, answer] : exchanges) {
+        // A head too long is closed at once, unanswered, not at its time-out.
+        const auto sent = std::chrono::steady_clock::now();
+        const std::string got = exchange(request);
+        EXPECT_TRUE(answer.empty()
+                        ? got.empty() && std::chrono::steady_clock::now() - sent < kMetricsHeadTimeout - seconds(1)
+                        : got.starts_with(answer))
+            << request.substr(0, 40) << got.substr(0, 40);
+    }
+    EXPECT_TRUE(exchange("HEAD /metrics HTTP/1.1\r\n\r\n").ends_with(end));
+
+    // A head that never ends is cut after its time.
+    const FileDescriptor slow = test::ConnectTcp("127.0.0.1", port);
+    test::SendAll(slow, "GET /metrics HTTP/1.1\r\n");
+    const auto sent = std::chrono::steady_clock::now();
+    EXPECT_EQ(test::ReadUntilClosed(slow, seconds(60)), "");
+    EXPECT_GT(std::chrono::steady_clock::now() - sent, kMetricsHeadTimeout - seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, seconds(30));
+
+    // A hundred connections at once that send nothing: those past the limit
+    // wait, and so does a scrape behind them, while the watch goes on.
+    std::vector<FileDescriptor> idle;
+    for (int i = 0; i < 100; ++i) idle.push_back(test::ConnectTcp("127.0.0.1", port));
+    const FileDescriptor queued = test::ConnectTcp("127.0.0.1", port);
+    test::SendAll(queued, "GET /metrics HTTP/1.1\r\n\r\n");
+    const size_t flood = service->Output().size();
+    pollfd answer{queued.Get(), POLLIN, 0};
+    EXPECT_EQ(poll(&answer, 1, 2000), 0) << "answered past the connection limit";
+    // Two more watches ended meanwhile.
+    const auto watched = [&](size_t from) { return service->Output().find("HTTP Disconnected", from); };
+    EXPECT_TRUE(WaitFor(*service, [&] {
+        return watched(flood) != std::string::npos && watched(watched(flood) + 1) != std::string::npos;
+    }));
+    idle.clear();
+    EXPECT_TRUE(test::ReadUntilClosed(queued, seconds(60)).starts_with("HTTP/1.1 200 OK\r\n"));
+    EXPECT_TRUE(service->Running()) << service->Errors();
+}
+
 TEST_F(HeadlessAllTest, CommandLinesItCannotFollowExitWith2) {
     const std::string help = "Try 'corvasse --help' for more information.\n";
     const std::string settings = (dir_.Path() / "x.conf").string();
+    const test::LoopbackListener taken("::1");
+    const std::string busy = "[::1]:" + std::to_string(taken.Port()), bad = (dir_.Path() / "bad.conf").string();
+    std::ofstream(bad) << "[Settings]\nmetricsListen=9477\n";
     const struct {
         std::vector<std::string> args;
         std::string errors;
@@ -142,6 +209,14 @@ TEST_F(HeadlessAllTest, CommandLinesItCannotFollowExitWith2) {
         {{"--headless", "--watches", folder_.string()},
          "corvasse: cannot read the settings file \"" + (folder_ / "Corvasse.conf").string() +
              "\": No such file or directory\n"},
+        {{"--headless", "--all", "--watches", folder_.string(), "--metrics", busy},
+         "corvasse: cannot listen for metrics on " + busy + ": Address already in use\n"},
+        {{"--headless", "--settings", bad, "--metrics", "::1:9477"},
+         "corvasse: --metrics takes HOST:PORT, such as 127.0.0.1:9477 or [::1]:9477, not '::1:9477'.\n"},
+        {{"--headless", "--settings", bad},
+         "corvasse: metricsListen=9477 in the settings file must be HOST:PORT, such as 127.0.0.1:9477 or "
+         "[::1]:9477.\n"},
+        {{"--metrics", busy}, "corvasse: --metrics goes with --headless.\n" + help},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.errors);

@@ -19,7 +19,7 @@ struct DirectWatch {
         : components(view, files),
           watch(form, view, boxes, components.settings, components.log, components.web, components.pingClient,
                 components.state, components.results),
-          runner(watch, boxes) {}
+          runner(watch, boxes, components.state) {}
 
     MonitorComponents components;
     Watch watch;
@@ -88,9 +88,16 @@ const WatchSchedule& Monitor::Schedule() const { return parts_->components.sched
 
 void Monitor::CutWatch(std::function<void()> then) { parts_->runner.CutWatch(std::move(then)); }
 
+void Monitor::OnWatchEnded(std::function<void(const WatchOutcome&)> ended) {
+    if (parts_->worker) {
+        parts_->worker->OnWatchEnded(std::move(ended));
+    } else {
+        parts_->direct->runner.OnWatchEnded(std::move(ended));
+    }
+}
+
 void Monitor::OnWatchEnded(std::function<void(const WatchResult&)> ended) {
-    // Only the pool's watches end on a thread of their own.
-    if (parts_->worker) parts_->worker->OnWatchEnded(std::move(ended));
+    OnWatchEnded([ended = std::move(ended)](const WatchOutcome& outcome) { ended(outcome.result); });
 }
 
 void Monitor::SendTestMail() {

@@ -25,6 +25,7 @@ class SettingsStore;
 class WatchCycle;
 class WatchSchedule;
 class WindowThread;
+struct WatchOutcome;
 struct WatchResult;
 struct WatchState;
 
@@ -68,9 +69,11 @@ public:
     // Cuts the running watch and runs then once everything it reported is
     // shown (at once when none runs); the timer is left as it is.
     void CutWatch(std::function<void()> then);
-    // With watches on a pool: ended runs on the window's thread after each
-    // watch that came to a result, behind all it showed. Set before the
-    // first watch.
+    // ended runs after each watch that came to a result: with watches on a
+    // pool on the window's thread, behind all it showed; otherwise at the end
+    // of the watch. Set before the first watch. The outcome is a copy.
+    void OnWatchEnded(std::function<void(const WatchOutcome&)> ended);
+    // The same for what needs only the result.
     void OnWatchEnded(std::function<void(const WatchResult&)> ended);
 
 private:

@@ -15,6 +15,7 @@
 #include "app/view/monitor_view.h"
 #include "app/watch/interval_timer.h"
 #include "app/watch/watch_schedule.h"
+#include "core/watch_outcome.h"
 
 namespace corvasse {
 
@@ -52,6 +53,16 @@ void TakeResult(WatchStatus& status, const WatchResult& result) {
     }
     status.lastTime = result.time;
     status.responseTime = result.responseTime;
+    status.size = result.size;
+}
+
+void TakeResult(WatchStatus& status, const WatchOutcome& outcome) {
+    TakeResult(status, outcome.result);
+    status.certificateExpiry.reset();
+    for (const PeerCertificate& certificate : outcome.certificates) {
+        if (!status.certificateExpiry || certificate.notAfter < *status.certificateExpiry)
+            status.certificateExpiry = certificate.notAfter;
+    }
 }
 
 struct WatchSet::Entry {
@@ -111,7 +122,7 @@ std::unique_ptr<WatchSet::Entry> WatchSet::Make(const WatchFile& file) {
     // A file moved away while watching keeps the values it had; the next
     // Sync drops its watch.
     entry->monitor->Settings().SetLostFile(LostFile::ReadsAsLastRead);
-    entry->monitor->OnWatchEnded([this, raw](const WatchResult& result) { Ended(*raw, result); });
+    entry->monitor->OnWatchEnded([this, raw](const WatchOutcome& outcome) { Ended(*raw, outcome); });
     entry->Load();
     return entry;
 }
@@ -171,9 +182,9 @@ void WatchSet::Tick(Entry& entry) {
     entry.Guard().Run([&] { entry.monitor->Cycle().TimerTick(); });
 }
 
-void WatchSet::Ended(Entry& entry, const WatchResult& result) {
+void WatchSet::Ended(Entry& entry, const WatchOutcome& outcome) {
     if (leaving_.contains(&entry)) return;
-    TakeResult(entry.results, result);
+    TakeResult(entry.results, outcome);
     if (watchEnded_) watchEnded_(StatusOf(entry));
 }
 

@@ -6,6 +6,7 @@
 // them all. Everything here runs on the window's thread.
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -25,6 +26,7 @@ class FiberPool;
 class IntervalTimer;
 class MonitorView;
 class WindowThread;
+struct WatchOutcome;
 
 // What a front end makes for each watch: where its lines and boxes go, and
 // its timer, whose every tick is to call the tick it was made with.
@@ -56,11 +58,17 @@ struct WatchStatus {
     std::optional<ResultTime> downSince;
     // When the next watch runs; none while not watching.
     std::optional<ResultTime> next;
+    // The last watch's page size, and the earliest end of the certificates
+    // it was shown (https only).
+    std::optional<int64_t> size;
+    std::optional<std::chrono::system_clock::time_point> certificateExpiry;
 };
 
 // Takes a result that a watch came to into its status (last, lastTime,
-// responseTime, downSince): a run of failures goes on across offline results.
+// responseTime, size, downSince): a run of failures goes on across offline
+// results. With the outcome, also the certificates it was shown.
 void TakeResult(WatchStatus& status, const WatchResult& result);
+void TakeResult(WatchStatus& status, const WatchOutcome& outcome);
 
 // Whether Sync starts the watches it adds.
 enum class NewWatches { Start, Stopped };
@@ -119,7 +127,7 @@ private:
     std::unique_ptr<Entry> Make(const WatchFile& file);
     bool Start(Entry& entry);
     void Tick(Entry& entry);
-    void Ended(Entry& entry, const WatchResult& result);
+    void Ended(Entry& entry, const WatchOutcome& outcome);
     // Stops the watch and lets it go once everything it reported is shown.
     void Drop(std::unique_ptr<Entry> entry);
     WatchStatus StatusOf(const Entry& entry) const;

@@ -94,13 +94,13 @@ void WatchWorker::Work() {
                 // Cut: nothing to report and nothing to count.
             }
         }
-        std::optional<WatchResult> result;
+        std::optional<WatchOutcome> outcome;
         // A watch that came to no result leaves the time unstamped.
         if (request.job == Job::Watch && components_.state.outcome.result.time != ResultTime{}) {
-            result = components_.state.outcome.result;
+            outcome = components_.state.outcome;
         }
         // Behind every call the watch handed over.
-        windowThread_.Post([this, number, result = std::move(result)] { Shown(number, result); });
+        windowThread_.Post([this, number, outcome = std::move(outcome)] { Shown(number, outcome); });
         lock.lock();
         running_.reset();
     }
@@ -110,9 +110,9 @@ void WatchWorker::Work() {
     changed_.notify_all();
 }
 
-void WatchWorker::Shown(uint64_t number, const std::optional<WatchResult>& result) {
+void WatchWorker::Shown(uint64_t number, const std::optional<WatchOutcome>& outcome) {
     shown_ = number;
-    if (ended_ && result) ended_(*result);
+    if (ended_ && outcome) ended_(*outcome);
     std::vector<std::function<void()>> due;
     std::erase_if(afterCut_, [&](auto& entry) {
         if (entry.first > number) return false;

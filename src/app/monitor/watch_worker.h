@@ -53,7 +53,7 @@ public:
     // ended runs on the window's thread behind everything a watch reported,
     // for each watch that came to a result (not one cut before it, nor one
     // that refused its address). Set before the first watch.
-    void OnWatchEnded(std::function<void(const WatchResult&)> ended) { ended_ = std::move(ended); }
+    void OnWatchEnded(std::function<void(const WatchOutcome&)> ended) { ended_ = std::move(ended); }
 
     // The parts the watches run over; the settings store and the log may
     // also be used on the window's thread, the rest only between watches.
@@ -74,7 +74,7 @@ private:
     // The job on the pool: runs the waiting requests until none waits.
     void Work();
     // On the window's thread, once everything the watch reported is shown.
-    void Shown(uint64_t number, const std::optional<WatchResult>& result);
+    void Shown(uint64_t number, const std::optional<WatchOutcome>& outcome);
 
     const FormFields& form_;
     WindowThread& windowThread_;
@@ -91,7 +91,7 @@ private:
     uint64_t shown_ = 0;
     // What a cut runs once the watch of that number is shown.
     std::vector<std::pair<uint64_t, std::function<void()>>> afterCut_;
-    std::function<void(const WatchResult&)> ended_;
+    std::function<void(const WatchOutcome&)> ended_;
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -94,6 +94,9 @@ inline constexpr SettingKey intervalSeconds{"intervalSeconds"};
 // Opt-in, in Corvasse.conf alone: "Start all watches when Corvasse starts",
 // "y" or deleted.
 inline constexpr SettingKey startAll{"startAll"};
+// Set by hand only, read when the service starts: where it serves its
+// metrics ("127.0.0.1:9477"), as its option --metrics does.
+inline constexpr SettingKey metricsListen{"metricsListen"};
 }  // namespace setting
 
 // The values every watch of a settings folder shares, those of "SMTP

@@ -31,7 +31,7 @@ protected:
 
     test::FakeTimer timer;
     ScheduledTimer scheduledTimer{timer, schedule};
-    DirectWatchRunner runner{watch, boxes};
+    DirectWatchRunner runner{watch, boxes, state};
     WatchCycle cycle{form, view, boxes, scheduledTimer, runner, settings, schedule};
 };
 

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 const ResultTime kAt{1'765'289'000'000ms};
 
 WatchStatus Watch(const char* name, const char* address, std::optional<ResultTime> downSince, bool watching = true) {
-    return {name, "", address, watching, downSince ? LastResult::Down : LastResult::Up, kAt, {}, downSince, {}};
+    return {name, "", address, watching, downSince ? LastResult::Down : LastResult::Up, kAt, {}, downSince, {}, {}, {}};
 }
 
 TEST(TrayTipTest, TellsHowManyRunAndWhichAreDown) {

@@ -15,7 +15,8 @@ const ResultTime kAt{1'765'289'000'000ms};
 
 WatchStatus Status(bool watching, LastResult last, std::optional<std::chrono::microseconds> responseTime = {},
                    std::optional<ResultTime> downSince = {}, std::optional<ResultTime> next = {}) {
-    WatchStatus status{"shop", "/c/shop.conf", "http://shop/", watching, last, kAt, responseTime, downSince, next};
+    WatchStatus status{"shop",       "/c/shop.conf", "http://shop/", watching, last, kAt,
+                       responseTime, downSince,      next,           {},       {}};
     if (last == LastResult::Unknown) status.lastTime.reset();
     return status;
 }
