@@ -19,6 +19,8 @@ packages=(
   nginx-light python3-aiosmtpd dovecot-pop3d openssl
   # ping tests, namespaces (nft drops packets in them), fetch comparison, screenshots
   iputils-ping iproute2 nftables curl xvfb x11-apps x11-utils imagemagick
+  # the window's start is timed through Xlib
+  libx11-dev
   # systemd-analyze checks the installed user units; man and groff render the manual pages
   systemd man-db groff-base
   # a real system tray (XEmbed) under Xvfb for the tray tests; keys typed into the program's window
