@@ -161,10 +161,11 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     QApplication::setApplicationName("Corvasse");
     QApplication::setDesktopFileName("corvasse");
-    QApplication::setWindowIcon(corvasse::AppIcon());
 
     auto window = std::make_unique<corvasse::MainWindow>(files);
     window->show();
+    // Once the window is up: the icon is read from its image then.
+    QApplication::setWindowIcon(corvasse::AppIcon());
     std::unique_ptr<QSocketNotifier> showRequests;
     if (instance) {
         showRequests = std::make_unique<QSocketNotifier>(instance->ListenerFd(), QSocketNotifier::Read);

@@ -92,7 +92,6 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
         }
     };
     setWindowTitle(FromBytes(MainWindowTitle(shownWatch_.name)));
-    setWindowIcon(AppIcon());
     // Only closing this window ends the program (see closeEvent): closing the
     // About box while this window is hidden to the tray must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -114,8 +113,7 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
     logViewer_ = new corvasse::LogViewer(log_, guard_, this);
-    aboutBox_ = std::make_unique<corvasse::AboutBox>();
-    CreateTrayIcon();
+    // The About box, the icons and the tray wait until the window is up (FinishStart).
 }
 
 MainWindow::~MainWindow() {
@@ -449,13 +447,23 @@ void MainWindow::CreateTrayIcon() {
 
     trayIcon_ = std::make_unique<TrayIcon>(this);
     trayIcon_->InstallMinimizeLogic();
-    trayIcon_->SetHint(QApplication::applicationName());
-    trayIcon_->SetIcon(AppIcon());
+    // The tip and the icon: the application's, or what the watches said before there was an icon.
+    ShowTrayState();
     trayIcon_->LeftPopupMenu = pmnLeft;
     trayIcon_->RightPopupMenu = pmnRight;
     trayIcon_->SetWindowVisible(true);
     trayIcon_->SetActive(true);
     trayIcon_->SetShowOnLeftClick(true);
+}
+
+TrayIcon& MainWindow::Tray() {
+    if (!trayIcon_) CreateTrayIcon();
+    return *trayIcon_;
+}
+
+corvasse::AboutBox& MainWindow::AboutBox() {
+    if (!aboutBox_) aboutBox_ = std::make_unique<corvasse::AboutBox>();
+    return *aboutBox_;
 }
 
 void MainWindow::CreateStatusBar() {
@@ -554,6 +562,8 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (shown_) return;
     shown_ = true;
     guard_.Run([this] { FormShow(); });
+    // The window is mapped once this event returns; what it does not draw comes after.
+    QTimer::singleShot(0, this, [this] { guard_.Run([this] { FinishStart(); }); });
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
@@ -578,6 +588,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::FormShow() {
     monitor_->Form().Load();
     unsaved_ = false;
+}
+
+void MainWindow::FinishStart() {
+    setWindowIcon(AppIcon());
+    Tray();
     if (StartsAllWatches(settingsFolder_)) StartAllWatches();
 }
 
@@ -611,7 +626,7 @@ void MainWindow::Timer1Timer() { monitor_->Cycle().TimerTick(); }
 
 void MainWindow::mnuAbortConnection1Click() { monitor_->Cycle().AbortConnection(); }
 
-void MainWindow::mnuMinimizeClick() { trayIcon_->SetWindowVisible(false); }
+void MainWindow::mnuMinimizeClick() { Tray().SetWindowVisible(false); }
 
 void MainWindow::mnuViewLog1Click() { logViewer_->ShowLog(); }
 
@@ -623,7 +638,7 @@ void MainWindow::mnuHistoryClick() {
     historyWindow_->ShowHistory({files_.history, settings.FilePath(), ReadWatchSpec(*this, settings).target});
 }
 
-void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }
+void MainWindow::mnuAboutClick() { AboutBox().ShowAbout(); }
 
 void MainWindow::btnTestMailClick() { monitor_->SendTestMail(); }
 
@@ -820,7 +835,7 @@ bool MainWindow::MayLeaveShownWatch(const std::string& next) {
 }
 
 void MainWindow::ShowWindowAgain() {
-    trayIcon_->SetWindowVisible(true);
+    Tray().SetWindowVisible(true);
     raise();
     activateWindow();
 }
