@@ -45,6 +45,7 @@
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
 #include "ui/history_window.h"
+#include "ui/history_window_module.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_interval_timer.h"
@@ -633,7 +634,7 @@ void MainWindow::mnuViewLog1Click() { logViewer_->ShowLog(); }
 void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
 
 void MainWindow::mnuHistoryClick() {
-    if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
+    if (historyWindow_ == nullptr) historyWindow_ = NewHistoryWindow(guard_, this);
     SettingsStore& settings = monitor_->Settings();
     historyWindow_->ShowHistory({files_.history, settings.FilePath(), ReadWatchSpec(*this, settings).target});
 }
@@ -911,7 +912,7 @@ void MainWindow::ShowWatchHistory(const std::string& name) {
     }
     const std::optional<WatchStatus> status = watchSet_->Status(name);
     if (!status) return;
-    if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
+    if (historyWindow_ == nullptr) historyWindow_ = NewHistoryWindow(guard_, this);
     historyWindow_->ShowHistory({files_.history, status->file, status->address});
 }
 
