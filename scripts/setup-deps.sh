@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build (Qt Charts' CMake package asks for Qt OpenGL's, which Debian ships apart)
   cmake ninja-build g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libssl-dev libsqlite3-dev
+  # fontconfig starts beside Qt at the window's start
+  libfontconfig-dev
   # tests and benchmarks (check_http: what check_corvasse is compared with; sqlite3: what the history's
   # recording is compared with, and what a benchmark reads the history with)
   libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic sqlite3
