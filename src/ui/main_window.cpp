@@ -579,6 +579,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
+    closed_ = true;
     trayIcon_.reset();  // removes the icon from the tray
     // Closing the main window by any means ends the program, other windows included.
     QCoreApplication::quit();
@@ -592,6 +593,8 @@ void MainWindow::FormShow() {
 }
 
 void MainWindow::FinishStart() {
+    // Closed before it was up: no icon comes back to the tray.
+    if (closed_) return;
     setWindowIcon(AppIcon());
     Tray();
     if (StartsAllWatches(settingsFolder_)) StartAllWatches();

@@ -218,6 +218,7 @@ private:
     int progressMax_ = 100;
     int progressPosition_ = 0;
     bool shown_ = false;
+    bool closed_ = false;
 
     // The user changed a field since the shown watch was loaded or saved.
     bool unsaved_ = false;
