@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build (Qt Charts' CMake package asks for Qt OpenGL's, which Debian ships apart)
   cmake ninja-build g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libssl-dev libsqlite3-dev
+  # fontconfig starts beside Qt at the window's start
+  libfontconfig-dev
   # tests and benchmarks (check_http: what check_corvasse is compared with; sqlite3: what the history's
   # recording is compared with, and what a benchmark reads the history with)
   libgtest-dev libgmock-dev libbenchmark-dev monitoring-plugins-basic sqlite3
@@ -21,6 +23,8 @@ packages=(
   nginx-light python3-aiosmtpd dovecot-pop3d openssl
   # ping tests, namespaces (nft drops packets in them), fetch comparison, screenshots
   iputils-ping iproute2 nftables curl xvfb x11-apps x11-utils imagemagick
+  # the window's start is timed through Xlib
+  libx11-dev
   # systemd-analyze checks the installed user units; man and groff render the manual pages
   systemd man-db groff-base
   # a real system tray (XEmbed) under Xvfb for the tray tests; keys typed into the program's window

@@ -5,7 +5,9 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <thread>
 
+#include <fontconfig/fontconfig.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -169,15 +171,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvasse: %s; a second window for these settings is not prevented.\n", error.what());
     }
 
+    // Fontconfig reads its configuration and font caches, a third of what
+    // the window's first text waits for, while Qt connects to the display.
+    std::thread fontconfig([] { FcInit(); });
     QApplication app(argc, argv);
+    fontconfig.join();
     // Qt sets the locale from the environment; the core's date texts rely on it too.
     std::setlocale(LC_ALL, "");
     QApplication::setApplicationName("Corvasse");
     QApplication::setDesktopFileName("corvasse");
-    QApplication::setWindowIcon(corvasse::AppIcon());
 
     auto window = std::make_unique<corvasse::MainWindow>(files);
     window->show();
+    // Once the window is up: the icon is read from its image then.
+    QApplication::setWindowIcon(corvasse::AppIcon());
     std::unique_ptr<QSocketNotifier> showRequests;
     if (instance) {
         showRequests = std::make_unique<QSocketNotifier>(instance->ListenerFd(), QSocketNotifier::Read);

@@ -56,7 +56,9 @@ public:
 
     // Reads the watch's history afresh and shows it, or only brings the
     // window to the front with it. A watch without history shows why.
-    void ShowHistory(const HistoryWatch& watch);
+    // Virtual, so that the main window calls it in the window's own module
+    // (ui/history_window_module.h) without linking its code.
+    virtual void ShowHistory(const HistoryWatch& watch);
 
 private:
     void CreateControls();

@@ -45,6 +45,7 @@
 #include "ui/about_box.h"
 #include "ui/app_icon.h"
 #include "ui/history_window.h"
+#include "ui/history_window_module.h"
 #include "ui/log_viewer.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_interval_timer.h"
@@ -92,7 +93,6 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
         }
     };
     setWindowTitle(FromBytes(MainWindowTitle(shownWatch_.name)));
-    setWindowIcon(AppIcon());
     // Only closing this window ends the program (see closeEvent): closing the
     // About box while this window is hidden to the tray must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -114,8 +114,7 @@ MainWindow::MainWindow(const MonitorFiles& files, Dialogs* dialogs, QWidget* par
     // The tick guards itself: its error box counts as a box the tick opened.
     Timer1->OnTimer = [this] { Timer1Timer(); };
     logViewer_ = new corvasse::LogViewer(log_, guard_, this);
-    aboutBox_ = std::make_unique<corvasse::AboutBox>();
-    CreateTrayIcon();
+    // The About box, the icons and the tray wait until the window is up (FinishStart).
 }
 
 MainWindow::~MainWindow() {
@@ -461,13 +460,23 @@ void MainWindow::CreateTrayIcon() {
 
     trayIcon_ = std::make_unique<TrayIcon>(this);
     trayIcon_->InstallMinimizeLogic();
-    trayIcon_->SetHint(QApplication::applicationName());
-    trayIcon_->SetIcon(AppIcon());
+    // The tip and the icon: the application's, or what the watches said before there was an icon.
+    ShowTrayState();
     trayIcon_->LeftPopupMenu = pmnLeft;
     trayIcon_->RightPopupMenu = pmnRight;
     trayIcon_->SetWindowVisible(true);
     trayIcon_->SetActive(true);
     trayIcon_->SetShowOnLeftClick(true);
+}
+
+TrayIcon& MainWindow::Tray() {
+    if (!trayIcon_) CreateTrayIcon();
+    return *trayIcon_;
+}
+
+corvasse::AboutBox& MainWindow::AboutBox() {
+    if (!aboutBox_) aboutBox_ = std::make_unique<corvasse::AboutBox>();
+    return *aboutBox_;
 }
 
 void MainWindow::CreateStatusBar() {
@@ -566,6 +575,8 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (shown_) return;
     shown_ = true;
     guard_.Run([this] { FormShow(); });
+    // The window is mapped once this event returns; what it does not draw comes after.
+    QTimer::singleShot(0, this, [this] { guard_.Run([this] { FinishStart(); }); });
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
@@ -580,6 +591,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
+    closed_ = true;
     trayIcon_.reset();  // removes the icon from the tray
     // Closing the main window by any means ends the program, other windows included.
     QCoreApplication::quit();
@@ -590,6 +602,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::FormShow() {
     monitor_->Form().Load();
     unsaved_ = false;
+}
+
+void MainWindow::FinishStart() {
+    // Closed before it was up: no icon comes back to the tray.
+    if (closed_) return;
+    setWindowIcon(AppIcon());
+    Tray();
     if (StartsAllWatches(settingsFolder_)) StartAllWatches();
 }
 
@@ -623,19 +642,19 @@ void MainWindow::Timer1Timer() { monitor_->Cycle().TimerTick(); }
 
 void MainWindow::mnuAbortConnection1Click() { monitor_->Cycle().AbortConnection(); }
 
-void MainWindow::mnuMinimizeClick() { trayIcon_->SetWindowVisible(false); }
+void MainWindow::mnuMinimizeClick() { Tray().SetWindowVisible(false); }
 
 void MainWindow::mnuViewLog1Click() { logViewer_->ShowLog(); }
 
 void MainWindow::mnuClearLog1Click() { logViewer_->ClearLog(); }
 
 void MainWindow::mnuHistoryClick() {
-    if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
+    if (historyWindow_ == nullptr) historyWindow_ = NewHistoryWindow(guard_, this);
     SettingsStore& settings = monitor_->Settings();
     historyWindow_->ShowHistory({files_.history, settings.FilePath(), ReadWatchSpec(*this, settings).target});
 }
 
-void MainWindow::mnuAboutClick() { aboutBox_->ShowAbout(); }
+void MainWindow::mnuAboutClick() { AboutBox().ShowAbout(); }
 
 void MainWindow::btnTestMailClick() { monitor_->SendTestMail(); }
 
@@ -832,7 +851,7 @@ bool MainWindow::MayLeaveShownWatch(const std::string& next) {
 }
 
 void MainWindow::ShowWindowAgain() {
-    trayIcon_->SetWindowVisible(true);
+    Tray().SetWindowVisible(true);
     raise();
     activateWindow();
 }
@@ -908,7 +927,7 @@ void MainWindow::ShowWatchHistory(const std::string& name) {
     }
     const std::optional<WatchStatus> status = watchSet_->Status(name);
     if (!status) return;
-    if (historyWindow_ == nullptr) historyWindow_ = new corvasse::HistoryWindow(guard_, {}, {}, this);
+    if (historyWindow_ == nullptr) historyWindow_ = NewHistoryWindow(guard_, this);
     historyWindow_->ShowHistory({files_.history, status->file, status->address});
 }
 

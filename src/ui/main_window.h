@@ -87,10 +87,12 @@ public:
     corvasse::LogViewer& LogViewer() { return *logViewer_; }
     // Made when "History..." is first chosen; null before.
     corvasse::HistoryWindow* HistoryWindow() { return historyWindow_; }
-    corvasse::AboutBox& AboutBox() { return *aboutBox_; }
+    // Made when first asked for.
+    corvasse::AboutBox& AboutBox();
     // "Corvasse Watches", made when first asked for.
     corvasse::WatchListWindow& WatchList();
-    const TrayIcon& Tray() const { return *trayIcon_; }
+    // Made once the window is up, or when asked for before.
+    TrayIcon& Tray();
     // Shows the window again (from the tray, or minimised) and brings it to
     // the front.
     void ShowWindowAgain();
@@ -125,6 +127,8 @@ private:
 
     // Handlers, named after their component and event.
     void FormShow();
+    // After the first show: what the window does not need to draw.
+    void FinishStart();
     void btnSaveClick();
     void btnOkayClick();
     void btnCancelClick();
@@ -214,6 +218,7 @@ private:
     int progressMax_ = 100;
     int progressPosition_ = 0;
     bool shown_ = false;
+    bool closed_ = false;
 
     // The user changed a field since the shown watch was loaded or saved.
     bool unsaved_ = false;

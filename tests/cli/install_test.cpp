@@ -29,6 +29,8 @@ TEST(InstallTest, AUserWhoCannotWriteTheBuildFolderInstallsUnitsThatFindTheProgr
                              "share/man/man1/check_corvasse.1"}) {
         EXPECT_TRUE(std::filesystem::exists(prefix.Path() / file)) << file;
     }
+    // Where the installed program looks for the History window's module.
+    EXPECT_TRUE(std::filesystem::exists(prefix.Path() / "bin" / CORVASSE_MODULES_FROM_BIN / "history_window.so"));
 
     // systemd resolves each unit's program from where the unit is, and
     // reports a command that is not there.

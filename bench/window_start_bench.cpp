@@ -1,0 +1,158 @@
+// How soon the window is up, as a user sees it: the time from starting
+// `corvasse --settings F` until its main window is mapped and viewable on an
+// X server of its own (Xvfb, with a tray), polled through Xlib every 0.5 ms,
+// beside a plain Qt program that shows one empty 617x480 QMainWindow titled
+// "Corvasse" (minimal_window, built with the same flags). The two take turns,
+// the order swapped each round, so that a load that changes meanwhile weighs
+// on both alike; each is ended once its window shows.
+//
+// BM_WindowVisible: 20 rounds. Counters: the median time of each
+// (corvasse_ms, minimal_ms), their ratio, and the machine's load (the
+// 1-minute load average when it ended, load1).
+
+#include <benchmark/benchmark.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/settings/settings_store.h"
+#include "support/temp_dir.h"
+#include "support/virtual_desktop.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kPollInterval = std::chrono::microseconds(500);
+constexpr auto kStartLimit = std::chrono::seconds(20);
+
+// A window may go between the listing of the root's children and the
+// questions about it; that is no failure.
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double LoadAverage() {
+    std::ifstream loadavg("/proc/loadavg");
+    double load = 0;
+    loadavg >> load;
+    return load;
+}
+
+// The process that owns a top-level window, as it says itself (_NET_WM_PID).
+long WindowPid(Display* display, Window window, Atom pidAtom) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = -1;
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
+        data != nullptr) {
+        if (type == XA_CARDINAL && format == 32 && count == 1) pid = *reinterpret_cast<long*>(data);
+    }
+    if (data != nullptr) XFree(data);
+    return pid;
+}
+
+bool WindowViewable(Display* display, pid_t pid, Atom pidAtom) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) return false;
+    bool viewable = false;
+    for (unsigned int i = 0; i < count && !viewable; ++i) {
+        XWindowAttributes attributes;
+        viewable = WindowPid(display, children[i], pidAtom) == pid &&
+                   XGetWindowAttributes(display, children[i], &attributes) != 0 && attributes.map_state == IsViewable;
+    }
+    if (children != nullptr) XFree(children);
+    return viewable;
+}
+
+// Starts the program, waits for its window, ends it; the milliseconds from
+// the start to the window.
+double TimeToWindow(Display* display, Atom pidAtom, const std::vector<std::string>& argv,
+                    const std::filesystem::path& workingDir) {
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        if (chdir(workingDir.c_str()) != 0) _exit(127);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    double ms = -1;
+    while (Clock::now() - start < kStartLimit) {
+        if (WindowViewable(display, pid, pidAtom)) {
+            ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            break;
+        }
+        if (waitpid(pid, nullptr, WNOHANG) == pid) throw std::runtime_error(argv[0] + std::string(" ended early"));
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    if (ms < 0) throw std::runtime_error(argv[0] + std::string(" showed no window"));
+    return ms;
+}
+
+void BM_WindowVisible(benchmark::State& state) {
+    corvasse::test::VirtualDesktop desktop;
+    unsetenv("QT_QPA_PLATFORM");
+    Display* display = XOpenDisplay(desktop.Display().c_str());
+    if (display == nullptr) throw std::runtime_error("cannot open " + desktop.Display());
+    XSetErrorHandler(IgnoreXError);
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+
+    corvasse::test::TempDir dir;
+    // Where the program keeps its history and its window's lock.
+    setenv("XDG_STATE_HOME", dir.Path().c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+    const std::filesystem::path settings = dir.Path() / "Corvasse.conf";
+    corvasse::SettingsStore::AtFile(settings).WriteSetting("Settings", "url2watch", "http://127.0.0.1:1/");
+    const std::vector<std::string> programs[2] = {{CORVASSE_BINARY, "--settings", settings.string()},
+                                                  {MINIMAL_WINDOW_BINARY}};
+    std::vector<double> ms[2];
+    bool corvasseFirst = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const int which = (turn == 0) == corvasseFirst ? 0 : 1;
+            ms[which].push_back(TimeToWindow(display, pidAtom, programs[which], dir.Path()));
+        }
+        corvasseFirst = !corvasseFirst;
+    }
+    XCloseDisplay(display);
+    state.counters["corvasse_ms"] = Median(ms[0]);
+    state.counters["minimal_ms"] = Median(ms[1]);
+    state.counters["ratio"] = Median(ms[0]) / Median(ms[1]);
+    state.counters["load1"] = LoadAverage();
+}
+BENCHMARK(BM_WindowVisible)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
