@@ -46,6 +46,7 @@
 #include <unistd.h>
 
 #include "app/settings/settings_store.h"
+#include "bench_stats.h"
 #include "process_cost.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
@@ -55,6 +56,8 @@
 
 namespace {
 
+using corvasse::bench::LoadAverage;
+using corvasse::bench::Median;
 using corvasse::bench::ProcessCost;
 using corvasse::test::ChildProcess;
 using corvasse::test::ScopedEnvironment;
@@ -73,18 +76,6 @@ std::unique_ptr<corvasse::test::NginxServer> server;
 std::unique_ptr<corvasse::test::TempDir> dir;
 std::filesystem::path plainSettings;
 std::filesystem::path httpsSettings;
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double LoadAverage() {
-    std::ifstream loadavg("/proc/loadavg");
-    double load = 0;
-    loadavg >> load;
-    return load;
-}
 
 // The medians of two commands run in turns, one pair per iteration.
 struct Pair {

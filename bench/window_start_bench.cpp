@@ -15,10 +15,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -30,11 +28,14 @@
 #include <unistd.h>
 
 #include "app/settings/settings_store.h"
+#include "bench_stats.h"
 #include "support/temp_dir.h"
 #include "support/virtual_desktop.h"
 
 namespace {
 
+using corvasse::bench::LoadAverage;
+using corvasse::bench::Median;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kPollInterval = std::chrono::microseconds(500);
@@ -43,18 +44,6 @@ constexpr auto kStartLimit = std::chrono::seconds(20);
 // A window may go between the listing of the root's children and the
 // questions about it; that is no failure.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double LoadAverage() {
-    std::ifstream loadavg("/proc/loadavg");
-    double load = 0;
-    loadavg >> load;
-    return load;
-}
 
 // The process that owns a top-level window, as it says itself (_NET_WM_PID).
 long WindowPid(Display* display, Window window, Atom pidAtom) {
