@@ -272,7 +272,7 @@ std::vector<std::string> AlertDelivery::SendOn(NoticeChannel channel, const Outg
     view_.AddStatusLine(std::string(sendingText));
     PostPush(channel == NoticeChannel::Ntfy ? NtfyRequest(outgoing.notice, channels.ntfyUrl, channels.ntfyToken)
                                             : WebhookRequest(outgoing.notice, channels.webhookUrl),
-             channels);
+             channels, mail.family);
     return {};
 }
 

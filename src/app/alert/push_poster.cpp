@@ -6,10 +6,10 @@
 
 namespace corvasse {
 
-void PostPush(const PushRequest& request, const ChannelSettings& channels) {
+void PostPush(const PushRequest& request, const ChannelSettings& channels, AddressFamily family) {
     HttpClient client;
     client.AllowHttps = channels.httpsAllowed;
-    client.Family = channels.family;
+    client.Family = family;
     client.ConnectTimeout = static_cast<int>(kPushConnectTimeout.count());
     client.ReadTimeout = static_cast<int>(kPushReadTimeout.count());
     client.FetchTimeout = kPushFetchTimeout;

@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "common/address_family.h"
+
 namespace corvasse {
 
 // How long a push may wait to connect, for each read, and in all: a channel
@@ -20,6 +22,6 @@ struct PushRequest;
 // HttpProtocolError; for an https:// address without "allowHttps",
 // IOHandlerPropInvalidError; every connection error; AbortedError when the
 // running work is cut.
-void PostPush(const PushRequest& request, const ChannelSettings& channels);
+void PostPush(const PushRequest& request, const ChannelSettings& channels, AddressFamily family);
 
 }  // namespace corvasse

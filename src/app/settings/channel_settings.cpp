@@ -15,12 +15,6 @@ std::string Setting(const SettingsStore& settings, const SettingKey& key) {
     return value == kAbsentSetting ? std::string() : Trim(value);
 }
 
-AddressFamily FamilyOf(const std::string& value) {
-    if (value == kIpFamilyIPv4) return AddressFamily::IPv4;
-    if (value == kIpFamilyIPv6) return AddressFamily::IPv6;
-    return AddressFamily::Any;
-}
-
 }  // namespace
 
 ChannelSettings ReadChannelSettings(const SettingsStore& settings) {
@@ -29,7 +23,6 @@ ChannelSettings ReadChannelSettings(const SettingsStore& settings) {
     channels.ntfyToken = Setting(settings, setting::ntfyToken);
     channels.webhookUrl = Setting(settings, setting::webhookUrl);
     channels.httpsAllowed = IsSettingOn(settings, setting::allowHttps);
-    channels.family = FamilyOf(ReadSetting(settings, setting::ipFamily));
     return channels;
 }
 
@@ -39,9 +32,6 @@ ChannelSettings FormChannelSettings(const FormFields& form, const SettingsStore&
     channels.ntfyToken = Setting(settings, setting::ntfyToken);
     channels.webhookUrl = Trim(form.Text(Field::txtWebhookUrl));
     channels.httpsAllowed = form.Checked(Field::ckAllowHttps);
-    const std::string family = form.Text(Field::cboAddressFamily);
-    if (family == kAddressFamilyChoices[1]) channels.family = AddressFamily::IPv4;
-    if (family == kAddressFamilyChoices[2]) channels.family = AddressFamily::IPv6;
     return channels;
 }
 

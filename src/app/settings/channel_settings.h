@@ -2,13 +2,12 @@
 // Where notices go beside the mail: a push to an ntfy topic ("ntfyUrl", with
 // an access token "ntfyToken" set by hand) and a webhook for a chat
 // ("webhookUrl"). Each is off while its address is empty or missing. The
-// watch's https and address family settings hold for them as for the watch.
+// watch's https setting holds for them as for the watch, and its address
+// family as for the mail (MailSettings::family).
 
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "common/address_family.h"
 
 namespace corvasse {
 
@@ -21,7 +20,6 @@ struct ChannelSettings {
     std::string webhookUrl;
     // "allowHttps": without it an https:// address fails as the watch's does.
     bool httpsAllowed = false;
-    AddressFamily family = AddressFamily::Any;
 
     // Whether any channel is set.
     bool Any() const { return !ntfyUrl.empty() || !webhookUrl.empty(); }
