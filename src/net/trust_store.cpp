@@ -4,10 +4,8 @@
 #include <filesystem>
 #include <string_view>
 
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
-
 #include "common/byte_string.h"
+#include "net/openssl_library.h"
 
 namespace corvasse {
 
@@ -44,12 +42,13 @@ bool HoldsHashedCertificates(const std::string& folders) {
 }
 
 void LoadTrustedCertificates(ssl_ctx_st* context) {
-    const char* folders = std::getenv(X509_get_default_cert_dir_env());
-    if (folders == nullptr) folders = X509_get_default_cert_dir();
-    if (std::getenv(X509_get_default_cert_file_env()) == nullptr && HoldsHashedCertificates(folders)) {
-        SSL_CTX_load_verify_dir(context, folders);
+    const OpenSslLibrary& ssl = OpenSsl();
+    const char* folders = std::getenv(ssl.X509_get_default_cert_dir_env());
+    if (folders == nullptr) folders = ssl.X509_get_default_cert_dir();
+    if (std::getenv(ssl.X509_get_default_cert_file_env()) == nullptr && HoldsHashedCertificates(folders)) {
+        ssl.SSL_CTX_load_verify_dir(context, folders);
     } else {
-        SSL_CTX_set_default_verify_paths(context);
+        ssl.SSL_CTX_set_default_verify_paths(context);
     }
 }
 
