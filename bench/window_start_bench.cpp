@@ -1,13 +1,15 @@
 // How soon the window is up, as a user sees it: the time from starting
 // `corvasse --settings F` until its main window is mapped and viewable on an
 // X server of its own (Xvfb, with a tray), polled through Xlib every 0.5 ms,
-// beside a plain Qt program that shows one empty 617x480 QMainWindow titled
-// "Corvasse" (minimal_window, built with the same flags). The two take turns,
-// the order swapped each round, so that a load that changes meanwhile weighs
-// on both alike; each is ended once its window shows.
+// beside two plain Qt programs built with the same flags: minimal_window
+// shows one empty 617x480 QMainWindow titled "Corvasse", same_widgets_window
+// the widgets Corvasse's window opens with and nothing behind them. The three
+// take turns, the first of them moving on each round, so that a load that
+// changes meanwhile weighs on all alike; each is ended once its window shows.
 //
-// BM_WindowVisible: 20 rounds. Counters: the median time of each
-// (corvasse_ms, minimal_ms), their ratio, and the machine's load (the
+// BM_WindowVisible: 21 rounds. Counters: the median time of each
+// (corvasse_ms, minimal_ms, same_widgets_ms), corvasse's ratio to the first
+// (ratio) and to the second (same_widgets_ratio), and the machine's load (the
 // 1-minute load average when it ended, load1).
 
 #include <benchmark/benchmark.h>
@@ -123,24 +125,27 @@ void BM_WindowVisible(benchmark::State& state) {
     setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
     const std::filesystem::path settings = dir.Path() / "Corvasse.conf";
     corvasse::SettingsStore::AtFile(settings).WriteSetting("Settings", "url2watch", "http://127.0.0.1:1/");
-    const std::vector<std::string> programs[2] = {{CORVASSE_BINARY, "--settings", settings.string()},
-                                                  {MINIMAL_WINDOW_BINARY}};
-    std::vector<double> ms[2];
-    bool corvasseFirst = true;
+    constexpr int kPrograms = 3;
+    const std::vector<std::string> programs[kPrograms] = {
+        {CORVASSE_BINARY, "--settings", settings.string()}, {MINIMAL_WINDOW_BINARY}, {SAME_WIDGETS_BINARY}};
+    std::vector<double> ms[kPrograms];
+    int first = 0;
     for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const int which = (turn == 0) == corvasseFirst ? 0 : 1;
+        for (int turn = 0; turn < kPrograms; ++turn) {
+            const int which = (first + turn) % kPrograms;
             ms[which].push_back(TimeToWindow(display, pidAtom, programs[which], dir.Path()));
         }
-        corvasseFirst = !corvasseFirst;
+        first = (first + 1) % kPrograms;
     }
     XCloseDisplay(display);
     state.counters["corvasse_ms"] = Median(ms[0]);
     state.counters["minimal_ms"] = Median(ms[1]);
+    state.counters["same_widgets_ms"] = Median(ms[2]);
     state.counters["ratio"] = Median(ms[0]) / Median(ms[1]);
+    state.counters["same_widgets_ratio"] = Median(ms[0]) / Median(ms[2]);
     state.counters["load1"] = LoadAverage();
 }
-BENCHMARK(BM_WindowVisible)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WindowVisible)->Iterations(21)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
