@@ -1,7 +1,12 @@
 #include "support/server_process.h"
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -28,6 +33,45 @@ SocketAddress Address(const std::string& host, int port) {
     std::optional<SocketAddress> address = SocketAddress::FromText(host, static_cast<uint16_t>(port));
     if (!address) throw std::runtime_error("not an IP address: " + host);
     return *address;
+}
+
+// The inodes of the TCP sockets, IPv4 and IPv6, that listen on port.
+std::set<unsigned long> ListeningSockets(int port) {
+    constexpr char kListen[] = "0A";
+    std::set<unsigned long> inodes;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream rows(table);
+        std::string row;
+        std::getline(rows, row);  // the heading
+        while (std::getline(rows, row)) {
+            std::istringstream fields(row);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout;
+            unsigned long inode = 0;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+            const size_t colon = local.rfind(':');
+            if (state == kListen && colon != std::string::npos &&
+                std::stoi(local.substr(colon + 1), nullptr, 16) == port) {
+                inodes.insert(inode);
+            }
+        }
+    }
+    return inodes;
+}
+
+// True when the process pid holds a socket that listens on port: what accepts
+// there is that process, not another that took the port first.
+bool HoldsListener(int pid, int port) {
+    const std::set<unsigned long> listening = ListeningSockets(port);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string target = std::filesystem::read_symlink(it->path(), error).string();
+        unsigned long inode = 0;
+        if (!error && std::sscanf(target.c_str(), "socket:[%lu]", &inode) == 1 && listening.count(inode) != 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -85,7 +129,7 @@ ServerProcess::Readiness ServerProcess::WaitUntilAccepting(const std::string& ho
             pid_ = -1;
             return Readiness::Exited;
         }
-        if (Accepts(host, port)) return Readiness::Accepting;
+        if (Accepts(host, port) && HoldsListener(pid_, port)) return Readiness::Accepting;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
     }
     Stop();

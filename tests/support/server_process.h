@@ -27,9 +27,10 @@ public:
     // output and error go to outputPath when one is given.
     void Start(std::vector<std::string> args, const std::string& outputPath = "");
 
-    // Waits until host:port accepts a connection, or until the program ended
-    // (most likely because the port was taken meanwhile). A program that does
-    // neither within timeoutMs is stopped.
+    // Waits until host:port accepts a connection on a socket the program
+    // holds, or until the program ended (most likely because the port was
+    // taken meanwhile: a server another test started there is not taken for
+    // it). A program that does neither within timeoutMs is stopped.
     Readiness WaitUntilAccepting(const std::string& host, int port, int timeoutMs);
 
     // Asks the program to end (SIGTERM), kills it when it has not after a few
