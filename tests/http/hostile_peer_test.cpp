@@ -155,7 +155,7 @@ TEST_F(HostilePeerTest, EndlessHeadersStopAtTheHeaderLimit) {
         FetchFails<ResponseHeadersTooLargeError>(Url(server.Port()), "Response headers exceed 262144 bytes.");
         measure.Print(c.what);
         EXPECT_LT(measure.ElapsedMs(), 3000);
-        EXPECT_LT(measure.PeakGrowthMiB(), 16);
+        measure.ExpectPeakGrowthBelowMiB(16);
         EXPECT_FALSE(client.IsConnected());
     }
 }
@@ -233,7 +233,7 @@ TEST_F(HostilePeerTest, StreamedEndlessBodyIsBoundedByTheFetchTimeNotTheBodyLimi
     measure.Print("endless body handed on for 1 s");
     EXPECT_GT(counter.total, client.MaxResponseBodyBytes);
     EXPECT_LE(counter.largest, static_cast<size_t>(client.RecvBufferSize));
-    EXPECT_LT(measure.PeakGrowthMiB(), 16);
+    measure.ExpectPeakGrowthBelowMiB(16);
 }
 
 TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
@@ -265,7 +265,7 @@ TEST_F(HostilePeerTest, AbsurdSizesFailBeforeAnyBodyIsRead) {
         }
         measure.Print(c.what);
         EXPECT_LT(measure.ElapsedMs(), 1500);
-        EXPECT_LT(measure.PeakGrowthMiB(), 16);
+        measure.ExpectPeakGrowthBelowMiB(16);
         EXPECT_FALSE(client.IsConnected());
     }
 }

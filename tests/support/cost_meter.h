@@ -9,6 +9,8 @@
 
 #include <sys/resource.h>
 
+#include <gtest/gtest.h>
+
 namespace corvasse::test {
 
 // Whether a process's memory measures the code that runs in it: the address
@@ -29,6 +31,14 @@ public:
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count());
     }
     int64_t PeakGrowthMiB() const { return (PeakRssKiB() - rss_) / 1024; }
+
+    // Expects the peak resident memory to have grown by less than `mib`
+    // where memory measures the code (see kMemoryMeasurable).
+    void ExpectPeakGrowthBelowMiB(int64_t mib) const {
+        if constexpr (kMemoryMeasurable) {
+            EXPECT_LT(PeakGrowthMiB(), mib) << "peak resident memory growth, MiB";
+        }
+    }
 
     // One line in the test output, so runs can be compared.
     void Print(const std::string& what) const {
