@@ -798,9 +798,7 @@ void MainWindow::ReadUptimes() {
     if (uptimeReader_.joinable()) uptimeReader_.join();
     uptimeReader_ = std::thread([this, watches = ListWatches(settingsFolder_), history = files_.history] {
         std::vector<std::string> uptimes = ReadDayUptimes(watches, history, ResultTimeNow());
-        QMetaObject::invokeMethod(
-            this, [this, watches, uptimes = std::move(uptimes)] { UptimesRead(watches, uptimes); },
-            Qt::QueuedConnection);
+        windowThread_->Post([this, watches, uptimes = std::move(uptimes)] { UptimesRead(watches, uptimes); });
     });
 }
 
